@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace tombolix::bench {
+
+// Runs the body once to warm up, then `runs` times, and returns the median
+// duration in seconds.
+double medianSeconds(int runs, const std::function<void()> &body);
+
+// Prints one figure: "name: value unit".
+void report(const QString &name, double value, const QString &unit, int decimals = 2);
+
+// A temporary database with the five empty tables, in use while it lives.
+class ScratchDatabase
+{
+public:
+    ScratchDatabase();
+    ~ScratchDatabase();
+    bool isValid() const { return m_valid; }
+    QString folder() const { return m_dir.path(); }
+
+    qint64 addDraw(const QString &name);
+    // count entrants of the draw, numbered from 1, with Chinese names, in one transaction.
+    void addEntrants(qint64 draw, qint64 count);
+
+private:
+    QTemporaryDir m_dir;
+    bool m_valid = false;
+};
+
+// Resident memory of this process in megabytes, from /proc; 0 where unknown.
+double residentMegabytes();
+
+} // namespace tombolix::bench

@@ -1,0 +1,92 @@
+// tombolix-bench: the program's performance figures, one "name: value unit"
+// line each. `tombolix-bench all` runs every benchmark; `tombolix-bench NAME`
+// runs the ones whose name starts with NAME.
+#include "benchutil.h"
+
+#include "data/database.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace tombolix;
+using namespace tombolix::bench;
+
+namespace {
+
+void benchLookupValue()
+{
+    ScratchDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("bench"));
+    db.addEntrants(draw, 100000);
+    QRandomGenerator generator(42);
+    const int lookups = 20000;
+    volatile int sink = 0;
+    const double seconds = medianSeconds(5, [&] {
+        for (int i = 0; i < lookups; ++i) {
+            const qint64 id = generator.bounded(1, 100001);
+            sink = sink + data::LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码"))
+                              .toString()
+                              .size();
+        }
+    });
+    report(QStringLiteral("lookup_value"), seconds / lookups * 1e6, QStringLiteral("us"));
+}
+
+void benchCountRows()
+{
+    ScratchDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("bench"));
+    db.addEntrants(draw, 1000000);
+    qint64 count = 0;
+    const double seconds = medianSeconds(5, [&] {
+        count = data::CountRows(QStringLiteral("号码表"), QStringLiteral("TRUE"), QStringLiteral("*"));
+    });
+    if (count != 1000000)
+        std::fprintf(stderr, "count_rows_1m: counted %lld rows\n", static_cast<long long>(count));
+    report(QStringLiteral("count_rows_1m"), seconds * 1e3, QStringLiteral("ms"));
+}
+
+struct Benchmark
+{
+    const char *name;
+    std::function<void()> run;
+};
+
+const std::vector<Benchmark> &benchmarks()
+{
+    static const std::vector<Benchmark> all = {
+        {"lookup_value", benchLookupValue},
+        {"count_rows_1m", benchCountRows},
+    };
+    return all;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: tombolix-bench all | NAME\nbenchmarks:\n");
+    for (const Benchmark &b : benchmarks())
+        std::fprintf(stderr, "  %s\n", b.name);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2)
+        return usage();
+    const QString command = args.at(1);
+    int ran = 0;
+    for (const Benchmark &b : benchmarks()) {
+        if (command == QLatin1String("all") || QString::fromLatin1(b.name).startsWith(command)) {
+            b.run();
+            ++ran;
+        }
+    }
+    return ran > 0 ? 0 : usage();
+}

@@ -1,0 +1,97 @@
+#include "common/qtprompts.h"
+
+#include "common/conventions.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace tombolix {
+
+namespace {
+const QString Title = QStringLiteral("澄曜抽奖软件");
+}
+
+QWidget *QtPrompts::parentWindow() const
+{
+    return QApplication::activeWindow();
+}
+
+void QtPrompts::message(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, Title, text, QMessageBox::Ok, parentWindow());
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+}
+
+bool QtPrompts::askYesNo(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, Title, text, QMessageBox::NoButton, parentWindow());
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    QPushButton *yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+QString QtPrompts::qtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString patterns = parts.at(i + 1).split(QLatin1Char(';')).join(QLatin1Char(' '));
+        QString description = parts.at(i);
+        description.replace(QLatin1Char('('), QStringLiteral("（")).replace(QLatin1Char(')'), QStringLiteral("）"));
+        entries << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+QString QtPrompts::openFileName(const QString &filter)
+{
+    const QString path = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("打开"), m_lastDirectory,
+                                                      qtFilter(filter));
+    if (!path.isEmpty())
+        m_lastDirectory = QFileInfo(path).absolutePath();
+    return path;
+}
+
+QString QtPrompts::saveFileName(const QString &filter, const QString &suggested)
+{
+    const QString start = m_lastDirectory.isEmpty() ? suggested : m_lastDirectory + QLatin1Char('/') + suggested;
+    const QString path = QFileDialog::getSaveFileName(parentWindow(), QStringLiteral("另存为"), start,
+                                                      qtFilter(filter));
+    if (!path.isEmpty())
+        m_lastDirectory = QFileInfo(path).absolutePath();
+    return path;
+}
+
+std::optional<QColor> QtPrompts::colour(const QColor &start)
+{
+    const QColor chosen = QColorDialog::getColor(start, parentWindow(), QStringLiteral("颜色"));
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+std::optional<FontChoice> QtPrompts::font(const FontChoice &start)
+{
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, start.font, parentWindow(), QStringLiteral("字体"));
+    if (!ok)
+        return std::nullopt;
+    FontChoice result{chosen, start.colour};
+    const QColor colour = QColorDialog::getColor(colorFromStored(start.colour), parentWindow(),
+                                                 QStringLiteral("文字颜色"));
+    if (colour.isValid())
+        result.colour = storedFromColor(colour);
+    return result;
+}
+
+} // namespace tombolix

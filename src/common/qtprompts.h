@@ -1,0 +1,28 @@
+#pragma once
+
+#include "common/prompts.h"
+
+class QWidget;
+
+namespace tombolix {
+
+// The prompts the program shows: Qt's message boxes and dialogs.
+class QtPrompts : public Prompts
+{
+public:
+    void message(const QString &text) override;
+    bool askYesNo(const QString &text) override;
+    QString openFileName(const QString &filter) override;
+    QString saveFileName(const QString &filter, const QString &suggested) override;
+    std::optional<QColor> colour(const QColor &start) override;
+    std::optional<FontChoice> font(const FontChoice &start) override;
+
+    // "Excel 工作簿(*.xls)|*.xls|CSV(*.csv)|*.csv" becomes Qt's ";;" form.
+    static QString qtFilter(const QString &filter);
+
+private:
+    QWidget *parentWindow() const;
+    QString m_lastDirectory;
+};
+
+} // namespace tombolix

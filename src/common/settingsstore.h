@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Installation-wide options, kept as text values per section and key under the
+// organisation "Tombolix". Settings that belong to a draw live in its row.
+namespace tombolix {
+
+inline const QString AppName = QStringLiteral("Tombolix");
+
+// Stores the value; true when the store accepted it.
+bool WriteRegValue(const QString &application, const QString &section, const QString &key,
+                   const QString &value);
+// The stored text, or the default when the setting is missing or empty.
+QString ReadRegValue(const QString &application, const QString &section, const QString &key,
+                     const QString &defaultValue);
+
+// The three view options of the draw screen: "true" exactly, anything else is false.
+bool ReadViewOption(const QString &section, const QString &key);
+void WriteViewOption(const QString &section, const QString &key, bool on);
+
+// Tests and tools point the store at a file of their own; an empty path goes
+// back to the user's settings.
+void setSettingsFile(const QString &path);
+
+} // namespace tombolix

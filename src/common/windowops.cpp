@@ -1,0 +1,88 @@
+#include "common/windowops.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+
+namespace tombolix {
+
+namespace {
+
+QWidget *findOpenForm(const QString &caption)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (window->isVisible() && window->windowTitle() == caption)
+            return window;
+    }
+    return nullptr;
+}
+
+// Quits the loop when the watched window is hidden, closed or destroyed.
+class CloseWatcher : public QObject
+{
+public:
+    CloseWatcher(QWidget *window, QEventLoop *loop)
+        : m_loop(loop)
+    {
+        window->installEventFilter(this);
+        connect(window, &QObject::destroyed, loop, &QEventLoop::quit);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide || event->type() == QEvent::Close)
+            QMetaObject::invokeMethod(m_loop, &QEventLoop::quit, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEventLoop *m_loop;
+};
+
+} // namespace
+
+void CentreOnWorkArea(QWidget *form)
+{
+    if (!form)
+        return;
+    QScreen *screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = form->frameGeometry().size();
+    form->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
+void MakeTopmost(QWidget *form)
+{
+    if (!form)
+        return;
+    const bool visible = form->isVisible();
+    form->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (visible)
+        form->show(); // changing the flags hides the window
+}
+
+bool IsFormOpen(const QString &caption)
+{
+    return findOpenForm(caption) != nullptr;
+}
+
+void WaitWhileFormOpen(const QString &caption)
+{
+    while (QWidget *form = findOpenForm(caption)) {
+        QEventLoop loop;
+        CloseWatcher watcher(form, &loop);
+        QPointer<QWidget> guard(form);
+        loop.exec();
+        if (guard)
+            guard->removeEventFilter(&watcher);
+    }
+}
+
+} // namespace tombolix

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Placing dialogs and waiting for a non-modal window to close.
+namespace tombolix {
+
+// Centres the window on the available area of its screen (the screen less its
+// task bars).
+void CentreOnWorkArea(QWidget *form);
+// Keeps the window above the others, the draw screen included.
+void MakeTopmost(QWidget *form);
+// True while a visible top-level window has exactly this caption.
+bool IsFormOpen(const QString &caption);
+// Serves events until no window with this caption is open; returns at once
+// when none is. Other windows stay responsive meanwhile.
+void WaitWhileFormOpen(const QString &caption);
+
+} // namespace tombolix

@@ -1,0 +1,306 @@
+#include "data/database.h"
+
+#include "common/prompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
+#include <QUrl>
+
+namespace tombolix::data {
+
+namespace {
+
+const QString ConnectionName = QStringLiteral("tombolix");
+QString g_path;
+
+const QString ConnectionFailed = QStringLiteral("无法建立数据库连接！");
+
+QString openFailedMessage(const QString &sql)
+{
+    return QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！");
+}
+
+// Opens the run connection without any message. The file must exist and be a
+// database: SQLite is told never to create it.
+bool ensureOpen()
+{
+    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    if (db.isValid() && db.isOpen())
+        return true;
+    if (!db.isValid())
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
+
+    const QString path = DatabasePath();
+    if (!QFileInfo(path).isFile())
+        return false;
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                       + QStringLiteral("?mode=rw"));
+    if (!db.open())
+        return false;
+
+    // A file that is not a database opens without complaint; the first read
+    // tells.
+    QSqlQuery check(db);
+    if (!check.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"))) {
+        check = QSqlQuery();
+        db.close();
+        return false;
+    }
+    check.finish();
+    return true;
+}
+
+bool prepareAndRun(QSqlQuery &query, const QString &sql, const QVariantList &binds)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant &value : binds)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+} // namespace
+
+QString DatabasePath()
+{
+    if (!g_path.isEmpty())
+        return g_path;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data.mdb"));
+}
+
+void setDatabasePath(const QString &path)
+{
+    if (path == g_path)
+        return;
+    CloseConnection();
+    g_path = path;
+}
+
+bool OpenConnection()
+{
+    if (ensureOpen())
+        return true;
+    prompts().message(ConnectionFailed);
+    return false;
+}
+
+void CloseConnection()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+        if (!db.isValid())
+            return;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(ConnectionName);
+}
+
+QSqlDatabase connection()
+{
+    ensureOpen();
+    return QSqlDatabase::database(ConnectionName, false);
+}
+
+QString sqlText(const QString &value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+void Recordset::moveNext()
+{
+    if (!m_open || m_eof)
+        return;
+    m_eof = !m_query.next();
+}
+
+QVariant Recordset::field(const QString &name) const
+{
+    if (eof())
+        return QVariant();
+    return m_query.value(name);
+}
+
+QVariant Recordset::field(int index) const
+{
+    if (eof())
+        return QVariant();
+    return m_query.value(index);
+}
+
+int Recordset::fieldCount() const
+{
+    return m_open ? m_query.record().count() : 0;
+}
+
+QString Recordset::fieldName(int index) const
+{
+    return m_open ? m_query.record().fieldName(index) : QString();
+}
+
+QMetaType::Type Recordset::fieldType(int index) const
+{
+    if (!m_open)
+        return QMetaType::UnknownType;
+    return static_cast<QMetaType::Type>(m_query.record().field(index).metaType().id());
+}
+
+qint64 Recordset::recordCount()
+{
+    if (!m_open)
+        return 0;
+    if (m_count < 0) {
+        QSqlQuery count(connection());
+        if (prepareAndRun(count, QStringLiteral("SELECT COUNT(*) FROM (") + m_sql + QLatin1Char(')'), m_binds)
+            && count.next())
+            m_count = count.value(0).toLongLong();
+        else
+            m_count = 0;
+    }
+    return m_count;
+}
+
+void Recordset::close()
+{
+    m_query.finish();
+    m_query = QSqlQuery();
+    m_open = false;
+    m_eof = true;
+}
+
+Recordset OpenRecordset(const QString &sql, const QVariantList &binds)
+{
+    Recordset recordset;
+    if (!ensureOpen()) {
+        prompts().message(openFailedMessage(sql));
+        return recordset;
+    }
+    recordset.m_query = QSqlQuery(connection());
+    if (!prepareAndRun(recordset.m_query, sql, binds)) {
+        recordset.m_query = QSqlQuery();
+        prompts().message(openFailedMessage(sql));
+        return recordset;
+    }
+    recordset.m_sql = sql;
+    recordset.m_binds = binds;
+    recordset.m_open = true;
+    recordset.m_eof = !recordset.m_query.next();
+    return recordset;
+}
+
+void CloseRecordset(Recordset &recordset)
+{
+    recordset.close();
+}
+
+bool ExecuteSql(const QString &sql, const QVariantList &binds)
+{
+    if (!OpenConnection())
+        return false;
+    QSqlQuery query(connection());
+    return prepareAndRun(query, sql, binds);
+}
+
+double SumColumn(const QString &table, const QString &column, const QString &condition)
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT SUM(") + column + QStringLiteral(") AS Coun FROM ") + table
+                                 + QStringLiteral(" WHERE ") + condition);
+    const QVariant sum = rs.field(QStringLiteral("Coun"));
+    if (sum.isNull() || !sum.isValid())
+        return 0.0;
+    return sum.toDouble();
+}
+
+qint64 CountRows(const QString &table, const QString &condition, const QString &columns)
+{
+    QString sql = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + table;
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" WHERE ") + condition;
+    Recordset rs = OpenRecordset(sql);
+    const qint64 count = rs.recordCount();
+    CloseRecordset(rs);
+    return count;
+}
+
+QVariant LookupValue(const QString &table, const QVariant &key, const QString &keyColumn,
+                     const QString &wantedColumn)
+{
+    const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ") + keyColumn
+        + QStringLiteral("=? LIMIT 1");
+    // A text key is compared as text, anything else as a number.
+    const QVariant bound = key.typeId() == QMetaType::QString ? QVariant(key.toString())
+        : key.canConvert<qint64>() && key.toDouble() == double(key.toLongLong())
+        ? QVariant(key.toLongLong())
+        : QVariant(key.toDouble());
+    Recordset rs = OpenRecordset(sql, {bound});
+    if (rs.eof())
+        return QString();
+    const QVariant value = rs.field(wantedColumn);
+    CloseRecordset(rs);
+    return value;
+}
+
+bool TableExists(const QString &name)
+{
+    if (!OpenConnection())
+        return false;
+    return connection().tables(QSql::Tables).contains(name, Qt::CaseSensitive);
+}
+
+QStringList IdListItems(const QString &table, const QString &idColumn, const QString &textColumn,
+                        const QString &condition)
+{
+    QString sql = QStringLiteral("SELECT * FROM ") + table;
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" WHERE ") + condition;
+    sql += QStringLiteral(" ORDER BY ") + idColumn + QStringLiteral(" DESC");
+    QStringList items;
+    for (Recordset rs = OpenRecordset(sql); !rs.eof(); rs.moveNext())
+        items << MakeIdListItem(rs.field(idColumn).toLongLong(), rs.field(textColumn).toString());
+    return items;
+}
+
+QString MakeIdListItem(qint64 id, const QString &text)
+{
+    return QString::number(id) + QStringLiteral("‖") + text;
+}
+
+Transaction::Transaction()
+{
+    QSqlDatabase db = connection();
+    m_active = db.isOpen() && db.transaction();
+}
+
+Transaction::~Transaction()
+{
+    rollback();
+}
+
+bool Transaction::commit()
+{
+    if (!m_active)
+        return false;
+    m_active = false;
+    QSqlDatabase db = connection();
+    if (db.commit())
+        return true;
+    db.rollback();
+    return false;
+}
+
+void Transaction::rollback()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    connection().rollback();
+}
+
+} // namespace tombolix::data

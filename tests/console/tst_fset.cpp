@@ -1,0 +1,51 @@
+#include "common/prompts.h"
+#include "console/fset.h"
+#include "support/testsupport.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace tombolix;
+
+class TestFSet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithCaptionAndStartButton();
+    void closingEndsTheProgram();
+};
+
+void TestFSet::startsWithCaptionAndStartButton()
+{
+    test::TestDatabase db;
+    ScopedScriptedPrompts prompts;
+    FSet console;
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    QCOMPARE(console.windowTitle(), QStringLiteral("澄曜抽奖软件1.12"));
+    auto *entr = console.findChild<QPushButton *>(QStringLiteral("Entr"));
+    QVERIFY(entr);
+    QCOMPARE(entr->text(), QStringLiteral("开  始\n\n抽  奖"));
+    QSignalSpy entered(&console, &FSet::enterDrawRequested);
+    QTest::mouseClick(entr, Qt::LeftButton);
+    QCOMPARE(entered.count(), 1);
+    QVERIFY(prompts.messages().isEmpty());
+    test::saveShot(&console, QStringLiteral("FSet-start"));
+}
+
+void TestFSet::closingEndsTheProgram()
+{
+    FSet console;
+    console.show();
+    QWidget other; // another window does not keep the program alive
+    other.show();
+    QTimer::singleShot(0, &console, &QWidget::close);
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+}
+
+QTEST_MAIN(TestFSet)
+#include "tst_fset.moc"

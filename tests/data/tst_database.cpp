@@ -1,0 +1,281 @@
+#include "common/prompts.h"
+#include "data/database.h"
+#include "support/testsupport.h"
+
+#include <QTest>
+
+using namespace tombolix;
+using namespace tombolix::data;
+
+class TestDatabaseRoutines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void lookupValueByNumberAndText();
+    void lookupValueWithoutMatchIsEmptyTextNotNull();
+    void lookupValueOfNullColumnIsNull();
+    void countRowsWithAndWithoutCondition();
+    void countRowsOfBadStatementIsZeroWithMessage();
+    void sumColumnOverNoRowsIsZero();
+    void sumColumnAddsUp();
+    void fillIdListOrderAndText();
+    void idListOfEmptyTableIsEmpty();
+    void executeSqlReportsWhetherItRan();
+    void jetConditionsWork();
+    void tableExistsIsExactAndCaseSensitive();
+    void recordsetReadsForwardAndCountsAll();
+    void autoNumbersAreNeverReused();
+    void leadingZerosStayText();
+    void settingsColumnsRoundTrip();
+    void hostileTextsAreStoredUnchanged_data();
+    void hostileTextsAreStoredUnchanged();
+    void quotedTextCannotChangeAStatement();
+    void transactionStoresAllOrNothing();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestDatabaseRoutines::init()
+{
+    m_db = new test::TestDatabase;
+    QVERIFY(m_db->isValid());
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestDatabaseRoutines::cleanup()
+{
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestDatabaseRoutines::lookupValueByNumberAndText()
+{
+    const qint64 id = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("80"));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), id, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
+             QStringLiteral("80"));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QString::number(id), QStringLiteral("ID"), QStringLiteral("抽奖内容"))
+                 .toString(),
+             QStringLiteral("年会"));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QStringLiteral("年会"), QStringLiteral("抽奖内容"),
+                         QStringLiteral("ID"))
+                 .toLongLong(),
+             id);
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestDatabaseRoutines::lookupValueWithoutMatchIsEmptyTextNotNull()
+{
+    const QVariant value = LookupValue(QStringLiteral("奖次表"), 999, QStringLiteral("ID"), QStringLiteral("速度"));
+    QVERIFY(!value.isNull());
+    QCOMPARE(value.typeId(), int(QMetaType::QString));
+    QCOMPARE(value.toString(), QString());
+}
+
+void TestDatabaseRoutines::lookupValueOfNullColumnIsNull()
+{
+    const qint64 id = m_db->addDraw(QStringLiteral("x"));
+    QVERIFY(LookupValue(QStringLiteral("奖次表"), id, QStringLiteral("ID"), QStringLiteral("FRM")).isNull());
+}
+
+void TestDatabaseRoutines::countRowsWithAndWithoutCondition()
+{
+    const qint64 a = m_db->addDraw(QStringLiteral("a"));
+    const qint64 b = m_db->addDraw(QStringLiteral("b"));
+    m_db->addEntrants(a, 10);
+    m_db->addEntrants(b, 5);
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(15));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("TRUE"), QStringLiteral("*")), qint64(15));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("CID=") + QString::number(b), QStringLiteral("ID")),
+             qint64(5));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("FALSE"), QStringLiteral("ID")), qint64(0));
+}
+
+void TestDatabaseRoutines::countRowsOfBadStatementIsZeroWithMessage()
+{
+    QCOMPARE(CountRows(QStringLiteral("没有这个表"), QString(), QStringLiteral("*")), qint64(0));
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 没有这个表)！")});
+}
+
+void TestDatabaseRoutines::sumColumnOverNoRowsIsZero()
+{
+    QCOMPARE(SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"), QStringLiteral("TRUE")), 0.0);
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestDatabaseRoutines::sumColumnAddsUp()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"));
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    m_db->addAward(draw, 2, QStringLiteral("二等奖"), 9, 3);
+    m_db->addAward(draw + 1, 1, QStringLiteral("别的"), 100, 1);
+    QCOMPARE(SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"), QStringLiteral("TRUE")), 112.0);
+    QCOMPARE(SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"), QStringLiteral("CID=") + QString::number(draw)),
+             12.0);
+}
+
+void TestDatabaseRoutines::fillIdListOrderAndText()
+{
+    // IDs 3, 7 and 5 are listed 7, 5, 3.
+    for (int id : {3, 7, 5})
+        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 奖次表 (ID, 抽奖内容) VALUES (?, ?)"),
+                           {id, QStringLiteral("抽奖%1").arg(id)}));
+    const QStringList items = IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"),
+                                          QString());
+    QCOMPARE(items, (QStringList{QStringLiteral("7‖抽奖7"), QStringLiteral("5‖抽奖5"), QStringLiteral("3‖抽奖3")}));
+    QCOMPARE(MakeIdListItem(12, QStringLiteral("张三's \"Party\"")), QStringLiteral("12‖张三's \"Party\""));
+}
+
+void TestDatabaseRoutines::idListOfEmptyTableIsEmpty()
+{
+    QVERIFY(IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString()).isEmpty());
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestDatabaseRoutines::executeSqlReportsWhetherItRan()
+{
+    QVERIFY(ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=5")));
+    QVERIFY(!ExecuteSql(QStringLiteral("DELETE FROM 无此表 WHERE CID=5")));
+    QVERIFY(!ExecuteSql(QStringLiteral("this is not sql")));
+    QVERIFY(m_prompts->messages().isEmpty()); // failures of a statement are silent
+}
+
+void TestDatabaseRoutines::jetConditionsWork()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"));
+    m_db->addEntrants(draw, 3);
+    // A quoted number is accepted by an integer column.
+    QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES ('%1', '2', '001', '')").arg(draw)));
+    QCOMPARE(CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1 AND WID=2").arg(draw), QStringLiteral("ID")),
+             qint64(1));
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM 号码表 WHERE FALSE"));
+    QVERIFY(rs.isOpen());
+    QVERIFY(rs.eof());
+    QVERIFY(ExecuteSql(QStringLiteral("DELETE FROM 号码表 WHERE TRUE")));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(0));
+}
+
+void TestDatabaseRoutines::tableExistsIsExactAndCaseSensitive()
+{
+    for (const char *name : {"奖次表", "奖项表", "号码表", "结果表", "预设表"})
+        QVERIFY2(TableExists(QString::fromUtf8(name)), name);
+    QVERIFY(!TableExists(QStringLiteral("奖次")));
+    QVERIFY(!TableExists(QStringLiteral("sqlite_sequence_x")));
+    ExecuteSql(QStringLiteral("CREATE TABLE Extra (ID INTEGER)"));
+    QVERIFY(TableExists(QStringLiteral("Extra")));
+    QVERIFY(!TableExists(QStringLiteral("extra")));
+}
+
+void TestDatabaseRoutines::recordsetReadsForwardAndCountsAll()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"));
+    m_db->addEntrants(draw, 25);
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM 号码表 WHERE CID=? ORDER BY ID"), {draw});
+    QVERIFY(rs.isOpen());
+    QCOMPARE(rs.recordCount(), qint64(25));
+    int seen = 0;
+    for (; !rs.eof(); rs.moveNext())
+        ++seen;
+    QCOMPARE(seen, 25);
+    QCOMPARE(rs.recordCount(), qint64(25)); // still the full count at the end
+    QCOMPARE(rs.field(QStringLiteral("号码")), QVariant());
+    CloseRecordset(rs);
+    QVERIFY(!rs.isOpen());
+}
+
+void TestDatabaseRoutines::autoNumbersAreNeverReused()
+{
+    const qint64 first = m_db->addDraw(QStringLiteral("a"));
+    const qint64 second = m_db->addDraw(QStringLiteral("b"));
+    QVERIFY(ExecuteSql(QStringLiteral("DELETE FROM 奖次表 WHERE ID=?"), {second}));
+    const qint64 third = m_db->addDraw(QStringLiteral("c"));
+    QVERIFY(third > second);
+    QVERIFY(second > first);
+}
+
+void TestDatabaseRoutines::leadingZerosStayText()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"));
+    const qint64 id = m_db->addEntrant(draw, QStringLiteral("0012"), QStringLiteral("甲"));
+    QCOMPARE(LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码")).toString(),
+             QStringLiteral("0012"));
+}
+
+void TestDatabaseRoutines::settingsColumnsRoundTrip()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"), QStringLiteral("080"), QString(), QStringLiteral("1x"));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
+             QStringLiteral("080"));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("定时")).toString(),
+             QStringLiteral("1x"));
+    QVERIFY(ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长=? WHERE ID=?"), {8, draw}));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("定长")).toString(),
+             QStringLiteral("8"));
+}
+
+void TestDatabaseRoutines::hostileTextsAreStoredUnchanged_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("apostrophe") << "O'Brien";
+    QTest::newRow("number with quote") << "12'34";
+    QTest::newRow("both quotes") << QStringLiteral("张三's \"Party\"");
+    QTest::newRow("injection") << "x'); DELETE FROM 号码表; --";
+    QTest::newRow("or true") << "' OR '1'='1";
+    QTest::newRow("line breaks") << "a\r\nb\nc";
+    QTest::newRow("comma and semicolon") << "a,b;c";
+    QTest::newRow("backslash") << "C:\\pic\\a'b.jpg";
+}
+
+void TestDatabaseRoutines::hostileTextsAreStoredUnchanged()
+{
+    QFETCH(QString, text);
+    const qint64 draw = m_db->addDraw(QStringLiteral("keep"));
+    m_db->addEntrants(draw, 3);
+    // Quoted into the statement.
+    QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (%1, %2, %3)")
+                           .arg(draw)
+                           .arg(sqlText(text), sqlText(text))));
+    // Bound.
+    QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"), {draw, text, text}));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("号码=") + sqlText(text), QStringLiteral("ID")),
+             qint64(2));
+    QCOMPARE(LookupValue(QStringLiteral("号码表"), text, QStringLiteral("号码"), QStringLiteral("姓名")).toString(),
+             text);
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(5));
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestDatabaseRoutines::quotedTextCannotChangeAStatement()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("keep"));
+    m_db->addEntrants(draw, 4);
+    QVERIFY(ExecuteSql(QStringLiteral("DELETE FROM 号码表 WHERE 号码=") + sqlText(QStringLiteral("x' OR '1'='1"))));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(4));
+    QCOMPARE(sqlText(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
+}
+
+void TestDatabaseRoutines::transactionStoresAllOrNothing()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"));
+    {
+        Transaction transaction;
+        QVERIFY(transaction.isActive());
+        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, '1')"), {draw}));
+        // dropped without commit
+    }
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(0));
+    {
+        Transaction transaction;
+        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, '1')"), {draw}));
+        QVERIFY(transaction.commit());
+    }
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(1));
+}
+
+QTEST_GUILESS_MAIN(TestDatabaseRoutines)
+#include "tst_database.moc"

@@ -1,0 +1,93 @@
+#include "support/testsupport.h"
+
+#include "common/settingsstore.h"
+#include "data/database.h"
+#include "data/schema.h"
+
+#include <QDir>
+#include <QPixmap>
+#include <QSqlQuery>
+#include <QVariant>
+#include <QWidget>
+
+namespace tombolix::test {
+
+namespace {
+
+qint64 insert(const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery query(data::connection());
+    query.prepare(sql);
+    for (const QVariant &value : binds)
+        query.addBindValue(value);
+    if (!query.exec())
+        return -1;
+    return query.lastInsertId().toLongLong();
+}
+
+} // namespace
+
+TestDatabase::TestDatabase()
+{
+    m_valid = m_dir.isValid() && schema::createEmptyDatabase(path());
+    data::setDatabasePath(path());
+    setSettingsFile(m_dir.filePath(QStringLiteral("settings.ini")));
+}
+
+TestDatabase::~TestDatabase()
+{
+    data::CloseConnection();
+    data::setDatabasePath(QString());
+    setSettingsFile(QString());
+}
+
+QString TestDatabase::path() const
+{
+    return m_dir.filePath(QStringLiteral("Data.mdb"));
+}
+
+qint64 TestDatabase::addDraw(const QString &name, const QString &speed, const QString &mask, const QString &timer,
+                             const QString &length, const QString &picture)
+{
+    return insert(QStringLiteral("INSERT INTO 奖次表 (抽奖内容, 底图, 速度, 屏蔽, 定时, 定长) VALUES (?, ?, ?, ?, ?, ?)"),
+                  {name, picture, speed, mask, timer, length});
+}
+
+qint64 TestDatabase::addAward(qint64 draw, int order, const QString &name, int count, int perRound, bool show,
+                              bool repeat, const QString &prize)
+{
+    return insert(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复, 奖品) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                  {draw, order, name, count, perRound, show ? 1 : 0, repeat ? 1 : 0, prize});
+}
+
+qint64 TestDatabase::addEntrant(qint64 draw, const QString &number, const QString &name)
+{
+    return insert(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"), {draw, number, name});
+}
+
+void TestDatabase::addEntrants(qint64 draw, int count, int first, int width)
+{
+    data::Transaction transaction;
+    QSqlQuery query(data::connection());
+    query.prepare(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"));
+    for (int i = 0; i < count; ++i) {
+        const int number = first + i;
+        query.bindValue(0, draw);
+        query.bindValue(1, QStringLiteral("%1").arg(number, width, 10, QLatin1Char('0')));
+        query.bindValue(2, QStringLiteral("员工%1").arg(number));
+        query.exec();
+    }
+    transaction.commit();
+}
+
+void saveShot(QWidget *widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("TOMBOLIX_SHOTS");
+    if (folder.isEmpty() || !widget)
+        return;
+    QDir().mkpath(folder);
+    widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+} // namespace tombolix::test
