@@ -1,5 +1,7 @@
 #include "console/fset.h"
 
+#include "draw/enterdraw.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -32,7 +34,10 @@ FSet::FSet(QWidget *parent)
     setCentralWidget(central);
     resize(960, 640);
 
-    connect(m_entr, &QPushButton::clicked, this, &FSet::enterDrawRequested);
+    connect(m_entr, &QPushButton::clicked, this, [this] {
+        emit enterDrawRequested();
+        EnterDraw(this);
+    });
 }
 
 QString FSet::caption()

@@ -1,0 +1,58 @@
+#include "console/getproject.h"
+
+#include "common/windowops.h"
+#include "data/idlist.h"
+#include "draw/drawstate.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace tombolix {
+
+GetProject::GetProject(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("GetProject"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("抽奖名称："), this), 0, 0);
+    m_draws = new QComboBox(this);
+    m_draws->setObjectName(QStringLiteral("TT"));
+    m_draws->setMinimumWidth(320);
+    m_draws->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    layout->addWidget(m_draws, 0, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
+    ok->setObjectName(QStringLiteral("Com_1"));
+    ok->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
+    cancel->setObjectName(QStringLiteral("Com_0"));
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons, 1, 0, 1, 2);
+
+    connect(ok, &QPushButton::clicked, this, &GetProject::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+
+    draw::ChosenDraw.clear();
+    data::FillIdList(m_draws, QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString());
+    adjustSize();
+    MakeTopmost(this);
+    CentreOnWorkArea(this);
+}
+
+void GetProject::confirm()
+{
+    draw::ChosenDraw = m_draws->currentText();
+    close();
+}
+
+} // namespace tombolix

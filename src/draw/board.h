@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <optional>
+
+// The announcement board: the list of winners built from the results table,
+// and the placement of the board and the command labels on the draw screen.
+namespace tombolix::draw {
+
+struct BoardText
+{
+    QString text;                 // lines ending in CR LF
+    std::optional<QString> title; // the new title, when any result was listed
+};
+
+// The winners of the draw grouped by award in the order of 顺序 (reversed when
+// not ascending), each line indented by five blanks, the number brought to
+// the fixed length and masked. With onlyCurrent, just the given award.
+BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength,
+                      const QString &mask);
+
+// The board area within the background picture's size (twips).
+QRectF PlaceBoardArea(const QSizeF &image);
+
+// Where ResultBrd puts the board and the command labels, all in twips.
+struct BoardInput
+{
+    QSizeF image;     // the background picture's size
+    QRectF area;      // the board area
+    QSizeF titleSize; // the title label's own size
+    QSizeF endSize;
+    QSizeF startSize;
+    // The stored board rectangle, as text; an empty left means none is stored.
+    QString left, top, width, height;
+    bool hidden = false;
+};
+
+struct BoardPlacement
+{
+    QRectF title;
+    QRectF list;
+    QRectF end;
+    QRectF start;
+    double undoTop = 0;
+    bool boardVisible = true;
+};
+
+BoardPlacement ResultBrd(const BoardInput &input);
+
+} // namespace tombolix::draw

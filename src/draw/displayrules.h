@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// The two rules that turn an entrant's number into the text on screen: first
+// brought to the draw's fixed length, then masked.
+namespace tombolix::draw {
+
+// Cuts the text to `length` characters on the right, or pads it on the left:
+// with "0" when it starts with an ASCII digit, with blanks otherwise. An empty
+// text, or a length of 0 or less, leaves it unchanged.
+void FixLength(QString &text, qint64 length);
+
+// Each "*" of the mask hides the character at the same position; a text too
+// short for a star gets the star appended. Other mask characters are
+// placeholders. An empty text, or a mask without "*", is left unchanged.
+void MaskText(QString &text, const QString &mask);
+
+// FixLength, then MaskText, on a copy.
+QString DisplayText(const QString &number, qint64 length, const QString &mask);
+
+} // namespace tombolix::draw

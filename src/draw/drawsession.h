@@ -1,0 +1,103 @@
+#pragma once
+
+#include "draw/board.h"
+#include "draw/entrantpool.h"
+#include "draw/randomsource.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace tombolix::draw {
+
+// The settings a draw keeps in its row of 奖次表, read when its screen opens.
+struct DrawSettings
+{
+    qint64 drawId = 0;
+    QString P_Jpg;    // background picture path
+    qint64 P_Speed = 0; // rolling interval, ms
+    QString P_Hide;   // mask
+    qint64 P_Timer = 0; // 1 or more: a round stops by itself after a second
+    qint64 P_Long = 0;  // fixed length of displayed numbers
+};
+DrawSettings ReadDrawSettings(qint64 drawId);
+
+// The award being drawn.
+struct AwardState
+{
+    qint64 Remaining = 0;
+    qint64 PerRound = 1;
+    bool RepeatAllowed = true;
+};
+
+// What a stop hands to the screen.
+struct StopOutcome
+{
+    QString numberText; // the winners' display texts, one per line
+    BoardText board;
+    int recorded = 0;
+    int failed = 0; // winners whose result could not be stored
+};
+
+// A draw held on screen, without any widget: the pool, the current award,
+// the rolling picks and the recording of winners.
+class DrawSession
+{
+public:
+    explicit DrawSession(std::unique_ptr<RandomSource> random = nullptr);
+
+    // Reads the draw's settings and entrants and makes the first unfinished
+    // award current.
+    void start(qint64 drawId);
+    void setSettings(const DrawSettings &settings) { m_settings = settings; }
+
+    const DrawSettings &settings() const { return m_settings; }
+    qint64 drawId() const { return m_settings.drawId; }
+    QString PID() const { return QString::number(m_settings.drawId); }
+    QString WID() const { return m_wid; }
+    const AwardState &awardState() const { return m_award; }
+    bool DrawFinished() const { return m_finished; }
+    void setDrawFinished(bool finished) { m_finished = finished; }
+    EntrantPool &pool() { return m_pool; }
+    const EntrantPool &pool() const { return m_pool; }
+
+    // Makes the first award, in 顺序, whose results fall short of its 数量
+    // current; false when there is none.
+    bool SelectNextAward();
+
+    // The number of lines a tick shows: the smaller of Remaining and PerRound.
+    qint64 linesPerTick() const;
+
+    // A round begins: the picks of the last round no longer count.
+    void beginRound();
+    // A fresh pick of eligible entrants; returns their display texts.
+    QStringList RollTick();
+    // The pool indexes the last tick showed.
+    const std::vector<qsizetype> &picks() const { return m_picks; }
+    bool hasPicks() const { return m_picksValid; }
+    // The picks in the form ";12;7;".
+    QString PickList() const;
+
+    // Records the entrants the last tick of this round showed (a fresh pick
+    // when the round had no tick), rebuilds the board and moves on to the
+    // next award when this one is complete. Stored winners leave the pool
+    // unless the award allows winning again; a winner that cannot be stored
+    // stays in the pool and is not counted.
+    StopOutcome StopAndRecord(bool ascending, bool onlyCurrent);
+
+    // The board as it stands, for a redraw after results changed.
+    BoardText WinnersText(bool ascending, bool onlyCurrent) const;
+
+private:
+    std::unique_ptr<RandomSource> m_random;
+    DrawSettings m_settings;
+    EntrantPool m_pool;
+    AwardState m_award;
+    QString m_wid;
+    bool m_finished = false;
+    std::vector<qsizetype> m_picks;
+    bool m_picksValid = false;
+};
+
+} // namespace tombolix::draw

@@ -1,0 +1,173 @@
+#include "draw/entrantpool.h"
+
+#include "common/conventions.h"
+#include "data/database.h"
+#include "draw/displayrules.h"
+
+namespace tombolix::draw {
+
+void EntrantPool::clear()
+{
+    m_slots.assign(1, Slot{});
+    m_text.clear();
+    m_eligible.clear();
+    m_where.assign(1, NotEligible);
+}
+
+void EntrantPool::reserve(qsizetype count)
+{
+    m_slots.reserve(size_t(count) + 1);
+    m_where.reserve(size_t(count) + 1);
+    m_eligible.reserve(size_t(count));
+    m_text.reserve(size_t(count) * 16);
+}
+
+quint32 EntrantPool::store(const QString &text)
+{
+    const auto pos = quint32(m_text.size());
+    m_text.insert(m_text.end(), reinterpret_cast<const char16_t *>(text.utf16()),
+                  reinterpret_cast<const char16_t *>(text.utf16()) + text.size());
+    return pos;
+}
+
+QString EntrantPool::text(quint32 pos, quint32 len) const
+{
+    if (len == 0)
+        return QString();
+    return QString(reinterpret_cast<const QChar *>(m_text.data() + pos), qsizetype(len));
+}
+
+void EntrantPool::append(qint64 id, const QString &number, const QString &name)
+{
+    if (m_where.empty())
+        m_where.push_back(NotEligible);
+    const QString trimmed = number.trimmed();
+    Slot slot;
+    slot.id = id;
+    slot.numberLen = quint32(trimmed.size());
+    slot.numberPos = store(trimmed);
+    slot.nameLen = quint32(name.size());
+    slot.namePos = store(name);
+    slot.showPos = slot.numberPos;
+    slot.showLen = slot.numberLen;
+    m_slots.push_back(slot);
+    const auto index = quint32(m_slots.size() - 1);
+    if (slot.showLen > 0) {
+        m_where.push_back(quint32(m_eligible.size()));
+        m_eligible.push_back(index);
+    } else {
+        m_where.push_back(NotEligible);
+    }
+}
+
+PoolEntry EntrantPool::entry(qsizetype index) const
+{
+    if (!valid(index))
+        return PoolEntry{};
+    return PoolEntry{id(index), show(index), number(index), name(index)};
+}
+
+qint64 EntrantPool::id(qsizetype index) const
+{
+    return valid(index) ? m_slots[size_t(index)].id : 0;
+}
+
+QString EntrantPool::show(qsizetype index) const
+{
+    return valid(index) ? text(m_slots[size_t(index)].showPos, m_slots[size_t(index)].showLen) : QString();
+}
+
+QString EntrantPool::number(qsizetype index) const
+{
+    return valid(index) ? text(m_slots[size_t(index)].numberPos, m_slots[size_t(index)].numberLen) : QString();
+}
+
+QString EntrantPool::name(qsizetype index) const
+{
+    return valid(index) ? text(m_slots[size_t(index)].namePos, m_slots[size_t(index)].nameLen) : QString();
+}
+
+bool EntrantPool::isEligible(qsizetype index) const
+{
+    return valid(index) && m_where[size_t(index)] != NotEligible;
+}
+
+void EntrantPool::setShow(qsizetype index, const QString &show)
+{
+    if (!valid(index))
+        return;
+    Slot &slot = m_slots[size_t(index)];
+    if (show.isEmpty()) {
+        slot.showLen = 0;
+    } else if (show != text(slot.showPos, slot.showLen)) {
+        if (show == text(slot.numberPos, slot.numberLen)) {
+            slot.showPos = slot.numberPos;
+        } else {
+            slot.showPos = store(show);
+        }
+        slot.showLen = quint32(show.size());
+    }
+
+    const quint32 where = m_where[size_t(index)];
+    if (slot.showLen == 0 && where != NotEligible) {
+        // Swap the last eligible index into the freed place.
+        const quint32 moved = m_eligible.back();
+        m_eligible[where] = moved;
+        m_where[moved] = where;
+        m_eligible.pop_back();
+        m_where[size_t(index)] = NotEligible;
+    } else if (slot.showLen > 0 && where == NotEligible) {
+        m_where[size_t(index)] = quint32(m_eligible.size());
+        m_eligible.push_back(quint32(index));
+    }
+}
+
+std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random)
+{
+    const size_t available = m_eligible.size();
+    const size_t wanted = count <= 0 ? 0 : std::min(size_t(count), available);
+    std::vector<qsizetype> picks;
+    picks.reserve(wanted);
+    // A partial Fisher-Yates shuffle of the eligible list: every eligible
+    // entrant is equally likely on every line, and no line repeats another.
+    for (size_t k = 0; k < wanted; ++k) {
+        const size_t j = k + size_t(random.below(available - k));
+        std::swap(m_eligible[k], m_eligible[j]);
+        m_where[m_eligible[k]] = quint32(k);
+        m_where[m_eligible[j]] = quint32(j);
+        picks.push_back(qsizetype(m_eligible[k]));
+    }
+    return picks;
+}
+
+size_t EntrantPool::memoryBytes() const
+{
+    return m_slots.capacity() * sizeof(Slot) + m_text.capacity() * sizeof(char16_t)
+        + m_eligible.capacity() * sizeof(quint32) + m_where.capacity() * sizeof(quint32);
+}
+
+void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
+{
+    pool.clear();
+    data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT ID, 号码, 姓名 FROM 号码表 WHERE CID=?"), {drawId});
+    if (!rs.isOpen())
+        return;
+    pool.reserve(rs.recordCount());
+    for (; !rs.eof(); rs.moveNext())
+        pool.append(rs.field(0).toLongLong(), textOf(rs.field(1)), textOf(rs.field(2)));
+    data::CloseRecordset(rs);
+}
+
+void FormatDisplayTexts(EntrantPool &pool, qint64 length, const QString &mask)
+{
+    if (length <= 0 && !mask.contains(QLatin1Char('*')))
+        return; // nothing to change
+    const qsizetype n = pool.size();
+    for (qsizetype i = 1; i <= n; ++i) {
+        if (!pool.isEligible(i))
+            continue;
+        pool.setShow(i, DisplayText(pool.show(i), length, mask));
+    }
+}
+
+} // namespace tombolix::draw

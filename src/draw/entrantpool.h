@@ -1,0 +1,77 @@
+#pragma once
+
+#include "draw/randomsource.h"
+
+#include <QString>
+#include <vector>
+
+namespace tombolix::draw {
+
+// One entrant as the draw screen sees it. An entry whose Show is empty is not
+// eligible: it is never shown and cannot be picked.
+struct PoolEntry
+{
+    qint64 ID = 0;
+    QString Show;   // the number after fixed length and mask
+    QString Number; // the stored number, trimmed: what a win records
+    QString Name;
+};
+
+// The entrants of the draw on screen, indexed 1..size(); index 0 is an empty
+// entry. Texts live in one buffer, so a million entrants stay compact, and
+// the eligible indexes are kept in a list of their own, so a pick costs the
+// same whether few or almost all entrants have already won.
+class EntrantPool
+{
+public:
+    void clear();
+    void reserve(qsizetype count);
+    // Adds an entrant; its display text starts as its trimmed number.
+    void append(qint64 id, const QString &number, const QString &name);
+
+    qsizetype size() const { return qsizetype(m_slots.size()) - 1; }
+    PoolEntry entry(qsizetype index) const;
+    qint64 id(qsizetype index) const;
+    QString show(qsizetype index) const;
+    QString number(qsizetype index) const;
+    QString name(qsizetype index) const;
+
+    bool isEligible(qsizetype index) const;
+    qsizetype eligibleCount() const { return qsizetype(m_eligible.size()); }
+    // Sets the display text; an empty text takes the entry out of the draw.
+    void setShow(qsizetype index, const QString &show);
+    void makeIneligible(qsizetype index) { setShow(index, QString()); }
+
+    // Up to `count` distinct eligible indexes, each eligible entrant equally
+    // likely; fewer when fewer are eligible.
+    std::vector<qsizetype> pick(qsizetype count, RandomSource &random);
+
+    // Bytes held by the pool, for the memory figures.
+    size_t memoryBytes() const;
+
+private:
+    struct Slot
+    {
+        qint64 id = 0;
+        quint32 numberPos = 0, numberLen = 0;
+        quint32 namePos = 0, nameLen = 0;
+        quint32 showPos = 0, showLen = 0;
+    };
+    static constexpr quint32 NotEligible = 0xFFFFFFFFu;
+
+    QString text(quint32 pos, quint32 len) const;
+    quint32 store(const QString &text);
+    bool valid(qsizetype index) const { return index >= 1 && index < qsizetype(m_slots.size()); }
+
+    std::vector<Slot> m_slots = std::vector<Slot>(1);
+    std::vector<char16_t> m_text;
+    std::vector<quint32> m_eligible; // eligible indexes, in no particular order
+    std::vector<quint32> m_where;    // position of each index in m_eligible
+};
+
+// Reads the entrants of the draw: number trimmed, Null as empty text.
+void LoadEntrantPool(EntrantPool &pool, qint64 drawId);
+// Applies the fixed length and the mask to every display text.
+void FormatDisplayTexts(EntrantPool &pool, qint64 length, const QString &mask);
+
+} // namespace tombolix::draw

@@ -1,0 +1,388 @@
+#include "draw/mf.h"
+
+#include "common/conventions.h"
+#include "common/settingsstore.h"
+#include "draw/picture.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <cmath>
+
+namespace tombolix {
+
+using appearance::FrameLayout;
+
+namespace {
+
+constexpr double Twips = TwipsPerPixel;
+
+QRect toPixels(const QRectF &twips)
+{
+    const int x1 = int(std::lround(twips.left() / Twips));
+    const int y1 = int(std::lround(twips.top() / Twips));
+    const int x2 = int(std::lround(twips.right() / Twips));
+    const int y2 = int(std::lround(twips.bottom() / Twips));
+    return QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
+}
+
+QRectF toTwips(const QRect &pixels)
+{
+    return QRectF(pixels.x() * Twips, pixels.y() * Twips, pixels.width() * Twips, pixels.height() * Twips);
+}
+
+QSizeF toTwips(const QSize &pixels)
+{
+    return QSizeF(pixels.width() * Twips, pixels.height() * Twips);
+}
+
+const QColor NumberColour(255, 215, 0);
+const QColor TitleColour(255, 215, 0);
+const QColor ListColour(255, 255, 255);
+const QColor EmptyBackground(48, 4, 12);
+
+QFont pixelFont(const QFont &base, int pixels, bool bold)
+{
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+void ClickLabel::mousePressEvent(QMouseEvent *event)
+{
+    emit pressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+DrawCanvas::DrawCanvas(MF *screen)
+    : QWidget(screen)
+    , m_screen(screen)
+{
+    setObjectName(QStringLiteral("bIMG"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void DrawCanvas::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    m_screen->paintCanvas(painter, event->rect());
+}
+
+void DrawCanvas::mousePressEvent(QMouseEvent *event)
+{
+    emit pressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_session(std::move(random))
+{
+    setObjectName(QStringLiteral("MF"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::StrongFocus);
+    buildControls();
+
+    // The view options of the board, as the operator left them.
+    m_reverseOrder = ReadViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"));
+    m_oneAward = ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"));
+    m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
+
+    m_session.start(drawId);
+    const draw::DrawSettings &settings = m_session.settings();
+    m_background = draw::BuiltInBackground();
+    if (!settings.P_Jpg.isEmpty())
+        m_background = draw::LoadPictureIfExists(settings.P_Jpg);
+    if (settings.P_Speed > 0)
+        m_scr->setInterval(int(std::min<qint64>(settings.P_Speed, 24 * 3600 * 1000)));
+    m_frame = appearance::LoadFrameLayout(drawId);
+    fitNumberLabel();
+    resize(1024, 768);
+}
+
+MF::~MF() = default;
+
+void MF::buildControls()
+{
+    m_canvas = new DrawCanvas(this);
+    connect(m_canvas, &DrawCanvas::pressed, this, [this](Qt::MouseButton button) { onPressed(button); });
+
+    m_boardArea = new QWidget(this);
+    m_boardArea->setObjectName(QStringLiteral("SHP"));
+    m_boardArea->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    auto makeLabel = [this](const QString &name, const QString &text) {
+        auto *label = new ClickLabel(text, this);
+        label->setObjectName(name);
+        label->setFocusPolicy(Qt::NoFocus);
+        return label;
+    };
+
+    m_title = makeLabel(QStringLiteral("LL_0"), QStringLiteral("获奖名单"));
+    m_title->setFont(pixelFont(font(), 40, true));
+    m_title->setStyleSheet(QStringLiteral("color: %1;").arg(TitleColour.name()));
+    m_title->adjustSize();
+
+    m_list = makeLabel(QStringLiteral("LL_1"), QString());
+    m_list->setFont(pixelFont(font(), 24, false));
+    m_list->setStyleSheet(QStringLiteral("color: %1;").arg(ListColour.name()));
+    m_list->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The number is printed on the canvas; the label keeps its text, font
+    // and colour, and its box decides where the text goes.
+    m_number = makeLabel(QStringLiteral("LL_2"), QStringLiteral("00000000000"));
+    m_number->setFont(pixelFont(font(), 40, true));
+    QPalette palette = m_number->palette();
+    palette.setColor(QPalette::WindowText, NumberColour);
+    m_number->setPalette(palette);
+    m_number->hide();
+    m_numberLines = QStringList{m_number->text()};
+
+    const QString commandStyle = QStringLiteral(
+        "QLabel { color: white; background: rgba(20, 0, 4, 150); border: 1px solid #d4af37;"
+        " border-radius: 6px; padding: 6px 18px; }"
+        "QLabel:hover { color: #ffd700; background: rgba(60, 0, 10, 190); }");
+    m_start = makeLabel(QStringLiteral("lStart"), QStringLiteral("开始抽奖"));
+    m_end = makeLabel(QStringLiteral("lEnd"), QStringLiteral("结束抽奖"));
+    m_undo = makeLabel(QStringLiteral("AwardUndo"), QStringLiteral("取消结果"));
+    for (ClickLabel *label : {m_start, m_end, m_undo}) {
+        label->setFont(pixelFont(font(), 20, false));
+        label->setStyleSheet(commandStyle);
+        label->setCursor(Qt::PointingHandCursor);
+        label->adjustSize();
+    }
+
+    connect(m_title, &ClickLabel::pressed, this, [this](Qt::MouseButton button) { onPressed(button); });
+    connect(m_list, &ClickLabel::pressed, this, [this](Qt::MouseButton button) { onPressed(button); });
+    connect(m_start, &ClickLabel::pressed, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            ToggleRoll();
+    });
+    connect(m_end, &ClickLabel::pressed, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            close();
+    });
+    // The result withdrawal dialog and the context menu hang here.
+
+    m_scr = new QTimer(this);
+    m_scr->setObjectName(QStringLiteral("Scr"));
+    m_scr->setTimerType(Qt::PreciseTimer);
+    connect(m_scr, &QTimer::timeout, this, &MF::RollTick);
+
+    m_fin = new QTimer(this);
+    m_fin->setObjectName(QStringLiteral("Fin"));
+    m_fin->setSingleShot(true);
+    m_fin->setInterval(1000);
+    m_fin->setTimerType(Qt::PreciseTimer);
+    connect(m_fin, &QTimer::timeout, this, &MF::stopRound);
+}
+
+void MF::onPressed(Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton)
+        ToggleRoll();
+}
+
+QString MF::numberCaption() const
+{
+    return m_number->text();
+}
+
+void MF::ToggleRoll()
+{
+    if (m_session.DrawFinished())
+        return;
+    const draw::DrawSettings &settings = m_session.settings();
+    if (!m_rolling) {
+        m_rolling = true;
+        m_session.beginRound();
+        if (settings.P_Timer >= 1)
+            m_fin->start();
+        // An interval of 0 means the timer never fires: the round shows
+        // nothing until it is stopped.
+        if (settings.P_Speed > 0)
+            m_scr->start();
+        return;
+    }
+    if (settings.P_Timer < 1)
+        stopRound(); // a timed round ends by itself
+}
+
+void MF::RollTick()
+{
+    setNumberLines(m_session.RollTick());
+    if (m_frame.autoFit() && std::abs(m_numberLabel.height() + 20 - m_frame.Height) > 0.01)
+        m_frame.Height = float(m_numberLabel.height() + 20);
+    refreshNumberArea();
+}
+
+void MF::stopRound()
+{
+    m_fin->stop();
+    m_scr->stop();
+    if (!m_rolling)
+        return;
+    m_rolling = false;
+    applyStop(m_session.StopAndRecord(!m_reverseOrder, m_oneAward));
+}
+
+void MF::applyStop(const draw::StopOutcome &outcome)
+{
+    setNumberLines(outcome.numberText.isEmpty() ? QStringList()
+                                                : outcome.numberText.split(QStringLiteral("\r\n")));
+    m_list->setText(outcome.board.text);
+    if (outcome.board.title) {
+        m_title->setText(*outcome.board.title);
+        m_title->adjustSize();
+    }
+    refreshNumberArea();
+}
+
+void MF::setNumberLines(const QStringList &lines)
+{
+    m_numberLines = lines;
+    m_number->setText(lines.join(QStringLiteral("\r\n")));
+    fitNumberLabel();
+}
+
+void MF::fitNumberLabel()
+{
+    QSizeF textSize;
+    if (m_frame.autoFit()) {
+        const QFontMetricsF metrics(m_number->font());
+        double width = 0;
+        for (const QString &line : m_numberLines)
+            width = std::max(width, metrics.horizontalAdvance(line));
+        textSize = QSizeF(width * Twips, metrics.height() * Twips * std::max<qsizetype>(1, m_numberLines.size()));
+    }
+    m_numberLabel = appearance::FitNumberLabel(m_frame, textSize);
+    m_number->setGeometry(toPixels(m_numberLabel));
+}
+
+QRect MF::numberAreaPixels() const
+{
+    QRect area = toPixels(m_frame.rect()).united(toPixels(m_numberLabel));
+    const QFontMetrics metrics(m_number->font());
+    // Lines may run past the frame; the printed block is centred on the label.
+    const int block = metrics.height() * int(std::max<qsizetype>(1, m_numberLines.size()));
+    const QRect label = toPixels(m_numberLabel);
+    area = area.united(QRect(label.left() - 2000, label.center().y() - block / 2 - 4, label.width() + 4000, block + 8));
+    return area.adjusted(-4, -4, 4, 4).intersected(m_canvas->rect());
+}
+
+void MF::refreshNumberArea()
+{
+    const QRect area = numberAreaPixels();
+    m_canvas->update(area.united(m_paintedNumberArea));
+    m_paintedNumberArea = area;
+}
+
+void MF::paintCanvas(QPainter &painter, const QRect &area)
+{
+    if (m_scaledBackground.isNull())
+        painter.fillRect(area, EmptyBackground);
+    else
+        painter.drawPixmap(area, m_scaledBackground, area);
+
+    appearance::RepairFrameSize(m_frame);
+    const QRect frame = toPixels(m_frame.rect());
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (m_frame.Opaque >= 1 && frame.intersects(area)) {
+        const QColor colour = colorFromStored(quint32(m_frame.BackColor));
+        painter.setPen(colour);
+        painter.setBrush(colour);
+        painter.drawRoundedRect(QRectF(frame), 12.5, 12.5);
+    }
+
+    const QFont numberFont = m_number->font();
+    const QFontMetricsF metrics(numberFont);
+    painter.setFont(numberFont);
+    painter.setPen(m_number->palette().color(QPalette::WindowText));
+    const auto lines = appearance::PrintFrameText(
+        m_numberLabel, m_numberLines, metrics.height() * Twips,
+        [&metrics](const QString &line) { return metrics.horizontalAdvance(line) * Twips; });
+    const double ascent = metrics.ascent();
+    const double lineHeight = metrics.height();
+    for (const appearance::PrintedLine &line : lines) {
+        const double top = line.top / Twips;
+        if (top > area.bottom() || top + lineHeight < area.top())
+            continue; // only the lines that can be seen are drawn
+        painter.drawText(QPointF(line.left / Twips, top + ascent), line.text);
+    }
+}
+
+void MF::placeBoard()
+{
+    const QSizeF image = toTwips(m_canvas->size());
+    draw::BoardInput input;
+    input.image = image;
+    input.area = toTwips(m_boardArea->geometry());
+    input.titleSize = toTwips(m_title->size());
+    input.endSize = toTwips(m_end->size());
+    input.startSize = toTwips(m_start->size());
+    input.left = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString());
+    input.top = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Top"), QString());
+    input.width = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Width"), QString());
+    input.height = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString());
+    input.hidden = m_hideBoard;
+    const draw::BoardPlacement placement = draw::ResultBrd(input);
+
+    m_title->setGeometry(toPixels(placement.title));
+    m_list->setGeometry(toPixels(placement.list));
+    m_end->move(toPixels(placement.end).topLeft());
+    m_start->move(toPixels(placement.start).topLeft());
+    m_undo->move(m_start->x() - m_undo->width() - 12, int(std::lround(placement.undoTop / Twips)));
+    m_title->setVisible(placement.boardVisible);
+    m_list->setVisible(placement.boardVisible);
+    m_start->show();
+    m_end->show();
+    m_undo->show();
+    m_start->raise();
+    m_end->raise();
+    m_undo->raise();
+}
+
+bool MF::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        placeBoard();
+        fitNumberLabel();
+        m_canvas->update();
+    }
+    return QWidget::event(event);
+}
+
+void MF::keyPressEvent(QKeyEvent *event)
+{
+    // A key held down must not start and stop the roll over and over.
+    if (!event->isAutoRepeat())
+        ToggleRoll();
+    event->accept();
+}
+
+void MF::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int extra = int(std::lround(40 / Twips));
+    m_canvas->setGeometry(0, 0, width() + extra, height());
+    m_boardArea->setGeometry(toPixels(draw::PlaceBoardArea(toTwips(m_canvas->size()))));
+    m_scaledBackground = draw::ScaledToCover(m_background, m_canvas->size());
+    m_canvas->lower();
+    placeBoard();
+}
+
+void MF::closeEvent(QCloseEvent *event)
+{
+    m_scr->stop();
+    m_fin->stop();
+    emit closed();
+    QWidget::closeEvent(event);
+}
+
+} // namespace tombolix

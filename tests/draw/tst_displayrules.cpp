@@ -1,0 +1,79 @@
+#include "draw/displayrules.h"
+
+#include <QTest>
+
+using namespace tombolix::draw;
+
+class TestDisplayRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fixLength_data();
+    void fixLength();
+    void maskText_data();
+    void maskText();
+    void paddingComesBeforeTheMask();
+};
+
+void TestDisplayRules::fixLength_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("digits padded with zeros") << "123" << 6 << "000123";
+    QTest::newRow("letters padded with blanks") << "A12" << 6 << "   A12";
+    QTest::newRow("chinese counts one each") << QStringLiteral("张三") << 6 << QStringLiteral("    张三");
+    QTest::newRow("cut on the right") << "ABCDEFGH" << 6 << "ABCDEF";
+    QTest::newRow("exact length") << "123456" << 6 << "123456";
+    QTest::newRow("empty stays empty") << "" << 6 << "";
+    QTest::newRow("length 0 unchanged") << "123" << 0 << "123";
+    QTest::newRow("negative length unchanged") << "123" << -4 << "123";
+    QTest::newRow("full-width digit is no digit") << QStringLiteral("１2") << 4 << QStringLiteral("  １2");
+    QTest::newRow("leading blank pads with blanks") << " 12" << 5 << "   12";
+}
+
+void TestDisplayRules::fixLength()
+{
+    QFETCH(QString, text);
+    QFETCH(int, length);
+    QFETCH(QString, expected);
+    FixLength(text, length);
+    QCOMPARE(text, expected);
+}
+
+void TestDisplayRules::maskText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("middle stars") << "ABCDEFGHIJK" << "000****0000" << "ABC****HIJK";
+    QTest::newRow("short text gets stars appended") << "AB" << "000****0000" << "AB****";
+    QTest::newRow("partly short") << "ABCDEFG" << "000****0000" << "ABC****";
+    QTest::newRow("single star") << "ABC" << "*" << "*BC";
+    QTest::newRow("two stars on one char") << "A" << "**" << "**";
+    QTest::newRow("scattered stars") << "1234567" << "*0*0*" << "*2*4*67";
+    QTest::newRow("no star") << "ABC" << "000" << "ABC";
+    QTest::newRow("empty mask") << "ABC" << "" << "ABC";
+    QTest::newRow("empty text") << "" << "***" << "";
+    QTest::newRow("chinese") << QStringLiteral("张三丰") << "0*" << QStringLiteral("张*丰");
+}
+
+void TestDisplayRules::maskText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, mask);
+    QFETCH(QString, expected);
+    MaskText(text, mask);
+    QCOMPARE(text, expected);
+}
+
+void TestDisplayRules::paddingComesBeforeTheMask()
+{
+    QCOMPARE(DisplayText(QStringLiteral("123"), 6, QStringLiteral("000****0000")), QStringLiteral("000****"));
+    QCOMPARE(DisplayText(QStringLiteral("13800138000"), 11, QStringLiteral("000****0000")),
+             QStringLiteral("138****8000"));
+}
+
+QTEST_APPLESS_MAIN(TestDisplayRules)
+#include "tst_displayrules.moc"

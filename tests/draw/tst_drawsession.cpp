@@ -1,0 +1,389 @@
+#include "common/prompts.h"
+#include "data/database.h"
+#include "draw/drawsession.h"
+#include "support/testsupport.h"
+
+#include <QTest>
+#include <set>
+
+using namespace tombolix;
+using namespace tombolix::draw;
+
+namespace {
+
+std::unique_ptr<RandomSource> seeded(quint64 seed = 7)
+{
+    return std::make_unique<RandomSource>(seed);
+}
+
+qint64 results(qint64 draw, qint64 award = 0)
+{
+    QString condition = QStringLiteral("CID=%1").arg(draw);
+    if (award)
+        condition += QStringLiteral(" AND WID=%1").arg(award);
+    return data::CountRows(QStringLiteral("结果表"), condition, QStringLiteral("ID"));
+}
+
+QStringList storedNumbers(qint64 draw)
+{
+    QStringList numbers;
+    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=? ORDER BY ID"), {draw});
+         !rs.eof(); rs.moveNext())
+        numbers << rs.field(0).toString();
+    return numbers;
+}
+
+} // namespace
+
+class TestDrawSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void readsTheDrawSettings();
+    void awardsAreDrawnInOrderUntilFinished();
+    void finishedAwardsAreSkipped();
+    void drawWithoutAwardsFinishesAtFirstStop();
+    void winnersLeaveThePoolUnlessRepeatAllowed();
+    void repeatAllowedNeverTwiceInOneRound();
+    void fewerEligibleThanLinesRecordsOnlyThose();
+    void stopBeforeTheFirstTickDrawsAfresh();
+    void failedInsertIsNotCountedAndStaysEligible();
+    void resultsKeepTheStoredNumberNotTheDisplay();
+    void zeroPerRoundDrawsOneAtATime();
+    void boardText_data();
+    void boardText();
+    void boardWithoutResultsKeepsTheTitle();
+    void boardPlacement();
+    void storedBoardRectangleWins();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestDrawSession::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestDrawSession::cleanup()
+{
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestDrawSession::readsTheDrawSettings()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("80ms"), QStringLiteral("00**"),
+                                      QStringLiteral("1"), QStringLiteral("2.5"), QStringLiteral("/no/such.jpg"));
+    const DrawSettings settings = ReadDrawSettings(draw);
+    QCOMPARE(settings.P_Speed, qint64(80));
+    QCOMPARE(settings.P_Hide, QStringLiteral("00**"));
+    QCOMPARE(settings.P_Timer, qint64(1));
+    QCOMPARE(settings.P_Long, qint64(2)); // halves to even
+    QCOMPARE(settings.P_Jpg, QStringLiteral("/no/such.jpg"));
+    const DrawSettings missing = ReadDrawSettings(draw + 100);
+    QCOMPARE(missing.P_Speed, qint64(0));
+    QCOMPARE(missing.P_Jpg, QString());
+}
+
+void TestDrawSession::awardsAreDrawnInOrderUntilFinished()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 50);
+    const qint64 b = m_db->addAward(draw, 2, QStringLiteral("B"), 1, 1);
+    const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 3, 2);
+    DrawSession session(seeded());
+    session.start(draw);
+    QCOMPARE(session.WID(), QString::number(a));
+    QCOMPARE(session.awardState().Remaining, qint64(3));
+
+    QCOMPARE(session.RollTick().size(), 2);
+    StopOutcome outcome = session.StopAndRecord(true, false);
+    QCOMPARE(outcome.recorded, 2);
+    QCOMPARE(outcome.numberText.split(QStringLiteral("\r\n")).size(), 2);
+    QCOMPARE(results(draw, a), qint64(2));
+    QCOMPARE(session.awardState().Remaining, qint64(1));
+
+    session.beginRound();
+    QCOMPARE(session.RollTick().size(), 1);
+    session.StopAndRecord(true, false);
+    QCOMPARE(results(draw, a), qint64(3));
+    QCOMPARE(session.WID(), QString::number(b));
+    QVERIFY(!session.DrawFinished());
+
+    session.beginRound();
+    QCOMPARE(session.RollTick().size(), 1);
+    session.StopAndRecord(true, false);
+    QCOMPARE(results(draw, b), qint64(1));
+    QVERIFY(session.DrawFinished());
+    const QStringList numbers = storedNumbers(draw);
+    QCOMPARE(std::set<QString>(numbers.begin(), numbers.end()).size(), size_t(4));
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestDrawSession::finishedAwardsAreSkipped()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
+    const qint64 b = m_db->addAward(draw, 2, QStringLiteral("B"), 2, 1, true, true);
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), {draw, a});
+    DrawSession session(seeded());
+    session.start(draw);
+    QCOMPARE(session.WID(), QString::number(b));
+    QCOMPARE(session.awardState().Remaining, qint64(2));
+    QVERIFY(session.awardState().RepeatAllowed);
+}
+
+void TestDrawSession::drawWithoutAwardsFinishesAtFirstStop()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("无奖"));
+    m_db->addEntrants(draw, 5);
+    DrawSession session(seeded());
+    session.start(draw);
+    QCOMPARE(session.awardState().Remaining, qint64(0));
+    QVERIFY(session.RollTick().isEmpty());
+    QCOMPARE(session.PickList(), QStringLiteral(";"));
+    const StopOutcome outcome = session.StopAndRecord(true, false);
+    QCOMPARE(outcome.recorded, 0);
+    QCOMPARE(outcome.numberText, QString());
+    QVERIFY(session.DrawFinished());
+    QCOMPARE(results(draw), qint64(0));
+}
+
+void TestDrawSession::winnersLeaveThePoolUnlessRepeatAllowed()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 10, 3);
+    DrawSession session(seeded());
+    session.start(draw);
+    while (!session.DrawFinished()) {
+        session.beginRound();
+        session.RollTick();
+        session.StopAndRecord(true, false);
+    }
+    QCOMPARE(results(draw), qint64(10));
+    QCOMPARE(session.pool().eligibleCount(), 0);
+    const QStringList numbers = storedNumbers(draw);
+    QCOMPARE(std::set<QString>(numbers.begin(), numbers.end()).size(), size_t(10));
+}
+
+void TestDrawSession::repeatAllowedNeverTwiceInOneRound()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 4);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 12, 4, true, true);
+    DrawSession session(seeded());
+    session.start(draw);
+    for (int round = 0; round < 3; ++round) {
+        session.beginRound();
+        session.RollTick();
+        const StopOutcome outcome = session.StopAndRecord(true, false);
+        QCOMPARE(outcome.recorded, 4);
+        const QStringList lines = outcome.numberText.split(QStringLiteral("\r\n"));
+        QCOMPARE(std::set<QString>(lines.begin(), lines.end()).size(), size_t(4));
+    }
+    QCOMPARE(session.pool().eligibleCount(), 4); // everyone may win again
+    QVERIFY(session.DrawFinished());
+}
+
+void TestDrawSession::fewerEligibleThanLinesRecordsOnlyThose()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 3);
+    m_db->addEntrant(draw, QStringLiteral("   ")); // never eligible
+    m_db->addAward(draw, 1, QStringLiteral("A"), 10, 5);
+    DrawSession session(seeded());
+    session.start(draw);
+    QCOMPARE(session.RollTick().size(), 3);
+    const StopOutcome outcome = session.StopAndRecord(true, false);
+    QCOMPARE(outcome.recorded, 3);
+    QCOMPARE(results(draw), qint64(3));
+    QCOMPARE(session.awardState().Remaining, qint64(7));
+    session.beginRound();
+    QVERIFY(session.RollTick().isEmpty());
+    QCOMPARE(session.StopAndRecord(true, false).recorded, 0);
+    QCOMPARE(results(draw), qint64(3));
+    QVERIFY(!storedNumbers(draw).contains(QString()));
+}
+
+void TestDrawSession::stopBeforeTheFirstTickDrawsAfresh()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 1000);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 5, 1, true, true);
+    DrawSession session(seeded(3));
+    session.start(draw);
+    // A stop with no tick at all: still a fair pick, not nothing.
+    session.beginRound();
+    QCOMPARE(session.StopAndRecord(true, false).recorded, 1);
+    session.beginRound();
+    session.RollTick();
+    const StopOutcome first = session.StopAndRecord(true, false);
+    // The next round is stopped before its first tick.
+    session.beginRound();
+    const StopOutcome second = session.StopAndRecord(true, false);
+    QCOMPARE(second.recorded, 1);
+    QVERIFY(second.numberText != first.numberText);
+    QCOMPARE(results(draw), qint64(3));
+}
+
+void TestDrawSession::failedInsertIsNotCountedAndStaysEligible()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 6);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 6, 6);
+    // The results table refuses the number 3.
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 结果表 WHEN NEW.号码='3' "
+                                            "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    DrawSession session(seeded());
+    session.start(draw);
+    session.RollTick();
+    const StopOutcome outcome = session.StopAndRecord(true, false);
+    QCOMPARE(outcome.recorded, 5);
+    QCOMPARE(outcome.failed, 1);
+    QVERIFY(!outcome.numberText.split(QStringLiteral("\r\n")).contains(QStringLiteral("3")));
+    QCOMPARE(results(draw), qint64(5));
+    QCOMPARE(session.awardState().Remaining, qint64(1));
+    QCOMPARE(session.pool().eligibleCount(), 1);
+    QVERIFY(session.pool().isEligible(3));
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("抽奖结果保存失败，该号码未计入获奖名单！")});
+    QVERIFY(!outcome.board.text.contains(QStringLiteral("     3")));
+}
+
+void TestDrawSession::resultsKeepTheStoredNumberNotTheDisplay()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("50"), QStringLiteral("0**"),
+                                      QStringLiteral("0"), QStringLiteral("6"));
+    m_db->addEntrant(draw, QStringLiteral(" 123 "), QStringLiteral("O'Brien"));
+    m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
+    DrawSession session(seeded());
+    session.start(draw);
+    QCOMPARE(session.RollTick(), QStringList{QStringLiteral("0**123")});
+    const StopOutcome outcome = session.StopAndRecord(true, false);
+    QCOMPARE(outcome.numberText, QStringLiteral("0**123"));
+    QCOMPARE(storedNumbers(draw), QStringList{QStringLiteral("123")});
+    QCOMPARE(data::LookupValue(QStringLiteral("结果表"), draw, QStringLiteral("CID"), QStringLiteral("姓名")).toString(),
+             QStringLiteral("O'Brien"));
+    QCOMPARE(outcome.board.text, QStringLiteral("A\r\n     0**123(O'Brien)\r\n"));
+}
+
+void TestDrawSession::zeroPerRoundDrawsOneAtATime()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 2, 0);
+    m_db->addAward(draw, 2, QStringLiteral("B"), -4, 3); // nothing to draw
+    DrawSession session(seeded());
+    session.start(draw);
+    QCOMPARE(session.linesPerTick(), qint64(1));
+    for (int round = 0; round < 2; ++round) {
+        session.beginRound();
+        session.RollTick();
+        session.StopAndRecord(true, false);
+    }
+    QVERIFY(session.DrawFinished());
+    QCOMPARE(results(draw), qint64(2));
+}
+
+void TestDrawSession::boardText_data()
+{
+    QTest::addColumn<bool>("ascending");
+    QTest::addColumn<bool>("onlyCurrent");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    const QString crlf = QStringLiteral("\r\n");
+    QTest::newRow("ascending") << true << false
+                               << QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000101(张三)") + crlf
+            + QStringLiteral("     000102") + crlf + QStringLiteral("二等奖手机") + crlf + QStringLiteral("隐藏奖") + crlf
+                               << QStringLiteral("获奖名单");
+    QTest::newRow("reverse") << false << false
+                             << QStringLiteral("隐藏奖") + crlf + QStringLiteral("同序") + crlf
+            + QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000102") + crlf + QStringLiteral("     000101(张三)")
+            + crlf
+                             << QStringLiteral("获奖名单");
+    QTest::newRow("current only") << true << true
+                                  << QStringLiteral("一等奖(奖品：电视机)") + crlf + QStringLiteral("     000101(张三)") + crlf
+            + QStringLiteral("     000102") + crlf
+                                  << QStringLiteral("一等奖获奖名单");
+}
+
+void TestDrawSession::boardText()
+{
+    QFETCH(bool, ascending);
+    QFETCH(bool, onlyCurrent);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 first = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 2, 1, true, false, QStringLiteral("电视机"));
+    const qint64 second = m_db->addAward(draw, 2, QStringLiteral("二等奖"), 2, 1, true, false, QStringLiteral("手机"));
+    // Same order as the second award: listed under its heading, no second one.
+    const qint64 shareOrder = m_db->addAward(draw, 2, QStringLiteral("同序"), 1, 1);
+    const qint64 hidden = m_db->addAward(draw, 3, QStringLiteral("隐藏奖"), 1, 1, false);
+    const QString insert = QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)");
+    data::ExecuteSql(insert, {draw, first, QStringLiteral("101"), QStringLiteral("张三")});
+    data::ExecuteSql(insert, {draw, first, QStringLiteral("102"), QString()});
+    data::ExecuteSql(insert, {draw, hidden, QStringLiteral("103"), QStringLiteral("隐")});
+    data::ExecuteSql(insert, {draw, second, QStringLiteral("104"), QString()});
+    data::ExecuteSql(insert, {draw, shareOrder, QStringLiteral("105"), QString()});
+    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=NULL WHERE ID=?"), {second}); // Null is No
+    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=0 WHERE ID=?"), {shareOrder});
+    const BoardText board = WinnersText(draw, first, ascending, onlyCurrent, 6, QString());
+    QCOMPARE(board.text, text);
+    QVERIFY(board.title.has_value());
+    QCOMPARE(*board.title, title);
+}
+
+void TestDrawSession::boardWithoutResultsKeepsTheTitle()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const BoardText board = WinnersText(draw, 1, true, true, 0, QString());
+    QCOMPARE(board.text, QString());
+    QVERIFY(!board.title.has_value());
+}
+
+void TestDrawSession::boardPlacement()
+{
+    const QRectF area = PlaceBoardArea(QSizeF(14000, 10500));
+    QCOMPARE(area, QRectF(8000, 4200, double(14000.0f / 3), 6000)); // single precision
+    BoardInput input;
+    input.image = QSizeF(14000, 10500);
+    input.area = area;
+    input.titleSize = QSizeF(2000, 600);
+    input.endSize = QSizeF(1500, 500);
+    input.startSize = QSizeF(1400, 500);
+    const BoardPlacement placement = ResultBrd(input);
+    QCOMPARE(placement.title.left(), (area.width() - 2000) / 2 + 8000);
+    QCOMPARE(placement.title.top(), 4260.0);
+    QCOMPARE(placement.list, QRectF(8000, 600 + 4260 + 60, area.width(), 6000 - 600 - 120));
+    QCOMPARE(placement.end.topLeft(), QPointF(14000 - 1500 - 100, 10500 - 500 - 80));
+    QCOMPARE(placement.start.topLeft(), QPointF(14000 - 1400 - 140 - 1500, 10500 - 500 - 80));
+    QCOMPARE(placement.undoTop, placement.start.top());
+    QVERIFY(placement.boardVisible);
+    input.hidden = true;
+    QVERIFY(!ResultBrd(input).boardVisible);
+}
+
+void TestDrawSession::storedBoardRectangleWins()
+{
+    BoardInput input;
+    input.image = QSizeF(14000, 10500);
+    input.area = PlaceBoardArea(input.image);
+    input.titleSize = QSizeF(2000, 600);
+    input.left = QStringLiteral("0");
+    input.top = QStringLiteral("300");
+    input.width = QStringLiteral("abc");
+    input.height = QStringLiteral("700");
+    const BoardPlacement placement = ResultBrd(input);
+    QCOMPARE(placement.title, QRectF(0, 300, 0, 700));
+    QCOMPARE(placement.list, QRectF(0, 1000, 0, 50000));
+}
+
+QTEST_GUILESS_MAIN(TestDrawSession)
+#include "tst_drawsession.moc"
