@@ -20,7 +20,7 @@ struct FrameLayout
     float Width = 5175;
     float Height = 975;
     QString AutoFit;           // > 0: the number label sizes itself to its text
-    qint32 BackColor = 0x1E0A7A; // a deep wine red (0x00BBGGRR)
+    qint32 BackColor = 0x0A0230; // a dark wine red that stands out on the red picture (0x00BBGGRR)
     qint16 Opaque = 1;         // 0: the panel is not painted
 
     bool autoFit() const;

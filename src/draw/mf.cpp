@@ -189,6 +189,11 @@ void MF::onPressed(Qt::MouseButton button)
         ToggleRoll();
 }
 
+QWidget *MF::canvas() const
+{
+    return m_canvas;
+}
+
 QString MF::numberCaption() const
 {
     return m_number->text();

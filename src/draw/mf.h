@@ -62,12 +62,18 @@ public:
     // Start or stop, as a click or a key does.
     void ToggleRoll();
     bool isRolling() const { return m_rolling; }
+    // One tick of the rolling timer: a fresh pick on show.
+    void RollTick();
 
     draw::DrawSession &session() { return m_session; }
     const appearance::FrameLayout &frameLayout() const { return m_frame; }
     QString numberCaption() const;
     // The built-in picture, or the draw's own when its file could be read.
     bool hasBackground() const { return !m_background.isNull(); }
+
+    // The part of the canvas a tick repaints: the frame and the number.
+    QRect numberArea() const { return numberAreaPixels(); }
+    QWidget *canvas() const;
 
     // Paints the background, the frame and the number (the canvas's content).
     void paintCanvas(QPainter &painter, const QRect &area);
@@ -83,7 +89,6 @@ protected:
 
 private:
     void buildControls();
-    void RollTick();
     void stopRound();
     void setNumberLines(const QStringList &lines);
     void applyStop(const draw::StopOutcome &outcome);

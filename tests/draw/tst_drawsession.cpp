@@ -290,6 +290,18 @@ void TestDrawSession::zeroPerRoundDrawsOneAtATime()
     }
     QVERIFY(session.DrawFinished());
     QCOMPARE(results(draw), qint64(2));
+
+    // A huge award draws whoever is left.
+    const qint64 huge = m_db->addDraw(QStringLiteral("巨"));
+    m_db->addEntrants(huge, 50);
+    m_db->addAward(huge, 1, QStringLiteral("C"), 1000000, 1000000);
+    DrawSession big(seeded());
+    big.start(huge);
+    QCOMPARE(big.RollTick().size(), 50);
+    QCOMPARE(big.StopAndRecord(true, false).recorded, 50);
+    QCOMPARE(big.awardState().Remaining, qint64(1000000 - 50));
+    big.beginRound();
+    QVERIFY(big.RollTick().isEmpty());
 }
 
 void TestDrawSession::boardText_data()
