@@ -1,5 +1,6 @@
 -- The five tables of Data.mdb. ID is an auto-number that is never reused.
--- Yes/no columns are integers (1 = Yes; 0 or NULL = No). The draw settings
+-- Yes/no columns are declared BOOLEAN, so readers can tell them from numbers,
+-- and hold integers (1 = Yes; 0 or NULL = No). The draw settings
 -- 速度, 定时 and 定长 are read through the numeric value of their text, so they
 -- are TEXT columns: whatever the editor stored comes back unchanged.
 
@@ -24,8 +25,8 @@ CREATE TABLE 奖项表 (
     名称 TEXT,
     数量 INTEGER,
     同时 INTEGER,
-    显示 INTEGER,
-    重复 INTEGER,
+    显示 BOOLEAN,
+    重复 BOOLEAN,
     奖品 TEXT
 );
 

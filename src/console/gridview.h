@@ -1,0 +1,46 @@
+#pragma once
+
+#include "console/gridmodel.h"
+
+#include <QTableView>
+
+namespace tombolix::console {
+
+// Shows a GridModel: data rows as rows, the caption row as the header,
+// columns as wide as the grid says (width 0 hides a column). Keeps the
+// grid's current cell, selection and scroll position in step with the view,
+// and reports the presses the console acts on.
+class GridView : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit GridView(QWidget *parent = nullptr);
+
+    void setGrid(GridModel *grid);
+    GridModel *grid() const { return m_grid; }
+    // Scrolls to a grid row and makes it current.
+    void showGridRow(int row);
+
+signals:
+    void headerPressed(int col);
+    void cellPressed(int row, int col);
+    void cellDoubleClicked(int row, int col);
+    void contextRequested(const QPoint &globalPos);
+    void pointerMoved();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void applyLayout();
+    void syncSelection();
+
+    GridModel *m_grid = nullptr;
+};
+
+} // namespace tombolix::console
