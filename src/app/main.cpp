@@ -1,6 +1,8 @@
+#include "common/progress.h"
 #include "common/qtprompts.h"
 #include "common/settingsstore.h"
 #include "console/fset.h"
+#include "transfer/indicator.h"
 
 #include <QApplication>
 
@@ -13,6 +15,8 @@ int main(int argc, char *argv[])
 
     tombolix::QtPrompts prompts;
     tombolix::setPrompts(&prompts);
+    tombolix::IndicatorProgress progress;
+    tombolix::setProgressSink(&progress);
 
     tombolix::FSet console;
     console.show();
