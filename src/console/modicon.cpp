@@ -1,0 +1,236 @@
+#include "console/modicon.h"
+
+#include "common/conventions.h"
+#include "common/prompts.h"
+#include "common/windowops.h"
+#include "data/database.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace tombolix {
+
+namespace {
+
+QLabel *fieldLabel(const QString &text, QWidget *parent, Qt::Alignment vertical = Qt::AlignVCenter)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | vertical);
+    return label;
+}
+
+QLineEdit *hiddenBox(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(name);
+    box->hide();
+    return box;
+}
+
+// A null QString would be bound as NULL; an empty box is stored as empty text.
+QString storedText(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+} // namespace
+
+ModiCon::ModiCon(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ModiCon"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    m_id = hiddenBox(QStringLiteral("ID"), QStringLiteral("0"), this);
+    m_drawId = hiddenBox(QStringLiteral("CID"), QString(), this);
+    m_order = hiddenBox(QStringLiteral("Ord"), QString(), this);
+
+    auto *group = new QGroupBox(QStringLiteral("抽奖设置"), this);
+
+    m_name = new QLineEdit(group);
+    m_name->setObjectName(QStringLiteral("TT_0"));
+    m_name->setMinimumWidth(300);
+    m_count = new QLineEdit(QStringLiteral("1"), group);
+    m_count->setObjectName(QStringLiteral("TT_1"));
+    m_count->setFixedWidth(90);
+    m_prize = new QPlainTextEdit(group);
+    m_prize->setObjectName(QStringLiteral("TT_2"));
+    m_prize->setTabChangesFocus(true);
+    m_prize->setMinimumHeight(110);
+    m_perRound = new QLineEdit(QStringLiteral("1"), group);
+    m_perRound->setObjectName(QStringLiteral("TT_3"));
+    m_perRound->setFixedWidth(90);
+
+    m_show = new QCheckBox(QStringLiteral("显示在公告中"), group);
+    m_show->setObjectName(QStringLiteral("CK_0"));
+    m_show->setChecked(true);
+    m_repeat = new QCheckBox(QStringLiteral("获奖者可再次参与抽奖"), group);
+    m_repeat->setObjectName(QStringLiteral("CK_1"));
+    for (QCheckBox *check : { m_show, m_repeat })
+        check->setToolTip(QStringLiteral("抽奖开始后是定时自动抽出，还是手动操作。"));
+
+    auto *fields = new QGridLayout(group);
+    fields->setContentsMargins(14, 14, 14, 14);
+    fields->setHorizontalSpacing(8);
+    fields->setVerticalSpacing(10);
+    fields->setColumnStretch(3, 1);
+
+    fields->addWidget(fieldLabel(QStringLiteral("奖项名称："), group), 0, 0);
+    fields->addWidget(m_name, 0, 1, 1, 4);
+
+    fields->addWidget(fieldLabel(QStringLiteral("奖项数量："), group), 1, 0);
+    fields->addWidget(m_count, 1, 1);
+    fields->addWidget(fieldLabel(QStringLiteral("一次抽出数量："), group), 1, 2);
+    fields->addWidget(m_perRound, 1, 3, Qt::AlignLeft);
+
+    fields->addWidget(fieldLabel(QStringLiteral("奖品说明："), group, Qt::AlignTop), 2, 0);
+    fields->addWidget(m_prize, 2, 1, 1, 4);
+
+    auto *checks = new QHBoxLayout;
+    checks->setSpacing(24);
+    checks->addWidget(m_show);
+    checks->addWidget(m_repeat);
+    checks->addStretch(1);
+    fields->addLayout(checks, 3, 1, 1, 4);
+
+    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
+    ok->setObjectName(QStringLiteral("Com_1"));
+    ok->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
+    cancel->setObjectName(QStringLiteral("Com_2"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 14);
+    layout->setSpacing(12);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+
+    setTabOrder(m_name, m_count);
+    setTabOrder(m_count, m_perRound);
+    setTabOrder(m_perRound, m_prize);
+    setTabOrder(m_prize, m_show);
+    setTabOrder(m_show, m_repeat);
+    setTabOrder(m_repeat, ok);
+    setTabOrder(ok, cancel);
+
+    connect(m_id, &QLineEdit::textChanged, this, [this] {
+        if (integerValue(m_id->text()) > 0)
+            loadAward();
+    });
+    connect(ok, &QPushButton::clicked, this, &ModiCon::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // finished covers every way out: accept, reject, Esc and the close box.
+    connect(this, &QDialog::finished, this, &ModiCon::closedEditor);
+
+    // The prize box would otherwise ask for far more height than a few lines need.
+    resize(sizeHint().width(), minimumSizeHint().height());
+}
+
+void ModiCon::setAwardId(qint64 id)
+{
+    m_id->setText(QString::number(id));
+}
+
+void ModiCon::setDrawId(qint64 id)
+{
+    m_drawId->setText(QString::number(id));
+}
+
+void ModiCon::setOrder(const QString &order)
+{
+    m_order->setText(order);
+}
+
+void ModiCon::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_placed && !event->spontaneous()) {
+        m_placed = true;
+        CentreOnWorkArea(this);
+    }
+}
+
+void ModiCon::loadAward()
+{
+    data::Recordset rs = data::OpenRecordset(
+        QStringLiteral("SELECT * FROM 奖项表 WHERE ID=?"), { integerValue(m_id->text()) });
+    if (!rs.eof()) {
+        m_drawId->setText(textOf(rs.field(QStringLiteral("CID"))));
+        m_order->setText(textOf(rs.field(QStringLiteral("顺序"))));
+        m_name->setText(textOf(rs.field(QStringLiteral("名称"))));
+        m_count->setText(textOf(rs.field(QStringLiteral("数量"))));
+        m_prize->setPlainText(textOf(rs.field(QStringLiteral("奖品"))));
+        m_perRound->setText(textOf(rs.field(QStringLiteral("同时"))));
+        m_show->setChecked(flagFromColumn(rs.field(QStringLiteral("显示"))));
+        m_repeat->setChecked(flagFromColumn(rs.field(QStringLiteral("重复"))));
+    }
+    data::CloseRecordset(rs);
+}
+
+void ModiCon::confirm()
+{
+    const qint64 perRound = integerValue(m_perRound->text());
+    const double total = numericValue(m_count->text());
+    if (!(perRound > 0 && total >= perRound)) {
+        prompts().message(QStringLiteral("一次抽出获奖人数不能少于一人或大于总获奖人数！"));
+        return;
+    }
+    if (!save())
+        return;
+    emit saved();
+    accept();
+}
+
+bool ModiCon::save()
+{
+    const qint64 id = integerValue(m_id->text());
+
+    // An award deleted from under the editor is written back as a new row.
+    bool exists = false;
+    if (id > 0) {
+        data::Recordset row = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖项表 WHERE ID=?"), { id });
+        if (!row.isOpen())
+            return false; // the database routine has already told the operator
+        exists = !row.eof();
+        row.close();
+    }
+
+    // 顺序 and 同时 go in as typed; the column turns a numeric text into a number.
+    QVariantList values { integerValue(m_drawId->text()), storedText(m_order->text()),
+        storedText(m_name->text()), numericValue(m_count->text()), storedText(m_prize->toPlainText()),
+        storedText(m_perRound->text()), m_show->isChecked() ? 1 : 0, m_repeat->isChecked() ? 1 : 0 };
+    bool written = false;
+    if (exists) {
+        values << id;
+        written = data::ExecuteSql(
+            QStringLiteral("UPDATE 奖项表 SET CID=?, 顺序=?, 名称=?, 数量=?, 奖品=?, 同时=?, "
+                           "显示=?, 重复=? WHERE ID=?"),
+            values);
+    } else {
+        written = data::ExecuteSql(
+            QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 奖品, 同时, 显示, 重复) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+            values);
+    }
+    if (!written) {
+        prompts().message(QStringLiteral("保存失败，请检查数据库！"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace tombolix
