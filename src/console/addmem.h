@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+
+class QLineEdit;
+
+namespace tombolix {
+
+namespace console {
+class GridModel;
+}
+
+// Appends one entrant to the console's entrants grid and stores it at once
+// for the draw chosen on the entrants tab. Shown without modality; deletes
+// itself when closed.
+class AddMem : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // drawId answers the draw chosen at the moment of confirming.
+    AddMem(console::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent = nullptr);
+
+    static QString caption() { return QStringLiteral("添加名单"); }
+
+signals:
+    // The entrant is stored in this grid row.
+    void added(int row);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void confirm();
+
+    QPointer<console::GridModel> m_entrants;
+    std::function<qint64()> m_drawId;
+    QLineEdit *m_number = nullptr;
+    QLineEdit *m_name = nullptr;
+    bool m_placed = false;
+};
+
+} // namespace tombolix
