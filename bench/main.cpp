@@ -57,6 +57,9 @@ void benchTick();
 void benchPaint();
 void benchStopRecord();
 void benchStopLatency();
+void benchFillGrid();
+void benchFillResults();
+void benchDeleteRows();
 } // namespace tombolix::bench
 
 namespace {
@@ -77,6 +80,9 @@ const std::vector<Benchmark> &benchmarks()
         {"paint_tick_1080p", benchPaint},
         {"stop_record_10", benchStopRecord},
         {"stop_latency_1ms_roll", benchStopLatency},
+        {"fill_grid_69998", benchFillGrid},
+        {"fill_results_10000", benchFillResults},
+        {"delete_10000_rows", benchDeleteRows},
     };
     return all;
 }

@@ -2,19 +2,44 @@
 
 #include <QMainWindow>
 
+class QComboBox;
+class QLineEdit;
 class QPushButton;
+class QTabWidget;
+class QTextBrowser;
 
 namespace tombolix {
 
-// The console: the window the program starts on and ends with.
+namespace console {
+class GridModel;
+class GridView;
+} // namespace console
+
+// The console: the window the program starts on and ends with. Four tabs of
+// grids (draws, awards, entrants, results) with their buttons, and the help.
 class FSet : public QMainWindow
 {
     Q_OBJECT
 
 public:
     explicit FSet(QWidget *parent = nullptr);
+    ~FSet() override;
 
     static QString caption();
+
+    console::GridModel *grid(int index) const;
+    console::GridView *gridView(int index) const;
+    QComboBox *combo(int index) const;
+    QTabWidget *tabs() const { return m_tabs; }
+    // The draw chosen in a tab's combo: its leading number, 0 when none.
+    qint64 chosenDraw(int tab) const;
+
+    // Reloads the current tab (its combo goes back to the newest draw).
+    void SST_Click();
+    // Reloads grid `index` for the draw chosen in its combo.
+    void comboClick(int index);
+    // Buttons by their index (tab x 10 + n), as a click on them does.
+    void pressButton(int index);
 
 signals:
     void enterDrawRequested();
@@ -23,7 +48,39 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QWidget *buildGridTab(int index, const QStringList &buttons);
+    QWidget *buildHelpTab();
+    void buildMenus();
+    void setupGrid(int index);
+    void loadDrawsTab();
+    void deleteDraws();
+    void deleteAwards();
+    void deleteRows(int index);
+    void MoveAwardRow(int from, int to);
+    void editDraw(bool existing);
+    void editAward(bool existing);
+    void addEntrant();
+    void checkDuplicates();
+    void checkLengths();
+    void showAbout();
+    void showGuide();
+    void openEditorOf(QWidget *editor);
+    bool hasDataRowSelected(int index) const;
+
+    // The in-grid editor of the entrants grid.
+    void openCellEditor(int row, int col);
+    void hideCellEditor();
+    void writeCell(const QString &text);
+
+    QTabWidget *m_tabs = nullptr;
+    console::GridModel *m_grids[4] = {};
+    console::GridView *m_views[4] = {};
+    QComboBox *m_combos[4] = {};
+    QTextBrowser *m_help = nullptr;
     QPushButton *m_entr = nullptr;
+    QLineEdit *m_cellEditor = nullptr;
+    int m_editRow = -1;
+    int m_editCol = -1;
 };
 
 } // namespace tombolix

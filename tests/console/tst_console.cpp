@@ -1,0 +1,377 @@
+#include "common/prompts.h"
+#include "console/fset.h"
+#include "console/gridmodel.h"
+#include "console/gridview.h"
+#include "data/database.h"
+#include "draw/mf.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace tombolix;
+using console::GridModel;
+
+namespace {
+
+QWidget *openWindow(const QString &caption)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowTitle() == caption)
+            return window;
+    }
+    return nullptr;
+}
+
+QStringList column(const GridModel &grid, int col)
+{
+    QStringList values;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+        values << grid.TextMatrix(r, col);
+    return values;
+}
+
+qint64 count(const QString &table, const QString &condition = QString())
+{
+    return data::CountRows(table, condition, QStringLiteral("*"));
+}
+
+void selectRows(FSet &console, int index, int first, int last)
+{
+    GridModel *grid = console.grid(index);
+    grid->setRow(first);
+    grid->setRowSel(last);
+}
+
+// QTest types ASCII only; Chinese goes in as the input method would put it.
+void type(QLineEdit *edit, const QString &text)
+{
+    QVERIFY(edit);
+    edit->setFocus();
+    edit->insert(text);
+}
+
+void click(QWidget *window, const QString &name)
+{
+    auto *button = window->findChild<QPushButton *>(name);
+    QVERIFY2(button, qPrintable(name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace
+
+class TestConsole : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void startsOnTheDrawsTab();
+    void deletingDrawsTakesEverythingWithThem();
+    void deletingAnAwardAsksTwice();
+    void movingAwardsStoresTheOrder();
+    void addingAnAwardNeedsADraw();
+    void combosGoBackToTheNewestDraw();
+    void inGridEditingWritesThrough();
+    void fromAnEmptyDatabaseToAFinishedDraw();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestConsole::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestConsole::cleanup()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->objectName() != QStringLiteral("FSet"))
+            window->close();
+    }
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestConsole::startsOnTheDrawsTab()
+{
+    m_db->addDraw(QStringLiteral("一月抽奖"), QStringLiteral("30"));
+    m_db->addDraw(QStringLiteral("年会 O'Brien's \"Party\""), QStringLiteral("50"), QStringLiteral("000****"),
+                  QStringLiteral("1"), QStringLiteral("8"));
+    FSet console;
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    QCOMPARE(console.tabs()->currentIndex(), 0);
+    GridModel *draws = console.grid(0);
+    QCOMPARE(draws->Rows() - draws->FixedRows(), 2);
+    QCOMPARE(column(*draws, 2),
+             (QStringList{QStringLiteral("一月抽奖"), QStringLiteral("年会 O'Brien's \"Party\"")}));
+    QCOMPARE(column(*draws, 1), (QStringList{"1", "2"}));
+    QCOMPARE(draws->ColWidth(0), 0);
+    QCOMPARE(draws->ColAlignment(3), console::Align::RightBottom);
+    QVERIFY(m_prompts->messages().isEmpty());
+    test::saveShot(&console, QStringLiteral("FSet-draws"));
+    for (int tab = 1; tab <= 4; ++tab) {
+        console.tabs()->setCurrentIndex(tab);
+        test::saveShot(&console, QStringLiteral("FSet-tab%1").arg(tab));
+    }
+}
+
+void TestConsole::deletingDrawsTakesEverythingWithThem()
+{
+    QList<qint64> draws;
+    for (int i = 1; i <= 5; ++i) {
+        const qint64 draw = m_db->addDraw(QStringLiteral("抽奖%1").arg(i));
+        draws << draw;
+        const qint64 award = m_db->addAward(draw, 1, QStringLiteral("奖"), 1, 1);
+        m_db->addEntrants(draw, 3);
+        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), {draw, award});
+        data::ExecuteSql(QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), {draw, award});
+    }
+    FSet console;
+    console.show();
+    selectRows(console, 0, 4, 3); // positions 3 and 2, given backwards
+    m_prompts->queueAnswer(false);
+    console.pressButton(2);
+    QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("您确认要删除抽奖内容：第2行至第3行？")});
+    QCOMPARE(count(QStringLiteral("奖次表")), qint64(5));
+
+    m_prompts->queueAnswer(true);
+    console.pressButton(2);
+    QCOMPARE(count(QStringLiteral("奖次表")), qint64(3));
+    for (int i : {1, 2}) {
+        const QString cid = QStringLiteral("CID=%1").arg(draws[i]);
+        QCOMPARE(count(QStringLiteral("奖项表"), cid), qint64(0));
+        QCOMPARE(count(QStringLiteral("号码表"), cid), qint64(0));
+        QCOMPARE(count(QStringLiteral("结果表"), cid), qint64(0));
+        QCOMPARE(count(QStringLiteral("预设表"), QStringLiteral("PID=%1").arg(draws[i])), qint64(0));
+    }
+    QCOMPARE(count(QStringLiteral("号码表")), qint64(9));
+    GridModel *grid = console.grid(0);
+    QCOMPARE(column(*grid, 1), (QStringList{"1", "2", "3"}));
+    QCOMPARE(column(*grid, 2), (QStringList{QStringLiteral("抽奖1"), QStringLiteral("抽奖4"), QStringLiteral("抽奖5")}));
+}
+
+void TestConsole::deletingAnAwardAsksTwice()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
+    m_db->addAward(draw, 2, QStringLiteral("B"), 1, 1);
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), {draw, a});
+    data::ExecuteSql(QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), {draw, a});
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(1);
+    selectRows(console, 1, 2, 2);
+    m_prompts->queueAnswer(true);
+    m_prompts->queueAnswer(false);
+    console.pressButton(12);
+    QCOMPARE(m_prompts->questions(), (QStringList{QStringLiteral("您确认要删除奖项内容：第1行至第1行？"),
+                                                  QStringLiteral("您确定要删除第1至第1行？")}));
+    QCOMPARE(count(QStringLiteral("奖项表")), qint64(2)); // kept, its results gone
+    QCOMPARE(count(QStringLiteral("结果表")), qint64(0));
+    QCOMPARE(count(QStringLiteral("预设表")), qint64(0));
+
+    m_prompts->queueAnswer(true);
+    m_prompts->queueAnswer(true);
+    console.pressButton(12);
+    QCOMPARE(count(QStringLiteral("奖项表")), qint64(1));
+    QCOMPARE(column(*console.grid(1), 2), QStringList{QStringLiteral("B")});
+    QCOMPARE(column(*console.grid(1), 1), QStringList{QStringLiteral("1")});
+}
+
+void TestConsole::movingAwardsStoresTheOrder()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    for (const char *name : {"A", "B", "C"})
+        m_db->addAward(draw, int(name[0] - 'A' + 1), QString::fromLatin1(name), 1, 1);
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(1);
+    GridModel *grid = console.grid(1);
+    grid->setRow(4); // C
+    console.pressButton(13);
+    QCOMPARE(column(*grid, 2), (QStringList{"A", "C", "B"}));
+    QCOMPARE(column(*grid, 1), (QStringList{"1", "2", "3"}));
+    QCOMPARE(grid->Row(), 3); // the moved award stays selected
+    QCOMPARE(data::LookupValue(QStringLiteral("奖项表"), QStringLiteral("C"), QStringLiteral("名称"), QStringLiteral("顺序"))
+                 .toLongLong(),
+             qint64(2));
+    QCOMPARE(data::LookupValue(QStringLiteral("奖项表"), QStringLiteral("B"), QStringLiteral("名称"), QStringLiteral("顺序"))
+                 .toLongLong(),
+             qint64(3));
+    console.pressButton(13);
+    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+    console.pressButton(13); // already first: nothing
+    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+    grid->setRow(4);
+    console.pressButton(14); // already last: nothing
+    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+    console.SST_Click(); // what is stored comes back the same
+    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+}
+
+void TestConsole::addingAnAwardNeedsADraw()
+{
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(1);
+    QCOMPARE(console.chosenDraw(1), qint64(0));
+    QCOMPARE(console.combo(1)->count(), 0);
+    console.pressButton(10);
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("请选择抽奖名称后再添加奖项！")});
+    console.pressButton(11); // nothing selected: nothing happens
+    console.pressButton(12);
+    QVERIFY(m_prompts->questions().isEmpty());
+}
+
+void TestConsole::combosGoBackToTheNewestDraw()
+{
+    const qint64 older = m_db->addDraw(QStringLiteral("旧"));
+    const qint64 newer = m_db->addDraw(QStringLiteral("新"));
+    m_db->addAward(older, 1, QStringLiteral("旧奖"), 1, 1);
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(1);
+    QCOMPARE(console.chosenDraw(1), newer);
+    QCOMPARE(console.grid(1)->Rows(), 2);
+    console.combo(1)->setCurrentIndex(1);
+    console.comboClick(1);
+    QCOMPARE(console.chosenDraw(1), older);
+    QCOMPARE(column(*console.grid(1), 2), QStringList{QStringLiteral("旧奖")});
+    console.tabs()->setCurrentIndex(2);
+    console.tabs()->setCurrentIndex(1);
+    QCOMPARE(console.chosenDraw(1), newer);
+    QCOMPARE(console.chosenDraw(2), newer);
+}
+
+void TestConsole::inGridEditingWritesThrough()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 id = m_db->addEntrant(draw, QStringLiteral("001"), QStringLiteral("甲"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    GridModel *grid = console.grid(2);
+    console::GridView *view = console.gridView(2);
+    const QRect cell = view->visualRect(grid->index(0, 4));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
+    QVERIFY(editor);
+    QVERIFY(editor->isVisible());
+    QCOMPARE(editor->text(), QStringLiteral("甲"));
+    QTest::keyClicks(editor, QStringLiteral("'s"));
+    QCOMPARE(grid->TextMatrix(2, 4), QStringLiteral("甲's"));
+    QCOMPARE(grid->TextMatrix(2, 0), QString::number(id));
+    QCOMPARE(data::LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("姓名")).toString(),
+             QStringLiteral("甲's"));
+    test::saveShot(&console, QStringLiteral("FSet-cell-editor"));
+    QTest::mouseMove(view->viewport(), cell.center() + QPoint(0, 80));
+    QVERIFY(!editor->isVisible());
+    // The fixed columns are not editable.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(grid->index(0, 2)).center());
+    QVERIFY(!editor->isVisible());
+}
+
+void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
+{
+    FSet console;
+    console.show();
+
+    // A draw, through the draw editor.
+    console.pressButton(0);
+    QWidget *modi = openWindow(QStringLiteral("添加/修改抽奖设置"));
+    QVERIFY(modi);
+    QVERIFY(!console.tabs()->tabBar()->isEnabled());
+    type(modi->findChild<QLineEdit *>(QStringLiteral("TT_4")), QStringLiteral("2026 年会"));
+    test::saveShot(modi, QStringLiteral("Modi-new"));
+    click(modi, QStringLiteral("Com_1"));
+    QTRY_VERIFY(!openWindow(QStringLiteral("添加/修改抽奖设置")));
+    QVERIFY(console.tabs()->tabBar()->isEnabled());
+    QCOMPARE(console.grid(0)->Rows() - 2, 1);
+
+    // Two awards, through the award editor.
+    console.tabs()->setCurrentIndex(1);
+    const struct
+    {
+        const char *name;
+        const char *count;
+        const char *perRound;
+    } awards[] = {{"二等奖", "5", "5"}, {"一等奖", "2", "1"}};
+    for (const auto &award : awards) {
+        console.pressButton(10);
+        QWidget *editor = openWindow(QStringLiteral("添加/修改奖项设置"));
+        QVERIFY(editor);
+        type(editor->findChild<QLineEdit *>(QStringLiteral("TT_0")), QString::fromUtf8(award.name));
+        auto *total = editor->findChild<QLineEdit *>(QStringLiteral("TT_1"));
+        total->clear();
+        QTest::keyClicks(total, QString::fromLatin1(award.count));
+        auto *perRound = editor->findChild<QLineEdit *>(QStringLiteral("TT_3"));
+        perRound->clear();
+        QTest::keyClicks(perRound, QString::fromLatin1(award.perRound));
+        test::saveShot(editor, QStringLiteral("ModiCon-new"));
+        click(editor, QStringLiteral("Com_1"));
+        QTRY_VERIFY(!openWindow(QStringLiteral("添加/修改奖项设置")));
+    }
+    QCOMPARE(column(*console.grid(1), 2), (QStringList{QStringLiteral("二等奖"), QStringLiteral("一等奖")}));
+    QCOMPARE(column(*console.grid(1), 5), (QStringList{QStringLiteral("√"), QStringLiteral("√")}));
+
+    // Twenty typed entrants, through the add dialog.
+    console.tabs()->setCurrentIndex(2);
+    for (int i = 1; i <= 20; ++i) {
+        console.pressButton(24);
+        QWidget *add = openWindow(QStringLiteral("添加名单"));
+        QVERIFY(add);
+        QTest::keyClicks(add->findChild<QLineEdit *>(QStringLiteral("TT_0")), QStringLiteral("%1").arg(800 + i));
+        type(add->findChild<QLineEdit *>(QStringLiteral("TT_1")), QStringLiteral("员工%1").arg(i));
+        if (i == 20)
+            test::saveShot(add, QStringLiteral("AddMem"));
+        click(add, QStringLiteral("Com_0"));
+        QTRY_VERIFY(!openWindow(QStringLiteral("添加名单")));
+    }
+    QCOMPARE(console.grid(2)->Rows() - 2, 20);
+    QCOMPARE(count(QStringLiteral("号码表")), qint64(20));
+    test::saveShot(&console, QStringLiteral("FSet-entrants"));
+
+    // Hold the draw.
+    QTimer::singleShot(50, [] {
+        if (QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置")))
+            QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+    });
+    click(&console, QStringLiteral("Entr"));
+    auto *screen = qobject_cast<MF *>(openWindow(MF::caption()));
+    QVERIFY(screen);
+    int rounds = 0;
+    while (!screen->session().DrawFinished() && rounds < 20) {
+        screen->ToggleRoll();
+        QTest::qWait(20);
+        screen->ToggleRoll();
+        ++rounds;
+    }
+    QCOMPARE(rounds, 3); // five at once, then one and one
+    QCOMPARE(count(QStringLiteral("结果表")), qint64(7));
+    screen->close();
+    QTRY_VERIFY(console.isVisible());
+
+    console.tabs()->setCurrentIndex(3);
+    GridModel *results = console.grid(3);
+    QCOMPARE(results->Rows() - 2, 7);
+    QCOMPARE(column(*results, 3).count(QStringLiteral("二等奖")), 5);
+    QCOMPARE(column(*results, 3).count(QStringLiteral("一等奖")), 2);
+    test::saveShot(&console, QStringLiteral("FSet-results"));
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+QTEST_MAIN(TestConsole)
+#include "tst_console.moc"
