@@ -1,3 +1,4 @@
+#include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/qtprompts.h"
 
@@ -14,6 +15,8 @@ private slots:
     void scriptedDefaultsAreNoAndCancel();
     void scopedPromptsRestoreThePrevious();
     void filtersBecomeQtFilters();
+    void dialogHelpers();
+    void assignFromTextFollowsTheTarget();
 };
 
 void TestPrompts::scriptedAnswersComeFromTheQueue()
@@ -73,6 +76,39 @@ void TestPrompts::filtersBecomeQtFilters()
              QStringLiteral("Microsoft Office Excel 工作簿（*.xls） (*.xls);;CSV （逗号分隔）（*.csv） (*.csv)"));
     QCOMPARE(QtPrompts::qtFilter(QStringLiteral("图片|*.jpg;*.jpeg")), QStringLiteral("图片 (*.jpg *.jpeg)"));
     QCOMPARE(QtPrompts::qtFilter(QString()), QString());
+}
+
+void TestPrompts::dialogHelpers()
+{
+    ScopedScriptedPrompts scripted;
+    QString filter;
+    scripted.queueFileName(QStringLiteral("/data/名单.CSV"));
+    QCOMPARE(AskOpenFileName(filter), QStringLiteral("/data/名单.CSV"));
+    QCOMPARE(filter, ImportFilter); // an empty filter becomes the import filter
+    QString pictures = QStringLiteral("JPEG图片(*.jpg)|*.jpg");
+    QCOMPARE(AskOpenFileName(pictures), QString()); // cancelled
+    QCOMPARE(scripted.texts(QStringLiteral("open")).last(), pictures);
+
+    scripted.queueColour(QColor(255, 0, 0));
+    QCOMPARE(AskColour(0xFF0000), qint64(0xFF));
+    QCOMPARE(scripted.texts(QStringLiteral("colour")).last(), QStringLiteral("#0000ff")); // started from blue
+    QCOMPARE(AskColour(0), qint64(-1));
+}
+
+void TestPrompts::assignFromTextFollowsTheTarget()
+{
+    QVariant flag = false;
+    AssignFromText(flag, QStringLiteral("√"));
+    QCOMPARE(flag, QVariant(true));
+    AssignFromText(flag, QStringLiteral("0"));
+    QCOMPARE(flag, QVariant(true)); // any text that is not blank
+    AssignFromText(flag, QStringLiteral("  "));
+    QCOMPARE(flag, QVariant(false));
+    QVariant size = 9.0;
+    AssignFromText(size, QStringLiteral("10.5"));
+    QCOMPARE(size.toDouble(), 10.5);
+    AssignFromText(size, QStringLiteral("big"));
+    QCOMPARE(size.toDouble(), 0.0);
 }
 
 QTEST_MAIN(TestPrompts)
