@@ -1,0 +1,1 @@
+#include "transfer/csv.h"
