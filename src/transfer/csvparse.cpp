@@ -1,1 +1,150 @@
 #include "transfer/csvparse.h"
+
+#include <limits>
+
+namespace tombolix::transfer {
+
+namespace {
+
+const QChar Quote = QLatin1Char('"');
+const QChar Comma = QLatin1Char(',');
+const QChar Cr = QLatin1Char('\r');
+const QChar Lf = QLatin1Char('\n');
+
+// Builds the fields of one record from its lines fed one after another, so a
+// record that runs over many lines costs no more than one long line.
+class RecordBuilder
+{
+public:
+    explicit RecordBuilder(int maxFields)
+        : m_maxFields(maxFields)
+    { }
+
+    // Feeds one piece of the record. Pieces must not split a run of quotes;
+    // whole lines and the CR LF joining them never do.
+    void feed(QStringView text)
+    {
+        qsizetype i = 0;
+        qsizetype plain = 0; // start of the text not yet copied into the field
+        const qsizetype n = text.size();
+        while (i < n) {
+            const QChar c = text[i];
+            if (c == Quote) {
+                append(text.mid(plain, i - plain));
+                qsizetype run = 1;
+                while (i + run < n && text[i + run] == Quote)
+                    ++run;
+                if (run >= 2 && keeping())
+                    m_field.append(QString(run / 2, Quote));
+                if (run % 2 == 1)
+                    m_quoted = !m_quoted;
+                i += run;
+                plain = i;
+            } else if (c == Comma && !m_quoted) {
+                append(text.mid(plain, i - plain));
+                endField();
+                ++i;
+                plain = i;
+            } else {
+                ++i;
+            }
+        }
+        append(text.mid(plain, n - plain));
+    }
+
+    bool open() const { return m_quoted; }
+
+    QStringList finish()
+    {
+        endField();
+        return std::move(m_fields);
+    }
+
+private:
+    bool keeping() const { return m_fields.size() < m_maxFields; }
+
+    void append(QStringView text)
+    {
+        if (!text.isEmpty() && keeping())
+            m_field.append(text);
+    }
+
+    void endField()
+    {
+        if (keeping())
+            m_fields.append(std::move(m_field));
+        m_field = QString();
+    }
+
+    int m_maxFields;
+    QStringList m_fields;
+    QString m_field;
+    bool m_quoted = false;
+};
+
+} // namespace
+
+std::optional<QStringList> ParseCsvLine(const QString &record)
+{
+    if (record.isEmpty())
+        return QStringList();
+    RecordBuilder builder(std::numeric_limits<int>::max());
+    builder.feed(record);
+    if (builder.open())
+        return std::nullopt;
+    return builder.finish();
+}
+
+CsvLines::CsvLines(QString text)
+    : m_text(std::move(text))
+{ }
+
+bool CsvLines::atEnd() const
+{
+    return m_position >= m_text.size();
+}
+
+QString CsvLines::next()
+{
+    const qsizetype size = m_text.size();
+    const qsizetype start = m_position;
+    qsizetype i = start;
+    while (i < size && m_text.at(i) != Cr && m_text.at(i) != Lf)
+        ++i;
+    QString line = m_text.mid(start, i - start);
+    if (i < size) {
+        if (m_text.at(i) == Cr && i + 1 < size && m_text.at(i + 1) == Lf)
+            ++i;
+        ++i;
+    }
+    m_position = i;
+    return line;
+}
+
+std::optional<QStringList> NextCsvRecord(CsvLines &lines, bool *emptyLine)
+{
+    return NextCsvRecord(lines, emptyLine, std::numeric_limits<int>::max());
+}
+
+std::optional<QStringList> NextCsvRecord(CsvLines &lines, bool *emptyLine, int maxFields)
+{
+    if (emptyLine)
+        *emptyLine = false;
+    if (lines.atEnd())
+        return std::nullopt;
+    const QString first = lines.next();
+    if (first.isEmpty()) {
+        if (emptyLine)
+            *emptyLine = true;
+        return QStringList();
+    }
+    RecordBuilder builder(std::max(0, maxFields));
+    builder.feed(first);
+    while (builder.open() && !lines.atEnd()) {
+        builder.feed(u"\r\n");
+        builder.feed(lines.next());
+    }
+    return builder.finish();
+}
+
+} // namespace tombolix::transfer
