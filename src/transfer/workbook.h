@@ -1,1 +1,53 @@
 #pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// A workbook opened for reading, whatever its file format: its worksheets in
+// workbook order, one of them selected, and the selected sheet's cells as the
+// text an operator would have typed. The readers of .xlsx and .xls files
+// derive from it; this header stays free of any library so that each reader
+// can be built on its own (the fuzz targets do).
+namespace tombolix::transfer {
+
+// The error numbers the import tells apart; their messages come from
+// WorkbookErrorMessage().
+enum WorkbookError
+{
+    NoError = 0,
+    CannotOpen = 5,
+    NoSuchSheet = 9,
+    NotAWorkbook = 438,
+    ColumnOutOfRange = 1004,
+};
+
+class Workbook
+{
+public:
+    virtual ~Workbook() = default;
+
+    // Worksheet names in workbook order (chart sheets are not worksheets).
+    virtual QStringList sheetNames() const = 0;
+    // Selects a worksheet by name, without regard to case. Returns 0,
+    // NoSuchSheet, or NotAWorkbook when the sheet's own data is damaged.
+    virtual int selectSheet(const QString &name) = 0;
+    // The widest sheet the format holds: 256 for .xls, 16384 for .xlsx.
+    virtual int maxColumns() const = 0;
+    // The last row and column of the selected sheet that hold a value.
+    virtual int rowCount() const = 0;
+    virtual int columnCount() const = 0;
+    // A cell of the selected sheet, 1-based; "" outside the sheet or with
+    // none selected.
+    virtual QString cell(int row, int col) const = 0;
+};
+
+// Opens a workbook by its content, not its name: a zip container is read as
+// .xlsx, an OLE compound file as .xls. On failure returns null and sets
+// *error to CannotOpen (missing or unreadable file) or NotAWorkbook.
+std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error);
+
+// The operator's message for an error number, unknown numbers included.
+QString WorkbookErrorMessage(int error);
+
+} // namespace tombolix::transfer

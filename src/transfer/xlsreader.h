@@ -1,1 +1,65 @@
 #pragma once
+
+#include "transfer/workbook.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+// Reads .xls workbooks (BIFF in an OLE compound file) with FreeXL.
+//
+// FreeXL 1.0.6 misbehaves on damaged files: it can write outside its buffers,
+// spin for minutes over absurd date serials, and allocate every cell a sheet
+// declares. So it never runs in our process: a forked child opens the file
+// and sends every sheet's cells back through a pipe, and a child that
+// crashes, fails or overruns its time makes the file count as no workbook.
+namespace tombolix::transfer {
+
+class XlsWorkbook : public Workbook
+{
+public:
+    static constexpr int MaxRows = 65536;
+    static constexpr int MaxColumns = 256;
+    // Time for the reading child; ample for the biggest honest .xls.
+    static constexpr int DefaultReadTimeoutMs = 30000;
+    static void setReadTimeout(int milliseconds);
+
+    // Reads the whole workbook. On failure null, with *error CannotOpen or
+    // NotAWorkbook (password-protected workbooks included: their cells
+    // cannot be read).
+    static std::unique_ptr<XlsWorkbook> open(const QString &path, int *error);
+
+    QStringList sheetNames() const override;
+    int selectSheet(const QString &name) override;
+    int maxColumns() const override { return MaxColumns; }
+    int rowCount() const override;
+    int columnCount() const override;
+    QString cell(int row, int col) const override;
+
+private:
+    // A cell's text lies in m_pool at offset with length characters.
+    struct StoredCell
+    {
+        quint32 key; // row << 9 | column
+        quint32 offset;
+        quint32 length;
+    };
+    struct Sheet
+    {
+        QString name;
+        std::vector<StoredCell> cells; // sorted by key
+        int rows = 0;
+        int columns = 0;
+    };
+
+    XlsWorkbook() = default;
+    int load(const QByteArray &frames);
+
+    QVector<Sheet> m_sheets;
+    QString m_pool;
+    int m_selected = -1;
+};
+
+} // namespace tombolix::transfer

@@ -1,1 +1,79 @@
 #pragma once
+
+#include "transfer/workbook.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+struct zip;
+
+// Reads .xlsx workbooks (Office Open XML) with libzip and QXmlStreamReader.
+// Parts are streamed out of the zip and never taken whole into memory; a
+// selected sheet keeps only the cells that hold a value, so a sheet that
+// declares a million rows costs what its values cost.
+namespace tombolix::transfer {
+
+class XlsxWorkbook : public Workbook
+{
+public:
+    // The largest part, uncompressed, that is read; bigger ones make the file
+    // count as no workbook, so a small zip cannot expand without bound.
+    static constexpr qint64 MaxPartSize = 200LL * 1024 * 1024;
+    static constexpr int MaxRows = 1048576;
+    static constexpr int MaxColumns = 16384;
+
+    // On failure null, with *error CannotOpen or NotAWorkbook.
+    static std::unique_ptr<XlsxWorkbook> open(const QString &path, int *error);
+    static std::unique_ptr<XlsxWorkbook> openData(const QByteArray &bytes, int *error);
+    ~XlsxWorkbook() override;
+
+    QStringList sheetNames() const override;
+    int selectSheet(const QString &name) override;
+    int maxColumns() const override { return MaxColumns; }
+    int rowCount() const override { return m_rowCount; }
+    int columnCount() const override { return m_columnCount; }
+    QString cell(int row, int col) const override;
+
+private:
+    // A cell of the selected sheet: its text lies in m_pool at index with
+    // length characters, or, when length is negative, is shared string index.
+    struct StoredCell
+    {
+        quint64 key;
+        quint32 index;
+        qint32 length;
+    };
+    struct Sheet
+    {
+        QString name;
+        QString part;
+    };
+    XlsxWorkbook() = default;
+    XlsxWorkbook(const XlsxWorkbook &) = delete;
+    XlsxWorkbook &operator=(const XlsxWorkbook &) = delete;
+
+    int load();
+    bool loadSharedStrings(const QString &part);
+    bool loadStyles(const QString &part);
+    bool loadSheet(const QString &part);
+    QString numberCellText(const QString &value, int style) const;
+
+    zip *m_zip = nullptr;
+    QByteArray m_data; // the bytes behind an in-memory zip
+    QVector<Sheet> m_sheets;
+    std::vector<QString> m_shared;
+    std::vector<quint8> m_styleDates; // date kind of each cell style
+    bool m_date1904 = false;
+
+    int m_selected = -1;
+    std::vector<StoredCell> m_cells; // sorted by key
+    QString m_pool;
+    int m_rowCount = 0;
+    int m_columnCount = 0;
+};
+
+} // namespace tombolix::transfer
