@@ -71,16 +71,39 @@ void ScratchDatabase::addEntrants(qint64 draw, qint64 count)
     transaction.commit();
 }
 
-double residentMegabytes()
+namespace {
+
+double statusMegabytes(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0.0;
+    const QByteArray key(field);
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return 0.0;
+}
+
+} // namespace
+
+double residentMegabytes()
+{
+    return statusMegabytes("VmRSS:");
+}
+
+void resetPeakMemory()
+{
+    // Writing 5 to clear_refs resets the peak resident size (Linux 4.0 on).
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double peakResidentMegabytes()
+{
+    return statusMegabytes("VmHWM:");
 }
 
 } // namespace tombolix::bench

@@ -33,5 +33,8 @@ private:
 
 // Resident memory of this process in megabytes, from /proc; 0 where unknown.
 double residentMegabytes();
+// Starts a fresh peak measurement, and reads the peak resident memory since.
+void resetPeakMemory();
+double peakResidentMegabytes();
 
 } // namespace tombolix::bench

@@ -60,6 +60,9 @@ void benchStopLatency();
 void benchFillGrid();
 void benchFillResults();
 void benchDeleteRows();
+void benchImport();
+void benchExport();
+int runImportCommand(const QStringList &args);
 } // namespace tombolix::bench
 
 namespace {
@@ -83,6 +86,8 @@ const std::vector<Benchmark> &benchmarks()
         {"fill_grid_69998", benchFillGrid},
         {"fill_results_10000", benchFillResults},
         {"delete_10000_rows", benchDeleteRows},
+        {"import_30000", benchImport},
+        {"export_69998", benchExport},
     };
     return all;
 }
@@ -107,6 +112,8 @@ int main(int argc, char *argv[])
     if (args.size() < 2)
         return usage();
     const QString command = args.at(1);
+    if (command == QLatin1String("import"))
+        return runImportCommand(args.mid(2));
     int ran = 0;
     for (const Benchmark &b : benchmarks()) {
         if (command == QLatin1String("all") || QString::fromLatin1(b.name).startsWith(command)) {

@@ -13,6 +13,9 @@
 #include "data/entrantwriter.h"
 #include "data/idlist.h"
 #include "draw/enterdraw.h"
+#include "transfer/export.h"
+#include "transfer/inputmap.h"
+#include "transfer/sheets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,6 +26,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -223,6 +227,8 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     if (index == 2)
         connect(view, &GridView::cellPressed, this, &FSet::openCellEditor);
     connect(view, &GridView::pointerMoved, this, &FSet::hideCellEditor);
+    connect(view, &GridView::contextRequested, this,
+            [this, index](const QPoint &pos) { showExportMenu(index, pos); });
 
     if (index == 2) {
         m_cellEditor = new QLineEdit(view->viewport());
@@ -387,8 +393,14 @@ void FSet::pressButton(int index)
         if (hasDataRowSelected(3))
             deleteRows(3);
         break;
+    case 20:
+        importEntrants();
+        break;
+    case 31:
+        transfer::ExportGrid(*m_grids[3], QStringLiteral("澄曜抽奖"));
+        break;
     default:
-        break; // import and export hang here
+        break;
     }
 }
 
@@ -511,6 +523,29 @@ void FSet::MoveAwardRow(int from, int to)
     grid.setRowSel(to);
     grid.setCol(2);
     grid.setColSel(grid.Cols() - 1);
+}
+
+void FSet::importEntrants()
+{
+    ChooseImportFile(this, 1);
+    QDialog *mapping = StartImportMapping(this, m_grids[2], [this] { return chosenDraw(2); });
+    if (auto *map = qobject_cast<InputMap *>(mapping)) {
+        connect(map, &InputMap::imported, this, [this](int firstRow, int stored) {
+            if (stored > 0)
+                m_views[2]->showGridRow(firstRow);
+        });
+    }
+}
+
+void FSet::showExportMenu(int index, const QPoint &globalPos)
+{
+    QMenu menu(QStringLiteral("导出"), this);
+    menu.setObjectName(QStringLiteral("M_Out"));
+    QAction *exportGrid = menu.addAction(QStringLiteral("导出表格"));
+    exportGrid->setObjectName(QStringLiteral("M_OutExcel"));
+    connect(exportGrid, &QAction::triggered, this,
+            [this, index] { transfer::ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
+    menu.exec(globalPos);
 }
 
 void FSet::addEntrant()

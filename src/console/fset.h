@@ -60,6 +60,8 @@ private:
     void editDraw(bool existing);
     void editAward(bool existing);
     void addEntrant();
+    void importEntrants();
+    void showExportMenu(int index, const QPoint &globalPos);
     void checkDuplicates();
     void checkLengths();
     void showAbout();

@@ -18,6 +18,7 @@ namespace {
 const QString SerialCaption = QStringLiteral("序号");
 const QString UpArrow = QStringLiteral("△");
 const QString DownArrow = QStringLiteral("▽");
+constexpr int MeasuredLength = 300;
 
 bool isNumericAlignment(Align align)
 {
@@ -199,8 +200,10 @@ void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showP
         if (c >= serial) {
             for (int r = startRow; r < grid.Rows(); ++r) {
                 const QString text = grid.TextMatrix(r, c);
+                // A column never grows past half the grid, so a few hundred
+                // characters say all there is to say about a huge cell.
                 if (!text.isEmpty())
-                    width = std::max(width, metrics.horizontalAdvance(text) * TwipsPerPixel);
+                    width = std::max(width, metrics.horizontalAdvance(text.left(MeasuredLength)) * TwipsPerPixel);
             }
             if (width != 0)
                 width = std::max(width, metrics.horizontalAdvance(grid.TextMatrix(captionRow, c)) * TwipsPerPixel);
@@ -294,10 +297,15 @@ bool ClickMarkColumn(GridModel &grid, int shift, double x, double y, bool multi)
     int row = 0;
     int col = 0;
     GridCellAt(grid, x, y, row, col);
+    return ClickMarkCell(grid, shift, row, col, multi);
+}
+
+bool ClickMarkCell(GridModel &grid, int shift, int row, int col, bool multi)
+{
     const int fixedRows = grid.FixedRows();
     const int markCol = grid.FixedCols();
-    if (grid.Rows() <= fixedRows || markCol >= grid.Cols() || col >= grid.Cols() || row >= grid.Rows()
-        || col > markCol)
+    if (grid.Rows() <= fixedRows || markCol >= grid.Cols() || row < 0 || col < 0 || col >= grid.Cols()
+        || row >= grid.Rows() || col > markCol)
         return false;
     if (row >= fixedRows) {
         if (!multi) {

@@ -46,6 +46,8 @@ void GridCellAt(const GridModel &grid, double x, double y, int &row, int &col);
 // A press on the mark column or left of it; true when it fell on the grid's
 // cells while the grid has data rows. shift is 1 with Shift held.
 bool ClickMarkColumn(GridModel &grid, int shift, double x, double y, bool multi);
+// The same for a press on a known cell (a view reports cells, not points).
+bool ClickMarkCell(GridModel &grid, int shift, int row, int col, bool multi);
 
 // Removes a range of data rows (put in order and clipped to the data rows),
 // asking first when confirm is set and deleting their records by key when

@@ -1,1 +1,59 @@
 #pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QLineEdit;
+
+namespace tombolix {
+
+namespace console {
+class GridModel;
+class GridView;
+} // namespace console
+
+// The import mapping: a preview of the file, the column specs of the number
+// and the name, the row range; OK reads the rows into the console's entrant
+// grid and stores them for the draw chosen there.
+class InputMap : public QDialog
+{
+    Q_OBJECT
+
+public:
+    InputMap(console::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent = nullptr);
+
+    static QString caption() { return QStringLiteral("导入数据映射"); }
+
+    console::GridModel *preview() const { return m_preview; }
+    console::GridModel *mapping() const { return m_mapping; }
+    // The spec of the number (0) or the name (1).
+    QString spec(int index) const;
+    void setSpec(int index, const QString &spec);
+
+signals:
+    void imported(int firstRow, int stored);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void loadPreview();
+    void setupMapping();
+    void loadSettings();
+    void saveSettings();
+    void confirm();
+    void editSpec(int row, int col);
+    void hideSpecEditor();
+
+    console::GridModel *m_entrants;
+    std::function<qint64()> m_drawId;
+    console::GridModel *m_preview = nullptr;
+    console::GridModel *m_mapping = nullptr;
+    console::GridView *m_previewView = nullptr;
+    console::GridView *m_mappingView = nullptr;
+    QLineEdit *m_specEditor = nullptr;
+    QLineEdit *m_range[2] = {};
+    int m_editRow = -1;
+};
+
+} // namespace tombolix

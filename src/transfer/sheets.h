@@ -1,1 +1,45 @@
 #pragma once
+
+#include <QDialog>
+#include <functional>
+
+namespace tombolix {
+
+namespace console {
+class GridModel;
+class GridView;
+} // namespace console
+
+// The worksheet chooser: lists the sheets of the chosen workbook and leaves
+// the ticked one in ImportSheetName. Mode 1 allows one tick at a time.
+class Sheets : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Sheets(int mode, QWidget *parent = nullptr);
+
+    static QString caption() { return QStringLiteral("选择要导入数据所在的工作表"); }
+    // Lists the sheets of ImportFilePath; false (after a message) when the
+    // workbook cannot be read.
+    bool load();
+    console::GridModel *grid() const { return m_grid; }
+
+private:
+    void pressRow(int row, int col);
+    void pressHeader(int col);
+    void finish(bool accept);
+
+    int m_mode = 1;
+    console::GridModel *m_grid = nullptr;
+    console::GridView *m_view = nullptr;
+};
+
+// Asks for the import file; for a workbook, lets the operator choose the
+// sheet, waiting for the chooser to close.
+void ChooseImportFile(QWidget *console, int mode);
+// Opens the mapping dialog when a CSV file, or a workbook and its sheet, was
+// chosen. Returns the dialog, or nullptr.
+QDialog *StartImportMapping(QWidget *console, console::GridModel *entrants, std::function<qint64()> drawId);
+
+} // namespace tombolix

@@ -1,11 +1,363 @@
-#include <QTest>
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "console/fset.h"
+#include "console/gridmodel.h"
+#include "console/gridops.h"
+#include "data/database.h"
+#include "support/testsupport.h"
+#include "transfer/csv.h"
+#include "transfer/export.h"
+#include "transfer/importer.h"
+#include "transfer/inputmap.h"
+#include "transfer/sheets.h"
+#include "transfer/textcodec.h"
+#include "transfer/xlsxreader.h"
 
-class Placeholder : public QObject
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace tombolix;
+using console::GridModel;
+
+namespace {
+
+QWidget *openWindow(const QString &caption)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowTitle() == caption)
+            return window;
+    }
+    return nullptr;
+}
+
+QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    const QString path = QDir(folder).filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+QStringList storedRows(qint64 draw)
+{
+    QStringList rows;
+    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"),
+                                                  {draw});
+         !rs.eof(); rs.moveNext())
+        rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
+    return rows;
+}
+
+// An entrant grid laid out as the console's.
+void setupEntrants(GridModel &grid)
+{
+    console::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    grid.setTag(QStringLiteral("号码表"));
+    grid.setFixedCols(3);
+}
+
+void click(QWidget *window, const QString &name)
+{
+    auto *button = window->findChild<QPushButton *>(name);
+    QVERIFY2(button, qPrintable(name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace
+
+class TestImport : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void nothingYet() { }
+    void init();
+    void cleanup();
+    void csvFromTheConsoleToTheTable();
+    void workbookThroughTheSheetChooser();
+    void cancelNeverImportsAndSettingsComeBack();
+    void rangeIsOrderedAndLimited();
+    void failedReadStoresNothing();
+    void unsupportedFileIsRefusedAtThePreview();
+    void exportReadsBackCellByCell();
+    void exportAsksBeforeOverwriting();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
 };
 
-QTEST_MAIN(Placeholder)
+void TestImport::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+    transfer::ImportFilePath.clear();
+    transfer::ImportSheetName.clear();
+}
+
+void TestImport::cleanup()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->objectName() != QStringLiteral("FSet"))
+            window->close();
+    }
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestImport::csvFromTheConsoleToTheTable()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const QString csv = writeFile(m_db->folder(), QStringLiteral("Staff.CSV"),
+                                  transfer::EncodeCsvText(QStringLiteral("工号,姓名,部门\n"
+                                                                         "0012,\"O'Brien, Pat\",销售\n"
+                                                                         "\n"
+                                                                         "13800138000,张三,研发\n"
+                                                                         "ζξ,李\"四\",行政\n")));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(csv);
+    console.pressButton(20);
+    auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
+    QVERIFY(map);
+    QVERIFY(!console.isEnabled());
+    QCOMPARE(transfer::ImportFilePath, csv); // not lower-cased: Linux names are case-sensitive
+    QCOMPARE(map->preview()->TextMatrix(1, 1), QStringLiteral("工号"));
+    QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("O'Brien, Pat"));
+    map->setSpec(0, QStringLiteral("A"));
+    map->setSpec(1, QStringLiteral("B,\"（\",C,\"）\""));
+    map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("10"));
+    test::saveShot(map, QStringLiteral("InputMap-csv"));
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!openWindow(InputMap::caption()));
+    QTRY_VERIFY(console.isEnabled());
+
+    QCOMPARE(storedRows(draw), (QStringList{QStringLiteral("0012|O'Brien, Pat（销售）"),
+                                            QStringLiteral("13800138000|张三（研发）"),
+                                            QStringLiteral("ζξ|李四（行政）")})); // quotes in an unquoted field quote
+    // The empty line and the rows past the end of the file are not stored, nor left in the grid.
+    GridModel *grid = console.grid(2);
+    QCOMPARE(grid->Rows() - grid->FixedRows(), 3);
+    QCOMPARE(grid->TextMatrix(4, 2), QStringLiteral("3"));
+    QVERIFY(!grid->TextMatrix(4, 0).isEmpty());
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestImport::workbookThroughTheSheetChooser()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    const QString xlsx = QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx");
+    m_prompts->queueFileName(xlsx);
+    QTimer::singleShot(50, [] {
+        QWidget *chooser = openWindow(Sheets::caption());
+        if (!chooser)
+            return;
+        auto *sheets = qobject_cast<Sheets *>(chooser);
+        GridModel *grid = sheets->grid();
+        if (grid->Rows() < 3 || grid->TextMatrix(1, 1) != QStringLiteral("√"))
+            return; // the first sheet must come ticked
+        test::saveShot(chooser, QStringLiteral("Sheets"));
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
+    });
+    console.pressButton(20);
+    QCOMPARE(transfer::ImportSheetName, QStringLiteral("名单"));
+    auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
+    QVERIFY(map);
+    test::saveShot(map, QStringLiteral("InputMap-workbook"));
+    map->setSpec(0, QStringLiteral("A"));
+    map->setSpec(1, QStringLiteral("B"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("4"));
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!openWindow(InputMap::caption()));
+    const QStringList rows = storedRows(draw);
+    QVERIFY2(rows.size() >= 2, qPrintable(rows.join(QLatin1Char(';'))));
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestImport::cancelNeverImportsAndSettingsComeBack()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const QString csv = writeFile(m_db->folder(), QStringLiteral("a.csv"), "1,a\r\n2,b\r\n");
+    GridModel entrants;
+    transfer::ImportFilePath = csv;
+    {
+        InputMap map(&entrants, [draw] { return draw; });
+        map.show();
+        map.setSpec(0, QStringLiteral("B"));
+        map.setSpec(1, QStringLiteral("A"));
+        map.findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("1"));
+        map.findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("2"));
+        click(&map, QStringLiteral("Com_1"));
+    }
+    QVERIFY(storedRows(draw).isEmpty());
+    InputMap again(&entrants, [draw] { return draw; });
+    QCOMPARE(again.spec(0), QStringLiteral("B"));
+    QCOMPARE(again.spec(1), QStringLiteral("A"));
+    QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("1"));
+    QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("T_1"))->text(), QStringLiteral("2"));
+}
+
+void TestImport::rangeIsOrderedAndLimited()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    QByteArray text;
+    for (int i = 1; i <= 120; ++i)
+        text += QByteArray::number(1000 + i) + ",n" + QByteArray::number(i) + "\r\n";
+    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("many.csv"), text);
+    GridModel entrants;
+    setupEntrants(entrants);
+    auto run = [&](const QString &from, const QString &to) {
+        auto *map = new InputMap(&entrants, [draw] { return draw; });
+        map->show();
+        map->setSpec(0, QStringLiteral("A"));
+        map->setSpec(1, QStringLiteral("B"));
+        map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(from);
+        map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(to);
+        click(map, QStringLiteral("Com_0"));
+        const bool stillOpen = map->isVisible();
+        if (stillOpen)
+            map->close();
+        return !stillOpen;
+    };
+    QVERIFY(run(QStringLiteral("100"), QStringLiteral("2")));
+    QCOMPARE(storedRows(draw).size(), 99);
+    QVERIFY(!run(QStringLiteral("1"), QStringLiteral("30001")));
+    QCOMPARE(m_prompts->messages().last(), QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
+    QVERIFY(!run(QStringLiteral("abc"), QStringLiteral("-5")));
+    QCOMPARE(storedRows(draw).size(), 99);
+    QVERIFY(run(QStringLiteral("1"), QStringLiteral("30000"))); // a span of 29,999 is accepted
+    QCOMPARE(storedRows(draw).size(), 99 + 120);
+}
+
+void TestImport::failedReadStoresNothing()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    GridModel entrants;
+    FSet console; // the entrant grid as the console sets it up
+    console.tabs()->setCurrentIndex(2);
+    GridModel *grid = console.grid(2);
+    const int before = grid->Rows();
+    const QString fake = writeFile(m_db->folder(), QStringLiteral("fake.xlsx"), "just some text, not a workbook");
+    const transfer::ImportResult result = transfer::ImportEntrants(
+        *grid, fake, QStringLiteral("Sheet1"), 1, 10, {QStringLiteral("A"), QStringLiteral("B")}, draw);
+    QCOMPARE(result.error, 438);
+    QCOMPARE(grid->Rows(), before);
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("文件类型不对，请选择Excel文档！")});
+    QVERIFY(storedRows(draw).isEmpty());
+
+    const transfer::ImportResult missing = transfer::ImportEntrants(
+        *grid, m_db->folder() + QStringLiteral("/none.csv"), QString(), 1, 10, {QStringLiteral("A"), QString()}, draw);
+    QVERIFY(missing.error != 0);
+    QCOMPARE(grid->Rows(), before);
+    QVERIFY(storedRows(draw).isEmpty());
+}
+
+void TestImport::unsupportedFileIsRefusedAtThePreview()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("list.txt"), "1,a\r\n");
+    transfer::ImportSheetName = QStringLiteral("x");
+    GridModel entrants;
+    InputMap map(&entrants, [draw] { return draw; });
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！")});
+    QVERIFY(transfer::ImportFilePath.isEmpty());
+    map.show();
+    click(&map, QStringLiteral("Com_0"));
+    QVERIFY(!map.isVisible());
+    QVERIFY(storedRows(draw).isEmpty());
+}
+
+void TestImport::exportReadsBackCellByCell()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1, true, false, QStringLiteral("电视, 55\""));
+    const QString insert = QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)");
+    data::ExecuteSql(insert, {draw, award, QStringLiteral("0012"), QStringLiteral("O'Brien, \"Pat\"")});
+    data::ExecuteSql(insert, {draw, award, QStringLiteral("13800138000"), QStringLiteral("张三")});
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(3);
+    GridModel *results = console.grid(3);
+    QCOMPARE(results->Rows(), 4);
+
+    // The visible block: the caption row and the data rows, columns 2..6.
+    QStringList expected;
+    for (int r = 1; r < results->Rows(); ++r) {
+        QStringList cells;
+        for (int c = 2; c < results->Cols(); ++c)
+            cells << results->TextMatrix(r, c);
+        expected << cells.join(QLatin1Char('|'));
+    }
+
+    const QString csv = QDir(m_db->folder()).filePath(QStringLiteral("results.CSV"));
+    m_prompts->queueFileName(csv);
+    console.pressButton(31);
+    GridModel back;
+    back.setCols(6);
+    back.setRows(1);
+    back.setFixedRows(1);
+    back.setFixedCols(1);
+    QCOMPARE(transfer::ReadCsvRows(back, csv, 1, 3, {"A", "B", "C", "D", "E"}, QFont()), 0);
+    QStringList read;
+    for (int r = 1; r < back.Rows(); ++r) {
+        QStringList cells;
+        for (int c = 1; c < 6; ++c)
+            cells << back.TextMatrix(r, c);
+        read << cells.join(QLatin1Char('|'));
+    }
+    QCOMPARE(read, expected);
+
+    const QString workbook = QDir(m_db->folder()).filePath(QStringLiteral("results.xlsx"));
+    m_prompts->queueFileName(workbook);
+    console.pressButton(31);
+    int error = 0;
+    auto book = transfer::XlsxWorkbook::open(workbook, &error);
+    QVERIFY(book);
+    QCOMPARE(book->sheetNames(), QStringList{QStringLiteral("澄曜抽奖")});
+    QCOMPARE(book->selectSheet(QStringLiteral("澄曜抽奖")), 0);
+    QStringList sheet;
+    for (int r = 1; r <= 3; ++r) {
+        QStringList cells;
+        for (int c = 1; c <= 5; ++c)
+            cells << book->cell(r, c);
+        sheet << cells.join(QLatin1Char('|'));
+    }
+    QCOMPARE(sheet, expected);
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestImport::exportAsksBeforeOverwriting()
+{
+    GridModel grid;
+    grid.setCols(2);
+    grid.setRows(2);
+    grid.setTextMatrix(0, 0, QStringLiteral("a"));
+    const QString path = writeFile(m_db->folder(), QStringLiteral("old.csv"), "old");
+    m_prompts->queueFileName(path);
+    m_prompts->queueAnswer(false);
+    QVERIFY(!transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖")));
+    QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("该文件已存在，是否覆盖？")});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("old"));
+    file.close();
+    QVERIFY(transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
+    GridModel empty;
+    QVERIFY(!transfer::ExportGrid(empty, QStringLiteral("澄曜抽奖")));
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("表格中没有数据！")});
+}
+
+QTEST_MAIN(TestImport)
 #include "tst_import.moc"
