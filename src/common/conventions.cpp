@@ -140,6 +140,8 @@ double pixelsToTwips(double pixels)
 
 QColor colorFromStored(qint64 stored)
 {
+    if (stored < 0 && stored >= -0x80000000LL)
+        stored &= 0xFFFFFFFFLL; // a signed 32-bit value, as colours are often kept
     if (stored < 0 || stored > 0xFFFFFFFFLL)
         return QColor(Qt::black);
     if (stored & 0x80000000LL) {

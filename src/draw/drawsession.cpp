@@ -4,6 +4,7 @@
 #include "common/prompts.h"
 #include "data/database.h"
 
+#include <QSet>
 #include <QSqlQuery>
 
 namespace tombolix::draw {
@@ -152,6 +153,33 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
         m_finished = !SelectNextAward();
     m_picks.clear();
     return outcome;
+}
+
+int DrawSession::WithdrawResults(const std::vector<WithdrawnResult> &results, bool timedStopPending)
+{
+    QSet<QString> winners;
+    int deleted = 0;
+    {
+        data::Transaction transaction;
+        for (const WithdrawnResult &result : results) {
+            if (data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), {result.id})) {
+                ++deleted;
+                winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
+            }
+        }
+        if (transaction.isActive() && !transaction.commit())
+            return 0;
+    }
+    if (deleted == 0)
+        return 0;
+    const qsizetype n = m_pool.size();
+    for (qsizetype i = 1; i <= n; ++i) {
+        if (m_pool.isEligible(i) && winners.contains(m_pool.number(i) + QChar(0x1F) + m_pool.name(i)))
+            m_pool.makeIneligible(i);
+    }
+    if (!timedStopPending)
+        m_finished = !SelectNextAward();
+    return deleted;
 }
 
 BoardText DrawSession::WinnersText(bool ascending, bool onlyCurrent) const

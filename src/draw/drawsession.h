@@ -86,6 +86,19 @@ public:
     // stays in the pool and is not counted.
     StopOutcome StopAndRecord(bool ascending, bool onlyCurrent);
 
+    // A result the operator withdraws: its row and the winner it names.
+    struct WithdrawnResult
+    {
+        qint64 id = 0;
+        QString number;
+        QString name;
+    };
+    // Deletes the results and takes their winners out of the pool, matched by
+    // the stored number and name (so a masked or padded display still
+    // matches). Unless a timed stop is pending, the current award is chosen
+    // again. Returns how many results were deleted.
+    int WithdrawResults(const std::vector<WithdrawnResult> &results, bool timedStopPending);
+
     // The board as it stands, for a redraw after results changed.
     BoardText WinnersText(bool ascending, bool onlyCurrent) const;
 

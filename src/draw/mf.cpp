@@ -2,10 +2,14 @@
 
 #include "common/conventions.h"
 #include "common/settingsstore.h"
+#include "appearance/brdset.h"
+#include "appearance/frmset.h"
+#include "console/delaward.h"
 #include "draw/picture.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -94,6 +98,11 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     m_oneAward = ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"));
     m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
 
+    m_fonts[int(Element::Title)] = {m_title->font(), storedFromColor(TitleColour)};
+    m_fonts[int(Element::List)] = {m_list->font(), storedFromColor(ListColour)};
+    m_fonts[int(Element::Number)] = {m_number->font(), storedFromColor(NumberColour)};
+    buildMenu();
+
     m_session.start(drawId);
     const draw::DrawSettings &settings = m_session.settings();
     m_background = draw::BuiltInBackground();
@@ -111,7 +120,7 @@ MF::~MF() = default;
 void MF::buildControls()
 {
     m_canvas = new DrawCanvas(this);
-    connect(m_canvas, &DrawCanvas::pressed, this, [this](Qt::MouseButton button) { onPressed(button); });
+    connect(m_canvas, &DrawCanvas::pressed, this, &MF::onPressed);
 
     m_boardArea = new QWidget(this);
     m_boardArea->setObjectName(QStringLiteral("SHP"));
@@ -158,8 +167,8 @@ void MF::buildControls()
         label->adjustSize();
     }
 
-    connect(m_title, &ClickLabel::pressed, this, [this](Qt::MouseButton button) { onPressed(button); });
-    connect(m_list, &ClickLabel::pressed, this, [this](Qt::MouseButton button) { onPressed(button); });
+    connect(m_title, &ClickLabel::pressed, this, &MF::onPressed);
+    connect(m_list, &ClickLabel::pressed, this, &MF::onPressed);
     connect(m_start, &ClickLabel::pressed, this, [this](Qt::MouseButton button) {
         if (button == Qt::LeftButton)
             ToggleRoll();
@@ -168,7 +177,10 @@ void MF::buildControls()
         if (button == Qt::LeftButton)
             close();
     });
-    // The result withdrawal dialog and the context menu hang here.
+    connect(m_undo, &ClickLabel::pressed, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            showAwardUndo();
+    });
 
     m_scr = new QTimer(this);
     m_scr->setObjectName(QStringLiteral("Scr"));
@@ -183,10 +195,12 @@ void MF::buildControls()
     connect(m_fin, &QTimer::timeout, this, &MF::stopRound);
 }
 
-void MF::onPressed(Qt::MouseButton button)
+void MF::onPressed(Qt::MouseButton button, const QPoint &globalPos)
 {
     if (button == Qt::LeftButton)
         ToggleRoll();
+    else
+        popupMenu(globalPos);
 }
 
 QWidget *MF::canvas() const
@@ -357,6 +371,7 @@ bool MF::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate) {
         placeBoard();
+        applyFonts();
         fitNumberLabel();
         m_canvas->update();
     }
@@ -388,6 +403,192 @@ void MF::closeEvent(QCloseEvent *event)
     m_fin->stop();
     emit closed();
     QWidget::closeEvent(event);
+}
+
+} // namespace tombolix
+
+namespace tombolix {
+
+using appearance::FontSpec;
+
+ClickLabel *MF::labelOf(Element element) const
+{
+    switch (element) {
+    case Element::Title:
+        return m_title;
+    case Element::List:
+        return m_list;
+    case Element::Number:
+        break;
+    }
+    return m_number;
+}
+
+namespace {
+
+QString fontColumnOf(MF::Element element)
+{
+    switch (element) {
+    case MF::Element::Title:
+        return appearance::TitleFontColumn;
+    case MF::Element::List:
+        return appearance::ListFontColumn;
+    case MF::Element::Number:
+        break;
+    }
+    return appearance::NumberFontColumn;
+}
+
+} // namespace
+
+FontSpec MF::elementFont(Element element) const
+{
+    return m_fonts[int(element)];
+}
+
+void MF::applyElementFont(Element element)
+{
+    const FontSpec &spec = m_fonts[int(element)];
+    ClickLabel *label = labelOf(element);
+    label->setFont(spec.font);
+    const QColor colour = colorFromStored(spec.colour);
+    if (element == Element::Number) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+    } else {
+        // The style sheet would override a font set on the label; state both.
+        label->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
+        label->setFont(spec.font);
+    }
+    if (element == Element::Title)
+        label->adjustSize();
+}
+
+void MF::applyFonts()
+{
+    for (Element element : {Element::Title, Element::List, Element::Number}) {
+        m_fonts[int(element)] = appearance::LoadElementFont(m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
+        applyElementFont(element);
+    }
+    placeBoard();
+    fitNumberLabel();
+    m_canvas->update();
+}
+
+bool MF::chooseFont(Element element)
+{
+    FontSpec spec = m_fonts[int(element)];
+    if (!appearance::ChooseElementFont(spec))
+        return false;
+    m_fonts[int(element)] = spec;
+    applyElementFont(element);
+    appearance::SaveElementFont(m_session.drawId(), fontColumnOf(element), spec);
+    placeBoard();
+    fitNumberLabel();
+    m_canvas->update();
+    return true;
+}
+
+void MF::buildMenu()
+{
+    m_menu = new QMenu(QStringLiteral("设置"), this);
+    m_menu->setObjectName(QStringLiteral("m_Set"));
+    auto add = [this](const char *name, const QString &text, auto &&handler) {
+        QAction *action = m_menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QAction *oneAward = add("m_OneAward", QStringLiteral("只显示当前奖项名单"), [this](bool on) {
+        m_oneAward = on;
+        WriteViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), on);
+    });
+    add("M_TFont", QStringLiteral("公告标题字体"), [this] { chooseFont(Element::Title); });
+    add("M_ConFont", QStringLiteral("公告内容字体"), [this] { chooseFont(Element::List); });
+    add("M_CFont", QStringLiteral("抽奖号码字体"), [this] { chooseFont(Element::Number); });
+    add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] {
+        auto *dialog = new FRMSet(this);
+        dialog->show();
+    });
+    add("M_BRD", QStringLiteral("公告板设置"), [this] {
+        auto *dialog = new BRDSet(this);
+        dialog->show();
+    });
+    add("M_Refresh", QStringLiteral("屏幕刷新"), [this] {
+        placeBoard();
+        m_canvas->update();
+        update();
+    });
+    QAction *hide = add("M_HideList", QStringLiteral("隐藏公告"), [this](bool on) {
+        m_hideBoard = on;
+        WriteViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"), on);
+        m_title->setVisible(!on);
+        m_list->setVisible(!on);
+    });
+    QAction *order = add("m_Order", QStringLiteral("名单反序"), [this](bool on) {
+        m_reverseOrder = on;
+        WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), on);
+    });
+    m_menu->addSeparator();
+    add("m_Exit", QStringLiteral("退出抽奖"), [this] { close(); });
+    for (QAction *action : {oneAward, hide, order})
+        action->setCheckable(true);
+    oneAward->setChecked(m_oneAward);
+    hide->setChecked(m_hideBoard);
+    order->setChecked(m_reverseOrder);
+}
+
+void MF::popupMenu(const QPoint &globalPos)
+{
+    m_menu->popup(globalPos);
+}
+
+void MF::frameChanged()
+{
+    appearance::RepairFrameSize(m_frame); // what painting would do, done at once
+    fitNumberLabel();
+    refreshNumberArea();
+    m_canvas->update();
+}
+
+void MF::saveFrameLayout()
+{
+    appearance::SaveFrameLayout(m_frame, m_session.drawId());
+    m_frame = appearance::LoadFrameLayout(m_session.drawId(), m_frame);
+    frameChanged();
+}
+
+QRectF MF::boardTitleTwips() const
+{
+    return toTwips(m_title->geometry());
+}
+
+void MF::placeBoardTitle(const QRectF &twips)
+{
+    m_title->setGeometry(toPixels(twips));
+    m_list->setGeometry(toPixels(QRectF(twips.left(), twips.top() + twips.height(), twips.width(), 50000)));
+}
+
+void MF::refreshBoard()
+{
+    const draw::BoardText board = m_session.WinnersText(!m_reverseOrder, m_oneAward);
+    m_list->setText(board.text);
+    if (board.title) {
+        m_title->setText(*board.title);
+        m_title->adjustSize();
+    }
+}
+
+bool MF::timedStopPending() const
+{
+    return m_fin->isActive();
+}
+
+void MF::showAwardUndo()
+{
+    auto *dialog = new DelAward(this);
+    dialog->show();
 }
 
 } // namespace tombolix

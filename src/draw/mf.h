@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appearance/fontspec.h"
 #include "appearance/framelayout.h"
 #include "draw/drawsession.h"
 
@@ -7,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+class QAction;
+class QMenu;
 class QTimer;
 
 namespace tombolix {
@@ -71,6 +74,44 @@ public:
     // The built-in picture, or the draw's own when its file could be read.
     bool hasBackground() const { return !m_background.isNull(); }
 
+    // The board's elements whose fonts the operator chooses.
+    enum class Element
+    {
+        Title,
+        List,
+        Number,
+    };
+    appearance::FontSpec elementFont(Element element) const;
+    // The font dialog for an element; a confirmed choice is shown and stored
+    // with the draw. False when cancelled.
+    bool chooseFont(Element element);
+
+    // The context menu (right button) and its three view options.
+    QMenu *contextMenu() const { return m_menu; }
+    void popupMenu(const QPoint &globalPos);
+    bool reverseOrder() const { return m_reverseOrder; }
+    bool oneAwardOnly() const { return m_oneAward; }
+    bool boardHidden() const { return m_hideBoard; }
+
+    // The number frame, edited live by the layout dialog: change it, then
+    // call frameChanged() to refit and repaint.
+    appearance::FrameLayout &frameLayout() { return m_frame; }
+    void frameChanged();
+    // Stores the frame with the draw and applies what was stored.
+    void saveFrameLayout();
+
+    // The board title's rectangle (twips) and its live placement: the list
+    // sits right below the title, as wide, reaching past the screen.
+    QRectF boardTitleTwips() const;
+    void placeBoardTitle(const QRectF &twips);
+
+    // The board rebuilt from the results, as after a stop.
+    void refreshBoard();
+    // True while a timed round is under way.
+    bool timedStopPending() const;
+    // Opens the result withdrawal dialog.
+    void showAwardUndo();
+
     // The part of the canvas a tick repaints: the frame and the number.
     QRect numberArea() const { return numberAreaPixels(); }
     QWidget *canvas() const;
@@ -93,10 +134,14 @@ private:
     void setNumberLines(const QStringList &lines);
     void applyStop(const draw::StopOutcome &outcome);
     void placeBoard();
+    void buildMenu();
+    void applyFonts();
+    void applyElementFont(Element element);
+    ClickLabel *labelOf(Element element) const;
     void fitNumberLabel();
     void refreshNumberArea();
     QRect numberAreaPixels() const;
-    void onPressed(Qt::MouseButton button);
+    void onPressed(Qt::MouseButton button, const QPoint &globalPos);
 
     draw::DrawSession m_session;
     appearance::FrameLayout m_frame;
@@ -109,6 +154,8 @@ private:
     bool m_reverseOrder = false;
     bool m_oneAward = false;
     bool m_hideBoard = false;
+    appearance::FontSpec m_fonts[3];
+    QMenu *m_menu = nullptr;
 
     DrawCanvas *m_canvas = nullptr;
     QWidget *m_boardArea = nullptr;

@@ -123,7 +123,8 @@ void TestConventions::coloursRoundTrip()
     for (qint64 value : {qint64(0), qint64(0xFFFFFF), qint64(0x123456), qint64(0x00FF00)})
         QCOMPARE(storedFromColor(colorFromStored(value)), value);
     QVERIFY(colorFromStored(0x8000000F).isValid()); // a system colour
-    QCOMPARE(colorFromStored(-5), QColor(Qt::black));
+    QCOMPARE(colorFromStored(-5000000000LL), QColor(Qt::black)); // beyond 32 bits
+    QCOMPARE(colorFromStored(qint32(0x8000000F)), colorFromStored(0x8000000F)); // signed form
 }
 
 void TestConventions::numberTextHasNoNeedlessDecimals()

@@ -1,0 +1,78 @@
+#include "appearance/fontspec.h"
+
+#include "appearance/framelayout.h"
+#include "common/conventions.h"
+#include "common/prompts.h"
+#include "data/database.h"
+
+#include <QStringList>
+#include <limits>
+
+namespace tombolix::appearance {
+
+bool ApplyFontRecord(const QString &record, FontSpec &spec)
+{
+    const QString trimmed = record.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    const QStringList parts = trimmed.split(FieldSeparator);
+    if (parts.size() < 7)
+        return false;
+    if (!parts.at(0).trimmed().isEmpty())
+        spec.font.setFamily(parts.at(0));
+    spec.font.setBold(flagFromText(parts.at(1)));
+    spec.font.setItalic(flagFromText(parts.at(2)));
+    const double size = numericValue(parts.at(3));
+    if (size > 0 && size <= 1638) // what a font can be
+        spec.font.setPointSizeF(size);
+    spec.font.setStrikeOut(flagFromText(parts.at(4)));
+    spec.font.setUnderline(flagFromText(parts.at(5)));
+    const double colour = numericValue(parts.at(6));
+    if (colour >= double(std::numeric_limits<qint32>::min()) && colour <= double(std::numeric_limits<quint32>::max()))
+        spec.colour = qint64(qint32(quint32(roundHalfEven(colour) & 0xFFFFFFFF)));
+    return true;
+}
+
+QString FontRecord(const FontSpec &spec)
+{
+    const double size = spec.font.pointSizeF() > 0 ? spec.font.pointSizeF() : spec.font.pixelSize() * 0.75;
+    return QStringList{spec.font.family(),
+                       flagText(spec.font.bold()),
+                       flagText(spec.font.italic()),
+                       numberText(size),
+                       flagText(spec.font.strikeOut()),
+                       flagText(spec.font.underline()),
+                       QString::number(spec.colour)}
+        .join(FieldSeparator);
+}
+
+FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec)
+{
+    const QVariant stored = data::LookupValue(QStringLiteral("奖次表"), drawId, QStringLiteral("ID"), column);
+    ApplyFontRecord(textOf(stored), spec);
+    return spec;
+}
+
+void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec)
+{
+    // The column is one of three names the program itself passes, never typed text.
+    if (column != TitleFontColumn && column != ListFontColumn && column != NumberFontColumn)
+        return;
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET ") + column + QStringLiteral("=? WHERE ID=?"),
+                     {FontRecord(spec), drawId});
+}
+
+bool ChooseElementFont(FontSpec &spec)
+{
+    FontChoice start{spec.font, spec.colour};
+    if (start.font.family().isEmpty())
+        start.font.setFamily(QStringLiteral("宋体"));
+    const std::optional<FontChoice> chosen = prompts().font(start);
+    if (!chosen)
+        return false;
+    spec.font = chosen->font;
+    spec.colour = chosen->colour;
+    return true;
+}
+
+} // namespace tombolix::appearance

@@ -1,0 +1,104 @@
+#include "console/delaward.h"
+
+#include "common/conventions.h"
+#include "common/windowops.h"
+#include "console/gridops.h"
+#include "console/gridview.h"
+#include "draw/mf.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tombolix {
+
+namespace {
+constexpr int MarkColumn = 3;
+constexpr int NumberColumn = 6;
+constexpr int NameColumn = 7;
+} // namespace
+
+DelAward::DelAward(MF *screen)
+    : QDialog(screen)
+    , m_screen(screen)
+{
+    setObjectName(QStringLiteral("DelAward"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("请在要重新抽奖的所在行打“√”"), this));
+    m_grid = new console::GridModel(this);
+    m_view = new console::GridView(this);
+    m_view->setObjectName(QStringLiteral("MSF"));
+    m_view->setGrid(m_grid);
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->setMinimumSize(620, 360);
+    layout->addWidget(m_view, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
+    ok->setObjectName(QStringLiteral("Com_0"));
+    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
+    cancel->setObjectName(QStringLiteral("Com_1"));
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    auto shift = [] { return QApplication::keyboardModifiers().testFlag(Qt::ShiftModifier) ? 1 : 0; };
+    connect(m_view, &console::GridView::cellPressed, this, [this, shift](int row, int col) {
+        console::ClickMarkCell(*m_grid, shift(), row, col, true);
+    });
+    connect(m_view, &console::GridView::headerPressed, this, [this, shift](int col) {
+        console::ClickMarkCell(*m_grid, shift(), m_grid->FixedRows() - 1, col, true);
+    });
+    connect(ok, &QPushButton::clicked, this, [this] {
+        DeleteMarkedResults();
+        close();
+    });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+
+    FillResultGrid();
+    adjustSize();
+    CentreOnWorkArea(this);
+}
+
+void DelAward::FillResultGrid()
+{
+    console::SetupGridHeader(*m_grid,
+                             {QStringLiteral("ID"), QStringLiteral("CID"), QString(), QString(),
+                              QStringLiteral("WID:奖项表:ID:名称"), QStringLiteral("WID:奖项表:ID:奖品"),
+                              QStringLiteral("号码"), QStringLiteral("姓名")},
+                             {QStringLiteral("ID"), QStringLiteral("CID"), QStringLiteral("序号"), QStringLiteral("选择"),
+                              QStringLiteral("获得奖项"), QStringLiteral("奖品"), QStringLiteral("抽奖号码"),
+                              QStringLiteral("姓名")});
+    m_grid->setTag(QStringLiteral("结果表"));
+    m_grid->setFixedCols(3);
+    console::FillGrid(*m_grid, QStringLiteral("CID=") + m_screen->session().PID(), QStringLiteral("WID"), false,
+                      font());
+    console::FitGridColumns(font(), *m_grid, 1, true);
+    m_grid->setColAlignment(MarkColumn, console::Align::CenterCenter);
+    m_grid->setColWidth(MarkColumn, std::max(m_grid->ColWidth(MarkColumn), 600));
+}
+
+int DelAward::DeleteMarkedResults()
+{
+    std::vector<draw::DrawSession::WithdrawnResult> marked;
+    for (int r = m_grid->FixedRows(); r < m_grid->Rows(); ++r) {
+        if (m_grid->TextMatrix(r, MarkColumn).isEmpty())
+            continue;
+        marked.push_back({integerValue(m_grid->TextMatrix(r, 0)), m_grid->TextMatrix(r, NumberColumn),
+                          m_grid->TextMatrix(r, NameColumn)});
+    }
+    if (marked.empty())
+        return 0;
+    const int deleted = m_screen->session().WithdrawResults(marked, m_screen->timedStopPending());
+    if (deleted > 0)
+        m_screen->refreshBoard();
+    return deleted;
+}
+
+} // namespace tombolix

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+namespace tombolix {
+
+class MF;
+
+namespace console {
+class GridModel;
+class GridView;
+} // namespace console
+
+// Withdraws invalid wins of the draw on screen: the ticked results are
+// deleted, their winners leave the pool, and the award is drawn again.
+class DelAward : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit DelAward(MF *screen);
+
+    static QString caption() { return QStringLiteral("删除无效获奖"); }
+    console::GridModel *grid() const { return m_grid; }
+    // Deletes the ticked results; returns how many were deleted.
+    int DeleteMarkedResults();
+
+private:
+    void FillResultGrid();
+
+    MF *m_screen;
+    console::GridModel *m_grid = nullptr;
+    console::GridView *m_view = nullptr;
+};
+
+} // namespace tombolix

@@ -1,0 +1,282 @@
+#include "appearance/brdset.h"
+#include "appearance/frmset.h"
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "console/delaward.h"
+#include "console/gridmodel.h"
+#include "data/database.h"
+#include "draw/mf.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <set>
+
+using namespace tombolix;
+
+namespace {
+
+QAction *menuItem(MF &screen, const char *name)
+{
+    for (QAction *action : screen.contextMenu()->actions()) {
+        if (action->objectName() == QLatin1String(name))
+            return action;
+    }
+    return nullptr;
+}
+
+template<typename Dialog>
+Dialog *openDialog(MF &screen)
+{
+    return screen.findChild<Dialog *>();
+}
+
+void click(QWidget *window, const QString &name)
+{
+    auto *button = window->findChild<QPushButton *>(name);
+    QVERIFY2(button, qPrintable(name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+qint64 results(qint64 draw)
+{
+    return data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
+}
+
+QString frameRecord(qint64 draw)
+{
+    return data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM")).toString();
+}
+
+} // namespace
+
+class TestDrawOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void menuItemsInOrderWithStoredChecks();
+    void checkMarksAreStoredAndHideActsAtOnce();
+    void fontsAreChosenStoredAndAppliedAtActivation();
+    void layoutDialogEditsLiveAndStoresOnConfirm();
+    void boardDialogPlacesLiveAndStoresOnConfirm();
+    void withdrawingAWinnerRedrawsThePlace();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+    qint64 m_draw = 0;
+};
+
+void TestDrawOptions::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+    m_draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"), QStringLiteral("0**"), QStringLiteral("0"),
+                           QStringLiteral("6"));
+    for (int i = 1; i <= 12; ++i)
+        m_db->addEntrant(m_draw, QString::number(100 + i), QStringLiteral("员工%1").arg(i));
+}
+
+void TestDrawOptions::cleanup()
+{
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestDrawOptions::menuItemsInOrderWithStoredChecks()
+{
+    WriteRegValue(AppName, QStringLiteral("ResultOrder"), QStringLiteral("Order"), QStringLiteral("true"));
+    WriteRegValue(AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("True"));
+    MF screen(m_draw);
+    QStringList names;
+    for (QAction *action : screen.contextMenu()->actions()) {
+        if (!action->isSeparator())
+            names << action->text();
+    }
+    QCOMPARE(names, (QStringList{QStringLiteral("只显示当前奖项名单"), QStringLiteral("公告标题字体"),
+                                 QStringLiteral("公告内容字体"), QStringLiteral("抽奖号码字体"),
+                                 QStringLiteral("抽奖框设置"), QStringLiteral("公告板设置"), QStringLiteral("屏幕刷新"),
+                                 QStringLiteral("隐藏公告"), QStringLiteral("名单反序"), QStringLiteral("退出抽奖")}));
+    QVERIFY(menuItem(screen, "m_Order")->isChecked());
+    QVERIFY(!menuItem(screen, "m_OneAward")->isChecked()); // "True" is not "true"
+    QVERIFY(!menuItem(screen, "M_HideList")->isChecked());
+    screen.resize(1024, 640);
+    screen.show();
+    screen.popupMenu(screen.mapToGlobal(QPoint(300, 300)));
+    QTest::qWait(50);
+    test::saveShot(screen.contextMenu(), QStringLiteral("MF-menu"));
+    screen.contextMenu()->hide();
+}
+
+void TestDrawOptions::checkMarksAreStoredAndHideActsAtOnce()
+{
+    MF screen(m_draw);
+    screen.show();
+    menuItem(screen, "m_Order")->trigger();
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultOrder"), QStringLiteral("Order"), QString()),
+             QStringLiteral("true"));
+    menuItem(screen, "m_Order")->trigger();
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultOrder"), QStringLiteral("Order"), QString()),
+             QStringLiteral("false"));
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    QVERIFY(title->isVisible());
+    menuItem(screen, "M_HideList")->trigger();
+    QVERIFY(!title->isVisible());
+    QVERIFY(!screen.findChild<QLabel *>(QStringLiteral("LL_1"))->isVisible());
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ListHide"), QStringLiteral("Hide"), QString()), QStringLiteral("true"));
+    menuItem(screen, "M_HideList")->trigger();
+    QVERIFY(title->isVisible());
+    menuItem(screen, "m_Exit")->trigger();
+    QVERIFY(!screen.isVisible());
+}
+
+void TestDrawOptions::fontsAreChosenStoredAndAppliedAtActivation()
+{
+    {
+        MF screen(m_draw);
+        screen.show();
+        m_prompts->queueFont(std::nullopt); // cancelled: nothing stored
+        QVERIFY(!screen.chooseFont(MF::Element::List));
+        QVERIFY(data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("L1")).isNull());
+
+        FontChoice choice;
+        choice.font = QFont(QStringLiteral("WenQuanYi Micro Hei"));
+        choice.font.setPointSizeF(30);
+        choice.font.setUnderline(true);
+        choice.colour = 0x00FF00;
+        m_prompts->queueFont(choice);
+        menuItem(screen, "M_CFont")->trigger();
+        QVERIFY(data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("L2"))
+                    .toString()
+                    .startsWith(QStringLiteral("WenQuanYi Micro Hei】【")));
+        QCOMPARE(screen.elementFont(MF::Element::Number).font.pointSizeF(), 30.0);
+    }
+    // The next draw screen applies it when it becomes active.
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L0=? WHERE ID=?"),
+                     {QStringLiteral("Serif】【√】【】【44】【】【】【255"), m_draw});
+    MF screen(m_draw);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    QTRY_COMPARE(screen.elementFont(MF::Element::Title).font.pointSizeF(), 44.0);
+    QCOMPARE(screen.elementFont(MF::Element::Title).colour, qint64(255));
+    QCOMPARE(screen.elementFont(MF::Element::Number).colour, qint64(0x00FF00));
+    QVERIFY(screen.elementFont(MF::Element::Number).font.underline());
+}
+
+void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
+{
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    menuItem(screen, "M_FrmSet")->trigger();
+    auto *dialog = openDialog<FRMSet>(screen);
+    QVERIFY(dialog);
+    auto *width = dialog->findChild<QLineEdit *>(QStringLiteral("TT_2"));
+    QCOMPARE(width->text(), QStringLiteral("5175"));
+    width->setText(QStringLiteral("6000"));
+    QCOMPARE(screen.frameLayout().Width, 6000.0f); // at once, on screen
+    dialog->findChild<QLineEdit *>(QStringLiteral("TT_3"))->setText(QString());
+    QCOMPARE(screen.frameLayout().Height, 750.0f); // a cleared height is repaired at once
+    test::saveShot(dialog, QStringLiteral("FRMSet"));
+    click(dialog, QStringLiteral("Com_1"));
+    QVERIFY(frameRecord(m_draw).isEmpty()); // cancelled: nothing stored
+    QCOMPARE(screen.frameLayout().Width, 6000.0f); // but it stays on screen
+
+    menuItem(screen, "M_FrmSet")->trigger();
+    dialog = openDialog<FRMSet>(screen);
+    dialog->findChild<QCheckBox *>(QStringLiteral("CK_0"))->setChecked(true);
+    dialog->findChild<QCheckBox *>(QStringLiteral("CK_1"))->setChecked(true);
+    dialog->findChild<QLineEdit *>(QStringLiteral("TT_0"))->setText(QStringLiteral("1500"));
+    m_prompts->queueColour(QColor(255, 0, 0));
+    QTest::mouseClick(dialog->findChild<QLabel *>(QStringLiteral("LClr")), Qt::LeftButton);
+    QCOMPARE(screen.frameLayout().BackColor, 255);
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(frameRecord(m_draw), QStringLiteral("1500】【1920】【6000】【750】【1】【255】【0"));
+    test::saveShot(&screen, QStringLiteral("MF-custom-layout"));
+}
+
+void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
+{
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    menuItem(screen, "M_BRD")->trigger();
+    auto *dialog = openDialog<BRDSet>(screen);
+    QVERIFY(dialog);
+    const QRectF before = screen.boardTitleTwips();
+    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("TT_0"))->text(), QString::number(qRound(before.left())));
+    dialog->findChild<QLineEdit *>(QStringLiteral("TT_3"))->setText(QStringLiteral("600"));
+    auto *list = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    QCOMPARE(list->y() * 15, qRound(before.top() + 600));
+    dialog->findChild<QLineEdit *>(QStringLiteral("TT_0"))->setText(QStringLiteral("300"));
+    QCOMPARE(screen.findChild<QLabel *>(QStringLiteral("LL_0"))->x(), 20);
+    test::saveShot(dialog, QStringLiteral("BRDSet"));
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()), QStringLiteral("300"));
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString()),
+             QStringLiteral("600"));
+}
+
+void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
+{
+    const qint64 award = m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 3);
+    MF screen(m_draw, std::make_unique<draw::RandomSource>(5));
+    screen.resize(1280, 720);
+    screen.show();
+    screen.ToggleRoll();
+    screen.ToggleRoll();
+    QCOMPARE(results(m_draw), qint64(3));
+    QVERIFY(screen.session().DrawFinished());
+    const std::vector<qsizetype> winners = screen.session().picks().empty() ? std::vector<qsizetype>()
+                                                                            : screen.session().picks();
+
+    QTest::mouseClick(screen.findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
+    auto *dialog = openDialog<DelAward>(screen);
+    QVERIFY(dialog);
+    console::GridModel *grid = dialog->grid();
+    QCOMPARE(grid->Rows() - grid->FixedRows(), 3);
+    // The displayed number is masked and padded ("0**102"), the stored one is not.
+    const QString number = grid->TextMatrix(2, 6);
+    const QString name = grid->TextMatrix(2, 7);
+    QVERIFY(!number.contains(QLatin1Char('*')));
+    grid->setTextMatrix(2, 3, QStringLiteral("√"));
+    test::saveShot(dialog, QStringLiteral("DelAward"));
+    click(dialog, QStringLiteral("Com_0"));
+
+    QCOMPARE(results(m_draw), qint64(2));
+    QVERIFY(!screen.session().DrawFinished());
+    QCOMPARE(screen.session().awardState().Remaining, qint64(1));
+    QCOMPARE(screen.session().WID(), QString::number(award));
+    // The withdrawn winner is out of the pool: 12 entrants, 3 won, 1 withdrawn.
+    QCOMPARE(screen.session().pool().eligibleCount(), 9);
+    for (qsizetype i = 1; i <= screen.session().pool().size(); ++i) {
+        if (screen.session().pool().number(i) == number && screen.session().pool().name(i) == name)
+            QVERIFY(!screen.session().pool().isEligible(i));
+    }
+    QCOMPARE(screen.findChild<QLabel *>(QStringLiteral("LL_1"))->text().count(QStringLiteral("\r\n")), 3);
+
+    // The replacement: one line, someone new.
+    screen.ToggleRoll();
+    screen.ToggleRoll();
+    QCOMPARE(results(m_draw), qint64(3));
+    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 1);
+    std::set<QString> stored;
+    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), {m_draw});
+         !rs.eof(); rs.moveNext())
+        stored.insert(rs.field(0).toString());
+    QCOMPARE(stored.size(), size_t(3));
+    QVERIFY(stored.count(number) == 0);
+    QVERIFY(screen.session().DrawFinished());
+    Q_UNUSED(winners);
+}
+
+QTEST_MAIN(TestDrawOptions)
+#include "tst_drawoptions.moc"
