@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, runs the fuzzers for a bounded time and
-# every test headless. Exits non-zero on any failure.
+# Installs what is missing, builds, runs the fuzzers for a bounded time, the
+# whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# whole suite in the Release build. Exits non-zero on any failure.
+#   TOMBOLIX_QUICK=1   skips the fuzzers and the sanitizer build
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,15 +12,18 @@ build=${TOMBOLIX_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" --parallel "$(nproc)"
 
-fuzz_status=0
-./scripts/run-fuzzers.sh || fuzz_status=$?
+extra_status=0
+if [ -z "${TOMBOLIX_QUICK:-}" ]; then
+    ./scripts/run-fuzzers.sh || extra_status=$?
+    ./scripts/run-sanitized.sh || extra_status=$?
+fi
 
 export QT_QPA_PLATFORM=offscreen
 test_status=0
 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" || test_status=$?
 
-if [ "$fuzz_status" -ne 0 ]; then
-    echo "The fuzzers found a problem (see above)."
-    exit "$fuzz_status"
+if [ "$extra_status" -ne 0 ]; then
+    echo "The fuzzers or the sanitizer build found a problem (see above)."
+    exit "$extra_status"
 fi
 exit "$test_status"
