@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -92,10 +93,14 @@ void TestDrawScreen::init()
 
 void TestDrawScreen::cleanup()
 {
+    // A draw screen takes its own pop-up menu with it: hold guarded pointers.
+    QList<QPointer<MF>> screens;
     for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (qobject_cast<MF *>(window))
-            delete window;
+        if (auto *screen = qobject_cast<MF *>(window))
+            screens << screen;
     }
+    for (const QPointer<MF> &screen : screens)
+        delete screen.data();
     delete m_prompts;
     delete m_db;
 }
