@@ -4,11 +4,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace tombolix::data {
 
@@ -19,9 +24,76 @@ QString g_path;
 
 const QString ConnectionFailed = QStringLiteral("无法建立数据库连接！");
 
+int g_busyTimeout = 5000;
+bool g_readOnlyForTesting = false;
+qint64 g_pageLimit = 0;
+
 QString openFailedMessage(const QString &sql)
 {
     return QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！");
+}
+
+// Device and inode tell the file that was opened from one put back under its
+// name later.
+struct FileIdentity
+{
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+
+    bool operator==(const FileIdentity &other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode;
+    }
+    bool operator!=(const FileIdentity &other) const { return !(*this == other); }
+};
+
+FileIdentity identityOf(const QByteArray &nativePath)
+{
+#ifdef Q_OS_UNIX
+    struct stat info;
+    if (::stat(nativePath.constData(), &info) != 0)
+        return {};
+    return {true, quint64(info.st_dev), quint64(info.st_ino)};
+#else
+    // Windows refuses to delete a file SQLite holds open; existence will do.
+    return {QFileInfo::exists(QFile::decodeName(nativePath)), 0, 0};
+#endif
+}
+
+// What the run connection has open.
+struct OpenedFile
+{
+    QString path;
+    QByteArray nativePath;
+    FileIdentity identity;
+    bool readOnlyByPermission = false;
+};
+OpenedFile g_opened;
+
+// Closes the run connection but keeps it registered, so queries callers still
+// hold fail quietly; closing rolls back whatever it had begun.
+void closeRunConnection()
+{
+    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    if (db.isValid() && db.isOpen())
+        db.close();
+}
+
+// True when the open connection still writes to the file under the path.
+bool stillTheOpenedFile()
+{
+    return identityOf(g_opened.nativePath) == g_opened.identity;
+}
+
+// A write is only stored if the file it went to is still the database: one
+// deleted or replaced meanwhile took the write with it.
+bool writeReachedTheFile()
+{
+    if (stillTheOpenedFile())
+        return true;
+    closeRunConnection();
+    return false;
 }
 
 // Opens the run connection without any message. The file must exist and be a
@@ -29,17 +101,27 @@ QString openFailedMessage(const QString &sql)
 bool ensureOpen()
 {
     QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
-    if (db.isValid() && db.isOpen())
-        return true;
+    if (db.isValid() && db.isOpen()) {
+        // A file opened read-only for want of permission is opened again
+        // once it may be written, or its writes would keep failing.
+        if (stillTheOpenedFile() && !(g_opened.readOnlyByPermission && QFileInfo(g_opened.path).isWritable()))
+            return true;
+        db.close();
+    }
     if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
 
-    const QString path = DatabasePath();
-    if (!QFileInfo(path).isFile())
+    const QFileInfo file(DatabasePath());
+    if (!file.isFile())
         return false;
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-    db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
-                       + QStringLiteral("?mode=rw"));
+    const QString path = file.absoluteFilePath();
+    // SQLite itself falls back to reading only when it may not write; saying
+    // so keeps that case and the test hook on one road.
+    const bool readOnlyByPermission = !file.isWritable();
+    const bool readOnly = readOnlyByPermission || g_readOnlyForTesting;
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(g_busyTimeout));
+    db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)
+                       + (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     if (!db.open())
         return false;
 
@@ -52,6 +134,14 @@ bool ensureOpen()
         return false;
     }
     check.finish();
+    if (g_pageLimit > 0)
+        check.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(g_pageLimit));
+    check.finish();
+
+    g_opened.path = path;
+    g_opened.nativePath = QFile::encodeName(path);
+    g_opened.identity = identityOf(g_opened.nativePath);
+    g_opened.readOnlyByPermission = readOnlyByPermission;
     return true;
 }
 
@@ -105,6 +195,38 @@ QSqlDatabase connection()
 {
     ensureOpen();
     return QSqlDatabase::database(ConnectionName, false);
+}
+
+void setBusyTimeout(int milliseconds)
+{
+    g_busyTimeout = milliseconds;
+    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    if (db.isValid() && db.isOpen())
+        QSqlQuery(QStringLiteral("PRAGMA busy_timeout=%1").arg(milliseconds), db).finish();
+}
+
+void setReadOnlyForTesting(bool readOnly)
+{
+    if (readOnly == g_readOnlyForTesting)
+        return;
+    g_readOnlyForTesting = readOnly;
+    closeRunConnection();
+}
+
+void setPageLimitForTesting(qint64 pages)
+{
+    g_pageLimit = pages;
+    // A fresh connection has SQLite's own limit again.
+    closeRunConnection();
+}
+
+bool RowRefused(const QSqlError &error)
+{
+    // SQLITE_CONSTRAINT, also in the low byte of its extended codes.
+    constexpr int Constraint = 19;
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok && (code & 0xff) == Constraint;
 }
 
 QString sqlText(const QString &value)
@@ -182,7 +304,7 @@ Recordset OpenRecordset(const QString &sql, const QVariantList &binds)
         prompts().message(openFailedMessage(sql));
         return recordset;
     }
-    recordset.m_query = QSqlQuery(connection());
+    recordset.m_query = QSqlQuery(QSqlDatabase::database(ConnectionName, false));
     if (!prepareAndRun(recordset.m_query, sql, binds)) {
         recordset.m_query = QSqlQuery();
         prompts().message(openFailedMessage(sql));
@@ -204,8 +326,11 @@ bool ExecuteSql(const QString &sql, const QVariantList &binds)
 {
     if (!OpenConnection())
         return false;
-    QSqlQuery query(connection());
-    return prepareAndRun(query, sql, binds);
+    QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
+    if (!prepareAndRun(query, sql, binds))
+        return false;
+    query.finish();
+    return writeReachedTheFile();
 }
 
 double SumColumn(const QString &table, const QString &column, const QString &condition)
@@ -290,7 +415,7 @@ bool Transaction::commit()
     m_active = false;
     QSqlDatabase db = connection();
     if (db.commit())
-        return true;
+        return writeReachedTheFile();
     db.rollback();
     return false;
 }

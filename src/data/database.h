@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,11 @@
 // The database routines every other module goes through. One connection to
 // Data.mdb is kept open for the run; it is opened on first use and opened again
 // after a failure, so the program recovers once the file is back.
+//
+// The file is checked before each routine and transaction: if it was deleted
+// or replaced while open, SQLite would go on writing into the unlinked file
+// and every write would be lost, so the stale connection is dropped and the
+// routine fails as for a missing file.
 //
 // Every text value reaches a statement bound ("?" with a value in binds) or
 // quoted with sqlText(); statements are never built from raw typed text.
@@ -25,6 +31,24 @@ bool OpenConnection();
 void CloseConnection();
 // The run connection, opened without any message; check isOpen().
 QSqlDatabase connection();
+
+// How long a statement waits for another program's lock before it fails;
+// 5000 ms unless set. Applies from the next statement on.
+void setBusyTimeout(int milliseconds);
+
+// Test hooks for faults a test running as root cannot cause for real. Both
+// last until switched off.
+// Opens the database read-only, as a file without write permission is.
+void setReadOnlyForTesting(bool readOnly);
+// Lets the file grow to at most this many pages, as a full disk would; 0
+// lifts the limit.
+void setPageLimitForTesting(qint64 pages);
+
+// True when a statement failed because a constraint or trigger refused its
+// row. Any other failure is the database's own (locked, full, read-only,
+// gone): the statements after it would fail alike, and SQLite may already
+// have rolled back the whole transaction, so a writer must stop there.
+bool RowRefused(const QSqlError &error);
 
 // A text value as an SQL literal: in single quotes, inner quotes doubled.
 QString sqlText(const QString &value);

@@ -27,6 +27,7 @@ BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCu
 
     BoardText board;
     data::Recordset rs = data::OpenRecordset(sql);
+    board.ok = rs.isOpen();
     bool first = true;
     qint64 lastOrder = -1;
     for (; !rs.eof(); rs.moveNext()) {

@@ -13,6 +13,7 @@ struct BoardText
 {
     QString text;                 // lines ending in CR LF
     std::optional<QString> title; // the new title, when any result was listed
+    bool ok = false;              // the results could be read
 };
 
 // The winners of the draw grouped by award in the order of 顺序 (reversed when

@@ -118,23 +118,36 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
         data::Transaction transaction;
         QSqlQuery insert(data::connection());
         const bool prepared = insert.prepare(QStringLiteral("INSERT INTO 结果表(CID,WID,号码,姓名) VALUES(?,?,?,?)"));
+        int eligible = 0;
+        bool databaseFailed = false;
         for (qsizetype index : m_picks) {
             if (!m_pool.isEligible(index))
+                continue;
+            ++eligible;
+            if (databaseFailed)
                 continue;
             insert.bindValue(0, m_settings.drawId);
             insert.bindValue(1, integerValue(m_wid));
             insert.bindValue(2, m_pool.number(index));
             insert.bindValue(3, m_pool.name(index));
-            if (prepared && insert.exec())
+            if (prepared && insert.exec()) {
                 stored.push_back({index, m_pool.show(index)});
-            else
-                ++outcome.failed;
+            } else if (!prepared || !data::RowRefused(insert.lastError())) {
+                // A locked, full or missing database fails every winner alike
+                // and may have rolled the transaction back already, after
+                // which the next winners would be stored one by one while the
+                // round counts them as lost. The round stops here.
+                databaseFailed = true;
+            }
         }
         insert.finish();
-        if (transaction.isActive() && !transaction.commit()) {
-            outcome.failed += int(stored.size());
-            stored.clear();
+        if (transaction.isActive()) {
+            if (databaseFailed)
+                transaction.rollback();
+            if (databaseFailed || !transaction.commit())
+                stored.clear();
         }
+        outcome.failed = eligible - int(stored.size());
     }
 
     QStringList shown;

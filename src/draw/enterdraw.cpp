@@ -10,8 +10,23 @@
 
 #include <QPointer>
 #include <QScreen>
+#include <optional>
 
 namespace tombolix {
+
+namespace {
+
+// The first column of the first row, or nothing when the statement could not
+// be run; NULL (a sum over no rows) reads as 0.
+std::optional<double> readNumber(const QString &sql, const QVariantList &binds = {})
+{
+    data::Recordset rs = data::OpenRecordset(sql, binds);
+    if (!rs.isOpen())
+        return std::nullopt;
+    return rs.field(0).toDouble();
+}
+
+} // namespace
 
 MF *EnterDraw(QWidget *console)
 {
@@ -24,21 +39,39 @@ MF *EnterDraw(QWidget *console)
     draw::CurrentDraw = draw::ChosenDraw;
     const qint64 drawId = integerValue(draw::CurrentDraw);
 
+    // Entering stops at the first count that cannot be read (the database
+    // routine has told the operator): read as 0 it would skip the questions
+    // below and delete earlier results unasked.
+    if (!data::OpenConnection())
+        return nullptr;
+
     // Winners wanted and entrants available, over the whole database.
-    const qint64 total = roundHalfEven(data::SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"), QStringLiteral("TRUE")));
-    const qint64 entrants = data::CountRows(QStringLiteral("号码表"), QStringLiteral("TRUE"), QStringLiteral("*"));
-    if (entrants < total && !prompts().askYesNo(QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")))
+    const std::optional<double> total = readNumber(QStringLiteral("SELECT SUM(数量) FROM 奖项表"));
+    if (!total)
+        return nullptr;
+    const std::optional<double> entrants = readNumber(QStringLiteral("SELECT COUNT(*) FROM 号码表"));
+    if (!entrants)
+        return nullptr;
+    if (*entrants < roundHalfEven(*total)
+        && !prompts().askYesNo(QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")))
         return nullptr;
 
     // Entering a draw starts it afresh; results already drawn are not wiped
     // without asking.
-    const qint64 earlier = data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=") + QString::number(drawId),
-                                           QStringLiteral("ID"));
-    if (earlier > 0
-        && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(earlier)
+    const std::optional<double> earlier
+        = readNumber(QStringLiteral("SELECT COUNT(*) FROM 结果表 WHERE CID=?"), {drawId});
+    if (!earlier)
+        return nullptr;
+    if (*earlier > 0
+        && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(qint64(*earlier))
                                + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")))
         return nullptr;
-    data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), {drawId});
+    // Results left in place would be mixed with the new draw's on the board
+    // and in the award counts.
+    if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), {drawId})) {
+        prompts().message(QStringLiteral("原有抽奖结果删除失败，抽奖未开始，请检查数据库！"));
+        return nullptr;
+    }
 
     auto *screen = new MF(drawId);
     QPointer<QWidget> guard(console);

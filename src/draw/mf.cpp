@@ -255,7 +255,9 @@ void MF::applyStop(const draw::StopOutcome &outcome)
 {
     setNumberLines(outcome.numberText.isEmpty() ? QStringList()
                                                 : outcome.numberText.split(QStringLiteral("\r\n")));
-    m_list->setText(outcome.board.text);
+    // A board that cannot be read keeps what it showed rather than go blank.
+    if (outcome.board.ok)
+        m_list->setText(outcome.board.text);
     if (outcome.board.title) {
         m_title->setText(*outcome.board.title);
         m_title->adjustSize();
@@ -573,7 +575,8 @@ void MF::placeBoardTitle(const QRectF &twips)
 void MF::refreshBoard()
 {
     const draw::BoardText board = m_session.WinnersText(!m_reverseOrder, m_oneAward);
-    m_list->setText(board.text);
+    if (board.ok)
+        m_list->setText(board.text);
     if (board.title) {
         m_title->setText(*board.title);
         m_title->adjustSize();

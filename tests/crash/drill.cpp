@@ -8,6 +8,7 @@
 //       shown<TAB>n1,n2,...    after each stop: the stored numbers of the
 //                              winners now on screen
 //       finished               once every award is drawn
+//       message<TAB>text       whatever the screen told the operator
 //   tombolix-drill import DBPATH DRAWID CSVPATH
 //       started                before the import
 //       done<TAB>N             after it, N the rows stored
@@ -30,8 +31,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace tombolix;
 
@@ -65,8 +68,18 @@ int usage()
     return 2;
 }
 
-int runDraw(QApplication &app, qint64 drawId)
+// Reports what the program told the operator since the last call: a failed
+// save says so in a message box, and the test wants to see it.
+void reportMessages(const ScriptedPrompts &prompts, qsizetype &reported)
 {
+    const QStringList messages = prompts.messages();
+    for (; reported < messages.size(); ++reported)
+        say(QStringLiteral("message\t") + messages.at(reported));
+}
+
+int runDraw(QApplication &app, const ScriptedPrompts &prompts, qint64 drawId)
+{
+    qsizetype reported = 0;
     MF screen(drawId);
     screen.setAttribute(Qt::WA_DeleteOnClose, false);
     screen.show();
@@ -105,6 +118,7 @@ int runDraw(QApplication &app, qint64 drawId)
             for (const QString &line : caption.split(QStringLiteral("\r\n")))
                 numbers << (ambiguous.contains(line) ? line : numberOfShown.value(line, line));
         }
+        reportMessages(prompts, reported);
         say(QStringLiteral("shown\t") + numbers.join(QLatin1Char(',')));
     }
     say(QStringLiteral("finished"));
@@ -127,7 +141,8 @@ int runImport(QApplication &app, qint64 drawId, const QString &csv)
 {
     // The entrant grid as the console lays it out.
     console::GridModel entrants;
-    console::SetupGridHeader(entrants, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    console::SetupGridHeader(entrants, {"ID", "CID", "", "号码", "姓名"},
+                             {"ID", "CID", "序号", "抽奖号码", "姓名"});
     entrants.setTag(QStringLiteral("号码表"));
     entrants.setFixedCols(3);
 
@@ -164,7 +179,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(WatchdogMs, &app, [] { std::_Exit(3); });
 
     if (mode == QLatin1String("draw") && args.size() == 4)
-        return runDraw(app, drawId);
+        return runDraw(app, prompts, drawId);
     if (mode == QLatin1String("import") && args.size() == 5)
         return runImport(app, drawId, args.at(4));
     return usage();
