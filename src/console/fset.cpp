@@ -446,46 +446,48 @@ void FSet::editAward(bool existing)
 
 void FSet::deleteDraws()
 {
-    GridModel &grid = *m_grids[0];
-    int first = 0;
-    int last = 0;
-    console::SelectedRows(grid, first, last);
-    if (!prompts().askYesNo(QStringLiteral("您确认要删除抽奖内容：第") + QString::number(first - 1)
-                            + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？")))
-        return;
-    if (data::OpenConnection()) {
-        data::Transaction transaction;
-        for (int r = first; r <= last; ++r) {
-            const QString id = grid.TextMatrix(r, 0);
-            data::ExecuteSql(QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), {id});
-            data::ExecuteSql(QStringLiteral("DELETE FROM 号码表 WHERE CID=?"), {id});
-            data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), {id});
-            data::ExecuteSql(QStringLiteral("DELETE FROM 预设表 WHERE PID=?"), {id});
-        }
-        transaction.commit();
-    }
-    console::DeleteGridRows(grid, first, last, false, true);
+    deleteWithDependents(0, QStringLiteral("抽奖内容"),
+                         {QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
+                          QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), QStringLiteral("DELETE FROM 预设表 WHERE PID=?")},
+                         false);
 }
 
 void FSet::deleteAwards()
 {
-    GridModel &grid = *m_grids[1];
+    deleteWithDependents(1, QStringLiteral("奖项内容"),
+                         {QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?")},
+                         true);
+}
+
+void FSet::deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain)
+{
+    GridModel &grid = *m_grids[index];
     int first = 0;
     int last = 0;
     console::SelectedRows(grid, first, last);
-    if (!prompts().askYesNo(QStringLiteral("您确认要删除奖项内容：第") + QString::number(first - 1)
+    if (!prompts().askYesNo(QStringLiteral("您确认要删除") + what + QStringLiteral("：第") + QString::number(first - 1)
                             + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？")))
         return;
-    if (data::OpenConnection()) {
+    // What hangs on the rows goes in one transaction: all of it or, when the
+    // database refuses, none of it, and the rows stay.
+    bool ok = data::OpenConnection();
+    if (ok) {
         data::Transaction transaction;
-        for (int r = first; r <= last; ++r) {
-            const QString id = grid.TextMatrix(r, 0);
-            data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), {id});
-            data::ExecuteSql(QStringLiteral("DELETE FROM 预设表 WHERE AID=?"), {id});
+        for (int r = first; ok && r <= last; ++r) {
+            for (const QString &sql : statements) {
+                if (!data::ExecuteSql(sql, {grid.TextMatrix(r, 0)})) {
+                    ok = false;
+                    break;
+                }
+            }
         }
-        transaction.commit();
+        ok = ok && transaction.commit();
     }
-    console::DeleteGridRows(grid, first, last, true, true);
+    if (!ok) {
+        prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
+        return;
+    }
+    console::DeleteGridRows(grid, first, last, askAgain, true);
 }
 
 void FSet::deleteRows(int index)

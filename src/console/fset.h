@@ -55,6 +55,7 @@ private:
     void loadDrawsTab();
     void deleteDraws();
     void deleteAwards();
+    void deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain);
     void deleteRows(int index);
     void MoveAwardRow(int from, int to);
     void editDraw(bool existing);

@@ -175,10 +175,11 @@ int DrawSession::WithdrawResults(const std::vector<WithdrawnResult> &results, bo
     {
         data::Transaction transaction;
         for (const WithdrawnResult &result : results) {
-            if (data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), {result.id})) {
-                ++deleted;
-                winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
-            }
+            // One refused statement withdraws nothing: the transaction rolls back.
+            if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), {result.id}))
+                return 0;
+            ++deleted;
+            winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
         }
         if (transaction.isActive() && !transaction.commit())
             return 0;

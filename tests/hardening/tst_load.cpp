@@ -67,9 +67,15 @@ void TestLoad::millionEntrantsThousandWinners()
     }
     QVERIFY(session.DrawFinished());
     QCOMPARE(rounds, 100);
+    // Under AddressSanitizer freed memory waits in quarantine, so resident size
+    // says nothing there; LeakSanitizer checks that build instead.
+#if !defined(__SANITIZE_ADDRESS__)
     if (settled > 0)
         QVERIFY2(residentMegabytes() - settled < 32, qPrintable(QStringLiteral("grew %1 MB over 90,000 ticks")
                                                                     .arg(residentMegabytes() - settled)));
+#else
+    Q_UNUSED(settled);
+#endif
 
     // Every winner stored, and no one twice.
     QCOMPARE(data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID")),
