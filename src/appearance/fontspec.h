@@ -14,7 +14,7 @@ struct FontSpec
     qint64 colour = 0;
 };
 
-// Applies a stored record over the spec. A record with fewer than seven
+// Applies a stored record over a FontSpec. A record with fewer than seven
 // fields changes nothing; a field the font refuses (a size of 0 or less, a
 // colour beyond 32 bits) keeps its old value. Returns whether the record had
 // seven fields.
@@ -31,7 +31,7 @@ FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec);
 void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec);
 
 // The font dialog for an element, with strikeout, underline and colour; the
-// choice is applied to the spec. False (and the spec unchanged) when cancelled.
+// choice is applied. False, with nothing changed, when cancelled.
 bool ChooseElementFont(FontSpec &spec);
 
 } // namespace tombolix::appearance

@@ -26,7 +26,7 @@ public:
 
     console::GridModel *preview() const { return m_preview; }
     console::GridModel *mapping() const { return m_mapping; }
-    // The spec of the number (0) or the name (1).
+    // The column spec of the number (0) or the name (1).
     QString spec(int index) const;
     void setSpec(int index, const QString &spec);
 
