@@ -21,14 +21,7 @@ using console::GridModel;
 
 namespace {
 
-QWidget *openWindow(const QString &caption)
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->windowTitle() == caption)
-            return window;
-    }
-    return nullptr;
-}
+using test::openWindow;
 
 QStringList column(const GridModel &grid, int col)
 {

@@ -18,14 +18,7 @@ using namespace tombolix;
 
 namespace {
 
-QWidget *openWindow(const QString &caption)
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->windowTitle() == caption)
-            return window;
-    }
-    return nullptr;
-}
+using test::openWindow;
 
 // Clicks the console's start button and answers the chooser: the draw at
 // `choice` in its list, or cancel when choice is negative.

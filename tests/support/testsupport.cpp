@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/schema.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QSqlQuery>
@@ -79,6 +80,15 @@ void TestDatabase::addEntrants(qint64 draw, int count, int first, int width)
         query.exec();
     }
     transaction.commit();
+}
+
+QWidget *openWindow(const QString &caption)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowTitle() == caption)
+            return window;
+    }
+    return nullptr;
 }
 
 void saveShot(QWidget *widget, const QString &name)

@@ -35,6 +35,9 @@ private:
     bool m_valid = false;
 };
 
+// The visible top-level window with this caption, or nullptr.
+QWidget *openWindow(const QString &caption);
+
 // Saves the window as PNG when TOMBOLIX_SHOTS names a folder.
 void saveShot(QWidget *widget, const QString &name);
 

@@ -27,14 +27,7 @@ using console::GridModel;
 
 namespace {
 
-QWidget *openWindow(const QString &caption)
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->windowTitle() == caption)
-            return window;
-    }
-    return nullptr;
-}
+using test::openWindow;
 
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes)
 {
