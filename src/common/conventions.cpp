@@ -173,6 +173,11 @@ qint64 storedFromColor(const QColor &color)
     return qint64(rgb.red()) | (qint64(rgb.green()) << 8) | (qint64(rgb.blue()) << 16);
 }
 
+QString textForStorage(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 QString textOf(const QVariant &value)
 {
     if (value.isNull() || !value.isValid())

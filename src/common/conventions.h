@@ -42,6 +42,10 @@ double pixelsToTwips(double pixels);
 QColor colorFromStored(qint64 stored);
 qint64 storedFromColor(const QColor &color);
 
+// Text for a statement: a null QString would be bound as NULL, so an empty
+// box is stored as empty text instead.
+QString textForStorage(const QString &text);
+
 // The text of a value read from a table: Null and invalid become "".
 QString textOf(const QVariant &value);
 

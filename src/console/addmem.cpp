@@ -1,5 +1,6 @@
 #include "console/addmem.h"
 
+#include "common/dialogparts.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "console/gridmodel.h"
@@ -18,7 +19,12 @@ namespace tombolix {
 
 namespace {
 
-enum Column { SerialColumn = 2, NumberColumn = 3, NameColumn = 4 };
+enum Column
+{
+    SerialColumn = 2,
+    NumberColumn = 3,
+    NameColumn = 4
+};
 
 } // namespace
 
@@ -51,15 +57,11 @@ AddMem::AddMem(console::GridModel *entrants, std::function<qint64()> drawId, QWi
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
 
-    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
-    ok->setObjectName(QStringLiteral("Com_0"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
-    cancel->setObjectName(QStringLiteral("Com_1"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_0"),
+        QStringLiteral("取    消"), QStringLiteral("Com_1"));
+    QPushButton *ok = row.ok;
+    QPushButton *cancel = row.cancel;
+    QHBoxLayout *buttons = row.layout;
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 18, 18, 14);

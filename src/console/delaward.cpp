@@ -1,6 +1,7 @@
 #include "console/delaward.h"
 
 #include "common/conventions.h"
+#include "common/dialogparts.h"
 #include "common/windowops.h"
 #include "console/gridops.h"
 #include "console/gridview.h"
@@ -38,20 +39,16 @@ DelAward::DelAward(MF *screen)
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setMinimumSize(620, 360);
     layout->addWidget(m_view, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
-    ok->setObjectName(QStringLiteral("Com_0"));
-    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
-    cancel->setObjectName(QStringLiteral("Com_1"));
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    const ButtonRow buttons = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_0"),
+        QStringLiteral("取    消"), QStringLiteral("Com_1"));
+    QPushButton *ok = buttons.ok;
+    ok->setDefault(false); // withdrawing wins takes a deliberate click
+    QPushButton *cancel = buttons.cancel;
+    layout->addLayout(buttons.layout);
 
     auto shift = [] { return QApplication::keyboardModifiers().testFlag(Qt::ShiftModifier) ? 1 : 0; };
-    connect(m_view, &console::GridView::cellPressed, this, [this, shift](int row, int col) {
-        console::ClickMarkCell(*m_grid, shift(), row, col, true);
-    });
+    connect(m_view, &console::GridView::cellPressed, this,
+        [this, shift](int row, int col) { console::ClickMarkCell(*m_grid, shift(), row, col, true); });
     connect(m_view, &console::GridView::headerPressed, this, [this, shift](int col) {
         console::ClickMarkCell(*m_grid, shift(), m_grid->FixedRows() - 1, col, true);
     });
@@ -69,16 +66,16 @@ DelAward::DelAward(MF *screen)
 void DelAward::FillResultGrid()
 {
     console::SetupGridHeader(*m_grid,
-                             {QStringLiteral("ID"), QStringLiteral("CID"), QString(), QString(),
-                              QStringLiteral("WID:奖项表:ID:名称"), QStringLiteral("WID:奖项表:ID:奖品"),
-                              QStringLiteral("号码"), QStringLiteral("姓名")},
-                             {QStringLiteral("ID"), QStringLiteral("CID"), QStringLiteral("序号"), QStringLiteral("选择"),
-                              QStringLiteral("获得奖项"), QStringLiteral("奖品"), QStringLiteral("抽奖号码"),
-                              QStringLiteral("姓名")});
+        { QStringLiteral("ID"), QStringLiteral("CID"), QString(), QString(),
+            QStringLiteral("WID:奖项表:ID:名称"), QStringLiteral("WID:奖项表:ID:奖品"),
+            QStringLiteral("号码"), QStringLiteral("姓名") },
+        { QStringLiteral("ID"), QStringLiteral("CID"), QStringLiteral("序号"), QStringLiteral("选择"),
+            QStringLiteral("获得奖项"), QStringLiteral("奖品"), QStringLiteral("抽奖号码"),
+            QStringLiteral("姓名") });
     m_grid->setTag(QStringLiteral("结果表"));
     m_grid->setFixedCols(3);
-    console::FillGrid(*m_grid, QStringLiteral("CID=") + m_screen->session().PID(), QStringLiteral("WID"), false,
-                      font());
+    console::FillGrid(
+        *m_grid, QStringLiteral("CID=") + m_screen->session().PID(), QStringLiteral("WID"), false, font());
     console::FitGridColumns(font(), *m_grid, 1, true);
     m_grid->setColAlignment(MarkColumn, console::Align::CenterCenter);
     m_grid->setColWidth(MarkColumn, std::max(m_grid->ColWidth(MarkColumn), 600));
@@ -90,8 +87,8 @@ int DelAward::DeleteMarkedResults()
     for (int r = m_grid->FixedRows(); r < m_grid->Rows(); ++r) {
         if (m_grid->TextMatrix(r, MarkColumn).isEmpty())
             continue;
-        marked.push_back({integerValue(m_grid->TextMatrix(r, 0)), m_grid->TextMatrix(r, NumberColumn),
-                          m_grid->TextMatrix(r, NameColumn)});
+        marked.push_back({ integerValue(m_grid->TextMatrix(r, 0)), m_grid->TextMatrix(r, NumberColumn),
+            m_grid->TextMatrix(r, NameColumn) });
     }
     if (marked.empty())
         return 0;

@@ -1,5 +1,6 @@
 #include "console/getproject.h"
 
+#include "common/dialogparts.h"
 #include "common/windowops.h"
 #include "data/idlist.h"
 #include "draw/drawstate.h"
@@ -28,22 +29,18 @@ GetProject::GetProject(QWidget *parent)
     m_draws->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     layout->addWidget(m_draws, 0, 1);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
-    ok->setObjectName(QStringLiteral("Com_1"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
-    cancel->setObjectName(QStringLiteral("Com_0"));
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons, 1, 0, 1, 2);
+    const ButtonRow buttons = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
+        QStringLiteral("取    消"), QStringLiteral("Com_0"));
+    QPushButton *ok = buttons.ok;
+    QPushButton *cancel = buttons.cancel;
+    layout->addLayout(buttons.layout, 1, 0, 1, 2);
 
     connect(ok, &QPushButton::clicked, this, &GetProject::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
 
     draw::ChosenDraw.clear();
-    data::FillIdList(m_draws, QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString());
+    data::FillIdList(
+        m_draws, QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString());
     adjustSize();
     MakeTopmost(this);
     CentreOnWorkArea(this);

@@ -1,6 +1,7 @@
 #include "console/modi.h"
 
 #include "common/conventions.h"
+#include "common/dialogparts.h"
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
@@ -42,12 +43,6 @@ QLabel *fieldLabel(const QString &text, QWidget *parent)
     auto *label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
-}
-
-// A null QString would be bound as NULL; an empty box is stored as empty text.
-QString storedText(const QString &text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
 }
 
 } // namespace
@@ -155,15 +150,11 @@ Modi::Modi(QWidget *parent)
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
 
-    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
-    ok->setObjectName(QStringLiteral("Com_1"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
-    cancel->setObjectName(QStringLiteral("Com_2"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
+        QStringLiteral("取    消"), QStringLiteral("Com_2"));
+    QPushButton *ok = row.ok;
+    QPushButton *cancel = row.cancel;
+    QHBoxLayout *buttons = row.layout;
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 18, 18, 14);
@@ -292,7 +283,7 @@ void Modi::confirm()
 bool Modi::save()
 {
     const qint64 id = integerValue(m_id->text());
-    const QString name = storedText(m_text[Name]->text());
+    const QString name = textForStorage(m_text[Name]->text());
 
     if (id <= 0) {
         data::Recordset same
@@ -318,8 +309,8 @@ bool Modi::save()
     }
 
     // The three settings columns hold text; numberText keeps 5 as "5", not "5.0".
-    QVariantList values { name, storedText(m_text[Picture]->text()), m_speed->value(),
-        storedText(m_text[Mask]->text()), numberText(numericValue(m_text[Timer]->text())),
+    QVariantList values { name, textForStorage(m_text[Picture]->text()), m_speed->value(),
+        textForStorage(m_text[Mask]->text()), numberText(numericValue(m_text[Timer]->text())),
         numberText(numericValue(m_text[Length]->text())) };
     bool written = false;
     if (exists) {

@@ -1,6 +1,7 @@
 #include "console/modicon.h"
 
 #include "common/conventions.h"
+#include "common/dialogparts.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "data/database.h"
@@ -33,12 +34,6 @@ QLineEdit *hiddenBox(const QString &name, const QString &text, QWidget *parent)
     box->setObjectName(name);
     box->hide();
     return box;
-}
-
-// A null QString would be bound as NULL; an empty box is stored as empty text.
-QString storedText(const QString &text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
 }
 
 } // namespace
@@ -103,15 +98,11 @@ ModiCon::ModiCon(QWidget *parent)
     checks->addStretch(1);
     fields->addLayout(checks, 3, 1, 1, 4);
 
-    auto *ok = new QPushButton(QStringLiteral("确    定"), this);
-    ok->setObjectName(QStringLiteral("Com_1"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取    消"), this);
-    cancel->setObjectName(QStringLiteral("Com_2"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
+        QStringLiteral("取    消"), QStringLiteral("Com_2"));
+    QPushButton *ok = row.ok;
+    QPushButton *cancel = row.cancel;
+    QHBoxLayout *buttons = row.layout;
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 14);
@@ -210,9 +201,9 @@ bool ModiCon::save()
     }
 
     // 顺序 and 同时 go in as typed; the column turns a numeric text into a number.
-    QVariantList values { integerValue(m_drawId->text()), storedText(m_order->text()),
-        storedText(m_name->text()), numericValue(m_count->text()), storedText(m_prize->toPlainText()),
-        storedText(m_perRound->text()), m_show->isChecked() ? 1 : 0, m_repeat->isChecked() ? 1 : 0 };
+    QVariantList values { integerValue(m_drawId->text()), textForStorage(m_order->text()),
+        textForStorage(m_name->text()), numericValue(m_count->text()), textForStorage(m_prize->toPlainText()),
+        textForStorage(m_perRound->text()), m_show->isChecked() ? 1 : 0, m_repeat->isChecked() ? 1 : 0 };
     bool written = false;
     if (exists) {
         values << id;
