@@ -10,7 +10,7 @@ class LoggingPrompts : public Prompts
 {
 public:
     void message(const QString &text) override { qWarning().noquote() << "message:" << text; }
-    bool askYesNo(const QString &text) override
+    bool askYesNo(const QString &text, DefaultAnswer = DefaultAnswer::Yes) override
     {
         qWarning().noquote() << "question answered No:" << text;
         return false;
@@ -43,9 +43,9 @@ void ScriptedPrompts::message(const QString &text)
     m_shown.append({QStringLiteral("message"), text});
 }
 
-bool ScriptedPrompts::askYesNo(const QString &text)
+bool ScriptedPrompts::askYesNo(const QString &text, DefaultAnswer defaultAnswer)
 {
-    m_shown.append({QStringLiteral("question"), text});
+    m_shown.append({QStringLiteral("question"), text, defaultAnswer});
     return m_answers.isEmpty() ? false : m_answers.takeFirst();
 }
 
@@ -81,6 +81,15 @@ QStringList ScriptedPrompts::texts(const QString &kind) const
             result << item.text;
     }
     return result;
+}
+
+DefaultAnswer ScriptedPrompts::lastDefaultAnswer() const
+{
+    for (auto it = m_shown.crbegin(); it != m_shown.crend(); ++it) {
+        if (it->kind == QStringLiteral("question"))
+            return it->defaultAnswer;
+    }
+    return DefaultAnswer::Yes;
 }
 
 void ScriptedPrompts::clear()

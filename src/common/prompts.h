@@ -21,17 +21,22 @@ struct FontChoice
     qint64 colour = 0;
 };
 
+// The button a Yes/No question takes on Enter. A question whose Yes destroys
+// data defaults to No.
+enum class DefaultAnswer { Yes, No };
+
 class Prompts
 {
 public:
     virtual ~Prompts() = default;
 
-    // An OK-only message box.
+    // An OK-only message box. Texts are shown as plain text, never as markup.
     virtual void message(const QString &text) = 0;
     // A Yes/No question; true for Yes.
-    virtual bool askYesNo(const QString &text) = 0;
+    virtual bool askYesNo(const QString &text, DefaultAnswer defaultAnswer = DefaultAnswer::Yes) = 0;
     // The open and save dialogs; an empty text when cancelled. The filter is
-    // in the "description|*.ext|description|*.ext" form.
+    // in the "description|*.ext|description|*.ext" form. The save dialog does
+    // not ask about overwriting: the caller asks its own question.
     virtual QString openFileName(const QString &filter) = 0;
     virtual QString saveFileName(const QString &filter, const QString &suggested) = 0;
     // The colour dialog; nothing when cancelled.
@@ -56,10 +61,11 @@ public:
     {
         QString kind; // "message", "question", "open", "save", "colour", "font"
         QString text; // the message, the question or the filter
+        DefaultAnswer defaultAnswer = DefaultAnswer::Yes; // of a question
     };
 
     void message(const QString &text) override;
-    bool askYesNo(const QString &text) override;
+    bool askYesNo(const QString &text, DefaultAnswer defaultAnswer = DefaultAnswer::Yes) override;
     QString openFileName(const QString &filter) override;
     QString saveFileName(const QString &filter, const QString &suggested) override;
     std::optional<QColor> colour(const QColor &start) override;
@@ -75,6 +81,8 @@ public:
     QStringList texts(const QString &kind) const;
     QStringList messages() const { return texts(QStringLiteral("message")); }
     QStringList questions() const { return texts(QStringLiteral("question")); }
+    // The default button of the last question asked.
+    DefaultAnswer lastDefaultAnswer() const;
     void clear();
 
 private:

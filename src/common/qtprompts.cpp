@@ -24,17 +24,19 @@ QWidget *QtPrompts::parentWindow() const
 void QtPrompts::message(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, Title, text, QMessageBox::Ok, parentWindow());
+    box.setTextFormat(Qt::PlainText);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
 }
 
-bool QtPrompts::askYesNo(const QString &text)
+bool QtPrompts::askYesNo(const QString &text, DefaultAnswer defaultAnswer)
 {
     QMessageBox box(QMessageBox::NoIcon, Title, text, QMessageBox::NoButton, parentWindow());
+    box.setTextFormat(Qt::PlainText);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     QPushButton *yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(defaultAnswer == DefaultAnswer::No ? no : yes);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
@@ -65,8 +67,9 @@ QString QtPrompts::openFileName(const QString &filter)
 QString QtPrompts::saveFileName(const QString &filter, const QString &suggested)
 {
     const QString start = m_lastDirectory.isEmpty() ? suggested : m_lastDirectory + QLatin1Char('/') + suggested;
+    // The export asks its own overwrite question; Qt's would make it two.
     const QString path = QFileDialog::getSaveFileName(parentWindow(), QStringLiteral("另存为"), start,
-                                                      qtFilter(filter));
+                                                      qtFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty())
         m_lastDirectory = QFileInfo(path).absolutePath();
     return path;

@@ -11,7 +11,7 @@ class QtPrompts : public Prompts
 {
 public:
     void message(const QString &text) override;
-    bool askYesNo(const QString &text) override;
+    bool askYesNo(const QString &text, DefaultAnswer defaultAnswer = DefaultAnswer::Yes) override;
     QString openFileName(const QString &filter) override;
     QString saveFileName(const QString &filter, const QString &suggested) override;
     std::optional<QColor> colour(const QColor &start) override;

@@ -265,7 +265,7 @@ void CheckDialog::showLengthReport()
 
 void CheckDialog::deleteCopies()
 {
-    if (m_duplicates.groups.isEmpty() || !prompts().askYesNo(DeleteQuestion))
+    if (m_duplicates.groups.isEmpty() || !prompts().askYesNo(DeleteQuestion, DefaultAnswer::No))
         return;
     const int deleted = console::DeleteDuplicateCopies(m_duplicates);
     if (deleted < 0) {

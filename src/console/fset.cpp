@@ -466,7 +466,8 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
     int last = 0;
     console::SelectedRows(grid, first, last);
     if (!prompts().askYesNo(QStringLiteral("您确认要删除") + what + QStringLiteral("：第") + QString::number(first - 1)
-                            + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？")))
+                            + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？"),
+                            DefaultAnswer::No))
         return;
     // What hangs on the rows goes in one transaction: all of it or, when the
     // database refuses, none of it, and the rows stay.

@@ -343,7 +343,8 @@ bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, 
     if (confirm
         && !prompts().askYesNo(QStringLiteral("您确定要删除第") + QString::number(firstRow - fixedRows + 1)
                                + QStringLiteral("至第") + QString::number(lastRow - fixedRows + 1)
-                               + QStringLiteral("行？")))
+                               + QStringLiteral("行？"),
+                               DefaultAnswer::No))
         return false;
 
     if (fromTable && data::OpenConnection()) {

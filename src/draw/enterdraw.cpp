@@ -64,7 +64,8 @@ MF *EnterDraw(QWidget *console)
         return nullptr;
     if (*earlier > 0
         && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(qint64(*earlier))
-                               + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")))
+                               + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？"),
+                               DefaultAnswer::No))
         return nullptr;
     // Results left in place would be mixed with the new draw's on the board
     // and in the award counts.

@@ -19,7 +19,7 @@ bool ExportGrid(const console::GridModel &grid, const QString &sheetName)
     if (path.isEmpty())
         return true;
     if (QFileInfo::exists(path)) {
-        if (!prompts().askYesNo(QStringLiteral("该文件已存在，是否覆盖？")))
+        if (!prompts().askYesNo(QStringLiteral("该文件已存在，是否覆盖？"), DefaultAnswer::No))
             return false;
         QFile::remove(path);
         if (QFileInfo::exists(path)) {

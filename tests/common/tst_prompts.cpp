@@ -2,7 +2,14 @@
 #include "common/prompts.h"
 #include "common/qtprompts.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace tombolix;
 
@@ -17,6 +24,8 @@ private slots:
     void filtersBecomeQtFilters();
     void dialogHelpers();
     void assignFromTextFollowsTheTarget();
+    void messageBoxesShowPlainTextWithTheAskedDefault();
+    void saveDialogLeavesTheOverwriteQuestionToTheCaller();
 };
 
 void TestPrompts::scriptedAnswersComeFromTheQueue()
@@ -109,6 +118,88 @@ void TestPrompts::assignFromTextFollowsTheTarget()
     QCOMPARE(size.toDouble(), 10.5);
     AssignFromText(size, QStringLiteral("big"));
     QCOMPARE(size.toDouble(), 0.0);
+}
+
+// What the real boxes show: texts taken from the database (an award named
+// <b>一等奖</b>) appear as typed, and a destructive question defaults to No.
+void TestPrompts::messageBoxesShowPlainTextWithTheAskedDefault()
+{
+    QtPrompts real;
+    struct Seen
+    {
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        QString defaultButton;
+    } seen;
+    auto answerNextBox = [&seen](bool pressDefault) {
+        QTimer::singleShot(0, [&seen, pressDefault] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seen.format = box->textFormat();
+            seen.text = box->text();
+            seen.defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            if (pressDefault && box->defaultButton())
+                box->defaultButton()->click();
+            else
+                box->reject();
+        });
+    };
+
+    answerNextBox(true);
+    real.message(QStringLiteral("<b>一等奖</b>"));
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(seen.text, QStringLiteral("<b>一等奖</b>"));
+
+    answerNextBox(true);
+    QVERIFY(!real.askYesNo(QStringLiteral("删除<i>全部</i>结果？"), DefaultAnswer::No));
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(seen.defaultButton, QStringLiteral("否(&N)"));
+
+    answerNextBox(true);
+    QVERIFY(real.askYesNo(QStringLiteral("继续？")));
+    QCOMPARE(seen.defaultButton, QStringLiteral("是(&Y)"));
+
+    ScriptedPrompts scripted;
+    scripted.askYesNo(QStringLiteral("删除？"), DefaultAnswer::No);
+    QCOMPARE(scripted.lastDefaultAnswer(), DefaultAnswer::No);
+    scripted.askYesNo(QStringLiteral("继续？"));
+    QCOMPARE(scripted.lastDefaultAnswer(), DefaultAnswer::Yes);
+}
+
+// Choosing an existing file in the save dialog returns at once: the export
+// asks "该文件已存在，是否覆盖？" itself, so a box from the dialog would be a
+// second question about the same file.
+void TestPrompts::saveDialogLeavesTheOverwriteQuestionToTheCaller()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("名单.csv"));
+    QFile existing(path);
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.close();
+
+    QtPrompts real;
+    bool dialogAsked = false;
+    // Any box shown while the dialog is open is the dialog's own question.
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&dialogAsked] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (box && box->isVisible()) {
+                dialogAsked = true;
+                if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                    yes->click();
+            }
+        }
+    });
+    watcher.start(20);
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QCOMPARE(real.saveFileName(QStringLiteral("CSV (逗号分隔)(*.csv)|*.csv"), QStringLiteral("名单.csv")), path);
+    QVERIFY(!dialogAsked);
 }
 
 QTEST_MAIN(TestPrompts)
