@@ -6,6 +6,11 @@
 // brought to the draw's fixed length, then masked.
 namespace tombolix::draw {
 
+// The longest fixed length a draw may have: a line of the number frame longer
+// than this cannot be shown on any screen. Stored lengths above it are read
+// as this, and the draw editor refuses them.
+constexpr qint64 MaxFixedLength = 64;
+
 // Cuts the text to `length` characters on the right, or pads it on the left:
 // with "0" when it starts with an ASCII digit, with blanks otherwise. An empty
 // text, or a length of 0 or less, leaves it unchanged.
