@@ -28,9 +28,32 @@ int g_busyTimeout = 5000;
 bool g_readOnlyForTesting = false;
 qint64 g_pageLimit = 0;
 
-QString openFailedMessage(const QString &sql)
+QString openFailedMessage(const QString &sql, const QVariantList &binds)
 {
-    return QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！");
+    return QStringLiteral("数据库打开错误(") + StatementText(sql, binds) + QStringLiteral(")！");
+}
+
+QString literal(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return value.toString();
+    default:
+        return sqlText(value.toString());
+    }
 }
 
 // Device and inode tell the file that was opened from one put back under its
@@ -229,6 +252,27 @@ bool RowRefused(const QSqlError &error)
     return ok && (code & 0xff) == Constraint;
 }
 
+QString StatementText(const QString &sql, const QVariantList &binds)
+{
+    QString text;
+    text.reserve(sql.size() + 16 * binds.size());
+    int next = 0;
+    QChar quote;
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('?') && next < binds.size()) {
+            text += literal(binds.at(next++));
+            continue;
+        }
+        text += c;
+    }
+    return text;
+}
+
 QString sqlText(const QString &value)
 {
     QString quoted = value;
@@ -301,13 +345,13 @@ Recordset OpenRecordset(const QString &sql, const QVariantList &binds)
 {
     Recordset recordset;
     if (!ensureOpen()) {
-        prompts().message(openFailedMessage(sql));
+        prompts().message(openFailedMessage(sql, binds));
         return recordset;
     }
     recordset.m_query = QSqlQuery(QSqlDatabase::database(ConnectionName, false));
     if (!prepareAndRun(recordset.m_query, sql, binds)) {
         recordset.m_query = QSqlQuery();
-        prompts().message(openFailedMessage(sql));
+        prompts().message(openFailedMessage(sql, binds));
         return recordset;
     }
     recordset.m_sql = sql;
@@ -358,7 +402,7 @@ QVariant LookupValue(const QString &table, const QVariant &key, const QString &k
                      const QString &wantedColumn)
 {
     const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ") + keyColumn
-        + QStringLiteral("=? LIMIT 1");
+        + QStringLiteral("=?");
     // A text key is compared as text, anything else as a number.
     const QVariant bound = key.typeId() == QMetaType::QString ? QVariant(key.toString())
         : key.canConvert<qint64>() && key.toDouble() == double(key.toLongLong())

@@ -53,6 +53,11 @@ bool RowRefused(const QSqlError &error);
 // A text value as an SQL literal: in single quotes, inner quotes doubled.
 QString sqlText(const QString &value);
 
+// The statement with each "?" outside quotes replaced by its bound value as a
+// literal (numbers bare, texts quoted), for telling the operator which
+// statement failed. Never run: statements are always bound.
+QString StatementText(const QString &sql, const QVariantList &binds);
+
 // The rows of one SELECT, read forward from the first. recordCount() is the
 // full row count whatever the position.
 class Recordset
@@ -85,7 +90,8 @@ private:
 };
 
 // Runs the SELECT and stands on its first row. On failure shows
-// "数据库打开错误(" + sql + ")！" and returns a recordset that is not open.
+// "数据库打开错误(" + the statement with its values + ")！" and returns a
+// recordset that is not open.
 Recordset OpenRecordset(const QString &sql, const QVariantList &binds = {});
 void CloseRecordset(Recordset &recordset);
 

@@ -2,6 +2,7 @@
 #include "data/database.h"
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QTest>
 
 using namespace tombolix;
@@ -20,6 +21,7 @@ private slots:
     void lookupValueOfNullColumnIsNull();
     void countRowsWithAndWithoutCondition();
     void countRowsOfBadStatementIsZeroWithMessage();
+    void failedStatementIsShownWithItsValues();
     void sumColumnOverNoRowsIsZero();
     void sumColumnAddsUp();
     void fillIdListOrderAndText();
@@ -100,6 +102,33 @@ void TestDatabaseRoutines::countRowsOfBadStatementIsZeroWithMessage()
 {
     QCOMPARE(CountRows(QStringLiteral("没有这个表"), QString(), QStringLiteral("*")), qint64(0));
     QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 没有这个表)！")});
+}
+
+// The operator (and whoever reads a screenshot of the box) sees the
+// statement as it ran, with its values, not with placeholders.
+void TestDatabaseRoutines::failedStatementIsShownWithItsValues()
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM 没有这个表 WHERE ID=? AND 名称=? AND 备注='?' AND 值=?"),
+                                 {5, QStringLiteral("O'Brien"), 2.5});
+    QVERIFY(!rs.isOpen());
+    QCOMPARE(m_prompts->messages(),
+             QStringList{QStringLiteral(
+                 "数据库打开错误(SELECT * FROM 没有这个表 WHERE ID=5 AND 名称='O''Brien' AND 备注='?' AND 值=2.5)！")});
+    m_prompts->clear();
+
+    // A lookup shows the statement the draw screen would have run.
+    setDatabasePath(QDir(m_db->folder()).filePath(QStringLiteral("missing.mdb")));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), 5, QStringLiteral("ID"), QStringLiteral("速度")).toString(), QString());
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QStringLiteral("12"), QStringLiteral("ID"), QStringLiteral("速度"))
+                 .toString(),
+             QString());
+    QCOMPARE(m_prompts->messages(), (QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID=5)！"),
+                                                 QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID='12')！")}));
+    setDatabasePath(m_db->path());
+
+    QCOMPARE(StatementText(QStringLiteral("UPDATE t SET a=?, b=?, c=? WHERE d=\"?\" AND e=?"),
+                           {QVariant(), true, qint64(13800138000), QStringLiteral("x")}),
+             QStringLiteral("UPDATE t SET a=NULL, b=TRUE, c=13800138000 WHERE d=\"?\" AND e='x'"));
 }
 
 void TestDatabaseRoutines::sumColumnOverNoRowsIsZero()

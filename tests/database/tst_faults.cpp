@@ -479,7 +479,7 @@ void TestDatabaseFaults::savingEditors_data()
     QTest::addColumn<QStringList>("awardMessages");
 
     // The draw editor reads before it writes; a new award is written at once.
-    const QString drawRead = u"数据库打开错误(SELECT ID FROM 奖次表 WHERE ID=?)！"_s;
+    const QString drawRead = u"数据库打开错误(SELECT ID FROM 奖次表 WHERE ID=1)！"_s;
     QTest::newRow("deleted") << Fault::Deleted << QStringList { drawRead }
                              << QStringList { ConnectionFailed, EditorSaveFailed };
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList { EditorSaveFailed }
