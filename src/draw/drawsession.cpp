@@ -3,6 +3,7 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "data/database.h"
+#include "draw/displayrules.h"
 
 #include <QSet>
 #include <QSqlQuery>
@@ -26,7 +27,9 @@ DrawSettings ReadDrawSettings(qint64 drawId)
     settings.P_Speed = integerValue(drawColumn(drawId, QStringLiteral("速度")));
     settings.P_Hide = textOf(drawColumn(drawId, QStringLiteral("屏蔽")));
     settings.P_Timer = integerValue(drawColumn(drawId, QStringLiteral("定时")));
-    settings.P_Long = integerValue(drawColumn(drawId, QStringLiteral("定长")));
+    // A length no screen can show (a telephone number typed into the box)
+    // would build lines of billions of characters for every entrant.
+    settings.P_Long = std::min(integerValue(drawColumn(drawId, QStringLiteral("定长"))), MaxFixedLength);
     return settings;
 }
 
