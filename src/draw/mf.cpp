@@ -63,6 +63,12 @@ void ClickLabel::mousePressEvent(QMouseEvent *event)
     event->accept();
 }
 
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Qt would hand it on as another press: start, then an instant stop.
+    event->accept();
+}
+
 DrawCanvas::DrawCanvas(MF *screen)
     : QWidget(screen)
     , m_screen(screen)
@@ -80,6 +86,12 @@ void DrawCanvas::paintEvent(QPaintEvent *event)
 void DrawCanvas::mousePressEvent(QMouseEvent *event)
 {
     emit pressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+void DrawCanvas::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Its press has started or stopped the roll already; one click, one toggle.
     event->accept();
 }
 

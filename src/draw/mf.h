@@ -14,7 +14,9 @@ class QTimer;
 
 namespace tombolix {
 
-// A label that reports mouse presses to the draw screen.
+// A label that reports mouse presses to the draw screen. The press of a
+// double-click has been reported already; the double-click itself is not a
+// second press.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -27,6 +29,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
 
 class MF;
@@ -45,6 +48,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     MF *m_screen;

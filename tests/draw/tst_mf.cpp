@@ -71,6 +71,7 @@ private slots:
     void timedRoundStopsByItself();
     void zeroIntervalStillDrawsAtTheStop();
     void keysToggleButHeldKeysDoNot();
+    void doubleClickCountsAsOneClick();
     void missingPictureLeavesTheScreenUsable();
 
 private:
@@ -274,6 +275,44 @@ void TestDrawScreen::keysToggleButHeldKeysDoNot()
     QApplication::sendEvent(&screen, &repeat);
     QVERIFY(!screen.isRolling());
     QCOMPARE(resultCount(draw), qint64(1));
+}
+
+void TestDrawScreen::doubleClickCountsAsOneClick()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("双击"), QStringLiteral("5"));
+    m_db->addEntrants(draw, 40);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 20, 1);
+    MF screen(draw);
+    screen.resize(1024, 640);
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+
+    // Qt delivers a double-click as press, release, double-click, release.
+    auto doubleClick = [](QWidget *target) {
+        QTest::mousePress(target, Qt::LeftButton);
+        QTest::mouseRelease(target, Qt::LeftButton);
+        QTest::mouseDClick(target, Qt::LeftButton);
+        QTest::mouseRelease(target, Qt::LeftButton);
+    };
+    qint64 recorded = 0;
+    for (const char *name : { "bIMG", "LL_0", "LL_1", "lStart" }) {
+        QWidget *target = screen.findChild<QWidget *>(QString::fromLatin1(name));
+        QVERIFY2(target && target->isVisible(), name);
+        doubleClick(target); // starts, and only starts
+        QVERIFY2(screen.isRolling(), name);
+        QTest::qWait(20);
+        doubleClick(target); // stops, and only stops
+        QVERIFY2(!screen.isRolling(), name);
+        QCOMPARE(resultCount(draw), ++recorded);
+        QVERIFY(!screen.numberCaption().isEmpty());
+    }
+
+    // A double-click on 取消结果 opens one withdrawal window.
+    doubleClick(screen.findChild<QWidget *>(QStringLiteral("AwardUndo")));
+    int open = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        open += window->isVisible() && window->windowTitle() == QStringLiteral("删除无效获奖");
+    QCOMPARE(open, 1);
 }
 
 void TestDrawScreen::missingPictureLeavesTheScreenUsable()
