@@ -18,7 +18,7 @@ struct DrawSettings
     QString P_Jpg;    // background picture path
     qint64 P_Speed = 0; // rolling interval, ms
     QString P_Hide;   // mask
-    qint64 P_Timer = 0; // 1 or more: a round stops by itself after a second
+    qint64 P_Timer = 0; // 1 or more: a round stops by itself after this many seconds
     qint64 P_Long = 0; // fixed length of displayed numbers, at most MaxFixedLength
 };
 DrawSettings ReadDrawSettings(qint64 drawId);

@@ -120,8 +120,12 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     m_background = draw::BuiltInBackground();
     if (!settings.P_Jpg.isEmpty())
         m_background = draw::LoadPictureIfExists(settings.P_Jpg);
+    constexpr qint64 Day = 24 * 3600 * 1000; // ms; anything longer fits no evening, nor an int
     if (settings.P_Speed > 0)
-        m_scr->setInterval(int(std::min<qint64>(settings.P_Speed, 24 * 3600 * 1000)));
+        m_scr->setInterval(int(std::min<qint64>(settings.P_Speed, Day)));
+    // The draw editor asks for the timed stop in seconds.
+    if (settings.P_Timer >= 1)
+        m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
     m_frame = appearance::LoadFrameLayout(drawId);
     fitNumberLabel();
     resize(1024, 768);
@@ -202,7 +206,7 @@ void MF::buildControls()
     m_fin = new QTimer(this);
     m_fin->setObjectName(QStringLiteral("Fin"));
     m_fin->setSingleShot(true);
-    m_fin->setInterval(1000);
+    m_fin->setInterval(1000); // until the draw's 定时 is read
     m_fin->setTimerType(Qt::PreciseTimer);
     connect(m_fin, &QTimer::timeout, this, &MF::stopRound);
 }

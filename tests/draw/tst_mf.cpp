@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -69,6 +70,7 @@ private slots:
     void earlierResultsAreNotWipedWithoutAsking();
     void tooFewEntrantsAsksFirst();
     void timedRoundStopsByItself();
+    void timedRoundLastsItsSeconds();
     void zeroIntervalStillDrawsAtTheStop();
     void keysToggleButHeldKeysDoNot();
     void doubleClickCountsAsOneClick();
@@ -243,6 +245,42 @@ void TestDrawScreen::timedRoundStopsByItself()
     QVERIFY(screen.isRolling());
     QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
     QCOMPARE(resultCount(draw), qint64(1));
+}
+
+void TestDrawScreen::timedRoundLastsItsSeconds()
+{
+    const qint64 draw
+        = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("2"));
+    const qint64 endless = m_db->addDraw(
+        QStringLiteral("很长"), QStringLiteral("10"), QString(), QStringLiteral("13800138000"));
+    for (qint64 id : { draw, endless }) {
+        m_db->addEntrants(id, 20);
+        m_db->addAward(id, 1, QStringLiteral("A"), 5, 1);
+    }
+    {
+        MF screen(draw);
+        screen.show();
+        QElapsedTimer clock;
+        click(&screen, "bIMG");
+        clock.start();
+        QVERIFY(screen.isRolling());
+        QTest::qWait(1300);
+        click(&screen, "bIMG"); // ignored: the timer ends the round
+        QVERIFY(screen.isRolling());
+        QCOMPARE(resultCount(draw), qint64(0));
+        QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
+        QVERIFY(clock.elapsed() >= 1900);
+        QCOMPARE(resultCount(draw), qint64(1));
+    }
+    // A length beyond any evening neither overflows nor ends the round early.
+    MF screen(endless);
+    screen.show();
+    click(&screen, "bIMG");
+    QTest::qWait(50);
+    QVERIFY(screen.isRolling());
+    auto *fin = screen.findChild<QTimer *>(QStringLiteral("Fin"));
+    QVERIFY(fin->isActive());
+    QVERIFY(fin->remainingTime() > 3600 * 1000);
 }
 
 void TestDrawScreen::zeroIntervalStillDrawsAtTheStop()
