@@ -206,6 +206,8 @@ void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
     QVERIFY(!enterThroughConsole(console));
     QCOMPARE(m_prompts->questions(),
              QStringList{QStringLiteral("该抽奖已有3条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")});
+    // Enter on this question must not wipe an evening's winners.
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
     QCOMPARE(resultCount(draw), qint64(3));
     QVERIFY(console.isVisible());
 }
