@@ -525,14 +525,8 @@ void MF::buildMenu()
     add("M_TFont", QStringLiteral("公告标题字体"), [this] { chooseFont(Element::Title); });
     add("M_ConFont", QStringLiteral("公告内容字体"), [this] { chooseFont(Element::List); });
     add("M_CFont", QStringLiteral("抽奖号码字体"), [this] { chooseFont(Element::Number); });
-    add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] {
-        auto *dialog = new FRMSet(this);
-        dialog->show();
-    });
-    add("M_BRD", QStringLiteral("公告板设置"), [this] {
-        auto *dialog = new BRDSet(this);
-        dialog->show();
-    });
+    add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] { showOnce<FRMSet>(m_frmSet); });
+    add("M_BRD", QStringLiteral("公告板设置"), [this] { showOnce<BRDSet>(m_brdSet); });
     add("M_Refresh", QStringLiteral("屏幕刷新"), [this] {
         placeBoard();
         m_canvas->update();
@@ -606,8 +600,20 @@ bool MF::timedStopPending() const
 
 void MF::showAwardUndo()
 {
-    auto *dialog = new DelAward(this);
-    dialog->show();
+    showOnce<DelAward>(m_delAward);
+}
+
+template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)
+{
+    // Two of a kind would edit the same frame, board or results against each
+    // other; a closed one is on its way out and is not shown again.
+    if (open && open->isVisible()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    open = new Dialog(this);
+    open->show();
 }
 
 } // namespace tombolix

@@ -6,9 +6,11 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 class QAction;
+class QDialog;
 class QMenu;
 class QTimer;
 
@@ -146,6 +148,8 @@ private:
     void refreshNumberArea();
     QRect numberAreaPixels() const;
     void onPressed(Qt::MouseButton button, const QPoint &globalPos);
+    // Shows the open dialog of its kind, or a new one when none is open.
+    template<typename Dialog> void showOnce(QPointer<QDialog> &open);
 
     draw::DrawSession m_session;
     appearance::FrameLayout m_frame;
@@ -171,6 +175,9 @@ private:
     ClickLabel *m_undo = nullptr;
     QTimer *m_scr = nullptr;
     QTimer *m_fin = nullptr;
+    QPointer<QDialog> m_frmSet;
+    QPointer<QDialog> m_brdSet;
+    QPointer<QDialog> m_delAward;
 };
 
 } // namespace tombolix

@@ -67,6 +67,7 @@ private slots:
     void fontsAreChosenStoredAndAppliedAtActivation();
     void layoutDialogEditsLiveAndStoresOnConfirm();
     void boardDialogPlacesLiveAndStoresOnConfirm();
+    void oneSettingsWindowOfEachKind();
     void withdrawingAWinnerRedrawsThePlace();
 
 private:
@@ -223,6 +224,37 @@ void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()), QStringLiteral("300"));
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString()),
              QStringLiteral("600"));
+}
+
+template<typename Dialog> int visibleCount(MF &screen)
+{
+    int visible = 0;
+    for (Dialog *dialog : screen.findChildren<Dialog *>())
+        visible += dialog->isVisible();
+    return visible;
+}
+
+void TestDrawOptions::oneSettingsWindowOfEachKind()
+{
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    menuItem(screen, "M_FrmSet")->trigger();
+    menuItem(screen, "M_FrmSet")->trigger();
+    menuItem(screen, "M_BRD")->trigger();
+    menuItem(screen, "M_BRD")->trigger();
+    auto *undo = screen.findChild<QLabel *>(QStringLiteral("AwardUndo"));
+    QTest::mouseClick(undo, Qt::LeftButton);
+    QTest::mouseClick(undo, Qt::LeftButton);
+    QCOMPARE(visibleCount<FRMSet>(screen), 1);
+    QCOMPARE(visibleCount<BRDSet>(screen), 1);
+    QCOMPARE(visibleCount<DelAward>(screen), 1);
+
+    // Once closed, the menu opens it again.
+    click(openDialog<FRMSet>(screen), QStringLiteral("Com_1"));
+    QCOMPARE(visibleCount<FRMSet>(screen), 0);
+    menuItem(screen, "M_FrmSet")->trigger();
+    QCOMPARE(visibleCount<FRMSet>(screen), 1);
 }
 
 void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()

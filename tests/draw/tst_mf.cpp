@@ -67,6 +67,7 @@ private slots:
     void cleanup();
     void holdsAWholeDrawFromTheConsole();
     void cancellingTheChooserStartsNothing();
+    void startPressedAgainWhileChoosingOpensNothingMore();
     void earlierResultsAreNotWipedWithoutAsking();
     void tooFewEntrantsAsksFirst();
     void timedRoundStopsByItself();
@@ -192,6 +193,38 @@ void TestDrawScreen::cancellingTheChooserStartsNothing()
     QVERIFY(console.isVisible());
     QCOMPARE(resultCount(draw), qint64(1));
     QVERIFY(m_prompts->questions().isEmpty());
+}
+
+void TestDrawScreen::startPressedAgainWhileChoosingOpensNothingMore()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.show();
+    auto *start = console.findChild<QPushButton *>(QStringLiteral("Entr"));
+    auto countOpen = [](const QString &caption) {
+        int open = 0;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            open += window->isVisible() && window->windowTitle() == caption;
+        return open;
+    };
+
+    int choosers = 0;
+    QTimer::singleShot(50, [&] {
+        // Pressed again while the console waits for the chooser: the press
+        // arrives inside that wait.
+        QTimer::singleShot(50, [&] {
+            choosers = countOpen(QStringLiteral("选择抽奖设置"));
+            while (QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置")))
+                QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+        });
+        QTest::mouseClick(start, Qt::LeftButton);
+    });
+    QTest::mouseClick(start, Qt::LeftButton);
+    QTRY_VERIFY(openWindow(MF::caption()));
+    QTest::qWait(100);
+    QCOMPARE(choosers, 1);
+    QCOMPARE(countOpen(MF::caption()), 1);
 }
 
 void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
