@@ -171,32 +171,42 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     return outcome;
 }
 
-int DrawSession::WithdrawResults(const std::vector<WithdrawnResult> &results, bool timedStopPending)
+DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
+    const std::vector<WithdrawnResult> &results, bool timedStopPending, bool ascending, bool onlyCurrent)
 {
+    WithdrawOutcome outcome;
+    if (results.empty())
+        return outcome;
     QSet<QString> winners;
-    int deleted = 0;
     {
         data::Transaction transaction;
+        // Without a transaction a refusal half way would leave some gone.
+        if (!transaction.isActive() && results.size() > 1) {
+            outcome.failed = true;
+            return outcome;
+        }
         for (const WithdrawnResult &result : results) {
-            // One refused statement withdraws nothing: the transaction rolls back.
-            if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), {result.id}))
-                return 0;
-            ++deleted;
+            if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), { result.id })) {
+                outcome.failed = true; // the transaction rolls back
+                return outcome;
+            }
             winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
         }
-        if (transaction.isActive() && !transaction.commit())
-            return 0;
+        if (transaction.isActive() && !transaction.commit()) {
+            outcome.failed = true;
+            return outcome;
+        }
     }
-    if (deleted == 0)
-        return 0;
+    outcome.deleted = int(results.size());
     const qsizetype n = m_pool.size();
     for (qsizetype i = 1; i <= n; ++i) {
         if (m_pool.isEligible(i) && winners.contains(m_pool.number(i) + QChar(0x1F) + m_pool.name(i)))
             m_pool.makeIneligible(i);
     }
+    outcome.board = WinnersText(ascending, onlyCurrent);
     if (!timedStopPending)
         m_finished = !SelectNextAward();
-    return deleted;
+    return outcome;
 }
 
 BoardText DrawSession::WinnersText(bool ascending, bool onlyCurrent) const

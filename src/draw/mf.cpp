@@ -271,13 +271,7 @@ void MF::applyStop(const draw::StopOutcome &outcome)
 {
     setNumberLines(outcome.numberText.isEmpty() ? QStringList()
                                                 : outcome.numberText.split(QStringLiteral("\r\n")));
-    // A board that cannot be read keeps what it showed rather than go blank.
-    if (outcome.board.ok)
-        m_list->setText(outcome.board.text);
-    if (outcome.board.title) {
-        m_title->setText(*outcome.board.title);
-        m_title->adjustSize();
-    }
+    showBoard(outcome.board);
     refreshNumberArea();
 }
 
@@ -582,9 +576,8 @@ void MF::placeBoardTitle(const QRectF &twips)
     m_list->setGeometry(toPixels(QRectF(twips.left(), twips.top() + twips.height(), twips.width(), 50000)));
 }
 
-void MF::refreshBoard()
+void MF::showBoard(const draw::BoardText &board)
 {
-    const draw::BoardText board = m_session.WinnersText(!m_reverseOrder, m_oneAward);
     if (board.ok)
         m_list->setText(board.text);
     if (board.title) {

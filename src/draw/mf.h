@@ -111,8 +111,8 @@ public:
     QRectF boardTitleTwips() const;
     void placeBoardTitle(const QRectF &twips);
 
-    // The board rebuilt from the results, as after a stop.
-    void refreshBoard();
+    // Shows a rebuilt board; a board that could not be read leaves the list as it was.
+    void showBoard(const draw::BoardText &board);
     // True while a timed round is under way.
     bool timedStopPending() const;
     // Opens the result withdrawal dialog.

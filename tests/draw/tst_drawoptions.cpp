@@ -1,5 +1,6 @@
 #include "appearance/brdset.h"
 #include "appearance/frmset.h"
+#include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/delaward.h"
@@ -8,6 +9,7 @@
 #include "draw/mf.h"
 #include "support/testsupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -53,6 +55,35 @@ QString frameRecord(qint64 draw)
     return data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM")).toString();
 }
 
+// Opens 取消结果 the way the operator does.
+DelAward *openWithdrawal(MF &screen)
+{
+    QTest::mouseClick(screen.findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
+    for (DelAward *dialog : screen.findChildren<DelAward *>()) {
+        if (dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+// Ticks the mark cell of a grid row with a click on the view.
+void tick(DelAward *dialog, int gridRow)
+{
+    auto *view = dialog->findChild<QAbstractItemView *>(QStringLiteral("MSF"));
+    const QModelIndex cell = view->model()->index(dialog->grid()->modelRow(gridRow), 3);
+    view->scrollTo(cell);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(cell).center());
+}
+
+// Plays a round with two clicks on the picture.
+void playRound(MF &screen)
+{
+    QWidget *picture = screen.findChild<QWidget *>(QStringLiteral("bIMG"));
+    QTest::mouseClick(picture, Qt::LeftButton);
+    QTest::qWait(30);
+    QTest::mouseClick(picture, Qt::LeftButton);
+}
+
 } // namespace
 
 class TestDrawOptions : public QObject
@@ -69,6 +100,8 @@ private slots:
     void boardDialogPlacesLiveAndStoresOnConfirm();
     void oneSettingsWindowOfEachKind();
     void withdrawingAWinnerRedrawsThePlace();
+    void refusedWithdrawalChangesNothing();
+    void withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -88,6 +121,7 @@ void TestDrawOptions::init()
 
 void TestDrawOptions::cleanup()
 {
+    data::setReadOnlyForTesting(false);
     delete m_prompts;
     delete m_db;
 }
@@ -308,6 +342,98 @@ void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
     QVERIFY(stored.count(number) == 0);
     QVERIFY(screen.session().DrawFinished());
     Q_UNUSED(winners);
+}
+
+void TestDrawOptions::refusedWithdrawalChangesNothing()
+{
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 3);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    playRound(screen);
+    QCOMPARE(results(m_draw), qint64(3));
+    QVERIFY(screen.session().DrawFinished());
+    auto *board = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    const QString boardBefore = board->text();
+    const qsizetype eligibleBefore = screen.session().pool().eligibleCount();
+
+    DelAward *dialog = openWithdrawal(screen);
+    QVERIFY(dialog);
+    tick(dialog, 2);
+    tick(dialog, 3);
+    auto unchanged = [&] {
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(results(m_draw), qint64(3));
+        QCOMPARE(screen.session().pool().eligibleCount(), eligibleBefore);
+        QCOMPARE(board->text(), boardBefore);
+        QVERIFY(screen.session().DrawFinished());
+        QCOMPARE(screen.session().awardState().Remaining, qint64(0));
+    };
+
+    // A database that cannot be written: said so, the window stays.
+    data::setReadOnlyForTesting(true);
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("删除失败，数据库未作改动！") });
+    unchanged();
+    data::setReadOnlyForTesting(false);
+
+    // One of the two refused: neither goes.
+    const qint64 refused = integerValue(dialog->grid()->TextMatrix(3, 0));
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TABLE kept (ID INTEGER)")));
+    QVERIFY(data::ExecuteSql(QStringLiteral("INSERT INTO kept (ID) VALUES (?)"), { refused }));
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON 结果表 "
+                                            "WHEN OLD.ID IN (SELECT ID FROM kept) "
+                                            "BEGIN SELECT RAISE(ABORT, 'kept'); END")));
+    m_prompts->clear();
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("删除失败，数据库未作改动！") });
+    unchanged();
+    QVERIFY(data::ExecuteSql(QStringLiteral("DROP TRIGGER keep")));
+
+    // Once the database takes it, both go and the window closes.
+    m_prompts->clear();
+    click(dialog, QStringLiteral("Com_0"));
+    QVERIFY(m_prompts->messages().isEmpty());
+    QCOMPARE(results(m_draw), qint64(1));
+    QVERIFY(!screen.session().DrawFinished());
+    QCOMPARE(screen.session().awardState().Remaining, qint64(2));
+    QTRY_VERIFY(!dialog->isVisible());
+}
+
+void TestDrawOptions::withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent()
+{
+    WriteRegValue(
+        AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("true"));
+    const qint64 first = m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 2, 2);
+    const qint64 special = m_db->addAward(m_draw, 2, QStringLiteral("特别奖"), 1, 1);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    playRound(screen);
+    playRound(screen);
+    QVERIFY(screen.session().DrawFinished());
+    QCOMPARE(screen.session().WID(), QString::number(special));
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    auto *board = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    QCOMPARE(title->text(), QStringLiteral("特别奖获奖名单"));
+    const QString specialBoard = board->text();
+
+    // Withdraw a winner of the first award, which is not the current one.
+    DelAward *dialog = openWithdrawal(screen);
+    QVERIFY(dialog);
+    int row = dialog->grid()->FixedRows();
+    while (dialog->grid()->TextMatrix(row, 4) != QStringLiteral("一等奖"))
+        ++row;
+    tick(dialog, row);
+    click(dialog, QStringLiteral("Com_0"));
+
+    // The board is rebuilt for the award that was current, then the first
+    // award, short of a winner again, becomes current.
+    QCOMPARE(board->text(), specialBoard);
+    QCOMPARE(title->text(), QStringLiteral("特别奖获奖名单"));
+    QCOMPARE(screen.session().WID(), QString::number(first));
+    QCOMPARE(screen.session().awardState().Remaining, qint64(1));
+    QVERIFY(!screen.session().DrawFinished());
 }
 
 QTEST_MAIN(TestDrawOptions)
