@@ -382,10 +382,9 @@ void MF::placeBoard()
 bool MF::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate) {
-        placeBoard();
+        // A title naming the last award is reset until the next stop names one.
+        m_title->setText(QStringLiteral("获奖名单"));
         applyFonts();
-        fitNumberLabel();
-        m_canvas->update();
     }
     return QWidget::event(event);
 }
@@ -473,8 +472,6 @@ void MF::applyElementFont(Element element)
         label->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
         label->setFont(spec.font);
     }
-    if (element == Element::Title)
-        label->adjustSize();
 }
 
 void MF::applyFonts()
@@ -483,6 +480,8 @@ void MF::applyFonts()
         m_fonts[int(element)] = appearance::LoadElementFont(m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
         applyElementFont(element);
     }
+    // The board is placed with the title at the size of its text and font.
+    m_title->adjustSize();
     placeBoard();
     fitNumberLabel();
     m_canvas->update();
@@ -496,7 +495,8 @@ bool MF::chooseFont(Element element)
     m_fonts[int(element)] = spec;
     applyElementFont(element);
     appearance::SaveElementFont(m_session.drawId(), fontColumnOf(element), spec);
-    placeBoard();
+    // The board stays where it is, also where the operator has just typed a
+    // place in the board dialog; the next activation places it afresh.
     fitNumberLabel();
     m_canvas->update();
     return true;
@@ -522,7 +522,6 @@ void MF::buildMenu()
     add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] { showOnce<FRMSet>(m_frmSet); });
     add("M_BRD", QStringLiteral("公告板设置"), [this] { showOnce<BRDSet>(m_brdSet); });
     add("M_Refresh", QStringLiteral("屏幕刷新"), [this] {
-        placeBoard();
         m_canvas->update();
         update();
     });

@@ -98,6 +98,8 @@ private slots:
     void fontsAreChosenStoredAndAppliedAtActivation();
     void layoutDialogEditsLiveAndStoresOnConfirm();
     void boardDialogPlacesLiveAndStoresOnConfirm();
+    void fontsAndRefreshKeepTheTypedPlacement();
+    void activationResetsTheBoardTitle();
     void oneSettingsWindowOfEachKind();
     void withdrawingAWinnerRedrawsThePlace();
     void refusedWithdrawalChangesNothing();
@@ -258,6 +260,71 @@ void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()), QStringLiteral("300"));
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString()),
              QStringLiteral("600"));
+}
+
+void TestDrawOptions::fontsAndRefreshKeepTheTypedPlacement()
+{
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    menuItem(screen, "M_BRD")->trigger();
+    auto *dialog = openDialog<BRDSet>(screen);
+    QVERIFY(dialog);
+    const QStringList typed { QStringLiteral("300"), QStringLiteral("1500"), QStringLiteral("6000"),
+        QStringLiteral("900") };
+    for (int i = 0; i < 4; ++i) {
+        auto *box = dialog->findChild<QLineEdit *>(QStringLiteral("TT_%1").arg(i));
+        box->selectAll();
+        QTest::keyClicks(box, typed.at(i));
+    }
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    auto *list = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    const QRect titlePlace(20, 100, 400, 60); // the typed twips in pixels
+    QCOMPARE(title->geometry(), titlePlace);
+    const QRect listPlace = list->geometry();
+    QCOMPARE(listPlace.top(), 160);
+
+    FontChoice big;
+    big.font = QFont(QStringLiteral("WenQuanYi Micro Hei"));
+    big.font.setPointSizeF(48);
+    big.colour = 0x00FFFF;
+    m_prompts->queueFont(big);
+    m_prompts->queueFont(big);
+    click(dialog, QStringLiteral("Com_1")); // 标题
+    click(dialog, QStringLiteral("Com_2")); // 内容
+    QCOMPARE(screen.elementFont(MF::Element::Title).font.pointSizeF(), 48.0);
+    QCOMPARE(screen.elementFont(MF::Element::List).font.pointSizeF(), 48.0);
+    QCOMPARE(title->geometry(), titlePlace);
+    QCOMPARE(list->geometry(), listPlace);
+
+    menuItem(screen, "M_Refresh")->trigger();
+    QCOMPARE(title->geometry(), titlePlace);
+    QCOMPARE(list->geometry(), listPlace);
+    test::saveShot(&screen, QStringLiteral("MF-typed-board"));
+}
+
+void TestDrawOptions::activationResetsTheBoardTitle()
+{
+    WriteRegValue(
+        AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("true"));
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    playRound(screen);
+    QCOMPARE(title->text(), QStringLiteral("一等奖获奖名单"));
+
+    QWidget elsewhere;
+    elsewhere.show();
+    QApplication::setActiveWindow(&elsewhere);
+    QApplication::setActiveWindow(&screen);
+    QTRY_COMPARE(title->text(), QStringLiteral("获奖名单"));
+    // The next stop names the award again.
+    playRound(screen);
+    QCOMPARE(title->text(), QStringLiteral("一等奖获奖名单"));
 }
 
 template<typename Dialog> int visibleCount(MF &screen)
