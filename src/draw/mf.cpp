@@ -294,6 +294,10 @@ void MF::fitNumberLabel()
     }
     m_numberLabel = appearance::FitNumberLabel(m_frame, textSize);
     m_number->setGeometry(toPixels(m_numberLabel));
+    // The number's back colour follows the frame's.
+    QPalette palette = m_number->palette();
+    palette.setColor(QPalette::Window, colorFromStored(quint32(m_frame.BackColor)));
+    m_number->setPalette(palette);
 }
 
 QRect MF::numberAreaPixels() const

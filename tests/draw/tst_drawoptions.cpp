@@ -97,6 +97,7 @@ private slots:
     void checkMarksAreStoredAndHideActsAtOnce();
     void fontsAreChosenStoredAndAppliedAtActivation();
     void layoutDialogEditsLiveAndStoresOnConfirm();
+    void layoutDialogShowsTheStoredTextsAndTheChosenColour();
     void boardDialogPlacesLiveAndStoresOnConfirm();
     void fontsAndRefreshKeepTheTypedPlacement();
     void activationResetsTheBoardTitle();
@@ -238,6 +239,40 @@ void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
     click(dialog, QStringLiteral("Com_0"));
     QCOMPARE(frameRecord(m_draw), QStringLiteral("1500】【1920】【6000】【750】【1】【255】【0"));
     test::saveShot(&screen, QStringLiteral("MF-custom-layout"));
+}
+
+void TestDrawOptions::layoutDialogShowsTheStoredTextsAndTheChosenColour()
+{
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("12.3】【1920.7】【5175.1】【975】【】【255】【1"), m_draw });
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    menuItem(screen, "M_FrmSet")->trigger();
+    auto *dialog = openDialog<FRMSet>(screen);
+    QVERIFY(dialog);
+    QStringList shown;
+    for (int i = 0; i < 4; ++i)
+        shown << dialog->findChild<QLineEdit *>(QStringLiteral("TT_%1").arg(i))->text();
+    QCOMPARE(shown,
+        (QStringList { QStringLiteral("12.3"), QStringLiteral("1920.7"), QStringLiteral("5175.1"),
+            QStringLiteral("975") }));
+
+    // The chosen colour shows on the colour button and the swatch, and
+    // becomes the frame's and the number's back colour.
+    const QColor green(0, 160, 64);
+    m_prompts->queueColour(green);
+    auto *colourButton = dialog->findChild<QLabel *>(QStringLiteral("LClr"));
+    QTest::mouseClick(colourButton, Qt::LeftButton);
+    auto colourOf = [](QWidget *widget) { return QColor(widget->grab().toImage().pixel(1, 1)); };
+    QCOMPARE(colourOf(colourButton), green);
+    QCOMPARE(colourOf(dialog->findChild<QLabel *>(QStringLiteral("Shp"))), green);
+    QCOMPARE(colorFromStored(screen.frameLayout().BackColor), green);
+    QCOMPARE(screen.findChild<QLabel *>(QStringLiteral("LL_2"))->palette().color(QPalette::Window), green);
+    test::saveShot(dialog, QStringLiteral("FRMSet-colour"));
+
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(frameRecord(m_draw), QStringLiteral("12.3】【1920.7】【5175.1】【975】【0】【4235264】【1"));
 }
 
 void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
