@@ -143,8 +143,11 @@ void MF::buildControls()
     m_boardArea->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     auto makeLabel = [this](const QString &name, const QString &text) {
-        auto *label = new ClickLabel(text, this);
+        auto *label = new ClickLabel(this);
         label->setObjectName(name);
+        // Award, prize, entrant and draw texts are shown as typed, never as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
         label->setFocusPolicy(Qt::NoFocus);
         return label;
     };

@@ -101,6 +101,7 @@ private slots:
     void boardDialogPlacesLiveAndStoresOnConfirm();
     void fontsAndRefreshKeepTheTypedPlacement();
     void activationResetsTheBoardTitle();
+    void markupInNamesShowsAsTyped();
     void oneSettingsWindowOfEachKind();
     void withdrawingAWinnerRedrawsThePlace();
     void refusedWithdrawalChangesNothing();
@@ -360,6 +361,42 @@ void TestDrawOptions::activationResetsTheBoardTitle()
     // The next stop names the award again.
     playRound(screen);
     QCOMPARE(title->text(), QStringLiteral("一等奖获奖名单"));
+}
+
+void TestDrawOptions::markupInNamesShowsAsTyped()
+{
+    WriteRegValue(
+        AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("true"));
+    const qint64 draw = m_db->addDraw(QStringLiteral("<h1>年会</h1>"));
+    m_db->addEntrant(draw, QStringLiteral("<u>001</u>"), QStringLiteral("<i>张三</i>"));
+    m_db->addAward(draw, 1, QStringLiteral("<b>一等奖</b>"), 1, 1, true, false,
+        QStringLiteral("<font color=red>汽车</font>"));
+    MF screen(draw);
+    screen.resize(1280, 720);
+    screen.show();
+    playRound(screen);
+
+    // A label shows its text as typed when it measures as that text in plain
+    // form would; as markup, the tags vanish and the lines run together.
+    auto showsAsTyped = [](QLabel *label) {
+        QLabel plain;
+        plain.setTextFormat(Qt::PlainText);
+        plain.setFont(label->font());
+        plain.setStyleSheet(label->styleSheet());
+        plain.setText(label->text());
+        return plain.sizeHint() == label->sizeHint();
+    };
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    auto *board = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    auto *number = screen.findChild<QLabel *>(QStringLiteral("LL_2"));
+    QCOMPARE(title->text(), QStringLiteral("<b>一等奖</b>获奖名单"));
+    QCOMPARE(board->text(),
+        QStringLiteral("<b>一等奖</b>(奖品：<font color=red>汽车</font>)\r\n"
+                       "     <u>001</u>(<i>张三</i>)\r\n"));
+    QCOMPARE(number->text(), QStringLiteral("<u>001</u>"));
+    for (QLabel *label : { title, board, number })
+        QVERIFY2(showsAsTyped(label), qPrintable(label->objectName()));
+    test::saveShot(&screen, QStringLiteral("MF-markup-names"));
 }
 
 template<typename Dialog> int visibleCount(MF &screen)
