@@ -104,9 +104,19 @@ MF *EnterDraw(QWidget *console)
     auto *screen = new MF(drawId);
     g_screen = screen;
     QPointer<QWidget> guard(console);
-    QObject::connect(screen, &MF::closed, screen, [guard] {
-        if (guard)
-            guard->show();
+    // Shown again without a stated place, a window goes wherever the window
+    // manager likes, often the screen's corner; the console comes back where
+    // and as it was, maximized or not.
+    const QByteArray consolePlace = console ? console->saveGeometry() : QByteArray();
+    QObject::connect(screen, &MF::closed, screen, [guard, consolePlace] {
+        if (!guard)
+            return;
+        if (guard->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+            guard->show(); // the state places it
+            return;
+        }
+        guard->restoreGeometry(consolePlace);
+        guard->show();
     });
     if (console && console->screen())
         screen->setGeometry(console->screen()->geometry());

@@ -68,6 +68,7 @@ private slots:
     void holdsAWholeDrawFromTheConsole();
     void cancellingTheChooserStartsNothing();
     void startPressedAgainWhileChoosingOpensNothingMore();
+    void consoleComesBackWhereItWas();
     void earlierResultsAreNotWipedWithoutAsking();
     void tooFewEntrantsAsksFirst();
     void timedRoundStopsByItself();
@@ -225,6 +226,38 @@ void TestDrawScreen::startPressedAgainWhileChoosingOpensNothingMore()
     QTest::qWait(100);
     QCOMPARE(choosers, 1);
     QCOMPARE(countOpen(MF::caption()), 1);
+}
+
+void TestDrawScreen::consoleComesBackWhereItWas()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.setGeometry(QRect(160, 120, 900, 600));
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    const QRect placed = console.geometry();
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QVERIFY(!console.isVisible());
+    // A window manager puts a window that is shown again without a stated
+    // place wherever it likes, often in the screen's corner; here the
+    // hidden console is moved there as such a manager would.
+    console.move(0, 0);
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+    QCOMPARE(console.geometry(), placed);
+    QCOMPARE(console.windowState(), Qt::WindowNoState);
+
+    console.showMaximized();
+    QTRY_VERIFY(console.isMaximized() && console.geometry() != placed);
+    const QRect maximized = console.geometry();
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+    QVERIFY(console.isMaximized());
+    QCOMPARE(console.geometry(), maximized);
 }
 
 void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
