@@ -75,7 +75,7 @@ private slots:
     void timedRoundLastsItsSeconds();
     void zeroIntervalStillDrawsAtTheStop();
     void keysToggleButHeldKeysDoNot();
-    void doubleClickCountsAsOneClick();
+    void doubleClickOrHeldKeyCountsOnce();
     void missingPictureLeavesTheScreenUsable();
 
 private:
@@ -383,7 +383,7 @@ void TestDrawScreen::keysToggleButHeldKeysDoNot()
     QCOMPARE(resultCount(draw), qint64(1));
 }
 
-void TestDrawScreen::doubleClickCountsAsOneClick()
+void TestDrawScreen::doubleClickOrHeldKeyCountsOnce()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("双击"), QStringLiteral("5"));
     m_db->addEntrants(draw, 40);
@@ -412,6 +412,18 @@ void TestDrawScreen::doubleClickCountsAsOneClick()
         QCOMPARE(resultCount(draw), ++recorded);
         QVERIFY(!screen.numberCaption().isEmpty());
     }
+
+    // A key held down: its repeats are not further presses.
+    QApplication::setActiveWindow(&screen);
+    QWidget *focused = QApplication::focusWidget() ? QApplication::focusWidget() : &screen;
+    QTest::keyPress(focused, Qt::Key_Space);
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+        QApplication::sendEvent(focused, &repeat);
+    }
+    QTest::keyRelease(focused, Qt::Key_Space);
+    QVERIFY(screen.isRolling());
+    QCOMPARE(resultCount(draw), recorded);
 
     // A double-click on 取消结果 opens one withdrawal window.
     doubleClick(screen.findChild<QWidget *>(QStringLiteral("AwardUndo")));
