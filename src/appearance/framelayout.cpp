@@ -11,22 +11,22 @@ namespace tombolix::appearance {
 
 namespace {
 
-QString floatText(float value)
-{
-    // The shortest plain decimal that reads back as the same float: 840, 12.5.
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    if (result.ec != std::errc())
-        return QStringLiteral("0");
-    return QString::fromLatin1(buffer, result.ptr - buffer);
-}
-
 bool fitsFloat(double value)
 {
     return std::isfinite(value) && std::fabs(value) <= double(std::numeric_limits<float>::max());
 }
 
 } // namespace
+
+QString FrameNumberText(float value)
+{
+    // Plain decimal, no exponent: 840, 12.5.
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return QStringLiteral("0");
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
 
 bool FrameLayout::autoFit() const
 {
@@ -71,9 +71,9 @@ void ApplyFrameRecord(const QString &record, FrameLayout &layout)
 
 QString FrameRecord(const FrameLayout &layout)
 {
-    return QStringList{floatText(layout.Left), floatText(layout.Top), floatText(layout.Width),
-                       floatText(layout.Height), layout.AutoFit, QString::number(layout.BackColor),
-                       QString::number(layout.Opaque)}
+    return QStringList { FrameNumberText(layout.Left), FrameNumberText(layout.Top),
+        FrameNumberText(layout.Width), FrameNumberText(layout.Height), layout.AutoFit,
+        QString::number(layout.BackColor), QString::number(layout.Opaque) }
         .join(FieldSeparator);
 }
 

@@ -33,6 +33,9 @@ struct FrameLayout
 void ApplyFrameRecord(const QString &record, FrameLayout &layout);
 // The record of a layout: seven fields joined by "】【".
 QString FrameRecord(const FrameLayout &layout);
+// A position or size as the record keeps it: the shortest decimal that reads
+// back as the same float, so a stored 12.3 reads "12.3" again.
+QString FrameNumberText(float value);
 
 // The draw's stored layout applied over `layout` (the built-in one by default).
 FrameLayout LoadFrameLayout(qint64 drawId, FrameLayout layout = FrameLayout());

@@ -73,6 +73,7 @@ FRMSet::FRMSet(MF *screen)
     button->setObjectName(QStringLiteral("LClr"));
     button->setCursor(Qt::PointingHandCursor);
     button->setToolTip(QStringLiteral("点击选择号码框颜色"));
+    button->setMargin(3);
     button->onClick = [this] { chooseColour(); };
     m_colourButton = button;
     colourRow->addWidget(m_colourButton);
@@ -103,7 +104,7 @@ FRMSet::FRMSet(MF *screen)
     m_screen->frameLayout().AutoFit = m_autoFit->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     const float values[] = {frame.Left, frame.Top, frame.Width, frame.Height};
     for (int i = 0; i < 4; ++i)
-        m_boxes[i]->setText(numberText(double(values[i])));
+        m_boxes[i]->setText(appearance::FrameNumberText(values[i]));
 
     for (int i = 0; i < 4; ++i)
         connect(m_boxes[i], &QLineEdit::textChanged, this, [this, i] { boxChanged(i); });
@@ -149,6 +150,13 @@ void FRMSet::chooseColour()
         return;
     m_screen->frameLayout().BackColor = qint32(chosen);
     showSwatch();
+    // The button wears the colour it chose, as the swatch does.
+    const QColor colour = colorFromStored(chosen);
+    QPalette palette = m_colourButton->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::WindowText, colour.lightness() < 128 ? Qt::white : Qt::black); // still legible
+    m_colourButton->setPalette(palette);
+    m_colourButton->setAutoFillBackground(true);
     m_screen->frameChanged();
 }
 

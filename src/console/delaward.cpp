@@ -2,6 +2,7 @@
 
 #include "common/conventions.h"
 #include "common/dialogparts.h"
+#include "common/prompts.h"
 #include "common/windowops.h"
 #include "console/gridops.h"
 #include "console/gridview.h"
@@ -53,7 +54,11 @@ DelAward::DelAward(MF *screen)
         console::ClickMarkCell(*m_grid, shift(), m_grid->FixedRows() - 1, col, true);
     });
     connect(ok, &QPushButton::clicked, this, [this] {
-        DeleteMarkedResults();
+        if (DeleteMarkedResults() < 0) {
+            // Stay open with the ticks in place: nothing was withdrawn.
+            prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
+            return;
+        }
         close();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
@@ -92,10 +97,12 @@ int DelAward::DeleteMarkedResults()
     }
     if (marked.empty())
         return 0;
-    const int deleted = m_screen->session().WithdrawResults(marked, m_screen->timedStopPending());
-    if (deleted > 0)
-        m_screen->refreshBoard();
-    return deleted;
+    const draw::DrawSession::WithdrawOutcome outcome = m_screen->session().WithdrawResults(
+        marked, m_screen->timedStopPending(), !m_screen->reverseOrder(), m_screen->oneAwardOnly());
+    if (outcome.failed)
+        return -1;
+    m_screen->showBoard(outcome.board);
+    return outcome.deleted;
 }
 
 } // namespace tombolix

@@ -22,7 +22,8 @@ public:
 
     static QString caption() { return QStringLiteral("删除无效获奖"); }
     console::GridModel *grid() const { return m_grid; }
-    // Deletes the ticked results; returns how many were deleted.
+    // Deletes the ticked results; returns how many were deleted, -1 when the
+    // database refused and nothing changed.
     int DeleteMarkedResults();
 
 private:

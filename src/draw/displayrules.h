@@ -13,7 +13,9 @@ constexpr qint64 MaxFixedLength = 64;
 
 // Cuts the text to `length` characters on the right, or pads it on the left:
 // with "0" when it starts with an ASCII digit, with blanks otherwise. An empty
-// text, or a length of 0 or less, leaves it unchanged.
+// text, or a length of 0 or less, leaves it unchanged; a length above
+// MaxFixedLength counts as MaxFixedLength. Both rules count characters, so a
+// character outside the Basic Multilingual Plane is never split.
 void FixLength(QString &text, qint64 length);
 
 // Each "*" of the mask hides the character at the same position; a text too

@@ -3,6 +3,7 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "data/database.h"
+#include "draw/displayrules.h"
 
 #include <QSet>
 #include <QSqlQuery>
@@ -26,7 +27,9 @@ DrawSettings ReadDrawSettings(qint64 drawId)
     settings.P_Speed = integerValue(drawColumn(drawId, QStringLiteral("速度")));
     settings.P_Hide = textOf(drawColumn(drawId, QStringLiteral("屏蔽")));
     settings.P_Timer = integerValue(drawColumn(drawId, QStringLiteral("定时")));
-    settings.P_Long = integerValue(drawColumn(drawId, QStringLiteral("定长")));
+    // A length no screen can show (a telephone number typed into the box)
+    // would build lines of billions of characters for every entrant.
+    settings.P_Long = std::min(integerValue(drawColumn(drawId, QStringLiteral("定长"))), MaxFixedLength);
     return settings;
 }
 
@@ -168,32 +171,42 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     return outcome;
 }
 
-int DrawSession::WithdrawResults(const std::vector<WithdrawnResult> &results, bool timedStopPending)
+DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
+    const std::vector<WithdrawnResult> &results, bool timedStopPending, bool ascending, bool onlyCurrent)
 {
+    WithdrawOutcome outcome;
+    if (results.empty())
+        return outcome;
     QSet<QString> winners;
-    int deleted = 0;
     {
         data::Transaction transaction;
+        // Without a transaction a refusal half way would leave some gone.
+        if (!transaction.isActive() && results.size() > 1) {
+            outcome.failed = true;
+            return outcome;
+        }
         for (const WithdrawnResult &result : results) {
-            // One refused statement withdraws nothing: the transaction rolls back.
-            if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), {result.id}))
-                return 0;
-            ++deleted;
+            if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), { result.id })) {
+                outcome.failed = true; // the transaction rolls back
+                return outcome;
+            }
             winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
         }
-        if (transaction.isActive() && !transaction.commit())
-            return 0;
+        if (transaction.isActive() && !transaction.commit()) {
+            outcome.failed = true;
+            return outcome;
+        }
     }
-    if (deleted == 0)
-        return 0;
+    outcome.deleted = int(results.size());
     const qsizetype n = m_pool.size();
     for (qsizetype i = 1; i <= n; ++i) {
         if (m_pool.isEligible(i) && winners.contains(m_pool.number(i) + QChar(0x1F) + m_pool.name(i)))
             m_pool.makeIneligible(i);
     }
+    outcome.board = WinnersText(ascending, onlyCurrent);
     if (!timedStopPending)
         m_finished = !SelectNextAward();
-    return deleted;
+    return outcome;
 }
 
 BoardText DrawSession::WinnersText(bool ascending, bool onlyCurrent) const

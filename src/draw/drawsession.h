@@ -18,8 +18,8 @@ struct DrawSettings
     QString P_Jpg;    // background picture path
     qint64 P_Speed = 0; // rolling interval, ms
     QString P_Hide;   // mask
-    qint64 P_Timer = 0; // 1 or more: a round stops by itself after a second
-    qint64 P_Long = 0;  // fixed length of displayed numbers
+    qint64 P_Timer = 0; // 1 or more: a round stops by itself after this many seconds
+    qint64 P_Long = 0; // fixed length of displayed numbers, at most MaxFixedLength
 };
 DrawSettings ReadDrawSettings(qint64 drawId);
 
@@ -93,11 +93,19 @@ public:
         QString number;
         QString name;
     };
-    // Deletes the results and takes their winners out of the pool, matched by
-    // the stored number and name (so a masked or padded display still
-    // matches). Unless a timed stop is pending, the current award is chosen
-    // again. Returns how many results were deleted.
-    int WithdrawResults(const std::vector<WithdrawnResult> &results, bool timedStopPending);
+    struct WithdrawOutcome
+    {
+        int deleted = 0;
+        bool failed = false; // the database refused: nothing was deleted, nothing changed
+        BoardText board; // for the award that was current when the results went
+    };
+    // Deletes the results in one transaction and takes their winners out of
+    // the pool, matched by the stored number and name (so a masked or padded
+    // display still matches). The board is rebuilt for the award current
+    // until now; then, unless a timed stop is pending, the current award is
+    // chosen again.
+    WithdrawOutcome WithdrawResults(
+        const std::vector<WithdrawnResult> &results, bool timedStopPending, bool ascending, bool onlyCurrent);
 
     // The board as it stands, for a redraw after results changed.
     BoardText WinnersText(bool ascending, bool onlyCurrent) const;

@@ -9,6 +9,7 @@
 #include "draw/mf.h"
 
 #include <QPointer>
+#include <QScopeGuard>
 #include <QScreen>
 #include <optional>
 
@@ -26,11 +27,37 @@ std::optional<double> readNumber(const QString &sql, const QVariantList &binds =
     return rs.field(0).toDouble();
 }
 
+// One chooser and one draw screen at a time. The console waits for the
+// chooser in a local event loop, so a second press on the start button
+// arrives in the middle of the first.
+bool g_entering = false;
+QPointer<GetProject> g_chooser;
+QPointer<MF> g_screen;
+
+void bringForward(QWidget *window)
+{
+    window->raise();
+    window->activateWindow();
+}
+
 } // namespace
 
 MF *EnterDraw(QWidget *console)
 {
+    if (g_screen && g_screen->isVisible()) {
+        bringForward(g_screen);
+        return nullptr;
+    }
+    if (g_entering) {
+        if (g_chooser)
+            bringForward(g_chooser);
+        return nullptr;
+    }
+    g_entering = true;
+    const auto entered = qScopeGuard([] { g_entering = false; });
+
     auto *chooser = new GetProject(console);
+    g_chooser = chooser;
     chooser->show();
     WaitWhileFormOpen(GetProject::caption());
     if (draw::ChosenDraw.isEmpty())
@@ -75,10 +102,21 @@ MF *EnterDraw(QWidget *console)
     }
 
     auto *screen = new MF(drawId);
+    g_screen = screen;
     QPointer<QWidget> guard(console);
-    QObject::connect(screen, &MF::closed, screen, [guard] {
-        if (guard)
-            guard->show();
+    // Shown again without a stated place, a window goes wherever the window
+    // manager likes, often the screen's corner; the console comes back where
+    // and as it was, maximized or not.
+    const QByteArray consolePlace = console ? console->saveGeometry() : QByteArray();
+    QObject::connect(screen, &MF::closed, screen, [guard, consolePlace] {
+        if (!guard)
+            return;
+        if (guard->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+            guard->show(); // the state places it
+            return;
+        }
+        guard->restoreGeometry(consolePlace);
+        guard->show();
     });
     if (console && console->screen())
         screen->setGeometry(console->screen()->geometry());

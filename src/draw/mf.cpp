@@ -63,6 +63,12 @@ void ClickLabel::mousePressEvent(QMouseEvent *event)
     event->accept();
 }
 
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Qt would hand it on as another press: start, then an instant stop.
+    event->accept();
+}
+
 DrawCanvas::DrawCanvas(MF *screen)
     : QWidget(screen)
     , m_screen(screen)
@@ -80,6 +86,12 @@ void DrawCanvas::paintEvent(QPaintEvent *event)
 void DrawCanvas::mousePressEvent(QMouseEvent *event)
 {
     emit pressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+void DrawCanvas::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Its press has started or stopped the roll already; one click, one toggle.
     event->accept();
 }
 
@@ -108,8 +120,12 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     m_background = draw::BuiltInBackground();
     if (!settings.P_Jpg.isEmpty())
         m_background = draw::LoadPictureIfExists(settings.P_Jpg);
+    constexpr qint64 Day = 24 * 3600 * 1000; // ms; anything longer fits no evening, nor an int
     if (settings.P_Speed > 0)
-        m_scr->setInterval(int(std::min<qint64>(settings.P_Speed, 24 * 3600 * 1000)));
+        m_scr->setInterval(int(std::min<qint64>(settings.P_Speed, Day)));
+    // The draw editor asks for the timed stop in seconds.
+    if (settings.P_Timer >= 1)
+        m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
     m_frame = appearance::LoadFrameLayout(drawId);
     fitNumberLabel();
     resize(1024, 768);
@@ -127,8 +143,11 @@ void MF::buildControls()
     m_boardArea->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     auto makeLabel = [this](const QString &name, const QString &text) {
-        auto *label = new ClickLabel(text, this);
+        auto *label = new ClickLabel(this);
         label->setObjectName(name);
+        // Award, prize, entrant and draw texts are shown as typed, never as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
         label->setFocusPolicy(Qt::NoFocus);
         return label;
     };
@@ -190,7 +209,7 @@ void MF::buildControls()
     m_fin = new QTimer(this);
     m_fin->setObjectName(QStringLiteral("Fin"));
     m_fin->setSingleShot(true);
-    m_fin->setInterval(1000);
+    m_fin->setInterval(1000); // until the draw's 定时 is read
     m_fin->setTimerType(Qt::PreciseTimer);
     connect(m_fin, &QTimer::timeout, this, &MF::stopRound);
 }
@@ -255,13 +274,7 @@ void MF::applyStop(const draw::StopOutcome &outcome)
 {
     setNumberLines(outcome.numberText.isEmpty() ? QStringList()
                                                 : outcome.numberText.split(QStringLiteral("\r\n")));
-    // A board that cannot be read keeps what it showed rather than go blank.
-    if (outcome.board.ok)
-        m_list->setText(outcome.board.text);
-    if (outcome.board.title) {
-        m_title->setText(*outcome.board.title);
-        m_title->adjustSize();
-    }
+    showBoard(outcome.board);
     refreshNumberArea();
 }
 
@@ -284,6 +297,10 @@ void MF::fitNumberLabel()
     }
     m_numberLabel = appearance::FitNumberLabel(m_frame, textSize);
     m_number->setGeometry(toPixels(m_numberLabel));
+    // The number's back colour follows the frame's.
+    QPalette palette = m_number->palette();
+    palette.setColor(QPalette::Window, colorFromStored(quint32(m_frame.BackColor)));
+    m_number->setPalette(palette);
 }
 
 QRect MF::numberAreaPixels() const
@@ -372,10 +389,9 @@ void MF::placeBoard()
 bool MF::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate) {
-        placeBoard();
+        // A title naming the last award is reset until the next stop names one.
+        m_title->setText(QStringLiteral("获奖名单"));
         applyFonts();
-        fitNumberLabel();
-        m_canvas->update();
     }
     return QWidget::event(event);
 }
@@ -463,8 +479,6 @@ void MF::applyElementFont(Element element)
         label->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
         label->setFont(spec.font);
     }
-    if (element == Element::Title)
-        label->adjustSize();
 }
 
 void MF::applyFonts()
@@ -473,6 +487,8 @@ void MF::applyFonts()
         m_fonts[int(element)] = appearance::LoadElementFont(m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
         applyElementFont(element);
     }
+    // The board is placed with the title at the size of its text and font.
+    m_title->adjustSize();
     placeBoard();
     fitNumberLabel();
     m_canvas->update();
@@ -486,7 +502,8 @@ bool MF::chooseFont(Element element)
     m_fonts[int(element)] = spec;
     applyElementFont(element);
     appearance::SaveElementFont(m_session.drawId(), fontColumnOf(element), spec);
-    placeBoard();
+    // The board stays where it is, also where the operator has just typed a
+    // place in the board dialog; the next activation places it afresh.
     fitNumberLabel();
     m_canvas->update();
     return true;
@@ -509,16 +526,9 @@ void MF::buildMenu()
     add("M_TFont", QStringLiteral("公告标题字体"), [this] { chooseFont(Element::Title); });
     add("M_ConFont", QStringLiteral("公告内容字体"), [this] { chooseFont(Element::List); });
     add("M_CFont", QStringLiteral("抽奖号码字体"), [this] { chooseFont(Element::Number); });
-    add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] {
-        auto *dialog = new FRMSet(this);
-        dialog->show();
-    });
-    add("M_BRD", QStringLiteral("公告板设置"), [this] {
-        auto *dialog = new BRDSet(this);
-        dialog->show();
-    });
+    add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] { showOnce<FRMSet>(m_frmSet); });
+    add("M_BRD", QStringLiteral("公告板设置"), [this] { showOnce<BRDSet>(m_brdSet); });
     add("M_Refresh", QStringLiteral("屏幕刷新"), [this] {
-        placeBoard();
         m_canvas->update();
         update();
     });
@@ -572,9 +582,8 @@ void MF::placeBoardTitle(const QRectF &twips)
     m_list->setGeometry(toPixels(QRectF(twips.left(), twips.top() + twips.height(), twips.width(), 50000)));
 }
 
-void MF::refreshBoard()
+void MF::showBoard(const draw::BoardText &board)
 {
-    const draw::BoardText board = m_session.WinnersText(!m_reverseOrder, m_oneAward);
     if (board.ok)
         m_list->setText(board.text);
     if (board.title) {
@@ -590,8 +599,20 @@ bool MF::timedStopPending() const
 
 void MF::showAwardUndo()
 {
-    auto *dialog = new DelAward(this);
-    dialog->show();
+    showOnce<DelAward>(m_delAward);
+}
+
+template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)
+{
+    // Two of a kind would edit the same frame, board or results against each
+    // other; a closed one is on its way out and is not shown again.
+    if (open && open->isVisible()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    open = new Dialog(this);
+    open->show();
 }
 
 } // namespace tombolix

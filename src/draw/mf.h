@@ -6,15 +6,19 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 class QAction;
+class QDialog;
 class QMenu;
 class QTimer;
 
 namespace tombolix {
 
-// A label that reports mouse presses to the draw screen.
+// A label that reports mouse presses to the draw screen. The press of a
+// double-click has been reported already; the double-click itself is not a
+// second press.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -27,6 +31,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
 
 class MF;
@@ -45,6 +50,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     MF *m_screen;
@@ -105,8 +111,8 @@ public:
     QRectF boardTitleTwips() const;
     void placeBoardTitle(const QRectF &twips);
 
-    // The board rebuilt from the results, as after a stop.
-    void refreshBoard();
+    // Shows a rebuilt board; a board that could not be read leaves the list as it was.
+    void showBoard(const draw::BoardText &board);
     // True while a timed round is under way.
     bool timedStopPending() const;
     // Opens the result withdrawal dialog.
@@ -142,6 +148,8 @@ private:
     void refreshNumberArea();
     QRect numberAreaPixels() const;
     void onPressed(Qt::MouseButton button, const QPoint &globalPos);
+    // Shows the open dialog of its kind, or a new one when none is open.
+    template<typename Dialog> void showOnce(QPointer<QDialog> &open);
 
     draw::DrawSession m_session;
     appearance::FrameLayout m_frame;
@@ -167,6 +175,9 @@ private:
     ClickLabel *m_undo = nullptr;
     QTimer *m_scr = nullptr;
     QTimer *m_fin = nullptr;
+    QPointer<QDialog> m_frmSet;
+    QPointer<QDialog> m_brdSet;
+    QPointer<QDialog> m_delAward;
 };
 
 } // namespace tombolix

@@ -14,6 +14,7 @@ private slots:
     void maskText_data();
     void maskText();
     void paddingComesBeforeTheMask();
+    void hugeLengthIsCappedToAScreenLine();
 };
 
 void TestDisplayRules::fixLength_data()
@@ -31,6 +32,15 @@ void TestDisplayRules::fixLength_data()
     QTest::newRow("negative length unchanged") << "123" << -4 << "123";
     QTest::newRow("full-width digit is no digit") << QStringLiteral("１2") << 4 << QStringLiteral("  １2");
     QTest::newRow("leading blank pads with blanks") << " 12" << 5 << "   12";
+    // A character outside the Basic Multilingual Plane is one character.
+    QTest::newRow("supplementary char padded as one")
+        << QStringLiteral("𠀋号") << 4 << QStringLiteral("  𠀋号");
+    QTest::newRow("supplementary char never cut in half")
+        << QStringLiteral("张𠀋𠀋李") << 2 << QStringLiteral("张𠀋");
+    QTest::newRow("supplementary chars kept whole at the cut")
+        << QStringLiteral("𠀋𠀋𠀋") << 3 << QStringLiteral("𠀋𠀋𠀋");
+    QTest::newRow("lone surrogate kept as it is")
+        << QString(QChar(0xD840)) + "1" << 3 << QStringLiteral(" ") + QChar(0xD840) + "1";
 }
 
 void TestDisplayRules::fixLength()
@@ -57,6 +67,14 @@ void TestDisplayRules::maskText_data()
     QTest::newRow("empty mask") << "ABC" << "" << "ABC";
     QTest::newRow("empty text") << "" << "***" << "";
     QTest::newRow("chinese") << QStringLiteral("张三丰") << "0*" << QStringLiteral("张*丰");
+    QTest::newRow("supplementary char masked whole")
+        << QStringLiteral("张𠀋丰") << "0*" << QStringLiteral("张*丰");
+    QTest::newRow("positions after a supplementary char")
+        << QStringLiteral("𠀋1234") << "00**" << QStringLiteral("𠀋1**4");
+    QTest::newRow("supplementary placeholder in the mask")
+        << QStringLiteral("ABCD") << QStringLiteral("𠀋*") << QStringLiteral("A*CD");
+    QTest::newRow("stars appended after a supplementary char")
+        << QStringLiteral("𠀋") << "0**" << QStringLiteral("𠀋**");
 }
 
 void TestDisplayRules::maskText()
@@ -73,6 +91,19 @@ void TestDisplayRules::paddingComesBeforeTheMask()
     QCOMPARE(DisplayText(QStringLiteral("123"), 6, QStringLiteral("000****0000")), QStringLiteral("000****"));
     QCOMPARE(DisplayText(QStringLiteral("13800138000"), 11, QStringLiteral("000****0000")),
              QStringLiteral("138****8000"));
+}
+
+void TestDisplayRules::hugeLengthIsCappedToAScreenLine()
+{
+    // A 定长 typed as a telephone number must not try to build a line of
+    // thirteen billion characters.
+    for (const qint64 length : { qint64(13800138000), qint64(1000000), MaxFixedLength + 1 }) {
+        QString digits = QStringLiteral("123");
+        FixLength(digits, length);
+        QCOMPARE(digits.size(), qsizetype(MaxFixedLength));
+        QVERIFY(digits.endsWith(QStringLiteral("000123")));
+        QCOMPARE(DisplayText(QStringLiteral("张三"), length, QString()).size(), qsizetype(MaxFixedLength));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestDisplayRules)

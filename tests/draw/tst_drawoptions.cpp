@@ -1,5 +1,6 @@
 #include "appearance/brdset.h"
 #include "appearance/frmset.h"
+#include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/delaward.h"
@@ -8,6 +9,7 @@
 #include "draw/mf.h"
 #include "support/testsupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -53,6 +55,35 @@ QString frameRecord(qint64 draw)
     return data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM")).toString();
 }
 
+// Opens 取消结果 the way the operator does.
+DelAward *openWithdrawal(MF &screen)
+{
+    QTest::mouseClick(screen.findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
+    for (DelAward *dialog : screen.findChildren<DelAward *>()) {
+        if (dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+// Ticks the mark cell of a grid row with a click on the view.
+void tick(DelAward *dialog, int gridRow)
+{
+    auto *view = dialog->findChild<QAbstractItemView *>(QStringLiteral("MSF"));
+    const QModelIndex cell = view->model()->index(dialog->grid()->modelRow(gridRow), 3);
+    view->scrollTo(cell);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(cell).center());
+}
+
+// Plays a round with two clicks on the picture.
+void playRound(MF &screen)
+{
+    QWidget *picture = screen.findChild<QWidget *>(QStringLiteral("bIMG"));
+    QTest::mouseClick(picture, Qt::LeftButton);
+    QTest::qWait(30);
+    QTest::mouseClick(picture, Qt::LeftButton);
+}
+
 } // namespace
 
 class TestDrawOptions : public QObject
@@ -66,8 +97,15 @@ private slots:
     void checkMarksAreStoredAndHideActsAtOnce();
     void fontsAreChosenStoredAndAppliedAtActivation();
     void layoutDialogEditsLiveAndStoresOnConfirm();
+    void layoutDialogShowsTheStoredTextsAndTheChosenColour();
     void boardDialogPlacesLiveAndStoresOnConfirm();
+    void fontsAndRefreshKeepTheTypedPlacement();
+    void activationResetsTheBoardTitle();
+    void markupInNamesShowsAsTyped();
+    void oneSettingsWindowOfEachKind();
     void withdrawingAWinnerRedrawsThePlace();
+    void refusedWithdrawalChangesNothing();
+    void withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -87,6 +125,7 @@ void TestDrawOptions::init()
 
 void TestDrawOptions::cleanup()
 {
+    data::setReadOnlyForTesting(false);
     delete m_prompts;
     delete m_db;
 }
@@ -203,6 +242,40 @@ void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
     test::saveShot(&screen, QStringLiteral("MF-custom-layout"));
 }
 
+void TestDrawOptions::layoutDialogShowsTheStoredTextsAndTheChosenColour()
+{
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("12.3】【1920.7】【5175.1】【975】【】【255】【1"), m_draw });
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    menuItem(screen, "M_FrmSet")->trigger();
+    auto *dialog = openDialog<FRMSet>(screen);
+    QVERIFY(dialog);
+    QStringList shown;
+    for (int i = 0; i < 4; ++i)
+        shown << dialog->findChild<QLineEdit *>(QStringLiteral("TT_%1").arg(i))->text();
+    QCOMPARE(shown,
+        (QStringList { QStringLiteral("12.3"), QStringLiteral("1920.7"), QStringLiteral("5175.1"),
+            QStringLiteral("975") }));
+
+    // The chosen colour shows on the colour button and the swatch, and
+    // becomes the frame's and the number's back colour.
+    const QColor green(0, 160, 64);
+    m_prompts->queueColour(green);
+    auto *colourButton = dialog->findChild<QLabel *>(QStringLiteral("LClr"));
+    QTest::mouseClick(colourButton, Qt::LeftButton);
+    auto colourOf = [](QWidget *widget) { return QColor(widget->grab().toImage().pixel(1, 1)); };
+    QCOMPARE(colourOf(colourButton), green);
+    QCOMPARE(colourOf(dialog->findChild<QLabel *>(QStringLiteral("Shp"))), green);
+    QCOMPARE(colorFromStored(screen.frameLayout().BackColor), green);
+    QCOMPARE(screen.findChild<QLabel *>(QStringLiteral("LL_2"))->palette().color(QPalette::Window), green);
+    test::saveShot(dialog, QStringLiteral("FRMSet-colour"));
+
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(frameRecord(m_draw), QStringLiteral("12.3】【1920.7】【5175.1】【975】【0】【4235264】【1"));
+}
+
 void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
 {
     MF screen(m_draw);
@@ -223,6 +296,138 @@ void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()), QStringLiteral("300"));
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString()),
              QStringLiteral("600"));
+}
+
+void TestDrawOptions::fontsAndRefreshKeepTheTypedPlacement()
+{
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    menuItem(screen, "M_BRD")->trigger();
+    auto *dialog = openDialog<BRDSet>(screen);
+    QVERIFY(dialog);
+    const QStringList typed { QStringLiteral("300"), QStringLiteral("1500"), QStringLiteral("6000"),
+        QStringLiteral("900") };
+    for (int i = 0; i < 4; ++i) {
+        auto *box = dialog->findChild<QLineEdit *>(QStringLiteral("TT_%1").arg(i));
+        box->selectAll();
+        QTest::keyClicks(box, typed.at(i));
+    }
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    auto *list = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    const QRect titlePlace(20, 100, 400, 60); // the typed twips in pixels
+    QCOMPARE(title->geometry(), titlePlace);
+    const QRect listPlace = list->geometry();
+    QCOMPARE(listPlace.top(), 160);
+
+    FontChoice big;
+    big.font = QFont(QStringLiteral("WenQuanYi Micro Hei"));
+    big.font.setPointSizeF(48);
+    big.colour = 0x00FFFF;
+    m_prompts->queueFont(big);
+    m_prompts->queueFont(big);
+    click(dialog, QStringLiteral("Com_1")); // 标题
+    click(dialog, QStringLiteral("Com_2")); // 内容
+    QCOMPARE(screen.elementFont(MF::Element::Title).font.pointSizeF(), 48.0);
+    QCOMPARE(screen.elementFont(MF::Element::List).font.pointSizeF(), 48.0);
+    QCOMPARE(title->geometry(), titlePlace);
+    QCOMPARE(list->geometry(), listPlace);
+
+    menuItem(screen, "M_Refresh")->trigger();
+    QCOMPARE(title->geometry(), titlePlace);
+    QCOMPARE(list->geometry(), listPlace);
+    test::saveShot(&screen, QStringLiteral("MF-typed-board"));
+}
+
+void TestDrawOptions::activationResetsTheBoardTitle()
+{
+    WriteRegValue(
+        AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("true"));
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    playRound(screen);
+    QCOMPARE(title->text(), QStringLiteral("一等奖获奖名单"));
+
+    QWidget elsewhere;
+    elsewhere.show();
+    QApplication::setActiveWindow(&elsewhere);
+    QApplication::setActiveWindow(&screen);
+    QTRY_COMPARE(title->text(), QStringLiteral("获奖名单"));
+    // The next stop names the award again.
+    playRound(screen);
+    QCOMPARE(title->text(), QStringLiteral("一等奖获奖名单"));
+}
+
+void TestDrawOptions::markupInNamesShowsAsTyped()
+{
+    WriteRegValue(
+        AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("true"));
+    const qint64 draw = m_db->addDraw(QStringLiteral("<h1>年会</h1>"));
+    m_db->addEntrant(draw, QStringLiteral("<u>001</u>"), QStringLiteral("<i>张三</i>"));
+    m_db->addAward(draw, 1, QStringLiteral("<b>一等奖</b>"), 1, 1, true, false,
+        QStringLiteral("<font color=red>汽车</font>"));
+    MF screen(draw);
+    screen.resize(1280, 720);
+    screen.show();
+    playRound(screen);
+
+    // A label shows its text as typed when it measures as that text in plain
+    // form would; as markup, the tags vanish and the lines run together.
+    auto showsAsTyped = [](QLabel *label) {
+        QLabel plain;
+        plain.setTextFormat(Qt::PlainText);
+        plain.setFont(label->font());
+        plain.setStyleSheet(label->styleSheet());
+        plain.setText(label->text());
+        return plain.sizeHint() == label->sizeHint();
+    };
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    auto *board = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    auto *number = screen.findChild<QLabel *>(QStringLiteral("LL_2"));
+    QCOMPARE(title->text(), QStringLiteral("<b>一等奖</b>获奖名单"));
+    QCOMPARE(board->text(),
+        QStringLiteral("<b>一等奖</b>(奖品：<font color=red>汽车</font>)\r\n"
+                       "     <u>001</u>(<i>张三</i>)\r\n"));
+    QCOMPARE(number->text(), QStringLiteral("<u>001</u>"));
+    for (QLabel *label : { title, board, number })
+        QVERIFY2(showsAsTyped(label), qPrintable(label->objectName()));
+    test::saveShot(&screen, QStringLiteral("MF-markup-names"));
+}
+
+template<typename Dialog> int visibleCount(MF &screen)
+{
+    int visible = 0;
+    for (Dialog *dialog : screen.findChildren<Dialog *>())
+        visible += dialog->isVisible();
+    return visible;
+}
+
+void TestDrawOptions::oneSettingsWindowOfEachKind()
+{
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    menuItem(screen, "M_FrmSet")->trigger();
+    menuItem(screen, "M_FrmSet")->trigger();
+    menuItem(screen, "M_BRD")->trigger();
+    menuItem(screen, "M_BRD")->trigger();
+    auto *undo = screen.findChild<QLabel *>(QStringLiteral("AwardUndo"));
+    QTest::mouseClick(undo, Qt::LeftButton);
+    QTest::mouseClick(undo, Qt::LeftButton);
+    QCOMPARE(visibleCount<FRMSet>(screen), 1);
+    QCOMPARE(visibleCount<BRDSet>(screen), 1);
+    QCOMPARE(visibleCount<DelAward>(screen), 1);
+
+    // Once closed, the menu opens it again.
+    click(openDialog<FRMSet>(screen), QStringLiteral("Com_1"));
+    QCOMPARE(visibleCount<FRMSet>(screen), 0);
+    menuItem(screen, "M_FrmSet")->trigger();
+    QCOMPARE(visibleCount<FRMSet>(screen), 1);
 }
 
 void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
@@ -276,6 +481,98 @@ void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
     QVERIFY(stored.count(number) == 0);
     QVERIFY(screen.session().DrawFinished());
     Q_UNUSED(winners);
+}
+
+void TestDrawOptions::refusedWithdrawalChangesNothing()
+{
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 3);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    playRound(screen);
+    QCOMPARE(results(m_draw), qint64(3));
+    QVERIFY(screen.session().DrawFinished());
+    auto *board = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    const QString boardBefore = board->text();
+    const qsizetype eligibleBefore = screen.session().pool().eligibleCount();
+
+    DelAward *dialog = openWithdrawal(screen);
+    QVERIFY(dialog);
+    tick(dialog, 2);
+    tick(dialog, 3);
+    auto unchanged = [&] {
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(results(m_draw), qint64(3));
+        QCOMPARE(screen.session().pool().eligibleCount(), eligibleBefore);
+        QCOMPARE(board->text(), boardBefore);
+        QVERIFY(screen.session().DrawFinished());
+        QCOMPARE(screen.session().awardState().Remaining, qint64(0));
+    };
+
+    // A database that cannot be written: said so, the window stays.
+    data::setReadOnlyForTesting(true);
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("删除失败，数据库未作改动！") });
+    unchanged();
+    data::setReadOnlyForTesting(false);
+
+    // One of the two refused: neither goes.
+    const qint64 refused = integerValue(dialog->grid()->TextMatrix(3, 0));
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TABLE kept (ID INTEGER)")));
+    QVERIFY(data::ExecuteSql(QStringLiteral("INSERT INTO kept (ID) VALUES (?)"), { refused }));
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON 结果表 "
+                                            "WHEN OLD.ID IN (SELECT ID FROM kept) "
+                                            "BEGIN SELECT RAISE(ABORT, 'kept'); END")));
+    m_prompts->clear();
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("删除失败，数据库未作改动！") });
+    unchanged();
+    QVERIFY(data::ExecuteSql(QStringLiteral("DROP TRIGGER keep")));
+
+    // Once the database takes it, both go and the window closes.
+    m_prompts->clear();
+    click(dialog, QStringLiteral("Com_0"));
+    QVERIFY(m_prompts->messages().isEmpty());
+    QCOMPARE(results(m_draw), qint64(1));
+    QVERIFY(!screen.session().DrawFinished());
+    QCOMPARE(screen.session().awardState().Remaining, qint64(2));
+    QTRY_VERIFY(!dialog->isVisible());
+}
+
+void TestDrawOptions::withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent()
+{
+    WriteRegValue(
+        AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("true"));
+    const qint64 first = m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 2, 2);
+    const qint64 special = m_db->addAward(m_draw, 2, QStringLiteral("特别奖"), 1, 1);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    playRound(screen);
+    playRound(screen);
+    QVERIFY(screen.session().DrawFinished());
+    QCOMPARE(screen.session().WID(), QString::number(special));
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    auto *board = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    QCOMPARE(title->text(), QStringLiteral("特别奖获奖名单"));
+    const QString specialBoard = board->text();
+
+    // Withdraw a winner of the first award, which is not the current one.
+    DelAward *dialog = openWithdrawal(screen);
+    QVERIFY(dialog);
+    int row = dialog->grid()->FixedRows();
+    while (dialog->grid()->TextMatrix(row, 4) != QStringLiteral("一等奖"))
+        ++row;
+    tick(dialog, row);
+    click(dialog, QStringLiteral("Com_0"));
+
+    // The board is rebuilt for the award that was current, then the first
+    // award, short of a winner again, becomes current.
+    QCOMPARE(board->text(), specialBoard);
+    QCOMPARE(title->text(), QStringLiteral("特别奖获奖名单"));
+    QCOMPARE(screen.session().WID(), QString::number(first));
+    QCOMPARE(screen.session().awardState().Remaining, qint64(1));
+    QVERIFY(!screen.session().DrawFinished());
 }
 
 QTEST_MAIN(TestDrawOptions)

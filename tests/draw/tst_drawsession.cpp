@@ -1,5 +1,6 @@
 #include "common/prompts.h"
 #include "data/database.h"
+#include "draw/displayrules.h"
 #include "draw/drawsession.h"
 #include "support/testsupport.h"
 
@@ -44,6 +45,8 @@ private slots:
     void cleanup();
 
     void readsTheDrawSettings();
+    void fixedLengthIsCappedToAScreenLine_data();
+    void fixedLengthIsCappedToAScreenLine();
     void awardsAreDrawnInOrderUntilFinished();
     void finishedAwardsAreSkipped();
     void drawWithoutAwardsFinishesAtFirstStop();
@@ -90,6 +93,39 @@ void TestDrawSession::readsTheDrawSettings()
     const DrawSettings missing = ReadDrawSettings(draw + 100);
     QCOMPARE(missing.P_Speed, qint64(0));
     QCOMPARE(missing.P_Jpg, QString());
+}
+
+void TestDrawSession::fixedLengthIsCappedToAScreenLine_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<qint64>("length");
+    QTest::newRow("telephone number") << QStringLiteral("13800138000") << MaxFixedLength;
+    QTest::newRow("a million") << QStringLiteral("1000000") << MaxFixedLength;
+    QTest::newRow("beyond 32 bits") << QStringLiteral("99999999999999999999") << MaxFixedLength;
+    QTest::newRow("the ceiling itself") << QString::number(MaxFixedLength) << MaxFixedLength;
+    QTest::newRow("ordinary") << QStringLiteral("11") << qint64(11);
+    QTest::newRow("negative stays off") << QStringLiteral("-3") << qint64(-3);
+}
+
+void TestDrawSession::fixedLengthIsCappedToAScreenLine()
+{
+    QFETCH(QString, stored);
+    QFETCH(qint64, length);
+    const qint64 draw
+        = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("50"), QString(), QStringLiteral("0"), stored);
+    m_db->addEntrants(draw, 3000);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
+    QCOMPARE(ReadDrawSettings(draw).P_Long, length);
+
+    DrawSession session(seeded());
+    session.start(draw);
+    session.RollTick();
+    const StopOutcome outcome = session.StopAndRecord(true, false);
+    QCOMPARE(outcome.recorded, 1);
+    if (length > 0)
+        QCOMPARE(outcome.numberText.size(), qsizetype(length));
+    else
+        QCOMPARE(outcome.numberText, storedNumbers(draw).value(0)); // shown as stored
 }
 
 void TestDrawSession::awardsAreDrawnInOrderUntilFinished()

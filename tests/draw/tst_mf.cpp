@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -66,11 +67,15 @@ private slots:
     void cleanup();
     void holdsAWholeDrawFromTheConsole();
     void cancellingTheChooserStartsNothing();
+    void startPressedAgainWhileChoosingOpensNothingMore();
+    void consoleComesBackWhereItWas();
     void earlierResultsAreNotWipedWithoutAsking();
     void tooFewEntrantsAsksFirst();
     void timedRoundStopsByItself();
+    void timedRoundLastsItsSeconds();
     void zeroIntervalStillDrawsAtTheStop();
     void keysToggleButHeldKeysDoNot();
+    void doubleClickOrHeldKeyCountsOnce();
     void missingPictureLeavesTheScreenUsable();
 
 private:
@@ -191,6 +196,70 @@ void TestDrawScreen::cancellingTheChooserStartsNothing()
     QVERIFY(m_prompts->questions().isEmpty());
 }
 
+void TestDrawScreen::startPressedAgainWhileChoosingOpensNothingMore()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.show();
+    auto *start = console.findChild<QPushButton *>(QStringLiteral("Entr"));
+    auto countOpen = [](const QString &caption) {
+        int open = 0;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            open += window->isVisible() && window->windowTitle() == caption;
+        return open;
+    };
+
+    int choosers = 0;
+    QTimer::singleShot(50, [&] {
+        // Pressed again while the console waits for the chooser: the press
+        // arrives inside that wait.
+        QTimer::singleShot(50, [&] {
+            choosers = countOpen(QStringLiteral("选择抽奖设置"));
+            while (QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置")))
+                QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+        });
+        QTest::mouseClick(start, Qt::LeftButton);
+    });
+    QTest::mouseClick(start, Qt::LeftButton);
+    QTRY_VERIFY(openWindow(MF::caption()));
+    QTest::qWait(100);
+    QCOMPARE(choosers, 1);
+    QCOMPARE(countOpen(MF::caption()), 1);
+}
+
+void TestDrawScreen::consoleComesBackWhereItWas()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.setGeometry(QRect(160, 120, 900, 600));
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    const QRect placed = console.geometry();
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QVERIFY(!console.isVisible());
+    // A window manager puts a window that is shown again without a stated
+    // place wherever it likes, often in the screen's corner; here the
+    // hidden console is moved there as such a manager would.
+    console.move(0, 0);
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+    QCOMPARE(console.geometry(), placed);
+    QCOMPARE(console.windowState(), Qt::WindowNoState);
+
+    console.showMaximized();
+    QTRY_VERIFY(console.isMaximized() && console.geometry() != placed);
+    const QRect maximized = console.geometry();
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+    QVERIFY(console.isMaximized());
+    QCOMPARE(console.geometry(), maximized);
+}
+
 void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
@@ -203,6 +272,8 @@ void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
     QVERIFY(!enterThroughConsole(console));
     QCOMPARE(m_prompts->questions(),
              QStringList{QStringLiteral("该抽奖已有3条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")});
+    // Enter on this question must not wipe an evening's winners.
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
     QCOMPARE(resultCount(draw), qint64(3));
     QVERIFY(console.isVisible());
 }
@@ -244,6 +315,42 @@ void TestDrawScreen::timedRoundStopsByItself()
     QCOMPARE(resultCount(draw), qint64(1));
 }
 
+void TestDrawScreen::timedRoundLastsItsSeconds()
+{
+    const qint64 draw
+        = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("2"));
+    const qint64 endless = m_db->addDraw(
+        QStringLiteral("很长"), QStringLiteral("10"), QString(), QStringLiteral("13800138000"));
+    for (qint64 id : { draw, endless }) {
+        m_db->addEntrants(id, 20);
+        m_db->addAward(id, 1, QStringLiteral("A"), 5, 1);
+    }
+    {
+        MF screen(draw);
+        screen.show();
+        QElapsedTimer clock;
+        click(&screen, "bIMG");
+        clock.start();
+        QVERIFY(screen.isRolling());
+        QTest::qWait(1300);
+        click(&screen, "bIMG"); // ignored: the timer ends the round
+        QVERIFY(screen.isRolling());
+        QCOMPARE(resultCount(draw), qint64(0));
+        QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
+        QVERIFY(clock.elapsed() >= 1900);
+        QCOMPARE(resultCount(draw), qint64(1));
+    }
+    // A length beyond any evening neither overflows nor ends the round early.
+    MF screen(endless);
+    screen.show();
+    click(&screen, "bIMG");
+    QTest::qWait(50);
+    QVERIFY(screen.isRolling());
+    auto *fin = screen.findChild<QTimer *>(QStringLiteral("Fin"));
+    QVERIFY(fin->isActive());
+    QVERIFY(fin->remainingTime() > 3600 * 1000);
+}
+
 void TestDrawScreen::zeroIntervalStillDrawsAtTheStop()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("零"), QStringLiteral("0"));
@@ -274,6 +381,56 @@ void TestDrawScreen::keysToggleButHeldKeysDoNot()
     QApplication::sendEvent(&screen, &repeat);
     QVERIFY(!screen.isRolling());
     QCOMPARE(resultCount(draw), qint64(1));
+}
+
+void TestDrawScreen::doubleClickOrHeldKeyCountsOnce()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("双击"), QStringLiteral("5"));
+    m_db->addEntrants(draw, 40);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 20, 1);
+    MF screen(draw);
+    screen.resize(1024, 640);
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+
+    // Qt delivers a double-click as press, release, double-click, release.
+    auto doubleClick = [](QWidget *target) {
+        QTest::mousePress(target, Qt::LeftButton);
+        QTest::mouseRelease(target, Qt::LeftButton);
+        QTest::mouseDClick(target, Qt::LeftButton);
+        QTest::mouseRelease(target, Qt::LeftButton);
+    };
+    qint64 recorded = 0;
+    for (const char *name : { "bIMG", "LL_0", "LL_1", "lStart" }) {
+        QWidget *target = screen.findChild<QWidget *>(QString::fromLatin1(name));
+        QVERIFY2(target && target->isVisible(), name);
+        doubleClick(target); // starts, and only starts
+        QVERIFY2(screen.isRolling(), name);
+        QTest::qWait(20);
+        doubleClick(target); // stops, and only stops
+        QVERIFY2(!screen.isRolling(), name);
+        QCOMPARE(resultCount(draw), ++recorded);
+        QVERIFY(!screen.numberCaption().isEmpty());
+    }
+
+    // A key held down: its repeats are not further presses.
+    QApplication::setActiveWindow(&screen);
+    QWidget *focused = QApplication::focusWidget() ? QApplication::focusWidget() : &screen;
+    QTest::keyPress(focused, Qt::Key_Space);
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+        QApplication::sendEvent(focused, &repeat);
+    }
+    QTest::keyRelease(focused, Qt::Key_Space);
+    QVERIFY(screen.isRolling());
+    QCOMPARE(resultCount(draw), recorded);
+
+    // A double-click on 取消结果 opens one withdrawal window.
+    doubleClick(screen.findChild<QWidget *>(QStringLiteral("AwardUndo")));
+    int open = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        open += window->isVisible() && window->windowTitle() == QStringLiteral("删除无效获奖");
+    QCOMPARE(open, 1);
 }
 
 void TestDrawScreen::missingPictureLeavesTheScreenUsable()
