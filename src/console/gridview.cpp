@@ -104,8 +104,10 @@ void GridView::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QTableView::mousePressEvent(event);
     const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && m_grid)
+        emit cellPressStarted(m_grid->gridRow(index.row()), index.column(), event->modifiers());
+    QTableView::mousePressEvent(event);
     if (index.isValid() && m_grid)
         emit cellPressed(m_grid->gridRow(index.row()), index.column());
     else

@@ -24,6 +24,11 @@ public:
 
 signals:
     void headerPressed(int col);
+    // A left press on a cell, reported before the view makes the cell
+    // current: the grid's Row and Col still name the cell that was current,
+    // which a Shift press marks from.
+    void cellPressStarted(int row, int col, Qt::KeyboardModifiers modifiers);
+    // The same press once the view has made the cell current.
     void cellPressed(int row, int col);
     void cellDoubleClicked(int row, int col);
     void contextRequested(const QPoint &globalPos);

@@ -1,4 +1,5 @@
 #include "common/prompts.h"
+#include "console/delaward.h"
 #include "console/fset.h"
 #include "console/gridmodel.h"
 #include "console/gridview.h"
@@ -75,6 +76,7 @@ private slots:
     void combosGoBackToTheNewestDraw();
     void inGridEditingWritesThrough();
     void fromAnEmptyDatabaseToAFinishedDraw();
+    void shiftPressMarksFromTheCurrentRow();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -364,6 +366,39 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
     QCOMPARE(column(*results, 3).count(QStringLiteral("一等奖")), 2);
     test::saveShot(&console, QStringLiteral("FSet-results"));
     QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestConsole::shiftPressMarksFromTheCurrentRow()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 6, 6);
+    for (int i = 1; i <= 6; ++i) {
+        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"),
+            { draw, award, QString::number(100 + i), QStringLiteral("员工%1").arg(i) });
+    }
+    MF screen(draw);
+    auto *dialog = new DelAward(&screen);
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    auto *view = dialog->findChild<console::GridView *>(QStringLiteral("MSF"));
+    QVERIFY(view);
+    GridModel *grid = dialog->grid();
+    const int mark = 3;
+    auto press = [&](int row, Qt::KeyboardModifiers modifiers) {
+        const QRect cell = view->visualRect(grid->index(grid->modelRow(row), mark));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, cell.center());
+    };
+
+    press(3, {});
+    QCOMPARE(column(*grid, mark), (QStringList { "", "√", "", "", "", "" }));
+    QTest::keyClick(view, Qt::Key_Down); // onto an unmarked row
+    QCOMPARE(grid->Row(), 4);
+    press(6, Qt::ShiftModifier); // the range takes the opposite of the current mark
+    QCOMPARE(column(*grid, mark), (QStringList { "", "√", "√", "√", "√", "" }));
+    press(2, Qt::ShiftModifier); // from a marked row the range is cleared
+    QCOMPARE(column(*grid, mark), QStringList(6, QString()));
+    press(4, Qt::ShiftModifier | Qt::ControlModifier); // not Shift alone: one row
+    QCOMPARE(column(*grid, mark), (QStringList { "", "", "√", "", "", "" }));
 }
 
 QTEST_MAIN(TestConsole)
