@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -225,7 +226,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     if (index == 1)
         connect(view, &GridView::cellDoubleClicked, this, [this] { pressButton(11); });
     if (index == 2)
-        connect(view, &GridView::cellPressed, this, &FSet::openCellEditor);
+        connect(view, &GridView::cellClicked, this, &FSet::openCellEditor);
     connect(view, &GridView::pointerMoved, this, &FSet::hideCellEditor);
     connect(view, &GridView::contextRequested, this,
             [this, index](const QPoint &pos) { showExportMenu(index, pos); });
@@ -615,6 +616,20 @@ void FSet::writeCell(const QString &text)
     if (!m_cellEditor->isVisible() || m_editRow < 0)
         return;
     data::EditEntrantCell(*m_grids[2], m_editRow, m_editCol, text, chosenDraw(2));
+}
+
+void FSet::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The first tab was filled before the window had its size, while a
+    // column may take at most half of the grid's width: fit it again now
+    // that the grid is as wide as it will be seen.
+    if (!m_fittedShown && !event->spontaneous()) {
+        m_fittedShown = true;
+        const int tab = m_tabs->currentIndex();
+        if (tab >= 0 && tab < 4)
+            console::FitGridColumns(font(), *m_grids[tab], 1, true);
+    }
 }
 
 void FSet::closeEvent(QCloseEvent *event)

@@ -45,6 +45,7 @@ signals:
     void enterDrawRequested();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -84,6 +85,7 @@ private:
     QLineEdit *m_cellEditor = nullptr;
     int m_editRow = -1;
     int m_editCol = -1;
+    bool m_fittedShown = false;
 };
 
 } // namespace tombolix

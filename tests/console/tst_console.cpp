@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -77,6 +78,8 @@ private slots:
     void inGridEditingWritesThrough();
     void fromAnEmptyDatabaseToAFinishedDraw();
     void shiftPressMarksFromTheCurrentRow();
+    void columnsAreFittedToTheShownGrid();
+    void pressesOnTheEntrantsGrid();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -399,6 +402,57 @@ void TestConsole::shiftPressMarksFromTheCurrentRow()
     QCOMPARE(column(*grid, mark), QStringList(6, QString()));
     press(4, Qt::ShiftModifier | Qt::ControlModifier); // not Shift alone: one row
     QCOMPARE(column(*grid, mark), (QStringList { "", "", "√", "", "", "" }));
+}
+
+void TestConsole::columnsAreFittedToTheShownGrid()
+{
+    const QString name = QStringLiteral("二〇二六年度全体员工新春联欢晚会幸运大抽奖");
+    m_db->addDraw(name);
+    FSet console;
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    console::GridView *view = console.gridView(0);
+    const int text = QFontMetrics(console.font()).horizontalAdvance(name);
+    QVERIFY2(view->columnWidth(2) >= text,
+        qPrintable(QStringLiteral("%1 < %2").arg(view->columnWidth(2)).arg(text)));
+    test::saveShot(&console, QStringLiteral("FSet-long-name"));
+}
+
+void TestConsole::pressesOnTheEntrantsGrid()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    for (const char *name : { "Bob", "Ann", "Cid" })
+        m_db->addEntrant(draw, QStringLiteral("00") + QLatin1Char(name[0]), QString::fromLatin1(name));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    GridModel *grid = console.grid(2);
+    console::GridView *view = console.gridView(2);
+    QHeaderView *header = view->horizontalHeader();
+
+    // Right of the last caption counts for the last column.
+    const int right = header->sectionViewportPosition(4) + header->sectionSize(4) + 20;
+    QVERIFY(right < header->viewport()->width());
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
+    QCOMPARE(grid->TextMatrix(1, 4), QStringLiteral("姓名△"));
+    QCOMPARE(column(*grid, 4), (QStringList { "Cid", "Bob", "Ann" }));
+    QCOMPARE(column(*grid, 2), (QStringList { "1", "2", "3" }));
+
+    // The cell editor opens when the press is released on the same cell.
+    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
+    QVERIFY(editor);
+    const QPoint first = view->visualRect(grid->index(0, 3)).center();
+    const QPoint second = view->visualRect(grid->index(1, 3)).center();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, first);
+    QVERIFY(!editor->isVisible());
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, first);
+    QVERIFY(editor->isVisible());
+    QCOMPARE(editor->text(), QStringLiteral("00C"));
+    QTest::mouseMove(view->viewport(), second);
+    QVERIFY(!editor->isVisible());
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, second);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, first);
+    QVERIFY(!editor->isVisible());
 }
 
 QTEST_MAIN(TestConsole)
