@@ -605,10 +605,14 @@ void FSet::openCellEditor(int row, int col)
 
 void FSet::hideCellEditor()
 {
-    if (m_cellEditor && m_cellEditor->isVisible()) {
-        m_cellEditor->hide();
-        m_views[2]->setFocus();
-    }
+    if (!m_cellEditor || !m_cellEditor->isVisible())
+        return;
+    // A widget hidden while it has the focus hands it on as Tab would, and
+    // the grid would take that as a move to the next cell: the focus goes
+    // back to the grid first, so the current row stays where it is.
+    if (m_cellEditor->hasFocus())
+        m_views[2]->setFocus(Qt::OtherFocusReason);
+    m_cellEditor->hide();
 }
 
 void FSet::writeCell(const QString &text)

@@ -80,6 +80,7 @@ private slots:
     void shiftPressMarksFromTheCurrentRow();
     void columnsAreFittedToTheShownGrid();
     void pressesOnTheEntrantsGrid();
+    void hidingTheCellEditorKeepsTheCurrentRow();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -453,6 +454,37 @@ void TestConsole::pressesOnTheEntrantsGrid()
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, second);
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, first);
     QVERIFY(!editor->isVisible());
+}
+
+void TestConsole::hidingTheCellEditorKeepsTheCurrentRow()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 4, 1, 3);
+    FSet console;
+    console.show();
+    QVERIFY(QTest::qWaitForWindowActive(&console));
+    console.tabs()->setCurrentIndex(2);
+    GridModel *grid = console.grid(2);
+    console::GridView *view = console.gridView(2);
+    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
+    const QRect cell = view->visualRect(grid->index(1, 4));
+
+    // Moving the pointer away, and Enter, close the editor where it stands.
+    for (int way = 0; way < 2; ++way) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QVERIFY(editor->isVisible());
+        if (way == 0)
+            QTest::mouseMove(view->viewport(), cell.center() + QPoint(0, 3 * cell.height()));
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(grid->Row(), 3);
+        QCOMPARE(grid->RowSel(), 3);
+        QCOMPARE(view->currentIndex().row(), 1);
+    }
+    click(&console, QStringLiteral("Com_23"));
+    QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("您确定要删除第2至第2行？") });
+    QCOMPARE(count(QStringLiteral("号码表")), qint64(4));
 }
 
 QTEST_MAIN(TestConsole)
