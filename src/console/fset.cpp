@@ -29,10 +29,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 static void initConsoleResources()
 {
@@ -214,6 +216,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     GridView *view = m_views[index];
     if (index != 1) {
         connect(view, &GridView::headerPressed, this, [this, index](int col) {
+            hideCellEditor();
             GridModel *grid = m_grids[index];
             if (grid->TextMatrix(grid->FixedRows() - 1, col) == QStringLiteral("序号"))
                 console::FitGridColumns(font(), *grid, 1, true);
@@ -225,8 +228,13 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
         connect(view, &GridView::cellDoubleClicked, this, [this] { pressButton(1); });
     if (index == 1)
         connect(view, &GridView::cellDoubleClicked, this, [this] { pressButton(11); });
-    if (index == 2)
+    if (index == 2) {
         connect(view, &GridView::cellClicked, this, &FSet::openCellEditor);
+        // Anything that moves the rows under the editor closes it first.
+        connect(view, &GridView::cellPressStarted, this, &FSet::hideCellEditor);
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &FSet::hideCellEditor);
+        connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &FSet::hideCellEditor);
+    }
     connect(view, &GridView::pointerMoved, this, &FSet::hideCellEditor);
     connect(view, &GridView::contextRequested, this,
             [this, index](const QPoint &pos) { showExportMenu(index, pos); });
@@ -348,6 +356,7 @@ bool FSet::hasDataRowSelected(int index) const
 
 void FSet::pressButton(int index)
 {
+    hideCellEditor();
     switch (index) {
     case 0:
         editDraw(false);
@@ -597,6 +606,7 @@ void FSet::openCellEditor(int row, int col)
     const QRect cell = m_views[2]->visualRect(index);
     m_editRow = row;
     m_editCol = col;
+    m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
     m_cellEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
     m_cellEditor->show();
     m_cellEditor->setFocus();
@@ -615,11 +625,36 @@ void FSet::hideCellEditor()
     m_cellEditor->hide();
 }
 
+int FSet::editedRow() const
+{
+    const GridModel &grid = *m_grids[2];
+    auto keyOf = [&grid](int row) { return std::llabs(integerValue(grid.TextMatrix(row, 0))); };
+    const bool placed = m_editRow >= grid.FixedRows() && m_editRow < grid.Rows();
+    if (placed && keyOf(m_editRow) == m_editKey)
+        return m_editRow;
+    if (m_editKey == 0)
+        return -1;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+        if (keyOf(r) == m_editKey)
+            return r;
+    }
+    return -1;
+}
+
 void FSet::writeCell(const QString &text)
 {
     if (!m_cellEditor->isVisible() || m_editRow < 0)
         return;
-    data::EditEntrantCell(*m_grids[2], m_editRow, m_editCol, text, chosenDraw(2));
+    const int row = editedRow();
+    if (row < 0) {
+        hideCellEditor();
+        return;
+    }
+    m_editRow = row;
+    GridModel &grid = *m_grids[2];
+    data::EditEntrantCell(grid, row, m_editCol, text, chosenDraw(2));
+    if (m_editKey == 0)
+        m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
 }
 
 void FSet::showEvent(QShowEvent *event)

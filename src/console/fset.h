@@ -75,6 +75,8 @@ private:
     void openCellEditor(int row, int col);
     void hideCellEditor();
     void writeCell(const QString &text);
+    // The row of the entrant the editor was opened on, -1 when it is gone.
+    int editedRow() const;
 
     QTabWidget *m_tabs = nullptr;
     console::GridModel *m_grids[4] = {};
@@ -85,6 +87,9 @@ private:
     QLineEdit *m_cellEditor = nullptr;
     int m_editRow = -1;
     int m_editCol = -1;
+    // The entrant being edited; 0 for a row not stored yet, which is known
+    // by its place until its first write stores it.
+    qint64 m_editKey = 0;
     bool m_fittedShown = false;
 };
 

@@ -2,6 +2,7 @@
 #include "console/delaward.h"
 #include "console/fset.h"
 #include "console/gridmodel.h"
+#include "console/gridops.h"
 #include "console/gridview.h"
 #include "data/database.h"
 #include "draw/mf.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -81,6 +83,7 @@ private slots:
     void columnsAreFittedToTheShownGrid();
     void pressesOnTheEntrantsGrid();
     void hidingTheCellEditorKeepsTheCurrentRow();
+    void cellEditorWritesOnlyTheEntrantItWasOpenedOn();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -485,6 +488,62 @@ void TestConsole::hidingTheCellEditorKeepsTheCurrentRow()
     click(&console, QStringLiteral("Com_23"));
     QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("您确定要删除第2至第2行？") });
     QCOMPARE(count(QStringLiteral("号码表")), qint64(4));
+}
+
+void TestConsole::cellEditorWritesOnlyTheEntrantItWasOpenedOn()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 60, 1, 3); // more than the grid shows at once
+    FSet console;
+    console.show();
+    QVERIFY(QTest::qWaitForWindowActive(&console));
+    console.tabs()->setCurrentIndex(2);
+    GridModel *grid = console.grid(2);
+    console::GridView *view = console.gridView(2);
+    QHeaderView *header = view->horizontalHeader();
+    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
+    const QStringList stored = column(*grid, 3);
+    auto numbers = [] {
+        QStringList texts;
+        for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 号码表 ORDER BY ID"));
+             !rs.eof(); rs.moveNext())
+            texts << rs.field(0).toString();
+        return texts;
+    };
+    auto openOn = [&](int modelRow) {
+        QTest::mouseClick(
+            view->viewport(), Qt::LeftButton, {}, view->visualRect(grid->index(modelRow, 3)).center());
+        QVERIFY(editor->isVisible());
+    };
+
+    // Whatever reorders, refills or scrolls the grid closes the editor first,
+    // so no key reaches an entrant afterwards.
+    const QPoint caption(
+        header->sectionViewportPosition(3) + header->sectionSize(3) / 2, header->height() / 2);
+    const std::function<void()> changes[] = {
+        [&] { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, caption); },
+        [&] { console.comboClick(2); },
+        [&] { console.SST_Click(); },
+        [&] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum()); },
+    };
+    for (const auto &change : changes) {
+        openOn(0);
+        change();
+        QTest::keyClicks(editor, QStringLiteral("9"));
+        QCOMPARE(numbers(), stored);
+        QVERIFY(!editor->isVisible());
+    }
+
+    // Rows that move under an open editor do not take its keys.
+    openOn(0);
+    const QString opened = grid->TextMatrix(2, 0);
+    console::SortGridByColumn(*grid, 3);
+    QVERIFY(grid->TextMatrix(2, 0) != opened);
+    QTest::keyClicks(editor, QStringLiteral("9"));
+    QCOMPARE(data::LookupValue(QStringLiteral("号码表"), opened, QStringLiteral("ID"), QStringLiteral("号码"))
+                 .toString(),
+        editor->text());
+    QCOMPARE(numbers().count(editor->text()), 1);
 }
 
 QTEST_MAIN(TestConsole)
