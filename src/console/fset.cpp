@@ -607,6 +607,7 @@ void FSet::openCellEditor(int row, int col)
     m_editRow = row;
     m_editCol = col;
     m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
+    m_editFailureTold = false;
     m_cellEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
     m_cellEditor->show();
     m_cellEditor->setFocus();
@@ -652,7 +653,10 @@ void FSet::writeCell(const QString &text)
     }
     m_editRow = row;
     GridModel &grid = *m_grids[2];
-    data::EditEntrantCell(grid, row, m_editCol, text, chosenDraw(2));
+    const qint64 draw = chosenDraw(2);
+    const bool tell = !m_editFailureTold;
+    if (!data::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
+        m_editFailureTold = true;
     if (m_editKey == 0)
         m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
 }

@@ -90,6 +90,8 @@ private:
     // The entrant being edited; 0 for a row not stored yet, which is known
     // by its place until its first write stores it.
     qint64 m_editKey = 0;
+    // A refused write is reported once per opening, not at every keystroke.
+    bool m_editFailureTold = false;
     bool m_fittedShown = false;
 };
 

@@ -5,6 +5,7 @@
 #include "console/gridops.h"
 #include "console/gridview.h"
 #include "data/database.h"
+#include "data/entrantwriter.h"
 #include "draw/mf.h"
 #include "support/testsupport.h"
 
@@ -84,6 +85,7 @@ private slots:
     void pressesOnTheEntrantsGrid();
     void hidingTheCellEditorKeepsTheCurrentRow();
     void cellEditorWritesOnlyTheEntrantItWasOpenedOn();
+    void refusedCellEditsKeepTheKeyAndAreToldOnce();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -544,6 +546,42 @@ void TestConsole::cellEditorWritesOnlyTheEntrantItWasOpenedOn()
                  .toString(),
         editor->text());
     QCOMPARE(numbers().count(editor->text()), 1);
+}
+
+void TestConsole::refusedCellEditsKeepTheKeyAndAreToldOnce()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 3, 1, 3);
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON 号码表 "
+                                            "BEGIN SELECT RAISE(ABORT, 'read only'); END")));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    GridModel *grid = console.grid(2);
+    console::GridView *view = console.gridView(2);
+    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
+    const QString key = grid->TextMatrix(2, 0);
+    const QRect cell = view->visualRect(grid->index(0, 3));
+    const QString refused = data::EntrantSaveFailedMessage();
+
+    for (int opening = 1; opening <= 2; ++opening) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QVERIFY(editor->isVisible());
+        QTest::keyClicks(editor, QStringLiteral("98"));
+        QCOMPARE(m_prompts->messages(), QStringList(opening, refused));
+        QCOMPARE(grid->TextMatrix(2, 0), key);
+        QTest::mouseMove(view->viewport(), cell.center() + QPoint(0, 3 * cell.height()));
+    }
+    QCOMPARE(data::LookupValue(QStringLiteral("号码表"), key, QStringLiteral("ID"), QStringLiteral("号码"))
+                 .toString(),
+        QStringLiteral("001"));
+
+    // The row still names its entrant, so deleting it deletes the record.
+    m_prompts->queueAnswer(true);
+    click(&console, QStringLiteral("Com_23"));
+    QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("您确定要删除第1至第1行？") });
+    QCOMPARE(count(QStringLiteral("号码表")), qint64(2));
+    QCOMPARE(count(QStringLiteral("号码表"), QStringLiteral("ID=") + key), qint64(0));
 }
 
 QTEST_MAIN(TestConsole)
