@@ -157,9 +157,9 @@ void FSet::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("文件"));
     file->setObjectName(QStringLiteral("m_File"));
-    QAction *newDraw = file->addAction(QStringLiteral("新建"));
-    newDraw->setObjectName(QStringLiteral("M_New"));
-    connect(newDraw, &QAction::triggered, this, [this] { pressButton(0); });
+    m_newDraw = file->addAction(QStringLiteral("新建"));
+    m_newDraw->setObjectName(QStringLiteral("M_New"));
+    connect(m_newDraw, &QAction::triggered, this, [this] { pressButton(0); });
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("退出"));
     exit->setObjectName(QStringLiteral("m_Exit"));
@@ -356,6 +356,10 @@ bool FSet::hasDataRowSelected(int index) const
 
 void FSet::pressButton(int index)
 {
+    // The tabs are locked while an editor is open; a press that still
+    // arrives (a queued one, the menu) finds nothing to act on.
+    if (m_editor)
+        return;
     hideCellEditor();
     switch (index) {
     case 0:
@@ -414,12 +418,25 @@ void FSet::pressButton(int index)
     }
 }
 
-void FSet::openEditorOf(QWidget *editor)
+void FSet::openEditorOf(QDialog *editor)
 {
-    m_tabs->tabBar()->setEnabled(false);
+    // One editor at a time, and nothing changes under it: every tab's grids
+    // and buttons wait until it closes.
+    hideCellEditor();
+    m_editor = editor;
+    m_tabs->setEnabled(false);
+    m_newDraw->setEnabled(false);
+    connect(editor, &QDialog::finished, this, &FSet::releaseEditor);
     editor->show();
     editor->raise();
     editor->activateWindow();
+}
+
+void FSet::releaseEditor()
+{
+    m_editor = nullptr;
+    m_tabs->setEnabled(true);
+    m_newDraw->setEnabled(true);
 }
 
 void FSet::editDraw(bool existing)
@@ -427,7 +444,7 @@ void FSet::editDraw(bool existing)
     auto *editor = new Modi(this);
     editor->setWindowFlag(Qt::Window);
     connect(editor, &Modi::closedEditor, this, [this] {
-        m_tabs->tabBar()->setEnabled(true);
+        releaseEditor();
         SST_Click();
     });
     openEditorOf(editor);
@@ -444,7 +461,6 @@ void FSet::editAward(bool existing)
     auto *editor = new ModiCon(this);
     editor->setWindowFlag(Qt::Window);
     connect(editor, &ModiCon::saved, this, [this] { comboClick(1); });
-    connect(editor, &ModiCon::closedEditor, this, [this] { m_tabs->tabBar()->setEnabled(true); });
     openEditorOf(editor);
     if (existing) {
         editor->setAwardId(integerValue(m_grids[1]->TextMatrix(m_grids[1]->Row(), 0)));
@@ -566,7 +582,7 @@ void FSet::addEntrant()
     auto *dialog = new AddMem(m_grids[2], [this] { return chosenDraw(2); }, this);
     dialog->setWindowFlag(Qt::Window);
     connect(dialog, &AddMem::added, this, [this](int row) { m_views[2]->showGridRow(row); });
-    dialog->show();
+    openEditorOf(dialog);
 }
 
 void FSet::checkDuplicates()

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
+class QAction;
 class QComboBox;
+class QDialog;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -68,7 +71,8 @@ private:
     void checkLengths();
     void showAbout();
     void showGuide();
-    void openEditorOf(QWidget *editor);
+    void openEditorOf(QDialog *editor);
+    void releaseEditor();
     bool hasDataRowSelected(int index) const;
 
     // The in-grid editor of the entrants grid.
@@ -84,6 +88,9 @@ private:
     QComboBox *m_combos[4] = {};
     QTextBrowser *m_help = nullptr;
     QPushButton *m_entr = nullptr;
+    QAction *m_newDraw = nullptr;
+    // The draw, award or entrant editor while one is open.
+    QPointer<QDialog> m_editor;
     QLineEdit *m_cellEditor = nullptr;
     int m_editRow = -1;
     int m_editCol = -1;

@@ -1,9 +1,12 @@
 #include "common/prompts.h"
+#include "console/addmem.h"
 #include "console/delaward.h"
 #include "console/fset.h"
 #include "console/gridmodel.h"
 #include "console/gridops.h"
 #include "console/gridview.h"
+#include "console/modi.h"
+#include "console/modicon.h"
 #include "data/database.h"
 #include "data/entrantwriter.h"
 #include "draw/mf.h"
@@ -86,6 +89,8 @@ private slots:
     void hidingTheCellEditorKeepsTheCurrentRow();
     void cellEditorWritesOnlyTheEntrantItWasOpenedOn();
     void refusedCellEditsKeepTheKeyAndAreToldOnce();
+    void anOpenEditorLocksTheTabs_data();
+    void anOpenEditorLocksTheTabs();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -582,6 +587,71 @@ void TestConsole::refusedCellEditsKeepTheKeyAndAreToldOnce()
     QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("您确定要删除第1至第1行？") });
     QCOMPARE(count(QStringLiteral("号码表")), qint64(2));
     QCOMPARE(count(QStringLiteral("号码表"), QStringLiteral("ID=") + key), qint64(0));
+}
+
+void TestConsole::anOpenEditorLocksTheTabs_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("others"); // buttons of the same tab
+    QTest::addColumn<QString>("cancel");
+    QTest::newRow("new draw") << 0 << "Com_0" << Modi::caption() << QStringList { "Com_0", "Com_1", "Com_2" }
+                              << "Com_2";
+    QTest::newRow("changed draw") << 0 << "Com_1" << Modi::caption() << QStringList { "Com_0", "Com_2" }
+                                  << "Com_2";
+    QTest::newRow("new award") << 1 << "Com_10" << ModiCon::caption()
+                               << QStringList { "Com_10", "Com_11", "Com_12", "Com_13" } << "Com_2";
+    QTest::newRow("added entrant") << 2 << "Com_24" << AddMem::caption() << QStringList { "Com_24", "Com_23" }
+                                   << "Com_1";
+}
+
+void TestConsole::anOpenEditorLocksTheTabs()
+{
+    QFETCH(int, tab);
+    QFETCH(QString, opener);
+    QFETCH(QString, caption);
+    QFETCH(QStringList, others);
+    QFETCH(QString, cancel);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
+    m_db->addAward(draw, 2, QStringLiteral("二等奖"), 1, 1);
+    m_db->addEntrants(draw, 2);
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(tab);
+    console::GridView *view = console.gridView(tab);
+    const QRect firstRow = view->visualRect(console.grid(tab)->index(0, 2));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, firstRow.center());
+    auto windows = [&caption] {
+        int open = 0;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            open += window->isVisible() && window->windowTitle() == caption ? 1 : 0;
+        return open;
+    };
+
+    click(&console, opener);
+    QWidget *editor = openWindow(caption);
+    QVERIFY(editor);
+    QVERIFY(!console.tabs()->isEnabled());
+    // Nothing on the tabs, nor the menu, acts while the editor is open.
+    for (const QString &button : others) {
+        m_prompts->queueAnswer(true);
+        click(&console, button);
+    }
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, firstRow.center());
+    console.findChild<QAction *>(QStringLiteral("M_New"))->trigger();
+    QCOMPARE(windows(), 1);
+    QVERIFY(openWindow(caption == Modi::caption() ? ModiCon::caption() : Modi::caption()) == nullptr);
+    QVERIFY(m_prompts->questions().isEmpty());
+    QCOMPARE(count(QStringLiteral("奖次表")), qint64(1));
+    QCOMPARE(count(QStringLiteral("奖项表")), qint64(2));
+    QCOMPARE(count(QStringLiteral("号码表")), qint64(2));
+
+    click(editor, cancel);
+    QTRY_COMPARE(windows(), 0);
+    QVERIFY(console.tabs()->isEnabled());
+    QVERIFY(console.findChild<QAction *>(QStringLiteral("M_New"))->isEnabled());
 }
 
 QTEST_MAIN(TestConsole)
