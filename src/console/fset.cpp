@@ -473,16 +473,19 @@ void FSet::editAward(bool existing)
 void FSet::deleteDraws()
 {
     deleteWithDependents(0, QStringLiteral("抽奖内容"),
-                         {QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
-                          QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), QStringLiteral("DELETE FROM 预设表 WHERE PID=?")},
-                         false);
+        { QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
+            QStringLiteral("DELETE FROM 结果表 WHERE CID=?"),
+            QStringLiteral("DELETE FROM 预设表 WHERE PID=?"),
+            QStringLiteral("DELETE FROM 奖次表 WHERE ID=?") },
+        false);
 }
 
 void FSet::deleteAwards()
 {
     deleteWithDependents(1, QStringLiteral("奖项内容"),
-                         {QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?")},
-                         true);
+        { QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?"),
+            QStringLiteral("DELETE FROM 奖项表 WHERE ID=?") },
+        true);
 }
 
 void FSet::deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain)
@@ -495,11 +498,16 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
                             + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？"),
                             DefaultAnswer::No))
         return;
-    // What hangs on the rows goes in one transaction: all of it or, when the
-    // database refuses, none of it, and the rows stay.
+    // Awards are asked about twice; nothing goes before the second Yes, not
+    // even their winners.
+    if (askAgain && !prompts().askYesNo(console::DeletionQuestion(grid, first, last), DefaultAnswer::No))
+        return;
+    // The rows and all that hangs on them go in one transaction: all of it
+    // or, when the database refuses, none of it, and the grid keeps its rows.
     bool ok = data::OpenConnection();
     if (ok) {
         data::Transaction transaction;
+        ok = transaction.isActive();
         for (int r = first; ok && r <= last; ++r) {
             for (const QString &sql : statements) {
                 if (!data::ExecuteSql(sql, {grid.TextMatrix(r, 0)})) {
@@ -514,7 +522,7 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
     }
-    console::DeleteGridRows(grid, first, last, askAgain, true);
+    console::DeleteGridRows(grid, first, last, false, false);
 }
 
 void FSet::deleteRows(int index)

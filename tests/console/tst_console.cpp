@@ -78,6 +78,8 @@ private slots:
     void startsOnTheDrawsTab();
     void deletingDrawsTakesEverythingWithThem();
     void deletingAnAwardAsksTwice();
+    void refusedDeletionChangesNothing_data();
+    void refusedDeletionChangesNothing();
     void movingAwardsStoresTheOrder();
     void addingAnAwardNeedsADraw();
     void combosGoBackToTheNewestDraw();
@@ -182,22 +184,80 @@ void TestConsole::deletingAnAwardAsksTwice()
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(1);
-    selectRows(console, 1, 2, 2);
-    m_prompts->queueAnswer(true);
-    m_prompts->queueAnswer(false);
-    console.pressButton(12);
-    QCOMPARE(m_prompts->questions(), (QStringList{QStringLiteral("您确认要删除奖项内容：第1行至第1行？"),
-                                                  QStringLiteral("您确定要删除第1至第1行？")}));
-    QCOMPARE(count(QStringLiteral("奖项表")), qint64(2)); // kept, its results gone
-    QCOMPARE(count(QStringLiteral("结果表")), qint64(0));
-    QCOMPARE(count(QStringLiteral("预设表")), qint64(0));
+    const QStringList questions { QStringLiteral("您确认要删除奖项内容：第1行至第1行？"),
+        QStringLiteral("您确定要删除第1至第1行？") };
+
+    // A No at either question deletes nothing, the award's winners included.
+    for (int yeses = 0; yeses < 2; ++yeses) {
+        m_prompts->clear();
+        selectRows(console, 1, 2, 2);
+        for (int i = 0; i < yeses; ++i)
+            m_prompts->queueAnswer(true);
+        click(&console, QStringLiteral("Com_12"));
+        QCOMPARE(m_prompts->questions(), questions.mid(0, yeses + 1));
+        QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+        QCOMPARE(count(QStringLiteral("奖项表")), qint64(2));
+        QCOMPARE(count(QStringLiteral("结果表")), qint64(1));
+        QCOMPARE(count(QStringLiteral("预设表")), qint64(1));
+        QCOMPARE(column(*console.grid(1), 2), (QStringList { "A", "B" }));
+    }
 
     m_prompts->queueAnswer(true);
     m_prompts->queueAnswer(true);
-    console.pressButton(12);
+    click(&console, QStringLiteral("Com_12"));
     QCOMPARE(count(QStringLiteral("奖项表")), qint64(1));
+    QCOMPARE(count(QStringLiteral("结果表")), qint64(0));
+    QCOMPARE(count(QStringLiteral("预设表")), qint64(0));
     QCOMPARE(column(*console.grid(1), 2), QStringList{QStringLiteral("B")});
     QCOMPARE(column(*console.grid(1), 1), QStringList{QStringLiteral("1")});
+}
+
+void TestConsole::refusedDeletionChangesNothing_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("refusing");
+    QTest::newRow("draw row refused") << 0 << QStringLiteral("奖次表");
+    QTest::newRow("a draw's presets refused") << 0 << QStringLiteral("预设表");
+    QTest::newRow("award row refused") << 1 << QStringLiteral("奖项表");
+    QTest::newRow("an award's presets refused") << 1 << QStringLiteral("预设表");
+}
+
+void TestConsole::refusedDeletionChangesNothing()
+{
+    QFETCH(int, tab);
+    QFETCH(QString, refusing);
+    for (int i = 1; i <= 2; ++i) {
+        const qint64 draw = m_db->addDraw(QStringLiteral("抽奖%1").arg(i));
+        for (int order = 1; order <= 2; ++order) {
+            const qint64 award = m_db->addAward(draw, order, QStringLiteral("奖%1").arg(order), 1, 1);
+            data::ExecuteSql(
+                QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, award });
+            data::ExecuteSql(
+                QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, award });
+        }
+        m_db->addEntrants(draw, 3);
+    }
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON %1 "
+                                            "BEGIN SELECT RAISE(ABORT, 'kept'); END")
+                                 .arg(refusing)));
+    const QStringList tables { "奖次表", "奖项表", "号码表", "结果表", "预设表" };
+    QList<qint64> before;
+    for (const QString &table : tables)
+        before << count(table);
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(tab);
+    GridModel *grid = console.grid(tab);
+    const QStringList shown = column(*grid, 2);
+    selectRows(console, tab, 2, 3);
+    m_prompts->queueAnswer(true);
+    m_prompts->queueAnswer(true);
+    click(&console, tab == 0 ? QStringLiteral("Com_2") : QStringLiteral("Com_12"));
+
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("删除失败，数据库未作改动！") });
+    for (int i = 0; i < tables.size(); ++i)
+        QCOMPARE(count(tables[i]), before[i]);
+    QCOMPARE(column(*grid, 2), shown);
 }
 
 void TestConsole::movingAwardsStoresTheOrder()
