@@ -6,6 +6,7 @@
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "data/database.h"
+#include "draw/displayrules.h"
 #include "draw/picture.h"
 
 #include <QCheckBox>
@@ -274,6 +275,13 @@ void Modi::confirm()
 {
     if (m_text[Name]->text().isEmpty()) {
         prompts().message(QStringLiteral("抽奖名称不能为空，请取其他名称！"));
+        return;
+    }
+    // The draw screen cannot show a longer number on one line.
+    if (integerValue(m_text[Length]->text()) > draw::MaxFixedLength) {
+        prompts().message(QStringLiteral("抽奖号码长不能超过%1位！").arg(draw::MaxFixedLength));
+        m_text[Length]->setFocus();
+        m_text[Length]->selectAll();
         return;
     }
     if (save())

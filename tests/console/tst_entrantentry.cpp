@@ -499,6 +499,9 @@ void TestEntrantEntry::oddLengths_data()
                            << QStringList{"13800138000", " 15000000001 ", "", "13700001111", "137000011112"};
     QTest::newRow("tie goes to longer") << QStringList{"1234", "123456", "4321", "654321", "  "} << qint64(-1)
                                         << 6 << QStringList{"1234", "4321", "  "};
+    QTest::newRow("huge fixed length read as the ceiling")
+        << QStringList { QString(64, QLatin1Char('7')), QString(65, QLatin1Char('7')), "123" } << qint64(1e15)
+        << 64 << QStringList { QString(65, QLatin1Char('7')), "123" };
     QTest::newRow("blanks outnumber") << QStringList{"", "", "", "12", " "} << qint64(0) << 2
                                       << QStringList{"", "", "", " "};
 }
