@@ -294,8 +294,10 @@ bool Modi::save()
     const QString name = textForStorage(m_text[Name]->text());
 
     if (id <= 0) {
-        data::Recordset same
-            = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=?"), { name });
+        // Names that differ only in the case of their Latin letters count as
+        // the same name, as they always did in the draw store.
+        data::Recordset same = data::OpenRecordset(
+            QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=? COLLATE NOCASE"), { name });
         if (!same.isOpen())
             return false; // the database routine has already told the operator
         const bool taken = !same.eof();
