@@ -2,6 +2,7 @@
 
 #include "common/conventions.h"
 #include "common/prompts.h"
+#include "common/settingsstore.h"
 #include "console/about.h"
 #include "console/addmem.h"
 #include "console/checkdialog.h"
@@ -151,6 +152,14 @@ FSet::~FSet() = default;
 QString FSet::caption()
 {
     return QStringLiteral("澄曜抽奖软件1.12");
+}
+
+void FSet::nameApplication()
+{
+    QCoreApplication::setOrganizationName(AppName);
+    QCoreApplication::setApplicationName(AppName);
+    // No display name: the platform would append it to every window title
+    // that does not already end with it ("澄曜抽奖软件1.12 — 澄曜抽奖软件").
 }
 
 void FSet::buildMenus()

@@ -29,6 +29,9 @@ public:
     ~FSet() override;
 
     static QString caption();
+    // Names the application for the platform before the console is made:
+    // every window, the console first, is captioned exactly as it sets.
+    static void nameApplication();
 
     console::GridModel *grid(int index) const;
     console::GridView *gridView(int index) const;
