@@ -588,7 +588,7 @@ void FSet::showExportMenu(int index, const QPoint &globalPos)
     QMenu menu(QStringLiteral("导出"), this);
     menu.setObjectName(QStringLiteral("M_Out"));
     QAction *exportGrid = menu.addAction(QStringLiteral("导出表格"));
-    exportGrid->setObjectName(QStringLiteral("M_OutExcel"));
+    exportGrid->setObjectName(QStringLiteral("M_OutMSF"));
     connect(exportGrid, &QAction::triggered, this,
             [this, index] { transfer::ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
     menu.exec(globalPos);

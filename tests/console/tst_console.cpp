@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -93,6 +94,7 @@ private slots:
     void refusedCellEditsKeepTheKeyAndAreToldOnce();
     void anOpenEditorLocksTheTabs_data();
     void anOpenEditorLocksTheTabs();
+    void gridMenuOffersTheExport();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -712,6 +714,29 @@ void TestConsole::anOpenEditorLocksTheTabs()
     QTRY_COMPARE(windows(), 0);
     QVERIFY(console.tabs()->isEnabled());
     QVERIFY(console.findChild<QAction *>(QStringLiteral("M_New"))->isEnabled());
+}
+
+void TestConsole::gridMenuOffersTheExport()
+{
+    m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console::GridView *view = console.gridView(0);
+    QStringList items;
+    QTimer::singleShot(0, this, [&items] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *menu = qobject_cast<QMenu *>(window);
+            if (!menu || !menu->isVisible() || menu->objectName() != QStringLiteral("M_Out"))
+                continue;
+            for (QAction *action : menu->actions())
+                items << action->objectName() + QLatin1Char(' ') + action->text();
+            menu->close();
+        }
+    });
+    const QPoint cell = view->visualRect(console.grid(0)->index(0, 2)).center();
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, cell);
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, cell);
+    QCOMPARE(items, QStringList { QStringLiteral("M_OutMSF 导出表格") });
 }
 
 QTEST_MAIN(TestConsole)
