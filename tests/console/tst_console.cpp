@@ -696,6 +696,7 @@ void TestConsole::anOpenEditorLocksTheTabs()
     QWidget *editor = openWindow(caption);
     QVERIFY(editor);
     QVERIFY(!console.tabs()->isEnabled());
+    test::saveShot(&console, QStringLiteral("FSet-locked-tab%1").arg(tab));
     // Nothing on the tabs, nor the menu, acts while the editor is open.
     for (const QString &button : others) {
         m_prompts->queueAnswer(true);
