@@ -67,6 +67,53 @@ void click(QWidget *window, const QString &name)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+// The stored numbers of all entrants, in ID order, and of one.
+QStringList storedNumbers()
+{
+    QStringList numbers;
+    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 号码表 ORDER BY ID"));
+         !rs.eof(); rs.moveNext())
+        numbers << rs.field(0).toString();
+    return numbers;
+}
+
+QString storedNumber(const QString &id)
+{
+    return data::LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码"))
+        .toString();
+}
+
+// The console shown on its entrants tab, with the grid's view and its cell editor.
+struct EntrantsTab
+{
+    FSet console;
+    GridModel *grid = console.grid(2);
+    console::GridView *view = console.gridView(2);
+    QLineEdit *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
+
+    EntrantsTab()
+    {
+        console.show();
+        if (!QTest::qWaitForWindowActive(&console))
+            qWarning("the console did not become active");
+        console.tabs()->setCurrentIndex(2);
+    }
+
+    // The centre of a cell, by data row (0 is the first) and column.
+    QPoint cell(int dataRow, int col) const { return view->visualRect(grid->index(dataRow, col)).center(); }
+    void clickCell(int dataRow, int col)
+    {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell(dataRow, col));
+    }
+    // Twice: the pointer may already stand where an earlier test left it.
+    void moveAway()
+    {
+        const QPoint away = editor->geometry().center() + QPoint(0, 3 * editor->height());
+        QTest::mouseMove(view->viewport(), away);
+        QTest::mouseMove(view->viewport(), away + QPoint(1, 1));
+    }
+};
+
 } // namespace
 
 class TestConsole : public QObject
@@ -496,94 +543,59 @@ void TestConsole::pressesOnTheEntrantsGrid()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     for (const char *name : { "Bob", "Ann", "Cid" })
         m_db->addEntrant(draw, QStringLiteral("00") + QLatin1Char(name[0]), QString::fromLatin1(name));
-    FSet console;
-    console.show();
-    console.tabs()->setCurrentIndex(2);
-    GridModel *grid = console.grid(2);
-    console::GridView *view = console.gridView(2);
-    QHeaderView *header = view->horizontalHeader();
+    EntrantsTab tab;
+    QHeaderView *header = tab.view->horizontalHeader();
 
     // Right of the last caption counts for the last column.
     const int right = header->sectionViewportPosition(4) + header->sectionSize(4) + 20;
     QVERIFY(right < header->viewport()->width());
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
-    QCOMPARE(grid->TextMatrix(1, 4), QStringLiteral("姓名△"));
-    QCOMPARE(column(*grid, 4), (QStringList { "Cid", "Bob", "Ann" }));
-    QCOMPARE(column(*grid, 2), (QStringList { "1", "2", "3" }));
+    QCOMPARE(tab.grid->TextMatrix(1, 4), QStringLiteral("姓名△"));
+    QCOMPARE(column(*tab.grid, 4), (QStringList { "Cid", "Bob", "Ann" }));
+    QCOMPARE(column(*tab.grid, 2), (QStringList { "1", "2", "3" }));
 
     // The cell editor opens when the press is released on the same cell.
-    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
-    QVERIFY(editor);
-    const QPoint first = view->visualRect(grid->index(0, 3)).center();
-    const QPoint second = view->visualRect(grid->index(1, 3)).center();
-    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, first);
-    QVERIFY(!editor->isVisible());
-    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, first);
-    QVERIFY(editor->isVisible());
-    QCOMPARE(editor->text(), QStringLiteral("00C"));
-    QTest::mouseMove(view->viewport(), second);
-    QVERIFY(!editor->isVisible());
-    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, second);
-    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, first);
-    QVERIFY(!editor->isVisible());
+    QTest::mousePress(tab.view->viewport(), Qt::LeftButton, {}, tab.cell(0, 3));
+    QVERIFY(!tab.editor->isVisible());
+    QTest::mouseRelease(tab.view->viewport(), Qt::LeftButton, {}, tab.cell(0, 3));
+    QVERIFY(tab.editor->isVisible());
+    QCOMPARE(tab.editor->text(), QStringLiteral("00C"));
+    tab.moveAway();
+    QTest::mousePress(tab.view->viewport(), Qt::LeftButton, {}, tab.cell(1, 3));
+    QTest::mouseRelease(tab.view->viewport(), Qt::LeftButton, {}, tab.cell(0, 3));
+    QVERIFY(!tab.editor->isVisible());
 }
 
 void TestConsole::hidingTheCellEditorKeepsTheCurrentRow()
 {
-    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    m_db->addEntrants(draw, 4, 1, 3);
-    FSet console;
-    console.show();
-    QVERIFY(QTest::qWaitForWindowActive(&console));
-    console.tabs()->setCurrentIndex(2);
-    GridModel *grid = console.grid(2);
-    console::GridView *view = console.gridView(2);
-    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
-    const QRect cell = view->visualRect(grid->index(1, 4));
+    m_db->addEntrants(m_db->addDraw(QStringLiteral("年会")), 4, 1, 3);
+    EntrantsTab tab;
 
     // Moving the pointer away, and Enter, close the editor where it stands.
     for (int way = 0; way < 2; ++way) {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-        QVERIFY(editor->isVisible());
+        tab.clickCell(1, 4);
+        QVERIFY(tab.editor->isVisible());
         if (way == 0)
-            QTest::mouseMove(view->viewport(), cell.center() + QPoint(0, 3 * cell.height()));
+            tab.moveAway();
         else
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QVERIFY(!editor->isVisible());
-        QCOMPARE(grid->Row(), 3);
-        QCOMPARE(grid->RowSel(), 3);
-        QCOMPARE(view->currentIndex().row(), 1);
+        QVERIFY(!tab.editor->isVisible());
+        QCOMPARE(tab.grid->Row(), 3);
+        QCOMPARE(tab.grid->RowSel(), 3);
+        QCOMPARE(tab.view->currentIndex().row(), 1);
     }
-    click(&console, QStringLiteral("Com_23"));
+    click(&tab.console, QStringLiteral("Com_23"));
     QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("您确定要删除第2至第2行？") });
     QCOMPARE(count(QStringLiteral("号码表")), qint64(4));
 }
 
 void TestConsole::cellEditorWritesOnlyTheEntrantItWasOpenedOn()
 {
-    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    m_db->addEntrants(draw, 60, 1, 3); // more than the grid shows at once
-    FSet console;
-    console.show();
-    QVERIFY(QTest::qWaitForWindowActive(&console));
-    console.tabs()->setCurrentIndex(2);
-    GridModel *grid = console.grid(2);
-    console::GridView *view = console.gridView(2);
-    QHeaderView *header = view->horizontalHeader();
-    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
-    const QStringList stored = column(*grid, 3);
-    auto numbers = [] {
-        QStringList texts;
-        for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 号码表 ORDER BY ID"));
-             !rs.eof(); rs.moveNext())
-            texts << rs.field(0).toString();
-        return texts;
-    };
-    auto openOn = [&](int modelRow) {
-        QTest::mouseClick(
-            view->viewport(), Qt::LeftButton, {}, view->visualRect(grid->index(modelRow, 3)).center());
-        QVERIFY(editor->isVisible());
-    };
+    m_db->addEntrants(m_db->addDraw(QStringLiteral("年会")), 60, 1, 3); // more than the grid shows at once
+    EntrantsTab tab;
+    const QStringList stored = column(*tab.grid, 3);
+    QHeaderView *header = tab.view->horizontalHeader();
+    QScrollBar *scroll = tab.view->verticalScrollBar();
 
     // Whatever reorders, refills or scrolls the grid closes the editor first,
     // so no key reaches an entrant afterwards.
@@ -591,61 +603,50 @@ void TestConsole::cellEditorWritesOnlyTheEntrantItWasOpenedOn()
         header->sectionViewportPosition(3) + header->sectionSize(3) / 2, header->height() / 2);
     const std::function<void()> changes[] = {
         [&] { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, caption); },
-        [&] { console.comboClick(2); },
-        [&] { console.SST_Click(); },
-        [&] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum()); },
+        [&] { tab.console.comboClick(2); },
+        [&] { tab.console.SST_Click(); },
+        [&] { scroll->setValue(scroll->maximum()); },
     };
     for (const auto &change : changes) {
-        openOn(0);
+        tab.clickCell(0, 3);
+        QVERIFY(tab.editor->isVisible());
         change();
-        QTest::keyClicks(editor, QStringLiteral("9"));
-        QCOMPARE(numbers(), stored);
-        QVERIFY(!editor->isVisible());
+        QTest::keyClicks(tab.editor, QStringLiteral("9"));
+        QCOMPARE(storedNumbers(), stored);
+        QVERIFY(!tab.editor->isVisible());
     }
 
     // Rows that move under an open editor do not take its keys.
-    openOn(0);
-    const QString opened = grid->TextMatrix(2, 0);
-    console::SortGridByColumn(*grid, 3);
-    QVERIFY(grid->TextMatrix(2, 0) != opened);
-    QTest::keyClicks(editor, QStringLiteral("9"));
-    QCOMPARE(data::LookupValue(QStringLiteral("号码表"), opened, QStringLiteral("ID"), QStringLiteral("号码"))
-                 .toString(),
-        editor->text());
-    QCOMPARE(numbers().count(editor->text()), 1);
+    tab.clickCell(0, 3);
+    const QString opened = tab.grid->TextMatrix(2, 0);
+    console::SortGridByColumn(*tab.grid, 3);
+    QVERIFY(tab.grid->TextMatrix(2, 0) != opened);
+    QTest::keyClicks(tab.editor, QStringLiteral("9"));
+    QCOMPARE(storedNumber(opened), tab.editor->text());
+    QCOMPARE(storedNumbers().count(tab.editor->text()), 1);
 }
 
 void TestConsole::refusedCellEditsKeepTheKeyAndAreToldOnce()
 {
-    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    m_db->addEntrants(draw, 3, 1, 3);
+    m_db->addEntrants(m_db->addDraw(QStringLiteral("年会")), 3, 1, 3);
     QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON 号码表 "
                                             "BEGIN SELECT RAISE(ABORT, 'read only'); END")));
-    FSet console;
-    console.show();
-    console.tabs()->setCurrentIndex(2);
-    GridModel *grid = console.grid(2);
-    console::GridView *view = console.gridView(2);
-    auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
-    const QString key = grid->TextMatrix(2, 0);
-    const QRect cell = view->visualRect(grid->index(0, 3));
-    const QString refused = data::EntrantSaveFailedMessage();
+    EntrantsTab tab;
+    const QString key = tab.grid->TextMatrix(2, 0);
 
     for (int opening = 1; opening <= 2; ++opening) {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-        QVERIFY(editor->isVisible());
-        QTest::keyClicks(editor, QStringLiteral("98"));
-        QCOMPARE(m_prompts->messages(), QStringList(opening, refused));
-        QCOMPARE(grid->TextMatrix(2, 0), key);
-        QTest::mouseMove(view->viewport(), cell.center() + QPoint(0, 3 * cell.height()));
+        tab.clickCell(0, 3);
+        QVERIFY(tab.editor->isVisible());
+        QTest::keyClicks(tab.editor, QStringLiteral("98"));
+        QCOMPARE(m_prompts->messages(), QStringList(opening, data::EntrantSaveFailedMessage()));
+        QCOMPARE(tab.grid->TextMatrix(2, 0), key);
+        tab.moveAway();
     }
-    QCOMPARE(data::LookupValue(QStringLiteral("号码表"), key, QStringLiteral("ID"), QStringLiteral("号码"))
-                 .toString(),
-        QStringLiteral("001"));
+    QCOMPARE(storedNumber(key), QStringLiteral("001"));
 
     // The row still names its entrant, so deleting it deletes the record.
     m_prompts->queueAnswer(true);
-    click(&console, QStringLiteral("Com_23"));
+    click(&tab.console, QStringLiteral("Com_23"));
     QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("您确定要删除第1至第1行？") });
     QCOMPARE(count(QStringLiteral("号码表")), qint64(2));
     QCOMPARE(count(QStringLiteral("号码表"), QStringLiteral("ID=") + key), qint64(0));
