@@ -1,6 +1,5 @@
 #include "common/progress.h"
 #include "common/qtprompts.h"
-#include "common/settingsstore.h"
 #include "console/fset.h"
 #include "transfer/indicator.h"
 
@@ -9,9 +8,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(tombolix::AppName);
-    QApplication::setApplicationName(tombolix::AppName);
-    QApplication::setApplicationDisplayName(QStringLiteral("澄曜抽奖软件"));
+    tombolix::FSet::nameApplication();
 
     tombolix::QtPrompts prompts;
     tombolix::setPrompts(&prompts);

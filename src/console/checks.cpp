@@ -2,11 +2,11 @@
 
 #include "common/conventions.h"
 #include "data/database.h"
+#include "draw/displayrules.h"
 
 #include <QHash>
 #include <QSqlQuery>
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 namespace tombolix::console {
@@ -123,8 +123,10 @@ LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength)
     }
 
     if (fixedLength > 0) {
+        // A longer stored length is shown at the ceiling, so that is the
+        // length the numbers are held to.
         report.rule = LengthRule::FixedLength;
-        report.expected = int(std::min<qint64>(fixedLength, std::numeric_limits<int>::max()));
+        report.expected = int(std::min<qint64>(fixedLength, draw::MaxFixedLength));
     } else {
         report.rule = LengthRule::MostCommon;
         int best = 0;

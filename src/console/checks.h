@@ -59,9 +59,10 @@ struct LengthReport
     QList<OddLength> odd; // in stored order
 };
 
-// Entrants whose trimmed number is not fixedLength long or, when fixedLength
-// is 0 or less, not as long as most numbers are (a tie goes to the longer
-// length). Blank numbers count as length 0 and are always listed.
+// Entrants whose trimmed number is not fixedLength long (at most the longest
+// fixed length a draw may have) or, when fixedLength is 0 or less, not as long
+// as most numbers are (a tie goes to the longer length). Blank numbers count
+// as length 0 and are always listed.
 LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength);
 
 } // namespace tombolix::console

@@ -20,6 +20,13 @@ namespace {
 constexpr int MarkColumn = 3;
 constexpr int NumberColumn = 6;
 constexpr int NameColumn = 7;
+
+// The shift keys as a bit mask: 1 Shift, 2 Ctrl, 4 Alt.
+int shiftState(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) | (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0)
+        | (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
+}
 } // namespace
 
 DelAward::DelAward(MF *screen)
@@ -47,11 +54,15 @@ DelAward::DelAward(MF *screen)
     QPushButton *cancel = buttons.cancel;
     layout->addLayout(buttons.layout);
 
-    auto shift = [] { return QApplication::keyboardModifiers().testFlag(Qt::ShiftModifier) ? 1 : 0; };
-    connect(m_view, &console::GridView::cellPressed, this,
-        [this, shift](int row, int col) { console::ClickMarkCell(*m_grid, shift(), row, col, true); });
-    connect(m_view, &console::GridView::headerPressed, this, [this, shift](int col) {
-        console::ClickMarkCell(*m_grid, shift(), m_grid->FixedRows() - 1, col, true);
+    // A Shift press marks from the row that was current, so the marks are
+    // set before the view moves the current cell to the pressed one.
+    connect(m_view, &console::GridView::cellPressStarted, this,
+        [this](int row, int col, Qt::KeyboardModifiers modifiers) {
+            console::ClickMarkCell(*m_grid, shiftState(modifiers), row, col, true);
+        });
+    connect(m_view, &console::GridView::headerPressed, this, [this](int col) {
+        console::ClickMarkCell(
+            *m_grid, shiftState(QApplication::keyboardModifiers()), m_grid->FixedRows() - 1, col, true);
     });
     connect(ok, &QPushButton::clicked, this, [this] {
         if (DeleteMarkedResults() < 0) {

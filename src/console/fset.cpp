@@ -2,6 +2,7 @@
 
 #include "common/conventions.h"
 #include "common/prompts.h"
+#include "common/settingsstore.h"
 #include "console/about.h"
 #include "console/addmem.h"
 #include "console/checkdialog.h"
@@ -29,9 +30,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 static void initConsoleResources()
 {
@@ -150,13 +154,21 @@ QString FSet::caption()
     return QStringLiteral("澄曜抽奖软件1.12");
 }
 
+void FSet::nameApplication()
+{
+    QCoreApplication::setOrganizationName(AppName);
+    QCoreApplication::setApplicationName(AppName);
+    // No display name: the platform would append it to every window title
+    // that does not already end with it ("澄曜抽奖软件1.12 — 澄曜抽奖软件").
+}
+
 void FSet::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("文件"));
     file->setObjectName(QStringLiteral("m_File"));
-    QAction *newDraw = file->addAction(QStringLiteral("新建"));
-    newDraw->setObjectName(QStringLiteral("M_New"));
-    connect(newDraw, &QAction::triggered, this, [this] { pressButton(0); });
+    m_newDraw = file->addAction(QStringLiteral("新建"));
+    m_newDraw->setObjectName(QStringLiteral("M_New"));
+    connect(m_newDraw, &QAction::triggered, this, [this] { pressButton(0); });
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("退出"));
     exit->setObjectName(QStringLiteral("m_Exit"));
@@ -213,6 +225,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     GridView *view = m_views[index];
     if (index != 1) {
         connect(view, &GridView::headerPressed, this, [this, index](int col) {
+            hideCellEditor();
             GridModel *grid = m_grids[index];
             if (grid->TextMatrix(grid->FixedRows() - 1, col) == QStringLiteral("序号"))
                 console::FitGridColumns(font(), *grid, 1, true);
@@ -224,8 +237,13 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
         connect(view, &GridView::cellDoubleClicked, this, [this] { pressButton(1); });
     if (index == 1)
         connect(view, &GridView::cellDoubleClicked, this, [this] { pressButton(11); });
-    if (index == 2)
-        connect(view, &GridView::cellPressed, this, &FSet::openCellEditor);
+    if (index == 2) {
+        connect(view, &GridView::cellClicked, this, &FSet::openCellEditor);
+        // Anything that moves the rows under the editor closes it first.
+        connect(view, &GridView::cellPressStarted, this, &FSet::hideCellEditor);
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &FSet::hideCellEditor);
+        connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &FSet::hideCellEditor);
+    }
     connect(view, &GridView::pointerMoved, this, &FSet::hideCellEditor);
     connect(view, &GridView::contextRequested, this,
             [this, index](const QPoint &pos) { showExportMenu(index, pos); });
@@ -347,6 +365,11 @@ bool FSet::hasDataRowSelected(int index) const
 
 void FSet::pressButton(int index)
 {
+    // The tabs are locked while an editor is open; a press that still
+    // arrives (a queued one, the menu) finds nothing to act on.
+    if (m_editor)
+        return;
+    hideCellEditor();
     switch (index) {
     case 0:
         editDraw(false);
@@ -404,12 +427,25 @@ void FSet::pressButton(int index)
     }
 }
 
-void FSet::openEditorOf(QWidget *editor)
+void FSet::openEditorOf(QDialog *editor)
 {
-    m_tabs->tabBar()->setEnabled(false);
+    // One editor at a time, and nothing changes under it: every tab's grids
+    // and buttons wait until it closes.
+    hideCellEditor();
+    m_editor = editor;
+    m_tabs->setEnabled(false);
+    m_newDraw->setEnabled(false);
+    connect(editor, &QDialog::finished, this, &FSet::releaseEditor);
     editor->show();
     editor->raise();
     editor->activateWindow();
+}
+
+void FSet::releaseEditor()
+{
+    m_editor = nullptr;
+    m_tabs->setEnabled(true);
+    m_newDraw->setEnabled(true);
 }
 
 void FSet::editDraw(bool existing)
@@ -417,7 +453,7 @@ void FSet::editDraw(bool existing)
     auto *editor = new Modi(this);
     editor->setWindowFlag(Qt::Window);
     connect(editor, &Modi::closedEditor, this, [this] {
-        m_tabs->tabBar()->setEnabled(true);
+        releaseEditor();
         SST_Click();
     });
     openEditorOf(editor);
@@ -434,7 +470,6 @@ void FSet::editAward(bool existing)
     auto *editor = new ModiCon(this);
     editor->setWindowFlag(Qt::Window);
     connect(editor, &ModiCon::saved, this, [this] { comboClick(1); });
-    connect(editor, &ModiCon::closedEditor, this, [this] { m_tabs->tabBar()->setEnabled(true); });
     openEditorOf(editor);
     if (existing) {
         editor->setAwardId(integerValue(m_grids[1]->TextMatrix(m_grids[1]->Row(), 0)));
@@ -447,16 +482,19 @@ void FSet::editAward(bool existing)
 void FSet::deleteDraws()
 {
     deleteWithDependents(0, QStringLiteral("抽奖内容"),
-                         {QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
-                          QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), QStringLiteral("DELETE FROM 预设表 WHERE PID=?")},
-                         false);
+        { QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
+            QStringLiteral("DELETE FROM 结果表 WHERE CID=?"),
+            QStringLiteral("DELETE FROM 预设表 WHERE PID=?"),
+            QStringLiteral("DELETE FROM 奖次表 WHERE ID=?") },
+        false);
 }
 
 void FSet::deleteAwards()
 {
     deleteWithDependents(1, QStringLiteral("奖项内容"),
-                         {QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?")},
-                         true);
+        { QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?"),
+            QStringLiteral("DELETE FROM 奖项表 WHERE ID=?") },
+        true);
 }
 
 void FSet::deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain)
@@ -469,11 +507,16 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
                             + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？"),
                             DefaultAnswer::No))
         return;
-    // What hangs on the rows goes in one transaction: all of it or, when the
-    // database refuses, none of it, and the rows stay.
+    // Awards are asked about twice; nothing goes before the second Yes, not
+    // even their winners.
+    if (askAgain && !prompts().askYesNo(console::DeletionQuestion(grid, first, last), DefaultAnswer::No))
+        return;
+    // The rows and all that hangs on them go in one transaction: all of it
+    // or, when the database refuses, none of it, and the grid keeps its rows.
     bool ok = data::OpenConnection();
     if (ok) {
         data::Transaction transaction;
+        ok = transaction.isActive();
         for (int r = first; ok && r <= last; ++r) {
             for (const QString &sql : statements) {
                 if (!data::ExecuteSql(sql, {grid.TextMatrix(r, 0)})) {
@@ -488,7 +531,7 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
     }
-    console::DeleteGridRows(grid, first, last, askAgain, true);
+    console::DeleteGridRows(grid, first, last, false, false);
 }
 
 void FSet::deleteRows(int index)
@@ -545,7 +588,7 @@ void FSet::showExportMenu(int index, const QPoint &globalPos)
     QMenu menu(QStringLiteral("导出"), this);
     menu.setObjectName(QStringLiteral("M_Out"));
     QAction *exportGrid = menu.addAction(QStringLiteral("导出表格"));
-    exportGrid->setObjectName(QStringLiteral("M_OutExcel"));
+    exportGrid->setObjectName(QStringLiteral("M_OutMSF"));
     connect(exportGrid, &QAction::triggered, this,
             [this, index] { transfer::ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
     menu.exec(globalPos);
@@ -556,7 +599,7 @@ void FSet::addEntrant()
     auto *dialog = new AddMem(m_grids[2], [this] { return chosenDraw(2); }, this);
     dialog->setWindowFlag(Qt::Window);
     connect(dialog, &AddMem::added, this, [this](int row) { m_views[2]->showGridRow(row); });
-    dialog->show();
+    openEditorOf(dialog);
 }
 
 void FSet::checkDuplicates()
@@ -596,6 +639,8 @@ void FSet::openCellEditor(int row, int col)
     const QRect cell = m_views[2]->visualRect(index);
     m_editRow = row;
     m_editCol = col;
+    m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
+    m_editFailureTold = false;
     m_cellEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
     m_cellEditor->show();
     m_cellEditor->setFocus();
@@ -604,17 +649,63 @@ void FSet::openCellEditor(int row, int col)
 
 void FSet::hideCellEditor()
 {
-    if (m_cellEditor && m_cellEditor->isVisible()) {
-        m_cellEditor->hide();
-        m_views[2]->setFocus();
+    if (!m_cellEditor || !m_cellEditor->isVisible())
+        return;
+    // A widget hidden while it has the focus hands it on as Tab would, and
+    // the grid would take that as a move to the next cell: the focus goes
+    // back to the grid first, so the current row stays where it is.
+    if (m_cellEditor->hasFocus())
+        m_views[2]->setFocus(Qt::OtherFocusReason);
+    m_cellEditor->hide();
+}
+
+int FSet::editedRow() const
+{
+    const GridModel &grid = *m_grids[2];
+    auto keyOf = [&grid](int row) { return std::llabs(integerValue(grid.TextMatrix(row, 0))); };
+    const bool placed = m_editRow >= grid.FixedRows() && m_editRow < grid.Rows();
+    if (placed && keyOf(m_editRow) == m_editKey)
+        return m_editRow;
+    if (m_editKey == 0)
+        return -1;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+        if (keyOf(r) == m_editKey)
+            return r;
     }
+    return -1;
 }
 
 void FSet::writeCell(const QString &text)
 {
     if (!m_cellEditor->isVisible() || m_editRow < 0)
         return;
-    data::EditEntrantCell(*m_grids[2], m_editRow, m_editCol, text, chosenDraw(2));
+    const int row = editedRow();
+    if (row < 0) {
+        hideCellEditor();
+        return;
+    }
+    m_editRow = row;
+    GridModel &grid = *m_grids[2];
+    const qint64 draw = chosenDraw(2);
+    const bool tell = !m_editFailureTold;
+    if (!data::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
+        m_editFailureTold = true;
+    if (m_editKey == 0)
+        m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
+}
+
+void FSet::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The first tab was filled before the window had its size, while a
+    // column may take at most half of the grid's width: fit it again now
+    // that the grid is as wide as it will be seen.
+    if (!m_fittedShown && !event->spontaneous()) {
+        m_fittedShown = true;
+        const int tab = m_tabs->currentIndex();
+        if (tab >= 0 && tab < 4)
+            console::FitGridColumns(font(), *m_grids[tab], 1, true);
+    }
 }
 
 void FSet::closeEvent(QCloseEvent *event)

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
+class QAction;
 class QComboBox;
+class QDialog;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -26,6 +29,9 @@ public:
     ~FSet() override;
 
     static QString caption();
+    // Names the application for the platform before the console is made:
+    // every window, the console first, is captioned exactly as it sets.
+    static void nameApplication();
 
     console::GridModel *grid(int index) const;
     console::GridView *gridView(int index) const;
@@ -45,6 +51,7 @@ signals:
     void enterDrawRequested();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -67,13 +74,16 @@ private:
     void checkLengths();
     void showAbout();
     void showGuide();
-    void openEditorOf(QWidget *editor);
+    void openEditorOf(QDialog *editor);
+    void releaseEditor();
     bool hasDataRowSelected(int index) const;
 
     // The in-grid editor of the entrants grid.
     void openCellEditor(int row, int col);
     void hideCellEditor();
     void writeCell(const QString &text);
+    // The row of the entrant the editor was opened on, -1 when it is gone.
+    int editedRow() const;
 
     QTabWidget *m_tabs = nullptr;
     console::GridModel *m_grids[4] = {};
@@ -81,9 +91,18 @@ private:
     QComboBox *m_combos[4] = {};
     QTextBrowser *m_help = nullptr;
     QPushButton *m_entr = nullptr;
+    QAction *m_newDraw = nullptr;
+    // The draw, award or entrant editor while one is open.
+    QPointer<QDialog> m_editor;
     QLineEdit *m_cellEditor = nullptr;
     int m_editRow = -1;
     int m_editCol = -1;
+    // The entrant being edited; 0 for a row not stored yet, which is known
+    // by its place until its first write stores it.
+    qint64 m_editKey = 0;
+    // A refused write is reported once per opening, not at every keystroke.
+    bool m_editFailureTold = false;
+    bool m_fittedShown = false;
 };
 
 } // namespace tombolix

@@ -340,11 +340,7 @@ bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, 
     if (lastRow < firstRow)
         return false;
     const int count = lastRow - firstRow + 1;
-    if (confirm
-        && !prompts().askYesNo(QStringLiteral("您确定要删除第") + QString::number(firstRow - fixedRows + 1)
-                               + QStringLiteral("至第") + QString::number(lastRow - fixedRows + 1)
-                               + QStringLiteral("行？"),
-                               DefaultAnswer::No))
+    if (confirm && !prompts().askYesNo(DeletionQuestion(grid, firstRow, lastRow), DefaultAnswer::No))
         return false;
 
     if (fromTable && data::OpenConnection()) {
@@ -381,6 +377,12 @@ bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, 
             grid.setTextMatrix(r, keep, kept[size_t(r - firstRow)]);
     }
     return true;
+}
+
+QString DeletionQuestion(const GridModel &grid, int firstRow, int lastRow)
+{
+    return QStringLiteral("您确定要删除第") + QString::number(firstRow - grid.FixedRows() + 1)
+        + QStringLiteral("至第") + QString::number(lastRow - grid.FixedRows() + 1) + QStringLiteral("行？");
 }
 
 QString FormatCellValue(const QVariant &value, bool dateOnly)

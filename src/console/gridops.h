@@ -53,6 +53,8 @@ bool ClickMarkCell(GridModel &grid, int shift, int row, int col, bool multi);
 // asking first when confirm is set and deleting their records by key when
 // fromTable is set. Returns false when nothing was removed.
 bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, bool fromTable);
+// The question DeleteGridRows asks for an ordered range of data rows.
+QString DeletionQuestion(const GridModel &grid, int firstRow, int lastRow);
 
 // The shown form of a value read from a table.
 QString FormatCellValue(const QVariant &value, bool dateOnly);

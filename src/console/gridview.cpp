@@ -35,6 +35,12 @@ GridView::GridView(QWidget *parent)
     });
     connect(horizontalHeader(), &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { emit contextRequested(horizontalHeader()->mapToGlobal(pos)); });
+    // The header reports no press right of its last section.
+    horizontalHeader()->viewport()->installEventFilter(this);
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
+        if (m_grid)
+            emit cellClicked(m_grid->gridRow(index.row()), index.column());
+    });
 }
 
 void GridView::setGrid(GridModel *grid)
@@ -104,12 +110,26 @@ void GridView::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QTableView::mousePressEvent(event);
     const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && m_grid)
+        emit cellPressStarted(m_grid->gridRow(index.row()), index.column(), event->modifiers());
+    QTableView::mousePressEvent(event);
     if (index.isValid() && m_grid)
         emit cellPressed(m_grid->gridRow(index.row()), index.column());
     else
         emit cellPressed(-1, -1);
+}
+
+bool GridView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        const int cols = model() ? model()->columnCount() : 0;
+        if (press->button() == Qt::LeftButton && cols > 0
+            && horizontalHeader()->logicalIndexAt(press->position().toPoint()) < 0)
+            emit headerPressed(cols - 1);
+    }
+    return QTableView::eventFilter(watched, event);
 }
 
 void GridView::mouseMoveEvent(QMouseEvent *event)

@@ -23,8 +23,17 @@ public:
     void showGridRow(int row);
 
 signals:
+    // A left press on the caption row; a press right of the last caption
+    // counts for the last column.
     void headerPressed(int col);
+    // A left press on a cell, reported before the view makes the cell
+    // current: the grid's Row and Col still name the cell that was current,
+    // which a Shift press marks from.
+    void cellPressStarted(int row, int col, Qt::KeyboardModifiers modifiers);
+    // The same press once the view has made the cell current.
     void cellPressed(int row, int col);
+    // Press and release on the same cell.
+    void cellClicked(int row, int col);
     void cellDoubleClicked(int row, int col);
     void contextRequested(const QPoint &globalPos);
     void pointerMoved();
@@ -35,6 +44,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void applyLayout();

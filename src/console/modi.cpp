@@ -6,6 +6,7 @@
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "data/database.h"
+#include "draw/displayrules.h"
 #include "draw/picture.h"
 
 #include <QCheckBox>
@@ -276,6 +277,13 @@ void Modi::confirm()
         prompts().message(QStringLiteral("抽奖名称不能为空，请取其他名称！"));
         return;
     }
+    // The draw screen cannot show a longer number on one line.
+    if (integerValue(m_text[Length]->text()) > draw::MaxFixedLength) {
+        prompts().message(QStringLiteral("抽奖号码长不能超过%1位！").arg(draw::MaxFixedLength));
+        m_text[Length]->setFocus();
+        m_text[Length]->selectAll();
+        return;
+    }
     if (save())
         accept();
 }
@@ -286,8 +294,10 @@ bool Modi::save()
     const QString name = textForStorage(m_text[Name]->text());
 
     if (id <= 0) {
-        data::Recordset same
-            = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=?"), { name });
+        // Names that differ only in the case of their Latin letters count as
+        // the same name, as they always did in the draw store.
+        data::Recordset same = data::OpenRecordset(
+            QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=? COLLATE NOCASE"), { name });
         if (!same.isOpen())
             return false; // the database routine has already told the operator
         const bool taken = !same.eof();

@@ -50,20 +50,21 @@ void writeBack(console::GridModel &grid, const std::vector<StoredRow> &stored, q
         grid.endBulkChange();
 }
 
-bool failed()
+bool failed(bool tell)
 {
-    prompts().message(EntrantSaveFailedMessage());
+    if (tell)
+        prompts().message(EntrantSaveFailedMessage());
     return false;
 }
 
 // The message box runs an event loop; the range is rolled back first so
 // nothing else can write into the doomed transaction meanwhile.
-bool rolledBack(Transaction &transaction, QSqlQuery &insert, QSqlQuery &update)
+bool rolledBack(Transaction &transaction, QSqlQuery &insert, QSqlQuery &update, bool tell)
 {
     insert.finish();
     update.finish();
     transaction.rollback();
-    return failed();
+    return failed(tell);
 }
 
 } // namespace
@@ -73,7 +74,7 @@ QString EntrantSaveFailedMessage()
     return QStringLiteral("名单保存失败，数据未写入数据库！");
 }
 
-bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64 drawId)
+bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure)
 {
     firstRow = std::max(firstRow, grid.FixedRows());
     lastRow = std::min(lastRow, grid.Rows() - 1);
@@ -82,16 +83,16 @@ bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64
     if (drawId <= 0)
         return false;
     if (!OpenConnection())
-        return failed();
+        return failed(tellFailure);
 
     Transaction transaction;
     if (!transaction.isActive())
-        return failed();
+        return failed(tellFailure);
     QSqlQuery insert(connection());
     QSqlQuery update(connection());
     if (!insert.prepare(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"))
         || !update.prepare(QStringLiteral("UPDATE 号码表 SET CID=?, 号码=?, 姓名=? WHERE ID=?")))
-        return rolledBack(transaction, insert, update);
+        return rolledBack(transaction, insert, update, tellFailure);
 
     std::vector<StoredRow> stored;
     for (int r = firstRow; r <= lastRow; ++r) {
@@ -109,7 +110,7 @@ bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64
             // An entrant deleted meanwhile matches no row; the typed values
             // would be lost while the grid claimed them stored.
             if (!update.exec() || update.numRowsAffected() != 1)
-                return rolledBack(transaction, insert, update);
+                return rolledBack(transaction, insert, update, tellFailure);
             stored.push_back({r, id, false});
         } else {
             if (number.trimmed().isEmpty() && name.trimmed().isEmpty())
@@ -118,20 +119,21 @@ bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64
             insert.bindValue(1, storedText(number));
             insert.bindValue(2, storedText(name));
             if (!insert.exec())
-                return rolledBack(transaction, insert, update);
+                return rolledBack(transaction, insert, update, tellFailure);
             stored.push_back({r, insert.lastInsertId().toLongLong(), true});
         }
     }
     insert.finish();
     update.finish();
     if (!transaction.commit())
-        return failed();
+        return failed(tellFailure);
 
     writeBack(grid, stored, drawId);
     return true;
 }
 
-bool EditEntrantCell(console::GridModel &grid, int row, int col, const QString &text, qint64 drawId)
+bool EditEntrantCell(
+    console::GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure)
 {
     if (row < grid.FixedRows() || row >= grid.Rows() || col <= SerialColumn || col >= grid.Cols())
         return false;
@@ -140,7 +142,12 @@ bool EditEntrantCell(console::GridModel &grid, int row, int col, const QString &
     // An empty key stays empty: the row has never been stored and is inserted.
     if (!keyText.isEmpty())
         grid.setTextMatrix(row, KeyColumn, QString::number(-std::llabs(integerValue(keyText))));
-    return SaveEntrantRows(grid, row, row, drawId);
+    if (SaveEntrantRows(grid, row, row, drawId, tellFailure))
+        return true;
+    // A key left negative would no longer name the entrant: a deletion by
+    // key would then miss its record.
+    grid.setTextMatrix(row, KeyColumn, keyText);
+    return false;
 }
 
 } // namespace tombolix::data

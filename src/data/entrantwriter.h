@@ -23,17 +23,22 @@ QString EntrantSaveFailedMessage();
 // name are both blank are skipped. Texts are stored exactly as they stand.
 //
 // All or nothing: when any statement fails (or an updated entrant no longer
-// exists) the range is rolled back, no cell changes, the operator is told and
-// the result is false. With drawId <= 0 nothing happens, silently, and the
-// result is false. An empty range gives true.
+// exists) the range is rolled back, no cell changes, the operator is told
+// (unless tellFailure is false) and the result is false. With drawId <= 0
+// nothing happens, silently, and the result is false. An empty range gives
+// true.
 //
 // Opens its own transaction, so it must not run inside another one.
-bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64 drawId);
+bool SaveEntrantRows(
+    console::GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure = true);
 
 // One change of the in-grid editor: puts text into the cell (a number or
 // name column of a data row), marks a stored row as changed and stores the
 // row. A stored row edited down to nothing is still updated. False when the
-// row was not stored or the cell is not editable.
-bool EditEntrantCell(console::GridModel &grid, int row, int col, const QString &text, qint64 drawId);
+// row was not stored or the cell is not editable; a row that could not be
+// stored keeps the key it had (the cell keeps the text), and the operator is
+// told of a refusal by the database only when tellFailure is set.
+bool EditEntrantCell(
+    console::GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure = true);
 
 } // namespace tombolix::data

@@ -88,6 +88,10 @@ class TestEditors : public QObject
 private slots:
     void newDrawStartsEmptyAndStoresEveryField();
     void drawNameMustBeGivenAndUniqueOnCreate();
+    void duplicateNamesIgnoreLetterCase_data();
+    void duplicateNamesIgnoreLetterCase();
+    void fixedLengthHasACeiling_data();
+    void fixedLengthHasACeiling();
     void loadedDrawShowsItsCheckStates_data();
     void loadedDrawShowsItsCheckStates();
     void untickingStoresZeroAndKeepsAppearance();
@@ -166,6 +170,65 @@ void TestEditors::drawNameMustBeGivenAndUniqueOnCreate()
     QCOMPARE(prompts.messages().size(), 2);
     QCOMPARE(row(Draws, other).value(u"抽奖内容"_s).toString(), u"年会"_s);
     QCOMPARE(rowCount(Draws), 2);
+}
+
+void TestEditors::duplicateNamesIgnoreLetterCase_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("capital first") << u"party"_s << u"Party"_s << true;
+    QTest::newRow("all capitals") << u"年会 Party 2026"_s << u"年会 PARTY 2026"_s << true;
+    QTest::newRow("other letters as typed") << u"Éclat"_s << u"éclat"_s << false;
+    QTest::newRow("full-width letters as typed") << u"Ｐａｒｔｙ"_s << u"ｐａｒｔｙ"_s << false;
+    QTest::newRow("Chinese as before") << u"年会"_s << u"年会二"_s << false;
+}
+
+void TestEditors::duplicateNamesIgnoreLetterCase()
+{
+    QFETCH(QString, existing);
+    QFETCH(QString, typed);
+    QFETCH(bool, refused);
+    test::TestDatabase db;
+    ScopedScriptedPrompts prompts;
+    db.addDraw(existing);
+    QScopedPointer<Modi> editor(new Modi);
+    editor->setAttribute(Qt::WA_DeleteOnClose, false);
+    editor->show();
+    retype(editor.data(), u"TT_4"_s, typed);
+    click(editor.data(), u"Com_1"_s);
+    QCOMPARE(
+        prompts.messages(), refused ? QStringList(u"抽奖名称已经存在，请取其他名称！"_s) : QStringList());
+    QCOMPARE(editor->isVisible(), refused);
+    QCOMPARE(rowCount(Draws), refused ? 1 : 2);
+}
+
+void TestEditors::fixedLengthHasACeiling_data()
+{
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("at the ceiling") << u"64"_s << false;
+    QTest::newRow("one more") << u"65"_s << true;
+    QTest::newRow("huge") << u"99999999999999999999"_s << true;
+    QTest::newRow("huge in exponent form") << u"1E30"_s << true;
+}
+
+void TestEditors::fixedLengthHasACeiling()
+{
+    QFETCH(QString, length);
+    QFETCH(bool, refused);
+    test::TestDatabase db;
+    ScopedScriptedPrompts prompts;
+    const qint64 id = db.addDraw(u"年会"_s, u"50"_s, QString(), u"0"_s, u"8"_s);
+    QScopedPointer<Modi> editor(new Modi);
+    editor->setAttribute(Qt::WA_DeleteOnClose, false);
+    editor->show();
+    editor->setDrawId(id);
+    retype(editor.data(), u"TT_3"_s, length);
+    click(editor.data(), u"Com_1"_s);
+    QCOMPARE(prompts.messages(), refused ? QStringList(u"抽奖号码长不能超过64位！"_s) : QStringList());
+    QCOMPARE(editor->isVisible(), refused);
+    QCOMPARE(row(Draws, id).value(u"定长"_s).toString(), refused ? u"8"_s : length);
 }
 
 void TestEditors::loadedDrawShowsItsCheckStates_data()

@@ -358,11 +358,16 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
     QVERIFY(!data::EditEntrantCell(grid, 1, Number, QStringLiteral("x"), draw));
     QCOMPARE(grid.TextMatrix(1, Number), QStringLiteral("抽奖号码"));
 
-    // A refused keystroke leaves the row marked, so the next one stores it.
+    // A refused keystroke keeps the row's key (the typed text stays in the
+    // cell), and the next keystroke stores the row.
     refuseNumber(QStringLiteral("UPDATE"), QStringLiteral("9"));
     QVERIFY(!data::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw));
     QCOMPARE(prompts.messages(), QStringList{SaveFailed});
-    QCOMPARE(grid.TextMatrix(row, Key), QString::number(-stored));
+    QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
+    QCOMPARE(grid.TextMatrix(row, Number), QStringLiteral("9"));
+    QVERIFY(!data::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw, false)); // not told again
+    QCOMPARE(prompts.messages(), QStringList { SaveFailed });
+    QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
     QVERIFY(data::EditEntrantCell(grid, row, Number, QStringLiteral("99"), draw));
     QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
     QCOMPARE(entrant(stored).at(1).toString(), QStringLiteral("99"));
@@ -494,6 +499,9 @@ void TestEntrantEntry::oddLengths_data()
                            << QStringList{"13800138000", " 15000000001 ", "", "13700001111", "137000011112"};
     QTest::newRow("tie goes to longer") << QStringList{"1234", "123456", "4321", "654321", "  "} << qint64(-1)
                                         << 6 << QStringList{"1234", "4321", "  "};
+    QTest::newRow("huge fixed length read as the ceiling")
+        << QStringList { QString(64, QLatin1Char('7')), QString(65, QLatin1Char('7')), "123" } << qint64(1e15)
+        << 64 << QStringList { QString(65, QLatin1Char('7')), "123" };
     QTest::newRow("blanks outnumber") << QStringList{"", "", "", "12", " "} << qint64(0) << 2
                                       << QStringList{"", "", "", " "};
 }

@@ -7,8 +7,30 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 using namespace tombolix;
+
+namespace {
+
+// The title the platform puts on the window: the window's own, followed by
+// " — " and the application display name when one is set and the title does
+// not already end with it. Unset, the display name follows the application
+// name, which is how a set one is told apart.
+QString platformTitle(const QWidget &window)
+{
+    const QString title = window.windowHandle()->title();
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(name + QStringLiteral("-probe"));
+    const QString display = QGuiApplication::applicationDisplayName();
+    const bool displaySet = display != QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(name);
+    if (!displaySet || title.endsWith(display))
+        return title;
+    return title + QStringLiteral(" \u2014 ") + display;
+}
+
+} // namespace
 
 class TestFSet : public QObject
 {
@@ -16,6 +38,7 @@ class TestFSet : public QObject
 
 private slots:
     void startsWithCaptionAndStartButton();
+    void titleBarShowsTheCaptionAlone();
     void closingEndsTheProgram();
 };
 
@@ -43,6 +66,17 @@ void TestFSet::startsWithCaptionAndStartButton()
     QVERIFY(console.isVisible());
     QVERIFY(prompts.messages().isEmpty());
     test::saveShot(&console, QStringLiteral("FSet-start"));
+}
+
+void TestFSet::titleBarShowsTheCaptionAlone()
+{
+    test::TestDatabase db;
+    ScopedScriptedPrompts prompts;
+    FSet::nameApplication(); // as the program starts
+    FSet console;
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    QCOMPARE(platformTitle(console), QStringLiteral("澄曜抽奖软件1.12"));
 }
 
 void TestFSet::closingEndsTheProgram()
