@@ -77,6 +77,7 @@ private slots:
     void cancelNeverImportsAndSettingsComeBack();
     void rangeIsOrderedAndLimited();
     void failedReadStoresNothing();
+    void packageThatIsNoWorkbookIsRefusedWhenListing();
     void unsupportedFileIsRefusedAtThePreview();
     void exportReadsBackCellByCell();
     void exportAsksBeforeOverwriting();
@@ -255,6 +256,27 @@ void TestImport::failedReadStoresNothing()
     QVERIFY(missing.error != 0);
     QCOMPARE(grid->Rows(), before);
     QVERIFY(storedRows(draw).isEmpty());
+}
+
+// A Word document renamed .xlsx is a zip package too; it has no sheets to
+// list, and the chooser says so instead of offering an empty list.
+void TestImport::packageThatIsNoWorkbookIsRefusedWhenListing()
+{
+    m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/word-document.xlsx"));
+    QTimer::singleShot(2000, &console, [] { // a chooser that did open is closed, so the test goes on
+        if (QWidget *chooser = openWindow(Sheets::caption()))
+            chooser->close();
+    });
+    console.pressButton(20);
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("无法打开XLS文件！") });
+    QVERIFY(!openWindow(Sheets::caption()));
+    QVERIFY(!openWindow(InputMap::caption()));
+    QVERIFY(transfer::ImportSheetName.isEmpty());
+    QVERIFY(console.isEnabled());
 }
 
 void TestImport::unsupportedFileIsRefusedAtThePreview()

@@ -331,6 +331,8 @@ void TestWorkbook::reportsOpenErrors_data()
         << QStringLiteral("noise2.xls") << ole + random << int(NotAWorkbook);
     QTest::newRow("zip signature then noise")
         << QStringLiteral("noise.xlsx") << QByteArray("PK\3\4") + random << int(NotAWorkbook);
+    QTest::newRow("Word document named xlsx")
+        << dataFile(QStringLiteral("word-document.xlsx")) << QByteArray() << int(NotAWorkbook);
     QTest::newRow("malformed workbook XML")
         << dataFile(QStringLiteral("broken-workbook.xlsx")) << QByteArray() << int(NotAWorkbook);
     // FreeXL 1.0.6 dies of this one (found by fuzz_xls); it must not take the program with it.
@@ -518,6 +520,8 @@ void TestWorkbook::readRowsLeavesGridUnchangedOnError_data()
                                    << "B" << 9 << "输入表格名称有误，无法打开表格，请重新输入！";
     QTest::newRow("text named xlsx") << "not-a-workbook.xlsx" << roster << "B" << 438
                                      << "文件类型不对，请选择Excel文档！";
+    QTest::newRow("Word document named xlsx")
+        << "word-document.xlsx" << roster << "B" << 438 << "文件类型不对，请选择Excel文档！";
     QTest::newRow("damaged sheet") << "broken-sheet.xlsx"
                                    << "Sheet1"
                                    << "B" << 438 << "文件类型不对，请选择Excel文档！";
@@ -570,6 +574,15 @@ void TestWorkbook::previewFillsFirstRowsAndColumns()
         9);
     QCOMPARE(prompts.messages(), QStringList { "输入表格名称有误，无法打开表格，请重新输入！" });
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
+
+    GridModel fresh;
+    fresh.setCols(60);
+    fresh.setRows(20);
+    QCOMPARE(PreviewWorkbookRows(
+                 fresh, dataFile(QStringLiteral("word-document.xlsx")), QStringLiteral("名单"), QFont()),
+        438);
+    QCOMPARE(prompts.messages().last(), QStringLiteral("文件类型不对，请选择Excel文档！"));
+    QCOMPARE(fresh.TextMatrix(1, 1), QString());
 }
 
 void TestWorkbook::listWorksheetsReportsErrors()
@@ -586,6 +599,9 @@ void TestWorkbook::listWorksheetsReportsErrors()
     QCOMPARE(ListWorksheets(dataFile(QStringLiteral("missing.xls")), &error), QStringList());
     QCOMPARE(error, 5);
     QCOMPARE(ListWorksheets(dataFile(QStringLiteral("not-a-workbook.xlsx")), &error), QStringList());
+    QCOMPARE(error, 438);
+    error = -1;
+    QCOMPARE(ListWorksheets(dataFile(QStringLiteral("word-document.xlsx")), &error), QStringList());
     QCOMPARE(error, 438);
     QCOMPARE(prompts.messages(), QStringList());
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
