@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace tombolix {
@@ -205,6 +206,10 @@ void InputMap::hideSpecEditor()
 
 void InputMap::confirm()
 {
+    // The import yields to the event loop (progress window, column fitting);
+    // an OK that arrives meanwhile would store every row a second time.
+    if (m_importing)
+        return;
     hideSpecEditor();
     if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty())) {
         close();
@@ -228,16 +233,36 @@ void InputMap::confirm()
         return;
     }
     const int oldRows = m_entrants->Rows();
-    const transfer::ImportResult result
-        = transfer::ImportEntrants(*m_entrants, ImportFilePath, ImportSheetName, first, last, specs, draw, font());
+    transfer::ImportResult result;
+    {
+        m_importing = true;
+        const auto finished = qScopeGuard([this] { m_importing = false; });
+        const QString path = ImportFilePath;
+        const QString sheet = ImportSheetName;
+        result = transfer::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+    }
     if (result.error == 0)
         emit imported(oldRows, result.stored);
     close();
 }
 
+// Every way of closing ends here (the buttons, the close box and Escape), so
+// the settings are saved here. While the import runs, the dialog is not
+// closed: it would be deleted under the running import.
+void InputMap::done(int result)
+{
+    if (m_importing)
+        return;
+    saveSettings();
+    QDialog::done(result);
+}
+
 void InputMap::closeEvent(QCloseEvent *event)
 {
-    saveSettings();
+    if (m_importing) {
+        event->ignore();
+        return;
+    }
     QDialog::closeEvent(event);
 }
 
