@@ -13,6 +13,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,6 +62,7 @@ InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId,
     m_specEditor = new QLineEdit(m_mappingView->viewport());
     m_specEditor->setObjectName(QStringLiteral("TT"));
     m_specEditor->hide();
+    m_specEditor->installEventFilter(this);
     connect(m_specEditor, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (m_editRow >= 0)
             m_mapping->setTextMatrix(m_editRow, SpecColumn, text);
@@ -82,11 +84,14 @@ InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId,
         m_range[i]->setMaximumWidth(90);
     }
     range->addStretch(1);
+    // Neither button answers Enter: an import is started by pressing 确定,
+    // never by finishing what was typed into a cell or a row number.
     auto *ok = new QPushButton(QStringLiteral("确   定"), this);
     ok->setObjectName(QStringLiteral("Com_0"));
-    ok->setDefault(true);
+    ok->setAutoDefault(false);
     auto *cancel = new QPushButton(QStringLiteral("取   消"), this);
     cancel->setObjectName(QStringLiteral("Com_1"));
+    cancel->setAutoDefault(false);
     range->addWidget(ok);
     range->addWidget(cancel);
     layout->addLayout(range);
@@ -264,6 +269,20 @@ void InputMap::closeEvent(QCloseEvent *event)
         return;
     }
     QDialog::closeEvent(event);
+}
+
+// Enter finishes the cell being edited and goes no further.
+bool InputMap::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_specEditor && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            hideSpecEditor();
+            m_mappingView->setFocus();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace tombolix

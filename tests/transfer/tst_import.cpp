@@ -162,6 +162,7 @@ private slots:
     void importRunsOnceUnderQueuedCloseAndConfirm_data();
     void importRunsOnceUnderQueuedCloseAndConfirm();
     void consoleStaysDisabledWhileThePreviewReads();
+    void enterInASpecCellOnlyFinishesTheCell();
     void escapeSavesTheSettings();
     void unsupportedFileIsRefusedAtThePreview();
     void exportReadsBackCellByCell();
@@ -443,6 +444,46 @@ void TestImport::consoleStaysDisabledWhileThePreviewReads()
     QCOMPARE(transfer::ImportFilePath, xlsx);
     QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("张三"));
     QVERIFY(!console.isEnabled());
+}
+
+// Enter in the cell editor of a spec commits the cell; only 确定 imports.
+void TestImport::enterInASpecCellOnlyFinishesTheCell()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeEntrants(m_db->folder(), QStringLiteral("csv"), 120);
+    GridModel entrants;
+    setupEntrants(entrants);
+    QPointer<InputMap> map = new InputMap(&entrants, [draw] { return draw; });
+    map->show();
+    map->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(map));
+    auto *view = map->findChild<QAbstractItemView *>(QStringLiteral("M1"));
+    auto typeIntoSpec = [&](int row, const QString &text, Qt::Key enter) {
+        const QRect cell = view->visualRect(map->mapping()->index(map->mapping()->modelRow(row), 4));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QWidget *editor = QApplication::focusWidget();
+        QVERIFY(editor && editor->objectName() == QStringLiteral("TT"));
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, enter);
+        QVERIFY(map && map->isVisible());
+        QVERIFY(!editor->isVisible());
+    };
+    typeIntoSpec(1, QStringLiteral("A"), Qt::Key_Return);
+    QCOMPARE(map->spec(0), QStringLiteral("A"));
+    QVERIFY(storedRows(draw).isEmpty());
+    typeIntoSpec(2, QStringLiteral("B"), Qt::Key_Enter);
+    QCOMPARE(map->spec(1), QStringLiteral("B"));
+    // Enter again, on whatever has the focus now, still imports nothing.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(map->findChild<QLineEdit *>(QStringLiteral("T_1")), Qt::Key_Return);
+    QVERIFY(map->isVisible());
+    QVERIFY(storedRows(draw).isEmpty());
+
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    const QStringList stored = storedRows(draw);
+    QCOMPARE(stored.size(), 99);
+    QCOMPARE(stored.first(), QStringLiteral("100001|名1"));
 }
 
 void TestImport::escapeSavesTheSettings()
