@@ -162,6 +162,7 @@ private slots:
     void importRunsOnceUnderQueuedCloseAndConfirm_data();
     void importRunsOnceUnderQueuedCloseAndConfirm();
     void consoleStaysDisabledWhileThePreviewReads();
+    void closingTheConsoleWhileSheetsAreListedEndsTheProgram();
     void enterInASpecCellOnlyFinishesTheCell();
     void escapeSavesTheSettings();
     void unsupportedFileIsRefusedAtThePreview();
@@ -444,6 +445,32 @@ void TestImport::consoleStaysDisabledWhileThePreviewReads()
     QCOMPARE(transfer::ImportFilePath, xlsx);
     QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("张三"));
     QVERIFY(!console.isEnabled());
+}
+
+// Closing the console ends the program. Closed while the sheets are listed,
+// the quit comes before the chooser is shown; the wait for the chooser then
+// gives up at once instead of spinning where no event loop runs any more.
+void TestImport::closingTheConsoleWhileSheetsAreListedEndsTheProgram()
+{
+    m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx"));
+    YieldingProgress progress;
+    progress.queueOnOpen(QStringLiteral("正在读取EXCEL文件数据……"), [&console] {
+        QCoreApplication::postEvent(console.windowHandle(), new QCloseEvent); // the close box
+    });
+    bool returned = false;
+    QTimer::singleShot(0, &console, [&] {
+        console.pressButton(20);
+        returned = true;
+    });
+    QCoreApplication::exec(); // the program's run, until the console's close quits it
+    QVERIFY(returned);
+    QVERIFY(!console.isVisible());
+    QVERIFY(!openWindow(InputMap::caption()));
+    QVERIFY(transfer::ImportSheetName.isEmpty());
 }
 
 // Enter in the cell editor of a spec commits the cell; only 确定 imports.
