@@ -79,9 +79,14 @@ void WaitWhileFormOpen(const QString &caption)
         QEventLoop loop;
         CloseWatcher watcher(form, &loop);
         QPointer<QWidget> guard(form);
-        loop.exec();
+        // Once the program has been told to quit, no event loop runs any
+        // more: exec returns -1 at once, and waiting on for a window shown
+        // after the quit would spin for ever instead of letting it end.
+        const bool quitting = loop.exec() < 0;
         if (guard)
             guard->removeEventFilter(&watcher);
+        if (quitting)
+            return;
     }
 }
 

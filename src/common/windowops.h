@@ -15,7 +15,8 @@ void MakeTopmost(QWidget *form);
 // True while a visible top-level window has exactly this caption.
 bool IsFormOpen(const QString &caption);
 // Serves events until no window with this caption is open; returns at once
-// when none is. Other windows stay responsive meanwhile.
+// when none is, and when the program is quitting. Other windows stay
+// responsive meanwhile.
 void WaitWhileFormOpen(const QString &caption);
 
 } // namespace tombolix

@@ -1,6 +1,7 @@
 #include "transfer/columnspec.h"
 
 #include <QStringEncoder>
+#include <algorithm>
 #include <cmath>
 
 namespace tombolix::transfer {
@@ -45,19 +46,25 @@ int characterCode(QChar character)
     return '?';
 }
 
-// Line feeds become "//". QString::replace grows the text once per match,
-// which takes seconds on a field of a few million line feeds.
-QString markLineFeeds(const QString &text)
+// Every line break becomes "//": CR LF, LF and a lone CR each count as one,
+// so a value never keeps a stray CR from a file with CR LF line ends.
+// QString::replace grows the text once per match, which takes seconds on a
+// field of a few million breaks, so the text is built once.
+QString markLineBreaks(const QString &text)
 {
-    const qsizetype feeds = text.count(QLatin1Char('\n'));
-    if (feeds == 0)
+    const auto isBreak = [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); };
+    if (std::none_of(text.cbegin(), text.cend(), isBreak))
         return text;
     QString marked;
-    marked.reserve(text.size() + feeds);
+    marked.reserve(text.size() + text.size() / 2);
+    const qsizetype n = text.size();
     qsizetype from = 0;
-    for (qsizetype at = text.indexOf(QLatin1Char('\n')); at >= 0;
-         at = text.indexOf(QLatin1Char('\n'), from)) {
+    for (qsizetype at = 0; at < n; ++at) {
+        if (!isBreak(text.at(at)))
+            continue;
         marked.append(QStringView(text).mid(from, at - from)).append(QLatin1String("//"));
+        if (text.at(at) == QLatin1Char('\r') && at + 1 < n && text.at(at + 1) == QLatin1Char('\n'))
+            ++at;
         from = at + 1;
     }
     marked.append(QStringView(text).mid(from));
@@ -151,7 +158,7 @@ QString ComposeSpecValue(const QString &spec, const std::function<QString(int)> 
                 value += cell(column);
         }
     }
-    return markLineFeeds(value);
+    return markLineBreaks(value);
 }
 
 } // namespace tombolix::transfer

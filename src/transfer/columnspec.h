@@ -37,8 +37,8 @@ void NormaliseColumnSpecs(QStringList &specs);
 // The value of one spec over one row, cell(n) giving the text of the 1-based
 // column n. With trimPieces (the workbook reader) every piece first loses CR
 // and LF and the spaces around it; the CSV reader takes pieces as typed.
-// Column 0 and empty pieces contribute nothing; line feeds in the result
-// become "//".
+// Column 0 and empty pieces contribute nothing; every line break in the
+// result (CR LF, LF or CR) becomes "//".
 QString ComposeSpecValue(const QString &spec, const std::function<QString(int)> &cell, bool trimPieces);
 
 } // namespace tombolix::transfer

@@ -21,7 +21,7 @@ public:
     { }
 
     // Feeds one piece of the record. Pieces must not split a run of quotes;
-    // whole lines and the CR LF joining them never do.
+    // whole lines and the line ends joining them never do.
     void feed(QStringView text)
     {
         qsizetype i = 0;
@@ -30,10 +30,13 @@ public:
         while (i < n) {
             const QChar c = text[i];
             if (c == Quote) {
-                append(text.mid(plain, i - plain));
+                consume(text.mid(plain, i - plain));
                 qsizetype run = 1;
                 while (i + run < n && text[i + run] == Quote)
                     ++run;
+                const bool wholeFieldCandidate = m_untouched && !m_quoted && run % 2 == 0;
+                m_untouched = false;
+                m_onlyQuotes = wholeFieldCandidate;
                 if (run >= 2 && keeping())
                     m_field.append(QString(run / 2, Quote));
                 if (run % 2 == 1)
@@ -41,7 +44,7 @@ public:
                 i += run;
                 plain = i;
             } else if (c == Comma && !m_quoted) {
-                append(text.mid(plain, i - plain));
+                consume(text.mid(plain, i - plain));
                 endField();
                 ++i;
                 plain = i;
@@ -49,7 +52,7 @@ public:
                 ++i;
             }
         }
-        append(text.mid(plain, n - plain));
+        consume(text.mid(plain, n - plain));
     }
 
     bool open() const { return m_quoted; }
@@ -63,23 +66,37 @@ public:
 private:
     bool keeping() const { return m_fields.size() < m_maxFields; }
 
-    void append(QStringView text)
+    void consume(QStringView text)
     {
-        if (!text.isEmpty() && keeping())
+        if (text.isEmpty())
+            return;
+        m_untouched = false;
+        m_onlyQuotes = false;
+        if (keeping())
             m_field.append(text);
     }
 
     void endField()
     {
+        // A field written as nothing but an even run of quotes is a quoted
+        // field: its outer pair encloses it and the pairs inside are escaped
+        // quotes. So "" is empty and """" one quote; programs that quote every
+        // field write empty values as "".
+        if (m_onlyQuotes && !m_field.isEmpty())
+            m_field.chop(1);
         if (keeping())
             m_fields.append(std::move(m_field));
         m_field = QString();
+        m_untouched = true;
+        m_onlyQuotes = false;
     }
 
     int m_maxFields;
     QStringList m_fields;
     QString m_field;
     bool m_quoted = false;
+    bool m_untouched = true; // nothing of the current field read yet
+    bool m_onlyQuotes = false; // the current field so far is one even run of quotes
 };
 
 } // namespace
@@ -112,6 +129,7 @@ QString CsvLines::next()
     while (i < size && m_text.at(i) != Cr && m_text.at(i) != Lf)
         ++i;
     QString line = m_text.mid(start, i - start);
+    m_lineEnd = i;
     if (i < size) {
         if (m_text.at(i) == Cr && i + 1 < size && m_text.at(i + 1) == Lf)
             ++i;
@@ -119,6 +137,11 @@ QString CsvLines::next()
     }
     m_position = i;
     return line;
+}
+
+QStringView CsvLines::lineEnd() const
+{
+    return QStringView(m_text).mid(m_lineEnd, m_position - m_lineEnd);
 }
 
 std::optional<QStringList> NextCsvRecord(CsvLines &lines, bool *emptyLine)
@@ -141,7 +164,9 @@ std::optional<QStringList> NextCsvRecord(CsvLines &lines, bool *emptyLine, int m
     RecordBuilder builder(std::max(0, maxFields));
     builder.feed(first);
     while (builder.open() && !lines.atEnd()) {
-        builder.feed(u"\r\n");
+        // The break the file has, so that a value holds one break per line
+        // whatever the file's line ends are.
+        builder.feed(lines.lineEnd());
         builder.feed(lines.next());
     }
     return builder.finish();

@@ -9,9 +9,10 @@
 // Quote rules, as Excel writes and as people type by hand: a run of an odd
 // number of double quotes toggles the quoted state wherever it stands, also in
 // the middle of a field; a run of even length is escaped quotes. Every pair of
-// quotes gives one quote, so a field written as exactly "" is one double-quote
-// character, and three quotes ending a quoted field give a quote and the end
-// of the field. Commas inside a quoted section belong to the field.
+// quotes gives one quote, and three quotes ending a quoted field give a quote
+// and the end of the field. A field that is nothing but an even run of quotes
+// is a quoted field around escaped quotes: "" is empty, """" one quote.
+// Commas inside a quoted section belong to the field.
 namespace tombolix::transfer {
 
 // The fields of one record; std::nullopt while a quoted section is still open
@@ -29,15 +30,19 @@ public:
     bool atEnd() const;
     // The next line without its line end; empty at the end.
     QString next();
+    // The line end that closed the line last returned: CR LF, LF or CR, or
+    // nothing at the end of the text.
+    QStringView lineEnd() const;
 
 private:
     QString m_text;
     qsizetype m_position = 0;
+    qsizetype m_lineEnd = 0;
 };
 
 // Reads the next record: an empty line sets *emptyLine and gives an empty
 // list; otherwise the line is parsed and, while a quoted section stays open,
-// the following lines are joined to it with CR LF. At the end of the text an
+// the following lines are joined to it with the line end the file has there. At the end of the text an
 // open section counts as closed there. std::nullopt when the lines were
 // already at their end. emptyLine may be null.
 std::optional<QStringList> NextCsvRecord(CsvLines &lines, bool *emptyLine);

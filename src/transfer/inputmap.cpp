@@ -13,9 +13,11 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace tombolix {
@@ -60,6 +62,7 @@ InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId,
     m_specEditor = new QLineEdit(m_mappingView->viewport());
     m_specEditor->setObjectName(QStringLiteral("TT"));
     m_specEditor->hide();
+    m_specEditor->installEventFilter(this);
     connect(m_specEditor, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (m_editRow >= 0)
             m_mapping->setTextMatrix(m_editRow, SpecColumn, text);
@@ -81,11 +84,14 @@ InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId,
         m_range[i]->setMaximumWidth(90);
     }
     range->addStretch(1);
+    // Neither button answers Enter: an import is started by pressing 确定,
+    // never by finishing what was typed into a cell or a row number.
     auto *ok = new QPushButton(QStringLiteral("确   定"), this);
     ok->setObjectName(QStringLiteral("Com_0"));
-    ok->setDefault(true);
+    ok->setAutoDefault(false);
     auto *cancel = new QPushButton(QStringLiteral("取   消"), this);
     cancel->setObjectName(QStringLiteral("Com_1"));
+    cancel->setAutoDefault(false);
     range->addWidget(ok);
     range->addWidget(cancel);
     layout->addLayout(range);
@@ -205,6 +211,10 @@ void InputMap::hideSpecEditor()
 
 void InputMap::confirm()
 {
+    // The import yields to the event loop (progress window, column fitting);
+    // an OK that arrives meanwhile would store every row a second time.
+    if (m_importing)
+        return;
     hideSpecEditor();
     if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty())) {
         close();
@@ -228,17 +238,51 @@ void InputMap::confirm()
         return;
     }
     const int oldRows = m_entrants->Rows();
-    const transfer::ImportResult result
-        = transfer::ImportEntrants(*m_entrants, ImportFilePath, ImportSheetName, first, last, specs, draw, font());
+    transfer::ImportResult result;
+    {
+        m_importing = true;
+        const auto finished = qScopeGuard([this] { m_importing = false; });
+        const QString path = ImportFilePath;
+        const QString sheet = ImportSheetName;
+        result = transfer::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+    }
     if (result.error == 0)
         emit imported(oldRows, result.stored);
     close();
 }
 
+// Every way of closing ends here (the buttons, the close box and Escape), so
+// the settings are saved here. While the import runs, the dialog is not
+// closed: it would be deleted under the running import.
+void InputMap::done(int result)
+{
+    if (m_importing)
+        return;
+    saveSettings();
+    QDialog::done(result);
+}
+
 void InputMap::closeEvent(QCloseEvent *event)
 {
-    saveSettings();
+    if (m_importing) {
+        event->ignore();
+        return;
+    }
     QDialog::closeEvent(event);
+}
+
+// Enter finishes the cell being edited and goes no further.
+bool InputMap::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_specEditor && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            hideSpecEditor();
+            m_mappingView->setFocus();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace tombolix

@@ -30,11 +30,15 @@ public:
     QString spec(int index) const;
     void setSpec(int index, const QString &spec);
 
+public slots:
+    void done(int result) override;
+
 signals:
     void imported(int firstRow, int stored);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void loadPreview();
@@ -54,6 +58,7 @@ private:
     QLineEdit *m_specEditor = nullptr;
     QLineEdit *m_range[2] = {};
     int m_editRow = -1;
+    bool m_importing = false;
 };
 
 } // namespace tombolix

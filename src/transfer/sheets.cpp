@@ -167,11 +167,14 @@ QDialog *StartImportMapping(QWidget *console, console::GridModel *entrants, std:
 {
     if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty()))
         return nullptr;
-    auto *dialog = new InputMap(entrants, std::move(drawId));
-    if (console) {
+    // Disabled before the dialog reads its preview: the progress window
+    // yields to the event loop, and a click on the console then could start
+    // a second import that changes the file under the first.
+    if (console)
         console->setEnabled(false);
+    auto *dialog = new InputMap(entrants, std::move(drawId));
+    if (console)
         QObject::connect(dialog, &QObject::destroyed, console, [console] { console->setEnabled(true); });
-    }
     dialog->show();
     return dialog;
 }

@@ -306,11 +306,21 @@ int XlsxWorkbook::load()
         QString id;
     };
     QVector<Entry> entries;
+    // Word documents and presentations are packages of the same kind; only
+    // a main part that is a workbook makes the file one.
+    bool isWorkbook = false;
     const PartStatus status = parsePart(m_zip, workbookPart, [&](QXmlStreamReader &xml) {
+        bool atRoot = true;
         while (!xml.atEnd()) {
             xml.readNext();
             if (!xml.isStartElement())
                 continue;
+            if (atRoot) {
+                atRoot = false;
+                isWorkbook = xml.name() == QLatin1String("workbook");
+                if (!isWorkbook)
+                    return;
+            }
             const QXmlStreamAttributes attributes = xml.attributes();
             if (xml.name() == QLatin1String("workbookPr")) {
                 const auto mode = attributes.value(QLatin1String("date1904"));
@@ -326,7 +336,7 @@ int XlsxWorkbook::load()
             }
         }
     });
-    if (status != PartStatus::Ok)
+    if (status != PartStatus::Ok || !isWorkbook)
         return NotAWorkbook;
 
     QString sharedStringsPart;

@@ -2,6 +2,7 @@
 
 #include "common/progress.h"
 #include "common/prompts.h"
+#include "console/gridops.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <xlsxwriter.h>
 
 namespace tombolix::transfer {
@@ -46,6 +48,34 @@ QString protectEscapes(const QString &text)
     return QString(text).replace(escapeStart, QStringLiteral("_x005F_"));
 }
 
+// The columns the grid treats as numbers when it sorts (alignments from
+// centre-centre to general), and the serial column.
+bool isNumericColumn(const console::GridModel &grid, int col)
+{
+    if (int(grid.ColAlignment(col)) >= int(console::Align::CenterCenter))
+        return true;
+    return col == console::SerialColumn(grid)
+        && grid.TextMatrix(grid.FixedRows() - 1, col) == QStringLiteral("序号");
+}
+
+// The decimals of a text that is a number in its plain form: an optional
+// minus, digits with no leading zero unless the whole part is 0, an optional
+// fraction. -1 for anything else: blanks, exponents, "0012", negative zero,
+// and more than 15 significant digits, which a double cannot keep exactly.
+int plainNumberDecimals(const QString &text)
+{
+    static const QRegularExpression plain(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.([0-9]+))?$"));
+    const QRegularExpressionMatch match = plain.match(text);
+    if (!match.hasMatch())
+        return -1;
+    QString digits = match.captured(1) + match.captured(3);
+    while (digits.startsWith(QLatin1Char('0')))
+        digits.remove(0, 1);
+    if (digits.size() > 15 || (digits.isEmpty() && text.startsWith(QLatin1Char('-'))))
+        return -1;
+    return int(match.captured(3).size());
+}
+
 bool replaceFile(const QString &from, const QString &to)
 {
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
@@ -65,6 +95,22 @@ bool writeSheet(
     format_set_border(header, LXW_BORDER_THIN);
     lxw_format *body = workbook_add_format(book);
     format_set_border(body, LXW_BORDER_THIN);
+    // Numbers show as many decimals as the grid shows, and long integers in
+    // full rather than in exponent form.
+    std::map<int, lxw_format *> numberFormats;
+    auto numberFormat = [&](int decimals) {
+        lxw_format *&format = numberFormats[decimals];
+        if (!format) {
+            format = workbook_add_format(book);
+            format_set_border(format, LXW_BORDER_THIN);
+            const QByteArray code = decimals > 0 ? "0." + QByteArray(decimals, '0') : QByteArray("0");
+            format_set_num_format(format, code.constData());
+        }
+        return format;
+    };
+    std::vector<bool> numeric(size_t(std::max(0, grid.Cols())));
+    for (int i = 0; i < grid.Cols(); ++i)
+        numeric[size_t(i)] = isNumericColumn(grid, i);
 
     bool ok = true;
     lxw_row_t sheetRow = 0;
@@ -75,11 +121,20 @@ bool writeSheet(
             for (int i = 0; i < grid.Cols() && ok; ++i) {
                 if (grid.ColWidth(i) <= 0)
                     continue;
-                const QString text = protectEscapes(grid.TextMatrix(j, i).left(MaxCellText));
+                const QString cell = grid.TextMatrix(j, i);
+                const int decimals
+                    = j >= grid.FixedRows() && numeric[size_t(i)] ? plainNumberDecimals(cell) : -1;
+                const QString text = protectEscapes(cell.left(MaxCellText));
                 // Blank cells are written too: the borders go round every cell.
-                const lxw_error written = text.isEmpty()
-                    ? worksheet_write_blank(sheet, sheetRow, sheetCol, format)
-                    : worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(), format);
+                lxw_error written;
+                if (decimals >= 0)
+                    written = worksheet_write_number(
+                        sheet, sheetRow, sheetCol, cell.toDouble(), numberFormat(decimals));
+                else if (text.isEmpty())
+                    written = worksheet_write_blank(sheet, sheetRow, sheetCol, format);
+                else
+                    written = worksheet_write_string(
+                        sheet, sheetRow, sheetCol, text.toUtf8().constData(), format);
                 ok = written == LXW_NO_ERROR;
                 if (ok && j == grid.FixedRows() - 1)
                     ok = worksheet_set_column(

@@ -257,6 +257,25 @@ def make_slow_dates_xls():
     book.save(os.path.join(HERE, "slow-dates.xls"))
 
 
+def make_word_document_xlsx():
+    """A Word document renamed .xlsx: a package of the same kind as a
+    workbook, whose main part is a document, not a workbook."""
+    ns_word = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
+    write_zip("word-document.xlsx", [
+        ("[Content_Types].xml", XML
+         + '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+         '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
+         '<Default Extension="xml" ContentType="application/xml"/>'
+         '<Override PartName="/word/document.xml" ContentType="application/'
+         'vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>'),
+        ("_rels/.rels", XML + f'<Relationships xmlns="{NS_PKG}">'
+         f'<Relationship Id="rId1" Type="{REL_DOC}" Target="word/document.xml"/></Relationships>'),
+        ("word/document.xml", XML + f'<w:document xmlns:w="{ns_word}"><w:body>'
+         '<w:p><w:r><w:t>工号 姓名</w:t></w:r></w:p><w:p><w:r><w:t>0012 张三</w:t></w:r></w:p>'
+         '</w:body></w:document>'),
+    ])
+
+
 if __name__ == "__main__":
     make_entrants_xlsx()
     make_odd_xlsx()
@@ -264,5 +283,6 @@ if __name__ == "__main__":
     make_protected_xls()
     make_slow_dates_xls()
     make_encrypted_xlsx()
+    make_word_document_xlsx()
     with open(os.path.join(HERE, "not-a-workbook.xlsx"), "w", encoding="utf-8") as text:
         text.write("工号,姓名\n0012,张三\n")

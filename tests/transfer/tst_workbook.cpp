@@ -206,6 +206,7 @@ private slots:
 
     void exportReadsBackCellByCell();
     void exportFormatsHeaderWidthsAndBorders();
+    void exportWritesNumbersInNumericColumns();
     void exportFailsWithoutLeavingFiles_data();
     void exportFailsWithoutLeavingFiles();
 
@@ -331,6 +332,8 @@ void TestWorkbook::reportsOpenErrors_data()
         << QStringLiteral("noise2.xls") << ole + random << int(NotAWorkbook);
     QTest::newRow("zip signature then noise")
         << QStringLiteral("noise.xlsx") << QByteArray("PK\3\4") + random << int(NotAWorkbook);
+    QTest::newRow("Word document named xlsx")
+        << dataFile(QStringLiteral("word-document.xlsx")) << QByteArray() << int(NotAWorkbook);
     QTest::newRow("malformed workbook XML")
         << dataFile(QStringLiteral("broken-workbook.xlsx")) << QByteArray() << int(NotAWorkbook);
     // FreeXL 1.0.6 dies of this one (found by fuzz_xls); it must not take the program with it.
@@ -518,6 +521,8 @@ void TestWorkbook::readRowsLeavesGridUnchangedOnError_data()
                                    << "B" << 9 << "输入表格名称有误，无法打开表格，请重新输入！";
     QTest::newRow("text named xlsx") << "not-a-workbook.xlsx" << roster << "B" << 438
                                      << "文件类型不对，请选择Excel文档！";
+    QTest::newRow("Word document named xlsx")
+        << "word-document.xlsx" << roster << "B" << 438 << "文件类型不对，请选择Excel文档！";
     QTest::newRow("damaged sheet") << "broken-sheet.xlsx"
                                    << "Sheet1"
                                    << "B" << 438 << "文件类型不对，请选择Excel文档！";
@@ -570,6 +575,15 @@ void TestWorkbook::previewFillsFirstRowsAndColumns()
         9);
     QCOMPARE(prompts.messages(), QStringList { "输入表格名称有误，无法打开表格，请重新输入！" });
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
+
+    GridModel fresh;
+    fresh.setCols(60);
+    fresh.setRows(20);
+    QCOMPARE(PreviewWorkbookRows(
+                 fresh, dataFile(QStringLiteral("word-document.xlsx")), QStringLiteral("名单"), QFont()),
+        438);
+    QCOMPARE(prompts.messages().last(), QStringLiteral("文件类型不对，请选择Excel文档！"));
+    QCOMPARE(fresh.TextMatrix(1, 1), QString());
 }
 
 void TestWorkbook::listWorksheetsReportsErrors()
@@ -586,6 +600,9 @@ void TestWorkbook::listWorksheetsReportsErrors()
     QCOMPARE(ListWorksheets(dataFile(QStringLiteral("missing.xls")), &error), QStringList());
     QCOMPARE(error, 5);
     QCOMPARE(ListWorksheets(dataFile(QStringLiteral("not-a-workbook.xlsx")), &error), QStringList());
+    QCOMPARE(error, 438);
+    error = -1;
+    QCOMPARE(ListWorksheets(dataFile(QStringLiteral("word-document.xlsx")), &error), QStringList());
     QCOMPARE(error, 438);
     QCOMPARE(prompts.messages(), QStringList());
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
@@ -690,8 +707,78 @@ void TestWorkbook::exportFormatsHeaderWidthsAndBorders()
     }
     QCOMPARE(styleOf.size(), 20);
     QCOMPARE(styleOf.value("A1"), styleOf.value("D1"));
-    QCOMPARE(styleOf.value("B5"), styleOf.value("A2"));
+    QCOMPARE(styleOf.value("B5"), styleOf.value("B2"));
+    QVERIFY(styleOf.value("A1") != styleOf.value("B2"));
     QVERIFY(styleOf.value("A1") != styleOf.value("A2"));
+}
+
+// Cells of numeric columns (and the serial column) that hold a plain number
+// are numbers in Excel; anything else, and every cell of a text column,
+// stays text exactly as the grid shows it.
+void TestWorkbook::exportWritesNumbersInNumericColumns()
+{
+    ScopedScriptedPrompts prompts;
+    GridModel grid;
+    console::SetupGridHeader(
+        grid, { "ID", "", "号码", "数量", "金额" }, { "ID", "序号", "抽奖号码", "数量", "金额" });
+    grid.setColWidth(0, 0);
+    for (int c = 1; c < 5; ++c)
+        grid.setColWidth(c, 1200);
+    grid.setColAlignment(3, console::Align::RightBottom);
+    grid.setColAlignment(4, console::Align::CenterCenter);
+    // Quantity column: the text, and whether it goes out as a number.
+    const QList<std::pair<QString, bool>> quantities = { { "12", true }, { "0", true }, { "-3", true },
+        { "0.5", true }, { "1.50", true }, { "-0.25", true }, { "123456789012345", true },
+        { "0.000000000000001", true }, { "0012", false }, { "1234567890123456", false }, { "1e5", false },
+        { " 12", false }, { "12 ", false }, { "+5", false }, { ".5", false }, { "5.", false },
+        { "-0", false }, { "1,000", false }, { "abc", false }, { "", false } };
+    for (int i = 0; i < quantities.size(); ++i) {
+        const int r = grid.addRow();
+        grid.setTextMatrix(r, 1, QString::number(i + 1));
+        grid.setTextMatrix(r, 2, i % 2 ? QStringLiteral("13800138000") : QStringLiteral("12"));
+        grid.setTextMatrix(r, 3, quantities.at(i).first);
+        grid.setTextMatrix(r, 4, QStringLiteral("7"));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("数量.xlsx"));
+    QVERIFY(ExportGridToWorkbook(grid, path, QStringLiteral("澄曜抽奖")));
+
+    // Numeric cells carry no type; text cells are shared strings.
+    const QString sheet = zipPart(path, "xl/worksheets/sheet1.xml");
+    QMap<QString, bool> isNumber;
+    const QRegularExpression cell(QStringLiteral("<c r=\"([A-Z]+\\d+)\"([^>]*?)(/?)>"));
+    for (auto match = cell.globalMatch(sheet); match.hasNext();) {
+        const auto found = match.next();
+        if (found.captured(3).isEmpty()) // a blank cell has no value at all
+            isNumber.insert(found.captured(1), !found.captured(2).contains(QLatin1String(" t=\"")));
+    }
+    for (const char *header : { "A1", "B1", "C1", "D1" })
+        QVERIFY2(!isNumber.value(QLatin1String(header), true), header);
+    for (int i = 0; i < quantities.size(); ++i) {
+        const QString row = QString::number(i + 2);
+        const auto &[text, number] = quantities.at(i);
+        QVERIFY2(isNumber.value(QStringLiteral("A") + row), qPrintable(row)); // 序号
+        QVERIFY2(!isNumber.value(QStringLiteral("B") + row, true), qPrintable(row)); // a text column
+        if (!text.isEmpty())
+            QVERIFY2(isNumber.value(QStringLiteral("C") + row, !number) == number, qPrintable(text));
+        QVERIFY2(isNumber.value(QStringLiteral("D") + row), qPrintable(row));
+    }
+
+    // The numbers are the grid's; decimals keep the grid's places through
+    // the cell's format.
+    int error = -1;
+    const std::unique_ptr<XlsxWorkbook> book = XlsxWorkbook::open(path, &error);
+    QVERIFY(book && book->selectSheet(QStringLiteral("澄曜抽奖")) == 0);
+    for (int i = 0; i < quantities.size(); ++i) {
+        const auto &[text, number] = quantities.at(i);
+        if (number && text.contains(QLatin1Char('.')))
+            QCOMPARE(book->cell(i + 2, 3).toDouble(), text.toDouble());
+        else
+            QCOMPARE(book->cell(i + 2, 3), text);
+    }
+    const QString styles = zipPart(path, "xl/styles.xml");
+    for (const char *code : { "formatCode=\"0\"", "formatCode=\"0.00\"", "formatCode=\"0.000000000000000\"" })
+        QVERIFY2(styles.contains(QLatin1String(code)), code);
 }
 
 void TestWorkbook::exportFailsWithoutLeavingFiles_data()
