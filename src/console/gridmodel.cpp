@@ -277,6 +277,29 @@ void GridModel::removeGridRows(int first, int count)
         endRemoveRows();
 }
 
+void GridModel::copyFrom(const GridModel &other)
+{
+    beginResetModel();
+    m_rows = other.m_rows;
+    m_cols = other.m_cols;
+    m_fixedRows = other.m_fixedRows;
+    m_fixedCols = other.m_fixedCols;
+    m_cells = other.m_cells;
+    m_colWidths = other.m_colWidths;
+    m_rowHeights = other.m_rowHeights;
+    m_alignments = other.m_alignments;
+    m_row = other.m_row;
+    m_col = other.m_col;
+    m_rowSel = other.m_rowSel;
+    m_colSel = other.m_colSel;
+    m_topRow = other.m_topRow;
+    m_leftCol = other.m_leftCol;
+    m_tag = other.m_tag;
+    m_width = other.m_width;
+    endResetModel();
+    emit layoutPropertiesChanged();
+}
+
 int GridModel::addRow()
 {
     setRows(m_rows + 1);

@@ -97,6 +97,9 @@ public:
     void removeGridRows(int first, int count);
     // Appends one row at the bottom and returns its index.
     int addRow();
+    // Becomes a copy of another grid (cells, sizes, alignments, current cell,
+    // tag): a still picture for work that yields while the original may change.
+    void copyFrom(const GridModel &other);
 
     // Held text, for the memory figures.
     size_t memoryBytes() const;

@@ -417,6 +417,12 @@ void MF::resizeEvent(QResizeEvent *event)
 
 void MF::closeEvent(QCloseEvent *event)
 {
+    if (m_loading > 0) {
+        // Deleting the screen now would delete the loading window under it.
+        m_closeWanted = true;
+        event->ignore();
+        return;
+    }
     m_scr->stop();
     m_fin->stop();
     emit closed();
@@ -611,8 +617,14 @@ template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)
         open->activateWindow();
         return;
     }
+    ++m_loading;
     open = new Dialog(this);
+    --m_loading;
     open->show();
+    if (m_closeWanted && m_loading == 0) {
+        m_closeWanted = false;
+        close();
+    }
 }
 
 } // namespace tombolix

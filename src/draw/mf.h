@@ -178,6 +178,10 @@ private:
     QPointer<QDialog> m_frmSet;
     QPointer<QDialog> m_brdSet;
     QPointer<QDialog> m_delAward;
+    // A dialog that loads with the progress window lets queued input run; a
+    // close asked for meanwhile waits until the loading is done.
+    int m_loading = 0;
+    bool m_closeWanted = false;
 };
 
 } // namespace tombolix

@@ -27,9 +27,13 @@ bool ExportGrid(const console::GridModel &grid, const QString &sheetName)
             return false;
         }
     }
+    // The writers yield to the progress window, and the operator may sort,
+    // refill or edit the grid meanwhile: the file gets the grid as it stood.
+    console::GridModel still;
+    still.copyFrom(grid);
     if (path.right(3).toLower() == QLatin1String("csv"))
-        return ExportGridToCsv(grid, path);
-    return ExportGridToWorkbook(grid, path, sheetName);
+        return ExportGridToCsv(still, path);
+    return ExportGridToWorkbook(still, path, sheetName);
 }
 
 } // namespace tombolix::transfer

@@ -11,6 +11,8 @@
 #include "data/entrantwriter.h"
 #include "draw/mf.h"
 #include "support/testsupport.h"
+#include "transfer/textcodec.h"
+#include "transfer/indicator.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,10 +20,13 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSqlQuery>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -142,6 +147,7 @@ private slots:
     void anOpenEditorLocksTheTabs_data();
     void anOpenEditorLocksTheTabs();
     void gridMenuOffersTheExport();
+    void exportWritesTheGridAsItStood();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -739,6 +745,61 @@ void TestConsole::gridMenuOffersTheExport()
     QTest::mousePress(view->viewport(), Qt::RightButton, {}, cell);
     QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, cell);
     QCOMPARE(items, QStringList { QStringLiteral("M_OutMSF 导出表格") });
+}
+
+// The export writes behind the progress window, which lets queued presses
+// run: a sort of the same grid meanwhile must not mix two orders in the file.
+void TestConsole::exportWritesTheGridAsItStood()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 400, 1);
+    {
+        data::Transaction transaction;
+        QSqlQuery insert(data::connection());
+        QVERIFY(insert.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)")));
+        for (int i = 1; i <= 400; ++i) {
+            insert.addBindValue(draw);
+            insert.addBindValue(award);
+            insert.addBindValue(QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')));
+            insert.addBindValue(QStringLiteral("员工%1").arg(i));
+            QVERIFY(insert.exec());
+        }
+        QVERIFY(transaction.commit());
+    }
+    IndicatorProgress progress;
+    ProgressSink *previous = setProgressSink(&progress);
+    FSet console;
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    console.tabs()->setCurrentIndex(3);
+    GridModel *grid = console.grid(3);
+    const QStringList numbers = column(*grid, 5);
+    QCOMPARE(numbers.size(), 400);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("结果.csv"));
+    m_prompts->queueFileName(path);
+    // A press on the "抽奖号码" caption, queued: it arrives while the file is
+    // being written.
+    QHeaderView *header = console.gridView(3)->horizontalHeader();
+    const QPointF at(header->sectionViewportPosition(5) + header->sectionSize(5) / 2, 4);
+    const QPointF global = header->viewport()->mapToGlobal(at);
+    QCoreApplication::postEvent(header->viewport(), new QMouseEvent(QEvent::MouseButtonPress, at, global,
+                                                                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(header->viewport(), new QMouseEvent(QEvent::MouseButtonRelease, at, global,
+                                                                    Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    click(&console, QStringLiteral("Com_31"));
+    setProgressSink(previous);
+
+    QVERIFY(column(*grid, 5) != numbers); // the press did sort the grid
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList exported;
+    const QStringList lines
+        = transfer::DecodeText(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    for (const QString &line : lines.mid(1))
+        exported << line.section(QLatin1Char(','), 3, 3);
+    QCOMPARE(exported, numbers);
 }
 
 QTEST_MAIN(TestConsole)

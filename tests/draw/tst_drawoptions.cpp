@@ -8,6 +8,7 @@
 #include "data/database.h"
 #include "draw/mf.h"
 #include "support/testsupport.h"
+#include "transfer/indicator.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -15,7 +16,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTest>
 #include <set>
 
@@ -106,6 +110,7 @@ private slots:
     void withdrawingAWinnerRedrawsThePlace();
     void refusedWithdrawalChangesNothing();
     void withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent();
+    void endingTheDrawWhileWithdrawalsLoadWaitsForThem();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -573,6 +578,42 @@ void TestDrawOptions::withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent()
     QCOMPARE(screen.session().WID(), QString::number(first));
     QCOMPARE(screen.session().awardState().Remaining, qint64(1));
     QVERIFY(!screen.session().DrawFinished());
+}
+
+// The withdrawal window fits its columns with the progress window, which lets
+// queued input run: an "结束抽奖" pressed meanwhile must not delete the draw
+// screen, and the window with it, under the loading. It ends the draw once the
+// loading is done.
+void TestDrawOptions::endingTheDrawWhileWithdrawalsLoadWaitsForThem()
+{
+    const qint64 award = m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 400, 1, true, true);
+    {
+        data::Transaction transaction;
+        QSqlQuery insert(data::connection());
+        QVERIFY(insert.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)")));
+        for (int i = 0; i < 300; ++i) {
+            insert.addBindValue(m_draw);
+            insert.addBindValue(award);
+            insert.addBindValue(QString::number(101 + i % 12));
+            insert.addBindValue(QStringLiteral("员工%1").arg(1 + i % 12));
+            QVERIFY(insert.exec());
+        }
+        QVERIFY(transaction.commit());
+    }
+    IndicatorProgress progress;
+    ProgressSink *previous = setProgressSink(&progress);
+
+    QPointer<MF> screen = new MF(m_draw);
+    screen->resize(1280, 720);
+    screen->show();
+    QWidget *end = screen->findChild<QLabel *>(QStringLiteral("lEnd"));
+    const QPointF inside(4, 4);
+    QCoreApplication::postEvent(end, new QMouseEvent(QEvent::MouseButtonPress, inside, end->mapToGlobal(inside),
+                                                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QTest::mouseClick(screen->findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
+    QTRY_VERIFY(!screen);
+    setProgressSink(previous);
+    QCOMPARE(results(m_draw), qint64(300));
 }
 
 QTEST_MAIN(TestDrawOptions)
