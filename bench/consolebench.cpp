@@ -2,7 +2,7 @@
 #include "benchutil.h"
 
 #include "console/fset.h"
-#include "console/gridops.h"
+#include "grid/gridops.h"
 #include "data/database.h"
 #include "data/entrantwriter.h"
 

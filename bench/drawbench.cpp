@@ -3,7 +3,7 @@
 
 #include "data/database.h"
 #include "draw/drawsession.h"
-#include "draw/mf.h"
+#include "drawscreen/mf.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

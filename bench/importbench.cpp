@@ -2,7 +2,7 @@
 // a user's file through the same reader and writer an import takes.
 #include "benchutil.h"
 
-#include "console/gridops.h"
+#include "grid/gridops.h"
 #include "data/database.h"
 #include "transfer/csv.h"
 #include "transfer/importer.h"

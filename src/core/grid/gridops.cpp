@@ -1,0 +1,437 @@
+#include "grid/gridops.h"
+
+#include "common/conventions.h"
+#include "common/progress.h"
+#include "common/prompts.h"
+#include "data/database.h"
+
+#include <QDateTime>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QSqlQuery>
+#include <cmath>
+
+namespace tombolix::console {
+
+namespace {
+
+const QString SerialCaption = QStringLiteral("序号");
+const QString UpArrow = QStringLiteral("△");
+const QString DownArrow = QStringLiteral("▽");
+constexpr int MeasuredLength = 300;
+
+bool isNumericAlignment(Align align)
+{
+    return int(align) >= 4;
+}
+
+QString shownValue(const QVariant &value, QMetaType::Type declared, bool dateOnly)
+{
+    if (value.isNull() || !value.isValid())
+        return QString();
+    if (declared == QMetaType::Bool)
+        return BoolToMark(value);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return QString::number(value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(value.toDouble(), 'f', 2);
+    default:
+        return FormatCellValue(value, dateOnly);
+    }
+}
+
+} // namespace
+
+void SetupGridHeader(GridModel &grid, const QStringList &fields, const QStringList &captions)
+{
+    if (fields.size() != captions.size())
+        return;
+    const int n = int(fields.size());
+    grid.beginBulkChange();
+    grid.setCols(n);
+    grid.setFixedCols(n > 2 ? 2 : 1);
+    grid.setRows(3);
+    grid.setFixedRows(2);
+    grid.setRows(2);
+    for (int r = 0; r < grid.FixedRows() - 1; ++r)
+        grid.setRowHeight(r, 0);
+    for (int i = 0; i < n; ++i) {
+        grid.setTextMatrix(0, i, fields.at(i));
+        grid.setTextMatrix(1, i, captions.at(i));
+        grid.setColAlignment(i, Align::LeftTop);
+    }
+    grid.setColAlignment(1, Align::LeftBottom);
+    grid.endBulkChange();
+}
+
+int LoadingLimit(int cols)
+{
+    if (cols <= 0)
+        return 0;
+    return int(roundHalfEven(350000.0 / cols - 0.5)) - 2;
+}
+
+qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly,
+                const QFont &font)
+{
+    grid.beginBulkChange();
+    grid.setRows(grid.FixedRows());
+    qint64 count = 0;
+    const QString table = grid.Tag();
+    if (!table.isEmpty() && data::TableExists(table)) {
+        QString sql = QStringLiteral("SELECT * FROM ") + table;
+        if (!condition.isEmpty())
+            sql += QStringLiteral(" WHERE ") + condition;
+        if (!sortField.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + sortField;
+        data::Recordset rs = data::OpenRecordset(sql);
+        count = rs.recordCount();
+        qint64 limit = LoadingLimit(grid.Cols());
+        if (count <= limit) {
+            limit = count;
+        } else {
+            prompts().message(QStringLiteral("数据库里共有") + QString::number(count) + QStringLiteral("条记录，表格只能显示")
+                              + QString::number(limit) + QStringLiteral("条记录，因此无法全部显示，请修改筛选条件。"));
+        }
+
+        // What each column shows, worked out once.
+        enum class Kind { Computed, Serial, Lookup, Field };
+        struct Column
+        {
+            Kind kind = Kind::Computed;
+            int field = -1;
+            QStringList lookup;
+            QMetaType::Type declared = QMetaType::UnknownType;
+        };
+        const int cols = grid.Cols();
+        std::vector<Column> columns(static_cast<size_t>(cols));
+        QHash<QString, int> fieldIndex;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            fieldIndex.insert(rs.fieldName(i).toLower(), i);
+        for (int c = 0; c < cols; ++c) {
+            const QString spec = grid.TextMatrix(0, c);
+            Column &column = columns[size_t(c)];
+            if (spec.isEmpty()) {
+                column.kind = grid.TextMatrix(grid.FixedRows() - 1, c) == SerialCaption ? Kind::Serial : Kind::Computed;
+            } else if (spec.count(QLatin1Char(':')) == 3) {
+                column.kind = Kind::Lookup;
+                column.lookup = spec.split(QLatin1Char(':'));
+                column.field = fieldIndex.value(column.lookup.at(0).toLower(), -1);
+            } else {
+                column.kind = Kind::Field;
+                column.field = fieldIndex.value(spec.toLower(), -1);
+                if (column.field >= 0)
+                    column.declared = rs.fieldType(column.field);
+            }
+        }
+
+        const int first = grid.FixedRows();
+        grid.setRows(first + int(limit));
+        // A lookup asks the same few questions over and over (the award of
+        // every result); each is asked once per fill.
+        QHash<QString, QString> looked;
+        int r = first;
+        for (; r < first + int(limit) && !rs.eof(); ++r, rs.moveNext()) {
+            for (int c = 0; c < cols; ++c) {
+                const Column &column = columns[size_t(c)];
+                switch (column.kind) {
+                case Kind::Computed:
+                    break;
+                case Kind::Serial:
+                    grid.setTextMatrix(r, c, QString::number(r - first + 1));
+                    break;
+                case Kind::Lookup: {
+                    const QString key = textOf(rs.field(column.field));
+                    const QString memo = column.lookup.mid(1).join(QLatin1Char(':')) + QLatin1Char(':') + key;
+                    auto found = looked.constFind(memo);
+                    if (found == looked.constEnd()) {
+                        const QVariant value = column.field < 0 ? QVariant()
+                            : data::LookupValue(column.lookup.at(1), rs.field(column.field), column.lookup.at(2),
+                                                column.lookup.at(3));
+                        found = looked.insert(memo, FormatCellValue(value, dateOnly));
+                    }
+                    grid.setTextMatrix(r, c, *found);
+                    break;
+                }
+                case Kind::Field:
+                    if (column.field >= 0)
+                        grid.setTextMatrix(r, c, shownValue(rs.field(column.field), column.declared, dateOnly));
+                    break;
+                }
+            }
+        }
+        grid.setRows(r); // fewer rows than counted: keep what was read
+        data::CloseRecordset(rs);
+    }
+    FitGridColumns(font, grid, 1, true);
+    grid.endBulkChange();
+    return count;
+}
+
+int SerialColumn(const GridModel &grid)
+{
+    const int captionRow = grid.FixedRows() - 1;
+    for (int c = 0; c <= grid.FixedCols() && c < grid.Cols(); ++c) {
+        if (grid.TextMatrix(captionRow, c) == SerialCaption)
+            return c;
+    }
+    return grid.FixedCols() - 1;
+}
+
+void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showProgress)
+{
+    if (grid.FixedRows() < 1)
+        return;
+    const bool progress = grid.Rows() > 200 && showProgress;
+    ProgressScope scope(QStringLiteral("正在做交易数据表格进行格式设置……"), grid.Cols(), progress);
+    const int serial = SerialColumn(grid);
+    if (grid.Rows() <= grid.FixedRows())
+        startRow = 0;
+    startRow = std::max(0, startRow);
+    const QFontMetricsF metrics(font);
+    const int captionRow = grid.FixedRows() - 1;
+    for (int c = 0; c < grid.Cols(); ++c) {
+        double width = 0;
+        if (c >= serial) {
+            for (int r = startRow; r < grid.Rows(); ++r) {
+                const QString text = grid.TextMatrix(r, c);
+                // A column never grows past half the grid, so a few hundred
+                // characters say all there is to say about a huge cell.
+                if (!text.isEmpty())
+                    width = std::max(width, metrics.horizontalAdvance(text.left(MeasuredLength)) * TwipsPerPixel);
+            }
+            if (width != 0)
+                width = std::max(width, metrics.horizontalAdvance(grid.TextMatrix(captionRow, c)) * TwipsPerPixel);
+            width = width != 0 ? width + 100 : 50;
+            if (grid.Width() > 0 && grid.Width() / 2.0 < width)
+                width = grid.Width() / 2.0;
+        }
+        grid.setColWidth(c, int(roundHalfEven(width)));
+        scope.advance(1, QStringLiteral("pages"));
+    }
+}
+
+void HandleHeaderClick(const QFont &font, GridModel &grid, double x, double y)
+{
+    int row = 0;
+    int col = 0;
+    GridCellAt(grid, x, y, row, col);
+    if (col >= grid.Cols())
+        col = grid.Cols() - 1;
+    if (row >= grid.FixedRows() || col < 0)
+        return;
+    if (grid.TextMatrix(grid.FixedRows() - 1, col) != SerialCaption)
+        SortGridByColumn(grid, col);
+    else
+        FitGridColumns(font, grid, 1, true);
+}
+
+void SortGridByColumn(GridModel &grid, int col)
+{
+    if (col < 0 || col >= grid.Cols() || grid.FixedRows() < 1)
+        return;
+    const int captionRow = grid.FixedRows() - 1;
+    const bool numeric = isNumericAlignment(grid.ColAlignment(col));
+    const bool wasUp = grid.TextMatrix(captionRow, col).endsWith(UpArrow);
+    SortOrder order;
+    if (numeric)
+        order = wasUp ? SortOrder::NumericDescending : SortOrder::NumericAscending;
+    else
+        order = wasUp ? SortOrder::TextAscending : SortOrder::TextDescending;
+    for (int c = 0; c < grid.Cols(); ++c) {
+        QString caption = grid.TextMatrix(captionRow, c);
+        caption.remove(UpArrow).remove(DownArrow);
+        grid.setTextMatrix(captionRow, c, caption);
+    }
+    grid.setCol(col);
+    grid.Sort(col, order);
+    const bool down = order == SortOrder::NumericDescending || order == SortOrder::TextAscending;
+    grid.setTextMatrix(captionRow, col, grid.TextMatrix(captionRow, col) + (down ? DownArrow : UpArrow));
+    RenumberGrid(grid);
+}
+
+void RenumberGrid(GridModel &grid)
+{
+    const int serial = SerialColumn(grid);
+    if (serial < 0)
+        return;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+        grid.setTextMatrix(r, serial, QString::number(r - grid.FixedRows() + 1));
+}
+
+namespace {
+
+// The index at which the running sum of sizes first exceeds the position,
+// over the fixed items and then from the first visible scrolling one.
+int itemAt(double position, int fixed, int first, int count, const std::function<int(int)> &size)
+{
+    double sum = 0;
+    for (int i = 0; i < fixed && i < count; ++i) {
+        sum += size(i);
+        if (sum > position)
+            return i;
+    }
+    for (int i = std::max(first, fixed); i < count; ++i) {
+        sum += size(i);
+        if (sum > position)
+            return i;
+    }
+    return count;
+}
+
+} // namespace
+
+void GridCellAt(const GridModel &grid, double x, double y, int &row, int &col)
+{
+    row = itemAt(y, grid.FixedRows(), grid.TopRow(), grid.Rows(), [&grid](int r) { return grid.RowHeight(r); });
+    col = itemAt(x, grid.FixedCols(), grid.LeftCol(), grid.Cols(), [&grid](int c) { return grid.ColWidth(c); });
+}
+
+bool ClickMarkColumn(GridModel &grid, int shift, double x, double y, bool multi)
+{
+    int row = 0;
+    int col = 0;
+    GridCellAt(grid, x, y, row, col);
+    return ClickMarkCell(grid, shift, row, col, multi);
+}
+
+bool ClickMarkCell(GridModel &grid, int shift, int row, int col, bool multi)
+{
+    const int fixedRows = grid.FixedRows();
+    const int markCol = grid.FixedCols();
+    if (grid.Rows() <= fixedRows || markCol >= grid.Cols() || row < 0 || col < 0 || col >= grid.Cols()
+        || row >= grid.Rows() || col > markCol)
+        return false;
+    if (row >= fixedRows) {
+        if (!multi) {
+            for (int r = fixedRows; r < grid.Rows(); ++r)
+                grid.setTextMatrix(r, markCol, QString());
+            grid.setTextMatrix(row, markCol, QStringLiteral("√"));
+        } else if (shift == 1) {
+            const QString value = ToggleMark(grid.TextMatrix(grid.Row(), grid.Col()));
+            const int from = std::max(fixedRows, std::min(grid.Row(), row));
+            const int to = std::max(grid.Row(), row);
+            for (int r = from; r <= to; ++r)
+                grid.setTextMatrix(r, markCol, value);
+        } else {
+            grid.setTextMatrix(row, markCol, ToggleMark(grid.TextMatrix(row, markCol)));
+        }
+    } else if (multi) {
+        const QString value = ToggleMark(grid.TextMatrix(fixedRows, markCol));
+        for (int r = fixedRows; r < grid.Rows(); ++r)
+            grid.setTextMatrix(r, markCol, value);
+    }
+    return true;
+}
+
+bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, bool fromTable)
+{
+    const int fixedRows = grid.FixedRows();
+    if (grid.Rows() <= fixedRows)
+        return false;
+    OrderPair(lastRow, firstRow);
+    firstRow = std::max(firstRow, fixedRows);
+    lastRow = std::min(lastRow, grid.Rows() - 1);
+    if (lastRow < firstRow)
+        return false;
+    const int count = lastRow - firstRow + 1;
+    if (confirm && !prompts().askYesNo(DeletionQuestion(grid, firstRow, lastRow), DefaultAnswer::No))
+        return false;
+
+    if (fromTable && data::OpenConnection()) {
+        // One statement prepared once and one transaction: thousands of rows
+        // go in a moment, and each row's record is found by its own key.
+        data::Transaction transaction;
+        QSqlQuery remove(data::connection());
+        const QString keyField = grid.TextMatrix(0, 0);
+        if (remove.prepare(QStringLiteral("DELETE FROM ") + grid.Tag() + QStringLiteral(" WHERE ") + keyField
+                           + QStringLiteral("=?"))) {
+            for (int r = firstRow; r <= lastRow; ++r) {
+                const QString key = grid.TextMatrix(r, 0).trimmed();
+                if (key.isEmpty())
+                    continue;
+                remove.bindValue(0, key);
+                remove.exec();
+            }
+        }
+        remove.finish();
+        transaction.commit();
+    }
+
+    // The last fixed column (the serial or order number) stays in place, so
+    // it keeps counting 1, 2, 3 by position.
+    const int keep = grid.FixedCols() - 1;
+    std::vector<QString> kept;
+    if (keep >= 0) {
+        for (int r = firstRow; r < grid.Rows(); ++r)
+            kept.push_back(grid.TextMatrix(r, keep));
+    }
+    grid.removeGridRows(firstRow, count);
+    if (keep >= 0) {
+        for (int r = firstRow; r < grid.Rows(); ++r)
+            grid.setTextMatrix(r, keep, kept[size_t(r - firstRow)]);
+    }
+    return true;
+}
+
+QString DeletionQuestion(const GridModel &grid, int firstRow, int lastRow)
+{
+    return QStringLiteral("您确定要删除第") + QString::number(firstRow - grid.FixedRows() + 1)
+        + QStringLiteral("至第") + QString::number(lastRow - grid.FixedRows() + 1) + QStringLiteral("行？");
+}
+
+QString FormatCellValue(const QVariant &value, bool dateOnly)
+{
+    if (value.isNull() || !value.isValid())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return numberText(double(roundHalfEven(value.toDouble() * 100)) / 100);
+    case QMetaType::QDateTime:
+    case QMetaType::QDate: {
+        const QDateTime when = value.toDateTime();
+        if (when == QDateTime(QDate(1900, 1, 1), QTime(0, 0)))
+            return QString();
+        return when.toString(dateOnly ? QStringLiteral("yyyy.MM.dd") : QStringLiteral("yyyy.MM.dd HH:mm"));
+    }
+    case QMetaType::Bool:
+        return BoolToMark(value);
+    default:
+        return value.toString();
+    }
+}
+
+QString BoolToMark(const QVariant &value)
+{
+    if (value.isNull() || !value.isValid())
+        return QString();
+    if (value.typeId() == QMetaType::Bool)
+        return flagText(value.toBool());
+    return flagText(numericValue(value) != 0);
+}
+
+QString ToggleMark(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("√") : QString();
+}
+
+void OrderPair(int &a, int &b)
+{
+    if (b > a)
+        std::swap(a, b);
+}
+
+void SelectedRows(const GridModel &grid, int &first, int &last)
+{
+    last = grid.RowSel();
+    first = grid.Row();
+    OrderPair(last, first);
+}
+
+} // namespace tombolix::console

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "grid/gridmodel.h"
+
+#include <QFont>
+#include <QStringList>
+#include <QVariant>
+
+// Turning a grid into a view of one database table: two header rows (a
+// hidden field row and the caption row), the table name in the tag, the key
+// in column 0, a "序号" serial column, a "√" mark column, sorting by caption
+// clicks, fitting of column widths and deletion of row ranges with their
+// records. Positions and sizes are twips.
+namespace tombolix::console {
+
+// Lays out the two header rows from the fields and captions (same length).
+void SetupGridHeader(GridModel &grid, const QStringList &fields, const QStringList &captions);
+
+// Loads the rows of the grid's table (its tag) meeting the condition, in the
+// order of sortField, up to the loading limit (with a message when more
+// exist), then fits the columns measured with the font. Returns the number
+// of records found; 0 when the table does not exist.
+qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly,
+                const QFont &font = QFont());
+
+// At most this many data rows fit a grid of `cols` columns (350,000 cells).
+int LoadingLimit(int cols);
+
+// Sets every column's width to its widest text from startRow on (with the
+// caption), measured with the font; columns left of the serial column get 0.
+void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showProgress);
+
+// A left press at (x, y) inside the grid: a caption sorts by its column,
+// "序号" refits the columns.
+void HandleHeaderClick(const QFont &font, GridModel &grid, double x, double y);
+void SortGridByColumn(GridModel &grid, int col);
+void RenumberGrid(GridModel &grid);
+// The serial column: the first "序号" caption among columns 0..FixedCols,
+// else FixedCols - 1.
+int SerialColumn(const GridModel &grid);
+
+// The cell under a point, from the row heights and column widths; Rows or
+// Cols when past the last one.
+void GridCellAt(const GridModel &grid, double x, double y, int &row, int &col);
+
+// A press on the mark column or left of it; true when it fell on the grid's
+// cells while the grid has data rows. shift is 1 with Shift held.
+bool ClickMarkColumn(GridModel &grid, int shift, double x, double y, bool multi);
+// The same for a press on a known cell (a view reports cells, not points).
+bool ClickMarkCell(GridModel &grid, int shift, int row, int col, bool multi);
+
+// Removes a range of data rows (put in order and clipped to the data rows),
+// asking first when confirm is set and deleting their records by key when
+// fromTable is set. Returns false when nothing was removed.
+bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, bool fromTable);
+// The question DeleteGridRows asks for an ordered range of data rows.
+QString DeletionQuestion(const GridModel &grid, int firstRow, int lastRow);
+
+// The shown form of a value read from a table.
+QString FormatCellValue(const QVariant &value, bool dateOnly);
+QString BoolToMark(const QVariant &value);
+QString ToggleMark(const QString &text);
+// Swaps so that afterwards a >= b.
+void OrderPair(int &a, int &b);
+// The selected data rows, first to last: Row and RowSel in order.
+void SelectedRows(const GridModel &grid, int &first, int &last);
+
+} // namespace tombolix::console

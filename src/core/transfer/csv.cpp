@@ -1,0 +1,165 @@
+#include "transfer/csv.h"
+
+#include "common/progress.h"
+#include "common/prompts.h"
+#include "grid/gridops.h"
+#include "transfer/columnspec.h"
+#include "transfer/csvparse.h"
+#include "transfer/textcodec.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace tombolix::transfer {
+
+namespace {
+
+constexpr int PreviewRows = 19;
+constexpr int PreviewCols = 59;
+
+std::optional<QString> readCsvText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return DecodeText(bytes);
+}
+
+// The highest column any spec refers to, so that a record need not keep the
+// fields nobody asked for.
+int widestColumn(const QStringList &specs)
+{
+    int widest = 0;
+    for (const QString &spec : specs) {
+        if (spec.isEmpty())
+            continue;
+        for (const QString &piece : spec.split(QLatin1Char(',')))
+            widest = std::max(widest, ColumnNumber(piece));
+    }
+    return widest;
+}
+
+QString csvField(QString text)
+{
+    const bool enclose = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
+        || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    if (enclose)
+        text = QLatin1Char('"') + text + QLatin1Char('"');
+    return text;
+}
+
+} // namespace
+
+int ReadCsvRows(
+    console::GridModel &grid, const QString &path, int first, int last, QStringList specs, const QFont &font)
+{
+    const std::optional<QString> text
+        = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? readCsvText(path) : std::nullopt;
+    if (!text) {
+        prompts().message(QStringLiteral("文件打开错误！"));
+        return 5;
+    }
+
+    CsvLines lines(*text);
+    for (qint64 skipped = 0; skipped < qint64(first) - 1 && !lines.atEnd(); ++skipped)
+        lines.next();
+
+    NormaliseColumnSpecs(specs);
+    const int keepFields = widestColumn(specs);
+    const qint64 count = std::max<qint64>(0, qint64(last) - first + 1);
+
+    // The rows are composed first and go into the grid in one bulk change, so
+    // a view resets once instead of once per cell.
+    std::vector<QStringList> values;
+    while (qint64(values.size()) < count && !lines.atEnd()) {
+        bool emptyLine = false;
+        const std::optional<QStringList> record = NextCsvRecord(lines, &emptyLine, keepFields);
+        QStringList row;
+        if (record && !emptyLine) {
+            const auto field = [&record](int column) {
+                return column <= record->size() ? record->at(column - 1) : QString();
+            };
+            for (const QString &spec : std::as_const(specs))
+                row << ComposeSpecValue(spec, field, false);
+        }
+        values.push_back(std::move(row));
+    }
+
+    grid.beginBulkChange();
+    const int oldRows = grid.Rows();
+    grid.setRows(int(oldRows + count));
+    for (size_t r = 0; r < values.size(); ++r) {
+        const QStringList &row = values[r];
+        for (qsizetype i = 0; i < row.size(); ++i)
+            grid.setTextMatrix(oldRows + int(r), grid.FixedCols() + int(i), row.at(i));
+    }
+    console::RenumberGrid(grid);
+    grid.endBulkChange();
+    console::FitGridColumns(font, grid, grid.FixedRows() - 1, true);
+    return 0;
+}
+
+void PreviewCsvRows(console::GridModel &preview, const QString &path)
+{
+    const std::optional<QString> text = readCsvText(path);
+    if (!text)
+        return;
+    CsvLines lines(*text);
+    preview.beginBulkChange();
+    for (int j = 1; j <= PreviewRows; ++j) {
+        const std::optional<QStringList> record = NextCsvRecord(lines, nullptr, PreviewCols);
+        if (!record)
+            break;
+        for (int i = 1; i <= record->size(); ++i)
+            preview.setTextMatrix(j, i, record->at(i - 1));
+    }
+    preview.endBulkChange();
+}
+
+bool ExportGridToCsv(const console::GridModel &grid, const QString &path)
+{
+    ProgressScope progress(QStringLiteral("正在导出数据至CSV格式文件……"), grid.Rows());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+
+    std::vector<int> columns;
+    for (int c = 0; c < grid.Cols(); ++c) {
+        if (grid.ColWidth(c) > 0)
+            columns.push_back(c);
+    }
+
+    constexpr qsizetype FlushSize = 1 << 16;
+    QByteArray pending = EncodeCsvText(QString());
+    QString line;
+    for (int r = 0; r < grid.Rows(); ++r) {
+        if (grid.RowHeight(r) > 0) {
+            line.clear();
+            for (size_t i = 0; i < columns.size(); ++i) {
+                if (i > 0)
+                    line += QLatin1Char(',');
+                line += csvField(grid.TextMatrix(r, columns[i]));
+            }
+            line += QLatin1String("\r\n");
+            pending += line.toUtf8();
+            if (pending.size() >= FlushSize) {
+                if (file.write(pending) != pending.size())
+                    return false;
+                pending.clear();
+            }
+        }
+        progress.advance(1, QString());
+    }
+    if (file.write(pending) != pending.size())
+        return false;
+    return file.commit();
+}
+
+} // namespace tombolix::transfer

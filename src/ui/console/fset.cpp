@@ -1,0 +1,718 @@
+#include "console/fset.h"
+
+#include "common/conventions.h"
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "console/about.h"
+#include "console/addmem.h"
+#include "console/checkdialog.h"
+#include "grid/gridops.h"
+#include "common/gridview.h"
+#include "console/modi.h"
+#include "console/modicon.h"
+#include "data/database.h"
+#include "data/entrantwriter.h"
+#include "common/idlist.h"
+#include "drawscreen/enterdraw.h"
+#include "transfer/export.h"
+#include "transfer/inputmap.h"
+#include "transfer/sheets.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+static void initConsoleResources()
+{
+    Q_INIT_RESOURCE(console);
+}
+
+namespace tombolix {
+
+using console::Align;
+using console::GridModel;
+using console::GridView;
+
+namespace {
+
+const QString DrawsTable = QStringLiteral("奖次表");
+const QString DrawNameColumn = QStringLiteral("抽奖内容");
+
+struct GridLayout
+{
+    QStringList fields;
+    QStringList captions;
+    QString table;
+    int fixedCols;
+};
+
+const GridLayout &gridLayout(int index)
+{
+    static const GridLayout layouts[4] = {
+        {{"ID", "", "抽奖内容", "速度", "定时", "定长", "屏蔽", "底图"},
+         {"", "序号", "抽奖名称", "滚动速度", "定时", "定长", "屏蔽规则", "背景图"},
+         QStringLiteral("奖次表"),
+         2},
+        {{"ID", "顺序", "名称", "数量", "同时", "显示", "重复", "奖品"},
+         {"", "抽奖顺序", "奖项名称", "奖项数量", "每次抽出人数", "公告显示", "可重复获奖", "奖品说明"},
+         QStringLiteral("奖项表"),
+         2},
+        {{"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"}, QStringLiteral("号码表"), 3},
+        {{"ID", "CID", "", "WID:奖项表:ID:名称", "WID:奖项表:ID:奖品", "号码", "姓名"},
+         {"ID", "CID", "序号", "获得奖项", "奖品", "抽奖号码", "姓名"},
+         QStringLiteral("结果表"),
+         3},
+    };
+    return layouts[index];
+}
+
+// The sort field of the awards, entrants and results grids.
+QString sortFieldOf(int index)
+{
+    switch (index) {
+    case 1:
+        return QStringLiteral("顺序");
+    case 2:
+        return QStringLiteral("号码");
+    case 3:
+        return QStringLiteral("WID");
+    default:
+        return QStringLiteral("ID");
+    }
+}
+
+} // namespace
+
+FSet::FSet(QWidget *parent)
+    : QMainWindow(parent)
+{
+    initConsoleResources();
+    setObjectName(QStringLiteral("FSet"));
+    setWindowTitle(caption());
+    buildMenus();
+
+    auto *central = new QWidget(this);
+    auto *layout = new QHBoxLayout(central);
+    m_tabs = new QTabWidget(central);
+    m_tabs->setObjectName(QStringLiteral("SST"));
+    m_tabs->addTab(buildGridTab(0, {"新建抽奖", "修改设置", "删除设置"}), QStringLiteral("抽奖设置"));
+    m_tabs->addTab(buildGridTab(1, {"添加奖项", "修改奖项", "删除奖项", "顺序移前", "顺序移后"}),
+                   QStringLiteral("奖项设置"));
+    m_tabs->addTab(buildGridTab(2, {"导入数据", "检查重复", "检查号长", "删除数据", "添加数据"}),
+                   QStringLiteral("抽奖数据"));
+    m_tabs->addTab(buildGridTab(3, {"删除数据", "导出数据"}), QStringLiteral("抽奖结果"));
+    m_tabs->addTab(buildHelpTab(), QStringLiteral("使用帮助"));
+    layout->addWidget(m_tabs, 1);
+
+    auto *side = new QVBoxLayout;
+    m_entr = new QPushButton(QStringLiteral("开  始\n\n抽  奖"), central);
+    m_entr->setObjectName(QStringLiteral("Entr"));
+    m_entr->setMinimumSize(110, 110);
+    QFont big = m_entr->font();
+    big.setPointSizeF(14.25);
+    big.setBold(true);
+    m_entr->setFont(big);
+    m_entr->setStyleSheet(QStringLiteral(
+        "QPushButton { color: #ffe9a8; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #b3202f, "
+        "stop:1 #7a0e1c); border: 1px solid #5c0a14; border-radius: 8px; padding: 8px; }"
+        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #c92a3a, stop:1 #8c1222); }"
+        "QPushButton:pressed { background: #6a0c18; }"));
+    side->addSpacing(m_tabs->tabBar()->sizeHint().height());
+    side->addWidget(m_entr);
+    side->addStretch(1);
+    layout->addLayout(side);
+    setCentralWidget(central);
+    resize(1100, 700);
+
+    connect(m_entr, &QPushButton::clicked, this, [this] {
+        emit enterDrawRequested();
+        EnterDraw(this);
+    });
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { SST_Click(); });
+    SST_Click();
+}
+
+FSet::~FSet() = default;
+
+QString FSet::caption()
+{
+    return QStringLiteral("澄曜抽奖软件1.12");
+}
+
+void FSet::nameApplication()
+{
+    QCoreApplication::setOrganizationName(AppName);
+    QCoreApplication::setApplicationName(AppName);
+    // No display name: the platform would append it to every window title
+    // that does not already end with it ("澄曜抽奖软件1.12 — 澄曜抽奖软件").
+}
+
+void FSet::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("文件"));
+    file->setObjectName(QStringLiteral("m_File"));
+    m_newDraw = file->addAction(QStringLiteral("新建"));
+    m_newDraw->setObjectName(QStringLiteral("M_New"));
+    connect(m_newDraw, &QAction::triggered, this, [this] { pressButton(0); });
+    file->addSeparator();
+    QAction *exit = file->addAction(QStringLiteral("退出"));
+    exit->setObjectName(QStringLiteral("m_Exit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("帮助"));
+    help->setObjectName(QStringLiteral("m_help"));
+    QAction *guide = help->addAction(QStringLiteral("使用帮助"));
+    guide->setObjectName(QStringLiteral("M_UserHelp"));
+    connect(guide, &QAction::triggered, this, [this] { m_tabs->setCurrentIndex(4); });
+    QAction *about = help->addAction(QStringLiteral("关于本软件"));
+    about->setObjectName(QStringLiteral("m_About"));
+    connect(about, &QAction::triggered, this, &FSet::showAbout);
+    help->addSeparator();
+    // The program uses no network: the support links lead to the guide.
+    for (const QString &text : {QStringLiteral("QQ在线帮助1"), QStringLiteral("QQ在线帮助2")})
+        connect(help->addAction(text), &QAction::triggered, this, &FSet::showGuide);
+}
+
+QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("Pic_%1").arg(index));
+    auto *layout = new QVBoxLayout(page);
+    auto *bar = new QHBoxLayout;
+    if (index > 0) {
+        bar->addWidget(new QLabel(QStringLiteral("抽奖名称："), page));
+        m_combos[index] = new QComboBox(page);
+        m_combos[index]->setObjectName(QStringLiteral("CMB_%1").arg(index));
+        m_combos[index]->setMinimumWidth(260);
+        m_combos[index]->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        bar->addWidget(m_combos[index]);
+        connect(m_combos[index], &QComboBox::activated, this, [this, index] { comboClick(index); });
+        bar->addSpacing(16);
+    }
+    for (int n = 0; n < buttons.size(); ++n) {
+        auto *button = new QPushButton(buttons.at(n), page);
+        const int id = index * 10 + n;
+        button->setObjectName(QStringLiteral("Com_%1").arg(id));
+        button->setMinimumWidth(88);
+        connect(button, &QPushButton::clicked, this, [this, id] { pressButton(id); });
+        bar->addWidget(button);
+    }
+    bar->addStretch(1);
+    layout->addLayout(bar);
+
+    m_grids[index] = new GridModel(this);
+    m_views[index] = new GridView(page);
+    m_views[index]->setObjectName(QStringLiteral("MSF_%1").arg(index));
+    m_views[index]->setGrid(m_grids[index]);
+    layout->addWidget(m_views[index], 1);
+    setupGrid(index);
+
+    GridView *view = m_views[index];
+    if (index != 1) {
+        connect(view, &GridView::headerPressed, this, [this, index](int col) {
+            hideCellEditor();
+            GridModel *grid = m_grids[index];
+            if (grid->TextMatrix(grid->FixedRows() - 1, col) == QStringLiteral("序号"))
+                console::FitGridColumns(font(), *grid, 1, true);
+            else
+                console::SortGridByColumn(*grid, col);
+        });
+    }
+    if (index == 0)
+        connect(view, &GridView::cellDoubleClicked, this, [this] { pressButton(1); });
+    if (index == 1)
+        connect(view, &GridView::cellDoubleClicked, this, [this] { pressButton(11); });
+    if (index == 2) {
+        connect(view, &GridView::cellClicked, this, &FSet::openCellEditor);
+        // Anything that moves the rows under the editor closes it first.
+        connect(view, &GridView::cellPressStarted, this, &FSet::hideCellEditor);
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &FSet::hideCellEditor);
+        connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &FSet::hideCellEditor);
+    }
+    connect(view, &GridView::pointerMoved, this, &FSet::hideCellEditor);
+    connect(view, &GridView::contextRequested, this,
+            [this, index](const QPoint &pos) { showExportMenu(index, pos); });
+
+    if (index == 2) {
+        m_cellEditor = new QLineEdit(view->viewport());
+        m_cellEditor->setObjectName(QStringLiteral("TT"));
+        m_cellEditor->hide();
+        connect(m_cellEditor, &QLineEdit::textChanged, this, &FSet::writeCell);
+        connect(m_cellEditor, &QLineEdit::returnPressed, this, &FSet::hideCellEditor);
+    }
+    return page;
+}
+
+QWidget *FSet::buildHelpTab()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("Pic_4"));
+    auto *layout = new QHBoxLayout(page);
+    m_help = new QTextBrowser(page);
+    m_help->setObjectName(QStringLiteral("THelp"));
+    m_help->setOpenLinks(false);
+    QFile guide(QStringLiteral(":/tombolix/guide.html"));
+    if (guide.open(QIODevice::ReadOnly))
+        m_help->setHtml(QString::fromUtf8(guide.readAll()));
+    layout->addWidget(m_help, 1);
+
+    auto *frame = new QGroupBox(page);
+    frame->setObjectName(QStringLiteral("FRM7"));
+    auto *buttons = new QVBoxLayout(frame);
+    auto *copyright = new QPushButton(QStringLiteral("版权说明"), frame);
+    connect(copyright, &QPushButton::clicked, this, &FSet::showAbout);
+    buttons->addWidget(copyright);
+    for (const QString &text : {QStringLiteral("在线帮助1"), QStringLiteral("在线帮助2"), QStringLiteral("更多帮助")}) {
+        auto *button = new QPushButton(text, frame);
+        connect(button, &QPushButton::clicked, this, &FSet::showGuide);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    layout->addWidget(frame);
+    return page;
+}
+
+void FSet::setupGrid(int index)
+{
+    const GridLayout &layout = gridLayout(index);
+    GridModel &grid = *m_grids[index];
+    console::SetupGridHeader(grid, layout.fields, layout.captions);
+    grid.setTag(layout.table);
+    grid.setFixedCols(layout.fixedCols);
+    if (index == 0) {
+        for (int c : {3, 4, 5})
+            grid.setColAlignment(c, Align::RightBottom);
+    } else if (index == 1) {
+        for (int c : {3, 4, 5, 6})
+            grid.setColAlignment(c, Align::CenterCenter);
+    }
+    console::FitGridColumns(font(), grid, 1, true);
+}
+
+console::GridModel *FSet::grid(int index) const
+{
+    return index >= 0 && index < 4 ? m_grids[index] : nullptr;
+}
+
+console::GridView *FSet::gridView(int index) const
+{
+    return index >= 0 && index < 4 ? m_views[index] : nullptr;
+}
+
+QComboBox *FSet::combo(int index) const
+{
+    return index >= 1 && index < 4 ? m_combos[index] : nullptr;
+}
+
+qint64 FSet::chosenDraw(int tab) const
+{
+    QComboBox *box = combo(tab);
+    return box ? integerValue(box->currentText()) : 0;
+}
+
+void FSet::SST_Click()
+{
+    hideCellEditor();
+    const int tab = m_tabs->currentIndex();
+    if (tab == 0) {
+        loadDrawsTab();
+        return;
+    }
+    if (tab >= 1 && tab <= 3) {
+        setupGrid(tab);
+        data::FillIdList(m_combos[tab], DrawsTable, QStringLiteral("ID"), DrawNameColumn, QString());
+        comboClick(tab);
+    }
+}
+
+void FSet::loadDrawsTab()
+{
+    setupGrid(0);
+    console::FillGrid(*m_grids[0], QString(), QStringLiteral("ID"), false, font());
+    for (int c : {3, 4, 5})
+        m_grids[0]->setColAlignment(c, Align::RightBottom);
+}
+
+void FSet::comboClick(int index)
+{
+    if (index < 1 || index > 3)
+        return;
+    hideCellEditor();
+    console::FillGrid(*m_grids[index], QStringLiteral("CID=") + QString::number(chosenDraw(index)),
+                      sortFieldOf(index), false, font());
+}
+
+bool FSet::hasDataRowSelected(int index) const
+{
+    const GridModel &grid = *m_grids[index];
+    return grid.Rows() > grid.FixedRows() && grid.Row() >= grid.FixedRows();
+}
+
+void FSet::pressButton(int index)
+{
+    // The tabs are locked while an editor is open; a press that still
+    // arrives (a queued one, the menu) finds nothing to act on.
+    if (m_editor)
+        return;
+    hideCellEditor();
+    switch (index) {
+    case 0:
+        editDraw(false);
+        break;
+    case 1:
+        if (hasDataRowSelected(0))
+            editDraw(true);
+        break;
+    case 2:
+        if (hasDataRowSelected(0))
+            deleteDraws();
+        break;
+    case 10:
+        editAward(false);
+        break;
+    case 11:
+        if (hasDataRowSelected(1))
+            editAward(true);
+        break;
+    case 12:
+        if (hasDataRowSelected(1))
+            deleteAwards();
+        break;
+    case 13:
+        MoveAwardRow(m_grids[1]->Row(), m_grids[1]->Row() - 1);
+        break;
+    case 14:
+        MoveAwardRow(m_grids[1]->Row(), m_grids[1]->Row() + 1);
+        break;
+    case 21:
+        checkDuplicates();
+        break;
+    case 22:
+        checkLengths();
+        break;
+    case 23:
+        if (hasDataRowSelected(2))
+            deleteRows(2);
+        break;
+    case 24:
+        addEntrant();
+        break;
+    case 30:
+        if (hasDataRowSelected(3))
+            deleteRows(3);
+        break;
+    case 20:
+        importEntrants();
+        break;
+    case 31:
+        transfer::ExportGrid(*m_grids[3], QStringLiteral("澄曜抽奖"));
+        break;
+    default:
+        break;
+    }
+}
+
+void FSet::openEditorOf(QDialog *editor)
+{
+    // One editor at a time, and nothing changes under it: every tab's grids
+    // and buttons wait until it closes.
+    hideCellEditor();
+    m_editor = editor;
+    m_tabs->setEnabled(false);
+    m_newDraw->setEnabled(false);
+    connect(editor, &QDialog::finished, this, &FSet::releaseEditor);
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
+}
+
+void FSet::releaseEditor()
+{
+    m_editor = nullptr;
+    m_tabs->setEnabled(true);
+    m_newDraw->setEnabled(true);
+}
+
+void FSet::editDraw(bool existing)
+{
+    auto *editor = new Modi(this);
+    editor->setWindowFlag(Qt::Window);
+    connect(editor, &Modi::closedEditor, this, [this] {
+        releaseEditor();
+        SST_Click();
+    });
+    openEditorOf(editor);
+    if (existing)
+        editor->setDrawId(integerValue(m_grids[0]->TextMatrix(m_grids[0]->Row(), 0)));
+}
+
+void FSet::editAward(bool existing)
+{
+    if (!existing && chosenDraw(1) < 1) {
+        prompts().message(QStringLiteral("请选择抽奖名称后再添加奖项！"));
+        return;
+    }
+    auto *editor = new ModiCon(this);
+    editor->setWindowFlag(Qt::Window);
+    connect(editor, &ModiCon::saved, this, [this] { comboClick(1); });
+    openEditorOf(editor);
+    if (existing) {
+        editor->setAwardId(integerValue(m_grids[1]->TextMatrix(m_grids[1]->Row(), 0)));
+    } else {
+        editor->setDrawId(chosenDraw(1));
+        editor->setOrder(QString::number(m_grids[1]->Rows() - m_grids[1]->FixedRows() + 1));
+    }
+}
+
+void FSet::deleteDraws()
+{
+    deleteWithDependents(0, QStringLiteral("抽奖内容"),
+        { QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
+            QStringLiteral("DELETE FROM 结果表 WHERE CID=?"),
+            QStringLiteral("DELETE FROM 预设表 WHERE PID=?"),
+            QStringLiteral("DELETE FROM 奖次表 WHERE ID=?") },
+        false);
+}
+
+void FSet::deleteAwards()
+{
+    deleteWithDependents(1, QStringLiteral("奖项内容"),
+        { QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?"),
+            QStringLiteral("DELETE FROM 奖项表 WHERE ID=?") },
+        true);
+}
+
+void FSet::deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain)
+{
+    GridModel &grid = *m_grids[index];
+    int first = 0;
+    int last = 0;
+    console::SelectedRows(grid, first, last);
+    if (!prompts().askYesNo(QStringLiteral("您确认要删除") + what + QStringLiteral("：第") + QString::number(first - 1)
+                            + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？"),
+                            DefaultAnswer::No))
+        return;
+    // Awards are asked about twice; nothing goes before the second Yes, not
+    // even their winners.
+    if (askAgain && !prompts().askYesNo(console::DeletionQuestion(grid, first, last), DefaultAnswer::No))
+        return;
+    // The rows and all that hangs on them go in one transaction: all of it
+    // or, when the database refuses, none of it, and the grid keeps its rows.
+    bool ok = data::OpenConnection();
+    if (ok) {
+        data::Transaction transaction;
+        ok = transaction.isActive();
+        for (int r = first; ok && r <= last; ++r) {
+            for (const QString &sql : statements) {
+                if (!data::ExecuteSql(sql, {grid.TextMatrix(r, 0)})) {
+                    ok = false;
+                    break;
+                }
+            }
+        }
+        ok = ok && transaction.commit();
+    }
+    if (!ok) {
+        prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
+        return;
+    }
+    console::DeleteGridRows(grid, first, last, false, false);
+}
+
+void FSet::deleteRows(int index)
+{
+    hideCellEditor();
+    GridModel &grid = *m_grids[index];
+    int first = 0;
+    int last = 0;
+    console::SelectedRows(grid, first, last);
+    console::DeleteGridRows(grid, first, last, true, true);
+}
+
+void FSet::MoveAwardRow(int from, int to)
+{
+    GridModel &grid = *m_grids[1];
+    const int firstData = grid.FixedRows();
+    if (from < firstData || to < firstData || from >= grid.Rows() || to >= grid.Rows())
+        return;
+    for (int c = 0; c < grid.Cols(); ++c) {
+        if (c == 1)
+            continue; // the order numbers stay in place
+        const QString moving = grid.TextMatrix(from, c);
+        grid.setTextMatrix(from, c, grid.TextMatrix(to, c));
+        grid.setTextMatrix(to, c, moving);
+    }
+    // Every award of the draw takes its place in the grid as its order.
+    data::Transaction transaction;
+    for (int r = firstData; r < grid.Rows(); ++r) {
+        data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 顺序=? WHERE ID=? AND CID=?"),
+                         {r - firstData + 1, grid.TextMatrix(r, 0), chosenDraw(1)});
+    }
+    transaction.commit();
+    m_views[1]->showGridRow(to);
+    grid.setRow(to);
+    grid.setRowSel(to);
+    grid.setCol(2);
+    grid.setColSel(grid.Cols() - 1);
+}
+
+void FSet::importEntrants()
+{
+    ChooseImportFile(this, 1);
+    QDialog *mapping = StartImportMapping(this, m_grids[2], [this] { return chosenDraw(2); });
+    if (auto *map = qobject_cast<InputMap *>(mapping)) {
+        connect(map, &InputMap::imported, this, [this](int firstRow, int stored) {
+            if (stored > 0)
+                m_views[2]->showGridRow(firstRow);
+        });
+    }
+}
+
+void FSet::showExportMenu(int index, const QPoint &globalPos)
+{
+    QMenu menu(QStringLiteral("导出"), this);
+    menu.setObjectName(QStringLiteral("M_Out"));
+    QAction *exportGrid = menu.addAction(QStringLiteral("导出表格"));
+    exportGrid->setObjectName(QStringLiteral("M_OutMSF"));
+    connect(exportGrid, &QAction::triggered, this,
+            [this, index] { transfer::ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
+    menu.exec(globalPos);
+}
+
+void FSet::addEntrant()
+{
+    auto *dialog = new AddMem(m_grids[2], [this] { return chosenDraw(2); }, this);
+    dialog->setWindowFlag(Qt::Window);
+    connect(dialog, &AddMem::added, this, [this](int row) { m_views[2]->showGridRow(row); });
+    openEditorOf(dialog);
+}
+
+void FSet::checkDuplicates()
+{
+    CheckDialog *dialog = CheckDialog::showDuplicates(this, chosenDraw(2));
+    if (dialog)
+        connect(dialog, &CheckDialog::changed, this, [this] { comboClick(2); });
+}
+
+void FSet::checkLengths()
+{
+    const qint64 draw = chosenDraw(2);
+    const qint64 length = integerValue(data::LookupValue(DrawsTable, draw, QStringLiteral("ID"), QStringLiteral("定长")));
+    CheckDialog::showLengths(this, draw, length);
+}
+
+void FSet::showAbout()
+{
+    auto *about = new About(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->show();
+}
+
+void FSet::showGuide()
+{
+    m_tabs->setCurrentIndex(4);
+    m_help->scrollToAnchor(QStringLiteral("top"));
+}
+
+void FSet::openCellEditor(int row, int col)
+{
+    hideCellEditor();
+    GridModel &grid = *m_grids[2];
+    if (row < grid.FixedRows() || row >= grid.Rows() || col <= 2)
+        return;
+    const QModelIndex index = grid.index(grid.modelRow(row), col);
+    const QRect cell = m_views[2]->visualRect(index);
+    m_editRow = row;
+    m_editCol = col;
+    m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
+    m_editFailureTold = false;
+    m_cellEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
+    m_cellEditor->show();
+    m_cellEditor->setFocus();
+    m_cellEditor->setText(grid.TextMatrix(row, col));
+}
+
+void FSet::hideCellEditor()
+{
+    if (!m_cellEditor || !m_cellEditor->isVisible())
+        return;
+    // A widget hidden while it has the focus hands it on as Tab would, and
+    // the grid would take that as a move to the next cell: the focus goes
+    // back to the grid first, so the current row stays where it is.
+    if (m_cellEditor->hasFocus())
+        m_views[2]->setFocus(Qt::OtherFocusReason);
+    m_cellEditor->hide();
+}
+
+int FSet::editedRow() const
+{
+    const GridModel &grid = *m_grids[2];
+    auto keyOf = [&grid](int row) { return std::llabs(integerValue(grid.TextMatrix(row, 0))); };
+    const bool placed = m_editRow >= grid.FixedRows() && m_editRow < grid.Rows();
+    if (placed && keyOf(m_editRow) == m_editKey)
+        return m_editRow;
+    if (m_editKey == 0)
+        return -1;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+        if (keyOf(r) == m_editKey)
+            return r;
+    }
+    return -1;
+}
+
+void FSet::writeCell(const QString &text)
+{
+    if (!m_cellEditor->isVisible() || m_editRow < 0)
+        return;
+    const int row = editedRow();
+    if (row < 0) {
+        hideCellEditor();
+        return;
+    }
+    m_editRow = row;
+    GridModel &grid = *m_grids[2];
+    const qint64 draw = chosenDraw(2);
+    const bool tell = !m_editFailureTold;
+    if (!data::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
+        m_editFailureTold = true;
+    if (m_editKey == 0)
+        m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
+}
+
+void FSet::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The first tab was filled before the window had its size, while a
+    // column may take at most half of the grid's width: fit it again now
+    // that the grid is as wide as it will be seen.
+    if (!m_fittedShown && !event->spontaneous()) {
+        m_fittedShown = true;
+        const int tab = m_tabs->currentIndex();
+        if (tab >= 0 && tab < 4)
+            console::FitGridColumns(font(), *m_grids[tab], 1, true);
+    }
+}
+
+void FSet::closeEvent(QCloseEvent *event)
+{
+    // Closing the console ends the program, whatever else is open.
+    event->accept();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+} // namespace tombolix

@@ -1,0 +1,344 @@
+#include "console/modi.h"
+
+#include "common/conventions.h"
+#include "common/dialogparts.h"
+#include "common/helpers.h"
+#include "common/prompts.h"
+#include "common/windowops.h"
+#include "data/database.h"
+#include "draw/displayrules.h"
+#include "drawscreen/picture.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace tombolix {
+
+namespace {
+
+enum Box
+{
+    Picture = 0,
+    Mask = 1,
+    Timer = 2,
+    Length = 3,
+    Name = 4
+};
+
+constexpr int SlowestSpeed = 1000;
+const QSize ThumbnailSize(224, 126);
+
+const QString CheckTip = QStringLiteral("抽奖开始后是定时自动抽出，还是手动操作。");
+
+QLabel *fieldLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+} // namespace
+
+Modi::Modi(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Modi"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    m_id = new QLineEdit(QStringLiteral("0"), this);
+    m_id->setObjectName(QStringLiteral("ID"));
+    m_id->hide();
+
+    for (int i = 0; i < 5; ++i) {
+        m_text[i] = new QLineEdit(this);
+        m_text[i]->setObjectName(QStringLiteral("TT_%1").arg(i));
+    }
+    m_text[Name]->setMinimumWidth(340);
+    m_text[Timer]->setText(QStringLiteral("0"));
+    m_text[Length]->setText(QStringLiteral("0"));
+    m_text[Timer]->setFixedWidth(80);
+    m_text[Length]->setFixedWidth(80);
+    m_text[Mask]->setToolTip(QStringLiteral(
+        "在抽奖结果数字中屏蔽其中几位，例：输入“000****0000”显示中间4位不显示出来（常用于手机号抽奖）。"));
+    m_text[Timer]->setToolTip(QStringLiteral("每个奖项从开始抽奖到自动结束的时间长度（0表示不定时）。"));
+    m_text[Length]->setToolTip(QStringLiteral("抽奖用的数字串是否要求固定长度（0表示不要求）。"));
+
+    auto *browse = new QPushButton(QStringLiteral("浏览"), this);
+    browse->setObjectName(QStringLiteral("Com_0"));
+    browse->setAutoDefault(false);
+
+    m_thumbnail = new QLabel(this);
+    m_thumbnail->setObjectName(QStringLiteral("Img"));
+    m_thumbnail->setFixedSize(ThumbnailSize);
+    m_thumbnail->setFrameShape(QFrame::StyledPanel);
+    m_thumbnail->setFrameShadow(QFrame::Sunken);
+    m_thumbnail->setAlignment(Qt::AlignCenter);
+    m_thumbnail->setAutoFillBackground(true);
+    m_thumbnail->setBackgroundRole(QPalette::Base);
+
+    m_speed = new QScrollBar(Qt::Horizontal, this);
+    m_speed->setObjectName(QStringLiteral("HS"));
+    m_speed->setRange(1, SlowestSpeed);
+    m_speed->setSingleStep(1);
+    m_speed->setPageStep(100);
+    m_speed->setValue(1);
+    m_speed->setMinimumWidth(220);
+    m_speedValue = new QLabel(this);
+    m_speedValue->setObjectName(QStringLiteral("HSValue"));
+    // Wide enough for "1000 毫秒" so the row does not jump while dragging.
+    m_speedValue->setMinimumWidth(
+        m_speedValue->fontMetrics().horizontalAdvance(QStringLiteral("1000 毫秒")) + 4);
+    m_speedValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    m_check[0] = new QCheckBox(QStringLiteral("定时抽奖"), this);
+    m_check[1] = new QCheckBox(QStringLiteral("固定长度"), this);
+    for (int i = 0; i < 2; ++i) {
+        m_check[i]->setObjectName(QStringLiteral("CK_%1").arg(i));
+        m_check[i]->setToolTip(CheckTip);
+    }
+
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(8);
+    fields->setVerticalSpacing(10);
+    fields->setColumnStretch(1, 1);
+
+    fields->addWidget(fieldLabel(QStringLiteral("抽奖名称："), this), 0, 0);
+    fields->addWidget(m_text[Name], 0, 1, 1, 2);
+
+    fields->addWidget(fieldLabel(QStringLiteral("背景图片："), this), 1, 0);
+    fields->addWidget(m_text[Picture], 1, 1);
+    fields->addWidget(browse, 1, 2);
+
+    auto *thumbnailLabel = fieldLabel(QStringLiteral("缩略图："), this);
+    thumbnailLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    fields->addWidget(thumbnailLabel, 2, 0);
+    fields->addWidget(m_thumbnail, 2, 1, 1, 2, Qt::AlignLeft);
+
+    fields->addWidget(fieldLabel(QStringLiteral("滚动速度："), this), 3, 0);
+    auto *speedRow = new QHBoxLayout;
+    speedRow->addWidget(m_speed, 1);
+    speedRow->addWidget(new QLabel(QStringLiteral("慢"), this));
+    fields->addLayout(speedRow, 3, 1);
+    fields->addWidget(m_speedValue, 3, 2);
+
+    fields->addWidget(fieldLabel(QStringLiteral("结果屏蔽："), this), 4, 0);
+    fields->addWidget(m_text[Mask], 4, 1, 1, 2);
+
+    const QString lengthLabels[2] = { QStringLiteral("定时时长："), QStringLiteral("抽奖号码长：") };
+    const QString units[2] = { QStringLiteral("秒"), QStringLiteral("位") };
+    for (int i = 0; i < 2; ++i) {
+        fields->addWidget(m_check[i], 5 + i, 0, Qt::AlignRight);
+        auto *row = new QHBoxLayout;
+        row->addWidget(new QLabel(lengthLabels[i], this));
+        row->addWidget(m_text[Timer + i]);
+        row->addWidget(new QLabel(units[i], this));
+        row->addStretch(1);
+        fields->addLayout(row, 5 + i, 1, 1, 2);
+    }
+
+    auto *line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+
+    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
+        QStringLiteral("取    消"), QStringLiteral("Com_2"));
+    QPushButton *ok = row.ok;
+    QPushButton *cancel = row.cancel;
+    QHBoxLayout *buttons = row.layout;
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 18, 18, 14);
+    layout->setSpacing(12);
+    layout->addLayout(fields);
+    layout->addWidget(line);
+    layout->addLayout(buttons);
+
+    setTabOrder(m_text[Name], m_text[Picture]);
+    setTabOrder(m_text[Picture], browse);
+    setTabOrder(browse, m_speed);
+    setTabOrder(m_speed, m_text[Mask]);
+    setTabOrder(m_text[Mask], m_check[0]);
+    setTabOrder(m_check[0], m_text[Timer]);
+    setTabOrder(m_text[Timer], m_check[1]);
+    setTabOrder(m_check[1], m_text[Length]);
+    setTabOrder(m_text[Length], ok);
+    setTabOrder(ok, cancel);
+
+    connect(m_id, &QLineEdit::textChanged, this, [this] {
+        if (integerValue(m_id->text()) > 0)
+            loadDraw();
+    });
+    connect(m_text[Picture], &QLineEdit::textChanged, this, &Modi::showThumbnail);
+    connect(m_speed, &QScrollBar::valueChanged, this,
+        [this](int value) { m_speedValue->setText(QStringLiteral("%1 毫秒").arg(value)); });
+    for (int i = 0; i < 2; ++i) {
+        connect(m_check[i], &QCheckBox::toggled, this, [this, i] { applyCheckRule(i); });
+        // Ticking by hand means the operator is about to type the length.
+        connect(m_check[i], &QCheckBox::clicked, this, [this, i](bool checked) {
+            if (checked) {
+                m_text[Timer + i]->setFocus();
+                m_text[Timer + i]->selectAll();
+            }
+        });
+    }
+    connect(browse, &QPushButton::clicked, this, &Modi::choosePicture);
+    connect(ok, &QPushButton::clicked, this, &Modi::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // finished covers every way out: accept, reject, Esc and the close box.
+    connect(this, &QDialog::finished, this, &Modi::closedEditor);
+
+    m_speedValue->setText(QStringLiteral("%1 毫秒").arg(m_speed->value()));
+    applyCheckRule(0);
+    applyCheckRule(1);
+    adjustSize();
+}
+
+void Modi::setDrawId(qint64 id)
+{
+    m_id->setText(QString::number(id));
+}
+
+void Modi::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_placed && !event->spontaneous()) {
+        m_placed = true;
+        CentreOnWorkArea(this);
+    }
+}
+
+void Modi::loadDraw()
+{
+    data::Recordset rs = data::OpenRecordset(
+        QStringLiteral("SELECT * FROM 奖次表 WHERE ID=?"), { integerValue(m_id->text()) });
+    if (rs.eof())
+        return;
+    const QVariant timer = rs.field(QStringLiteral("定时"));
+    const QVariant length = rs.field(QStringLiteral("定长"));
+    m_text[Name]->setText(textOf(rs.field(QStringLiteral("抽奖内容"))));
+    m_text[Picture]->setText(textOf(rs.field(QStringLiteral("底图"))));
+    m_speed->setValue(static_cast<int>(
+        std::clamp<qint64>(integerValue(rs.field(QStringLiteral("速度"))), 1, SlowestSpeed)));
+    m_text[Mask]->setText(textOf(rs.field(QStringLiteral("屏蔽"))));
+    m_text[Timer]->setText(textOf(timer));
+    m_text[Length]->setText(textOf(length));
+    rs.close();
+
+    // Set both ways, so loading a second draw into the same window cannot keep
+    // a tick left by the first.
+    m_check[0]->setChecked(numericValue(timer) > 0);
+    m_check[1]->setChecked(numericValue(length) > 0);
+    applyCheckRule(0);
+    applyCheckRule(1);
+}
+
+void Modi::applyCheckRule(int index)
+{
+    QLineEdit *box = m_text[Timer + index];
+    const bool ticked = m_check[index]->isChecked();
+    box->setEnabled(ticked);
+    box->setReadOnly(!ticked);
+    if (!ticked)
+        box->setText(QStringLiteral("0"));
+}
+
+void Modi::choosePicture()
+{
+    QString filter = QStringLiteral("JPEG图片(*.jpg)|*.jpg");
+    const QString path = AskOpenFileName(filter);
+    if (!path.isEmpty())
+        m_text[Picture]->setText(path);
+}
+
+void Modi::showThumbnail()
+{
+    m_thumbnail->clear();
+    const QPixmap picture = draw::LoadPictureIfExists(m_text[Picture]->text());
+    if (picture.isNull())
+        return;
+    const QSize room = m_thumbnail->contentsRect().size();
+    m_thumbnail->setPixmap(picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void Modi::confirm()
+{
+    if (m_text[Name]->text().isEmpty()) {
+        prompts().message(QStringLiteral("抽奖名称不能为空，请取其他名称！"));
+        return;
+    }
+    // The draw screen cannot show a longer number on one line.
+    if (integerValue(m_text[Length]->text()) > draw::MaxFixedLength) {
+        prompts().message(QStringLiteral("抽奖号码长不能超过%1位！").arg(draw::MaxFixedLength));
+        m_text[Length]->setFocus();
+        m_text[Length]->selectAll();
+        return;
+    }
+    if (save())
+        accept();
+}
+
+bool Modi::save()
+{
+    const qint64 id = integerValue(m_id->text());
+    const QString name = textForStorage(m_text[Name]->text());
+
+    if (id <= 0) {
+        // Names that differ only in the case of their Latin letters count as
+        // the same name, as they always did in the draw store.
+        data::Recordset same = data::OpenRecordset(
+            QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=? COLLATE NOCASE"), { name });
+        if (!same.isOpen())
+            return false; // the database routine has already told the operator
+        const bool taken = !same.eof();
+        same.close();
+        if (taken) {
+            prompts().message(QStringLiteral("抽奖名称已经存在，请取其他名称！"));
+            return false;
+        }
+    }
+
+    // A draw deleted from under the editor is written back as a new row.
+    bool exists = false;
+    if (id > 0) {
+        data::Recordset row = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖次表 WHERE ID=?"), { id });
+        if (!row.isOpen())
+            return false;
+        exists = !row.eof();
+        row.close();
+    }
+
+    // The three settings columns hold text; numberText keeps 5 as "5", not "5.0".
+    QVariantList values { name, textForStorage(m_text[Picture]->text()), m_speed->value(),
+        textForStorage(m_text[Mask]->text()), numberText(numericValue(m_text[Timer]->text())),
+        numberText(numericValue(m_text[Length]->text())) };
+    bool written = false;
+    if (exists) {
+        values << id;
+        written = data::ExecuteSql(
+            QStringLiteral("UPDATE 奖次表 SET 抽奖内容=?, 底图=?, 速度=?, 屏蔽=?, 定时=?, 定长=? WHERE ID=?"),
+            values);
+    } else {
+        written = data::ExecuteSql(
+            QStringLiteral(
+                "INSERT INTO 奖次表 (抽奖内容, 底图, 速度, 屏蔽, 定时, 定长) VALUES (?, ?, ?, ?, ?, ?)"),
+            values);
+    }
+    if (!written) {
+        prompts().message(QStringLiteral("保存失败，请检查数据库！"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace tombolix

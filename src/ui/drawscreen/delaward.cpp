@@ -1,0 +1,119 @@
+#include "drawscreen/delaward.h"
+
+#include "common/conventions.h"
+#include "common/dialogparts.h"
+#include "common/prompts.h"
+#include "common/windowops.h"
+#include "grid/gridops.h"
+#include "common/gridview.h"
+#include "drawscreen/mf.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tombolix {
+
+namespace {
+constexpr int MarkColumn = 3;
+constexpr int NumberColumn = 6;
+constexpr int NameColumn = 7;
+
+// The shift keys as a bit mask: 1 Shift, 2 Ctrl, 4 Alt.
+int shiftState(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) | (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0)
+        | (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
+}
+} // namespace
+
+DelAward::DelAward(MF *screen)
+    : QDialog(screen)
+    , m_screen(screen)
+{
+    setObjectName(QStringLiteral("DelAward"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("请在要重新抽奖的所在行打“√”"), this));
+    m_grid = new console::GridModel(this);
+    m_view = new console::GridView(this);
+    m_view->setObjectName(QStringLiteral("MSF"));
+    m_view->setGrid(m_grid);
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->setMinimumSize(620, 360);
+    layout->addWidget(m_view, 1);
+    const ButtonRow buttons = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_0"),
+        QStringLiteral("取    消"), QStringLiteral("Com_1"));
+    QPushButton *ok = buttons.ok;
+    ok->setDefault(false); // withdrawing wins takes a deliberate click
+    QPushButton *cancel = buttons.cancel;
+    layout->addLayout(buttons.layout);
+
+    // A Shift press marks from the row that was current, so the marks are
+    // set before the view moves the current cell to the pressed one.
+    connect(m_view, &console::GridView::cellPressStarted, this,
+        [this](int row, int col, Qt::KeyboardModifiers modifiers) {
+            console::ClickMarkCell(*m_grid, shiftState(modifiers), row, col, true);
+        });
+    connect(m_view, &console::GridView::headerPressed, this, [this](int col) {
+        console::ClickMarkCell(
+            *m_grid, shiftState(QApplication::keyboardModifiers()), m_grid->FixedRows() - 1, col, true);
+    });
+    connect(ok, &QPushButton::clicked, this, [this] {
+        if (DeleteMarkedResults() < 0) {
+            // Stay open with the ticks in place: nothing was withdrawn.
+            prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
+            return;
+        }
+        close();
+    });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+
+    FillResultGrid();
+    adjustSize();
+    CentreOnWorkArea(this);
+}
+
+void DelAward::FillResultGrid()
+{
+    console::SetupGridHeader(*m_grid,
+        { QStringLiteral("ID"), QStringLiteral("CID"), QString(), QString(),
+            QStringLiteral("WID:奖项表:ID:名称"), QStringLiteral("WID:奖项表:ID:奖品"),
+            QStringLiteral("号码"), QStringLiteral("姓名") },
+        { QStringLiteral("ID"), QStringLiteral("CID"), QStringLiteral("序号"), QStringLiteral("选择"),
+            QStringLiteral("获得奖项"), QStringLiteral("奖品"), QStringLiteral("抽奖号码"),
+            QStringLiteral("姓名") });
+    m_grid->setTag(QStringLiteral("结果表"));
+    m_grid->setFixedCols(3);
+    console::FillGrid(
+        *m_grid, QStringLiteral("CID=") + m_screen->session().PID(), QStringLiteral("WID"), false, font());
+    console::FitGridColumns(font(), *m_grid, 1, true);
+    m_grid->setColAlignment(MarkColumn, console::Align::CenterCenter);
+    m_grid->setColWidth(MarkColumn, std::max(m_grid->ColWidth(MarkColumn), 600));
+}
+
+int DelAward::DeleteMarkedResults()
+{
+    std::vector<draw::DrawSession::WithdrawnResult> marked;
+    for (int r = m_grid->FixedRows(); r < m_grid->Rows(); ++r) {
+        if (m_grid->TextMatrix(r, MarkColumn).isEmpty())
+            continue;
+        marked.push_back({ integerValue(m_grid->TextMatrix(r, 0)), m_grid->TextMatrix(r, NumberColumn),
+            m_grid->TextMatrix(r, NameColumn) });
+    }
+    if (marked.empty())
+        return 0;
+    const draw::DrawSession::WithdrawOutcome outcome = m_screen->session().WithdrawResults(
+        marked, m_screen->timedStopPending(), !m_screen->reverseOrder(), m_screen->oneAwardOnly());
+    if (outcome.failed)
+        return -1;
+    m_screen->showBoard(outcome.board);
+    return outcome.deleted;
+}
+
+} // namespace tombolix

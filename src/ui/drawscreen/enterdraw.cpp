@@ -1,0 +1,132 @@
+#include "drawscreen/enterdraw.h"
+
+#include "common/conventions.h"
+#include "common/prompts.h"
+#include "common/windowops.h"
+#include "drawscreen/getproject.h"
+#include "data/database.h"
+#include "draw/drawstate.h"
+#include "drawscreen/mf.h"
+
+#include <QPointer>
+#include <QScopeGuard>
+#include <QScreen>
+#include <optional>
+
+namespace tombolix {
+
+namespace {
+
+// The first column of the first row, or nothing when the statement could not
+// be run; NULL (a sum over no rows) reads as 0.
+std::optional<double> readNumber(const QString &sql, const QVariantList &binds = {})
+{
+    data::Recordset rs = data::OpenRecordset(sql, binds);
+    if (!rs.isOpen())
+        return std::nullopt;
+    return rs.field(0).toDouble();
+}
+
+// One chooser and one draw screen at a time. The console waits for the
+// chooser in a local event loop, so a second press on the start button
+// arrives in the middle of the first.
+bool g_entering = false;
+QPointer<GetProject> g_chooser;
+QPointer<MF> g_screen;
+
+void bringForward(QWidget *window)
+{
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+MF *EnterDraw(QWidget *console)
+{
+    if (g_screen && g_screen->isVisible()) {
+        bringForward(g_screen);
+        return nullptr;
+    }
+    if (g_entering) {
+        if (g_chooser)
+            bringForward(g_chooser);
+        return nullptr;
+    }
+    g_entering = true;
+    const auto entered = qScopeGuard([] { g_entering = false; });
+
+    auto *chooser = new GetProject(console);
+    g_chooser = chooser;
+    chooser->show();
+    WaitWhileFormOpen(GetProject::caption());
+    if (draw::ChosenDraw.isEmpty())
+        return nullptr;
+
+    draw::CurrentDraw = draw::ChosenDraw;
+    const qint64 drawId = integerValue(draw::CurrentDraw);
+
+    // Entering stops at the first count that cannot be read (the database
+    // routine has told the operator): read as 0 it would skip the questions
+    // below and delete earlier results unasked.
+    if (!data::OpenConnection())
+        return nullptr;
+
+    // Winners wanted and entrants available, over the whole database.
+    const std::optional<double> total = readNumber(QStringLiteral("SELECT SUM(数量) FROM 奖项表"));
+    if (!total)
+        return nullptr;
+    const std::optional<double> entrants = readNumber(QStringLiteral("SELECT COUNT(*) FROM 号码表"));
+    if (!entrants)
+        return nullptr;
+    if (*entrants < roundHalfEven(*total)
+        && !prompts().askYesNo(QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")))
+        return nullptr;
+
+    // Entering a draw starts it afresh; results already drawn are not wiped
+    // without asking.
+    const std::optional<double> earlier
+        = readNumber(QStringLiteral("SELECT COUNT(*) FROM 结果表 WHERE CID=?"), {drawId});
+    if (!earlier)
+        return nullptr;
+    if (*earlier > 0
+        && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(qint64(*earlier))
+                               + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？"),
+                               DefaultAnswer::No))
+        return nullptr;
+    // Results left in place would be mixed with the new draw's on the board
+    // and in the award counts.
+    if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), {drawId})) {
+        prompts().message(QStringLiteral("原有抽奖结果删除失败，抽奖未开始，请检查数据库！"));
+        return nullptr;
+    }
+
+    auto *screen = new MF(drawId);
+    g_screen = screen;
+    QPointer<QWidget> guard(console);
+    // Shown again without a stated place, a window goes wherever the window
+    // manager likes, often the screen's corner; the console comes back where
+    // and as it was, maximized or not.
+    const QByteArray consolePlace = console ? console->saveGeometry() : QByteArray();
+    QObject::connect(screen, &MF::closed, screen, [guard, consolePlace] {
+        if (!guard)
+            return;
+        if (guard->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+            guard->show(); // the state places it
+            return;
+        }
+        guard->restoreGeometry(consolePlace);
+        guard->show();
+    });
+    if (console && console->screen())
+        screen->setGeometry(console->screen()->geometry());
+    screen->setWindowFlag(Qt::FramelessWindowHint);
+    screen->showFullScreen();
+    screen->activateWindow();
+    screen->setFocus();
+    if (console)
+        console->hide();
+    return screen;
+}
+
+} // namespace tombolix

@@ -1,0 +1,55 @@
+#include "drawscreen/getproject.h"
+
+#include "common/dialogparts.h"
+#include "common/windowops.h"
+#include "common/idlist.h"
+#include "draw/drawstate.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace tombolix {
+
+GetProject::GetProject(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("GetProject"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("抽奖名称："), this), 0, 0);
+    m_draws = new QComboBox(this);
+    m_draws->setObjectName(QStringLiteral("TT"));
+    m_draws->setMinimumWidth(320);
+    m_draws->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    layout->addWidget(m_draws, 0, 1);
+
+    const ButtonRow buttons = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
+        QStringLiteral("取    消"), QStringLiteral("Com_0"));
+    QPushButton *ok = buttons.ok;
+    QPushButton *cancel = buttons.cancel;
+    layout->addLayout(buttons.layout, 1, 0, 1, 2);
+
+    connect(ok, &QPushButton::clicked, this, &GetProject::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+
+    draw::ChosenDraw.clear();
+    data::FillIdList(
+        m_draws, QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString());
+    adjustSize();
+    MakeTopmost(this);
+    CentreOnWorkArea(this);
+}
+
+void GetProject::confirm()
+{
+    draw::ChosenDraw = m_draws->currentText();
+    close();
+}
+
+} // namespace tombolix

@@ -1,0 +1,630 @@
+#include "drawscreen/mf.h"
+
+#include "common/conventions.h"
+#include "common/settingsstore.h"
+#include "drawscreen/brdset.h"
+#include "drawscreen/frmset.h"
+#include "drawscreen/delaward.h"
+#include "drawscreen/picture.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <cmath>
+
+namespace tombolix {
+
+using appearance::FrameLayout;
+
+namespace {
+
+constexpr double Twips = TwipsPerPixel;
+
+QRect toPixels(const QRectF &twips)
+{
+    const int x1 = int(std::lround(twips.left() / Twips));
+    const int y1 = int(std::lround(twips.top() / Twips));
+    const int x2 = int(std::lround(twips.right() / Twips));
+    const int y2 = int(std::lround(twips.bottom() / Twips));
+    return QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
+}
+
+QRectF toTwips(const QRect &pixels)
+{
+    return QRectF(pixels.x() * Twips, pixels.y() * Twips, pixels.width() * Twips, pixels.height() * Twips);
+}
+
+QSizeF toTwips(const QSize &pixels)
+{
+    return QSizeF(pixels.width() * Twips, pixels.height() * Twips);
+}
+
+const QColor NumberColour(255, 215, 0);
+const QColor TitleColour(255, 215, 0);
+const QColor ListColour(255, 255, 255);
+const QColor EmptyBackground(48, 4, 12);
+
+QFont pixelFont(const QFont &base, int pixels, bool bold)
+{
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+void ClickLabel::mousePressEvent(QMouseEvent *event)
+{
+    emit pressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Qt would hand it on as another press: start, then an instant stop.
+    event->accept();
+}
+
+DrawCanvas::DrawCanvas(MF *screen)
+    : QWidget(screen)
+    , m_screen(screen)
+{
+    setObjectName(QStringLiteral("bIMG"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void DrawCanvas::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    m_screen->paintCanvas(painter, event->rect());
+}
+
+void DrawCanvas::mousePressEvent(QMouseEvent *event)
+{
+    emit pressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+void DrawCanvas::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Its press has started or stopped the roll already; one click, one toggle.
+    event->accept();
+}
+
+MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_session(std::move(random))
+{
+    setObjectName(QStringLiteral("MF"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::StrongFocus);
+    buildControls();
+
+    // The view options of the board, as the operator left them.
+    m_reverseOrder = ReadViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"));
+    m_oneAward = ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"));
+    m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
+
+    m_fonts[int(Element::Title)] = {m_title->font(), storedFromColor(TitleColour)};
+    m_fonts[int(Element::List)] = {m_list->font(), storedFromColor(ListColour)};
+    m_fonts[int(Element::Number)] = {m_number->font(), storedFromColor(NumberColour)};
+    buildMenu();
+
+    m_session.start(drawId);
+    const draw::DrawSettings &settings = m_session.settings();
+    m_background = draw::BuiltInBackground();
+    if (!settings.P_Jpg.isEmpty())
+        m_background = draw::LoadPictureIfExists(settings.P_Jpg);
+    constexpr qint64 Day = 24 * 3600 * 1000; // ms; anything longer fits no evening, nor an int
+    if (settings.P_Speed > 0)
+        m_scr->setInterval(int(std::min<qint64>(settings.P_Speed, Day)));
+    // The draw editor asks for the timed stop in seconds.
+    if (settings.P_Timer >= 1)
+        m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
+    m_frame = appearance::LoadFrameLayout(drawId);
+    fitNumberLabel();
+    resize(1024, 768);
+}
+
+MF::~MF() = default;
+
+void MF::buildControls()
+{
+    m_canvas = new DrawCanvas(this);
+    connect(m_canvas, &DrawCanvas::pressed, this, &MF::onPressed);
+
+    m_boardArea = new QWidget(this);
+    m_boardArea->setObjectName(QStringLiteral("SHP"));
+    m_boardArea->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    auto makeLabel = [this](const QString &name, const QString &text) {
+        auto *label = new ClickLabel(this);
+        label->setObjectName(name);
+        // Award, prize, entrant and draw texts are shown as typed, never as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
+        label->setFocusPolicy(Qt::NoFocus);
+        return label;
+    };
+
+    m_title = makeLabel(QStringLiteral("LL_0"), QStringLiteral("获奖名单"));
+    m_title->setFont(pixelFont(font(), 40, true));
+    m_title->setStyleSheet(QStringLiteral("color: %1;").arg(TitleColour.name()));
+    m_title->adjustSize();
+
+    m_list = makeLabel(QStringLiteral("LL_1"), QString());
+    m_list->setFont(pixelFont(font(), 24, false));
+    m_list->setStyleSheet(QStringLiteral("color: %1;").arg(ListColour.name()));
+    m_list->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The number is printed on the canvas; the label keeps its text, font
+    // and colour, and its box decides where the text goes.
+    m_number = makeLabel(QStringLiteral("LL_2"), QStringLiteral("00000000000"));
+    m_number->setFont(pixelFont(font(), 40, true));
+    QPalette palette = m_number->palette();
+    palette.setColor(QPalette::WindowText, NumberColour);
+    m_number->setPalette(palette);
+    m_number->hide();
+    m_numberLines = QStringList{m_number->text()};
+
+    const QString commandStyle = QStringLiteral(
+        "QLabel { color: white; background: rgba(20, 0, 4, 150); border: 1px solid #d4af37;"
+        " border-radius: 6px; padding: 6px 18px; }"
+        "QLabel:hover { color: #ffd700; background: rgba(60, 0, 10, 190); }");
+    m_start = makeLabel(QStringLiteral("lStart"), QStringLiteral("开始抽奖"));
+    m_end = makeLabel(QStringLiteral("lEnd"), QStringLiteral("结束抽奖"));
+    m_undo = makeLabel(QStringLiteral("AwardUndo"), QStringLiteral("取消结果"));
+    for (ClickLabel *label : {m_start, m_end, m_undo}) {
+        label->setFont(pixelFont(font(), 20, false));
+        label->setStyleSheet(commandStyle);
+        label->setCursor(Qt::PointingHandCursor);
+        label->adjustSize();
+    }
+
+    connect(m_title, &ClickLabel::pressed, this, &MF::onPressed);
+    connect(m_list, &ClickLabel::pressed, this, &MF::onPressed);
+    connect(m_start, &ClickLabel::pressed, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            ToggleRoll();
+    });
+    connect(m_end, &ClickLabel::pressed, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            close();
+    });
+    connect(m_undo, &ClickLabel::pressed, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            showAwardUndo();
+    });
+
+    m_scr = new QTimer(this);
+    m_scr->setObjectName(QStringLiteral("Scr"));
+    m_scr->setTimerType(Qt::PreciseTimer);
+    connect(m_scr, &QTimer::timeout, this, &MF::RollTick);
+
+    m_fin = new QTimer(this);
+    m_fin->setObjectName(QStringLiteral("Fin"));
+    m_fin->setSingleShot(true);
+    m_fin->setInterval(1000); // until the draw's 定时 is read
+    m_fin->setTimerType(Qt::PreciseTimer);
+    connect(m_fin, &QTimer::timeout, this, &MF::stopRound);
+}
+
+void MF::onPressed(Qt::MouseButton button, const QPoint &globalPos)
+{
+    if (button == Qt::LeftButton)
+        ToggleRoll();
+    else
+        popupMenu(globalPos);
+}
+
+QWidget *MF::canvas() const
+{
+    return m_canvas;
+}
+
+QString MF::numberCaption() const
+{
+    return m_number->text();
+}
+
+void MF::ToggleRoll()
+{
+    if (m_session.DrawFinished())
+        return;
+    const draw::DrawSettings &settings = m_session.settings();
+    if (!m_rolling) {
+        m_rolling = true;
+        m_session.beginRound();
+        if (settings.P_Timer >= 1)
+            m_fin->start();
+        // An interval of 0 means the timer never fires: the round shows
+        // nothing until it is stopped.
+        if (settings.P_Speed > 0)
+            m_scr->start();
+        return;
+    }
+    if (settings.P_Timer < 1)
+        stopRound(); // a timed round ends by itself
+}
+
+void MF::RollTick()
+{
+    setNumberLines(m_session.RollTick());
+    if (m_frame.autoFit() && std::abs(m_numberLabel.height() + 20 - m_frame.Height) > 0.01)
+        m_frame.Height = float(m_numberLabel.height() + 20);
+    refreshNumberArea();
+}
+
+void MF::stopRound()
+{
+    m_fin->stop();
+    m_scr->stop();
+    if (!m_rolling)
+        return;
+    m_rolling = false;
+    applyStop(m_session.StopAndRecord(!m_reverseOrder, m_oneAward));
+}
+
+void MF::applyStop(const draw::StopOutcome &outcome)
+{
+    setNumberLines(outcome.numberText.isEmpty() ? QStringList()
+                                                : outcome.numberText.split(QStringLiteral("\r\n")));
+    showBoard(outcome.board);
+    refreshNumberArea();
+}
+
+void MF::setNumberLines(const QStringList &lines)
+{
+    m_numberLines = lines;
+    m_number->setText(lines.join(QStringLiteral("\r\n")));
+    fitNumberLabel();
+}
+
+void MF::fitNumberLabel()
+{
+    QSizeF textSize;
+    if (m_frame.autoFit()) {
+        const QFontMetricsF metrics(m_number->font());
+        double width = 0;
+        for (const QString &line : m_numberLines)
+            width = std::max(width, metrics.horizontalAdvance(line));
+        textSize = QSizeF(width * Twips, metrics.height() * Twips * std::max<qsizetype>(1, m_numberLines.size()));
+    }
+    m_numberLabel = appearance::FitNumberLabel(m_frame, textSize);
+    m_number->setGeometry(toPixels(m_numberLabel));
+    // The number's back colour follows the frame's.
+    QPalette palette = m_number->palette();
+    palette.setColor(QPalette::Window, colorFromStored(quint32(m_frame.BackColor)));
+    m_number->setPalette(palette);
+}
+
+QRect MF::numberAreaPixels() const
+{
+    QRect area = toPixels(m_frame.rect()).united(toPixels(m_numberLabel));
+    const QFontMetrics metrics(m_number->font());
+    // Lines may run past the frame; the printed block is centred on the label.
+    const int block = metrics.height() * int(std::max<qsizetype>(1, m_numberLines.size()));
+    const QRect label = toPixels(m_numberLabel);
+    area = area.united(QRect(label.left() - 2000, label.center().y() - block / 2 - 4, label.width() + 4000, block + 8));
+    return area.adjusted(-4, -4, 4, 4).intersected(m_canvas->rect());
+}
+
+void MF::refreshNumberArea()
+{
+    const QRect area = numberAreaPixels();
+    m_canvas->update(area.united(m_paintedNumberArea));
+    m_paintedNumberArea = area;
+}
+
+void MF::paintCanvas(QPainter &painter, const QRect &area)
+{
+    if (m_scaledBackground.isNull())
+        painter.fillRect(area, EmptyBackground);
+    else
+        painter.drawPixmap(area, m_scaledBackground, area);
+
+    appearance::RepairFrameSize(m_frame);
+    const QRect frame = toPixels(m_frame.rect());
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (m_frame.Opaque >= 1 && frame.intersects(area)) {
+        const QColor colour = colorFromStored(quint32(m_frame.BackColor));
+        painter.setPen(colour);
+        painter.setBrush(colour);
+        painter.drawRoundedRect(QRectF(frame), 12.5, 12.5);
+    }
+
+    const QFont numberFont = m_number->font();
+    const QFontMetricsF metrics(numberFont);
+    painter.setFont(numberFont);
+    painter.setPen(m_number->palette().color(QPalette::WindowText));
+    const auto lines = appearance::PrintFrameText(
+        m_numberLabel, m_numberLines, metrics.height() * Twips,
+        [&metrics](const QString &line) { return metrics.horizontalAdvance(line) * Twips; });
+    const double ascent = metrics.ascent();
+    const double lineHeight = metrics.height();
+    for (const appearance::PrintedLine &line : lines) {
+        const double top = line.top / Twips;
+        if (top > area.bottom() || top + lineHeight < area.top())
+            continue; // only the lines that can be seen are drawn
+        painter.drawText(QPointF(line.left / Twips, top + ascent), line.text);
+    }
+}
+
+void MF::placeBoard()
+{
+    const QSizeF image = toTwips(m_canvas->size());
+    draw::BoardInput input;
+    input.image = image;
+    input.area = toTwips(m_boardArea->geometry());
+    input.titleSize = toTwips(m_title->size());
+    input.endSize = toTwips(m_end->size());
+    input.startSize = toTwips(m_start->size());
+    input.left = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString());
+    input.top = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Top"), QString());
+    input.width = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Width"), QString());
+    input.height = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString());
+    input.hidden = m_hideBoard;
+    const draw::BoardPlacement placement = draw::ResultBrd(input);
+
+    m_title->setGeometry(toPixels(placement.title));
+    m_list->setGeometry(toPixels(placement.list));
+    m_end->move(toPixels(placement.end).topLeft());
+    m_start->move(toPixels(placement.start).topLeft());
+    m_undo->move(m_start->x() - m_undo->width() - 12, int(std::lround(placement.undoTop / Twips)));
+    m_title->setVisible(placement.boardVisible);
+    m_list->setVisible(placement.boardVisible);
+    m_start->show();
+    m_end->show();
+    m_undo->show();
+    m_start->raise();
+    m_end->raise();
+    m_undo->raise();
+}
+
+bool MF::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        // A title naming the last award is reset until the next stop names one.
+        m_title->setText(QStringLiteral("获奖名单"));
+        applyFonts();
+    }
+    return QWidget::event(event);
+}
+
+void MF::keyPressEvent(QKeyEvent *event)
+{
+    // A key held down must not start and stop the roll over and over.
+    if (!event->isAutoRepeat())
+        ToggleRoll();
+    event->accept();
+}
+
+void MF::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int extra = int(std::lround(40 / Twips));
+    m_canvas->setGeometry(0, 0, width() + extra, height());
+    m_boardArea->setGeometry(toPixels(draw::PlaceBoardArea(toTwips(m_canvas->size()))));
+    m_scaledBackground = draw::ScaledToCover(m_background, m_canvas->size());
+    m_canvas->lower();
+    placeBoard();
+}
+
+void MF::closeEvent(QCloseEvent *event)
+{
+    if (m_loading > 0) {
+        // Deleting the screen now would delete the loading window under it.
+        m_closeWanted = true;
+        event->ignore();
+        return;
+    }
+    m_scr->stop();
+    m_fin->stop();
+    emit closed();
+    QWidget::closeEvent(event);
+}
+
+} // namespace tombolix
+
+namespace tombolix {
+
+using appearance::FontSpec;
+
+ClickLabel *MF::labelOf(Element element) const
+{
+    switch (element) {
+    case Element::Title:
+        return m_title;
+    case Element::List:
+        return m_list;
+    case Element::Number:
+        break;
+    }
+    return m_number;
+}
+
+namespace {
+
+QString fontColumnOf(MF::Element element)
+{
+    switch (element) {
+    case MF::Element::Title:
+        return appearance::TitleFontColumn;
+    case MF::Element::List:
+        return appearance::ListFontColumn;
+    case MF::Element::Number:
+        break;
+    }
+    return appearance::NumberFontColumn;
+}
+
+} // namespace
+
+FontSpec MF::elementFont(Element element) const
+{
+    return m_fonts[int(element)];
+}
+
+void MF::applyElementFont(Element element)
+{
+    const FontSpec &spec = m_fonts[int(element)];
+    ClickLabel *label = labelOf(element);
+    label->setFont(spec.font);
+    const QColor colour = colorFromStored(spec.colour);
+    if (element == Element::Number) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+    } else {
+        // The style sheet would override a font set on the label; state both.
+        label->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
+        label->setFont(spec.font);
+    }
+}
+
+void MF::applyFonts()
+{
+    for (Element element : {Element::Title, Element::List, Element::Number}) {
+        m_fonts[int(element)] = appearance::LoadElementFont(m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
+        applyElementFont(element);
+    }
+    // The board is placed with the title at the size of its text and font.
+    m_title->adjustSize();
+    placeBoard();
+    fitNumberLabel();
+    m_canvas->update();
+}
+
+bool MF::chooseFont(Element element)
+{
+    FontSpec spec = m_fonts[int(element)];
+    if (!appearance::ChooseElementFont(spec))
+        return false;
+    m_fonts[int(element)] = spec;
+    applyElementFont(element);
+    appearance::SaveElementFont(m_session.drawId(), fontColumnOf(element), spec);
+    // The board stays where it is, also where the operator has just typed a
+    // place in the board dialog; the next activation places it afresh.
+    fitNumberLabel();
+    m_canvas->update();
+    return true;
+}
+
+void MF::buildMenu()
+{
+    m_menu = new QMenu(QStringLiteral("设置"), this);
+    m_menu->setObjectName(QStringLiteral("m_Set"));
+    auto add = [this](const char *name, const QString &text, auto &&handler) {
+        QAction *action = m_menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QAction *oneAward = add("m_OneAward", QStringLiteral("只显示当前奖项名单"), [this](bool on) {
+        m_oneAward = on;
+        WriteViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), on);
+    });
+    add("M_TFont", QStringLiteral("公告标题字体"), [this] { chooseFont(Element::Title); });
+    add("M_ConFont", QStringLiteral("公告内容字体"), [this] { chooseFont(Element::List); });
+    add("M_CFont", QStringLiteral("抽奖号码字体"), [this] { chooseFont(Element::Number); });
+    add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] { showOnce<FRMSet>(m_frmSet); });
+    add("M_BRD", QStringLiteral("公告板设置"), [this] { showOnce<BRDSet>(m_brdSet); });
+    add("M_Refresh", QStringLiteral("屏幕刷新"), [this] {
+        m_canvas->update();
+        update();
+    });
+    QAction *hide = add("M_HideList", QStringLiteral("隐藏公告"), [this](bool on) {
+        m_hideBoard = on;
+        WriteViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"), on);
+        m_title->setVisible(!on);
+        m_list->setVisible(!on);
+    });
+    QAction *order = add("m_Order", QStringLiteral("名单反序"), [this](bool on) {
+        m_reverseOrder = on;
+        WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), on);
+    });
+    m_menu->addSeparator();
+    add("m_Exit", QStringLiteral("退出抽奖"), [this] { close(); });
+    for (QAction *action : {oneAward, hide, order})
+        action->setCheckable(true);
+    oneAward->setChecked(m_oneAward);
+    hide->setChecked(m_hideBoard);
+    order->setChecked(m_reverseOrder);
+}
+
+void MF::popupMenu(const QPoint &globalPos)
+{
+    m_menu->popup(globalPos);
+}
+
+void MF::frameChanged()
+{
+    appearance::RepairFrameSize(m_frame); // what painting would do, done at once
+    fitNumberLabel();
+    refreshNumberArea();
+    m_canvas->update();
+}
+
+void MF::saveFrameLayout()
+{
+    appearance::SaveFrameLayout(m_frame, m_session.drawId());
+    m_frame = appearance::LoadFrameLayout(m_session.drawId(), m_frame);
+    frameChanged();
+}
+
+QRectF MF::boardTitleTwips() const
+{
+    return toTwips(m_title->geometry());
+}
+
+void MF::placeBoardTitle(const QRectF &twips)
+{
+    m_title->setGeometry(toPixels(twips));
+    m_list->setGeometry(toPixels(QRectF(twips.left(), twips.top() + twips.height(), twips.width(), 50000)));
+}
+
+void MF::showBoard(const draw::BoardText &board)
+{
+    if (board.ok)
+        m_list->setText(board.text);
+    if (board.title) {
+        m_title->setText(*board.title);
+        m_title->adjustSize();
+    }
+}
+
+bool MF::timedStopPending() const
+{
+    return m_fin->isActive();
+}
+
+void MF::showAwardUndo()
+{
+    showOnce<DelAward>(m_delAward);
+}
+
+template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)
+{
+    // Two of a kind would edit the same frame, board or results against each
+    // other; a closed one is on its way out and is not shown again.
+    if (open && open->isVisible()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    ++m_loading;
+    open = new Dialog(this);
+    --m_loading;
+    open->show();
+    if (m_closeWanted && m_loading == 0) {
+        m_closeWanted = false;
+        close();
+    }
+}
+
+} // namespace tombolix

@@ -1,0 +1,288 @@
+#include "transfer/inputmap.h"
+
+#include "common/conventions.h"
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "common/windowops.h"
+#include "grid/gridops.h"
+#include "common/gridview.h"
+#include "transfer/columnspec.h"
+#include "transfer/csv.h"
+#include "transfer/importer.h"
+#include "transfer/workbookrows.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QVBoxLayout>
+
+namespace tombolix {
+
+using transfer::ImportFilePath;
+using transfer::ImportSheetName;
+
+namespace {
+const QString Section = QStringLiteral("ImputMap");
+constexpr int SpecColumn = 4;
+constexpr int PreviewRows = 20;
+constexpr int PreviewCols = 60;
+} // namespace
+
+InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
+    : QDialog(parent)
+    , m_entrants(entrants)
+    , m_drawId(std::move(drawId))
+{
+    setObjectName(QStringLiteral("InputMap"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("您将要导入的EXCEL表格样式："), this));
+    m_preview = new console::GridModel(this);
+    m_previewView = new console::GridView(this);
+    m_previewView->setObjectName(QStringLiteral("M0"));
+    m_previewView->setGrid(m_preview);
+    m_previewView->setMinimumSize(640, 300);
+    layout->addWidget(m_previewView, 3);
+
+    layout->addWidget(new QLabel(QStringLiteral("请按内容填入相应的对应列号："), this));
+    m_mapping = new console::GridModel(this);
+    m_mappingView = new console::GridView(this);
+    m_mappingView->setObjectName(QStringLiteral("M1"));
+    m_mappingView->setGrid(m_mapping);
+    m_mappingView->setSelectionMode(QAbstractItemView::NoSelection);
+    m_mappingView->setFixedHeight(96);
+    layout->addWidget(m_mappingView);
+    m_specEditor = new QLineEdit(m_mappingView->viewport());
+    m_specEditor->setObjectName(QStringLiteral("TT"));
+    m_specEditor->hide();
+    m_specEditor->installEventFilter(this);
+    connect(m_specEditor, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (m_editRow >= 0)
+            m_mapping->setTextMatrix(m_editRow, SpecColumn, text);
+    });
+    connect(m_specEditor, &QLineEdit::editingFinished, this, &InputMap::hideSpecEditor);
+    connect(m_mappingView, &console::GridView::cellPressed, this, &InputMap::editSpec);
+
+    auto *range = new QHBoxLayout;
+    range->addWidget(new QLabel(QStringLiteral("导入行数设置："), this));
+    range->addWidget(new QLabel(QStringLiteral("第"), this));
+    m_range[0] = new QLineEdit(QStringLiteral("2"), this);
+    range->addWidget(m_range[0]);
+    range->addWidget(new QLabel(QStringLiteral("行至第"), this));
+    m_range[1] = new QLineEdit(QStringLiteral("100"), this);
+    range->addWidget(m_range[1]);
+    range->addWidget(new QLabel(QStringLiteral("行"), this));
+    for (int i = 0; i < 2; ++i) {
+        m_range[i]->setObjectName(QStringLiteral("T_%1").arg(i));
+        m_range[i]->setMaximumWidth(90);
+    }
+    range->addStretch(1);
+    // Neither button answers Enter: an import is started by pressing 确定,
+    // never by finishing what was typed into a cell or a row number.
+    auto *ok = new QPushButton(QStringLiteral("确   定"), this);
+    ok->setObjectName(QStringLiteral("Com_0"));
+    ok->setAutoDefault(false);
+    auto *cancel = new QPushButton(QStringLiteral("取   消"), this);
+    cancel->setObjectName(QStringLiteral("Com_1"));
+    cancel->setAutoDefault(false);
+    range->addWidget(ok);
+    range->addWidget(cancel);
+    layout->addLayout(range);
+    connect(ok, &QPushButton::clicked, this, &InputMap::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+
+    loadPreview();
+    setupMapping();
+    loadSettings();
+    resize(820, 560);
+    CentreOnWorkArea(this);
+}
+
+void InputMap::loadPreview()
+{
+    m_preview->beginBulkChange();
+    m_preview->setCols(PreviewCols);
+    m_preview->setRows(PreviewRows);
+    m_preview->setFixedRows(1);
+    m_preview->setFixedCols(1);
+    m_preview->setColWidth(0, 300);
+    for (int c = 1; c < PreviewCols; ++c)
+        m_preview->setTextMatrix(0, c, transfer::ColumnLetters(c));
+    for (int r = 1; r < PreviewRows; ++r)
+        m_preview->setTextMatrix(r, 0, QString::number(r));
+    m_preview->endBulkChange();
+
+    if (transfer::IsCsvPath(ImportFilePath)) {
+        transfer::PreviewCsvRows(*m_preview, ImportFilePath);
+    } else if (transfer::IsWorkbookPath(ImportFilePath)) {
+        transfer::PreviewWorkbookRows(*m_preview, ImportFilePath, ImportSheetName, font());
+    } else {
+        prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
+        ImportFilePath.clear();
+    }
+    console::FitGridColumns(font(), *m_preview, 0, true);
+    m_preview->setColWidth(0, std::max(m_preview->ColWidth(0), 450));
+}
+
+void InputMap::setupMapping()
+{
+    m_mapping->beginBulkChange();
+    m_mapping->setCols(5);
+    m_mapping->setRows(1);
+    m_mapping->setFixedRows(1);
+    m_mapping->setFixedCols(0);
+    const QStringList captions{QStringLiteral("Index"), QStringLiteral("ID"), QStringLiteral("序号"),
+                               QStringLiteral("要导入内容"), QStringLiteral("对应列号")};
+    for (int c = 0; c < 5; ++c) {
+        m_mapping->setTextMatrix(0, c, captions.at(c));
+        m_mapping->setColAlignment(c, console::Align::LeftCenter);
+    }
+    const QStringList rows[] = {{QStringLiteral("1"), QString(), QStringLiteral("1"), QStringLiteral("抽奖号")},
+                                {QStringLiteral("2"), QString(), QStringLiteral("2"), QStringLiteral("姓名")}};
+    for (const QStringList &values : rows) {
+        const int r = m_mapping->addRow();
+        for (int c = 0; c < values.size(); ++c)
+            m_mapping->setTextMatrix(r, c, values.at(c));
+    }
+    m_mapping->endBulkChange();
+    console::FitGridColumns(font(), *m_mapping, 0, true);
+    // The row numbers and keys say nothing to an operator.
+    m_mapping->setColWidth(0, 0);
+    m_mapping->setColWidth(1, 0);
+    m_mapping->setColWidth(3, 1800);
+    m_mapping->setColWidth(SpecColumn, 3600);
+}
+
+QString InputMap::spec(int index) const
+{
+    return m_mapping->TextMatrix(1 + index, SpecColumn);
+}
+
+void InputMap::setSpec(int index, const QString &spec)
+{
+    m_mapping->setTextMatrix(1 + index, SpecColumn, spec);
+}
+
+void InputMap::loadSettings()
+{
+    for (int i = 0; i < 2; ++i) {
+        const QString range = ReadRegValue(AppName, Section, QStringLiteral("T(%1)").arg(i), QString());
+        if (!range.isEmpty())
+            m_range[i]->setText(range);
+        setSpec(i, ReadRegValue(AppName, Section, QStringLiteral("I(%1)").arg(i), QString()));
+    }
+}
+
+void InputMap::saveSettings()
+{
+    for (int i = 0; i < 2; ++i) {
+        WriteRegValue(AppName, Section, QStringLiteral("T(%1)").arg(i), m_range[i]->text());
+        WriteRegValue(AppName, Section, QStringLiteral("I(%1)").arg(i), spec(i));
+    }
+}
+
+void InputMap::editSpec(int row, int col)
+{
+    hideSpecEditor();
+    if (row < 1 || row >= m_mapping->Rows() || col != SpecColumn)
+        return;
+    m_editRow = -1;
+    const QRect cell = m_mappingView->visualRect(m_mapping->index(m_mapping->modelRow(row), col));
+    m_specEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
+    m_specEditor->setText(m_mapping->TextMatrix(row, col));
+    m_editRow = row;
+    m_specEditor->show();
+    m_specEditor->setFocus();
+}
+
+void InputMap::hideSpecEditor()
+{
+    m_editRow = -1;
+    if (m_specEditor->isVisible())
+        m_specEditor->hide();
+}
+
+void InputMap::confirm()
+{
+    // The import yields to the event loop (progress window, column fitting);
+    // an OK that arrives meanwhile would store every row a second time.
+    if (m_importing)
+        return;
+    hideSpecEditor();
+    if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty())) {
+        close();
+        return;
+    }
+    const QStringList specs{spec(0), spec(1)};
+    int first = int(integerValue(m_range[0]->text()));
+    int last = int(integerValue(m_range[1]->text()));
+    console::OrderPair(last, first);
+    if (last - first > 29999) {
+        prompts().message(QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
+        return;
+    }
+    if (first < 1) {
+        prompts().message(QStringLiteral("导入行数应从第1行起，请重新设置！"));
+        return;
+    }
+    const qint64 draw = m_drawId ? m_drawId() : 0;
+    if (draw <= 0) {
+        prompts().message(QStringLiteral("请先选择抽奖名称！"));
+        return;
+    }
+    const int oldRows = m_entrants->Rows();
+    transfer::ImportResult result;
+    {
+        m_importing = true;
+        const auto finished = qScopeGuard([this] { m_importing = false; });
+        const QString path = ImportFilePath;
+        const QString sheet = ImportSheetName;
+        result = transfer::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+    }
+    if (result.error == 0)
+        emit imported(oldRows, result.stored);
+    close();
+}
+
+// Every way of closing ends here (the buttons, the close box and Escape), so
+// the settings are saved here. While the import runs, the dialog is not
+// closed: it would be deleted under the running import.
+void InputMap::done(int result)
+{
+    if (m_importing)
+        return;
+    saveSettings();
+    QDialog::done(result);
+}
+
+void InputMap::closeEvent(QCloseEvent *event)
+{
+    if (m_importing) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+// Enter finishes the cell being edited and goes no further.
+bool InputMap::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_specEditor && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            hideSpecEditor();
+            m_mappingView->setFocus();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace tombolix

@@ -1,0 +1,182 @@
+#include "transfer/sheets.h"
+
+#include "common/helpers.h"
+#include "common/prompts.h"
+#include "common/windowops.h"
+#include "grid/gridops.h"
+#include "common/gridview.h"
+#include "transfer/importer.h"
+#include "transfer/inputmap.h"
+#include "transfer/workbook.h"
+#include "transfer/workbookrows.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tombolix {
+
+using transfer::ImportFilePath;
+using transfer::ImportSheetName;
+
+namespace {
+constexpr int SelectColumn = 1;
+constexpr int NameColumn = 2;
+} // namespace
+
+Sheets::Sheets(int mode, QWidget *parent)
+    : QDialog(parent)
+    , m_mode(mode)
+{
+    setObjectName(QStringLiteral("Sheets"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setProperty("mode", QString::number(mode)); // the chooser's tag
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("请在要导入数据所在的表格行打“√”"), this));
+    m_grid = new console::GridModel(this);
+    m_grid->setCols(3);
+    m_grid->setRows(1);
+    m_grid->setFixedRows(1);
+    m_grid->setFixedCols(0);
+    const QStringList captions{QStringLiteral("No."), QStringLiteral("选择"), QStringLiteral("工作表名称")};
+    const int widths[] = {500, 600, 4400};
+    for (int c = 0; c < 3; ++c) {
+        m_grid->setTextMatrix(0, c, captions.at(c));
+        m_grid->setColWidth(c, widths[c]);
+        m_grid->setColAlignment(c, console::Align::LeftCenter);
+    }
+    m_grid->setColAlignment(SelectColumn, console::Align::CenterCenter);
+    m_view = new console::GridView(this);
+    m_view->setObjectName(QStringLiteral("SHL"));
+    m_view->setGrid(m_grid);
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->setMinimumSize(400, 220);
+    layout->addWidget(m_view, 1);
+    connect(m_view, &console::GridView::cellPressed, this, &Sheets::pressRow);
+    connect(m_view, &console::GridView::headerPressed, this, &Sheets::pressHeader);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto *ok = new QPushButton(QStringLiteral("确   定"), this);
+    ok->setObjectName(QStringLiteral("IMG_0"));
+    ok->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("取   消"), this);
+    cancel->setObjectName(QStringLiteral("IMG_1"));
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, [this] { finish(true); });
+    connect(cancel, &QPushButton::clicked, this, [this] { finish(false); });
+    MakeTopmost(this);
+}
+
+bool Sheets::load()
+{
+    int error = 0;
+    const QStringList names = transfer::ListWorksheets(ImportFilePath, &error);
+    if (error != 0) {
+        prompts().message(QStringLiteral("无法打开XLS文件！"));
+        return false;
+    }
+    m_grid->beginBulkChange();
+    m_grid->setRows(1);
+    for (const QString &name : names) {
+        const int r = m_grid->addRow();
+        m_grid->setTextMatrix(r, 0, QString::number(r));
+        m_grid->setTextMatrix(r, NameColumn, name);
+    }
+    if (m_grid->Rows() > 1)
+        m_grid->setTextMatrix(1, SelectColumn, QStringLiteral("√"));
+    m_grid->endBulkChange();
+    adjustSize();
+    CentreOnWorkArea(this);
+    return true;
+}
+
+void Sheets::pressRow(int row, int)
+{
+    if (row < 1 || row >= m_grid->Rows())
+        return;
+    if (m_grid->TextMatrix(row, SelectColumn).isEmpty()) {
+        if (m_mode == 1) {
+            for (int r = 1; r < m_grid->Rows(); ++r)
+                m_grid->setTextMatrix(r, SelectColumn, QString());
+        }
+        m_grid->setTextMatrix(row, SelectColumn, QStringLiteral("√"));
+    } else {
+        m_grid->setTextMatrix(row, SelectColumn, QString());
+    }
+}
+
+void Sheets::pressHeader(int col)
+{
+    if (m_mode <= 1 || col != SelectColumn || m_grid->Rows() < 2)
+        return;
+    const QString value = console::ToggleMark(m_grid->TextMatrix(1, SelectColumn));
+    for (int r = 1; r < m_grid->Rows(); ++r) {
+        if (!m_grid->TextMatrix(r, NameColumn).isEmpty())
+            m_grid->setTextMatrix(r, SelectColumn, value);
+    }
+}
+
+void Sheets::finish(bool accept)
+{
+    ImportSheetName.clear();
+    if (accept) {
+        QStringList chosen;
+        for (int r = 1; r < m_grid->Rows(); ++r) {
+            if (!m_grid->TextMatrix(r, SelectColumn).isEmpty())
+                chosen << m_grid->TextMatrix(r, NameColumn);
+        }
+        ImportSheetName = chosen.join(QStringLiteral("‖"));
+    }
+    close();
+}
+
+void ChooseImportFile(QWidget *console, int mode)
+{
+    ImportFilePath.clear();
+    ImportSheetName.clear();
+    QString filter;
+    // The path is kept as chosen: on a case-sensitive file system a lower-cased
+    // name would name no file. Extensions are compared without case.
+    ImportFilePath = AskOpenFileName(filter);
+    if (ImportFilePath.isEmpty() || transfer::IsCsvPath(ImportFilePath))
+        return;
+    // Top-level windows of their own: disabling the console must not
+    // disable them.
+    auto *chooser = new Sheets(mode);
+    if (console)
+        console->setEnabled(false);
+    const bool listed = chooser->load();
+    if (listed) {
+        chooser->show();
+        WaitWhileFormOpen(Sheets::caption());
+    } else {
+        chooser->deleteLater();
+    }
+    if (console)
+        console->setEnabled(true);
+}
+
+QDialog *StartImportMapping(QWidget *console, console::GridModel *entrants, std::function<qint64()> drawId)
+{
+    if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty()))
+        return nullptr;
+    // Disabled before the dialog reads its preview: the progress window
+    // yields to the event loop, and a click on the console then could start
+    // a second import that changes the file under the first.
+    if (console)
+        console->setEnabled(false);
+    auto *dialog = new InputMap(entrants, std::move(drawId));
+    if (console)
+        QObject::connect(dialog, &QObject::destroyed, console, [console] { console->setEnabled(true); });
+    dialog->show();
+    return dialog;
+}
+
+} // namespace tombolix

@@ -1,0 +1,566 @@
+#include "common/progress.h"
+#include "common/prompts.h"
+#include "grid/gridops.h"
+#include "transfer/columnspec.h"
+#include "transfer/csv.h"
+#include "transfer/csvparse.h"
+#include "transfer/textcodec.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tombolix;
+using namespace tombolix::transfer;
+using tombolix::console::GridModel;
+using Records = QList<QStringList>;
+
+namespace {
+
+const QByteArray Bom("\xEF\xBB\xBF");
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Laid out like the console's entrant grid.
+void setupEntrantGrid(GridModel &grid)
+{
+    console::SetupGridHeader(
+        grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
+    grid.setFixedCols(3);
+}
+
+// Number and name of the data rows from `from` on.
+Records entrantRows(const GridModel &grid, int from = 2)
+{
+    Records rows;
+    for (int r = from; r < grid.Rows(); ++r)
+        rows << QStringList { grid.TextMatrix(r, 3), grid.TextMatrix(r, 4) };
+    return rows;
+}
+
+// The marker algorithm that ParseCsvLine stands for, transcribed step by step:
+// odd quote runs marked with ζ, even runs left as escaped quotes, pairs of
+// quotes made one, commas between ζ pairs hidden as ξ, the rest turned into
+// the field separator ζζ. One change to it: a field that is nothing but an
+// even run of quotes is a quoted field, so its outer quotes are marked too.
+// std::nullopt while a quoted section is still open.
+std::optional<QString> markerParse(const QString &text)
+{
+    const QChar quote = QLatin1Char('"');
+    const QChar comma = QLatin1Char(',');
+    const QChar mark(0x03B6);
+    const QChar hidden(0x03BE);
+    if (text.isEmpty())
+        return QString();
+    QString s = text;
+    int oddRuns = 0;
+    for (qsizetype a = s.indexOf(quote); a >= 0;) {
+        const int b = QuoteRunLength(s, quote, int(a) + 1);
+        if (b % 2 == 1) {
+            s[oddRuns % 2 == 0 ? a : a + b - 1] = mark;
+            ++oddRuns;
+        } else if (oddRuns % 2 == 0 && (a == 0 || s.at(a - 1) == comma)
+            && (a + b == s.size() || s.at(a + b) == comma)) {
+            s[a] = mark;
+            s[a + b - 1] = mark;
+        }
+        a = s.indexOf(quote, a + b);
+    }
+    if (CountOccurrences(s, QString(mark)) % 2 == 1)
+        return std::nullopt;
+    s.replace(QString(2, quote), QString(quote));
+    for (qsizetype p = s.indexOf(mark), q = s.indexOf(mark, p + 1); p >= 0 && q >= 0;
+         p = s.indexOf(mark), q = p < 0 ? -1 : s.indexOf(mark, p + 1)) {
+        for (qsizetype i = p + 1; i < q; ++i) {
+            if (s.at(i) == comma)
+                s[i] = hidden;
+        }
+        s.remove(q, 1);
+        s.remove(p, 1);
+    }
+    s.replace(comma, QString(2, mark));
+    s.replace(hidden, comma);
+    return s;
+}
+
+class RecordingProgress : public ProgressSink
+{
+public:
+    RecordingProgress() { m_previous = setProgressSink(this); }
+    ~RecordingProgress() override { setProgressSink(m_previous); }
+    void open(const QString &text, qint64 total) override
+    {
+        opened << QStringLiteral("%1 %2").arg(text).arg(total);
+    }
+    void advance(qint64 step, const QString &) override { steps += step; }
+    void close() override { ++closes; }
+
+    QStringList opened;
+    qint64 steps = 0;
+    int closes = 0;
+
+private:
+    ProgressSink *m_previous = nullptr;
+};
+
+} // namespace
+
+class TestCsv : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QStringList>("fields");
+
+        QTest::newRow("comma in quotes")
+            << "1001,\"Zhang, San\"" << false << QStringList { "1001", "Zhang, San" };
+        QTest::newRow("escaped quotes")
+            << "\"say \"\"hi\"\"\",2" << false << QStringList { "say \"hi\"", "2" };
+        QTest::newRow("three quotes end") << "\"abc\"\"\",x" << false << QStringList { "abc\"", "x" };
+        QTest::newRow("three quotes open") << "\"\"\"abc\",x" << false << QStringList { "\"abc", "x" };
+        // Python's csv module, pandas and database tools quote every field,
+        // empty ones as "".
+        QTest::newRow("field of two quotes is empty") << "1,\"\",2" << false << QStringList { "1", "", "2" };
+        QTest::newRow("every field quoted")
+            << "\"1001\",\"\",\"张三\"" << false << QStringList { "1001", "", "张三" };
+        QTest::newRow("two quotes at start and end") << "\"\",a,\"\"" << false << QStringList { "", "a", "" };
+        QTest::newRow("two quotes alone") << "\"\"" << false << QStringList { "" };
+        QTest::newRow("four quotes are one quote") << "\"\"\"\",x" << false << QStringList { "\"", "x" };
+        QTest::newRow("six quotes are two quotes") << "\"\"\"\"\"\"" << false << QStringList { "\"\"" };
+        QTest::newRow("pair inside a quoted field") << "\"a\"\"b\"" << false << QStringList { "a\"b" };
+        QTest::newRow("pair quoted inside a section") << "\"a,\"\",b\"" << false << QStringList { "a,\",b" };
+        QTest::newRow("pair before text") << "\"\"x,y\"\"" << false << QStringList { "\"x", "y\"" };
+        QTest::newRow("quote inside a field") << "ab\"c,d\"e,f" << false << QStringList { "abc,de", "f" };
+        QTest::newRow("empty fields") << ",a,, " << false << QStringList { "", "a", "", " " };
+        QTest::newRow("trailing comma") << "a," << false << QStringList { "a", "" };
+        QTest::newRow("marker characters")
+            << "ζ,ξ,\"ζ,ξ\",ζζ" << false << QStringList { "ζ", "ξ", "ζ,ξ", "ζζ" };
+        QTest::newRow("empty") << "" << false << QStringList();
+        QTest::newRow("unclosed") << "1,\"abc" << true << QStringList();
+        QTest::newRow("opened inside a field") << "ab\"c,d" << true << QStringList();
+    }
+
+    void parseLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, open);
+        QFETCH(QStringList, fields);
+        const std::optional<QStringList> parsed = ParseCsvLine(line);
+        QCOMPARE(!parsed, open);
+        if (parsed)
+            QCOMPARE(*parsed, fields);
+    }
+
+    // Lines built from the characters that matter to quoting; the marker
+    // characters themselves are left out, which the parser reads as text.
+    void parseLineAgreesWithTheMarkerAlgorithm()
+    {
+        const QString alphabet = QStringLiteral("\"\"\"\",,,ab 张\r\n");
+        QRandomGenerator random(20240517);
+        for (int n = 0; n < 20000; ++n) {
+            QString line;
+            const int length = int(random.bounded(14));
+            for (int i = 0; i < length; ++i)
+                line += alphabet.at(random.bounded(int(alphabet.size())));
+            const std::optional<QString> marked = markerParse(line);
+            const std::optional<QStringList> parsed = ParseCsvLine(line);
+            const std::optional<QStringList> expected = !marked ? std::nullopt
+                : line.isEmpty()                                ? std::optional<QStringList>(QStringList())
+                                                                : marked->split(QString(2, QChar(0x03B6)));
+            if (parsed != expected)
+                QFAIL(qPrintable(QStringLiteral("line [%1]: [%2] instead of [%3]")
+                                     .arg(line, parsed ? parsed->join(u'|') : QStringLiteral("open"),
+                                         expected ? expected->join(u'|') : QStringLiteral("open"))));
+        }
+    }
+
+    void records_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Records>("records");
+
+        const Records two { { "a", "b" }, { "c", "d" } };
+        QTest::newRow("CRLF") << "a,b\r\nc,d\r\n" << two;
+        QTest::newRow("LF") << "a,b\nc,d\n" << two;
+        QTest::newRow("CR") << "a,b\rc,d" << two;
+        QTest::newRow("mixed, empty lines")
+            << "a\r\n\r\nb\nc\r\n\rd" << Records { { "a" }, {}, { "b" }, { "c" }, {}, { "d" } };
+        QTest::newRow("joined with CRLF")
+            << "1,\"x\r\ny\",2\r\n3" << Records { { "1", "x\r\ny", "2" }, { "3" } };
+        QTest::newRow("joined with the file's LF")
+            << "1,\"x\n\ny\"\n3" << Records { { "1", "x\n\ny" }, { "3" } };
+        QTest::newRow("joined with the file's CR") << "1,\"x\ry\"\r3" << Records { { "1", "x\ry" }, { "3" } };
+        // Excel: LF inside a cell, CR LF between records.
+        QTest::newRow("Excel's breaks in a cell") << "1,\"张三\n李四\"\r\n2,王五\r\n"
+                                                  << Records { { "1", "张三\n李四" }, { "2", "王五" } };
+        QTest::newRow("quote in a field joins") << "ab\"c\r\nd\"e,f" << Records { { "abc\r\nde", "f" } };
+        QTest::newRow("open at end of file") << "0\r\n1,\"abc\r\ndef\r\n"
+                                             << Records { { "0" }, { "1", "abc\r\ndef" } };
+    }
+
+    void records()
+    {
+        QFETCH(QString, text);
+        QFETCH(Records, records);
+        CsvLines lines(text);
+        bool empty = false;
+        for (const QStringList &expected : std::as_const(records)) {
+            QCOMPARE(NextCsvRecord(lines, &empty), expected);
+            QCOMPARE(empty, expected.isEmpty());
+        }
+        QVERIFY(lines.atEnd());
+        QCOMPARE(NextCsvRecord(lines, &empty), std::nullopt);
+    }
+
+    void recordKeepsQuoteStateBeyondKeptFields()
+    {
+        CsvLines lines(QStringLiteral("a,b,c,\"d\r\ne,\"\"\",f\r\ng,h"));
+        QCOMPARE(NextCsvRecord(lines, nullptr, 2), QStringList({ "a", "b" }));
+        QCOMPARE(NextCsvRecord(lines, nullptr, 2), QStringList({ "g", "h" }));
+    }
+
+    void recordOverManyLinesIsLinear()
+    {
+        // A stray quote near the top of a long file makes the rest one field;
+        // re-reading the growing record for every joined line would take hours.
+        const int count = 1000000;
+        const QString text
+            = QStringLiteral("1,\"") + QStringLiteral("a\n").repeated(count) + QStringLiteral("\",x");
+        QElapsedTimer timer;
+        timer.start();
+        CsvLines lines(text);
+        const std::optional<QStringList> record = NextCsvRecord(lines, nullptr);
+        QVERIFY(record && record->size() == 3 && record->at(1).size() == 2 * count);
+        const auto cell = [&](int column) { return record->at(column - 1); };
+        QCOMPARE(ComposeSpecValue(QStringLiteral("B"), cell, false).size(), qsizetype(3) * count);
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void decode_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString names = QStringLiteral("1001,张三\r\n1002,欧阳娜娜,镕\r\n");
+        QStringEncoder gbk("GB18030");
+        QStringEncoder le(QStringEncoder::Utf16LE);
+        QStringEncoder be(QStringEncoder::Utf16BE);
+        QTest::newRow("UTF-8 with BOM") << Bom + names.toUtf8();
+        QTest::newRow("UTF-8") << names.toUtf8();
+        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE") + QByteArray(le.encode(names));
+        QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF") + QByteArray(be.encode(names));
+        QTest::newRow("GBK") << QByteArray(gbk.encode(names));
+    }
+
+    void decode()
+    {
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(DecodeText(bytes), QStringLiteral("1001,张三\r\n1002,欧阳娜娜,镕\r\n"));
+        QCOMPARE(DecodeText(EncodeCsvText(DecodeText(bytes))), DecodeText(bytes));
+        QVERIFY(EncodeCsvText(QStringLiteral("x")) == Bom + "x");
+    }
+
+    void columnSpecs()
+    {
+        const QList<std::pair<QString, int>> numbers { { "A", 1 }, { "a", 1 }, { " z ", 26 }, { "ab", 28 },
+            { "ZZ", 702 }, { "3", 1 }, { "A1", 11 }, { "ABC", 0 }, { " ", 0 }, { "张", 1 }, { "Ｂ", 1 } };
+        for (const auto &[piece, number] : numbers)
+            QVERIFY2(ColumnNumber(piece) == number, qPrintable(piece));
+        const QList<std::pair<int, QString>> letters { { 1, "A" }, { 26, "Z" }, { 27, "AA" }, { 52, "AZ" },
+            { 59, "BG" } };
+        for (const auto &[number, text] : letters)
+            QCOMPARE(ColumnLetters(number), text);
+        for (int n = 1; n <= 702; ++n)
+            QCOMPARE(ColumnNumber(ColumnLetters(n)), n);
+
+        QCOMPARE(QuoteRunLength(QStringLiteral("a\"\"\"b"), QLatin1Char('"'), 3), 2);
+        QCOMPARE(QuoteRunLength(QStringLiteral("a\"\"\"b"), QLatin1Char('"'), 1), 0);
+        QCOMPARE(QuoteRunLength(QStringLiteral("a\""), QLatin1Char('"'), 3), 0);
+        QCOMPARE(CountOccurrences(QStringLiteral("aaaaa"), QStringLiteral("aa")), 2);
+
+        QStringList specs { "“No.”，A", "  “先生”，B，", ",,C,", "，" };
+        NormaliseColumnSpecs(specs);
+        QCOMPARE(specs, QStringList({ "“No.”，A", "\"先生\",B", ",C", "" }));
+    }
+
+    void composeSpecValue_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<bool>("trim");
+        QTest::addColumn<QString>("value");
+
+        QTest::newRow("literal and column") << "\"No.\",A" << false << "No.1001";
+        QTest::newRow("two columns") << "A,B" << false << "1001Zhang San";
+        QTest::newRow("column 0 and empty pieces") << "ABC,,D,A" << false << "1001";
+        QTest::newRow("line breaks") << "C,\"a\nb\",\"c\rd\"" << false << "x//ya//bc//d";
+        QTest::newRow("lone quote") << "\",A" << false << "1001";
+        QTest::newRow("spaced literal, untrimmed") << " \"lit\"" << false << "";
+        QTest::newRow("spaced literal, trimmed") << " \"lit\"" << true << "lit";
+        QTest::newRow("line break in piece, trimmed") << "A\r\n" << true << "1001";
+    }
+
+    void composeSpecValue()
+    {
+        QFETCH(QString, spec);
+        QFETCH(bool, trim);
+        QFETCH(QString, value);
+        const QStringList row { "1001", "Zhang San", "x\r\ny" };
+        const auto cell = [&](int column) {
+            if (column < 1)
+                qFatal("column %d asked for", column);
+            return column <= row.size() ? row.at(column - 1) : QString();
+        };
+        QCOMPARE(ComposeSpecValue(spec, cell, trim), value);
+    }
+
+    void readFixture_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("GBK") << "entrants-gbk.csv";
+        QTest::newRow("UTF-8 with BOM") << "entrants-utf8.csv";
+        QTest::newRow("UTF-8, LF") << "entrants-lf.csv";
+    }
+
+    void readFixture()
+    {
+        QFETCH(QString, file);
+        ScopedScriptedPrompts prompts;
+        GridModel grid;
+        setupEntrantGrid(grid);
+        QCOMPARE(
+            ReadCsvRows(grid, QStringLiteral(TOMBOLIX_TEST_DATA "/") + file, 2, 4, { "A", "B" }, QFont()), 0);
+        QCOMPARE(entrantRows(grid),
+            Records({ { "1001", "张三" }, { "1002", "李四, 经理" }, { "1003", "欧阳娜娜" } }));
+        QCOMPARE(grid.TextMatrix(4, 2), QStringLiteral("3"));
+        QCOMPARE(grid.ColWidth(0), 0); // fitted
+        QVERIFY(prompts.messages().isEmpty());
+    }
+
+    void readRangeAndEmptyLines()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("range.CSV"));
+        QVERIFY(writeFile(path, "h\r\n1,a\r\n\r\n3,c\n4,\"d\r\nd\"\r5,e\r\n"));
+        GridModel grid;
+        setupEntrantGrid(grid);
+        grid.setRows(3);
+        grid.setTextMatrix(2, 3, QStringLiteral("kept"));
+
+        // Five records, one an empty line, and a range of eight rows.
+        QCOMPARE(ReadCsvRows(grid, path, 2, 9, { "A", "B" }, QFont()), 0);
+        QCOMPARE(entrantRows(grid),
+            Records({ { "kept", "" }, { "1", "a" }, { "", "" }, { "3", "c" }, { "4", "d//d" }, { "5", "e" },
+                { "", "" }, { "", "" }, { "", "" } }));
+        for (int r = 2; r < grid.Rows(); ++r)
+            QCOMPARE(grid.TextMatrix(r, 2), QString::number(r - 1));
+
+        // Skipping counts physical lines, the empty one too.
+        GridModel later;
+        setupEntrantGrid(later);
+        QCOMPARE(ReadCsvRows(later, path, 4, 4, { "B" }, QFont()), 0);
+        QCOMPARE(entrantRows(later), Records({ { "c", "" } }));
+    }
+
+    void readLineBreakInQuotedCell_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("Excel: LF in the cell, CR LF between records")
+            << QByteArray("工号,姓名\r\n1001,\"张三\n李四\"\r\n1002,王五\r\n");
+        QTest::newRow("CR LF everywhere")
+            << QByteArray("工号,姓名\r\n1001,\"张三\r\n李四\"\r\n1002,王五\r\n");
+        QTest::newRow("LF everywhere") << QByteArray("工号,姓名\n1001,\"张三\n李四\"\n1002,王五\n");
+        QTest::newRow("CR everywhere") << QByteArray("工号,姓名\r1001,\"张三\r李四\"\r1002,王五\r");
+    }
+
+    // One break in the cell is one "//" in the name, with no CR left over.
+    void readLineBreakInQuotedCell()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("excel.csv"));
+        QVERIFY(writeFile(path, bytes));
+        GridModel grid;
+        setupEntrantGrid(grid);
+        QCOMPARE(ReadCsvRows(grid, path, 2, 3, { "A", "B" }, QFont()), 0);
+        QCOMPARE(entrantRows(grid), Records({ { "1001", "张三//李四" }, { "1002", "王五" } }));
+    }
+
+    void readAppliesSpecs()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("specs.csv"));
+        QVERIFY(writeFile(path, "1,\"Li, Si\",x\r\n2,ζ\"ξ\",y\r\n3,\"open"));
+        GridModel grid;
+        setupEntrantGrid(grid);
+        // Full-width punctuation is understood in the name's spec only.
+        QCOMPARE(ReadCsvRows(grid, path, 1, 3, { "“No.”，A", "C，“先生”,B" }, QFont()), 0);
+        QCOMPARE(
+            entrantRows(grid), Records({ { "", "x先生Li, Si" }, { "", "y先生ζξ" }, { "", "先生open" } }));
+
+        GridModel plain;
+        setupEntrantGrid(plain);
+        QCOMPARE(ReadCsvRows(plain, path, 1, 1, { "\"No.\",A", "B, \"lit\"" }, QFont()), 0);
+        QCOMPARE(entrantRows(plain), Records({ { "No.1", "Li, Si" } }));
+    }
+
+    void readFailureLeavesGridAlone_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "missing.csv";
+        QTest::newRow("not named .csv") << "entrants.txt";
+        QTest::newRow("a folder") << "folder.csv";
+    }
+
+    void readFailureLeavesGridAlone()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("entrants.txt")), "1,a\r\n"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.csv")));
+        ScopedScriptedPrompts prompts;
+        GridModel grid;
+        setupEntrantGrid(grid);
+        grid.setRows(3);
+        grid.setTextMatrix(2, 4, QStringLiteral("张三"));
+        grid.setColWidth(4, 1234);
+
+        QCOMPARE(ReadCsvRows(grid, dir.filePath(name), 1, 10, { "A", "B" }, QFont()), 5);
+        QCOMPARE(prompts.messages(), QStringList { QStringLiteral("文件打开错误！") });
+        QCOMPARE(entrantRows(grid), Records({ { "", "张三" } }));
+        QCOMPARE(grid.ColWidth(4), 1234);
+    }
+
+    void readHugeSingleLine()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("huge.csv"));
+        const QByteArray filler = "abcdefg,\"h,i\",";
+        QVERIFY(writeFile(path, "1001,张三," + filler.repeated(10 * 1024 * 1024 / filler.size())));
+        GridModel grid;
+        setupEntrantGrid(grid);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(ReadCsvRows(grid, path, 1, 2, { "A", "B,D" }, QFont()), 0);
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(entrantRows(grid), Records({ { "1001", "张三h,i" }, { "", "" } }));
+    }
+
+    void previewFillsNineteenRows()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("preview.csv"));
+        QString text = QStringLiteral("=,").repeated(64) + QStringLiteral("65\r\n\r\n1,\"a\r\nb\",c\n");
+        for (int i = 4; i <= 25; ++i)
+            text += QStringLiteral("%1,名%1\r\n").arg(i);
+        QVERIFY(writeFile(path, text.toUtf8()));
+        GridModel preview;
+        preview.setRows(25);
+        preview.setCols(70);
+        PreviewCsvRows(preview, path);
+
+        QCOMPARE(preview.TextMatrix(1, 59), QStringLiteral("="));
+        QCOMPARE(preview.TextMatrix(1, 60), QString());
+        QCOMPARE(preview.TextMatrix(2, 1), QString());
+        QCOMPARE(preview.TextMatrix(3, 2), QStringLiteral("a\r\nb"));
+        QCOMPARE(preview.TextMatrix(19, 2), QStringLiteral("名19"));
+        QCOMPARE(preview.TextMatrix(20, 1), QString());
+        QCOMPARE(preview.TextMatrix(4, 0), QString());
+        PreviewCsvRows(preview, dir.filePath(QStringLiteral("missing.csv"))); // silently nothing
+    }
+
+    void exportQuotesAndLeavesOutHidden()
+    {
+        GridModel grid;
+        setupEntrantGrid(grid);
+        grid.setRows(7);
+        const QStringList cells { "Zhang, San", "\"", "a\r\nb", "a\r//b", "say \"hi\"", "", "ζξ", "", "",
+            "1" };
+        for (int i = 0; i < cells.size(); ++i)
+            grid.setTextMatrix(2 + i / 2, 3 + i % 2, cells.at(i));
+        grid.setTextMatrix(2, 0, QStringLiteral("key"));
+        grid.setColWidth(0, 0);
+        grid.setColWidth(1, 0);
+        grid.setRowHeight(5, 0);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.csv"));
+        RecordingProgress progress;
+        QVERIFY(ExportGridToCsv(grid, path));
+        QCOMPARE(readFile(path),
+            Bom
+                + QStringLiteral("序号,抽奖号码,姓名\r\n"
+                                 ",\"Zhang, San\",\"\"\"\"\r\n"
+                                 ",\"a\r\nb\",\"a\r//b\"\r\n"
+                                 ",\"say \"\"hi\"\"\",\r\n"
+                                 ",,1\r\n")
+                      .toUtf8());
+        QCOMPARE(progress.opened, QStringList { QStringLiteral("正在导出数据至CSV格式文件…… 7") });
+        QCOMPARE(progress.steps, 7); // the hidden rows count too
+        QCOMPARE(progress.closes, 1);
+    }
+
+    void exportManyRowsReadsBack()
+    {
+        const QStringList names { "张三", "Li, Si", "\"Bo\"", "a\"\"b", "ζξ", "", "欧阳,\"娜娜\"", "\"" };
+        const int count = 40000;
+        GridModel grid;
+        setupEntrantGrid(grid);
+        grid.setRows(2 + count);
+        for (int i = 0; i < count; ++i) {
+            grid.setTextMatrix(2 + i, 0, QString::number(i + 7));
+            grid.setTextMatrix(2 + i, 3, QString::number(100000 + i));
+            grid.setTextMatrix(2 + i, 4, names.at(i % names.size()));
+        }
+        console::RenumberGrid(grid);
+        console::FitGridColumns(QFont(), grid, 1, false);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("many.csv"));
+        QVERIFY(ExportGridToCsv(grid, path));
+        GridModel back;
+        setupEntrantGrid(back);
+        QCOMPARE(ReadCsvRows(back, path, 2, count + 1, { "B", "C" }, QFont()), 0);
+        QCOMPARE(back.Rows(), grid.Rows());
+        for (int r = 2; r < grid.Rows(); ++r) {
+            for (int c = 2; c <= 4; ++c) {
+                if (back.TextMatrix(r, c) != grid.TextMatrix(r, c))
+                    QFAIL(
+                        qPrintable(QStringLiteral("(%1, %2): %3").arg(r).arg(c).arg(back.TextMatrix(r, c))));
+            }
+        }
+    }
+
+    void exportFailureLeavesNoFile()
+    {
+        GridModel grid;
+        grid.setRows(1);
+        grid.setCols(1);
+        QTemporaryDir dir;
+        RecordingProgress progress;
+        QVERIFY(!ExportGridToCsv(grid, dir.filePath(QStringLiteral("no-such-folder/out.csv"))));
+        QCOMPARE(progress.closes, 1);
+        // The written file cannot take the target's place: no temporary is left.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.csv/inside")));
+        QVERIFY(!ExportGridToCsv(grid, dir.filePath(QStringLiteral("taken.csv"))));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList { QStringLiteral("taken.csv") });
+    }
+};
+
+QTEST_MAIN(TestCsv)
+#include "tst_csv.moc"

@@ -1,0 +1,463 @@
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "console/fset.h"
+#include "data/database.h"
+#include "drawscreen/mf.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <set>
+
+using namespace tombolix;
+
+namespace {
+
+using test::openWindow;
+
+// Clicks the console's start button and answers the chooser: the draw at
+// `choice` in its list, or cancel when choice is negative.
+MF *enterThroughConsole(FSet &console, int choice = 0)
+{
+    QTimer::singleShot(50, [choice] {
+        QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置"));
+        if (!chooser)
+            return;
+        test::saveShot(chooser, QStringLiteral("GetProject"));
+        if (choice < 0) {
+            QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_0")), Qt::LeftButton);
+            return;
+        }
+        chooser->findChild<QComboBox *>(QStringLiteral("TT"))->setCurrentIndex(choice);
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+    });
+    QTest::mouseClick(console.findChild<QPushButton *>(QStringLiteral("Entr")), Qt::LeftButton);
+    return qobject_cast<MF *>(openWindow(MF::caption()));
+}
+
+qint64 resultCount(qint64 draw)
+{
+    return data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
+}
+
+QString labelText(MF *screen, const char *name)
+{
+    return screen->findChild<QLabel *>(QString::fromLatin1(name))->text();
+}
+
+void click(MF *screen, const char *name)
+{
+    QTest::mouseClick(screen->findChild<QWidget *>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+} // namespace
+
+class TestDrawScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void holdsAWholeDrawFromTheConsole();
+    void cancellingTheChooserStartsNothing();
+    void startPressedAgainWhileChoosingOpensNothingMore();
+    void consoleComesBackWhereItWas();
+    void earlierResultsAreNotWipedWithoutAsking();
+    void tooFewEntrantsAsksFirst();
+    void timedRoundStopsByItself();
+    void timedRoundLastsItsSeconds();
+    void zeroIntervalStillDrawsAtTheStop();
+    void keysToggleButHeldKeysDoNot();
+    void doubleClickOrHeldKeyCountsOnce();
+    void missingPictureLeavesTheScreenUsable();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestDrawScreen::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestDrawScreen::cleanup()
+{
+    // A draw screen takes its own pop-up menu with it: hold guarded pointers.
+    QList<QPointer<MF>> screens;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *screen = qobject_cast<MF *>(window))
+            screens << screen;
+    }
+    for (const QPointer<MF> &screen : screens)
+        delete screen.data();
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestDrawScreen::holdsAWholeDrawFromTheConsole()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("2026年会抽奖"), QStringLiteral("20"));
+    m_db->addDraw(QStringLiteral("较早的抽奖")); // the chooser shows the newest first
+    for (int i = 1; i <= 30; ++i)
+        m_db->addEntrant(draw, QStringLiteral("%1").arg(1000 + i), QStringLiteral("员工%1").arg(i));
+    const qint64 first = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 2, true, false, QStringLiteral("笔记本电脑"));
+    m_db->addAward(draw, 2, QStringLiteral("特别奖"), 1, 1, true, false, QStringLiteral("旅游基金"));
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, 'old')"), {draw, first});
+    m_prompts->queueAnswer(true); // yes, replace the earlier result
+
+    FSet console;
+    console.show();
+    MF *screen = enterThroughConsole(console, 1);
+    QVERIFY(screen);
+    QCOMPARE(m_prompts->questions(),
+             QStringList{QStringLiteral("该抽奖已有1条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")});
+    QCOMPARE(resultCount(draw), qint64(0));
+    QVERIFY(!console.isVisible());
+    QVERIFY(screen->isFullScreen());
+    QCOMPARE(labelText(screen, "LL_2"), QStringLiteral("00000000000"));
+    screen->showNormal();
+    screen->resize(1280, 720);
+    QTest::qWait(50);
+    test::saveShot(screen, QStringLiteral("MF-start"));
+
+    // Round 1: two lines of the first award.
+    click(screen, "bIMG");
+    QVERIFY(screen->isRolling());
+    QTest::qWait(150);
+    QCOMPARE(labelText(screen, "LL_2").split(QStringLiteral("\r\n")).size(), 2);
+    test::saveShot(screen, QStringLiteral("MF-mid-roll"));
+    click(screen, "bIMG");
+    QVERIFY(!screen->isRolling());
+    QCOMPARE(resultCount(draw), qint64(2));
+    const QStringList firstWinners = labelText(screen, "LL_2").split(QStringLiteral("\r\n"));
+    QCOMPARE(firstWinners.size(), 2);
+    QVERIFY(labelText(screen, "LL_1").startsWith(QStringLiteral("一等奖笔记本电脑\r\n     ")));
+    test::saveShot(screen, QStringLiteral("MF-after-stop"));
+
+    // Round 2 through lStart: the last place of the first award.
+    click(screen, "lStart");
+    QTest::qWait(60);
+    click(screen, "lStart");
+    QCOMPARE(resultCount(draw), qint64(3));
+    QCOMPARE(labelText(screen, "LL_2").split(QStringLiteral("\r\n")).size(), 1);
+
+    // Round 3 by clicking the board list: the special award, then finished.
+    click(screen, "LL_1");
+    QTest::qWait(60);
+    click(screen, "LL_0");
+    QCOMPARE(resultCount(draw), qint64(4));
+    QVERIFY(screen->session().DrawFinished());
+    test::saveShot(screen, QStringLiteral("MF-finished"));
+
+    const QString board = labelText(screen, "LL_1");
+    QCOMPARE(board.count(QStringLiteral("\r\n")), 6); // two headings, four winners
+    QVERIFY(board.contains(QStringLiteral("特别奖旅游基金\r\n     10")));
+    QCOMPARE(labelText(screen, "LL_0"), QStringLiteral("获奖名单"));
+
+    // Every winner distinct and stored with the name.
+    std::set<QString> numbers;
+    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 结果表 WHERE CID=?"), {draw});
+         !rs.eof(); rs.moveNext()) {
+        numbers.insert(rs.field(0).toString());
+        QVERIFY(rs.field(1).toString().startsWith(QStringLiteral("员工")));
+    }
+    QCOMPARE(numbers.size(), size_t(4));
+
+    // A finished draw ignores further clicks and keys.
+    click(screen, "bIMG");
+    QTest::keyClick(screen, Qt::Key_Space);
+    QVERIFY(!screen->isRolling());
+    QCOMPARE(resultCount(draw), qint64(4));
+
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+    QTRY_VERIFY(!openWindow(MF::caption()));
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestDrawScreen::cancellingTheChooserStartsNothing()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, '1')"), {draw});
+    FSet console;
+    console.show();
+    QVERIFY(!enterThroughConsole(console, -1));
+    QVERIFY(console.isVisible());
+    QCOMPARE(resultCount(draw), qint64(1));
+    QVERIFY(m_prompts->questions().isEmpty());
+}
+
+void TestDrawScreen::startPressedAgainWhileChoosingOpensNothingMore()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.show();
+    auto *start = console.findChild<QPushButton *>(QStringLiteral("Entr"));
+    auto countOpen = [](const QString &caption) {
+        int open = 0;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            open += window->isVisible() && window->windowTitle() == caption;
+        return open;
+    };
+
+    int choosers = 0;
+    QTimer::singleShot(50, [&] {
+        // Pressed again while the console waits for the chooser: the press
+        // arrives inside that wait.
+        QTimer::singleShot(50, [&] {
+            choosers = countOpen(QStringLiteral("选择抽奖设置"));
+            while (QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置")))
+                QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+        });
+        QTest::mouseClick(start, Qt::LeftButton);
+    });
+    QTest::mouseClick(start, Qt::LeftButton);
+    QTRY_VERIFY(openWindow(MF::caption()));
+    QTest::qWait(100);
+    QCOMPARE(choosers, 1);
+    QCOMPARE(countOpen(MF::caption()), 1);
+}
+
+void TestDrawScreen::consoleComesBackWhereItWas()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.setGeometry(QRect(160, 120, 900, 600));
+    console.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&console));
+    const QRect placed = console.geometry();
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QVERIFY(!console.isVisible());
+    // A window manager puts a window that is shown again without a stated
+    // place wherever it likes, often in the screen's corner; here the
+    // hidden console is moved there as such a manager would.
+    console.move(0, 0);
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+    QCOMPARE(console.geometry(), placed);
+    QCOMPARE(console.windowState(), Qt::WindowNoState);
+
+    console.showMaximized();
+    QTRY_VERIFY(console.isMaximized() && console.geometry() != placed);
+    const QRect maximized = console.geometry();
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+    QVERIFY(console.isMaximized());
+    QCOMPARE(console.geometry(), maximized);
+}
+
+void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    for (int i = 0; i < 3; ++i)
+        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, ?)"), {draw, i});
+    m_prompts->queueAnswer(false);
+    FSet console;
+    console.show();
+    QVERIFY(!enterThroughConsole(console));
+    QCOMPARE(m_prompts->questions(),
+             QStringList{QStringLiteral("该抽奖已有3条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")});
+    // Enter on this question must not wipe an evening's winners.
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QCOMPARE(resultCount(draw), qint64(3));
+    QVERIFY(console.isVisible());
+}
+
+void TestDrawScreen::tooFewEntrantsAsksFirst()
+{
+    // Counted over the whole database: 10 + 5 entrants against 12 winners asks nothing.
+    const qint64 big = m_db->addDraw(QStringLiteral("大"));
+    const qint64 small = m_db->addDraw(QStringLiteral("小"));
+    m_db->addEntrants(big, 10);
+    m_db->addEntrants(small, 5);
+    m_db->addAward(big, 1, QStringLiteral("A"), 12, 1);
+    FSet console;
+    console.show();
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QVERIFY(m_prompts->questions().isEmpty());
+    screen->close();
+    QTRY_VERIFY(console.isVisible());
+
+    m_db->addAward(small, 1, QStringLiteral("B"), 4, 1);
+    m_prompts->queueAnswer(false);
+    QVERIFY(!enterThroughConsole(console));
+    QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")});
+}
+
+void TestDrawScreen::timedRoundStopsByItself()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("1"));
+    m_db->addEntrants(draw, 20);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 5, 1);
+    MF screen(draw, std::make_unique<draw::RandomSource>(1));
+    screen.show();
+    screen.ToggleRoll();
+    QVERIFY(screen.isRolling());
+    screen.ToggleRoll(); // ignored: the timer ends the round
+    QVERIFY(screen.isRolling());
+    QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
+    QCOMPARE(resultCount(draw), qint64(1));
+}
+
+void TestDrawScreen::timedRoundLastsItsSeconds()
+{
+    const qint64 draw
+        = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("2"));
+    const qint64 endless = m_db->addDraw(
+        QStringLiteral("很长"), QStringLiteral("10"), QString(), QStringLiteral("13800138000"));
+    for (qint64 id : { draw, endless }) {
+        m_db->addEntrants(id, 20);
+        m_db->addAward(id, 1, QStringLiteral("A"), 5, 1);
+    }
+    {
+        MF screen(draw);
+        screen.show();
+        QElapsedTimer clock;
+        click(&screen, "bIMG");
+        clock.start();
+        QVERIFY(screen.isRolling());
+        QTest::qWait(1300);
+        click(&screen, "bIMG"); // ignored: the timer ends the round
+        QVERIFY(screen.isRolling());
+        QCOMPARE(resultCount(draw), qint64(0));
+        QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
+        QVERIFY(clock.elapsed() >= 1900);
+        QCOMPARE(resultCount(draw), qint64(1));
+    }
+    // A length beyond any evening neither overflows nor ends the round early.
+    MF screen(endless);
+    screen.show();
+    click(&screen, "bIMG");
+    QTest::qWait(50);
+    QVERIFY(screen.isRolling());
+    auto *fin = screen.findChild<QTimer *>(QStringLiteral("Fin"));
+    QVERIFY(fin->isActive());
+    QVERIFY(fin->remainingTime() > 3600 * 1000);
+}
+
+void TestDrawScreen::zeroIntervalStillDrawsAtTheStop()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("零"), QStringLiteral("0"));
+    m_db->addEntrants(draw, 20);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 5, 2);
+    MF screen(draw, std::make_unique<draw::RandomSource>(2));
+    screen.show();
+    screen.ToggleRoll();
+    QTest::qWait(30);
+    QCOMPARE(screen.numberCaption(), QStringLiteral("00000000000")); // no tick shows anything
+    screen.ToggleRoll();
+    QCOMPARE(resultCount(draw), qint64(2));
+    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 2);
+}
+
+void TestDrawScreen::keysToggleButHeldKeysDoNot()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("键"), QStringLiteral("5"));
+    m_db->addEntrants(draw, 20);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 5, 1);
+    MF screen(draw);
+    screen.show();
+    QTest::keyClick(&screen, Qt::Key_Return);
+    QVERIFY(screen.isRolling());
+    QTest::keyPress(&screen, Qt::Key_Space, Qt::NoModifier);
+    QVERIFY(!screen.isRolling());
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+    QApplication::sendEvent(&screen, &repeat);
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(resultCount(draw), qint64(1));
+}
+
+void TestDrawScreen::doubleClickOrHeldKeyCountsOnce()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("双击"), QStringLiteral("5"));
+    m_db->addEntrants(draw, 40);
+    m_db->addAward(draw, 1, QStringLiteral("A"), 20, 1);
+    MF screen(draw);
+    screen.resize(1024, 640);
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+
+    // Qt delivers a double-click as press, release, double-click, release.
+    auto doubleClick = [](QWidget *target) {
+        QTest::mousePress(target, Qt::LeftButton);
+        QTest::mouseRelease(target, Qt::LeftButton);
+        QTest::mouseDClick(target, Qt::LeftButton);
+        QTest::mouseRelease(target, Qt::LeftButton);
+    };
+    qint64 recorded = 0;
+    for (const char *name : { "bIMG", "LL_0", "LL_1", "lStart" }) {
+        QWidget *target = screen.findChild<QWidget *>(QString::fromLatin1(name));
+        QVERIFY2(target && target->isVisible(), name);
+        doubleClick(target); // starts, and only starts
+        QVERIFY2(screen.isRolling(), name);
+        QTest::qWait(20);
+        doubleClick(target); // stops, and only stops
+        QVERIFY2(!screen.isRolling(), name);
+        QCOMPARE(resultCount(draw), ++recorded);
+        QVERIFY(!screen.numberCaption().isEmpty());
+    }
+
+    // A key held down: its repeats are not further presses.
+    QApplication::setActiveWindow(&screen);
+    QWidget *focused = QApplication::focusWidget() ? QApplication::focusWidget() : &screen;
+    QTest::keyPress(focused, Qt::Key_Space);
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+        QApplication::sendEvent(focused, &repeat);
+    }
+    QTest::keyRelease(focused, Qt::Key_Space);
+    QVERIFY(screen.isRolling());
+    QCOMPARE(resultCount(draw), recorded);
+
+    // A double-click on 取消结果 opens one withdrawal window.
+    doubleClick(screen.findChild<QWidget *>(QStringLiteral("AwardUndo")));
+    int open = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        open += window->isVisible() && window->windowTitle() == QStringLiteral("删除无效获奖");
+    QCOMPARE(open, 1);
+}
+
+void TestDrawScreen::missingPictureLeavesTheScreenUsable()
+{
+    const qint64 withBuiltIn = m_db->addDraw(QStringLiteral("内置"));
+    const qint64 missing = m_db->addDraw(QStringLiteral("缺图"), QStringLiteral("10"), QString(), QStringLiteral("0"),
+                                         QStringLiteral("0"), m_db->folder() + QStringLiteral("/none.jpg"));
+    const QString notAPicture = m_db->folder() + QStringLiteral("/fake.jpg");
+    QFile fake(notAPicture);
+    QVERIFY(fake.open(QIODevice::WriteOnly));
+    fake.write("this is no jpeg");
+    fake.close();
+    const qint64 corrupt = m_db->addDraw(QStringLiteral("坏图"), QStringLiteral("10"), QString(), QStringLiteral("0"),
+                                         QStringLiteral("0"), notAPicture);
+    QVERIFY(MF(withBuiltIn).hasBackground());
+    for (qint64 draw : {missing, corrupt}) {
+        m_db->addEntrants(draw, 3);
+        m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
+        MF screen(draw);
+        screen.show();
+        QVERIFY(!screen.hasBackground());
+        screen.ToggleRoll();
+        screen.ToggleRoll();
+        QCOMPARE(resultCount(draw), qint64(1));
+        QVERIFY(!screen.grab().isNull());
+    }
+}
+
+QTEST_MAIN(TestDrawScreen)
+#include "tst_mf.moc"

@@ -1,0 +1,642 @@
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "console/fset.h"
+#include "grid/gridmodel.h"
+#include "grid/gridops.h"
+#include "data/database.h"
+#include "support/testsupport.h"
+#include "transfer/csv.h"
+#include "transfer/export.h"
+#include "transfer/importer.h"
+#include "common/indicator.h"
+#include "transfer/inputmap.h"
+#include "transfer/sheets.h"
+#include "transfer/textcodec.h"
+#include "transfer/xlsxreader.h"
+#include "transfer/xlsxwriter.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+using namespace tombolix;
+using console::GridModel;
+
+namespace {
+
+using test::openWindow;
+
+QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    const QString path = QDir(folder).filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+QStringList storedRows(qint64 draw)
+{
+    QStringList rows;
+    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"),
+                                                  {draw});
+         !rs.eof(); rs.moveNext())
+        rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
+    return rows;
+}
+
+// An entrant grid laid out as the console's.
+void setupEntrants(GridModel &grid)
+{
+    console::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    grid.setTag(QStringLiteral("号码表"));
+    grid.setFixedCols(3);
+}
+
+void click(QWidget *window, const QString &name)
+{
+    auto *button = window->findChild<QPushButton *>(name);
+    QVERIFY2(button, qPrintable(name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Queues a click that the next pass of the event loop delivers.
+void postClick(QWidget *widget)
+{
+    const QPointF at = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(at);
+    QCoreApplication::postEvent(widget,
+        new QMouseEvent(
+            QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(widget,
+        new QMouseEvent(
+            QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
+
+void postKey(QWidget *widget, Qt::Key key)
+{
+    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
+}
+
+// The progress window of the program, which yields to the event loop; events
+// can be queued for the moment an operation with a given text opens it.
+class YieldingProgress : public ProgressSink
+{
+public:
+    YieldingProgress() { m_previous = setProgressSink(this); }
+    ~YieldingProgress() override { setProgressSink(m_previous); }
+
+    void queueOnOpen(const QString &text, std::function<void()> post)
+    {
+        m_text = text;
+        m_post = std::move(post);
+    }
+    void open(const QString &text, qint64 total) override
+    {
+        if (m_post && text == m_text)
+            std::exchange(m_post, nullptr)();
+        m_window.open(text, total);
+    }
+    void advance(qint64 step, const QString &text) override { m_window.advance(step, text); }
+    void close() override { m_window.close(); }
+
+private:
+    IndicatorProgress m_window;
+    ProgressSink *m_previous = nullptr;
+    QString m_text;
+    std::function<void()> m_post;
+};
+
+// count entrants 100001.. under a header row, as a CSV file or a workbook.
+QString writeEntrants(const QString &folder, const QString &kind, int count)
+{
+    if (kind == QLatin1String("csv")) {
+        QByteArray text = "工号,姓名\r\n";
+        for (int i = 1; i <= count; ++i)
+            text += QByteArray::number(100000 + i) + ",名" + QByteArray::number(i) + "\r\n";
+        return writeFile(folder, QStringLiteral("entrants.csv"), text);
+    }
+    GridModel sheet;
+    sheet.setCols(2);
+    sheet.setRows(count + 1);
+    sheet.setFixedRows(1);
+    sheet.setTextMatrix(0, 0, QStringLiteral("工号"));
+    sheet.setTextMatrix(0, 1, QStringLiteral("姓名"));
+    for (int i = 1; i <= count; ++i) {
+        sheet.setTextMatrix(i, 0, QString::number(100000 + i));
+        sheet.setTextMatrix(i, 1, QStringLiteral("名%1").arg(i));
+    }
+    sheet.setColWidth(0, 1000);
+    sheet.setColWidth(1, 1000);
+    const QString path = QDir(folder).filePath(QStringLiteral("entrants.xlsx"));
+    return transfer::ExportGridToWorkbook(sheet, path, QStringLiteral("名单")) ? path : QString();
+}
+
+} // namespace
+
+class TestImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void csvFromTheConsoleToTheTable();
+    void workbookThroughTheSheetChooser();
+    void cancelNeverImportsAndSettingsComeBack();
+    void rangeIsOrderedAndLimited();
+    void failedReadStoresNothing();
+    void packageThatIsNoWorkbookIsRefusedWhenListing();
+    void importRunsOnceUnderQueuedCloseAndConfirm_data();
+    void importRunsOnceUnderQueuedCloseAndConfirm();
+    void consoleStaysDisabledWhileThePreviewReads();
+    void closingTheConsoleWhileSheetsAreListedEndsTheProgram();
+    void enterInASpecCellOnlyFinishesTheCell();
+    void escapeSavesTheSettings();
+    void unsupportedFileIsRefusedAtThePreview();
+    void exportReadsBackCellByCell();
+    void exportAsksBeforeOverwriting();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestImport::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+    transfer::ImportFilePath.clear();
+    transfer::ImportSheetName.clear();
+}
+
+void TestImport::cleanup()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->objectName() != QStringLiteral("FSet"))
+            window->close();
+    }
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestImport::csvFromTheConsoleToTheTable()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const QString csv = writeFile(m_db->folder(), QStringLiteral("Staff.CSV"),
+                                  transfer::EncodeCsvText(QStringLiteral("工号,姓名,部门\n"
+                                                                         "0012,\"O'Brien, Pat\",销售\n"
+                                                                         "\n"
+                                                                         "13800138000,张三,研发\n"
+                                                                         "ζξ,李\"四\",行政\n")));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(csv);
+    console.pressButton(20);
+    auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
+    QVERIFY(map);
+    QVERIFY(!console.isEnabled());
+    QCOMPARE(transfer::ImportFilePath, csv); // not lower-cased: Linux names are case-sensitive
+    QCOMPARE(map->preview()->TextMatrix(1, 1), QStringLiteral("工号"));
+    QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("O'Brien, Pat"));
+    map->setSpec(0, QStringLiteral("A"));
+    map->setSpec(1, QStringLiteral("B,\"（\",C,\"）\""));
+    map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("10"));
+    test::saveShot(map, QStringLiteral("InputMap-csv"));
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!openWindow(InputMap::caption()));
+    QTRY_VERIFY(console.isEnabled());
+
+    QCOMPARE(storedRows(draw), (QStringList{QStringLiteral("0012|O'Brien, Pat（销售）"),
+                                            QStringLiteral("13800138000|张三（研发）"),
+                                            QStringLiteral("ζξ|李四（行政）")})); // quotes in an unquoted field quote
+    // The empty line and the rows past the end of the file are not stored, nor left in the grid.
+    GridModel *grid = console.grid(2);
+    QCOMPARE(grid->Rows() - grid->FixedRows(), 3);
+    QCOMPARE(grid->TextMatrix(4, 2), QStringLiteral("3"));
+    QVERIFY(!grid->TextMatrix(4, 0).isEmpty());
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestImport::workbookThroughTheSheetChooser()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    const QString xlsx = QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx");
+    m_prompts->queueFileName(xlsx);
+    QTimer::singleShot(50, [] {
+        QWidget *chooser = openWindow(Sheets::caption());
+        if (!chooser)
+            return;
+        auto *sheets = qobject_cast<Sheets *>(chooser);
+        GridModel *grid = sheets->grid();
+        if (grid->Rows() < 3 || grid->TextMatrix(1, 1) != QStringLiteral("√"))
+            return; // the first sheet must come ticked
+        test::saveShot(chooser, QStringLiteral("Sheets"));
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
+    });
+    console.pressButton(20);
+    QCOMPARE(transfer::ImportSheetName, QStringLiteral("名单"));
+    auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
+    QVERIFY(map);
+    test::saveShot(map, QStringLiteral("InputMap-workbook"));
+    map->setSpec(0, QStringLiteral("A"));
+    map->setSpec(1, QStringLiteral("B"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("4"));
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!openWindow(InputMap::caption()));
+    const QStringList rows = storedRows(draw);
+    QVERIFY2(rows.size() >= 2, qPrintable(rows.join(QLatin1Char(';'))));
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestImport::cancelNeverImportsAndSettingsComeBack()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const QString csv = writeFile(m_db->folder(), QStringLiteral("a.csv"), "1,a\r\n2,b\r\n");
+    GridModel entrants;
+    transfer::ImportFilePath = csv;
+    {
+        InputMap map(&entrants, [draw] { return draw; });
+        map.show();
+        map.setSpec(0, QStringLiteral("B"));
+        map.setSpec(1, QStringLiteral("A"));
+        map.findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("1"));
+        map.findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("2"));
+        click(&map, QStringLiteral("Com_1"));
+    }
+    QVERIFY(storedRows(draw).isEmpty());
+    InputMap again(&entrants, [draw] { return draw; });
+    QCOMPARE(again.spec(0), QStringLiteral("B"));
+    QCOMPARE(again.spec(1), QStringLiteral("A"));
+    QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("1"));
+    QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("T_1"))->text(), QStringLiteral("2"));
+}
+
+void TestImport::rangeIsOrderedAndLimited()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    QByteArray text;
+    for (int i = 1; i <= 120; ++i)
+        text += QByteArray::number(1000 + i) + ",n" + QByteArray::number(i) + "\r\n";
+    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("many.csv"), text);
+    GridModel entrants;
+    setupEntrants(entrants);
+    auto run = [&](const QString &from, const QString &to) {
+        auto *map = new InputMap(&entrants, [draw] { return draw; });
+        map->show();
+        map->setSpec(0, QStringLiteral("A"));
+        map->setSpec(1, QStringLiteral("B"));
+        map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(from);
+        map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(to);
+        click(map, QStringLiteral("Com_0"));
+        const bool stillOpen = map->isVisible();
+        if (stillOpen)
+            map->close();
+        return !stillOpen;
+    };
+    QVERIFY(run(QStringLiteral("100"), QStringLiteral("2")));
+    QCOMPARE(storedRows(draw).size(), 99);
+    QVERIFY(!run(QStringLiteral("1"), QStringLiteral("30001")));
+    QCOMPARE(m_prompts->messages().last(), QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
+    QVERIFY(!run(QStringLiteral("abc"), QStringLiteral("-5")));
+    QCOMPARE(storedRows(draw).size(), 99);
+    QVERIFY(run(QStringLiteral("1"), QStringLiteral("30000"))); // a span of 29,999 is accepted
+    QCOMPARE(storedRows(draw).size(), 99 + 120);
+}
+
+void TestImport::failedReadStoresNothing()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    GridModel entrants;
+    FSet console; // the entrant grid as the console sets it up
+    console.tabs()->setCurrentIndex(2);
+    GridModel *grid = console.grid(2);
+    const int before = grid->Rows();
+    const QString fake = writeFile(m_db->folder(), QStringLiteral("fake.xlsx"), "just some text, not a workbook");
+    const transfer::ImportResult result = transfer::ImportEntrants(
+        *grid, fake, QStringLiteral("Sheet1"), 1, 10, {QStringLiteral("A"), QStringLiteral("B")}, draw);
+    QCOMPARE(result.error, 438);
+    QCOMPARE(grid->Rows(), before);
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("文件类型不对，请选择Excel文档！")});
+    QVERIFY(storedRows(draw).isEmpty());
+
+    const transfer::ImportResult missing = transfer::ImportEntrants(
+        *grid, m_db->folder() + QStringLiteral("/none.csv"), QString(), 1, 10, {QStringLiteral("A"), QString()}, draw);
+    QVERIFY(missing.error != 0);
+    QCOMPARE(grid->Rows(), before);
+    QVERIFY(storedRows(draw).isEmpty());
+}
+
+// A Word document renamed .xlsx is a zip package too; it has no sheets to
+// list, and the chooser says so instead of offering an empty list.
+void TestImport::packageThatIsNoWorkbookIsRefusedWhenListing()
+{
+    m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/word-document.xlsx"));
+    QTimer::singleShot(2000, &console, [] { // a chooser that did open is closed, so the test goes on
+        if (QWidget *chooser = openWindow(Sheets::caption()))
+            chooser->close();
+    });
+    console.pressButton(20);
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("无法打开XLS文件！") });
+    QVERIFY(!openWindow(Sheets::caption()));
+    QVERIFY(!openWindow(InputMap::caption()));
+    QVERIFY(transfer::ImportSheetName.isEmpty());
+    QVERIFY(console.isEnabled());
+}
+
+void TestImport::importRunsOnceUnderQueuedCloseAndConfirm_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("during");
+    for (const char *kind : { "csv", "xlsx" }) {
+        for (const char *during : { "cancel", "escape", "close box", "second OK" })
+            QTest::addRow("%s, %s", kind, during) << QString::fromLatin1(kind) << QString::fromLatin1(during);
+    }
+}
+
+// The reader and the column fitting yield to the event loop through the
+// progress window. What the operator does meanwhile on the dialog neither
+// deletes it under the import nor starts the import again.
+void TestImport::importRunsOnceUnderQueuedCloseAndConfirm()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, during);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const int count = 300; // past 200 rows the column fitting shows progress too
+    transfer::ImportFilePath = writeEntrants(m_db->folder(), kind, count);
+    QVERIFY(!transfer::ImportFilePath.isEmpty());
+    transfer::ImportSheetName = kind == QLatin1String("xlsx") ? QStringLiteral("名单") : QString();
+    YieldingProgress progress;
+    GridModel entrants;
+    setupEntrants(entrants);
+    QPointer<InputMap> map = new InputMap(&entrants, [draw] { return draw; });
+    map->show();
+    map->setSpec(0, QStringLiteral("A"));
+    map->setSpec(1, QStringLiteral("B"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QString::number(count + 1));
+
+    if (during == QLatin1String("cancel"))
+        postClick(map->findChild<QPushButton *>(QStringLiteral("Com_1")));
+    else if (during == QLatin1String("escape"))
+        postKey(map->focusWidget() ? map->focusWidget() : map.data(), Qt::Key_Escape);
+    else if (during == QLatin1String("close box"))
+        QCoreApplication::postEvent(map->windowHandle(), new QCloseEvent);
+    else
+        postClick(map->findChild<QPushButton *>(QStringLiteral("Com_0")));
+    click(map, QStringLiteral("Com_0"));
+
+    QTRY_VERIFY(!map); // closed by the import's end, then deleted
+    const QStringList stored = storedRows(draw);
+    QCOMPARE(stored.size(), count);
+    QCOMPARE(stored.first(), QStringLiteral("100001|名1"));
+    QCOMPARE(stored.last(), QStringLiteral("100300|名300"));
+    QCOMPARE(entrants.Rows() - entrants.FixedRows(), count);
+    QVERIFY(m_prompts->messages().isEmpty());
+    QVERIFY(!openWindow(Indicator::caption()));
+}
+
+// A click on the console's import button while the mapping dialog reads the
+// workbook's preview finds the console disabled; it does not start a second
+// import that would take the file away from the first.
+void TestImport::consoleStaysDisabledWhileThePreviewReads()
+{
+    m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    const QString xlsx = QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx");
+    m_prompts->queueFileName(xlsx);
+    YieldingProgress progress;
+    progress.queueOnOpen(QStringLiteral("正在读取EXCEL数据……"),
+        [&console] { postClick(console.findChild<QPushButton *>(QStringLiteral("Com_20"))); });
+    QTimer::singleShot(50, &console, [] {
+        if (QWidget *chooser = openWindow(Sheets::caption()))
+            QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
+    });
+    console.pressButton(20);
+    auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
+    QVERIFY(map);
+    QCoreApplication::processEvents(); // anything still queued
+    QCOMPARE(m_prompts->texts(QStringLiteral("open")).size(), 1);
+    QVERIFY(m_prompts->messages().isEmpty());
+    QCOMPARE(transfer::ImportFilePath, xlsx);
+    QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("张三"));
+    QVERIFY(!console.isEnabled());
+}
+
+// Closing the console ends the program. Closed while the sheets are listed,
+// the quit comes before the chooser is shown; the wait for the chooser then
+// gives up at once instead of spinning where no event loop runs any more.
+void TestImport::closingTheConsoleWhileSheetsAreListedEndsTheProgram()
+{
+    m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx"));
+    YieldingProgress progress;
+    progress.queueOnOpen(QStringLiteral("正在读取EXCEL文件数据……"), [&console] {
+        QCoreApplication::postEvent(console.windowHandle(), new QCloseEvent); // the close box
+    });
+    bool returned = false;
+    QTimer::singleShot(0, &console, [&] {
+        console.pressButton(20);
+        returned = true;
+    });
+    QCoreApplication::exec(); // the program's run, until the console's close quits it
+    QVERIFY(returned);
+    QVERIFY(!console.isVisible());
+    QVERIFY(!openWindow(InputMap::caption()));
+    QVERIFY(transfer::ImportSheetName.isEmpty());
+}
+
+// Enter in the cell editor of a spec commits the cell; only 确定 imports.
+void TestImport::enterInASpecCellOnlyFinishesTheCell()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeEntrants(m_db->folder(), QStringLiteral("csv"), 120);
+    GridModel entrants;
+    setupEntrants(entrants);
+    QPointer<InputMap> map = new InputMap(&entrants, [draw] { return draw; });
+    map->show();
+    map->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(map));
+    auto *view = map->findChild<QAbstractItemView *>(QStringLiteral("M1"));
+    auto typeIntoSpec = [&](int row, const QString &text, Qt::Key enter) {
+        const QRect cell = view->visualRect(map->mapping()->index(map->mapping()->modelRow(row), 4));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QWidget *editor = QApplication::focusWidget();
+        QVERIFY(editor && editor->objectName() == QStringLiteral("TT"));
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, enter);
+        QVERIFY(map && map->isVisible());
+        QVERIFY(!editor->isVisible());
+    };
+    typeIntoSpec(1, QStringLiteral("A"), Qt::Key_Return);
+    QCOMPARE(map->spec(0), QStringLiteral("A"));
+    QVERIFY(storedRows(draw).isEmpty());
+    typeIntoSpec(2, QStringLiteral("B"), Qt::Key_Enter);
+    QCOMPARE(map->spec(1), QStringLiteral("B"));
+    // Enter again, on whatever has the focus now, still imports nothing.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(map->findChild<QLineEdit *>(QStringLiteral("T_1")), Qt::Key_Return);
+    QVERIFY(map->isVisible());
+    QVERIFY(storedRows(draw).isEmpty());
+
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    const QStringList stored = storedRows(draw);
+    QCOMPARE(stored.size(), 99);
+    QCOMPARE(stored.first(), QStringLiteral("100001|名1"));
+}
+
+void TestImport::escapeSavesTheSettings()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeEntrants(m_db->folder(), QStringLiteral("csv"), 10);
+    GridModel entrants;
+    QPointer<InputMap> map = new InputMap(&entrants, [draw] { return draw; });
+    map->show();
+    map->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(map));
+    map->setSpec(0, QStringLiteral("B"));
+    map->setSpec(1, QStringLiteral("A,\"先生\""));
+    auto *from = map->findChild<QLineEdit *>(QStringLiteral("T_0"));
+    from->setFocus();
+    from->selectAll();
+    QTest::keyClicks(from, QStringLiteral("3"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("7"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!map);
+    QVERIFY(storedRows(draw).isEmpty());
+
+    const QString section = QStringLiteral("ImputMap");
+    QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("T(0)"), QString()), QStringLiteral("3"));
+    QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("T(1)"), QString()), QStringLiteral("7"));
+    QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("I(0)"), QString()), QStringLiteral("B"));
+    QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("I(1)"), QString()), QStringLiteral("A,\"先生\""));
+    InputMap again(&entrants, [draw] { return draw; });
+    QCOMPARE(again.spec(1), QStringLiteral("A,\"先生\""));
+    QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("3"));
+}
+
+void TestImport::unsupportedFileIsRefusedAtThePreview()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("list.txt"), "1,a\r\n");
+    transfer::ImportSheetName = QStringLiteral("x");
+    GridModel entrants;
+    InputMap map(&entrants, [draw] { return draw; });
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！")});
+    QVERIFY(transfer::ImportFilePath.isEmpty());
+    map.show();
+    click(&map, QStringLiteral("Com_0"));
+    QVERIFY(!map.isVisible());
+    QVERIFY(storedRows(draw).isEmpty());
+}
+
+void TestImport::exportReadsBackCellByCell()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1, true, false, QStringLiteral("电视, 55\""));
+    const QString insert = QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)");
+    data::ExecuteSql(insert, {draw, award, QStringLiteral("0012"), QStringLiteral("O'Brien, \"Pat\"")});
+    data::ExecuteSql(insert, {draw, award, QStringLiteral("13800138000"), QStringLiteral("张三")});
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(3);
+    GridModel *results = console.grid(3);
+    QCOMPARE(results->Rows(), 4);
+
+    // The visible block: the caption row and the data rows, columns 2..6.
+    QStringList expected;
+    for (int r = 1; r < results->Rows(); ++r) {
+        QStringList cells;
+        for (int c = 2; c < results->Cols(); ++c)
+            cells << results->TextMatrix(r, c);
+        expected << cells.join(QLatin1Char('|'));
+    }
+
+    const QString csv = QDir(m_db->folder()).filePath(QStringLiteral("results.CSV"));
+    m_prompts->queueFileName(csv);
+    console.pressButton(31);
+    GridModel back;
+    back.setCols(6);
+    back.setRows(1);
+    back.setFixedRows(1);
+    back.setFixedCols(1);
+    QCOMPARE(transfer::ReadCsvRows(back, csv, 1, 3, {"A", "B", "C", "D", "E"}, QFont()), 0);
+    QStringList read;
+    for (int r = 1; r < back.Rows(); ++r) {
+        QStringList cells;
+        for (int c = 1; c < 6; ++c)
+            cells << back.TextMatrix(r, c);
+        read << cells.join(QLatin1Char('|'));
+    }
+    QCOMPARE(read, expected);
+
+    const QString workbook = QDir(m_db->folder()).filePath(QStringLiteral("results.xlsx"));
+    m_prompts->queueFileName(workbook);
+    console.pressButton(31);
+    int error = 0;
+    auto book = transfer::XlsxWorkbook::open(workbook, &error);
+    QVERIFY(book);
+    QCOMPARE(book->sheetNames(), QStringList{QStringLiteral("澄曜抽奖")});
+    QCOMPARE(book->selectSheet(QStringLiteral("澄曜抽奖")), 0);
+    QStringList sheet;
+    for (int r = 1; r <= 3; ++r) {
+        QStringList cells;
+        for (int c = 1; c <= 5; ++c)
+            cells << book->cell(r, c);
+        sheet << cells.join(QLatin1Char('|'));
+    }
+    QCOMPARE(sheet, expected);
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestImport::exportAsksBeforeOverwriting()
+{
+    GridModel grid;
+    grid.setCols(2);
+    grid.setRows(2);
+    grid.setTextMatrix(0, 0, QStringLiteral("a"));
+    const QString path = writeFile(m_db->folder(), QStringLiteral("old.csv"), "old");
+    m_prompts->queueFileName(path);
+    m_prompts->queueAnswer(false);
+    QVERIFY(!transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖")));
+    QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("该文件已存在，是否覆盖？")});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("old"));
+    file.close();
+    QVERIFY(transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
+    GridModel empty;
+    QVERIFY(!transfer::ExportGrid(empty, QStringLiteral("澄曜抽奖")));
+    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("表格中没有数据！")});
+}
+
+QTEST_MAIN(TestImport)
+#include "tst_import.moc"
