@@ -46,15 +46,15 @@ void benchFillGrid()
         setup.console.comboClick(2);
         QCoreApplication::processEvents();
     });
-    console::GridModel *grid = setup.console.grid(2);
+    grid::GridModel *grid = setup.console.grid(2);
     if (grid->Rows() - grid->FixedRows() != 69998)
         std::fprintf(stderr, "fill_grid_69998: %d rows\n", grid->Rows() - grid->FixedRows());
     report(QStringLiteral("fill_grid_69998"), seconds, QStringLiteral("s"));
     report(QStringLiteral("grid_memory_69998"),
            std::max(grid->memoryBytes() / 1048576.0, residentMegabytes() - before), QStringLiteral("MB"), 1);
 
-    grid->setColAlignment(3, console::Align::RightBottom);
-    const double sort = medianSeconds(5, [&] { console::SortGridByColumn(*grid, 3); });
+    grid->setColAlignment(3, grid::Align::RightBottom);
+    const double sort = medianSeconds(5, [&] { grid::SortGridByColumn(*grid, 3); });
     report(QStringLiteral("sort_69998"), sort, QStringLiteral("s"));
 
     // One keystroke in the in-grid editor, far down the grid.
@@ -111,7 +111,7 @@ void benchFillResults()
 void benchDeleteRows()
 {
     EntrantsConsole setup(69998);
-    console::GridModel *grid = setup.console.grid(2);
+    grid::GridModel *grid = setup.console.grid(2);
     std::vector<double> times;
     for (int run = 0; run < 3; ++run) {
         setup.console.comboClick(2);
@@ -119,7 +119,7 @@ void benchDeleteRows()
         int last = first + 9999;
         QElapsedTimer timer;
         timer.start();
-        console::DeleteGridRows(*grid, first, last, false, true);
+        grid::DeleteGridRows(*grid, first, last, false, true);
         times.push_back(timer.nsecsElapsed() / 1e9);
         // Put the deleted entrants back for the next run.
         setup.db.addEntrants(setup.draw, 10000);

@@ -25,15 +25,15 @@ namespace tombolix::bench {
 
 namespace {
 
-void setupEntrantGrid(console::GridModel &grid)
+void setupEntrantGrid(grid::GridModel &grid)
 {
-    console::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    grid::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
     grid.setTag(QStringLiteral("号码表"));
     grid.setFixedCols(3);
 }
 
 // A grid as the console shows entrants: count rows of number and Chinese name.
-void fillEntrants(console::GridModel &grid, int count)
+void fillEntrants(grid::GridModel &grid, int count)
 {
     setupEntrantGrid(grid);
     grid.beginBulkChange();
@@ -64,7 +64,7 @@ QString makeCsv(const QString &folder, int rows)
 
 QString makeXlsx(const QString &folder, int rows)
 {
-    console::GridModel grid;
+    grid::GridModel grid;
     fillEntrants(grid, rows);
     const QString path = QDir(folder).filePath(QStringLiteral("entrants.xlsx"));
     transfer::ExportGridToWorkbook(grid, path, QStringLiteral("名单"));
@@ -81,7 +81,7 @@ struct ImportRun
 ImportRun importOnce(const QString &path, const QString &sheet, const QStringList &specs, int first, int last,
                      qint64 draw)
 {
-    console::GridModel grid;
+    grid::GridModel grid;
     setupEntrantGrid(grid);
     QElapsedTimer timer;
     timer.start();
@@ -134,7 +134,7 @@ void benchImport()
 void benchExport()
 {
     QTemporaryDir folder;
-    console::GridModel grid;
+    grid::GridModel grid;
     fillEntrants(grid, 69998);
     const QString csv = QDir(folder.path()).filePath(QStringLiteral("out.csv"));
     report(QStringLiteral("export_csv_69998"), medianSeconds(3, [&] { transfer::ExportGridToCsv(grid, csv); }),

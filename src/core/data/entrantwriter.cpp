@@ -35,7 +35,7 @@ struct StoredRow
     bool inserted;
 };
 
-void writeBack(console::GridModel &grid, const std::vector<StoredRow> &stored, qint64 drawId)
+void writeBack(grid::GridModel &grid, const std::vector<StoredRow> &stored, qint64 drawId)
 {
     const bool bulk = stored.size() > size_t(BulkWriteRows);
     if (bulk)
@@ -74,7 +74,7 @@ QString EntrantSaveFailedMessage()
     return QStringLiteral("名单保存失败，数据未写入数据库！");
 }
 
-bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure)
+bool SaveEntrantRows(grid::GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure)
 {
     firstRow = std::max(firstRow, grid.FixedRows());
     lastRow = std::min(lastRow, grid.Rows() - 1);
@@ -133,7 +133,7 @@ bool SaveEntrantRows(console::GridModel &grid, int firstRow, int lastRow, qint64
 }
 
 bool EditEntrantCell(
-    console::GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure)
+    grid::GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure)
 {
     if (row < grid.FixedRows() || row >= grid.Rows() || col <= SerialColumn || col >= grid.Cols())
         return false;

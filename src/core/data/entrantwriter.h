@@ -3,7 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace tombolix::console {
+namespace tombolix::grid {
 class GridModel;
 }
 
@@ -30,7 +30,7 @@ QString EntrantSaveFailedMessage();
 //
 // Opens its own transaction, so it must not run inside another one.
 bool SaveEntrantRows(
-    console::GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure = true);
+    grid::GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure = true);
 
 // One change of the in-grid editor: puts text into the cell (a number or
 // name column of a data row), marks a stored row as changed and stores the
@@ -39,6 +39,6 @@ bool SaveEntrantRows(
 // stored keeps the key it had (the cell keeps the text), and the operator is
 // told of a refusal by the database only when tellFailure is set.
 bool EditEntrantCell(
-    console::GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure = true);
+    grid::GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure = true);
 
 } // namespace tombolix::data

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace tombolix::console {
+namespace tombolix::draw {
 
 namespace {
 
@@ -147,4 +147,4 @@ LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength)
     return report;
 }
 
-} // namespace tombolix::console
+} // namespace tombolix::draw

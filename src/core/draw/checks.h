@@ -8,7 +8,7 @@
 // The entrants tab's two checks of one draw's list: numbers entered twice,
 // and numbers whose length stands out. Numbers are compared trimmed, the way
 // the draw screen reads them.
-namespace tombolix::console {
+namespace tombolix::draw {
 
 // One number held by several entrants.
 struct DuplicateGroup
@@ -65,4 +65,4 @@ struct LengthReport
 // as length 0 and are always listed.
 LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength);
 
-} // namespace tombolix::console
+} // namespace tombolix::draw

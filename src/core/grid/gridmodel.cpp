@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <numeric>
 
-namespace tombolix::console {
+namespace tombolix::grid {
 
 GridModel::GridModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -403,4 +403,4 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     return QVariant();
 }
 
-} // namespace tombolix::console
+} // namespace tombolix::grid

@@ -11,7 +11,7 @@
 //
 // As a Qt model it presents the data rows (rows FixedRows..Rows-1) as its
 // rows and the caption row (FixedRows-1) as the horizontal header.
-namespace tombolix::console {
+namespace tombolix::grid {
 
 // The grid's alignment values 0..9.
 enum class Align
@@ -142,4 +142,4 @@ private:
     int m_bulk = 0;
 };
 
-} // namespace tombolix::console
+} // namespace tombolix::grid

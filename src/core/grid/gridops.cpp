@@ -11,7 +11,7 @@
 #include <QSqlQuery>
 #include <cmath>
 
-namespace tombolix::console {
+namespace tombolix::grid {
 
 namespace {
 
@@ -434,4 +434,4 @@ void SelectedRows(const GridModel &grid, int &first, int &last)
     OrderPair(last, first);
 }
 
-} // namespace tombolix::console
+} // namespace tombolix::grid

@@ -11,7 +11,7 @@
 // in column 0, a "序号" serial column, a "√" mark column, sorting by caption
 // clicks, fitting of column widths and deletion of row ranges with their
 // records. Positions and sizes are twips.
-namespace tombolix::console {
+namespace tombolix::grid {
 
 // Lays out the two header rows from the fields and captions (same length).
 void SetupGridHeader(GridModel &grid, const QStringList &fields, const QStringList &captions);
@@ -65,4 +65,4 @@ void OrderPair(int &a, int &b);
 // The selected data rows, first to last: Row and RowSel in order.
 void SelectedRows(const GridModel &grid, int &first, int &last);
 
-} // namespace tombolix::console
+} // namespace tombolix::grid

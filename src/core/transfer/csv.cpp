@@ -58,7 +58,7 @@ QString csvField(QString text)
 } // namespace
 
 int ReadCsvRows(
-    console::GridModel &grid, const QString &path, int first, int last, QStringList specs, const QFont &font)
+    grid::GridModel &grid, const QString &path, int first, int last, QStringList specs, const QFont &font)
 {
     const std::optional<QString> text
         = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? readCsvText(path) : std::nullopt;
@@ -100,13 +100,13 @@ int ReadCsvRows(
         for (qsizetype i = 0; i < row.size(); ++i)
             grid.setTextMatrix(oldRows + int(r), grid.FixedCols() + int(i), row.at(i));
     }
-    console::RenumberGrid(grid);
+    grid::RenumberGrid(grid);
     grid.endBulkChange();
-    console::FitGridColumns(font, grid, grid.FixedRows() - 1, true);
+    grid::FitGridColumns(font, grid, grid.FixedRows() - 1, true);
     return 0;
 }
 
-void PreviewCsvRows(console::GridModel &preview, const QString &path)
+void PreviewCsvRows(grid::GridModel &preview, const QString &path)
 {
     const std::optional<QString> text = readCsvText(path);
     if (!text)
@@ -123,7 +123,7 @@ void PreviewCsvRows(console::GridModel &preview, const QString &path)
     preview.endBulkChange();
 }
 
-bool ExportGridToCsv(const console::GridModel &grid, const QString &path)
+bool ExportGridToCsv(const grid::GridModel &grid, const QString &path)
 {
     ProgressScope progress(QStringLiteral("正在导出数据至CSV格式文件……"), grid.Rows());
     QSaveFile file(path);

@@ -18,15 +18,15 @@ namespace tombolix::transfer {
 // does not end in ".csv" or the file cannot be read; the grid is then left as
 // it was.
 int ReadCsvRows(
-    console::GridModel &grid, const QString &path, int first, int last, QStringList specs, const QFont &font);
+    grid::GridModel &grid, const QString &path, int first, int last, QStringList specs, const QFont &font);
 
 // The first 19 records of the file into preview rows 1..19, field i - 1 into
 // column i for i = 1..59. Stops silently on any error.
-void PreviewCsvRows(console::GridModel &preview, const QString &path);
+void PreviewCsvRows(grid::GridModel &preview, const QString &path);
 
 // Writes the visible rows and columns (height and width above 0) as CSV in
 // UTF-8 with a byte-order mark, lines ending in CR LF. The file is replaced
 // only when everything has been written; false on any error, without a message.
-bool ExportGridToCsv(const console::GridModel &grid, const QString &path);
+bool ExportGridToCsv(const grid::GridModel &grid, const QString &path);
 
 } // namespace tombolix::transfer

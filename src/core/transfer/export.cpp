@@ -9,7 +9,7 @@
 
 namespace tombolix::transfer {
 
-bool ExportGrid(const console::GridModel &grid, const QString &sheetName)
+bool ExportGrid(const grid::GridModel &grid, const QString &sheetName)
 {
     if (grid.Rows() < 1 || grid.Cols() < 1) {
         prompts().message(QStringLiteral("表格中没有数据！"));
@@ -29,7 +29,7 @@ bool ExportGrid(const console::GridModel &grid, const QString &sheetName)
     }
     // The writers yield to the progress window, and the operator may sort,
     // refill or edit the grid meanwhile: the file gets the grid as it stood.
-    console::GridModel still;
+    grid::GridModel still;
     still.copyFrom(grid);
     if (path.right(3).toLower() == QLatin1String("csv"))
         return ExportGridToCsv(still, path);

@@ -14,6 +14,6 @@ inline const QString ExportFilter
 // ends in "csv", a workbook under exactly the name given otherwise. True when
 // written or when the operator cancelled; false when the grid is empty, the
 // old file may not or cannot be replaced, or writing failed.
-bool ExportGrid(const console::GridModel &grid, const QString &sheetName);
+bool ExportGrid(const grid::GridModel &grid, const QString &sheetName);
 
 } // namespace tombolix::transfer

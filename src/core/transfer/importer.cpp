@@ -21,7 +21,7 @@ bool IsWorkbookPath(const QString &path)
         || path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
 }
 
-ImportResult ImportEntrants(console::GridModel &entrants, const QString &path, const QString &sheet, int first,
+ImportResult ImportEntrants(grid::GridModel &entrants, const QString &path, const QString &sheet, int first,
                             int last, const QStringList &specs, qint64 drawId, const QFont &font)
 {
     ImportResult result;
@@ -52,7 +52,7 @@ ImportResult ImportEntrants(console::GridModel &entrants, const QString &path, c
         if (entrants.TextMatrix(r, 0).trimmed().isEmpty())
             entrants.removeGridRows(r, 1);
     }
-    console::RenumberGrid(entrants);
+    grid::RenumberGrid(entrants);
     entrants.endBulkChange();
     result.stored = entrants.Rows() - oldRows;
     return result;

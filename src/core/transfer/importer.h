@@ -31,7 +31,7 @@ struct ImportResult
 // the name) and stores them for the draw in one transaction. After a failed
 // read nothing reaches the database; rows without number and name are
 // dropped from the grid rather than stored.
-ImportResult ImportEntrants(console::GridModel &entrants, const QString &path, const QString &sheet, int first,
+ImportResult ImportEntrants(grid::GridModel &entrants, const QString &path, const QString &sheet, int first,
                             int last, const QStringList &specs, qint64 drawId, const QFont &font = QFont());
 
 } // namespace tombolix::transfer

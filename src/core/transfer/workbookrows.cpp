@@ -46,7 +46,7 @@ int widestColumn(const QStringList &specs)
 
 } // namespace
 
-int ReadWorkbookRows(console::GridModel &grid, const QString &path, const QString &sheet, int first, int last,
+int ReadWorkbookRows(grid::GridModel &grid, const QString &path, const QString &sheet, int first, int last,
     QStringList specs, const QFont &font)
 {
     ProgressScope progress(readingText(), 100);
@@ -78,12 +78,12 @@ int ReadWorkbookRows(console::GridModel &grid, const QString &path, const QStrin
         progress.advance();
     }
     grid.endBulkChange();
-    console::FitGridColumns(font, grid, grid.FixedRows() - 1, true);
+    grid::FitGridColumns(font, grid, grid.FixedRows() - 1, true);
     return NoError;
 }
 
 int PreviewWorkbookRows(
-    console::GridModel &preview, const QString &path, const QString &sheet, const QFont &font)
+    grid::GridModel &preview, const QString &path, const QString &sheet, const QFont &font)
 {
     constexpr int PreviewRows = 19;
     constexpr int PreviewColumns = 59;
@@ -101,7 +101,7 @@ int PreviewWorkbookRows(
         progress.advance();
     }
     preview.endBulkChange();
-    console::FitGridColumns(font, preview, 2, true);
+    grid::FitGridColumns(font, preview, 2, true);
     return NoError;
 }
 

@@ -15,13 +15,13 @@ namespace tombolix::transfer {
 // FixedCols + i, then fits the columns measured with the font. Returns 0, or
 // the error number after showing its message; on an error the grid is left
 // exactly as it was.
-int ReadWorkbookRows(console::GridModel &grid, const QString &path, const QString &sheet, int first, int last,
+int ReadWorkbookRows(grid::GridModel &grid, const QString &path, const QString &sheet, int first, int last,
     QStringList specs, const QFont &font);
 
 // Cells (1, 1) to (19, 59) of the sheet into the same cells of the preview
 // grid. Returns 0, or the error number after showing its message.
 int PreviewWorkbookRows(
-    console::GridModel &preview, const QString &path, const QString &sheet, const QFont &font);
+    grid::GridModel &preview, const QString &path, const QString &sheet, const QFont &font);
 
 // The worksheet names in workbook order; empty with *error set when the
 // file cannot be read. Shows no message.

@@ -50,11 +50,11 @@ QString protectEscapes(const QString &text)
 
 // The columns the grid treats as numbers when it sorts (alignments from
 // centre-centre to general), and the serial column.
-bool isNumericColumn(const console::GridModel &grid, int col)
+bool isNumericColumn(const grid::GridModel &grid, int col)
 {
-    if (int(grid.ColAlignment(col)) >= int(console::Align::CenterCenter))
+    if (int(grid.ColAlignment(col)) >= int(grid::Align::CenterCenter))
         return true;
-    return col == console::SerialColumn(grid)
+    return col == grid::SerialColumn(grid)
         && grid.TextMatrix(grid.FixedRows() - 1, col) == QStringLiteral("序号");
 }
 
@@ -86,7 +86,7 @@ bool replaceFile(const QString &from, const QString &to)
 
 // Fills the sheet; false when the library refuses a cell or a width.
 bool writeSheet(
-    const console::GridModel &grid, lxw_workbook *book, lxw_worksheet *sheet, ProgressScope &progress)
+    const grid::GridModel &grid, lxw_workbook *book, lxw_worksheet *sheet, ProgressScope &progress)
 {
     lxw_format *header = workbook_add_format(book);
     format_set_bold(header);
@@ -151,7 +151,7 @@ bool writeSheet(
 
 } // namespace
 
-bool ExportGridToWorkbook(const console::GridModel &grid, const QString &path, const QString &sheetName)
+bool ExportGridToWorkbook(const grid::GridModel &grid, const QString &path, const QString &sheetName)
 {
     ProgressScope progress(QStringLiteral("正在将数据导出到EXCEL文件 …"), std::max(0, grid.Rows() - 1));
     auto fail = [] {

@@ -14,6 +14,6 @@ namespace tombolix::transfer {
 // bold on light orange, column widths from the caption row and thin borders
 // round every cell of the block. The file appears under exactly the given
 // name only once it is complete. False after showing "文件保存出错！".
-bool ExportGridToWorkbook(const console::GridModel &grid, const QString &path, const QString &sheetName);
+bool ExportGridToWorkbook(const grid::GridModel &grid, const QString &path, const QString &sheetName);
 
 } // namespace tombolix::transfer

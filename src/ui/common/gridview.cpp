@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
-namespace tombolix::console {
+namespace tombolix::grid {
 
 GridView::GridView(QWidget *parent)
     : QTableView(parent)
@@ -162,4 +162,4 @@ void GridView::scrollContentsBy(int dx, int dy)
     }
 }
 
-} // namespace tombolix::console
+} // namespace tombolix::grid

@@ -4,7 +4,7 @@
 
 #include <QTableView>
 
-namespace tombolix::console {
+namespace tombolix::grid {
 
 // Shows a GridModel: data rows as rows, the caption row as the header,
 // columns as wide as the grid says (width 0 hides a column). Keeps the
@@ -53,4 +53,4 @@ private:
     GridModel *m_grid = nullptr;
 };
 
-} // namespace tombolix::console
+} // namespace tombolix::grid

@@ -28,7 +28,7 @@ enum Column
 
 } // namespace
 
-AddMem::AddMem(console::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
+AddMem::AddMem(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
     : QDialog(parent)
     , m_entrants(entrants)
     , m_drawId(std::move(drawId))

@@ -8,7 +8,7 @@ class QLineEdit;
 
 namespace tombolix {
 
-namespace console {
+namespace grid {
 class GridModel;
 }
 
@@ -21,7 +21,7 @@ class AddMem : public QDialog
 
 public:
     // drawId answers the draw chosen at the moment of confirming.
-    AddMem(console::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent = nullptr);
+    AddMem(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent = nullptr);
 
     static QString caption() { return QStringLiteral("添加名单"); }
 
@@ -35,7 +35,7 @@ protected:
 private:
     void confirm();
 
-    QPointer<console::GridModel> m_entrants;
+    QPointer<grid::GridModel> m_entrants;
     std::function<qint64()> m_drawId;
     QLineEdit *m_number = nullptr;
     QLineEdit *m_name = nullptr;

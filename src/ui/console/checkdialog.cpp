@@ -189,21 +189,21 @@ void CheckDialog::showEvent(QShowEvent *event)
 bool CheckDialog::runCheck()
 {
     if (m_kind == Kind::Duplicates) {
-        m_duplicates = console::FindDuplicateNumbers(m_drawId);
+        m_duplicates = draw::FindDuplicateNumbers(m_drawId);
         showDuplicateReport();
         return m_duplicates.read;
     }
-    m_lengths = console::FindOddLengths(m_drawId, m_fixedLength);
+    m_lengths = draw::FindOddLengths(m_drawId, m_fixedLength);
     showLengthReport();
     return m_lengths.read;
 }
 
 void CheckDialog::showDuplicateReport()
 {
-    const console::DuplicateReport &report = m_duplicates;
+    const draw::DuplicateReport &report = m_duplicates;
     std::vector<QStringList> rows;
     rows.reserve(size_t(report.rows));
-    for (const console::DuplicateGroup &group : report.groups) {
+    for (const draw::DuplicateGroup &group : report.groups) {
         const QString count = QString::number(group.ids.size());
         for (int i = 0; i < group.ids.size(); ++i) {
             rows.push_back({group.number, count, QString::number(group.ids.at(i)), group.names.value(i),
@@ -228,10 +228,10 @@ void CheckDialog::showDuplicateReport()
 
 void CheckDialog::showLengthReport()
 {
-    const console::LengthReport &report = m_lengths;
+    const draw::LengthReport &report = m_lengths;
     std::vector<QStringList> rows;
     rows.reserve(size_t(report.odd.size()));
-    for (const console::OddLength &entrant : report.odd) {
+    for (const draw::OddLength &entrant : report.odd) {
         rows.push_back(
             {QString::number(entrant.id), QString::number(entrant.length), entrant.number, entrant.name});
     }
@@ -251,7 +251,7 @@ void CheckDialog::showLengthReport()
         m_summary->setText(QStringLiteral("共有 %1 条记录的号码长度不是 %2 位。").arg(odd).arg(report.expected));
     }
 
-    if (report.rule == console::LengthRule::FixedLength) {
+    if (report.rule == draw::LengthRule::FixedLength) {
         m_detail->setText(QStringLiteral("按抽奖设置的号码长度 %1 位检查，号码前后的空格不计。").arg(report.expected));
     } else if (report.expected > 0) {
         m_detail->setText(QStringLiteral("抽奖设置未定号码长度，按最常见的长度 %1 位检查（%2 条记录），号码前后的空格不计。")
@@ -267,7 +267,7 @@ void CheckDialog::deleteCopies()
 {
     if (m_duplicates.groups.isEmpty() || !prompts().askYesNo(DeleteQuestion, DefaultAnswer::No))
         return;
-    const int deleted = console::DeleteDuplicateCopies(m_duplicates);
+    const int deleted = draw::DeleteDuplicateCopies(m_duplicates);
     if (deleted < 0) {
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;

@@ -46,8 +46,8 @@ private:
     Kind m_kind;
     qint64 m_drawId;
     qint64 m_fixedLength;
-    console::DuplicateReport m_duplicates;
-    console::LengthReport m_lengths;
+    draw::DuplicateReport m_duplicates;
+    draw::LengthReport m_lengths;
     QLabel *m_summary = nullptr;
     QLabel *m_detail = nullptr;
     QTableView *m_table = nullptr;

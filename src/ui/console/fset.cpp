@@ -44,9 +44,9 @@ static void initConsoleResources()
 
 namespace tombolix {
 
-using console::Align;
-using console::GridModel;
-using console::GridView;
+using grid::Align;
+using grid::GridModel;
+using grid::GridView;
 
 namespace {
 
@@ -228,9 +228,9 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
             hideCellEditor();
             GridModel *grid = m_grids[index];
             if (grid->TextMatrix(grid->FixedRows() - 1, col) == QStringLiteral("序号"))
-                console::FitGridColumns(font(), *grid, 1, true);
+                grid::FitGridColumns(font(), *grid, 1, true);
             else
-                console::SortGridByColumn(*grid, col);
+                grid::SortGridByColumn(*grid, col);
         });
     }
     if (index == 0)
@@ -291,7 +291,7 @@ void FSet::setupGrid(int index)
 {
     const GridLayout &layout = gridLayout(index);
     GridModel &grid = *m_grids[index];
-    console::SetupGridHeader(grid, layout.fields, layout.captions);
+    grid::SetupGridHeader(grid, layout.fields, layout.captions);
     grid.setTag(layout.table);
     grid.setFixedCols(layout.fixedCols);
     if (index == 0) {
@@ -301,15 +301,15 @@ void FSet::setupGrid(int index)
         for (int c : {3, 4, 5, 6})
             grid.setColAlignment(c, Align::CenterCenter);
     }
-    console::FitGridColumns(font(), grid, 1, true);
+    grid::FitGridColumns(font(), grid, 1, true);
 }
 
-console::GridModel *FSet::grid(int index) const
+grid::GridModel *FSet::grid(int index) const
 {
     return index >= 0 && index < 4 ? m_grids[index] : nullptr;
 }
 
-console::GridView *FSet::gridView(int index) const
+grid::GridView *FSet::gridView(int index) const
 {
     return index >= 0 && index < 4 ? m_views[index] : nullptr;
 }
@@ -343,7 +343,7 @@ void FSet::SST_Click()
 void FSet::loadDrawsTab()
 {
     setupGrid(0);
-    console::FillGrid(*m_grids[0], QString(), QStringLiteral("ID"), false, font());
+    grid::FillGrid(*m_grids[0], QString(), QStringLiteral("ID"), false, font());
     for (int c : {3, 4, 5})
         m_grids[0]->setColAlignment(c, Align::RightBottom);
 }
@@ -353,7 +353,7 @@ void FSet::comboClick(int index)
     if (index < 1 || index > 3)
         return;
     hideCellEditor();
-    console::FillGrid(*m_grids[index], QStringLiteral("CID=") + QString::number(chosenDraw(index)),
+    grid::FillGrid(*m_grids[index], QStringLiteral("CID=") + QString::number(chosenDraw(index)),
                       sortFieldOf(index), false, font());
 }
 
@@ -502,14 +502,14 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
     GridModel &grid = *m_grids[index];
     int first = 0;
     int last = 0;
-    console::SelectedRows(grid, first, last);
+    grid::SelectedRows(grid, first, last);
     if (!prompts().askYesNo(QStringLiteral("您确认要删除") + what + QStringLiteral("：第") + QString::number(first - 1)
                             + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？"),
                             DefaultAnswer::No))
         return;
     // Awards are asked about twice; nothing goes before the second Yes, not
     // even their winners.
-    if (askAgain && !prompts().askYesNo(console::DeletionQuestion(grid, first, last), DefaultAnswer::No))
+    if (askAgain && !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
         return;
     // The rows and all that hangs on them go in one transaction: all of it
     // or, when the database refuses, none of it, and the grid keeps its rows.
@@ -531,7 +531,7 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
     }
-    console::DeleteGridRows(grid, first, last, false, false);
+    grid::DeleteGridRows(grid, first, last, false, false);
 }
 
 void FSet::deleteRows(int index)
@@ -540,8 +540,8 @@ void FSet::deleteRows(int index)
     GridModel &grid = *m_grids[index];
     int first = 0;
     int last = 0;
-    console::SelectedRows(grid, first, last);
-    console::DeleteGridRows(grid, first, last, true, true);
+    grid::SelectedRows(grid, first, last);
+    grid::DeleteGridRows(grid, first, last, true, true);
 }
 
 void FSet::MoveAwardRow(int from, int to)
@@ -704,7 +704,7 @@ void FSet::showEvent(QShowEvent *event)
         m_fittedShown = true;
         const int tab = m_tabs->currentIndex();
         if (tab >= 0 && tab < 4)
-            console::FitGridColumns(font(), *m_grids[tab], 1, true);
+            grid::FitGridColumns(font(), *m_grids[tab], 1, true);
     }
 }
 

@@ -13,10 +13,10 @@ class QTextBrowser;
 
 namespace tombolix {
 
-namespace console {
+namespace grid {
 class GridModel;
 class GridView;
-} // namespace console
+} // namespace grid
 
 // The console: the window the program starts on and ends with. Four tabs of
 // grids (draws, awards, entrants, results) with their buttons, and the help.
@@ -33,8 +33,8 @@ public:
     // every window, the console first, is captioned exactly as it sets.
     static void nameApplication();
 
-    console::GridModel *grid(int index) const;
-    console::GridView *gridView(int index) const;
+    grid::GridModel *grid(int index) const;
+    grid::GridView *gridView(int index) const;
     QComboBox *combo(int index) const;
     QTabWidget *tabs() const { return m_tabs; }
     // The draw chosen in a tab's combo: its leading number, 0 when none.
@@ -86,8 +86,8 @@ private:
     int editedRow() const;
 
     QTabWidget *m_tabs = nullptr;
-    console::GridModel *m_grids[4] = {};
-    console::GridView *m_views[4] = {};
+    grid::GridModel *m_grids[4] = {};
+    grid::GridView *m_views[4] = {};
     QComboBox *m_combos[4] = {};
     QTextBrowser *m_help = nullptr;
     QPushButton *m_entr = nullptr;

@@ -40,8 +40,8 @@ DelAward::DelAward(MF *screen)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("请在要重新抽奖的所在行打“√”"), this));
-    m_grid = new console::GridModel(this);
-    m_view = new console::GridView(this);
+    m_grid = new grid::GridModel(this);
+    m_view = new grid::GridView(this);
     m_view->setObjectName(QStringLiteral("MSF"));
     m_view->setGrid(m_grid);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
@@ -56,12 +56,12 @@ DelAward::DelAward(MF *screen)
 
     // A Shift press marks from the row that was current, so the marks are
     // set before the view moves the current cell to the pressed one.
-    connect(m_view, &console::GridView::cellPressStarted, this,
+    connect(m_view, &grid::GridView::cellPressStarted, this,
         [this](int row, int col, Qt::KeyboardModifiers modifiers) {
-            console::ClickMarkCell(*m_grid, shiftState(modifiers), row, col, true);
+            grid::ClickMarkCell(*m_grid, shiftState(modifiers), row, col, true);
         });
-    connect(m_view, &console::GridView::headerPressed, this, [this](int col) {
-        console::ClickMarkCell(
+    connect(m_view, &grid::GridView::headerPressed, this, [this](int col) {
+        grid::ClickMarkCell(
             *m_grid, shiftState(QApplication::keyboardModifiers()), m_grid->FixedRows() - 1, col, true);
     });
     connect(ok, &QPushButton::clicked, this, [this] {
@@ -81,7 +81,7 @@ DelAward::DelAward(MF *screen)
 
 void DelAward::FillResultGrid()
 {
-    console::SetupGridHeader(*m_grid,
+    grid::SetupGridHeader(*m_grid,
         { QStringLiteral("ID"), QStringLiteral("CID"), QString(), QString(),
             QStringLiteral("WID:奖项表:ID:名称"), QStringLiteral("WID:奖项表:ID:奖品"),
             QStringLiteral("号码"), QStringLiteral("姓名") },
@@ -90,10 +90,10 @@ void DelAward::FillResultGrid()
             QStringLiteral("姓名") });
     m_grid->setTag(QStringLiteral("结果表"));
     m_grid->setFixedCols(3);
-    console::FillGrid(
+    grid::FillGrid(
         *m_grid, QStringLiteral("CID=") + m_screen->session().PID(), QStringLiteral("WID"), false, font());
-    console::FitGridColumns(font(), *m_grid, 1, true);
-    m_grid->setColAlignment(MarkColumn, console::Align::CenterCenter);
+    grid::FitGridColumns(font(), *m_grid, 1, true);
+    m_grid->setColAlignment(MarkColumn, grid::Align::CenterCenter);
     m_grid->setColWidth(MarkColumn, std::max(m_grid->ColWidth(MarkColumn), 600));
 }
 

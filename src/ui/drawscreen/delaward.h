@@ -6,10 +6,10 @@ namespace tombolix {
 
 class MF;
 
-namespace console {
+namespace grid {
 class GridModel;
 class GridView;
-} // namespace console
+} // namespace grid
 
 // Withdraws invalid wins of the draw on screen: the ticked results are
 // deleted, their winners leave the pool, and the award is drawn again.
@@ -21,7 +21,7 @@ public:
     explicit DelAward(MF *screen);
 
     static QString caption() { return QStringLiteral("删除无效获奖"); }
-    console::GridModel *grid() const { return m_grid; }
+    grid::GridModel *grid() const { return m_grid; }
     // Deletes the ticked results; returns how many were deleted, -1 when the
     // database refused and nothing changed.
     int DeleteMarkedResults();
@@ -30,8 +30,8 @@ private:
     void FillResultGrid();
 
     MF *m_screen;
-    console::GridModel *m_grid = nullptr;
-    console::GridView *m_view = nullptr;
+    grid::GridModel *m_grid = nullptr;
+    grid::GridView *m_view = nullptr;
 };
 
 } // namespace tombolix

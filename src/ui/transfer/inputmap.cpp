@@ -32,7 +32,7 @@ constexpr int PreviewRows = 20;
 constexpr int PreviewCols = 60;
 } // namespace
 
-InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
+InputMap::InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
     : QDialog(parent)
     , m_entrants(entrants)
     , m_drawId(std::move(drawId))
@@ -44,16 +44,16 @@ InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId,
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("您将要导入的EXCEL表格样式："), this));
-    m_preview = new console::GridModel(this);
-    m_previewView = new console::GridView(this);
+    m_preview = new grid::GridModel(this);
+    m_previewView = new grid::GridView(this);
     m_previewView->setObjectName(QStringLiteral("M0"));
     m_previewView->setGrid(m_preview);
     m_previewView->setMinimumSize(640, 300);
     layout->addWidget(m_previewView, 3);
 
     layout->addWidget(new QLabel(QStringLiteral("请按内容填入相应的对应列号："), this));
-    m_mapping = new console::GridModel(this);
-    m_mappingView = new console::GridView(this);
+    m_mapping = new grid::GridModel(this);
+    m_mappingView = new grid::GridView(this);
     m_mappingView->setObjectName(QStringLiteral("M1"));
     m_mappingView->setGrid(m_mapping);
     m_mappingView->setSelectionMode(QAbstractItemView::NoSelection);
@@ -68,7 +68,7 @@ InputMap::InputMap(console::GridModel *entrants, std::function<qint64()> drawId,
             m_mapping->setTextMatrix(m_editRow, SpecColumn, text);
     });
     connect(m_specEditor, &QLineEdit::editingFinished, this, &InputMap::hideSpecEditor);
-    connect(m_mappingView, &console::GridView::cellPressed, this, &InputMap::editSpec);
+    connect(m_mappingView, &grid::GridView::cellPressed, this, &InputMap::editSpec);
 
     auto *range = new QHBoxLayout;
     range->addWidget(new QLabel(QStringLiteral("导入行数设置："), this));
@@ -127,7 +127,7 @@ void InputMap::loadPreview()
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
         ImportFilePath.clear();
     }
-    console::FitGridColumns(font(), *m_preview, 0, true);
+    grid::FitGridColumns(font(), *m_preview, 0, true);
     m_preview->setColWidth(0, std::max(m_preview->ColWidth(0), 450));
 }
 
@@ -142,7 +142,7 @@ void InputMap::setupMapping()
                                QStringLiteral("要导入内容"), QStringLiteral("对应列号")};
     for (int c = 0; c < 5; ++c) {
         m_mapping->setTextMatrix(0, c, captions.at(c));
-        m_mapping->setColAlignment(c, console::Align::LeftCenter);
+        m_mapping->setColAlignment(c, grid::Align::LeftCenter);
     }
     const QStringList rows[] = {{QStringLiteral("1"), QString(), QStringLiteral("1"), QStringLiteral("抽奖号")},
                                 {QStringLiteral("2"), QString(), QStringLiteral("2"), QStringLiteral("姓名")}};
@@ -152,7 +152,7 @@ void InputMap::setupMapping()
             m_mapping->setTextMatrix(r, c, values.at(c));
     }
     m_mapping->endBulkChange();
-    console::FitGridColumns(font(), *m_mapping, 0, true);
+    grid::FitGridColumns(font(), *m_mapping, 0, true);
     // The row numbers and keys say nothing to an operator.
     m_mapping->setColWidth(0, 0);
     m_mapping->setColWidth(1, 0);
@@ -223,7 +223,7 @@ void InputMap::confirm()
     const QStringList specs{spec(0), spec(1)};
     int first = int(integerValue(m_range[0]->text()));
     int last = int(integerValue(m_range[1]->text()));
-    console::OrderPair(last, first);
+    grid::OrderPair(last, first);
     if (last - first > 29999) {
         prompts().message(QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
         return;

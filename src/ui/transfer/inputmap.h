@@ -7,10 +7,10 @@ class QLineEdit;
 
 namespace tombolix {
 
-namespace console {
+namespace grid {
 class GridModel;
 class GridView;
-} // namespace console
+} // namespace grid
 
 // The import mapping: a preview of the file, the column specs of the number
 // and the name, the row range; OK reads the rows into the console's entrant
@@ -20,12 +20,12 @@ class InputMap : public QDialog
     Q_OBJECT
 
 public:
-    InputMap(console::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent = nullptr);
+    InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent = nullptr);
 
     static QString caption() { return QStringLiteral("导入数据映射"); }
 
-    console::GridModel *preview() const { return m_preview; }
-    console::GridModel *mapping() const { return m_mapping; }
+    grid::GridModel *preview() const { return m_preview; }
+    grid::GridModel *mapping() const { return m_mapping; }
     // The column spec of the number (0) or the name (1).
     QString spec(int index) const;
     void setSpec(int index, const QString &spec);
@@ -49,12 +49,12 @@ private:
     void editSpec(int row, int col);
     void hideSpecEditor();
 
-    console::GridModel *m_entrants;
+    grid::GridModel *m_entrants;
     std::function<qint64()> m_drawId;
-    console::GridModel *m_preview = nullptr;
-    console::GridModel *m_mapping = nullptr;
-    console::GridView *m_previewView = nullptr;
-    console::GridView *m_mappingView = nullptr;
+    grid::GridModel *m_preview = nullptr;
+    grid::GridModel *m_mapping = nullptr;
+    grid::GridView *m_previewView = nullptr;
+    grid::GridView *m_mappingView = nullptr;
     QLineEdit *m_specEditor = nullptr;
     QLineEdit *m_range[2] = {};
     int m_editRow = -1;

@@ -37,7 +37,7 @@ Sheets::Sheets(int mode, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("请在要导入数据所在的表格行打“√”"), this));
-    m_grid = new console::GridModel(this);
+    m_grid = new grid::GridModel(this);
     m_grid->setCols(3);
     m_grid->setRows(1);
     m_grid->setFixedRows(1);
@@ -47,17 +47,17 @@ Sheets::Sheets(int mode, QWidget *parent)
     for (int c = 0; c < 3; ++c) {
         m_grid->setTextMatrix(0, c, captions.at(c));
         m_grid->setColWidth(c, widths[c]);
-        m_grid->setColAlignment(c, console::Align::LeftCenter);
+        m_grid->setColAlignment(c, grid::Align::LeftCenter);
     }
-    m_grid->setColAlignment(SelectColumn, console::Align::CenterCenter);
-    m_view = new console::GridView(this);
+    m_grid->setColAlignment(SelectColumn, grid::Align::CenterCenter);
+    m_view = new grid::GridView(this);
     m_view->setObjectName(QStringLiteral("SHL"));
     m_view->setGrid(m_grid);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setMinimumSize(400, 220);
     layout->addWidget(m_view, 1);
-    connect(m_view, &console::GridView::cellPressed, this, &Sheets::pressRow);
-    connect(m_view, &console::GridView::headerPressed, this, &Sheets::pressHeader);
+    connect(m_view, &grid::GridView::cellPressed, this, &Sheets::pressRow);
+    connect(m_view, &grid::GridView::headerPressed, this, &Sheets::pressHeader);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -116,7 +116,7 @@ void Sheets::pressHeader(int col)
 {
     if (m_mode <= 1 || col != SelectColumn || m_grid->Rows() < 2)
         return;
-    const QString value = console::ToggleMark(m_grid->TextMatrix(1, SelectColumn));
+    const QString value = grid::ToggleMark(m_grid->TextMatrix(1, SelectColumn));
     for (int r = 1; r < m_grid->Rows(); ++r) {
         if (!m_grid->TextMatrix(r, NameColumn).isEmpty())
             m_grid->setTextMatrix(r, SelectColumn, value);
@@ -163,7 +163,7 @@ void ChooseImportFile(QWidget *console, int mode)
         console->setEnabled(true);
 }
 
-QDialog *StartImportMapping(QWidget *console, console::GridModel *entrants, std::function<qint64()> drawId)
+QDialog *StartImportMapping(QWidget *console, grid::GridModel *entrants, std::function<qint64()> drawId)
 {
     if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty()))
         return nullptr;

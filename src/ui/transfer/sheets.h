@@ -5,10 +5,10 @@
 
 namespace tombolix {
 
-namespace console {
+namespace grid {
 class GridModel;
 class GridView;
-} // namespace console
+} // namespace grid
 
 // The worksheet chooser: lists the sheets of the chosen workbook and leaves
 // the ticked one in ImportSheetName. Mode 1 allows one tick at a time.
@@ -23,7 +23,7 @@ public:
     // Lists the sheets of ImportFilePath; false (after a message) when the
     // workbook cannot be read.
     bool load();
-    console::GridModel *grid() const { return m_grid; }
+    grid::GridModel *grid() const { return m_grid; }
 
 private:
     void pressRow(int row, int col);
@@ -31,8 +31,8 @@ private:
     void finish(bool accept);
 
     int m_mode = 1;
-    console::GridModel *m_grid = nullptr;
-    console::GridView *m_view = nullptr;
+    grid::GridModel *m_grid = nullptr;
+    grid::GridView *m_view = nullptr;
 };
 
 // Asks for the import file; for a workbook, lets the operator choose the
@@ -40,6 +40,6 @@ private:
 void ChooseImportFile(QWidget *console, int mode);
 // Opens the mapping dialog when a CSV file, or a workbook and its sheet, was
 // chosen. Returns the dialog, or nullptr.
-QDialog *StartImportMapping(QWidget *console, console::GridModel *entrants, std::function<qint64()> drawId);
+QDialog *StartImportMapping(QWidget *console, grid::GridModel *entrants, std::function<qint64()> drawId);
 
 } // namespace tombolix

@@ -8,7 +8,7 @@
 #include <QTest>
 
 using namespace tombolix;
-using namespace tombolix::console;
+using namespace tombolix::grid;
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 using namespace tombolix;
 using namespace tombolix::transfer;
-using tombolix::console::GridModel;
+using tombolix::grid::GridModel;
 using Records = QList<QStringList>;
 
 namespace {
@@ -37,7 +37,7 @@ QByteArray readFile(const QString &path)
 // Laid out like the console's entrant grid.
 void setupEntrantGrid(GridModel &grid)
 {
-    console::SetupGridHeader(
+    grid::SetupGridHeader(
         grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
     grid.setFixedCols(3);
 }
@@ -526,8 +526,8 @@ private slots:
             grid.setTextMatrix(2 + i, 3, QString::number(100000 + i));
             grid.setTextMatrix(2 + i, 4, names.at(i % names.size()));
         }
-        console::RenumberGrid(grid);
-        console::FitGridColumns(QFont(), grid, 1, false);
+        grid::RenumberGrid(grid);
+        grid::FitGridColumns(QFont(), grid, 1, false);
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("many.csv"));

@@ -22,7 +22,7 @@
 
 using namespace tombolix;
 using namespace tombolix::transfer;
-using tombolix::console::GridModel;
+using tombolix::grid::GridModel;
 
 namespace {
 
@@ -102,7 +102,7 @@ bool writePackage(const QString &path, const QByteArray &sheet)
 // Laid out like the console's entrant grid, with one row already there.
 void setupEntrantGrid(GridModel &grid)
 {
-    console::SetupGridHeader(
+    grid::SetupGridHeader(
         grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
     grid.setTag(QStringLiteral("号码表"));
     grid.setFixedCols(3);
@@ -614,7 +614,7 @@ namespace {
 // row, hidden key columns, and one hidden data row.
 void setupExportGrid(GridModel &grid)
 {
-    console::SetupGridHeader(grid, { "ID", "CID", "", "号码", "姓名", "备注" },
+    grid::SetupGridHeader(grid, { "ID", "CID", "", "号码", "姓名", "备注" },
         { "ID", "CID", "序号", "抽奖号码", "姓名", "备注" });
     const QList<QStringList> rows = {
         { "11", "1", "1", "0012", "张三", "A,B" },
@@ -719,13 +719,13 @@ void TestWorkbook::exportWritesNumbersInNumericColumns()
 {
     ScopedScriptedPrompts prompts;
     GridModel grid;
-    console::SetupGridHeader(
+    grid::SetupGridHeader(
         grid, { "ID", "", "号码", "数量", "金额" }, { "ID", "序号", "抽奖号码", "数量", "金额" });
     grid.setColWidth(0, 0);
     for (int c = 1; c < 5; ++c)
         grid.setColWidth(c, 1200);
-    grid.setColAlignment(3, console::Align::RightBottom);
-    grid.setColAlignment(4, console::Align::CenterCenter);
+    grid.setColAlignment(3, grid::Align::RightBottom);
+    grid.setColAlignment(4, grid::Align::CenterCenter);
     // Quantity column: the text, and whether it goes out as a number.
     const QList<std::pair<QString, bool>> quantities = { { "12", true }, { "0", true }, { "-3", true },
         { "0.5", true }, { "1.50", true }, { "-0.25", true }, { "123456789012345", true },

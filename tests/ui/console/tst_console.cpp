@@ -31,7 +31,7 @@
 #include <QTimer>
 
 using namespace tombolix;
-using console::GridModel;
+using grid::GridModel;
 
 namespace {
 
@@ -93,7 +93,7 @@ struct EntrantsTab
 {
     FSet console;
     GridModel *grid = console.grid(2);
-    console::GridView *view = console.gridView(2);
+    grid::GridView *view = console.gridView(2);
     QLineEdit *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
 
     EntrantsTab()
@@ -185,7 +185,7 @@ void TestConsole::startsOnTheDrawsTab()
              (QStringList{QStringLiteral("一月抽奖"), QStringLiteral("年会 O'Brien's \"Party\"")}));
     QCOMPARE(column(*draws, 1), (QStringList{"1", "2"}));
     QCOMPARE(draws->ColWidth(0), 0);
-    QCOMPARE(draws->ColAlignment(3), console::Align::RightBottom);
+    QCOMPARE(draws->ColAlignment(3), grid::Align::RightBottom);
     QVERIFY(m_prompts->messages().isEmpty());
     test::saveShot(&console, QStringLiteral("FSet-draws"));
     for (int tab = 1; tab <= 4; ++tab) {
@@ -388,7 +388,7 @@ void TestConsole::inGridEditingWritesThrough()
     console.show();
     console.tabs()->setCurrentIndex(2);
     GridModel *grid = console.grid(2);
-    console::GridView *view = console.gridView(2);
+    grid::GridView *view = console.gridView(2);
     const QRect cell = view->visualRect(grid->index(0, 4));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     auto *editor = view->viewport()->findChild<QLineEdit *>(QStringLiteral("TT"));
@@ -509,7 +509,7 @@ void TestConsole::shiftPressMarksFromTheCurrentRow()
     auto *dialog = new DelAward(&screen);
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
-    auto *view = dialog->findChild<console::GridView *>(QStringLiteral("MSF"));
+    auto *view = dialog->findChild<grid::GridView *>(QStringLiteral("MSF"));
     QVERIFY(view);
     GridModel *grid = dialog->grid();
     const int mark = 3;
@@ -537,7 +537,7 @@ void TestConsole::columnsAreFittedToTheShownGrid()
     FSet console;
     console.show();
     QVERIFY(QTest::qWaitForWindowExposed(&console));
-    console::GridView *view = console.gridView(0);
+    grid::GridView *view = console.gridView(0);
     const int text = QFontMetrics(console.font()).horizontalAdvance(name);
     QVERIFY2(view->columnWidth(2) >= text,
         qPrintable(QStringLiteral("%1 < %2").arg(view->columnWidth(2)).arg(text)));
@@ -625,7 +625,7 @@ void TestConsole::cellEditorWritesOnlyTheEntrantItWasOpenedOn()
     // Rows that move under an open editor do not take its keys.
     tab.clickCell(0, 3);
     const QString opened = tab.grid->TextMatrix(2, 0);
-    console::SortGridByColumn(*tab.grid, 3);
+    grid::SortGridByColumn(*tab.grid, 3);
     QVERIFY(tab.grid->TextMatrix(2, 0) != opened);
     QTest::keyClicks(tab.editor, QStringLiteral("9"));
     QCOMPARE(storedNumber(opened), tab.editor->text());
@@ -689,7 +689,7 @@ void TestConsole::anOpenEditorLocksTheTabs()
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(tab);
-    console::GridView *view = console.gridView(tab);
+    grid::GridView *view = console.gridView(tab);
     const QRect firstRow = view->visualRect(console.grid(tab)->index(0, 2));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, firstRow.center());
     auto windows = [&caption] {
@@ -729,7 +729,7 @@ void TestConsole::gridMenuOffersTheExport()
     m_db->addDraw(QStringLiteral("年会"));
     FSet console;
     console.show();
-    console::GridView *view = console.gridView(0);
+    grid::GridView *view = console.gridView(0);
     QStringList items;
     QTimer::singleShot(0, this, [&items] {
         for (QWidget *window : QApplication::topLevelWidgets()) {

@@ -19,7 +19,7 @@
 #include <QTest>
 
 using namespace tombolix;
-using console::GridModel;
+using grid::GridModel;
 
 namespace {
 
@@ -152,7 +152,7 @@ struct Fixture
 
     Fixture()
     {
-        console::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+        grid::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
         grid.setFixedCols(3);
         grid.setTag(QStringLiteral("号码表"));
     }
@@ -319,8 +319,8 @@ void TestEntrantEntry::largeListsAreQuick()
     clock.start();
     QVERIFY(data::SaveEntrantRows(grid, grid.FixedRows(), last, draw));
     const qint64 saved = clock.restart();
-    const console::DuplicateReport duplicates = console::FindDuplicateNumbers(draw);
-    const console::LengthReport lengths = console::FindOddLengths(draw, 0);
+    const draw::DuplicateReport duplicates = draw::FindDuplicateNumbers(draw);
+    const draw::LengthReport lengths = draw::FindOddLengths(draw, 0);
     const qint64 checked = clock.elapsed();
     qInfo("30000 rows stored in %lld ms, 70000 entrants checked in %lld ms", saved, checked);
     QVERIFY2(saved < 1500 && checked < 2000, qPrintable(QStringLiteral("%1 / %2 ms").arg(saved).arg(checked)));
@@ -389,7 +389,7 @@ void TestEntrantEntry::addMemAppendsAndStores()
     Fixture f;
     auto &[db, prompts, draw, grid] = f;
     db.addEntrants(draw, 3, 1, 11);
-    QCOMPARE(console::FillGrid(grid, QStringLiteral("CID=%1").arg(draw), QStringLiteral("号码"), false), 3);
+    QCOMPARE(grid::FillGrid(grid, QStringLiteral("CID=%1").arg(draw), QStringLiteral("号码"), false), 3);
 
     QPointer<AddMem> dialog = new AddMem(&grid, [&f] { return f.draw; });
     QSignalSpy added(dialog.data(), &AddMem::added);
@@ -457,7 +457,7 @@ void TestEntrantEntry::duplicatesAreFoundAndCopiesDeleted()
     const qint64 b2 = db.addEntrant(draw, QStringLiteral("200\t"), QStringLiteral("乙二"));
     const qint64 a3 = db.addEntrant(draw, QStringLiteral("100 "), QStringLiteral("甲三"));
 
-    const console::DuplicateReport report = console::FindDuplicateNumbers(draw);
+    const draw::DuplicateReport report = draw::FindDuplicateNumbers(draw);
     QVERIFY(report.read);
     QCOMPARE(report.rows, 5);
     QCOMPARE(report.groups.size(), 2);
@@ -467,7 +467,7 @@ void TestEntrantEntry::duplicatesAreFoundAndCopiesDeleted()
     QCOMPARE(report.groups[1].number, QStringLiteral("200"));
     QCOMPARE(report.groups[1].ids, (QList<qint64>{b1, b2}));
 
-    QCOMPARE(console::DeleteDuplicateCopies(report), 3);
+    QCOMPARE(draw::DeleteDuplicateCopies(report), 3);
     for (qint64 id : {a2, a3, b2})
         QVERIFY(entrant(id).isEmpty());
     for (qint64 id : {a1, b1, elsewhere})
@@ -481,7 +481,7 @@ void TestEntrantEntry::duplicatesAreFoundAndCopiesDeleted()
     run(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON 号码表 WHEN OLD.ID=%1 "
                        "BEGIN SELECT RAISE(ABORT, 'kept'); END")
             .arg(lastCopy));
-    QCOMPARE(console::DeleteDuplicateCopies(console::FindDuplicateNumbers(draw)), -1);
+    QCOMPARE(draw::DeleteDuplicateCopies(draw::FindDuplicateNumbers(draw)), -1);
     QCOMPARE(entrantCount(), 10);
     QVERIFY(prompts.shown().isEmpty());
 }
@@ -518,13 +518,13 @@ void TestEntrantEntry::oddLengths()
     for (const QString &number : numbers)
         db.addEntrant(draw, number);
 
-    const console::LengthReport report = console::FindOddLengths(draw, fixed);
+    const draw::LengthReport report = draw::FindOddLengths(draw, fixed);
     QVERIFY(report.read);
     QCOMPARE(report.total, numbers.size());
     QCOMPARE(report.expected, expected);
-    QCOMPARE(report.rule == console::LengthRule::FixedLength, fixed > 0);
+    QCOMPARE(report.rule == draw::LengthRule::FixedLength, fixed > 0);
     QStringList found;
-    for (const console::OddLength &entrant : report.odd) {
+    for (const draw::OddLength &entrant : report.odd) {
         found << entrant.number;
         QCOMPARE(entrant.length, int(entrant.number.trimmed().size()));
     }

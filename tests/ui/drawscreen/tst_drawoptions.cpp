@@ -451,7 +451,7 @@ void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
     QTest::mouseClick(screen.findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
     auto *dialog = openDialog<DelAward>(screen);
     QVERIFY(dialog);
-    console::GridModel *grid = dialog->grid();
+    grid::GridModel *grid = dialog->grid();
     QCOMPARE(grid->Rows() - grid->FixedRows(), 3);
     // The displayed number is masked and padded ("0**102"), the stored one is not.
     const QString number = grid->TextMatrix(2, 6);

@@ -140,8 +140,8 @@ int countLines(const QString &path)
 int runImport(QApplication &app, qint64 drawId, const QString &csv)
 {
     // The entrant grid as the console lays it out.
-    console::GridModel entrants;
-    console::SetupGridHeader(entrants, {"ID", "CID", "", "号码", "姓名"},
+    grid::GridModel entrants;
+    grid::SetupGridHeader(entrants, {"ID", "CID", "", "号码", "姓名"},
                              {"ID", "CID", "序号", "抽奖号码", "姓名"});
     entrants.setTag(QStringLiteral("号码表"));
     entrants.setFixedCols(3);

@@ -570,8 +570,8 @@ void TestDatabaseFaults::importingEntrants()
     file.write(text);
     file.close();
 
-    console::GridModel grid;
-    console::SetupGridHeader(grid, { u"ID"_s, u"CID"_s, QString(), u"号码"_s, u"姓名"_s },
+    grid::GridModel grid;
+    grid::SetupGridHeader(grid, { u"ID"_s, u"CID"_s, QString(), u"号码"_s, u"姓名"_s },
         { u"ID"_s, u"CID"_s, u"序号"_s, u"抽奖号码"_s, u"姓名"_s });
     grid.setTag(u"号码表"_s);
     grid.setFixedCols(3);

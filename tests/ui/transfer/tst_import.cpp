@@ -31,7 +31,7 @@
 #include <QWindow>
 
 using namespace tombolix;
-using console::GridModel;
+using grid::GridModel;
 
 namespace {
 
@@ -59,7 +59,7 @@ QStringList storedRows(qint64 draw)
 // An entrant grid laid out as the console's.
 void setupEntrants(GridModel &grid)
 {
-    console::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    grid::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
     grid.setTag(QStringLiteral("号码表"));
     grid.setFixedCols(3);
 }
