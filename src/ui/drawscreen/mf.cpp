@@ -3,8 +3,9 @@
 #include "common/conventions.h"
 #include "common/settingsstore.h"
 #include "drawscreen/brdset.h"
-#include "drawscreen/frmset.h"
 #include "drawscreen/delaward.h"
+#include "drawscreen/elementfont.h"
+#include "drawscreen/frmset.h"
 #include "drawscreen/picture.h"
 
 #include <QApplication>
@@ -503,7 +504,7 @@ void MF::applyFonts()
 bool MF::chooseFont(Element element)
 {
     FontSpec spec = m_fonts[int(element)];
-    if (!appearance::ChooseElementFont(spec))
+    if (!ChooseElementFont(spec))
         return false;
     m_fonts[int(element)] = spec;
     applyElementFont(element);

@@ -1,6 +1,7 @@
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/qtprompts.h"
+#include "drawscreen/elementfont.h"
 
 #include <QApplication>
 #include <QFile>
@@ -23,6 +24,7 @@ private slots:
     void scopedPromptsRestoreThePrevious();
     void filtersBecomeQtFilters();
     void dialogHelpers();
+    void elementFontStartsFromTheElement();
     void assignFromTextFollowsTheTarget();
     void messageBoxesShowPlainTextWithTheAskedDefault();
     void saveDialogLeavesTheOverwriteQuestionToTheCaller();
@@ -102,6 +104,30 @@ void TestPrompts::dialogHelpers()
     QCOMPARE(AskColour(0xFF0000), qint64(0xFF));
     QCOMPARE(scripted.texts(QStringLiteral("colour")).last(), QStringLiteral("#0000ff")); // started from blue
     QCOMPARE(AskColour(0), qint64(-1));
+}
+
+// The font dialog opens on the element's own font, or on 宋体 for an element
+// without a face; a cancel leaves the element as it was.
+void TestPrompts::elementFontStartsFromTheElement()
+{
+    ScopedScriptedPrompts scripted;
+    appearance::FontSpec faceless;
+    faceless.font.setFamilies({});
+    faceless.colour = 255;
+    QVERIFY(faceless.font.family().isEmpty());
+    QVERIFY(!ChooseElementFont(faceless));
+    QCOMPARE(scripted.texts(QStringLiteral("font")), QStringList { QStringLiteral("宋体") });
+    QVERIFY(faceless.font.family().isEmpty());
+    QCOMPARE(faceless.colour, qint64(255));
+
+    appearance::FontSpec title { QFont(QStringLiteral("Serif"), 40), 255 };
+    FontChoice chosen { QFont(QStringLiteral("Sans"), 20), 0x00FF00 };
+    chosen.font.setUnderline(true);
+    scripted.queueFont(chosen);
+    QVERIFY(ChooseElementFont(title));
+    QCOMPARE(scripted.texts(QStringLiteral("font")).last(), QStringLiteral("Serif"));
+    QCOMPARE(title.font, chosen.font);
+    QCOMPARE(title.colour, qint64(0x00FF00));
 }
 
 void TestPrompts::assignFromTextFollowsTheTarget()
