@@ -128,6 +128,7 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     if (settings.P_Timer >= 1)
         m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
     m_frame = appearance::LoadFrameLayout(drawId);
+    appearance::RepairFrameSize(m_frame);
     fitNumberLabel();
     resize(1024, 768);
 }
@@ -322,14 +323,13 @@ void MF::refreshNumberArea()
     m_paintedNumberArea = area;
 }
 
-void MF::paintCanvas(QPainter &painter, const QRect &area)
+void MF::paintCanvas(QPainter &painter, const QRect &area) const
 {
     if (m_scaledBackground.isNull())
         painter.fillRect(area, EmptyBackground);
     else
         painter.drawPixmap(area, m_scaledBackground, area);
 
-    appearance::RepairFrameSize(m_frame);
     const QRect frame = toPixels(m_frame.rect());
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_frame.Opaque >= 1 && frame.intersects(area)) {
@@ -565,7 +565,7 @@ void MF::popupMenu(const QPoint &globalPos)
 
 void MF::frameChanged()
 {
-    appearance::RepairFrameSize(m_frame); // what painting would do, done at once
+    appearance::RepairFrameSize(m_frame);
     fitNumberLabel();
     refreshNumberArea();
     m_canvas->update();
