@@ -25,7 +25,6 @@ private slots:
     void filtersBecomeQtFilters();
     void dialogHelpers();
     void elementFontStartsFromTheElement();
-    void assignFromTextFollowsTheTarget();
     void messageBoxesShowPlainTextWithTheAskedDefault();
     void saveDialogLeavesTheOverwriteQuestionToTheCaller();
 };
@@ -128,22 +127,6 @@ void TestPrompts::elementFontStartsFromTheElement()
     QCOMPARE(scripted.texts(QStringLiteral("font")).last(), QStringLiteral("Serif"));
     QCOMPARE(title.font, chosen.font);
     QCOMPARE(title.colour, qint64(0x00FF00));
-}
-
-void TestPrompts::assignFromTextFollowsTheTarget()
-{
-    QVariant flag = false;
-    AssignFromText(flag, QStringLiteral("√"));
-    QCOMPARE(flag, QVariant(true));
-    AssignFromText(flag, QStringLiteral("0"));
-    QCOMPARE(flag, QVariant(true)); // any text that is not blank
-    AssignFromText(flag, QStringLiteral("  "));
-    QCOMPARE(flag, QVariant(false));
-    QVariant size = 9.0;
-    AssignFromText(size, QStringLiteral("10.5"));
-    QCOMPARE(size.toDouble(), 10.5);
-    AssignFromText(size, QStringLiteral("big"));
-    QCOMPARE(size.toDouble(), 0.0);
 }
 
 // What the real boxes show: texts taken from the database (an award named
