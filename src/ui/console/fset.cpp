@@ -227,11 +227,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     if (index != 1) {
         connect(view, &GridView::headerPressed, this, [this, index](int col) {
             hideCellEditor();
-            GridModel *grid = m_grids[index];
-            if (grid->TextMatrix(grid->FixedRows() - 1, col) == QStringLiteral("序号"))
-                grid::FitGridColumns(font(), *grid, 1, true);
-            else
-                grid::SortGridByColumn(*grid, col);
+            grid::HandleHeaderClick(font(), *m_grids[index], col);
         });
     }
     if (index == 0)
