@@ -92,12 +92,12 @@ public:
     // with the draw. False when cancelled.
     bool chooseFont(Element element);
 
-    // The context menu (right button) and its three view options.
+    // The context menu (right button), and the two view options that shape
+    // the board's list (the third hides the board).
     QMenu *contextMenu() const { return m_menu; }
     void popupMenu(const QPoint &globalPos);
     bool reverseOrder() const { return m_reverseOrder; }
     bool oneAwardOnly() const { return m_oneAward; }
-    bool boardHidden() const { return m_hideBoard; }
 
     // The number frame, edited live by the layout dialog: change it, then
     // call frameChanged() to repair a size of 15 twips or less, refit and
