@@ -49,7 +49,6 @@ public:
     ProgressReading(qint64 done, qint64 total);
 
     qint64 done() const { return m_done; }
-    qint64 total() const { return m_total; }
     // The done share in thousandths, cut down, never rounded up. With nothing
     // to measure against (a total of 0, which the workbook export passes for a
     // header-only grid) the share is 0.

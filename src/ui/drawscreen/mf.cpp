@@ -128,6 +128,8 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     if (settings.P_Timer >= 1)
         m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
     m_frame = appearance::LoadFrameLayout(drawId);
+    // A stored frame too narrow or too low is repaired before anything fits
+    // or paints it; a later save stores the repair.
     appearance::RepairFrameSize(m_frame);
     fitNumberLabel();
     resize(1024, 768);
