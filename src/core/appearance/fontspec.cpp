@@ -2,7 +2,6 @@
 
 #include "appearance/framelayout.h"
 #include "common/conventions.h"
-#include "common/prompts.h"
 #include "data/database.h"
 
 #include <QStringList>
@@ -60,19 +59,6 @@ void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec)
         return;
     data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET ") + column + QStringLiteral("=? WHERE ID=?"),
                      {FontRecord(spec), drawId});
-}
-
-bool ChooseElementFont(FontSpec &spec)
-{
-    FontChoice start{spec.font, spec.colour};
-    if (start.font.family().isEmpty())
-        start.font.setFamily(QStringLiteral("宋体"));
-    const std::optional<FontChoice> chosen = prompts().font(start);
-    if (!chosen)
-        return false;
-    spec.font = chosen->font;
-    spec.colour = chosen->colour;
-    return true;
 }
 
 } // namespace tombolix::appearance

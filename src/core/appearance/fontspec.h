@@ -30,8 +30,4 @@ inline const QString NumberFontColumn = QStringLiteral("L2");
 FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec);
 void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec);
 
-// The font dialog for an element, with strikeout, underline and colour; the
-// choice is applied. False, with nothing changed, when cancelled.
-bool ChooseElementFont(FontSpec &spec);
-
 } // namespace tombolix::appearance

@@ -20,12 +20,4 @@ qint64 AskColour(qint64 start)
     return storedFromColor(*chosen);
 }
 
-void AssignFromText(QVariant &target, const QString &text)
-{
-    if (target.typeId() == QMetaType::Bool)
-        target = flagFromText(text);
-    else
-        target = numericValue(text);
-}
-
 } // namespace tombolix

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
 
 // Small routines several windows share.
 namespace tombolix {
@@ -15,9 +14,5 @@ inline const QString ImportFilter
 QString AskOpenFileName(QString &filter);
 // The colour dialog starting at a stored colour (0x00BBGGRR); -1 when cancelled.
 qint64 AskColour(qint64 start);
-// Sets the target from stored text, following the type it holds: a boolean
-// becomes true for any text that is not blank, anything else the numeric
-// value of the text.
-void AssignFromText(QVariant &target, const QString &text);
 
 } // namespace tombolix

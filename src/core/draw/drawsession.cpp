@@ -94,14 +94,6 @@ QStringList DrawSession::RollTick()
     return lines;
 }
 
-QString DrawSession::PickList() const
-{
-    QString list = QStringLiteral(";");
-    for (qsizetype index : m_picks)
-        list += QString::number(index) + QLatin1Char(';');
-    return list;
-}
-
 StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
 {
     if (!m_picksValid)

@@ -50,7 +50,6 @@ public:
     // Reads the draw's settings and entrants and makes the first unfinished
     // award current.
     void start(qint64 drawId);
-    void setSettings(const DrawSettings &settings) { m_settings = settings; }
 
     const DrawSettings &settings() const { return m_settings; }
     qint64 drawId() const { return m_settings.drawId; }
@@ -58,7 +57,6 @@ public:
     QString WID() const { return m_wid; }
     const AwardState &awardState() const { return m_award; }
     bool DrawFinished() const { return m_finished; }
-    void setDrawFinished(bool finished) { m_finished = finished; }
     EntrantPool &pool() { return m_pool; }
     const EntrantPool &pool() const { return m_pool; }
 
@@ -75,9 +73,6 @@ public:
     QStringList RollTick();
     // The pool indexes the last tick showed.
     const std::vector<qsizetype> &picks() const { return m_picks; }
-    bool hasPicks() const { return m_picksValid; }
-    // The picks in the form ";12;7;".
-    QString PickList() const;
 
     // Records the entrants the last tick of this round showed (a fresh pick
     // when the round had no tick), rebuilds the board and moves on to the

@@ -216,14 +216,11 @@ void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showP
     }
 }
 
-void HandleHeaderClick(const QFont &font, GridModel &grid, double x, double y)
+void HandleHeaderClick(const QFont &font, GridModel &grid, int col)
 {
-    int row = 0;
-    int col = 0;
-    GridCellAt(grid, x, y, row, col);
     if (col >= grid.Cols())
         col = grid.Cols() - 1;
-    if (row >= grid.FixedRows() || col < 0)
+    if (col < 0)
         return;
     if (grid.TextMatrix(grid.FixedRows() - 1, col) != SerialCaption)
         SortGridByColumn(grid, col);
@@ -264,43 +261,7 @@ void RenumberGrid(GridModel &grid)
         grid.setTextMatrix(r, serial, QString::number(r - grid.FixedRows() + 1));
 }
 
-namespace {
-
-// The index at which the running sum of sizes first exceeds the position,
-// over the fixed items and then from the first visible scrolling one.
-int itemAt(double position, int fixed, int first, int count, const std::function<int(int)> &size)
-{
-    double sum = 0;
-    for (int i = 0; i < fixed && i < count; ++i) {
-        sum += size(i);
-        if (sum > position)
-            return i;
-    }
-    for (int i = std::max(first, fixed); i < count; ++i) {
-        sum += size(i);
-        if (sum > position)
-            return i;
-    }
-    return count;
-}
-
-} // namespace
-
-void GridCellAt(const GridModel &grid, double x, double y, int &row, int &col)
-{
-    row = itemAt(y, grid.FixedRows(), grid.TopRow(), grid.Rows(), [&grid](int r) { return grid.RowHeight(r); });
-    col = itemAt(x, grid.FixedCols(), grid.LeftCol(), grid.Cols(), [&grid](int c) { return grid.ColWidth(c); });
-}
-
-bool ClickMarkColumn(GridModel &grid, int shift, double x, double y, bool multi)
-{
-    int row = 0;
-    int col = 0;
-    GridCellAt(grid, x, y, row, col);
-    return ClickMarkCell(grid, shift, row, col, multi);
-}
-
-bool ClickMarkCell(GridModel &grid, int shift, int row, int col, bool multi)
+bool ClickMarkColumn(GridModel &grid, int shift, int row, int col, bool multi)
 {
     const int fixedRows = grid.FixedRows();
     const int markCol = grid.FixedCols();

@@ -30,24 +30,20 @@ int LoadingLimit(int cols);
 // caption), measured with the font; columns left of the serial column get 0.
 void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showProgress);
 
-// A left press at (x, y) inside the grid: a caption sorts by its column,
-// "序号" refits the columns.
-void HandleHeaderClick(const QFont &font, GridModel &grid, double x, double y);
+// A left press on the caption of a column (one past the last counts for the
+// last): a caption sorts by its column, "序号" refits the columns measured
+// with the font.
+void HandleHeaderClick(const QFont &font, GridModel &grid, int col);
 void SortGridByColumn(GridModel &grid, int col);
 void RenumberGrid(GridModel &grid);
 // The serial column: the first "序号" caption among columns 0..FixedCols,
 // else FixedCols - 1.
 int SerialColumn(const GridModel &grid);
 
-// The cell under a point, from the row heights and column widths; Rows or
-// Cols when past the last one.
-void GridCellAt(const GridModel &grid, double x, double y, int &row, int &col);
-
-// A press on the mark column or left of it; true when it fell on the grid's
-// cells while the grid has data rows. shift is 1 with Shift held.
-bool ClickMarkColumn(GridModel &grid, int shift, double x, double y, bool multi);
-// The same for a press on a known cell (a view reports cells, not points).
-bool ClickMarkCell(GridModel &grid, int shift, int row, int col, bool multi);
+// A press on a cell (a header row included) of the mark column or left of
+// it; true when it fell there while the grid has data rows. shift is 1 with
+// Shift held.
+bool ClickMarkColumn(GridModel &grid, int shift, int row, int col, bool multi);
 
 // Removes a range of data rows (put in order and clipped to the data rows),
 // asking first when confirm is set and deleting their records by key when

@@ -21,51 +21,6 @@ const QColor TrackColour(0xe3, 0xe8, 0xef);
 const QColor TextColour(0x1f, 0x29, 0x37);
 const QColor QuietColour(0x6b, 0x72, 0x80);
 
-qint64 floorDiv(qint64 num, qint64 den)
-{
-    qint64 q = num / den;
-    if (num % den != 0 && ((num < 0) != (den < 0)))
-        --q;
-    return q;
-}
-
-// Done share in thousandths, cut down. With nothing to measure against (a
-// total of 0, which the workbook export passes for a header-only grid) the
-// share is 0 rather than a division by zero.
-qint64 permilleOf(qint64 value, qint64 total)
-{
-    if (total <= 0)
-        return 0;
-    return floorDiv(value * 1000, total);
-}
-
-// Thousandths as a percentage with at most one decimal: 123 -> "12.3%",
-// 1025 -> "102.5%", 500 -> "50%".
-QString percentFromPermille(qint64 permille)
-{
-    const qint64 whole = permille / 10;
-    const qint64 tenth = permille % 10;
-    QString text = QString::number(whole);
-    if (tenth != 0) {
-        if (permille < 0 && whole == 0)
-            text.prepend(QLatin1Char('-'));
-        text += QLatin1Char('.') + QString::number(qAbs(tenth));
-    }
-    return text + QLatin1Char('%');
-}
-
-// elapsed / (permille / 1000) to the nearest whole number, halves to even,
-// in exact integer arithmetic so that true halves are recognised.
-qint64 estimatedSeconds(qint64 elapsed, qint64 permille)
-{
-    const qint64 num = elapsed * 1000;
-    qint64 q = floorDiv(num, permille);
-    const qint64 twiceRest = 2 * (num - q * permille);
-    if (twiceRest > permille || (twiceRest == permille && q % 2 != 0))
-        ++q;
-    return q;
-}
-
 QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -294,25 +249,19 @@ void IndicatorProgress::open(const QString &text, qint64 total)
 
 void IndicatorProgress::advance(qint64 step, const QString &text)
 {
-    const qint64 value = m_current + step;
-    const qint64 permille = permilleOf(value, m_total);
+    const ProgressReading reading(m_current + step, m_total);
     Indicator *window = ensureWindow();
-    window->setPercentText(percentFromPermille(permille));
+    window->setPercentText(reading.percentText());
     if (!text.isEmpty()) {
         if (text.toLower() != QLatin1String("pages")) {
             window->setOperationText(text);
-        } else if (permille >= 1) {
-            const qint64 elapsed = m_clock() - m_start;
-            const qint64 estimated = estimatedSeconds(elapsed, permille);
-            // Past the total the estimate can fall below the elapsed time;
-            // FormatDuration writes such a negative remainder as 0:0.
-            window->setTimesText(FormatDuration(elapsed) + QLatin1Char('/') + FormatDuration(estimated - elapsed)
-                                 + QLatin1Char('/') + FormatDuration(estimated));
-            window->setCountText(QStringLiteral("(%1/%2)").arg(value).arg(m_total));
+        } else if (reading.canEstimate()) {
+            window->setTimesText(reading.timesText(m_clock() - m_start));
+            window->setCountText(reading.countText());
         }
     }
-    m_current = value;
-    window->setBarFraction(m_total > 0 ? double(value) / double(m_total) : 0.0);
+    m_current = reading.done();
+    window->setBarFraction(reading.barFraction());
     yieldToEvents();
 }
 

@@ -11,6 +11,7 @@ namespace tombolix {
 
 namespace {
 
+// The first shown top-level window with exactly this caption.
 QWidget *findOpenForm(const QString &caption)
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
@@ -66,11 +67,6 @@ void MakeTopmost(QWidget *form)
     form->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     if (visible)
         form->show(); // changing the flags hides the window
-}
-
-bool IsFormOpen(const QString &caption)
-{
-    return findOpenForm(caption) != nullptr;
 }
 
 void WaitWhileFormOpen(const QString &caption)

@@ -12,8 +12,6 @@ namespace tombolix {
 void CentreOnWorkArea(QWidget *form);
 // Keeps the window above the others, the draw screen included.
 void MakeTopmost(QWidget *form);
-// True while a visible top-level window has exactly this caption.
-bool IsFormOpen(const QString &caption);
 // Serves events until no window with this caption is open; returns at once
 // when none is, and when the program is quitting. Other windows stay
 // responsive meanwhile.

@@ -1,5 +1,6 @@
 #include "console/about.h"
 
+#include "common/version.h"
 #include "common/windowops.h"
 
 #include <QFrame>
@@ -93,7 +94,8 @@ About::About(QWidget *parent)
     productFont.setBold(true);
     product->setFont(productFont);
 
-    auto *version = makeLabel(QStringLiteral("Version"), QStringLiteral("版本 1.12"), this);
+    auto *version
+        = makeLabel(QStringLiteral("Version"), QStringLiteral("版本 ") + QLatin1String(ProgramVersion), this);
     setQuiet(version);
 
     auto *description = makeLabel(

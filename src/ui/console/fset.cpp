@@ -3,6 +3,7 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
+#include "common/version.h"
 #include "console/about.h"
 #include "console/addmem.h"
 #include "console/checkdialog.h"
@@ -151,7 +152,7 @@ FSet::~FSet() = default;
 
 QString FSet::caption()
 {
-    return QStringLiteral("澄曜抽奖软件1.12");
+    return QStringLiteral("澄曜抽奖软件") + QLatin1String(ProgramVersion);
 }
 
 void FSet::nameApplication()
@@ -159,7 +160,7 @@ void FSet::nameApplication()
     QCoreApplication::setOrganizationName(AppName);
     QCoreApplication::setApplicationName(AppName);
     // No display name: the platform would append it to every window title
-    // that does not already end with it ("澄曜抽奖软件1.12 — 澄曜抽奖软件").
+    // that does not already end with it: the caption, " — ", "澄曜抽奖软件".
 }
 
 void FSet::buildMenus()
@@ -226,11 +227,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     if (index != 1) {
         connect(view, &GridView::headerPressed, this, [this, index](int col) {
             hideCellEditor();
-            GridModel *grid = m_grids[index];
-            if (grid->TextMatrix(grid->FixedRows() - 1, col) == QStringLiteral("序号"))
-                grid::FitGridColumns(font(), *grid, 1, true);
-            else
-                grid::SortGridByColumn(*grid, col);
+            grid::HandleHeaderClick(font(), *m_grids[index], col);
         });
     }
     if (index == 0)

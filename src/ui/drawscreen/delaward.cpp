@@ -58,10 +58,10 @@ DelAward::DelAward(MF *screen)
     // set before the view moves the current cell to the pressed one.
     connect(m_view, &grid::GridView::cellPressStarted, this,
         [this](int row, int col, Qt::KeyboardModifiers modifiers) {
-            grid::ClickMarkCell(*m_grid, shiftState(modifiers), row, col, true);
+            grid::ClickMarkColumn(*m_grid, shiftState(modifiers), row, col, true);
         });
     connect(m_view, &grid::GridView::headerPressed, this, [this](int col) {
-        grid::ClickMarkCell(
+        grid::ClickMarkColumn(
             *m_grid, shiftState(QApplication::keyboardModifiers()), m_grid->FixedRows() - 1, col, true);
     });
     connect(ok, &QPushButton::clicked, this, [this] {

@@ -3,8 +3,9 @@
 #include "common/conventions.h"
 #include "common/settingsstore.h"
 #include "drawscreen/brdset.h"
-#include "drawscreen/frmset.h"
 #include "drawscreen/delaward.h"
+#include "drawscreen/elementfont.h"
+#include "drawscreen/frmset.h"
 #include "drawscreen/picture.h"
 
 #include <QApplication>
@@ -127,6 +128,9 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     if (settings.P_Timer >= 1)
         m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
     m_frame = appearance::LoadFrameLayout(drawId);
+    // A stored frame too narrow or too low is repaired before anything fits
+    // or paints it; a later save stores the repair.
+    appearance::RepairFrameSize(m_frame);
     fitNumberLabel();
     resize(1024, 768);
 }
@@ -321,14 +325,13 @@ void MF::refreshNumberArea()
     m_paintedNumberArea = area;
 }
 
-void MF::paintCanvas(QPainter &painter, const QRect &area)
+void MF::paintCanvas(QPainter &painter, const QRect &area) const
 {
     if (m_scaledBackground.isNull())
         painter.fillRect(area, EmptyBackground);
     else
         painter.drawPixmap(area, m_scaledBackground, area);
 
-    appearance::RepairFrameSize(m_frame);
     const QRect frame = toPixels(m_frame.rect());
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_frame.Opaque >= 1 && frame.intersects(area)) {
@@ -503,7 +506,7 @@ void MF::applyFonts()
 bool MF::chooseFont(Element element)
 {
     FontSpec spec = m_fonts[int(element)];
-    if (!appearance::ChooseElementFont(spec))
+    if (!ChooseElementFont(spec))
         return false;
     m_fonts[int(element)] = spec;
     applyElementFont(element);
@@ -564,7 +567,7 @@ void MF::popupMenu(const QPoint &globalPos)
 
 void MF::frameChanged()
 {
-    appearance::RepairFrameSize(m_frame); // what painting would do, done at once
+    appearance::RepairFrameSize(m_frame);
     fitNumberLabel();
     refreshNumberArea();
     m_canvas->update();

@@ -92,15 +92,16 @@ public:
     // with the draw. False when cancelled.
     bool chooseFont(Element element);
 
-    // The context menu (right button) and its three view options.
+    // The context menu (right button), and the two view options that shape
+    // the board's list (the third hides the board).
     QMenu *contextMenu() const { return m_menu; }
     void popupMenu(const QPoint &globalPos);
     bool reverseOrder() const { return m_reverseOrder; }
     bool oneAwardOnly() const { return m_oneAward; }
-    bool boardHidden() const { return m_hideBoard; }
 
     // The number frame, edited live by the layout dialog: change it, then
-    // call frameChanged() to refit and repaint.
+    // call frameChanged() to repair a size of 15 twips or less, refit and
+    // repaint.
     appearance::FrameLayout &frameLayout() { return m_frame; }
     void frameChanged();
     // Stores the frame with the draw and applies what was stored.
@@ -122,8 +123,10 @@ public:
     QRect numberArea() const { return numberAreaPixels(); }
     QWidget *canvas() const;
 
-    // Paints the background, the frame and the number (the canvas's content).
-    void paintCanvas(QPainter &painter, const QRect &area);
+    // Paints the background, the frame and the number (the canvas's content)
+    // as they stand; painting changes nothing, so every change to the frame
+    // or the number is settled where it is made.
+    void paintCanvas(QPainter &painter, const QRect &area) const;
 
 signals:
     void closed();

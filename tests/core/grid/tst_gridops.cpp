@@ -61,7 +61,6 @@ private slots:
     void fittingAnEmptyGridUsesTheHeaders();
     void sortArrowsAndOrder();
     void serialCaptionRefitsInsteadOfSorting();
-    void cellAtCountsHeightsAndScrolling();
     void markColumnClicks();
     void deletionAsksAndKeepsSerialNumbers();
     void deletionRangeIsOrderedAndClipped();
@@ -261,42 +260,18 @@ void TestGridOps::serialCaptionRefitsInsteadOfSorting()
     GridModel grid;
     fillByHand(grid, {QStringLiteral("2"), QStringLiteral("1")});
     grid.setColWidth(3, 7);
-    // The caption row starts below the hidden field row: y inside row 1.
-    double x = 0;
-    for (int c = 0; c < 2; ++c)
-        x += grid.ColWidth(c);
-    HandleHeaderClick(QApplication::font(), grid, x + 10, 10);
+    HandleHeaderClick(QApplication::font(), grid, 2); // 序号
     QCOMPARE(column(grid, 3), (QStringList{QStringLiteral("2"), QStringLiteral("1")}));
     QVERIFY(grid.ColWidth(3) > 7);
-    FitGridColumns(QApplication::font(), grid, 1, false);
-    x = grid.ColWidth(0) + grid.ColWidth(1) + grid.ColWidth(2) + 5;
-    HandleHeaderClick(QApplication::font(), grid, x, 10); // a text column: descending
+    HandleHeaderClick(QApplication::font(), grid, 3); // a text column: descending
     QCOMPARE(column(grid, 3), (QStringList{QStringLiteral("2"), QStringLiteral("1")}));
     QVERIFY(grid.TextMatrix(1, 3).endsWith(QStringLiteral("△")));
-    HandleHeaderClick(QApplication::font(), grid, x, 10);
+    HandleHeaderClick(QApplication::font(), grid, 3);
     QCOMPARE(column(grid, 3), (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
-}
-
-void TestGridOps::cellAtCountsHeightsAndScrolling()
-{
-    GridModel grid;
-    fillByHand(grid, {"1", "2", "3", "4"});
-    for (int c = 0; c < grid.Cols(); ++c)
-        grid.setColWidth(c, 100);
-    int row = 0, col = 0;
-    GridCellAt(grid, 150, 10, row, col);
-    QCOMPARE(row, 1); // row 0 has no height
-    QCOMPARE(col, 1);
-    const int h = GridModel::DefaultRowHeight;
-    GridCellAt(grid, 450, h + 2 * h + 1, row, col);
-    QCOMPARE(row, 4);
-    QCOMPARE(col, 4);
-    grid.setTopRow(3); // scrolled down by one row
-    GridCellAt(grid, 0, h + 1, row, col);
-    QCOMPARE(row, 3);
-    GridCellAt(grid, 9999, 99999, row, col);
-    QCOMPARE(row, grid.Rows());
-    QCOMPARE(col, grid.Cols());
+    // A press right of the last caption counts for the last column.
+    HandleHeaderClick(QApplication::font(), grid, grid.Cols());
+    QVERIFY(grid.TextMatrix(1, 4).endsWith(QStringLiteral("△")));
+    QCOMPARE(grid.TextMatrix(1, 3), QStringLiteral("抽奖号码"));
 }
 
 void TestGridOps::markColumnClicks()
@@ -305,38 +280,35 @@ void TestGridOps::markColumnClicks()
     SetupGridHeader(grid, {QStringLiteral("ID"), QString(), QStringLiteral("号码")},
                     {QString(), QStringLiteral("序号"), QStringLiteral("号码")});
     grid.setFixedCols(1);
-    // Mark column is column 1.
+    // Mark column is column 1; the caption row is row 1, the data rows 2 to 5.
     for (int i = 0; i < 4; ++i)
         grid.setTextMatrix(grid.addRow(), 2, QString::number(i));
-    for (int c = 0; c < 3; ++c)
-        grid.setColWidth(c, 300);
-    const int h = GridModel::DefaultRowHeight;
-    auto yOf = [h](int row) { return h * (row - 1) + h / 2.0; }; // row 0 is 0 high
 
-    QVERIFY(ClickMarkColumn(grid, 0, 350, yOf(3), false));
+    QVERIFY(ClickMarkColumn(grid, 0, 3, 1, false));
     QCOMPARE(column(grid, 1), (QStringList{"", "√", "", ""}));
-    QVERIFY(ClickMarkColumn(grid, 0, 100, yOf(4), false)); // left of it counts too
+    QVERIFY(ClickMarkColumn(grid, 0, 4, 0, false)); // left of it counts too
     QCOMPARE(column(grid, 1), (QStringList{"", "", "√", ""}));
-    QVERIFY(!ClickMarkColumn(grid, 0, 700, yOf(4), false)); // right of it does not
-    QVERIFY(!ClickMarkColumn(grid, 0, 350, 99999, false));
+    QVERIFY(!ClickMarkColumn(grid, 0, 4, 2, false)); // right of it does not
+    QVERIFY(!ClickMarkColumn(grid, 0, grid.Rows(), 1, false));
+    QVERIFY(!ClickMarkColumn(grid, 0, -1, 1, false));
 
-    QVERIFY(ClickMarkColumn(grid, 0, 350, yOf(2), true));
+    QVERIFY(ClickMarkColumn(grid, 0, 2, 1, true));
     QCOMPARE(column(grid, 1), (QStringList{"√", "", "√", ""}));
-    QVERIFY(ClickMarkColumn(grid, 0, 350, yOf(1), true)); // caption: first row marked, so all clear
+    QVERIFY(ClickMarkColumn(grid, 0, 1, 1, true)); // caption: first row marked, so all clear
     QCOMPARE(column(grid, 1), (QStringList{"", "", "", ""}));
-    QVERIFY(ClickMarkColumn(grid, 0, 350, yOf(1), true));
+    QVERIFY(ClickMarkColumn(grid, 0, 1, 1, true));
     QCOMPARE(column(grid, 1), (QStringList{"√", "√", "√", "√"}));
 
     // Shift: the range from the current row takes the opposite of the current cell.
-    ClickMarkColumn(grid, 0, 350, yOf(1), true);
+    ClickMarkColumn(grid, 0, 1, 1, true);
     grid.setRow(2);
     grid.setCol(1);
-    QVERIFY(ClickMarkColumn(grid, 1, 350, yOf(4), true));
+    QVERIFY(ClickMarkColumn(grid, 1, 4, 1, true));
     QCOMPARE(column(grid, 1), (QStringList{"√", "√", "√", ""}));
 
     GridModel empty;
     SetupGridHeader(empty, {QStringLiteral("ID"), QString()}, {QString(), QStringLiteral("序号")});
-    QVERIFY(!ClickMarkColumn(empty, 0, 10, 10, true));
+    QVERIFY(!ClickMarkColumn(empty, 0, 1, 0, true));
 }
 
 void TestGridOps::deletionAsksAndKeepsSerialNumbers()

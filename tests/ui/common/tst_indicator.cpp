@@ -35,8 +35,6 @@ class TestIndicator : public QObject
     Q_OBJECT
 
 private slots:
-    void formatDuration_data();
-    void formatDuration();
     void percentIsCutToTenthsOfAPercent_data();
     void percentIsCutToTenthsOfAPercent();
     void pagesShowsCountsAndTimes_data();
@@ -50,26 +48,6 @@ private slots:
     void theOperatorCannotDismissTheWindow();
     void aboutBox();
 };
-
-void TestIndicator::formatDuration_data()
-{
-    QTest::addColumn<qint64>("seconds");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << qint64(0) << "0:0";
-    QTest::newRow("negative") << qint64(-5) << "0:0";
-    QTest::newRow("minute and seconds") << qint64(65) << "1:5";
-    QTest::newRow("hour minutes seconds") << qint64(3725) << "1:2:5";
-    // Hours run up to 59 before the leading field counts a sixty.
-    QTest::newRow("a day of hours") << qint64(86400) << "24:0:0";
-    QTest::newRow("sixty hours") << qint64(216000) << "1:0:0:0";
-}
-
-void TestIndicator::formatDuration()
-{
-    QFETCH(qint64, seconds);
-    QFETCH(QString, text);
-    QCOMPARE(FormatDuration(seconds), text);
-}
 
 void TestIndicator::percentIsCutToTenthsOfAPercent_data()
 {

@@ -1,6 +1,7 @@
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/qtprompts.h"
+#include "drawscreen/elementfont.h"
 
 #include <QApplication>
 #include <QFile>
@@ -23,7 +24,7 @@ private slots:
     void scopedPromptsRestoreThePrevious();
     void filtersBecomeQtFilters();
     void dialogHelpers();
-    void assignFromTextFollowsTheTarget();
+    void elementFontStartsFromTheElement();
     void messageBoxesShowPlainTextWithTheAskedDefault();
     void saveDialogLeavesTheOverwriteQuestionToTheCaller();
 };
@@ -104,20 +105,28 @@ void TestPrompts::dialogHelpers()
     QCOMPARE(AskColour(0), qint64(-1));
 }
 
-void TestPrompts::assignFromTextFollowsTheTarget()
+// The font dialog opens on the element's own font, or on 宋体 for an element
+// without a face; a cancel leaves the element as it was.
+void TestPrompts::elementFontStartsFromTheElement()
 {
-    QVariant flag = false;
-    AssignFromText(flag, QStringLiteral("√"));
-    QCOMPARE(flag, QVariant(true));
-    AssignFromText(flag, QStringLiteral("0"));
-    QCOMPARE(flag, QVariant(true)); // any text that is not blank
-    AssignFromText(flag, QStringLiteral("  "));
-    QCOMPARE(flag, QVariant(false));
-    QVariant size = 9.0;
-    AssignFromText(size, QStringLiteral("10.5"));
-    QCOMPARE(size.toDouble(), 10.5);
-    AssignFromText(size, QStringLiteral("big"));
-    QCOMPARE(size.toDouble(), 0.0);
+    ScopedScriptedPrompts scripted;
+    appearance::FontSpec faceless;
+    faceless.font.setFamilies({});
+    faceless.colour = 255;
+    QVERIFY(faceless.font.family().isEmpty());
+    QVERIFY(!ChooseElementFont(faceless));
+    QCOMPARE(scripted.texts(QStringLiteral("font")), QStringList { QStringLiteral("宋体") });
+    QVERIFY(faceless.font.family().isEmpty());
+    QCOMPARE(faceless.colour, qint64(255));
+
+    appearance::FontSpec title { QFont(QStringLiteral("Serif"), 40), 255 };
+    FontChoice chosen { QFont(QStringLiteral("Sans"), 20), 0x00FF00 };
+    chosen.font.setUnderline(true);
+    scripted.queueFont(chosen);
+    QVERIFY(ChooseElementFont(title));
+    QCOMPARE(scripted.texts(QStringLiteral("font")).last(), QStringLiteral("Serif"));
+    QCOMPARE(title.font, chosen.font);
+    QCOMPARE(title.colour, qint64(0x00FF00));
 }
 
 // What the real boxes show: texts taken from the database (an award named

@@ -1,11 +1,14 @@
 #include "common/prompts.h"
+#include "console/about.h"
 #include "console/fset.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
 
@@ -40,6 +43,7 @@ private slots:
     void startsWithCaptionAndStartButton();
     void titleBarShowsTheCaptionAlone();
     void closingEndsTheProgram();
+    void versionShowsInTheAboutBoxAndTheGuide();
 };
 
 void TestFSet::startsWithCaptionAndStartButton()
@@ -88,6 +92,19 @@ void TestFSet::closingEndsTheProgram()
     QTimer::singleShot(0, &console, &QWidget::close);
     QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
     QCOMPARE(QCoreApplication::exec(), 0);
+}
+
+// The version is filled in at build time; a placeholder left standing would
+// show as typed.
+void TestFSet::versionShowsInTheAboutBoxAndTheGuide()
+{
+    test::TestDatabase db;
+    About about;
+    QCOMPARE(about.findChild<QLabel *>(QStringLiteral("Version"))->text(), QStringLiteral("版本 1.12"));
+    FSet console;
+    const QString guide = console.findChild<QTextBrowser *>(QStringLiteral("THelp"))->toPlainText();
+    QVERIFY(guide.contains(QStringLiteral("版本 1.12 · 澄曜软件工作室")));
+    QVERIFY(!guide.contains(QStringLiteral("PROJECT_VERSION")));
 }
 
 QTEST_MAIN(TestFSet)

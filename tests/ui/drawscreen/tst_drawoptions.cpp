@@ -102,6 +102,7 @@ private slots:
     void fontsAreChosenStoredAndAppliedAtActivation();
     void layoutDialogEditsLiveAndStoresOnConfirm();
     void layoutDialogShowsTheStoredTextsAndTheChosenColour();
+    void paintingLeavesTheFrameAsItStands();
     void boardDialogPlacesLiveAndStoresOnConfirm();
     void fontsAndRefreshKeepTheTypedPlacement();
     void activationResetsTheBoardTitle();
@@ -279,6 +280,55 @@ void TestDrawOptions::layoutDialogShowsTheStoredTextsAndTheChosenColour()
 
     click(dialog, QStringLiteral("Com_0"));
     QCOMPARE(frameRecord(m_draw), QStringLiteral("12.3】【1920.7】【5175.1】【975】【0】【4235264】【1"));
+}
+
+// The frame is repaired, fitted and grown where it changes (loading, a tick,
+// an edit); painting the screen, however often, changes none of it.
+void TestDrawOptions::paintingLeavesTheFrameAsItStands()
+{
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("840】【1920】【0】【10】【1】【255】【1"), m_draw });
+    m_db->addAward(m_draw, 1, QStringLiteral("A"), 6, 3);
+    MF screen(m_draw);
+    // Repaired on loading, before anything is painted: a later save stores it.
+    QCOMPARE(screen.frameLayout().Width, 4500.0f);
+    QCOMPARE(screen.frameLayout().Height, 750.0f);
+    screen.resize(1280, 720);
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    auto *number = screen.findChild<QLabel *>(QStringLiteral("LL_2"));
+
+    auto paintTwice = [&screen] {
+        for (int i = 0; i < 2; ++i) {
+            const QImage painted = screen.grab().toImage();
+            QVERIFY(!painted.isNull());
+        }
+    };
+    const appearance::FrameLayout loaded = screen.frameLayout();
+    const QRect label = number->geometry();
+    paintTwice();
+    QVERIFY(screen.frameLayout() == loaded);
+    QCOMPARE(number->geometry(), label);
+
+    // A tick of an auto-fitting frame grows it to the three lines on show.
+    screen.ToggleRoll();
+    screen.RollTick();
+    QCOMPARE(screen.numberCaption().count(QStringLiteral("\r\n")), 2);
+    const appearance::FrameLayout grown = screen.frameLayout();
+    QVERIFY(grown.Height > 750.0f);
+    const QString caption = screen.numberCaption();
+    paintTwice();
+    QVERIFY(screen.frameLayout() == grown);
+    QCOMPARE(screen.numberCaption(), caption);
+
+    // A frame changed without frameChanged() is painted as it stands; the
+    // repair waits for frameChanged().
+    screen.frameLayout().Width = 0;
+    paintTwice();
+    QCOMPARE(screen.frameLayout().Width, 0.0f);
+    screen.frameChanged();
+    QCOMPARE(screen.frameLayout().Width, 4500.0f);
+    screen.ToggleRoll();
 }
 
 void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
