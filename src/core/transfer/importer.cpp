@@ -1,7 +1,7 @@
 #include "transfer/importer.h"
 
 #include "grid/gridops.h"
-#include "data/entrantwriter.h"
+#include "grid/entrantgrid.h"
 #include "transfer/csv.h"
 #include "transfer/workbookrows.h"
 
@@ -40,7 +40,7 @@ ImportResult ImportEntrants(grid::GridModel &entrants, const QString &path, cons
     if (result.appended <= 0)
         return result;
 
-    if (!data::SaveEntrantRows(entrants, oldRows, entrants.Rows() - 1, drawId)) {
+    if (!grid::SaveEntrantGridRows(entrants, oldRows, entrants.Rows() - 1, drawId)) {
         entrants.removeGridRows(oldRows, entrants.Rows() - oldRows);
         result.error = -1;
         return result;

@@ -6,12 +6,12 @@
 #include "console/about.h"
 #include "console/addmem.h"
 #include "console/checkdialog.h"
+#include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "common/gridview.h"
 #include "console/modi.h"
 #include "console/modicon.h"
 #include "data/database.h"
-#include "data/entrantwriter.h"
 #include "common/idlist.h"
 #include "drawscreen/enterdraw.h"
 #include "transfer/export.h"
@@ -688,7 +688,7 @@ void FSet::writeCell(const QString &text)
     GridModel &grid = *m_grids[2];
     const qint64 draw = chosenDraw(2);
     const bool tell = !m_editFailureTold;
-    if (!data::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
+    if (!grid::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
         m_editFailureTold = true;
     if (m_editKey == 0)
         m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
