@@ -2,6 +2,7 @@
 // a user's file through the same reader and writer an import takes.
 #include "benchutil.h"
 
+#include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "data/database.h"
 #include "transfer/csv.h"
@@ -85,7 +86,7 @@ ImportRun importOnce(const QString &path, const QString &sheet, const QStringLis
     setupEntrantGrid(grid);
     QElapsedTimer timer;
     timer.start();
-    const transfer::ImportResult result = transfer::ImportEntrants(grid, path, sheet, first, last, specs, draw);
+    const grid::ImportResult result = grid::ImportEntrants(grid, path, sheet, first, last, specs, draw);
     return {result.stored, result.error, timer.nsecsElapsed() / 1e9};
 }
 

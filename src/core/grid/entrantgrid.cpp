@@ -2,6 +2,8 @@
 
 #include "common/conventions.h"
 #include "data/entrantwriter.h"
+#include "grid/gridops.h"
+#include "transfer/importer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,14 +15,14 @@ namespace {
 
 using data::EntrantRow;
 
-enum Column
-{
-    KeyColumn = 0,
-    DrawColumn = 1,
-    SerialColumn = 2,
-    NumberColumn = 3,
-    NameColumn = 4
-};
+// The columns of the entrants grid.
+namespace column {
+constexpr int Key = 0;
+constexpr int Draw = 1;
+constexpr int Serial = 2;
+constexpr int Number = 3;
+constexpr int Name = 4;
+} // namespace column
 
 // Above this many rows the grid's cells are written back with its signals
 // held: one reset is far cheaper for a view than tens of thousands of
@@ -32,13 +34,13 @@ constexpr int BulkWriteRows = 1000;
 EntrantRow EntrantRowAt(const GridModel &grid, int row)
 {
     EntrantRow entrant;
-    const qint64 key = integerValue(grid.TextMatrix(row, KeyColumn));
+    const qint64 key = integerValue(grid.TextMatrix(row, column::Key));
     entrant.key = std::llabs(key);
     entrant.state = key > 0 ? EntrantRow::State::Saved
         : key < 0           ? EntrantRow::State::Changed
                             : EntrantRow::State::New;
-    entrant.number = grid.TextMatrix(row, NumberColumn);
-    entrant.name = grid.TextMatrix(row, NameColumn);
+    entrant.number = grid.TextMatrix(row, column::Number);
+    entrant.name = grid.TextMatrix(row, column::Name);
     return entrant;
 }
 
@@ -66,9 +68,9 @@ bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 draw
     const QString drawText = QString::number(drawId);
     for (size_t i : stored) {
         const int r = firstRow + int(i);
-        grid.setTextMatrix(r, KeyColumn, QString::number(rows[i].key));
+        grid.setTextMatrix(r, column::Key, QString::number(rows[i].key));
         if (was[i] == EntrantRow::State::New)
-            grid.setTextMatrix(r, DrawColumn, drawText);
+            grid.setTextMatrix(r, column::Draw, drawText);
     }
     if (bulk)
         grid.endBulkChange();
@@ -77,19 +79,75 @@ bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 draw
 
 bool EditEntrantCell(GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure)
 {
-    if (row < grid.FixedRows() || row >= grid.Rows() || col <= SerialColumn || col >= grid.Cols())
+    if (row < grid.FixedRows() || row >= grid.Rows() || col <= column::Serial || col >= grid.Cols())
         return false;
     grid.setTextMatrix(row, col, text);
-    const QString keyText = grid.TextMatrix(row, KeyColumn);
+    const QString keyText = grid.TextMatrix(row, column::Key);
     // An empty key stays empty: the row has never been stored and is inserted.
     if (!keyText.isEmpty())
-        grid.setTextMatrix(row, KeyColumn, QString::number(-std::llabs(integerValue(keyText))));
+        grid.setTextMatrix(row, column::Key, QString::number(-std::llabs(integerValue(keyText))));
     if (SaveEntrantGridRows(grid, row, row, drawId, tellFailure))
         return true;
     // A key left negative would no longer name the entrant: a deletion by
     // key would then miss its record.
-    grid.setTextMatrix(row, KeyColumn, keyText);
+    grid.setTextMatrix(row, column::Key, keyText);
     return false;
+}
+
+int AppendEntrantRows(GridModel &grid, const std::vector<EntrantRow> &rows, const QFont &font)
+{
+    // One bulk change: a view resets once instead of once per cell.
+    grid.beginBulkChange();
+    const int oldRows = grid.Rows();
+    grid.setRows(oldRows + int(rows.size()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const EntrantRow &entrant = rows[i];
+        const int r = oldRows + int(i);
+        if (entrant.state != EntrantRow::State::New)
+            grid.setTextMatrix(r, column::Key,
+                QString::number(entrant.state == EntrantRow::State::Changed ? -entrant.key : entrant.key));
+        grid.setTextMatrix(r, column::Number, entrant.number);
+        grid.setTextMatrix(r, column::Name, entrant.name);
+    }
+    RenumberGrid(grid);
+    grid.endBulkChange();
+    FitGridColumns(font, grid, grid.FixedRows() - 1, true);
+    return oldRows;
+}
+
+ImportResult ImportEntrants(GridModel &entrants, const QString &path, const QString &sheet, int first,
+    int last, const QStringList &specs, qint64 drawId, const QFont &font)
+{
+    ImportResult result;
+    std::vector<EntrantRow> rows;
+    result.error = transfer::ReadImportRows(
+        path, sheet, first, last, specs, rows, entrants.Rows() - entrants.FixedRows());
+    if (result.error != 0)
+        return result;
+    // The rows are shown, then stored from the grid as it stands after the
+    // column fitting, which yields to the event loop.
+    const int oldRows = AppendEntrantRows(entrants, rows, font);
+    rows = std::vector<EntrantRow>();
+    result.appended = entrants.Rows() - oldRows;
+    if (result.appended <= 0)
+        return result;
+
+    if (!SaveEntrantGridRows(entrants, oldRows, entrants.Rows() - 1, drawId)) {
+        entrants.removeGridRows(oldRows, entrants.Rows() - oldRows);
+        result.error = -1;
+        return result;
+    }
+
+    // Rows the writer did not store (no number, no name) leave the grid too.
+    entrants.beginBulkChange();
+    for (int r = entrants.Rows() - 1; r >= oldRows; --r) {
+        if (entrants.TextMatrix(r, column::Key).trimmed().isEmpty())
+            entrants.removeGridRows(r, 1);
+    }
+    RenumberGrid(entrants);
+    entrants.endBulkChange();
+    result.stored = entrants.Rows() - oldRows;
+    return result;
 }
 
 } // namespace tombolix::grid

@@ -3,8 +3,11 @@
 #include "data/entrantrow.h"
 #include "grid/gridmodel.h"
 
+#include <QFont>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
+#include <vector>
 
 // The console's entrants grid as the entrant writer sees it. Column 0 holds
 // each row's key and with it its save state: empty or 0 is a new row, -n is
@@ -30,5 +33,26 @@ bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 draw
 // told of a refusal by the database only when tellFailure is set.
 bool EditEntrantCell(
     GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure = true);
+
+// Appends the rows at the bottom of the grid, each with its key cell written
+// by its state, renumbers the serial column and fits the columns measured
+// with the font. Returns the index of the first new row.
+int AppendEntrantRows(GridModel &grid, const std::vector<data::EntrantRow> &rows, const QFont &font);
+
+struct ImportResult
+{
+    int error = 0; // 0, the reader's error number, or -1 when storing failed
+    int appended = 0; // rows the reader put into the grid
+    int stored = 0; // rows stored in 号码表
+};
+
+// Reads rows first..last (1-based file rows) of the file, or of the sheet of
+// a workbook, into new rows of the entrants grid (spec 0 the number, spec 1
+// the name) and stores them for the draw in one transaction. After a failed
+// read the grid is left as it was and nothing reaches the database; when the
+// rows cannot be stored they leave the grid again; rows without number and
+// name are dropped from the grid rather than stored.
+ImportResult ImportEntrants(GridModel &entrants, const QString &path, const QString &sheet, int first,
+    int last, const QStringList &specs, qint64 drawId, const QFont &font = QFont());
 
 } // namespace tombolix::grid

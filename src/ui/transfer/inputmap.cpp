@@ -4,6 +4,7 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "common/windowops.h"
+#include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "common/gridview.h"
 #include "transfer/columnspec.h"
@@ -30,6 +31,19 @@ const QString Section = QStringLiteral("ImputMap");
 constexpr int SpecColumn = 4;
 constexpr int PreviewRows = 20;
 constexpr int PreviewCols = 60;
+
+// Row j of the file into preview row j + 1, its field i into column i + 1.
+void showPreview(grid::GridModel &preview, const QList<QStringList> &rows)
+{
+    preview.beginBulkChange();
+    for (qsizetype j = 0; j < rows.size(); ++j) {
+        const QStringList &fields = rows.at(j);
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            preview.setTextMatrix(int(j) + 1, int(i) + 1, fields.at(i));
+    }
+    preview.endBulkChange();
+}
+
 } // namespace
 
 InputMap::InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
@@ -120,9 +134,11 @@ void InputMap::loadPreview()
     m_preview->endBulkChange();
 
     if (transfer::IsCsvPath(ImportFilePath)) {
-        transfer::PreviewCsvRows(*m_preview, ImportFilePath);
+        showPreview(*m_preview, transfer::PreviewCsvRows(ImportFilePath));
     } else if (transfer::IsWorkbookPath(ImportFilePath)) {
-        transfer::PreviewWorkbookRows(*m_preview, ImportFilePath, ImportSheetName, font());
+        QList<QStringList> cells;
+        transfer::PreviewWorkbookRows(ImportFilePath, ImportSheetName, cells);
+        showPreview(*m_preview, cells);
     } else {
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
         ImportFilePath.clear();
@@ -238,13 +254,13 @@ void InputMap::confirm()
         return;
     }
     const int oldRows = m_entrants->Rows();
-    transfer::ImportResult result;
+    grid::ImportResult result;
     {
         m_importing = true;
         const auto finished = qScopeGuard([this] { m_importing = false; });
         const QString path = ImportFilePath;
         const QString sheet = ImportSheetName;
-        result = transfer::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+        result = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
     }
     if (result.error == 0)
         emit imported(oldRows, result.stored);
