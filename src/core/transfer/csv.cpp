@@ -110,37 +110,33 @@ QList<QStringList> PreviewCsvRows(const QString &path)
     return records;
 }
 
-bool ExportGridToCsv(const grid::GridModel &grid, const QString &path)
+bool ExportGridToCsv(const ExportTable &table, const QString &path)
 {
-    ProgressScope progress(QStringLiteral("正在导出数据至CSV格式文件……"), grid.Rows());
+    ProgressScope progress(QStringLiteral("正在导出数据至CSV格式文件……"), table.rowCount + table.hiddenRows);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
 
-    std::vector<int> columns;
-    for (int c = 0; c < grid.Cols(); ++c) {
-        if (grid.ColWidth(c) > 0)
-            columns.push_back(c);
-    }
-
+    // Hidden rows count before the rest: in the grids on screen only the
+    // field row above the captions is hidden.
+    for (int r = 0; r < table.hiddenRows; ++r)
+        progress.advance(1, QString());
     constexpr qsizetype FlushSize = 1 << 16;
     QByteArray pending = EncodeCsvText(QString());
     QString line;
-    for (int r = 0; r < grid.Rows(); ++r) {
-        if (grid.RowHeight(r) > 0) {
-            line.clear();
-            for (size_t i = 0; i < columns.size(); ++i) {
-                if (i > 0)
-                    line += QLatin1Char(',');
-                line += csvField(grid.TextMatrix(r, columns[i]));
-            }
-            line += QLatin1String("\r\n");
-            pending += line.toUtf8();
-            if (pending.size() >= FlushSize) {
-                if (file.write(pending) != pending.size())
-                    return false;
-                pending.clear();
-            }
+    for (int r = 0; r < table.rowCount; ++r) {
+        line.clear();
+        for (int c = 0; c < table.columnCount; ++c) {
+            if (c > 0)
+                line += QLatin1Char(',');
+            line += csvField(table.text(r, c));
+        }
+        line += QLatin1String("\r\n");
+        pending += line.toUtf8();
+        if (pending.size() >= FlushSize) {
+            if (file.write(pending) != pending.size())
+                return false;
+            pending.clear();
         }
         progress.advance(1, QString());
     }

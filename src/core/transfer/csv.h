@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/entrantrow.h"
-#include "grid/gridmodel.h"
+#include "transfer/exporttable.h"
 
 #include <QList>
 #include <QString>
@@ -25,9 +25,9 @@ int ReadCsvRows(
 // empty line gives an empty record. Stops silently on any error.
 QList<QStringList> PreviewCsvRows(const QString &path);
 
-// Writes the visible rows and columns (height and width above 0) as CSV in
-// UTF-8 with a byte-order mark, lines ending in CR LF. The file is replaced
-// only when everything has been written; false on any error, without a message.
-bool ExportGridToCsv(const grid::GridModel &grid, const QString &path);
+// Writes the table as CSV in UTF-8 with a byte-order mark, lines ending in
+// CR LF. The file is replaced only when everything has been written; false
+// on any error, without a message.
+bool ExportGridToCsv(const ExportTable &table, const QString &path);
 
 } // namespace tombolix::transfer

@@ -14,7 +14,7 @@
 #include "data/database.h"
 #include "common/idlist.h"
 #include "drawscreen/enterdraw.h"
-#include "transfer/export.h"
+#include "transfer/exportdialog.h"
 #include "transfer/inputmap.h"
 #include "transfer/sheets.h"
 
@@ -420,7 +420,7 @@ void FSet::pressButton(int index)
         importEntrants();
         break;
     case 31:
-        transfer::ExportGrid(*m_grids[3], QStringLiteral("澄曜抽奖"));
+        ExportGrid(*m_grids[3], QStringLiteral("澄曜抽奖"));
         break;
     default:
         break;
@@ -590,7 +590,7 @@ void FSet::showExportMenu(int index, const QPoint &globalPos)
     QAction *exportGrid = menu.addAction(QStringLiteral("导出表格"));
     exportGrid->setObjectName(QStringLiteral("M_OutMSF"));
     connect(exportGrid, &QAction::triggered, this,
-            [this, index] { transfer::ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
+            [this, index] { ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
     menu.exec(globalPos);
 }
 

@@ -1,6 +1,7 @@
 #include "common/progress.h"
 #include "common/prompts.h"
 #include "data/entrantrow.h"
+#include "grid/gridexport.h"
 #include "grid/gridops.h"
 #include "transfer/columnspec.h"
 #include "transfer/csv.h"
@@ -482,7 +483,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.csv"));
         RecordingProgress progress;
-        QVERIFY(ExportGridToCsv(grid, path));
+        QVERIFY(ExportGridToCsv(grid::ExportTableOf(grid), path));
         QCOMPARE(readFile(path),
             Bom
                 + QStringLiteral("序号,抽奖号码,姓名\r\n"
@@ -494,6 +495,27 @@ private slots:
         QCOMPARE(progress.opened, QStringList { QStringLiteral("正在导出数据至CSV格式文件…… 7") });
         QCOMPARE(progress.steps, 7); // the hidden rows count too
         QCOMPARE(progress.closes, 1);
+    }
+
+    // A table made by hand: the hidden rows it names count in the progress,
+    // and a row without columns is an empty line.
+    void exportWritesTheTableAsGiven()
+    {
+        ExportTable table;
+        table.rowCount = 2;
+        table.hiddenRows = 3;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("empty.csv"));
+        RecordingProgress progress;
+        QVERIFY(ExportGridToCsv(table, path));
+        QCOMPARE(readFile(path), Bom + "\r\n\r\n");
+        QCOMPARE(progress.opened, QStringList { QStringLiteral("正在导出数据至CSV格式文件…… 5") });
+        QCOMPARE(progress.steps, 5);
+
+        table.columnCount = 2;
+        table.cells = { "a", "", "", "b,c" };
+        QVERIFY(ExportGridToCsv(table, path));
+        QCOMPARE(readFile(path), Bom + "a,\r\n,\"b,c\"\r\n");
     }
 
     void exportManyRowsReadsBack()
@@ -513,7 +535,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("many.csv"));
-        QVERIFY(ExportGridToCsv(grid, path));
+        QVERIFY(ExportGridToCsv(grid::ExportTableOf(grid), path));
         // Read back: the serial as a number of its own, then number and name.
         std::vector<data::EntrantRow> serials;
         QCOMPARE(ReadCsvRows(path, 2, count + 1, { "A" }, serials), 0);
@@ -538,11 +560,12 @@ private slots:
         grid.setCols(1);
         QTemporaryDir dir;
         RecordingProgress progress;
-        QVERIFY(!ExportGridToCsv(grid, dir.filePath(QStringLiteral("no-such-folder/out.csv"))));
+        QVERIFY(!ExportGridToCsv(
+            grid::ExportTableOf(grid), dir.filePath(QStringLiteral("no-such-folder/out.csv"))));
         QCOMPARE(progress.closes, 1);
         // The written file cannot take the target's place: no temporary is left.
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.csv/inside")));
-        QVERIFY(!ExportGridToCsv(grid, dir.filePath(QStringLiteral("taken.csv"))));
+        QVERIFY(!ExportGridToCsv(grid::ExportTableOf(grid), dir.filePath(QStringLiteral("taken.csv"))));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList { QStringLiteral("taken.csv") });
     }

@@ -1,6 +1,7 @@
 #include "common/progress.h"
 #include "common/prompts.h"
 #include "data/entrantrow.h"
+#include "grid/gridexport.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
 #include "transfer/workbook.h"
@@ -175,6 +176,7 @@ private slots:
     void exportReadsBackCellByCell();
     void exportFormatsHeaderWidthsAndBorders();
     void exportWritesNumbersInNumericColumns();
+    void exportOfATableWithoutHeader();
     void exportFailsWithoutLeavingFiles_data();
     void exportFailsWithoutLeavingFiles();
 
@@ -602,7 +604,7 @@ void TestWorkbook::exportReadsBackCellByCell()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("结果")); // no extension, kept as given
     QVERIFY(writeFile(path, "an older export, replaced"));
-    QVERIFY(ExportGridToWorkbook(grid, path, QStringLiteral("澄曜抽奖")));
+    QVERIFY(ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("澄曜抽奖")));
     QCOMPARE(prompts.messages(), QStringList());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "结果" });
     QCOMPARE(m_progress.events,
@@ -636,7 +638,7 @@ void TestWorkbook::exportFormatsHeaderWidthsAndBorders()
     setupExportGrid(grid);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("结果.xlsx"));
-    QVERIFY(ExportGridToWorkbook(grid, path, QStringLiteral("澄曜抽奖")));
+    QVERIFY(ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("澄曜抽奖")));
 
     const QString styles = zipPart(path, "xl/styles.xml");
     QVERIFY2(styles.contains(QLatin1String("<b/>")), qPrintable(styles));
@@ -696,7 +698,7 @@ void TestWorkbook::exportWritesNumbersInNumericColumns()
     }
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("数量.xlsx"));
-    QVERIFY(ExportGridToWorkbook(grid, path, QStringLiteral("澄曜抽奖")));
+    QVERIFY(ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("澄曜抽奖")));
 
     // Numeric cells carry no type; text cells are shared strings.
     const QString sheet = zipPart(path, "xl/worksheets/sheet1.xml");
@@ -736,6 +738,44 @@ void TestWorkbook::exportWritesNumbersInNumericColumns()
         QVERIFY2(styles.contains(QLatin1String(code)), code);
 }
 
+// A table without header rows or widths: every row is a body row, so its
+// numbers in a numeric column go out as numbers, and no column is sized.
+void TestWorkbook::exportOfATableWithoutHeader()
+{
+    ScopedScriptedPrompts prompts;
+    ExportTable table;
+    table.rowCount = 2;
+    table.columnCount = 2;
+    table.cells = { "12", "12", "0.5", "x" };
+    table.numeric = { true, false };
+    table.hiddenRows = 1;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("表.xlsx"));
+    QVERIFY(ExportGridToWorkbook(table, path, QStringLiteral("澄曜抽奖")));
+    QCOMPARE(
+        m_progress.events, QStringList({ QStringLiteral("open 正在将数据导出到EXCEL文件 … 2"), "close" }));
+    QCOMPARE(m_progress.steps, 5);
+
+    const QString sheet = zipPart(path, "xl/worksheets/sheet1.xml");
+    QVERIFY2(!sheet.contains(QLatin1String("<col ")), qPrintable(sheet));
+    QMap<QString, bool> isNumber;
+    const QRegularExpression cell(QStringLiteral("<c r=\"([A-Z]+\\d+)\"([^>]*?)>"));
+    for (auto match = cell.globalMatch(sheet); match.hasNext();) {
+        const auto found = match.next();
+        isNumber.insert(found.captured(1), !found.captured(2).contains(QLatin1String(" t=\"")));
+    }
+    QCOMPARE(isNumber.value("A1"), true);
+    QCOMPARE(isNumber.value("A2"), true);
+    QCOMPARE(isNumber.value("B1", true), false);
+    int error = -1;
+    const std::unique_ptr<XlsxWorkbook> book = XlsxWorkbook::open(path, &error);
+    QVERIFY(book && book->selectSheet(QStringLiteral("澄曜抽奖")) == 0);
+    QCOMPARE(book->cell(1, 1), QStringLiteral("12"));
+    QCOMPARE(book->cell(2, 1).toDouble(), 0.5);
+    QCOMPARE(book->cell(2, 2), QStringLiteral("x"));
+    QCOMPARE(prompts.messages(), QStringList());
+}
+
 void TestWorkbook::exportFailsWithoutLeavingFiles_data()
 {
     QTest::addColumn<QString>("subfolder");
@@ -758,7 +798,7 @@ void TestWorkbook::exportFailsWithoutLeavingFiles()
     setupExportGrid(grid);
     QTemporaryDir dir;
     const QString path = QDir(dir.filePath(subfolder)).filePath(QStringLiteral("out.xlsx"));
-    QVERIFY(!ExportGridToWorkbook(grid, path, sheetName));
+    QVERIFY(!ExportGridToWorkbook(grid::ExportTableOf(grid), path, sheetName));
     QCOMPARE(prompts.messages(), QStringList { "文件保存出错！" });
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));

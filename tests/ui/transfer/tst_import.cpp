@@ -2,15 +2,16 @@
 #include "common/settingsstore.h"
 #include "console/fset.h"
 #include "grid/entrantgrid.h"
+#include "grid/gridexport.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
 #include "data/database.h"
 #include "support/testsupport.h"
 #include "transfer/csv.h"
 #include "transfer/csvparse.h"
-#include "transfer/export.h"
 #include "transfer/importer.h"
 #include "common/indicator.h"
+#include "transfer/exportdialog.h"
 #include "transfer/inputmap.h"
 #include "transfer/sheets.h"
 #include "transfer/textcodec.h"
@@ -143,7 +144,8 @@ QString writeEntrants(const QString &folder, const QString &kind, int count)
     sheet.setColWidth(0, 1000);
     sheet.setColWidth(1, 1000);
     const QString path = QDir(folder).filePath(QStringLiteral("entrants.xlsx"));
-    return transfer::ExportGridToWorkbook(sheet, path, QStringLiteral("名单")) ? path : QString();
+    const bool written = transfer::ExportGridToWorkbook(grid::ExportTableOf(sheet), path, QStringLiteral("名单"));
+    return written ? path : QString();
 }
 
 } // namespace
@@ -621,15 +623,15 @@ void TestImport::exportAsksBeforeOverwriting()
     const QString path = writeFile(m_db->folder(), QStringLiteral("old.csv"), "old");
     m_prompts->queueFileName(path);
     m_prompts->queueAnswer(false);
-    QVERIFY(!transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖")));
+    QVERIFY(!ExportGrid(grid, QStringLiteral("澄曜抽奖")));
     QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("该文件已存在，是否覆盖？")});
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("old"));
     file.close();
-    QVERIFY(transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
+    QVERIFY(ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
     GridModel empty;
-    QVERIFY(!transfer::ExportGrid(empty, QStringLiteral("澄曜抽奖")));
+    QVERIFY(!ExportGrid(empty, QStringLiteral("澄曜抽奖")));
     QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("表格中没有数据！")});
 }
 
