@@ -1,5 +1,6 @@
 #include "console/fset.h"
 
+#include "common/celleditor.h"
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
@@ -26,7 +27,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -249,11 +249,8 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
             [this, index](const QPoint &pos) { showExportMenu(index, pos); });
 
     if (index == 2) {
-        m_cellEditor = new QLineEdit(view->viewport());
-        m_cellEditor->setObjectName(QStringLiteral("TT"));
-        m_cellEditor->hide();
-        connect(m_cellEditor, &QLineEdit::textChanged, this, &FSet::writeCell);
-        connect(m_cellEditor, &QLineEdit::returnPressed, this, &FSet::hideCellEditor);
+        m_cellEditor = new CellEditor(view);
+        connect(m_cellEditor, &CellEditor::cellTextChanged, this, &FSet::writeCell);
     }
     return page;
 }
@@ -635,28 +632,17 @@ void FSet::openCellEditor(int row, int col)
     GridModel &grid = *m_grids[2];
     if (row < grid.FixedRows() || row >= grid.Rows() || col <= 2)
         return;
-    const QModelIndex index = grid.index(grid.modelRow(row), col);
-    const QRect cell = m_views[2]->visualRect(index);
     m_editRow = row;
     m_editCol = col;
     m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
     m_editFailureTold = false;
-    m_cellEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
-    m_cellEditor->show();
-    m_cellEditor->setFocus();
-    m_cellEditor->setText(grid.TextMatrix(row, col));
+    m_cellEditor->openOver(grid.index(grid.modelRow(row), col), grid.TextMatrix(row, col));
 }
 
 void FSet::hideCellEditor()
 {
-    if (!m_cellEditor || !m_cellEditor->isVisible())
-        return;
-    // A widget hidden while it has the focus hands it on as Tab would, and
-    // the grid would take that as a move to the next cell: the focus goes
-    // back to the grid first, so the current row stays where it is.
-    if (m_cellEditor->hasFocus())
-        m_views[2]->setFocus(Qt::OtherFocusReason);
-    m_cellEditor->hide();
+    if (m_cellEditor)
+        m_cellEditor->closeEditor();
 }
 
 int FSet::editedRow() const

@@ -1,5 +1,6 @@
 #include "transfer/inputmap.h"
 
+#include "common/celleditor.h"
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
@@ -14,7 +15,6 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -73,15 +73,12 @@ InputMap::InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QW
     m_mappingView->setSelectionMode(QAbstractItemView::NoSelection);
     m_mappingView->setFixedHeight(96);
     layout->addWidget(m_mappingView);
-    m_specEditor = new QLineEdit(m_mappingView->viewport());
-    m_specEditor->setObjectName(QStringLiteral("TT"));
-    m_specEditor->hide();
-    m_specEditor->installEventFilter(this);
-    connect(m_specEditor, &QLineEdit::textChanged, this, [this](const QString &text) {
+    m_specEditor = new CellEditor(m_mappingView);
+    m_specEditor->setClosesOnFocusLoss(true);
+    connect(m_specEditor, &CellEditor::cellTextChanged, this, [this](const QString &text) {
         if (m_editRow >= 0)
             m_mapping->setTextMatrix(m_editRow, SpecColumn, text);
     });
-    connect(m_specEditor, &QLineEdit::editingFinished, this, &InputMap::hideSpecEditor);
     connect(m_mappingView, &grid::GridView::cellPressed, this, &InputMap::editSpec);
 
     auto *range = new QHBoxLayout;
@@ -209,20 +206,14 @@ void InputMap::editSpec(int row, int col)
     hideSpecEditor();
     if (row < 1 || row >= m_mapping->Rows() || col != SpecColumn)
         return;
-    m_editRow = -1;
-    const QRect cell = m_mappingView->visualRect(m_mapping->index(m_mapping->modelRow(row), col));
-    m_specEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
-    m_specEditor->setText(m_mapping->TextMatrix(row, col));
     m_editRow = row;
-    m_specEditor->show();
-    m_specEditor->setFocus();
+    m_specEditor->openOver(m_mapping->index(m_mapping->modelRow(row), col), m_mapping->TextMatrix(row, col));
 }
 
 void InputMap::hideSpecEditor()
 {
     m_editRow = -1;
-    if (m_specEditor->isVisible())
-        m_specEditor->hide();
+    m_specEditor->closeEditor();
 }
 
 void InputMap::confirm()
@@ -285,20 +276,6 @@ void InputMap::closeEvent(QCloseEvent *event)
         return;
     }
     QDialog::closeEvent(event);
-}
-
-// Enter finishes the cell being edited and goes no further.
-bool InputMap::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_specEditor && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            hideSpecEditor();
-            m_mappingView->setFocus();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace tombolix
