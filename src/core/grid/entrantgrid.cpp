@@ -50,6 +50,8 @@ bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 draw
     lastRow = std::min(lastRow, grid.Rows() - 1);
     std::vector<EntrantRow> rows;
     std::vector<EntrantRow::State> was;
+    rows.reserve(size_t(std::max(0, lastRow - firstRow + 1)));
+    was.reserve(rows.capacity());
     for (int r = firstRow; r <= lastRow; ++r) {
         rows.push_back(EntrantRowAt(grid, r));
         was.push_back(rows.back().state);

@@ -83,7 +83,7 @@ bool writeSheet(const ExportTable &table, lxw_workbook *book, lxw_worksheet *she
     format_set_border(header, LXW_BORDER_THIN);
     lxw_format *body = workbook_add_format(book);
     format_set_border(body, LXW_BORDER_THIN);
-    // Numbers show as many decimals as the grid shows, and long integers in
+    // Numbers show as many decimals as their text shows, and long integers in
     // full rather than in exponent form.
     std::map<int, lxw_format *> numberFormats;
     auto numberFormat = [&](int decimals) {
