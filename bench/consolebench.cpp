@@ -2,9 +2,9 @@
 #include "benchutil.h"
 
 #include "console/fset.h"
+#include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "data/database.h"
-#include "data/entrantwriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -66,7 +66,7 @@ void benchFillGrid()
             text += QLatin1Char('x');
             if (text.size() > 40)
                 text.truncate(5);
-            data::EditEntrantCell(*grid, row, 4, text, setup.draw);
+            grid::EditEntrantCell(*grid, row, 4, text, setup.draw);
         }
     });
     report(QStringLiteral("cell_edit_keystroke"), edit / keystrokes * 1e3, QStringLiteral("ms"));

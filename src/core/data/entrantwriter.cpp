@@ -2,53 +2,19 @@
 
 #include "common/conventions.h"
 #include "common/prompts.h"
-#include "grid/gridmodel.h"
 #include "data/database.h"
 
 #include <QSqlQuery>
-#include <algorithm>
-#include <cstdlib>
-#include <vector>
 
 namespace tombolix::data {
 
 namespace {
 
-enum Column { KeyColumn = 0, DrawColumn = 1, SerialColumn = 2, NumberColumn = 3, NameColumn = 4 };
-
-// Above this many rows the grid's cells are written back with its signals
-// held: one reset is far cheaper for a view than tens of thousands of
-// single-cell updates.
-constexpr int BulkWriteRows = 1000;
-
-// An empty cell holds a null QString, which would be bound as NULL; the
-// table keeps empty text instead, as for a typed empty box.
-QString storedText(const QString &text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
-}
-
 struct StoredRow
 {
-    int row;
+    size_t index;
     qint64 id;
-    bool inserted;
 };
-
-void writeBack(grid::GridModel &grid, const std::vector<StoredRow> &stored, qint64 drawId)
-{
-    const bool bulk = stored.size() > size_t(BulkWriteRows);
-    if (bulk)
-        grid.beginBulkChange();
-    const QString drawText = QString::number(drawId);
-    for (const StoredRow &row : stored) {
-        grid.setTextMatrix(row.row, KeyColumn, QString::number(row.id));
-        if (row.inserted)
-            grid.setTextMatrix(row.row, DrawColumn, drawText);
-    }
-    if (bulk)
-        grid.endBulkChange();
-}
 
 bool failed(bool tell)
 {
@@ -74,11 +40,9 @@ QString EntrantSaveFailedMessage()
     return QStringLiteral("名单保存失败，数据未写入数据库！");
 }
 
-bool SaveEntrantRows(grid::GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure)
+bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure)
 {
-    firstRow = std::max(firstRow, grid.FixedRows());
-    lastRow = std::min(lastRow, grid.Rows() - 1);
-    if (lastRow < firstRow)
+    if (rows.empty())
         return true;
     if (drawId <= 0)
         return false;
@@ -94,33 +58,32 @@ bool SaveEntrantRows(grid::GridModel &grid, int firstRow, int lastRow, qint64 dr
         || !update.prepare(QStringLiteral("UPDATE 号码表 SET CID=?, 号码=?, 姓名=? WHERE ID=?")))
         return rolledBack(transaction, insert, update, tellFailure);
 
+    // The rows change only once the transaction has committed, so a failure
+    // leaves every one of them as it came.
     std::vector<StoredRow> stored;
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const qint64 key = integerValue(grid.TextMatrix(r, KeyColumn));
-        if (key > 0)
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const EntrantRow &row = rows[i];
+        if (row.state == EntrantRow::State::Saved)
             continue;
-        const QString number = grid.TextMatrix(r, NumberColumn);
-        const QString name = grid.TextMatrix(r, NameColumn);
-        if (key < 0) {
-            const qint64 id = -key;
+        if (row.state == EntrantRow::State::Changed) {
             update.bindValue(0, drawId);
-            update.bindValue(1, storedText(number));
-            update.bindValue(2, storedText(name));
-            update.bindValue(3, id);
+            update.bindValue(1, textForStorage(row.number));
+            update.bindValue(2, textForStorage(row.name));
+            update.bindValue(3, row.key);
             // An entrant deleted meanwhile matches no row; the typed values
-            // would be lost while the grid claimed them stored.
+            // would be lost while the list claimed them stored.
             if (!update.exec() || update.numRowsAffected() != 1)
                 return rolledBack(transaction, insert, update, tellFailure);
-            stored.push_back({r, id, false});
+            stored.push_back({ i, row.key });
         } else {
-            if (number.trimmed().isEmpty() && name.trimmed().isEmpty())
+            if (row.number.trimmed().isEmpty() && row.name.trimmed().isEmpty())
                 continue;
             insert.bindValue(0, drawId);
-            insert.bindValue(1, storedText(number));
-            insert.bindValue(2, storedText(name));
+            insert.bindValue(1, textForStorage(row.number));
+            insert.bindValue(2, textForStorage(row.name));
             if (!insert.exec())
                 return rolledBack(transaction, insert, update, tellFailure);
-            stored.push_back({r, insert.lastInsertId().toLongLong(), true});
+            stored.push_back({ i, insert.lastInsertId().toLongLong() });
         }
     }
     insert.finish();
@@ -128,26 +91,11 @@ bool SaveEntrantRows(grid::GridModel &grid, int firstRow, int lastRow, qint64 dr
     if (!transaction.commit())
         return failed(tellFailure);
 
-    writeBack(grid, stored, drawId);
+    for (const StoredRow &done : stored) {
+        rows[done.index].key = done.id;
+        rows[done.index].state = EntrantRow::State::Saved;
+    }
     return true;
-}
-
-bool EditEntrantCell(
-    grid::GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure)
-{
-    if (row < grid.FixedRows() || row >= grid.Rows() || col <= SerialColumn || col >= grid.Cols())
-        return false;
-    grid.setTextMatrix(row, col, text);
-    const QString keyText = grid.TextMatrix(row, KeyColumn);
-    // An empty key stays empty: the row has never been stored and is inserted.
-    if (!keyText.isEmpty())
-        grid.setTextMatrix(row, KeyColumn, QString::number(-std::llabs(integerValue(keyText))));
-    if (SaveEntrantRows(grid, row, row, drawId, tellFailure))
-        return true;
-    // A key left negative would no longer name the entrant: a deletion by
-    // key would then miss its record.
-    grid.setTextMatrix(row, KeyColumn, keyText);
-    return false;
 }
 
 } // namespace tombolix::data

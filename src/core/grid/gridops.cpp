@@ -20,11 +20,6 @@ const QString UpArrow = QStringLiteral("△");
 const QString DownArrow = QStringLiteral("▽");
 constexpr int MeasuredLength = 300;
 
-bool isNumericAlignment(Align align)
-{
-    return int(align) >= 4;
-}
-
 QString shownValue(const QVariant &value, QMetaType::Type declared, bool dateOnly)
 {
     if (value.isNull() || !value.isValid())
@@ -173,6 +168,11 @@ qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortFi
     return count;
 }
 
+bool IsNumericAlignment(Align align)
+{
+    return int(align) >= int(Align::CenterCenter);
+}
+
 int SerialColumn(const GridModel &grid)
 {
     const int captionRow = grid.FixedRows() - 1;
@@ -233,7 +233,7 @@ void SortGridByColumn(GridModel &grid, int col)
     if (col < 0 || col >= grid.Cols() || grid.FixedRows() < 1)
         return;
     const int captionRow = grid.FixedRows() - 1;
-    const bool numeric = isNumericAlignment(grid.ColAlignment(col));
+    const bool numeric = IsNumericAlignment(grid.ColAlignment(col));
     const bool wasUp = grid.TextMatrix(captionRow, col).endsWith(UpArrow);
     SortOrder order;
     if (numeric)

@@ -35,6 +35,9 @@ void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showP
 // with the font.
 void HandleHeaderClick(const QFont &font, GridModel &grid, int col);
 void SortGridByColumn(GridModel &grid, int col);
+// Sorting takes a column as numbers when its alignment is one of centre-centre
+// to general (4 to 9), as text when left or centre-top (0 to 3).
+bool IsNumericAlignment(Align align);
 void RenumberGrid(GridModel &grid);
 // The serial column: the first "序号" caption among columns 0..FixedCols,
 // else FixedCols - 1.

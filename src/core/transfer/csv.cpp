@@ -2,7 +2,6 @@
 
 #include "common/progress.h"
 #include "common/prompts.h"
-#include "grid/gridops.h"
 #include "transfer/columnspec.h"
 #include "transfer/csvparse.h"
 #include "transfer/textcodec.h"
@@ -58,8 +57,9 @@ QString csvField(QString text)
 } // namespace
 
 int ReadCsvRows(
-    grid::GridModel &grid, const QString &path, int first, int last, QStringList specs, const QFont &font)
+    const QString &path, int first, int last, QStringList specs, std::vector<data::EntrantRow> &rows)
 {
+    rows.clear();
     const std::optional<QString> text
         = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? readCsvText(path) : std::nullopt;
     if (!text) {
@@ -74,86 +74,69 @@ int ReadCsvRows(
     NormaliseColumnSpecs(specs);
     const int keepFields = widestColumn(specs);
     const qint64 count = std::max<qint64>(0, qint64(last) - first + 1);
-
-    // The rows are composed first and go into the grid in one bulk change, so
-    // a view resets once instead of once per cell.
-    std::vector<QStringList> values;
-    while (qint64(values.size()) < count && !lines.atEnd()) {
+    const QString numberSpec = specs.value(0);
+    const QString nameSpec = specs.value(1);
+    rows.reserve(size_t(count));
+    while (qint64(rows.size()) < count && !lines.atEnd()) {
         bool emptyLine = false;
         const std::optional<QStringList> record = NextCsvRecord(lines, &emptyLine, keepFields);
-        QStringList row;
+        data::EntrantRow row;
         if (record && !emptyLine) {
             const auto field = [&record](int column) {
                 return column <= record->size() ? record->at(column - 1) : QString();
             };
-            for (const QString &spec : std::as_const(specs))
-                row << ComposeSpecValue(spec, field, false);
+            row.number = ComposeSpecValue(numberSpec, field, false);
+            row.name = ComposeSpecValue(nameSpec, field, false);
         }
-        values.push_back(std::move(row));
+        rows.push_back(std::move(row));
     }
-
-    grid.beginBulkChange();
-    const int oldRows = grid.Rows();
-    grid.setRows(int(oldRows + count));
-    for (size_t r = 0; r < values.size(); ++r) {
-        const QStringList &row = values[r];
-        for (qsizetype i = 0; i < row.size(); ++i)
-            grid.setTextMatrix(oldRows + int(r), grid.FixedCols() + int(i), row.at(i));
-    }
-    grid::RenumberGrid(grid);
-    grid.endBulkChange();
-    grid::FitGridColumns(font, grid, grid.FixedRows() - 1, true);
+    rows.resize(size_t(count));
     return 0;
 }
 
-void PreviewCsvRows(grid::GridModel &preview, const QString &path)
+QList<QStringList> PreviewCsvRows(const QString &path)
 {
+    QList<QStringList> records;
     const std::optional<QString> text = readCsvText(path);
     if (!text)
-        return;
+        return records;
     CsvLines lines(*text);
-    preview.beginBulkChange();
     for (int j = 1; j <= PreviewRows; ++j) {
-        const std::optional<QStringList> record = NextCsvRecord(lines, nullptr, PreviewCols);
+        std::optional<QStringList> record = NextCsvRecord(lines, nullptr, PreviewCols);
         if (!record)
             break;
-        for (int i = 1; i <= record->size(); ++i)
-            preview.setTextMatrix(j, i, record->at(i - 1));
+        records.append(std::move(*record));
     }
-    preview.endBulkChange();
+    return records;
 }
 
-bool ExportGridToCsv(const grid::GridModel &grid, const QString &path)
+bool ExportGridToCsv(const ExportTable &table, const QString &path)
 {
-    ProgressScope progress(QStringLiteral("正在导出数据至CSV格式文件……"), grid.Rows());
+    ProgressScope progress(QStringLiteral("正在导出数据至CSV格式文件……"), table.rowCount + table.hiddenRows);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
 
-    std::vector<int> columns;
-    for (int c = 0; c < grid.Cols(); ++c) {
-        if (grid.ColWidth(c) > 0)
-            columns.push_back(c);
-    }
-
+    // Hidden rows count before the rest: in the grids on screen only the
+    // field row above the captions is hidden.
+    for (int r = 0; r < table.hiddenRows; ++r)
+        progress.advance(1, QString());
     constexpr qsizetype FlushSize = 1 << 16;
     QByteArray pending = EncodeCsvText(QString());
     QString line;
-    for (int r = 0; r < grid.Rows(); ++r) {
-        if (grid.RowHeight(r) > 0) {
-            line.clear();
-            for (size_t i = 0; i < columns.size(); ++i) {
-                if (i > 0)
-                    line += QLatin1Char(',');
-                line += csvField(grid.TextMatrix(r, columns[i]));
-            }
-            line += QLatin1String("\r\n");
-            pending += line.toUtf8();
-            if (pending.size() >= FlushSize) {
-                if (file.write(pending) != pending.size())
-                    return false;
-                pending.clear();
-            }
+    for (int r = 0; r < table.rowCount; ++r) {
+        line.clear();
+        for (int c = 0; c < table.columnCount; ++c) {
+            if (c > 0)
+                line += QLatin1Char(',');
+            line += csvField(table.text(r, c));
+        }
+        line += QLatin1String("\r\n");
+        pending += line.toUtf8();
+        if (pending.size() >= FlushSize) {
+            if (file.write(pending) != pending.size())
+                return false;
+            pending.clear();
         }
         progress.advance(1, QString());
     }

@@ -1,32 +1,33 @@
 #pragma once
 
-#include "grid/gridmodel.h"
+#include "data/entrantrow.h"
+#include "transfer/exporttable.h"
 
-#include <QFont>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
-// CSV files and grids: the import reader, the preview of the mapping dialog
-// and the export writer.
+// CSV files: the import reader, the preview of the mapping dialog and the
+// export writer.
 namespace tombolix::transfer {
 
-// Appends last - first + 1 rows to the grid, filled from the records of the
-// CSV file starting at physical line first (1-based): spec i feeds grid column
-// FixedCols + i, an empty line leaves its row empty, and rows past the end of
-// the file stay empty. Renumbers the serial column and fits the columns
-// measured with the font. Returns 0, or 5 after "文件打开错误！" when the name
-// does not end in ".csv" or the file cannot be read; the grid is then left as
-// it was.
+// Reads last - first + 1 rows from the records of the CSV file, starting at
+// physical line first (1-based): spec 0 composes each row's number, spec 1
+// its name. An empty line gives a blank row, and so does every row past the
+// end of the file; all rows come out new. Returns 0, or 5 after "文件打开错误！"
+// when the name does not end in ".csv" or the file cannot be read; rows is
+// then empty.
 int ReadCsvRows(
-    grid::GridModel &grid, const QString &path, int first, int last, QStringList specs, const QFont &font);
+    const QString &path, int first, int last, QStringList specs, std::vector<data::EntrantRow> &rows);
 
-// The first 19 records of the file into preview rows 1..19, field i - 1 into
-// column i for i = 1..59. Stops silently on any error.
-void PreviewCsvRows(grid::GridModel &preview, const QString &path);
+// The first 19 records of the file, each cut to its first 59 fields; an
+// empty line gives an empty record. Stops silently on any error.
+QList<QStringList> PreviewCsvRows(const QString &path);
 
-// Writes the visible rows and columns (height and width above 0) as CSV in
-// UTF-8 with a byte-order mark, lines ending in CR LF. The file is replaced
-// only when everything has been written; false on any error, without a message.
-bool ExportGridToCsv(const grid::GridModel &grid, const QString &path);
+// Writes the table as CSV in UTF-8 with a byte-order mark, lines ending in
+// CR LF. The file is replaced only when everything has been written; false
+// on any error, without a message.
+bool ExportGridToCsv(const ExportTable &table, const QString &path);
 
 } // namespace tombolix::transfer

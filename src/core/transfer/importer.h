@@ -1,13 +1,13 @@
 #pragma once
 
-#include "grid/gridmodel.h"
+#include "data/entrantrow.h"
 
-#include <QFont>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // The import of entrants: a file (CSV or workbook) read through two column
-// specs into the console's entrant grid and stored for a draw.
+// specs into rows for the entrants list.
 namespace tombolix::transfer {
 
 // The file and worksheet chosen for the import: the path as chosen, the sheet
@@ -19,19 +19,12 @@ bool IsCsvPath(const QString &path);
 // .xls or .xlsx
 bool IsWorkbookPath(const QString &path);
 
-struct ImportResult
-{
-    int error = 0;    // 0, or the reader's error number
-    int appended = 0; // rows the reader put into the grid
-    int stored = 0;   // rows stored in 号码表
-};
-
 // Reads rows first..last (1-based file rows) of the file, or of the sheet of
-// a workbook, into new rows of the entrant grid (spec 0 the number, spec 1
-// the name) and stores them for the draw in one transaction. After a failed
-// read nothing reaches the database; rows without number and name are
-// dropped from the grid rather than stored.
-ImportResult ImportEntrants(grid::GridModel &entrants, const QString &path, const QString &sheet, int first,
-                            int last, const QStringList &specs, qint64 drawId, const QFont &font = QFont());
+// a workbook, as last - first + 1 new rows (spec 0 the number, spec 1 the
+// name) with the reader its name calls for. rowsShown is the workbook
+// reader's (its progress counts them). Returns 0, or the reader's error
+// number after its message; rows is then empty.
+int ReadImportRows(const QString &path, const QString &sheet, int first, int last, const QStringList &specs,
+    std::vector<data::EntrantRow> &rows, qint64 rowsShown = 0);
 
 } // namespace tombolix::transfer

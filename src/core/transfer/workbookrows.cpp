@@ -2,7 +2,6 @@
 
 #include "common/progress.h"
 #include "common/prompts.h"
-#include "grid/gridops.h"
 #include "transfer/columnspec.h"
 #include "transfer/workbook.h"
 
@@ -46,47 +45,43 @@ int widestColumn(const QStringList &specs)
 
 } // namespace
 
-int ReadWorkbookRows(grid::GridModel &grid, const QString &path, const QString &sheet, int first, int last,
-    QStringList specs, const QFont &font)
+int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int last, QStringList specs,
+    std::vector<data::EntrantRow> &rows, qint64 rowsShown)
 {
+    rows.clear();
     ProgressScope progress(readingText(), 100);
     int error = NoError;
     std::unique_ptr<Workbook> book = openSheet(path, sheet, &error);
     NormaliseColumnSpecs(specs);
     if (book && widestColumn(specs) > book->maxColumns())
         error = ColumnOutOfRange;
-    // Errors are all found before the grid grows: a failed read used to leave
-    // its empty rows behind, and the import then stored them as entrants.
+    // Errors are all found before any row is read: a failed read used to
+    // leave empty rows behind, and the import then stored them as entrants.
     if (error != NoError) {
         prompts().message(WorkbookErrorMessage(error));
         return error;
     }
 
-    const int oldRows = grid.Rows();
     const int count = std::max(0, last - first + 1);
-    OpenProgress(readingText(), qint64(oldRows) + count - grid.FixedRows());
-    grid.beginBulkChange();
-    grid.setRows(oldRows + count);
-    for (int r = oldRows; r < grid.Rows(); ++r) {
-        grid.setTextMatrix(r, grid.FixedCols() - 1, QString::number(r - grid.FixedRows() + 1));
-        const int fileRow = r - oldRows + first;
-        for (int i = 0; i < specs.size(); ++i) {
-            const QString value = ComposeSpecValue(
-                specs.at(i), [&](int col) { return book->cell(fileRow, col); }, true);
-            grid.setTextMatrix(r, grid.FixedCols() + i, value);
-        }
+    OpenProgress(readingText(), rowsShown + count);
+    const QString numberSpec = specs.value(0);
+    const QString nameSpec = specs.value(1);
+    rows.resize(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        const int fileRow = first + i;
+        const auto cell = [&](int col) { return book->cell(fileRow, col); };
+        rows[size_t(i)].number = ComposeSpecValue(numberSpec, cell, true);
+        rows[size_t(i)].name = ComposeSpecValue(nameSpec, cell, true);
         progress.advance();
     }
-    grid.endBulkChange();
-    grid::FitGridColumns(font, grid, grid.FixedRows() - 1, true);
     return NoError;
 }
 
-int PreviewWorkbookRows(
-    grid::GridModel &preview, const QString &path, const QString &sheet, const QFont &font)
+int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QStringList> &cells)
 {
     constexpr int PreviewRows = 19;
     constexpr int PreviewColumns = 59;
+    cells.clear();
     ProgressScope progress(readingText(), PreviewRows + 1);
     int error = NoError;
     const std::unique_ptr<Workbook> book = openSheet(path, sheet, &error);
@@ -94,14 +89,14 @@ int PreviewWorkbookRows(
         prompts().message(WorkbookErrorMessage(error));
         return error;
     }
-    preview.beginBulkChange();
     for (int r = 1; r <= PreviewRows; ++r) {
+        QStringList row;
+        row.reserve(PreviewColumns);
         for (int c = 1; c <= PreviewColumns; ++c)
-            preview.setTextMatrix(r, c, book->cell(r, c));
+            row << book->cell(r, c);
+        cells.append(row);
         progress.advance();
     }
-    preview.endBulkChange();
-    grid::FitGridColumns(font, preview, 2, true);
     return NoError;
 }
 

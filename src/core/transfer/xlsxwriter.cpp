@@ -2,7 +2,6 @@
 
 #include "common/progress.h"
 #include "common/prompts.h"
-#include "grid/gridops.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,16 +47,6 @@ QString protectEscapes(const QString &text)
     return QString(text).replace(escapeStart, QStringLiteral("_x005F_"));
 }
 
-// The columns the grid treats as numbers when it sorts (alignments from
-// centre-centre to general), and the serial column.
-bool isNumericColumn(const grid::GridModel &grid, int col)
-{
-    if (int(grid.ColAlignment(col)) >= int(grid::Align::CenterCenter))
-        return true;
-    return col == grid::SerialColumn(grid)
-        && grid.TextMatrix(grid.FixedRows() - 1, col) == QStringLiteral("序号");
-}
-
 // The decimals of a text that is a number in its plain form: an optional
 // minus, digits with no leading zero unless the whole part is 0, an optional
 // fraction. -1 for anything else: blanks, exponents, "0012", negative zero,
@@ -85,8 +74,7 @@ bool replaceFile(const QString &from, const QString &to)
 }
 
 // Fills the sheet; false when the library refuses a cell or a width.
-bool writeSheet(
-    const grid::GridModel &grid, lxw_workbook *book, lxw_worksheet *sheet, ProgressScope &progress)
+bool writeSheet(const ExportTable &table, lxw_workbook *book, lxw_worksheet *sheet, ProgressScope &progress)
 {
     lxw_format *header = workbook_add_format(book);
     format_set_bold(header);
@@ -95,7 +83,7 @@ bool writeSheet(
     format_set_border(header, LXW_BORDER_THIN);
     lxw_format *body = workbook_add_format(book);
     format_set_border(body, LXW_BORDER_THIN);
-    // Numbers show as many decimals as the grid shows, and long integers in
+    // Numbers show as many decimals as their text shows, and long integers in
     // full rather than in exponent form.
     std::map<int, lxw_format *> numberFormats;
     auto numberFormat = [&](int decimals) {
@@ -108,22 +96,22 @@ bool writeSheet(
         }
         return format;
     };
-    std::vector<bool> numeric(size_t(std::max(0, grid.Cols())));
-    for (int i = 0; i < grid.Cols(); ++i)
-        numeric[size_t(i)] = isNumericColumn(grid, i);
-
+    // Hidden rows count before the rest: in the grids on screen only the
+    // field row above the captions is hidden.
+    for (int r = 0; r < table.hiddenRows; ++r)
+        progress.advance();
+    const bool setWidths = table.widths.size() == size_t(table.columnCount);
     bool ok = true;
-    lxw_row_t sheetRow = 0;
-    for (int j = 0; j < grid.Rows(); ++j) {
-        if (ok && grid.RowHeight(j) > 0) {
-            lxw_format *format = j < grid.FixedRows() ? header : body;
-            lxw_col_t sheetCol = 0;
-            for (int i = 0; i < grid.Cols() && ok; ++i) {
-                if (grid.ColWidth(i) <= 0)
-                    continue;
-                const QString cell = grid.TextMatrix(j, i);
-                const int decimals
-                    = j >= grid.FixedRows() && numeric[size_t(i)] ? plainNumberDecimals(cell) : -1;
+    for (int j = 0; j < table.rowCount; ++j) {
+        if (ok) {
+            const bool isHeader = j < table.headerRows;
+            lxw_format *format = isHeader ? header : body;
+            const auto sheetRow = lxw_row_t(j);
+            for (int i = 0; i < table.columnCount && ok; ++i) {
+                const auto sheetCol = lxw_col_t(i);
+                const QString &cell = table.text(j, i);
+                const bool numeric = size_t(i) < table.numeric.size() && table.numeric[size_t(i)];
+                const int decimals = !isHeader && numeric ? plainNumberDecimals(cell) : -1;
                 const QString text = protectEscapes(cell.left(MaxCellText));
                 // Blank cells are written too: the borders go round every cell.
                 lxw_error written;
@@ -136,13 +124,11 @@ bool writeSheet(
                     written = worksheet_write_string(
                         sheet, sheetRow, sheetCol, text.toUtf8().constData(), format);
                 ok = written == LXW_NO_ERROR;
-                if (ok && j == grid.FixedRows() - 1)
+                if (ok && setWidths && j == table.headerRows - 1)
                     ok = worksheet_set_column(
-                             sheet, sheetCol, sheetCol, grid.ColWidth(i) / TwipsPerCharacter, nullptr)
+                             sheet, sheetCol, sheetCol, table.widths[size_t(i)] / TwipsPerCharacter, nullptr)
                         == LXW_NO_ERROR;
-                ++sheetCol;
             }
-            ++sheetRow;
         }
         progress.advance();
     }
@@ -151,9 +137,10 @@ bool writeSheet(
 
 } // namespace
 
-bool ExportGridToWorkbook(const grid::GridModel &grid, const QString &path, const QString &sheetName)
+bool ExportGridToWorkbook(const ExportTable &table, const QString &path, const QString &sheetName)
 {
-    ProgressScope progress(QStringLiteral("正在将数据导出到EXCEL文件 …"), std::max(0, grid.Rows() - 1));
+    ProgressScope progress(
+        QStringLiteral("正在将数据导出到EXCEL文件 …"), std::max(0, table.rowCount + table.hiddenRows - 1));
     auto fail = [] {
         prompts().message(QStringLiteral("文件保存出错！"));
         return false;
@@ -171,7 +158,7 @@ bool ExportGridToWorkbook(const grid::GridModel &grid, const QString &path, cons
         ? workbook_add_worksheet(book, name.constData())
         : nullptr;
     progress.advance();
-    const bool written = sheet && writeSheet(grid, book, sheet, progress);
+    const bool written = sheet && writeSheet(table, book, sheet, progress);
     // Closing frees the workbook and writes the file, wanted or not.
     const bool closed = workbook_close(book) == LXW_NO_ERROR;
     if (!written || !closed || !replaceFile(temporary, path)) {

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "grid/gridmodel.h"
+#include "transfer/exporttable.h"
 
 #include <QString>
 
-// Writes what a grid shows to an .xlsx workbook with libxlsxwriter.
+// Writes a table to an .xlsx workbook with libxlsxwriter.
 namespace tombolix::transfer {
 
-// One sheet named sheetName with the grid's visible rows and columns: a
-// value in a numeric column (as sorting judges it, and the serial column)
-// that is a number in its plain form is written as a number, every other
-// value as text (so "0012" and long numbers stay as shown); the header rows
-// bold on light orange, column widths from the caption row and thin borders
-// round every cell of the block. The file appears under exactly the given
-// name only once it is complete. False after showing "文件保存出错！".
-bool ExportGridToWorkbook(const grid::GridModel &grid, const QString &path, const QString &sheetName);
+// One sheet named sheetName with the table's rows and columns: a value of a
+// body row in a numeric column that is a number in its plain form is
+// written as a number, every other value as text (so "0012" and long numbers
+// stay as shown); the header rows bold on light orange, column widths from
+// the caption row and thin borders round every cell of the block. The file
+// appears under exactly the given name only once it is complete. False after
+// showing "文件保存出错！".
+bool ExportGridToWorkbook(const ExportTable &table, const QString &path, const QString &sheetName);
 
 } // namespace tombolix::transfer

@@ -4,7 +4,7 @@
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "grid/gridmodel.h"
-#include "data/entrantwriter.h"
+#include "grid/entrantgrid.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -106,7 +106,7 @@ void AddMem::confirm()
     m_entrants->setTextMatrix(row, SerialColumn, QString::number(row - m_entrants->FixedRows() + 1));
     m_entrants->setTextMatrix(row, NumberColumn, m_number->text());
     m_entrants->setTextMatrix(row, NameColumn, m_name->text());
-    if (!data::SaveEntrantRows(*m_entrants, row, row, drawId)) {
+    if (!grid::SaveEntrantGridRows(*m_entrants, row, row, drawId)) {
         // The writer has told the operator; the dialog stays for another try.
         m_entrants->removeGridRows(row, 1);
         return;

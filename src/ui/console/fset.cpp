@@ -1,5 +1,6 @@
 #include "console/fset.h"
 
+#include "common/celleditor.h"
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
@@ -7,15 +8,15 @@
 #include "console/about.h"
 #include "console/addmem.h"
 #include "console/checkdialog.h"
+#include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "common/gridview.h"
 #include "console/modi.h"
 #include "console/modicon.h"
 #include "data/database.h"
-#include "data/entrantwriter.h"
 #include "common/idlist.h"
 #include "drawscreen/enterdraw.h"
-#include "transfer/export.h"
+#include "transfer/exportdialog.h"
 #include "transfer/inputmap.h"
 #include "transfer/sheets.h"
 
@@ -27,7 +28,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -246,11 +246,8 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
             [this, index](const QPoint &pos) { showExportMenu(index, pos); });
 
     if (index == 2) {
-        m_cellEditor = new QLineEdit(view->viewport());
-        m_cellEditor->setObjectName(QStringLiteral("TT"));
-        m_cellEditor->hide();
-        connect(m_cellEditor, &QLineEdit::textChanged, this, &FSet::writeCell);
-        connect(m_cellEditor, &QLineEdit::returnPressed, this, &FSet::hideCellEditor);
+        m_cellEditor = new CellEditor(view);
+        connect(m_cellEditor, &CellEditor::cellTextChanged, this, &FSet::writeCell);
     }
     return page;
 }
@@ -417,7 +414,7 @@ void FSet::pressButton(int index)
         importEntrants();
         break;
     case 31:
-        transfer::ExportGrid(*m_grids[3], QStringLiteral("澄曜抽奖"));
+        ExportGrid(*m_grids[3], QStringLiteral("澄曜抽奖"));
         break;
     default:
         break;
@@ -587,7 +584,7 @@ void FSet::showExportMenu(int index, const QPoint &globalPos)
     QAction *exportGrid = menu.addAction(QStringLiteral("导出表格"));
     exportGrid->setObjectName(QStringLiteral("M_OutMSF"));
     connect(exportGrid, &QAction::triggered, this,
-            [this, index] { transfer::ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
+            [this, index] { ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
     menu.exec(globalPos);
 }
 
@@ -632,28 +629,17 @@ void FSet::openCellEditor(int row, int col)
     GridModel &grid = *m_grids[2];
     if (row < grid.FixedRows() || row >= grid.Rows() || col <= 2)
         return;
-    const QModelIndex index = grid.index(grid.modelRow(row), col);
-    const QRect cell = m_views[2]->visualRect(index);
     m_editRow = row;
     m_editCol = col;
     m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
     m_editFailureTold = false;
-    m_cellEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
-    m_cellEditor->show();
-    m_cellEditor->setFocus();
-    m_cellEditor->setText(grid.TextMatrix(row, col));
+    m_cellEditor->openOver(grid.index(grid.modelRow(row), col), grid.TextMatrix(row, col));
 }
 
 void FSet::hideCellEditor()
 {
-    if (!m_cellEditor || !m_cellEditor->isVisible())
-        return;
-    // A widget hidden while it has the focus hands it on as Tab would, and
-    // the grid would take that as a move to the next cell: the focus goes
-    // back to the grid first, so the current row stays where it is.
-    if (m_cellEditor->hasFocus())
-        m_views[2]->setFocus(Qt::OtherFocusReason);
-    m_cellEditor->hide();
+    if (m_cellEditor)
+        m_cellEditor->closeEditor();
 }
 
 int FSet::editedRow() const
@@ -685,7 +671,7 @@ void FSet::writeCell(const QString &text)
     GridModel &grid = *m_grids[2];
     const qint64 draw = chosenDraw(2);
     const bool tell = !m_editFailureTold;
-    if (!data::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
+    if (!grid::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
         m_editFailureTold = true;
     if (m_editKey == 0)
         m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));

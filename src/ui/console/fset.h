@@ -6,12 +6,13 @@
 class QAction;
 class QComboBox;
 class QDialog;
-class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTextBrowser;
 
 namespace tombolix {
+
+class CellEditor;
 
 namespace grid {
 class GridModel;
@@ -94,7 +95,7 @@ private:
     QAction *m_newDraw = nullptr;
     // The draw, award or entrant editor while one is open.
     QPointer<QDialog> m_editor;
-    QLineEdit *m_cellEditor = nullptr;
+    CellEditor *m_cellEditor = nullptr;
     int m_editRow = -1;
     int m_editCol = -1;
     // The entrant being edited; 0 for a row not stored yet, which is known

@@ -1,9 +1,11 @@
 #include "transfer/inputmap.h"
 
+#include "common/celleditor.h"
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "common/windowops.h"
+#include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "common/gridview.h"
 #include "transfer/columnspec.h"
@@ -13,7 +15,6 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,6 +31,19 @@ const QString Section = QStringLiteral("ImputMap");
 constexpr int SpecColumn = 4;
 constexpr int PreviewRows = 20;
 constexpr int PreviewCols = 60;
+
+// Row j of the file into preview row j + 1, its field i into column i + 1.
+void showPreview(grid::GridModel &preview, const QList<QStringList> &rows)
+{
+    preview.beginBulkChange();
+    for (qsizetype j = 0; j < rows.size(); ++j) {
+        const QStringList &fields = rows.at(j);
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            preview.setTextMatrix(int(j) + 1, int(i) + 1, fields.at(i));
+    }
+    preview.endBulkChange();
+}
+
 } // namespace
 
 InputMap::InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
@@ -59,15 +73,12 @@ InputMap::InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QW
     m_mappingView->setSelectionMode(QAbstractItemView::NoSelection);
     m_mappingView->setFixedHeight(96);
     layout->addWidget(m_mappingView);
-    m_specEditor = new QLineEdit(m_mappingView->viewport());
-    m_specEditor->setObjectName(QStringLiteral("TT"));
-    m_specEditor->hide();
-    m_specEditor->installEventFilter(this);
-    connect(m_specEditor, &QLineEdit::textChanged, this, [this](const QString &text) {
+    m_specEditor = new CellEditor(m_mappingView);
+    m_specEditor->setClosesOnFocusLoss(true);
+    connect(m_specEditor, &CellEditor::cellTextChanged, this, [this](const QString &text) {
         if (m_editRow >= 0)
             m_mapping->setTextMatrix(m_editRow, SpecColumn, text);
     });
-    connect(m_specEditor, &QLineEdit::editingFinished, this, &InputMap::hideSpecEditor);
     connect(m_mappingView, &grid::GridView::cellPressed, this, &InputMap::editSpec);
 
     auto *range = new QHBoxLayout;
@@ -120,9 +131,11 @@ void InputMap::loadPreview()
     m_preview->endBulkChange();
 
     if (transfer::IsCsvPath(ImportFilePath)) {
-        transfer::PreviewCsvRows(*m_preview, ImportFilePath);
+        showPreview(*m_preview, transfer::PreviewCsvRows(ImportFilePath));
     } else if (transfer::IsWorkbookPath(ImportFilePath)) {
-        transfer::PreviewWorkbookRows(*m_preview, ImportFilePath, ImportSheetName, font());
+        QList<QStringList> cells;
+        transfer::PreviewWorkbookRows(ImportFilePath, ImportSheetName, cells);
+        showPreview(*m_preview, cells);
     } else {
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
         ImportFilePath.clear();
@@ -193,20 +206,14 @@ void InputMap::editSpec(int row, int col)
     hideSpecEditor();
     if (row < 1 || row >= m_mapping->Rows() || col != SpecColumn)
         return;
-    m_editRow = -1;
-    const QRect cell = m_mappingView->visualRect(m_mapping->index(m_mapping->modelRow(row), col));
-    m_specEditor->setGeometry(cell.x(), cell.y(), cell.width() + 1, cell.height());
-    m_specEditor->setText(m_mapping->TextMatrix(row, col));
     m_editRow = row;
-    m_specEditor->show();
-    m_specEditor->setFocus();
+    m_specEditor->openOver(m_mapping->index(m_mapping->modelRow(row), col), m_mapping->TextMatrix(row, col));
 }
 
 void InputMap::hideSpecEditor()
 {
     m_editRow = -1;
-    if (m_specEditor->isVisible())
-        m_specEditor->hide();
+    m_specEditor->closeEditor();
 }
 
 void InputMap::confirm()
@@ -238,13 +245,13 @@ void InputMap::confirm()
         return;
     }
     const int oldRows = m_entrants->Rows();
-    transfer::ImportResult result;
+    grid::ImportResult result;
     {
         m_importing = true;
         const auto finished = qScopeGuard([this] { m_importing = false; });
         const QString path = ImportFilePath;
         const QString sheet = ImportSheetName;
-        result = transfer::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+        result = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
     }
     if (result.error == 0)
         emit imported(oldRows, result.stored);
@@ -269,20 +276,6 @@ void InputMap::closeEvent(QCloseEvent *event)
         return;
     }
     QDialog::closeEvent(event);
-}
-
-// Enter finishes the cell being edited and goes no further.
-bool InputMap::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_specEditor && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            hideSpecEditor();
-            m_mappingView->setFocus();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace tombolix

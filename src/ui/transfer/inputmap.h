@@ -12,6 +12,8 @@ class GridModel;
 class GridView;
 } // namespace grid
 
+class CellEditor;
+
 // The import mapping: a preview of the file, the column specs of the number
 // and the name, the row range; OK reads the rows into the console's entrant
 // grid and stores them for the draw chosen there.
@@ -38,7 +40,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void loadPreview();
@@ -55,7 +56,7 @@ private:
     grid::GridModel *m_mapping = nullptr;
     grid::GridView *m_previewView = nullptr;
     grid::GridView *m_mappingView = nullptr;
-    QLineEdit *m_specEditor = nullptr;
+    CellEditor *m_specEditor = nullptr;
     QLineEdit *m_range[2] = {};
     int m_editRow = -1;
     bool m_importing = false;

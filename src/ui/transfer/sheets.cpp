@@ -1,5 +1,6 @@
 #include "transfer/sheets.h"
 
+#include "common/dialogparts.h"
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
@@ -10,7 +11,6 @@
 #include "transfer/workbook.h"
 #include "transfer/workbookrows.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -59,18 +59,11 @@ Sheets::Sheets(int mode, QWidget *parent)
     connect(m_view, &grid::GridView::cellPressed, this, &Sheets::pressRow);
     connect(m_view, &grid::GridView::headerPressed, this, &Sheets::pressHeader);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto *ok = new QPushButton(QStringLiteral("确   定"), this);
-    ok->setObjectName(QStringLiteral("IMG_0"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取   消"), this);
-    cancel->setObjectName(QStringLiteral("IMG_1"));
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, [this] { finish(true); });
-    connect(cancel, &QPushButton::clicked, this, [this] { finish(false); });
+    const ButtonRow buttons = makeButtonRow(this, QStringLiteral("确   定"), QStringLiteral("IMG_0"),
+        QStringLiteral("取   消"), QStringLiteral("IMG_1"));
+    layout->addLayout(buttons.layout);
+    connect(buttons.ok, &QPushButton::clicked, this, [this] { finish(true); });
+    connect(buttons.cancel, &QPushButton::clicked, this, [this] { finish(false); });
     MakeTopmost(this);
 }
 

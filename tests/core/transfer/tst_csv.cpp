@@ -1,5 +1,7 @@
 #include "common/progress.h"
 #include "common/prompts.h"
+#include "data/entrantrow.h"
+#include "grid/gridexport.h"
 #include "grid/gridops.h"
 #include "transfer/columnspec.h"
 #include "transfer/csv.h"
@@ -42,13 +44,13 @@ void setupEntrantGrid(GridModel &grid)
     grid.setFixedCols(3);
 }
 
-// Number and name of the data rows from `from` on.
-Records entrantRows(const GridModel &grid, int from = 2)
+// Number and name of each row read.
+Records entrantRows(const std::vector<data::EntrantRow> &rows)
 {
-    Records rows;
-    for (int r = from; r < grid.Rows(); ++r)
-        rows << QStringList { grid.TextMatrix(r, 3), grid.TextMatrix(r, 4) };
-    return rows;
+    Records records;
+    for (const data::EntrantRow &row : rows)
+        records << QStringList { row.number, row.name };
+    return records;
 }
 
 // The marker algorithm that ParseCsvLine stands for, transcribed step by step:
@@ -340,14 +342,14 @@ private slots:
     {
         QFETCH(QString, file);
         ScopedScriptedPrompts prompts;
-        GridModel grid;
-        setupEntrantGrid(grid);
-        QCOMPARE(
-            ReadCsvRows(grid, QStringLiteral(TOMBOLIX_TEST_DATA "/") + file, 2, 4, { "A", "B" }, QFont()), 0);
-        QCOMPARE(entrantRows(grid),
+        std::vector<data::EntrantRow> rows;
+        QCOMPARE(ReadCsvRows(QStringLiteral(TOMBOLIX_TEST_DATA "/") + file, 2, 4, { "A", "B" }, rows), 0);
+        QCOMPARE(entrantRows(rows),
             Records({ { "1001", "张三" }, { "1002", "李四, 经理" }, { "1003", "欧阳娜娜" } }));
-        QCOMPARE(grid.TextMatrix(4, 2), QStringLiteral("3"));
-        QCOMPARE(grid.ColWidth(0), 0); // fitted
+        for (const data::EntrantRow &row : rows) {
+            QCOMPARE(row.state, data::EntrantRow::State::New);
+            QCOMPARE(row.key, qint64(0));
+        }
         QVERIFY(prompts.messages().isEmpty());
     }
 
@@ -356,23 +358,17 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("range.CSV"));
         QVERIFY(writeFile(path, "h\r\n1,a\r\n\r\n3,c\n4,\"d\r\nd\"\r5,e\r\n"));
-        GridModel grid;
-        setupEntrantGrid(grid);
-        grid.setRows(3);
-        grid.setTextMatrix(2, 3, QStringLiteral("kept"));
+        std::vector<data::EntrantRow> rows(1); // whatever was there goes
 
         // Five records, one an empty line, and a range of eight rows.
-        QCOMPARE(ReadCsvRows(grid, path, 2, 9, { "A", "B" }, QFont()), 0);
-        QCOMPARE(entrantRows(grid),
-            Records({ { "kept", "" }, { "1", "a" }, { "", "" }, { "3", "c" }, { "4", "d//d" }, { "5", "e" },
-                { "", "" }, { "", "" }, { "", "" } }));
-        for (int r = 2; r < grid.Rows(); ++r)
-            QCOMPARE(grid.TextMatrix(r, 2), QString::number(r - 1));
+        QCOMPARE(ReadCsvRows(path, 2, 9, { "A", "B" }, rows), 0);
+        QCOMPARE(entrantRows(rows),
+            Records({ { "1", "a" }, { "", "" }, { "3", "c" }, { "4", "d//d" }, { "5", "e" }, { "", "" },
+                { "", "" }, { "", "" } }));
 
         // Skipping counts physical lines, the empty one too.
-        GridModel later;
-        setupEntrantGrid(later);
-        QCOMPARE(ReadCsvRows(later, path, 4, 4, { "B" }, QFont()), 0);
+        std::vector<data::EntrantRow> later;
+        QCOMPARE(ReadCsvRows(path, 4, 4, { "B" }, later), 0);
         QCOMPARE(entrantRows(later), Records({ { "c", "" } }));
     }
 
@@ -394,10 +390,9 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("excel.csv"));
         QVERIFY(writeFile(path, bytes));
-        GridModel grid;
-        setupEntrantGrid(grid);
-        QCOMPARE(ReadCsvRows(grid, path, 2, 3, { "A", "B" }, QFont()), 0);
-        QCOMPARE(entrantRows(grid), Records({ { "1001", "张三//李四" }, { "1002", "王五" } }));
+        std::vector<data::EntrantRow> rows;
+        QCOMPARE(ReadCsvRows(path, 2, 3, { "A", "B" }, rows), 0);
+        QCOMPARE(entrantRows(rows), Records({ { "1001", "张三//李四" }, { "1002", "王五" } }));
     }
 
     void readAppliesSpecs()
@@ -405,20 +400,18 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("specs.csv"));
         QVERIFY(writeFile(path, "1,\"Li, Si\",x\r\n2,ζ\"ξ\",y\r\n3,\"open"));
-        GridModel grid;
-        setupEntrantGrid(grid);
+        std::vector<data::EntrantRow> rows;
         // Full-width punctuation is understood in the name's spec only.
-        QCOMPARE(ReadCsvRows(grid, path, 1, 3, { "“No.”，A", "C，“先生”,B" }, QFont()), 0);
+        QCOMPARE(ReadCsvRows(path, 1, 3, { "“No.”，A", "C，“先生”,B" }, rows), 0);
         QCOMPARE(
-            entrantRows(grid), Records({ { "", "x先生Li, Si" }, { "", "y先生ζξ" }, { "", "先生open" } }));
+            entrantRows(rows), Records({ { "", "x先生Li, Si" }, { "", "y先生ζξ" }, { "", "先生open" } }));
 
-        GridModel plain;
-        setupEntrantGrid(plain);
-        QCOMPARE(ReadCsvRows(plain, path, 1, 1, { "\"No.\",A", "B, \"lit\"" }, QFont()), 0);
+        std::vector<data::EntrantRow> plain;
+        QCOMPARE(ReadCsvRows(path, 1, 1, { "\"No.\",A", "B, \"lit\"" }, plain), 0);
         QCOMPARE(entrantRows(plain), Records({ { "No.1", "Li, Si" } }));
     }
 
-    void readFailureLeavesGridAlone_data()
+    void readFailureGivesNoRows_data()
     {
         QTest::addColumn<QString>("name");
         QTest::newRow("missing") << "missing.csv";
@@ -426,23 +419,18 @@ private slots:
         QTest::newRow("a folder") << "folder.csv";
     }
 
-    void readFailureLeavesGridAlone()
+    void readFailureGivesNoRows()
     {
         QFETCH(QString, name);
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath(QStringLiteral("entrants.txt")), "1,a\r\n"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.csv")));
         ScopedScriptedPrompts prompts;
-        GridModel grid;
-        setupEntrantGrid(grid);
-        grid.setRows(3);
-        grid.setTextMatrix(2, 4, QStringLiteral("张三"));
-        grid.setColWidth(4, 1234);
+        std::vector<data::EntrantRow> rows(3);
 
-        QCOMPARE(ReadCsvRows(grid, dir.filePath(name), 1, 10, { "A", "B" }, QFont()), 5);
+        QCOMPARE(ReadCsvRows(dir.filePath(name), 1, 10, { "A", "B" }, rows), 5);
         QCOMPARE(prompts.messages(), QStringList { QStringLiteral("文件打开错误！") });
-        QCOMPARE(entrantRows(grid), Records({ { "", "张三" } }));
-        QCOMPARE(grid.ColWidth(4), 1234);
+        QVERIFY(rows.empty());
     }
 
     void readHugeSingleLine()
@@ -451,13 +439,12 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("huge.csv"));
         const QByteArray filler = "abcdefg,\"h,i\",";
         QVERIFY(writeFile(path, "1001,张三," + filler.repeated(10 * 1024 * 1024 / filler.size())));
-        GridModel grid;
-        setupEntrantGrid(grid);
+        std::vector<data::EntrantRow> rows;
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(ReadCsvRows(grid, path, 1, 2, { "A", "B,D" }, QFont()), 0);
+        QCOMPARE(ReadCsvRows(path, 1, 2, { "A", "B,D" }, rows), 0);
         QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
-        QCOMPARE(entrantRows(grid), Records({ { "1001", "张三h,i" }, { "", "" } }));
+        QCOMPARE(entrantRows(rows), Records({ { "1001", "张三h,i" }, { "", "" } }));
     }
 
     void previewFillsNineteenRows()
@@ -468,19 +455,15 @@ private slots:
         for (int i = 4; i <= 25; ++i)
             text += QStringLiteral("%1,名%1\r\n").arg(i);
         QVERIFY(writeFile(path, text.toUtf8()));
-        GridModel preview;
-        preview.setRows(25);
-        preview.setCols(70);
-        PreviewCsvRows(preview, path);
+        const Records preview = PreviewCsvRows(path);
 
-        QCOMPARE(preview.TextMatrix(1, 59), QStringLiteral("="));
-        QCOMPARE(preview.TextMatrix(1, 60), QString());
-        QCOMPARE(preview.TextMatrix(2, 1), QString());
-        QCOMPARE(preview.TextMatrix(3, 2), QStringLiteral("a\r\nb"));
-        QCOMPARE(preview.TextMatrix(19, 2), QStringLiteral("名19"));
-        QCOMPARE(preview.TextMatrix(20, 1), QString());
-        QCOMPARE(preview.TextMatrix(4, 0), QString());
-        PreviewCsvRows(preview, dir.filePath(QStringLiteral("missing.csv"))); // silently nothing
+        QCOMPARE(preview.size(), 19);
+        QCOMPARE(preview.at(0).size(), 59);
+        QCOMPARE(preview.at(0).at(58), QStringLiteral("="));
+        QCOMPARE(preview.at(1), QStringList());
+        QCOMPARE(preview.at(2), QStringList({ "1", "a\r\nb", "c" }));
+        QCOMPARE(preview.at(18), QStringList({ "19", "名19" }));
+        QCOMPARE(PreviewCsvRows(dir.filePath(QStringLiteral("missing.csv"))), Records()); // silently nothing
     }
 
     void exportQuotesAndLeavesOutHidden()
@@ -500,7 +483,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.csv"));
         RecordingProgress progress;
-        QVERIFY(ExportGridToCsv(grid, path));
+        QVERIFY(ExportGridToCsv(grid::ExportTableOf(grid), path));
         QCOMPARE(readFile(path),
             Bom
                 + QStringLiteral("序号,抽奖号码,姓名\r\n"
@@ -512,6 +495,27 @@ private slots:
         QCOMPARE(progress.opened, QStringList { QStringLiteral("正在导出数据至CSV格式文件…… 7") });
         QCOMPARE(progress.steps, 7); // the hidden rows count too
         QCOMPARE(progress.closes, 1);
+    }
+
+    // A table made by hand: the hidden rows it names count in the progress,
+    // and a row without columns is an empty line.
+    void exportWritesTheTableAsGiven()
+    {
+        ExportTable table;
+        table.rowCount = 2;
+        table.hiddenRows = 3;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("empty.csv"));
+        RecordingProgress progress;
+        QVERIFY(ExportGridToCsv(table, path));
+        QCOMPARE(readFile(path), Bom + "\r\n\r\n");
+        QCOMPARE(progress.opened, QStringList { QStringLiteral("正在导出数据至CSV格式文件…… 5") });
+        QCOMPARE(progress.steps, 5);
+
+        table.columnCount = 2;
+        table.cells = { "a", "", "", "b,c" };
+        QVERIFY(ExportGridToCsv(table, path));
+        QCOMPARE(readFile(path), Bom + "a,\r\n,\"b,c\"\r\n");
     }
 
     void exportManyRowsReadsBack()
@@ -531,16 +535,20 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("many.csv"));
-        QVERIFY(ExportGridToCsv(grid, path));
-        GridModel back;
-        setupEntrantGrid(back);
-        QCOMPARE(ReadCsvRows(back, path, 2, count + 1, { "B", "C" }, QFont()), 0);
-        QCOMPARE(back.Rows(), grid.Rows());
-        for (int r = 2; r < grid.Rows(); ++r) {
+        QVERIFY(ExportGridToCsv(grid::ExportTableOf(grid), path));
+        // Read back: the serial as a number of its own, then number and name.
+        std::vector<data::EntrantRow> serials;
+        QCOMPARE(ReadCsvRows(path, 2, count + 1, { "A" }, serials), 0);
+        std::vector<data::EntrantRow> back;
+        QCOMPARE(ReadCsvRows(path, 2, count + 1, { "B", "C" }, back), 0);
+        QCOMPARE(int(back.size()), count);
+        for (int i = 0; i < count; ++i) {
+            const int r = 2 + i;
+            const QStringList read { serials[size_t(i)].number, back[size_t(i)].number,
+                back[size_t(i)].name };
             for (int c = 2; c <= 4; ++c) {
-                if (back.TextMatrix(r, c) != grid.TextMatrix(r, c))
-                    QFAIL(
-                        qPrintable(QStringLiteral("(%1, %2): %3").arg(r).arg(c).arg(back.TextMatrix(r, c))));
+                if (read.at(c - 2) != grid.TextMatrix(r, c))
+                    QFAIL(qPrintable(QStringLiteral("(%1, %2): %3").arg(r).arg(c).arg(read.at(c - 2))));
             }
         }
     }
@@ -552,11 +560,12 @@ private slots:
         grid.setCols(1);
         QTemporaryDir dir;
         RecordingProgress progress;
-        QVERIFY(!ExportGridToCsv(grid, dir.filePath(QStringLiteral("no-such-folder/out.csv"))));
+        QVERIFY(!ExportGridToCsv(
+            grid::ExportTableOf(grid), dir.filePath(QStringLiteral("no-such-folder/out.csv"))));
         QCOMPARE(progress.closes, 1);
         // The written file cannot take the target's place: no temporary is left.
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.csv/inside")));
-        QVERIFY(!ExportGridToCsv(grid, dir.filePath(QStringLiteral("taken.csv"))));
+        QVERIFY(!ExportGridToCsv(grid::ExportTableOf(grid), dir.filePath(QStringLiteral("taken.csv"))));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList { QStringLiteral("taken.csv") });
     }

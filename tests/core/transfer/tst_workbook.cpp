@@ -1,5 +1,7 @@
 #include "common/progress.h"
 #include "common/prompts.h"
+#include "data/entrantrow.h"
+#include "grid/gridexport.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
 #include "transfer/workbook.h"
@@ -99,46 +101,13 @@ bool writePackage(const QString &path, const QByteArray &sheet)
     return zip_close(archive) == 0;
 }
 
-// Laid out like the console's entrant grid, with one row already there.
-void setupEntrantGrid(GridModel &grid)
+// Number and name of each row read.
+QList<QStringList> entrantRows(const std::vector<data::EntrantRow> &rows)
 {
-    grid::SetupGridHeader(
-        grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
-    grid.setTag(QStringLiteral("号码表"));
-    grid.setFixedCols(3);
-    const int row = grid.addRow();
-    grid.setTextMatrix(row, 0, QStringLiteral("7"));
-    grid.setTextMatrix(row, 2, QStringLiteral("1"));
-    grid.setTextMatrix(row, 3, QStringLiteral("0001"));
-    grid.setTextMatrix(row, 4, QStringLiteral("老员工"));
-}
-
-// Everything about a grid that a reader could touch.
-QStringList gridState(const GridModel &grid)
-{
-    QStringList state { QStringLiteral("%1x%2 fixed %3x%4")
-                            .arg(grid.Rows())
-                            .arg(grid.Cols())
-                            .arg(grid.FixedRows())
-                            .arg(grid.FixedCols()) };
-    for (int c = 0; c < grid.Cols(); ++c)
-        state << QString::number(grid.ColWidth(c));
-    for (int r = 0; r < grid.Rows(); ++r) {
-        QStringList row;
-        for (int c = 0; c < grid.Cols(); ++c)
-            row << grid.TextMatrix(r, c);
-        state << row.join(QLatin1Char('|'));
-    }
-    return state;
-}
-
-// Serial, number and name of the data rows from `from` on.
-QList<QStringList> entrantRows(const GridModel &grid, int from)
-{
-    QList<QStringList> rows;
-    for (int r = from; r < grid.Rows(); ++r)
-        rows << QStringList { grid.TextMatrix(r, 2), grid.TextMatrix(r, 3), grid.TextMatrix(r, 4) };
-    return rows;
+    QList<QStringList> records;
+    for (const data::EntrantRow &row : rows)
+        records << QStringList { row.number, row.name };
+    return records;
 }
 
 class RecordingProgress : public ProgressSink
@@ -196,17 +165,18 @@ private slots:
     void hugeDeclaredDimensionStaysSparse();
     void refusesZipBombs();
 
-    void readRowsIntoEntrantGrid_data();
-    void readRowsIntoEntrantGrid();
+    void readRowsOfTheRange_data();
+    void readRowsOfTheRange();
     void readRowsComposesSpecs();
-    void readRowsLeavesGridUnchangedOnError_data();
-    void readRowsLeavesGridUnchangedOnError();
+    void readRowsReportsErrors_data();
+    void readRowsReportsErrors();
     void previewFillsFirstRowsAndColumns();
     void listWorksheetsReportsErrors();
 
     void exportReadsBackCellByCell();
     void exportFormatsHeaderWidthsAndBorders();
     void exportWritesNumbersInNumericColumns();
+    void exportOfATableWithoutHeader();
     void exportFailsWithoutLeavingFiles_data();
     void exportFailsWithoutLeavingFiles();
 
@@ -456,31 +426,29 @@ void TestWorkbook::refusesZipBombs()
     }
 }
 
-void TestWorkbook::readRowsIntoEntrantGrid_data()
+void TestWorkbook::readRowsOfTheRange_data()
 {
     QTest::addColumn<QString>("file");
     QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx");
     QTest::newRow("xls") << QStringLiteral("entrants.xls");
 }
 
-// Rows 2 to 6 become five new rows, the empty row 5 included, numbered on
-// from the rows already there.
-void TestWorkbook::readRowsIntoEntrantGrid()
+// Rows 2 to 6 become five new rows, the empty row 5 included; the progress
+// counts the one row a list already shows above them.
+void TestWorkbook::readRowsOfTheRange()
 {
     QFETCH(QString, file);
     ScopedScriptedPrompts prompts;
-    GridModel grid;
-    setupEntrantGrid(grid);
-    const int oldRows = grid.Rows();
-    const int result = ReadWorkbookRows(grid, dataFile(file), QStringLiteral("名单"), 2, 6,
-        { QStringLiteral("A"), QStringLiteral("B") }, QFont());
+    std::vector<data::EntrantRow> rows;
+    const int result = ReadWorkbookRows(
+        dataFile(file), QStringLiteral("名单"), 2, 6, { QStringLiteral("A"), QStringLiteral("B") }, rows, 1);
     QCOMPARE(result, 0);
     QCOMPARE(prompts.messages(), QStringList());
-    QCOMPARE(entrantRows(grid, oldRows),
-        QList<QStringList>({ { "2", "0012", "张三" }, { "3", "12", "李四" }, { "4", "1003", "王五" },
-            { "5", "", "" }, { "6", "1005", "欧阳娜娜" } }));
-    QCOMPARE(grid.TextMatrix(oldRows - 1, 4), QStringLiteral("老员工"));
-    QVERIFY(grid.ColWidth(4) > 50); // fitted to the names
+    QCOMPARE(entrantRows(rows),
+        QList<QStringList>({ { "0012", "张三" }, { "12", "李四" }, { "1003", "王五" }, { "", "" },
+            { "1005", "欧阳娜娜" } }));
+    for (const data::EntrantRow &row : rows)
+        QCOMPARE(row.state, data::EntrantRow::State::New);
     QCOMPARE(m_progress.events.first(), QStringLiteral("open %1 100").arg(ReadingText));
     QVERIFY(m_progress.events.contains(QStringLiteral("open %1 6").arg(ReadingText)));
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
@@ -490,22 +458,20 @@ void TestWorkbook::readRowsIntoEntrantGrid()
 void TestWorkbook::readRowsComposesSpecs()
 {
     ScopedScriptedPrompts prompts;
-    GridModel grid;
-    setupEntrantGrid(grid);
-    const int oldRows = grid.Rows();
+    std::vector<data::EntrantRow> rows;
     // Literals, concatenation, spaces and line breaks around pieces, a piece
     // naming column 0, full-width quotes and commas in the name's spec, and a
     // column far right of the data (fine in an .xlsx).
     const QStringList specs = { "\"NO.\", A ,\r\n\"-\",ABC", " “【”，B，“】”,IV,XF " };
-    QCOMPARE(ReadWorkbookRows(grid, dataFile(QStringLiteral("entrants.xlsx")), QStringLiteral("名单"), 1, 3,
-                 specs, QFont()),
+    QCOMPARE(ReadWorkbookRows(
+                 dataFile(QStringLiteral("entrants.xlsx")), QStringLiteral("名单"), 1, 3, specs, rows),
         0);
-    QCOMPARE(entrantRows(grid, oldRows),
-        QList<QStringList>({ { "2", "NO.工号-", "【姓名】" }, { "3", "NO.0012-", "【张三】" },
-            { "4", "NO.12-", "【李四】" } }));
+    QCOMPARE(entrantRows(rows),
+        QList<QStringList>(
+            { { "NO.工号-", "【姓名】" }, { "NO.0012-", "【张三】" }, { "NO.12-", "【李四】" } }));
 }
 
-void TestWorkbook::readRowsLeavesGridUnchangedOnError_data()
+void TestWorkbook::readRowsReportsErrors_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("sheet");
@@ -531,7 +497,7 @@ void TestWorkbook::readRowsLeavesGridUnchangedOnError_data()
         << "entrants.xls" << roster << "\"x\",IW" << 1004 << "输入表格列号超界，请重新输入！";
 }
 
-void TestWorkbook::readRowsLeavesGridUnchangedOnError()
+void TestWorkbook::readRowsReportsErrors()
 {
     QFETCH(QString, file);
     QFETCH(QString, sheet);
@@ -539,51 +505,42 @@ void TestWorkbook::readRowsLeavesGridUnchangedOnError()
     QFETCH(int, expected);
     QFETCH(QString, message);
     ScopedScriptedPrompts prompts;
-    GridModel grid;
-    setupEntrantGrid(grid);
-    const QStringList before = gridState(grid);
+    std::vector<data::EntrantRow> rows(2);
     QCOMPARE(
-        ReadWorkbookRows(grid, dataFile(file), sheet, 2, 100, { QStringLiteral("A"), nameSpec }, QFont()),
-        expected);
+        ReadWorkbookRows(dataFile(file), sheet, 2, 100, { QStringLiteral("A"), nameSpec }, rows), expected);
     QCOMPARE(prompts.messages(), QStringList { message });
-    QCOMPARE(gridState(grid), before);
+    QVERIFY(rows.empty());
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
 }
 
 void TestWorkbook::previewFillsFirstRowsAndColumns()
 {
     ScopedScriptedPrompts prompts;
-    GridModel preview;
-    preview.setCols(60);
-    preview.setRows(20);
-    preview.setFixedRows(1);
-    preview.setFixedCols(1);
-    QCOMPARE(PreviewWorkbookRows(
-                 preview, dataFile(QStringLiteral("entrants.xls")), QStringLiteral("名单"), QFont()),
-        0);
+    QList<QStringList> cells;
+    QCOMPARE(PreviewWorkbookRows(dataFile(QStringLiteral("entrants.xls")), QStringLiteral("名单"), cells), 0);
+    QCOMPARE(cells.size(), 19);
+    for (const QStringList &row : std::as_const(cells))
+        QCOMPARE(row.size(), 59);
     for (int r = 0; r < Roster.size(); ++r) {
         for (int c = 0; c < 5; ++c)
-            QCOMPARE(preview.TextMatrix(r + 1, c + 1), Roster.at(r).at(c));
+            QCOMPARE(cells.at(r).at(c), Roster.at(r).at(c));
     }
-    QCOMPARE(preview.TextMatrix(0, 1), QString());
+    QCOMPARE(cells.at(Roster.size()).at(0), QString());
     QCOMPARE(m_progress.events.first(), QStringLiteral("open %1 20").arg(ReadingText));
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
     QCOMPARE(prompts.messages(), QStringList());
 
-    QCOMPARE(PreviewWorkbookRows(
-                 preview, dataFile(QStringLiteral("entrants.xlsx")), QStringLiteral("Sheet3"), QFont()),
-        9);
+    QCOMPARE(
+        PreviewWorkbookRows(dataFile(QStringLiteral("entrants.xlsx")), QStringLiteral("Sheet3"), cells), 9);
     QCOMPARE(prompts.messages(), QStringList { "输入表格名称有误，无法打开表格，请重新输入！" });
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
+    QVERIFY(cells.isEmpty());
 
-    GridModel fresh;
-    fresh.setCols(60);
-    fresh.setRows(20);
-    QCOMPARE(PreviewWorkbookRows(
-                 fresh, dataFile(QStringLiteral("word-document.xlsx")), QStringLiteral("名单"), QFont()),
+    QCOMPARE(
+        PreviewWorkbookRows(dataFile(QStringLiteral("word-document.xlsx")), QStringLiteral("名单"), cells),
         438);
     QCOMPARE(prompts.messages().last(), QStringLiteral("文件类型不对，请选择Excel文档！"));
-    QCOMPARE(fresh.TextMatrix(1, 1), QString());
+    QVERIFY(cells.isEmpty());
 }
 
 void TestWorkbook::listWorksheetsReportsErrors()
@@ -647,7 +604,7 @@ void TestWorkbook::exportReadsBackCellByCell()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("结果")); // no extension, kept as given
     QVERIFY(writeFile(path, "an older export, replaced"));
-    QVERIFY(ExportGridToWorkbook(grid, path, QStringLiteral("澄曜抽奖")));
+    QVERIFY(ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("澄曜抽奖")));
     QCOMPARE(prompts.messages(), QStringList());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "结果" });
     QCOMPARE(m_progress.events,
@@ -681,7 +638,7 @@ void TestWorkbook::exportFormatsHeaderWidthsAndBorders()
     setupExportGrid(grid);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("结果.xlsx"));
-    QVERIFY(ExportGridToWorkbook(grid, path, QStringLiteral("澄曜抽奖")));
+    QVERIFY(ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("澄曜抽奖")));
 
     const QString styles = zipPart(path, "xl/styles.xml");
     QVERIFY2(styles.contains(QLatin1String("<b/>")), qPrintable(styles));
@@ -741,7 +698,7 @@ void TestWorkbook::exportWritesNumbersInNumericColumns()
     }
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("数量.xlsx"));
-    QVERIFY(ExportGridToWorkbook(grid, path, QStringLiteral("澄曜抽奖")));
+    QVERIFY(ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("澄曜抽奖")));
 
     // Numeric cells carry no type; text cells are shared strings.
     const QString sheet = zipPart(path, "xl/worksheets/sheet1.xml");
@@ -781,6 +738,44 @@ void TestWorkbook::exportWritesNumbersInNumericColumns()
         QVERIFY2(styles.contains(QLatin1String(code)), code);
 }
 
+// A table without header rows or widths: every row is a body row, so its
+// numbers in a numeric column go out as numbers, and no column is sized.
+void TestWorkbook::exportOfATableWithoutHeader()
+{
+    ScopedScriptedPrompts prompts;
+    ExportTable table;
+    table.rowCount = 2;
+    table.columnCount = 2;
+    table.cells = { "12", "12", "0.5", "x" };
+    table.numeric = { true, false };
+    table.hiddenRows = 1;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("表.xlsx"));
+    QVERIFY(ExportGridToWorkbook(table, path, QStringLiteral("澄曜抽奖")));
+    QCOMPARE(
+        m_progress.events, QStringList({ QStringLiteral("open 正在将数据导出到EXCEL文件 … 2"), "close" }));
+    QCOMPARE(m_progress.steps, 5);
+
+    const QString sheet = zipPart(path, "xl/worksheets/sheet1.xml");
+    QVERIFY2(!sheet.contains(QLatin1String("<col ")), qPrintable(sheet));
+    QMap<QString, bool> isNumber;
+    const QRegularExpression cell(QStringLiteral("<c r=\"([A-Z]+\\d+)\"([^>]*?)>"));
+    for (auto match = cell.globalMatch(sheet); match.hasNext();) {
+        const auto found = match.next();
+        isNumber.insert(found.captured(1), !found.captured(2).contains(QLatin1String(" t=\"")));
+    }
+    QCOMPARE(isNumber.value("A1"), true);
+    QCOMPARE(isNumber.value("A2"), true);
+    QCOMPARE(isNumber.value("B1", true), false);
+    int error = -1;
+    const std::unique_ptr<XlsxWorkbook> book = XlsxWorkbook::open(path, &error);
+    QVERIFY(book && book->selectSheet(QStringLiteral("澄曜抽奖")) == 0);
+    QCOMPARE(book->cell(1, 1), QStringLiteral("12"));
+    QCOMPARE(book->cell(2, 1).toDouble(), 0.5);
+    QCOMPARE(book->cell(2, 2), QStringLiteral("x"));
+    QCOMPARE(prompts.messages(), QStringList());
+}
+
 void TestWorkbook::exportFailsWithoutLeavingFiles_data()
 {
     QTest::addColumn<QString>("subfolder");
@@ -803,7 +798,7 @@ void TestWorkbook::exportFailsWithoutLeavingFiles()
     setupExportGrid(grid);
     QTemporaryDir dir;
     const QString path = QDir(dir.filePath(subfolder)).filePath(QStringLiteral("out.xlsx"));
-    QVERIFY(!ExportGridToWorkbook(grid, path, sheetName));
+    QVERIFY(!ExportGridToWorkbook(grid::ExportTableOf(grid), path, sheetName));
     QCOMPARE(prompts.messages(), QStringList { "文件保存出错！" });
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));

@@ -5,7 +5,7 @@
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
 #include "data/database.h"
-#include "data/entrantwriter.h"
+#include "grid/entrantgrid.h"
 #include "support/testsupport.h"
 
 #include <QElapsedTimer>
@@ -196,7 +196,7 @@ void TestEntrantEntry::writerHandlesEachRowState()
     const int edited = appendRow(grid, QString::number(-changed), QStringLiteral("new"), QStringLiteral("新"));
     const int stored = appendRow(grid, QString::number(kept), QStringLiteral("grid"));
 
-    QVERIFY(data::SaveEntrantRows(grid, fresh, stored, draw));
+    QVERIFY(grid::SaveEntrantGridRows(grid, fresh, stored, draw));
     QVERIFY(prompts.shown().isEmpty());
     QCOMPARE(entrantCount(), 4);
     for (int row : {fresh, zero}) {
@@ -212,7 +212,7 @@ void TestEntrantEntry::writerHandlesEachRowState()
 
     // Everything is stored now: a second save writes nothing.
     logUpdates();
-    QVERIFY(data::SaveEntrantRows(grid, fresh, stored, draw));
+    QVERIFY(grid::SaveEntrantGridRows(grid, fresh, stored, draw));
     QCOMPARE(entrantCount(), 4);
     QVERIFY(loggedUpdates().isEmpty());
 }
@@ -228,7 +228,7 @@ void TestEntrantEntry::textsAreStoredExactly()
         const qint64 id = db.addEntrant(draw, QStringLiteral("old"));
         appendRow(grid, QString::number(-id), numbers[i], names[i]);
     }
-    QVERIFY(data::SaveEntrantRows(grid, grid.FixedRows(), grid.Rows() - 1, draw));
+    QVERIFY(grid::SaveEntrantGridRows(grid, grid.FixedRows(), grid.Rows() - 1, draw));
 
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
         const QVariantList record = entrant(grid.TextMatrix(r, Key).toLongLong());
@@ -243,19 +243,19 @@ void TestEntrantEntry::rowsLeftUnstored()
 {
     Fixture f;
     auto &[db, prompts, draw, grid] = f;
-    QVERIFY(data::SaveEntrantRows(grid, 0, 100, draw)); // header rows only
+    QVERIFY(grid::SaveEntrantGridRows(grid, 0, 100, draw)); // header rows only
 
     const int empty = appendRow(grid, QString(), QString());
     appendRow(grid, QStringLiteral("0"), QStringLiteral("  "), QStringLiteral(" "));
     const int numberOnly = appendRow(grid, QString(), QStringLiteral("7"));
-    QVERIFY(data::SaveEntrantRows(grid, numberOnly, empty, draw));
-    QVERIFY(!data::SaveEntrantRows(grid, empty, numberOnly, 0));
-    QVERIFY(!data::SaveEntrantRows(grid, empty, numberOnly, -3));
+    QVERIFY(grid::SaveEntrantGridRows(grid, numberOnly, empty, draw));
+    QVERIFY(!grid::SaveEntrantGridRows(grid, empty, numberOnly, 0));
+    QVERIFY(!grid::SaveEntrantGridRows(grid, empty, numberOnly, -3));
     QCOMPARE(entrantCount(), 0);
     QCOMPARE(column(grid, Key), (QStringList{"", "0", ""}));
 
     // An empty line must not become an entrant.
-    QVERIFY(data::SaveEntrantRows(grid, empty, numberOnly, draw));
+    QVERIFY(grid::SaveEntrantGridRows(grid, empty, numberOnly, draw));
     QCOMPARE(entrantCount(), 1);
     QCOMPARE(column(grid, Key), (QStringList{"", "0", "1"}));
     QCOMPARE(column(grid, Cid), (QStringList{"", "", QString::number(draw)}));
@@ -288,7 +288,7 @@ void TestEntrantEntry::rangeIsStoredAllOrNothing()
         refuseNumber(fault.toUpper(), QStringLiteral("bad"));
     const qint64 before = entrantCount();
 
-    QVERIFY(!data::SaveEntrantRows(grid, top, grid.Rows() - 1, draw));
+    QVERIFY(!grid::SaveEntrantGridRows(grid, top, grid.Rows() - 1, draw));
     QCOMPARE(prompts.messages(), QStringList{SaveFailed});
     QCOMPARE(entrantCount(), before);
     QCOMPARE(entrant(first).at(1).toString(), QStringLiteral("100"));
@@ -296,7 +296,7 @@ void TestEntrantEntry::rangeIsStoredAllOrNothing()
     QCOMPARE(column(grid, Cid), QStringList(4, QString()));
 
     // Nothing is left half open: the sound rows store at once.
-    QVERIFY(data::SaveEntrantRows(grid, top, top + 1, draw));
+    QVERIFY(grid::SaveEntrantGridRows(grid, top, top + 1, draw));
     QCOMPARE(entrantCount(), before + 1);
     QCOMPARE(entrant(first).at(1).toString(), QStringLiteral("101"));
 }
@@ -317,7 +317,7 @@ void TestEntrantEntry::largeListsAreQuick()
 
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(data::SaveEntrantRows(grid, grid.FixedRows(), last, draw));
+    QVERIFY(grid::SaveEntrantGridRows(grid, grid.FixedRows(), last, draw));
     const qint64 saved = clock.restart();
     const draw::DuplicateReport duplicates = draw::FindDuplicateNumbers(draw);
     const draw::LengthReport lengths = draw::FindOddLengths(draw, 0);
@@ -344,41 +344,41 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
 
     QStringList expected;
     for (const QString &text : {QStringLiteral("1"), QStringLiteral("13"), QStringLiteral("138")}) {
-        QVERIFY(data::EditEntrantCell(grid, row, Number, text, draw));
+        QVERIFY(grid::EditEntrantCell(grid, row, Number, text, draw));
         QCOMPARE(loggedUpdates(), expected << text);
         QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
     }
     // A stored entrant edited down to nothing is still updated.
-    QVERIFY(data::EditEntrantCell(grid, row, Number, QString(), draw));
-    QVERIFY(data::EditEntrantCell(grid, row, Name, QString(), draw));
+    QVERIFY(grid::EditEntrantCell(grid, row, Number, QString(), draw));
+    QVERIFY(grid::EditEntrantCell(grid, row, Name, QString(), draw));
     QCOMPARE(entrant(stored), (QVariantList{draw, "", ""}));
 
     // Fixed cells and header rows are not edited.
-    QVERIFY(!data::EditEntrantCell(grid, row, Serial, QStringLiteral("-5"), draw));
-    QVERIFY(!data::EditEntrantCell(grid, 1, Number, QStringLiteral("x"), draw));
+    QVERIFY(!grid::EditEntrantCell(grid, row, Serial, QStringLiteral("-5"), draw));
+    QVERIFY(!grid::EditEntrantCell(grid, 1, Number, QStringLiteral("x"), draw));
     QCOMPARE(grid.TextMatrix(1, Number), QStringLiteral("抽奖号码"));
 
     // A refused keystroke keeps the row's key (the typed text stays in the
     // cell), and the next keystroke stores the row.
     refuseNumber(QStringLiteral("UPDATE"), QStringLiteral("9"));
-    QVERIFY(!data::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw));
+    QVERIFY(!grid::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw));
     QCOMPARE(prompts.messages(), QStringList{SaveFailed});
     QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
     QCOMPARE(grid.TextMatrix(row, Number), QStringLiteral("9"));
-    QVERIFY(!data::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw, false)); // not told again
+    QVERIFY(!grid::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw, false)); // not told again
     QCOMPARE(prompts.messages(), QStringList { SaveFailed });
     QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
-    QVERIFY(data::EditEntrantCell(grid, row, Number, QStringLiteral("99"), draw));
+    QVERIFY(grid::EditEntrantCell(grid, row, Number, QStringLiteral("99"), draw));
     QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
     QCOMPARE(entrant(stored).at(1).toString(), QStringLiteral("99"));
 
     // A typed new row is inserted by its first keystroke, then updated.
     const int fresh = appendRow(grid, QString(), QString());
-    QVERIFY(!data::EditEntrantCell(grid, fresh, Name, QStringLiteral("张"), 0)); // no draw: grid only
+    QVERIFY(!grid::EditEntrantCell(grid, fresh, Name, QStringLiteral("张"), 0)); // no draw: grid only
     QCOMPARE(entrantCount(), 1);
-    QVERIFY(data::EditEntrantCell(grid, fresh, Name, QStringLiteral("张三"), draw));
+    QVERIFY(grid::EditEntrantCell(grid, fresh, Name, QStringLiteral("张三"), draw));
     const qint64 id = grid.TextMatrix(fresh, Key).toLongLong();
-    QVERIFY(data::EditEntrantCell(grid, fresh, Name, QStringLiteral("张三丰"), draw));
+    QVERIFY(grid::EditEntrantCell(grid, fresh, Name, QStringLiteral("张三丰"), draw));
     QCOMPARE(grid.TextMatrix(fresh, Key), QString::number(id));
     QCOMPARE(entrant(id), (QVariantList{draw, "", "张三丰"}));
     QCOMPARE(entrantCount(), 2);

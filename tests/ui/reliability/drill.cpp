@@ -23,7 +23,7 @@
 #include "grid/gridops.h"
 #include "data/database.h"
 #include "drawscreen/mf.h"
-#include "transfer/importer.h"
+#include "grid/entrantgrid.h"
 
 #include <QApplication>
 #include <QDir>
@@ -148,7 +148,7 @@ int runImport(QApplication &app, qint64 drawId, const QString &csv)
 
     const int rows = countLines(csv);
     say(QStringLiteral("started"));
-    const transfer::ImportResult result = transfer::ImportEntrants(
+    const grid::ImportResult result = grid::ImportEntrants(
         entrants, csv, QString(), 1, std::max(rows, 1), {QStringLiteral("A"), QStringLiteral("B")}, drawId);
     if (result.error != 0)
         say(QStringLiteral("failed\t%1").arg(result.error));

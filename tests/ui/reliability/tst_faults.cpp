@@ -8,8 +8,8 @@
 #include "draw/drawsession.h"
 #include "drawscreen/enterdraw.h"
 #include "drawscreen/mf.h"
+#include "grid/entrantgrid.h"
 #include "support/testsupport.h"
-#include "transfer/importer.h"
 
 #include <QApplication>
 #include <QFile>
@@ -580,8 +580,7 @@ void TestDatabaseFaults::importingEntrants()
     const QStringList specs { u"A"_s, u"B"_s };
 
     QVERIFY(m_faults->apply(fault));
-    const transfer::ImportResult failed
-        = transfer::ImportEntrants(grid, csv, QString(), 1, Rows, specs, draw);
+    const grid::ImportResult failed = grid::ImportEntrants(grid, csv, QString(), 1, Rows, specs, draw);
     QCOMPARE(failed.error, -1);
     QCOMPARE(failed.stored, 0);
     QCOMPARE(grid.Rows(), gridRows);
@@ -592,8 +591,7 @@ void TestDatabaseFaults::importingEntrants()
     QCOMPARE(everything(m_db->path()), before);
 
     m_prompts->clear();
-    const transfer::ImportResult imported
-        = transfer::ImportEntrants(grid, csv, QString(), 1, Rows, specs, draw);
+    const grid::ImportResult imported = grid::ImportEntrants(grid, csv, QString(), 1, Rows, specs, draw);
     QCOMPARE(imported.error, 0);
     QCOMPARE(imported.stored, Rows);
     QCOMPARE(m_prompts->messages(), QStringList());

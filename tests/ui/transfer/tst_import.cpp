@@ -1,14 +1,17 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/fset.h"
+#include "grid/entrantgrid.h"
+#include "grid/gridexport.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
 #include "data/database.h"
 #include "support/testsupport.h"
 #include "transfer/csv.h"
-#include "transfer/export.h"
+#include "transfer/csvparse.h"
 #include "transfer/importer.h"
 #include "common/indicator.h"
+#include "transfer/exportdialog.h"
 #include "transfer/inputmap.h"
 #include "transfer/sheets.h"
 #include "transfer/textcodec.h"
@@ -141,7 +144,8 @@ QString writeEntrants(const QString &folder, const QString &kind, int count)
     sheet.setColWidth(0, 1000);
     sheet.setColWidth(1, 1000);
     const QString path = QDir(folder).filePath(QStringLiteral("entrants.xlsx"));
-    return transfer::ExportGridToWorkbook(sheet, path, QStringLiteral("名单")) ? path : QString();
+    const bool written = transfer::ExportGridToWorkbook(grid::ExportTableOf(sheet), path, QStringLiteral("名单"));
+    return written ? path : QString();
 }
 
 } // namespace
@@ -331,14 +335,14 @@ void TestImport::failedReadStoresNothing()
     GridModel *grid = console.grid(2);
     const int before = grid->Rows();
     const QString fake = writeFile(m_db->folder(), QStringLiteral("fake.xlsx"), "just some text, not a workbook");
-    const transfer::ImportResult result = transfer::ImportEntrants(
+    const grid::ImportResult result = grid::ImportEntrants(
         *grid, fake, QStringLiteral("Sheet1"), 1, 10, {QStringLiteral("A"), QStringLiteral("B")}, draw);
     QCOMPARE(result.error, 438);
     QCOMPARE(grid->Rows(), before);
     QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("文件类型不对，请选择Excel文档！")});
     QVERIFY(storedRows(draw).isEmpty());
 
-    const transfer::ImportResult missing = transfer::ImportEntrants(
+    const grid::ImportResult missing = grid::ImportEntrants(
         *grid, m_db->folder() + QStringLiteral("/none.csv"), QString(), 1, 10, {QStringLiteral("A"), QString()}, draw);
     QVERIFY(missing.error != 0);
     QCOMPARE(grid->Rows(), before);
@@ -583,19 +587,12 @@ void TestImport::exportReadsBackCellByCell()
     const QString csv = QDir(m_db->folder()).filePath(QStringLiteral("results.CSV"));
     m_prompts->queueFileName(csv);
     console.pressButton(31);
-    GridModel back;
-    back.setCols(6);
-    back.setRows(1);
-    back.setFixedRows(1);
-    back.setFixedCols(1);
-    QCOMPARE(transfer::ReadCsvRows(back, csv, 1, 3, {"A", "B", "C", "D", "E"}, QFont()), 0);
+    QFile written(csv);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    transfer::CsvLines lines(transfer::DecodeText(written.readAll()));
     QStringList read;
-    for (int r = 1; r < back.Rows(); ++r) {
-        QStringList cells;
-        for (int c = 1; c < 6; ++c)
-            cells << back.TextMatrix(r, c);
-        read << cells.join(QLatin1Char('|'));
-    }
+    while (const std::optional<QStringList> record = transfer::NextCsvRecord(lines, nullptr))
+        read << record->join(QLatin1Char('|'));
     QCOMPARE(read, expected);
 
     const QString workbook = QDir(m_db->folder()).filePath(QStringLiteral("results.xlsx"));
@@ -626,15 +623,15 @@ void TestImport::exportAsksBeforeOverwriting()
     const QString path = writeFile(m_db->folder(), QStringLiteral("old.csv"), "old");
     m_prompts->queueFileName(path);
     m_prompts->queueAnswer(false);
-    QVERIFY(!transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖")));
+    QVERIFY(!ExportGrid(grid, QStringLiteral("澄曜抽奖")));
     QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("该文件已存在，是否覆盖？")});
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("old"));
     file.close();
-    QVERIFY(transfer::ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
+    QVERIFY(ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
     GridModel empty;
-    QVERIFY(!transfer::ExportGrid(empty, QStringLiteral("澄曜抽奖")));
+    QVERIFY(!ExportGrid(empty, QStringLiteral("澄曜抽奖")));
     QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("表格中没有数据！")});
 }
 

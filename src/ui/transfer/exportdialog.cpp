@@ -1,13 +1,18 @@
-#include "transfer/export.h"
+#include "transfer/exportdialog.h"
 
 #include "common/prompts.h"
+#include "grid/gridexport.h"
 #include "transfer/csv.h"
 #include "transfer/xlsxwriter.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-namespace tombolix::transfer {
+namespace tombolix {
+
+namespace {
+const QString Filter = QStringLiteral("CSV (逗号分隔)(*.csv)|*.csv|Excel 工作簿(*.xlsx)|*.xlsx");
+} // namespace
 
 bool ExportGrid(const grid::GridModel &grid, const QString &sheetName)
 {
@@ -15,7 +20,11 @@ bool ExportGrid(const grid::GridModel &grid, const QString &sheetName)
         prompts().message(QStringLiteral("表格中没有数据！"));
         return false;
     }
-    const QString path = prompts().saveFileName(ExportFilter, sheetName + QStringLiteral(".csv"));
+    // The dialogs and the writers' progress window yield to the event loop,
+    // and the operator may sort, refill or edit the grid meanwhile: the file
+    // gets the grid as it stood.
+    const transfer::ExportTable table = grid::ExportTableOf(grid);
+    const QString path = prompts().saveFileName(Filter, sheetName + QStringLiteral(".csv"));
     if (path.isEmpty())
         return true;
     if (QFileInfo::exists(path)) {
@@ -27,13 +36,9 @@ bool ExportGrid(const grid::GridModel &grid, const QString &sheetName)
             return false;
         }
     }
-    // The writers yield to the progress window, and the operator may sort,
-    // refill or edit the grid meanwhile: the file gets the grid as it stood.
-    grid::GridModel still;
-    still.copyFrom(grid);
     if (path.right(3).toLower() == QLatin1String("csv"))
-        return ExportGridToCsv(still, path);
-    return ExportGridToWorkbook(still, path, sheetName);
+        return transfer::ExportGridToCsv(table, path);
+    return transfer::ExportGridToWorkbook(table, path, sheetName);
 }
 
-} // namespace tombolix::transfer
+} // namespace tombolix

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace tombolix::data {
+
+// One entrant as it travels between a list on screen, a file being imported
+// and 号码表: its number and name, the ID it is stored under, and whether
+// that record still has to be written.
+struct EntrantRow
+{
+    // New: not stored yet, key is 0. Changed: stored under key, edited
+    // since. Saved: stored under key as it stands.
+    enum class State
+    {
+        New,
+        Changed,
+        Saved,
+    };
+
+    qint64 key = 0;
+    QString number;
+    QString name;
+    State state = State::New;
+};
+
+} // namespace tombolix::data

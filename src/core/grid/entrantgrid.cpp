@@ -1,0 +1,155 @@
+#include "grid/entrantgrid.h"
+
+#include "common/conventions.h"
+#include "data/entrantwriter.h"
+#include "grid/gridops.h"
+#include "transfer/importer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace tombolix::grid {
+
+namespace {
+
+using data::EntrantRow;
+
+// The columns of the entrants grid.
+namespace column {
+constexpr int Key = 0;
+constexpr int Draw = 1;
+constexpr int Serial = 2;
+constexpr int Number = 3;
+constexpr int Name = 4;
+} // namespace column
+
+// Above this many rows the grid's cells are written back with its signals
+// held: one reset is far cheaper for a view than tens of thousands of
+// single-cell updates.
+constexpr int BulkWriteRows = 1000;
+
+} // namespace
+
+EntrantRow EntrantRowAt(const GridModel &grid, int row)
+{
+    EntrantRow entrant;
+    const qint64 key = integerValue(grid.TextMatrix(row, column::Key));
+    entrant.key = std::llabs(key);
+    entrant.state = key > 0 ? EntrantRow::State::Saved
+        : key < 0           ? EntrantRow::State::Changed
+                            : EntrantRow::State::New;
+    entrant.number = grid.TextMatrix(row, column::Number);
+    entrant.name = grid.TextMatrix(row, column::Name);
+    return entrant;
+}
+
+bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure)
+{
+    firstRow = std::max(firstRow, grid.FixedRows());
+    lastRow = std::min(lastRow, grid.Rows() - 1);
+    std::vector<EntrantRow> rows;
+    std::vector<EntrantRow::State> was;
+    rows.reserve(size_t(std::max(0, lastRow - firstRow + 1)));
+    was.reserve(rows.capacity());
+    for (int r = firstRow; r <= lastRow; ++r) {
+        rows.push_back(EntrantRowAt(grid, r));
+        was.push_back(rows.back().state);
+    }
+    if (!data::SaveEntrantRows(rows, drawId, tellFailure))
+        return false;
+
+    std::vector<size_t> stored;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (was[i] != EntrantRow::State::Saved && rows[i].state == EntrantRow::State::Saved)
+            stored.push_back(i);
+    }
+    const bool bulk = stored.size() > size_t(BulkWriteRows);
+    if (bulk)
+        grid.beginBulkChange();
+    const QString drawText = QString::number(drawId);
+    for (size_t i : stored) {
+        const int r = firstRow + int(i);
+        grid.setTextMatrix(r, column::Key, QString::number(rows[i].key));
+        if (was[i] == EntrantRow::State::New)
+            grid.setTextMatrix(r, column::Draw, drawText);
+    }
+    if (bulk)
+        grid.endBulkChange();
+    return true;
+}
+
+bool EditEntrantCell(GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure)
+{
+    if (row < grid.FixedRows() || row >= grid.Rows() || col <= column::Serial || col >= grid.Cols())
+        return false;
+    grid.setTextMatrix(row, col, text);
+    const QString keyText = grid.TextMatrix(row, column::Key);
+    // An empty key stays empty: the row has never been stored and is inserted.
+    if (!keyText.isEmpty())
+        grid.setTextMatrix(row, column::Key, QString::number(-std::llabs(integerValue(keyText))));
+    if (SaveEntrantGridRows(grid, row, row, drawId, tellFailure))
+        return true;
+    // A key left negative would no longer name the entrant: a deletion by
+    // key would then miss its record.
+    grid.setTextMatrix(row, column::Key, keyText);
+    return false;
+}
+
+int AppendEntrantRows(GridModel &grid, const std::vector<EntrantRow> &rows, const QFont &font)
+{
+    // One bulk change: a view resets once instead of once per cell.
+    grid.beginBulkChange();
+    const int oldRows = grid.Rows();
+    grid.setRows(oldRows + int(rows.size()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const EntrantRow &entrant = rows[i];
+        const int r = oldRows + int(i);
+        if (entrant.state != EntrantRow::State::New)
+            grid.setTextMatrix(r, column::Key,
+                QString::number(entrant.state == EntrantRow::State::Changed ? -entrant.key : entrant.key));
+        grid.setTextMatrix(r, column::Number, entrant.number);
+        grid.setTextMatrix(r, column::Name, entrant.name);
+    }
+    RenumberGrid(grid);
+    grid.endBulkChange();
+    FitGridColumns(font, grid, grid.FixedRows() - 1, true);
+    return oldRows;
+}
+
+ImportResult ImportEntrants(GridModel &entrants, const QString &path, const QString &sheet, int first,
+    int last, const QStringList &specs, qint64 drawId, const QFont &font)
+{
+    ImportResult result;
+    std::vector<EntrantRow> rows;
+    result.error = transfer::ReadImportRows(
+        path, sheet, first, last, specs, rows, entrants.Rows() - entrants.FixedRows());
+    if (result.error != 0)
+        return result;
+    // The rows are shown, then stored from the grid as it stands after the
+    // column fitting, which yields to the event loop.
+    const int oldRows = AppendEntrantRows(entrants, rows, font);
+    rows = std::vector<EntrantRow>();
+    result.appended = entrants.Rows() - oldRows;
+    if (result.appended <= 0)
+        return result;
+
+    if (!SaveEntrantGridRows(entrants, oldRows, entrants.Rows() - 1, drawId)) {
+        entrants.removeGridRows(oldRows, entrants.Rows() - oldRows);
+        result.error = -1;
+        return result;
+    }
+
+    // Rows the writer did not store (no number, no name) leave the grid too.
+    entrants.beginBulkChange();
+    for (int r = entrants.Rows() - 1; r >= oldRows; --r) {
+        if (entrants.TextMatrix(r, column::Key).trimmed().isEmpty())
+            entrants.removeGridRows(r, 1);
+    }
+    RenumberGrid(entrants);
+    entrants.endBulkChange();
+    result.stored = entrants.Rows() - oldRows;
+    return result;
+}
+
+} // namespace tombolix::grid

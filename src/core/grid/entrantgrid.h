@@ -1,0 +1,58 @@
+#pragma once
+
+#include "data/entrantrow.h"
+#include "grid/gridmodel.h"
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+#include <vector>
+
+// The console's entrants grid as the entrant writer sees it. Column 0 holds
+// each row's key and with it its save state: empty or 0 is a new row, -n is
+// entrant n changed, a positive number is stored and unchanged. Column 1
+// receives the draw ID, columns 3 and 4 hold the number and the name.
+namespace tombolix::grid {
+
+// The entrant of a data row, its state read from the sign of its key.
+data::EntrantRow EntrantRowAt(const GridModel &grid, int row);
+
+// Stores rows firstRow..lastRow (grid numbering, clipped to the data rows)
+// for the draw drawId through the entrant writer, all or nothing: stored rows
+// get their ID and (new ones) the draw ID in cells 0 and 1, changed rows'
+// keys turn positive. After a failure no cell changes. The result is the
+// writer's.
+bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure = true);
+
+// One change of the in-grid editor: puts text into the cell (a number or
+// name column of a data row), marks a stored row as changed and stores the
+// row. A stored row edited down to nothing is still updated. False when the
+// row was not stored or the cell is not editable; a row that could not be
+// stored keeps the key it had (the cell keeps the text), and the operator is
+// told of a refusal by the database only when tellFailure is set.
+bool EditEntrantCell(
+    GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure = true);
+
+// Appends the rows at the bottom of the grid, each with its key cell written
+// by its state, renumbers the serial column and fits the columns measured
+// with the font. Returns the index of the first new row.
+int AppendEntrantRows(GridModel &grid, const std::vector<data::EntrantRow> &rows, const QFont &font);
+
+struct ImportResult
+{
+    int error = 0; // 0, the reader's error number, or -1 when storing failed
+    int appended = 0; // rows the reader put into the grid
+    int stored = 0; // rows stored in 号码表
+};
+
+// Reads rows first..last (1-based file rows) of the file, or of the sheet of
+// a workbook, into new rows of the entrants grid (spec 0 the number, spec 1
+// the name) and stores them for the draw in one transaction. After a failed
+// read the grid is left as it was and nothing reaches the database; when the
+// rows cannot be stored they leave the grid again; rows without number and
+// name are dropped from the grid rather than stored.
+ImportResult ImportEntrants(GridModel &entrants, const QString &path, const QString &sheet, int first,
+    int last, const QStringList &specs, qint64 drawId, const QFont &font = QFont());
+
+} // namespace tombolix::grid

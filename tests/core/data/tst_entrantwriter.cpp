@@ -1,0 +1,188 @@
+#include "common/prompts.h"
+#include "data/database.h"
+#include "data/entrantwriter.h"
+#include "support/testsupport.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace tombolix;
+using namespace tombolix::data;
+using State = EntrantRow::State;
+
+namespace {
+
+EntrantRow row(qint64 key, State state, const QString &number, const QString &name = QString())
+{
+    EntrantRow entrant;
+    entrant.key = key;
+    entrant.state = state;
+    entrant.number = number;
+    entrant.name = name;
+    return entrant;
+}
+
+// Key, state, number and name of each row, for comparing whole ranges.
+QStringList describe(const std::vector<EntrantRow> &rows)
+{
+    QStringList texts;
+    for (const EntrantRow &entrant : rows)
+        texts << QStringLiteral("%1 %2 %3|%4")
+                     .arg(entrant.key)
+                     .arg(int(entrant.state))
+                     .arg(entrant.number, entrant.name);
+    return texts;
+}
+
+// CID, 号码 and 姓名 of an entrant; empty when there is none.
+QVariantList entrant(qint64 id)
+{
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT CID, 号码, 姓名 FROM 号码表 WHERE ID=?"));
+    query.addBindValue(id);
+    if (query.exec() && query.next())
+        return { query.value(0).toLongLong(), query.value(1), query.value(2) };
+    return {};
+}
+
+qint64 entrantCount()
+{
+    return CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*"));
+}
+
+void run(const QString &sql)
+{
+    QVERIFY2(ExecuteSql(sql), qPrintable(sql));
+}
+
+} // namespace
+
+class TestEntrantWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void storesByStateAndMarksSaved();
+    void nothingToStoreOrNoDraw();
+    void failureLeavesRowsAsTheyCame_data();
+    void failureLeavesRowsAsTheyCame();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestEntrantWriter::init()
+{
+    m_db = new test::TestDatabase;
+    QVERIFY(m_db->isValid());
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestEntrantWriter::cleanup()
+{
+    delete m_prompts;
+    delete m_db;
+}
+
+// New rows are inserted and take their IDs, changed rows are updated (and
+// moved to the draw), saved rows and blank new rows are left alone. Saving
+// the same rows again writes nothing.
+void TestEntrantWriter::storesByStateAndMarksSaved()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 moved = m_db->addEntrant(m_db->addDraw(QStringLiteral("旧抽奖")), QStringLiteral("old"));
+    const qint64 kept = m_db->addEntrant(draw, QStringLiteral("keep"));
+    std::vector<EntrantRow> rows { row(0, State::New, QStringLiteral(" 007 "), QStringLiteral("O'Brien")),
+        row(0, State::New, QStringLiteral("  "), QStringLiteral(" ")),
+        row(moved, State::Changed, QStringLiteral("new"), QStringLiteral("新")),
+        row(kept, State::Saved, QStringLiteral("not stored")),
+        row(0, State::New, QString(), QStringLiteral("张三")) };
+
+    QVERIFY(SaveEntrantRows(rows, draw));
+    QVERIFY(m_prompts->shown().isEmpty());
+    QCOMPARE(entrantCount(), 4);
+    QVERIFY(rows[0].key > kept);
+    QCOMPARE(rows[4].key, rows[0].key + 1);
+    QCOMPARE(entrant(rows[0].key), (QVariantList { draw, " 007 ", "O'Brien" }));
+    QCOMPARE(entrant(rows[4].key), (QVariantList { draw, "", "张三" })); // empty text, not Null
+    QCOMPARE(entrant(moved), (QVariantList { draw, "new", "新" }));
+    QCOMPARE(entrant(kept).at(1).toString(), QStringLiteral("keep"));
+    const std::vector<State> states { State::Saved, State::New, State::Saved, State::Saved, State::Saved };
+    for (size_t i = 0; i < rows.size(); ++i)
+        QCOMPARE(rows[i].state, states[i]);
+    QCOMPARE(rows[1].key, qint64(0));
+    QCOMPARE(rows[2].key, moved);
+
+    run(QStringLiteral(
+        "CREATE TRIGGER refuse_all BEFORE UPDATE ON 号码表 BEGIN SELECT RAISE(ABORT, 'x'); END"));
+    const QStringList before = describe(rows);
+    QVERIFY(SaveEntrantRows(rows, draw));
+    QCOMPARE(describe(rows), before);
+    QCOMPARE(entrantCount(), 4);
+    QVERIFY(m_prompts->shown().isEmpty());
+}
+
+void TestEntrantWriter::nothingToStoreOrNoDraw()
+{
+    std::vector<EntrantRow> none;
+    QVERIFY(SaveEntrantRows(none, 0));
+
+    std::vector<EntrantRow> rows { row(0, State::New, QStringLiteral("1")) };
+    QVERIFY(!SaveEntrantRows(rows, 0));
+    QVERIFY(!SaveEntrantRows(rows, -3));
+    QCOMPARE(rows[0].state, State::New);
+    QCOMPARE(entrantCount(), 0);
+    QVERIFY(m_prompts->shown().isEmpty());
+}
+
+void TestEntrantWriter::failureLeavesRowsAsTheyCame_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("tell");
+    QTest::newRow("insert refused") << QStringLiteral("insert") << true;
+    QTest::newRow("update refused") << QStringLiteral("update") << true;
+    QTest::newRow("changed entrant gone") << QStringLiteral("gone") << true;
+    QTest::newRow("not told") << QStringLiteral("insert") << false;
+}
+
+// One bad row anywhere in the range: nothing is stored, no row changes, and
+// the operator is told once (when asked for).
+void TestEntrantWriter::failureLeavesRowsAsTheyCame()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, tell);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 first = m_db->addEntrant(draw, QStringLiteral("100"));
+    const qint64 second = m_db->addEntrant(draw, QStringLiteral("200"));
+    std::vector<EntrantRow> rows { row(0, State::New, QStringLiteral("301")),
+        row(first, State::Changed, QStringLiteral("101")),
+        fault == QLatin1String("insert") ? row(0, State::New, QStringLiteral("bad"))
+                                         : row(second, State::Changed, QStringLiteral("bad")),
+        row(0, State::New, QStringLiteral("302")) };
+    if (fault == QLatin1String("gone"))
+        run(QStringLiteral("DELETE FROM 号码表 WHERE ID=%1").arg(second));
+    else
+        run(QStringLiteral("CREATE TRIGGER refuse BEFORE %1 ON 号码表 WHEN NEW.号码='bad' "
+                           "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                .arg(fault.toUpper()));
+    const qint64 stored = entrantCount();
+    const QStringList before = describe(rows);
+
+    QVERIFY(!SaveEntrantRows(rows, draw, tell));
+    QCOMPARE(m_prompts->messages(), tell ? QStringList { EntrantSaveFailedMessage() } : QStringList());
+    QCOMPARE(describe(rows), before);
+    QCOMPARE(entrantCount(), stored);
+    QCOMPARE(entrant(first).at(1).toString(), QStringLiteral("100"));
+
+    // Nothing is left half open: the sound rows store at once.
+    rows.resize(2);
+    QVERIFY(SaveEntrantRows(rows, draw));
+    QCOMPARE(entrantCount(), stored + 1);
+    QCOMPARE(entrant(first).at(1).toString(), QStringLiteral("101"));
+}
+
+QTEST_GUILESS_MAIN(TestEntrantWriter)
+#include "tst_entrantwriter.moc"

@@ -1,0 +1,267 @@
+#include "common/conventions.h"
+#include "common/progress.h"
+#include "common/prompts.h"
+#include "data/database.h"
+#include "grid/entrantgrid.h"
+#include "grid/gridops.h"
+#include "support/testsupport.h"
+
+#include <QFile>
+#include <QFontMetricsF>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tombolix;
+using namespace tombolix::grid;
+using State = data::EntrantRow::State;
+
+namespace {
+
+enum Column
+{
+    Key = 0,
+    Cid = 1,
+    Serial = 2,
+    Number = 3,
+    Name = 4
+};
+
+void setupEntrants(GridModel &grid)
+{
+    SetupGridHeader(grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
+    grid.setTag(QStringLiteral("号码表"));
+    grid.setFixedCols(3);
+}
+
+int appendRow(GridModel &grid, const QString &key, const QString &number, const QString &name = QString())
+{
+    const int row = grid.addRow();
+    grid.setTextMatrix(row, Key, key);
+    grid.setTextMatrix(row, Number, number);
+    grid.setTextMatrix(row, Name, name);
+    return row;
+}
+
+QStringList column(const GridModel &grid, int col)
+{
+    QStringList texts;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+        texts << grid.TextMatrix(r, col);
+    return texts;
+}
+
+data::EntrantRow entrant(qint64 key, State state, const QString &number, const QString &name)
+{
+    data::EntrantRow row;
+    row.key = key;
+    row.state = state;
+    row.number = number;
+    row.name = name;
+    return row;
+}
+
+QStringList storedEntrants(qint64 draw)
+{
+    QStringList rows;
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"), { draw });
+         !rs.eof(); rs.moveNext())
+        rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
+    return rows;
+}
+
+class RecordingProgress : public ProgressSink
+{
+public:
+    RecordingProgress() { m_previous = setProgressSink(this); }
+    ~RecordingProgress() override { setProgressSink(m_previous); }
+    void open(const QString &text, qint64 total) override
+    {
+        opened << QStringLiteral("%1 %2").arg(text).arg(total);
+    }
+    void advance(qint64, const QString &) override { }
+    void close() override { }
+
+    QStringList opened;
+
+private:
+    ProgressSink *m_previous = nullptr;
+};
+
+} // namespace
+
+class TestEntrantGrid : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void keyCellGivesTheState_data();
+    void keyCellGivesTheState();
+    void manyStoredRowsReachTheViewAsOneReset();
+    void appendedRowsFollowTheGridsRows();
+    void importShowsStoresAndDropsBlankRows();
+    void failedImportLeavesTheGridAlone();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestEntrantGrid::init()
+{
+    m_db = new test::TestDatabase;
+    QVERIFY(m_db->isValid());
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestEntrantGrid::cleanup()
+{
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestEntrantGrid::keyCellGivesTheState_data()
+{
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<qint64>("key");
+    QTest::addColumn<State>("state");
+    QTest::newRow("empty") << QString() << qint64(0) << State::New;
+    QTest::newRow("zero") << QStringLiteral("0") << qint64(0) << State::New;
+    QTest::newRow("not a number") << QStringLiteral("abc") << qint64(0) << State::New;
+    QTest::newRow("negative") << QStringLiteral("-17") << qint64(17) << State::Changed;
+    QTest::newRow("positive") << QStringLiteral("17") << qint64(17) << State::Saved;
+    QTest::newRow("rounded half to even") << QStringLiteral("-2.5") << qint64(2) << State::Changed;
+    QTest::newRow("large") << QStringLiteral("9000000001") << qint64(9000000001) << State::Saved;
+}
+
+void TestEntrantGrid::keyCellGivesTheState()
+{
+    QFETCH(QString, keyText);
+    QFETCH(qint64, key);
+    QFETCH(State, state);
+    GridModel grid;
+    setupEntrants(grid);
+    const int row = appendRow(grid, keyText, QStringLiteral(" 0012 "), QStringLiteral("张三"));
+    const data::EntrantRow entrant = EntrantRowAt(grid, row);
+    QCOMPARE(entrant.key, key);
+    QCOMPARE(entrant.state, state);
+    QCOMPARE(entrant.number, QStringLiteral(" 0012 "));
+    QCOMPARE(entrant.name, QStringLiteral("张三"));
+}
+
+// An import stores tens of thousands of rows at once; a view showing the grid
+// must not be told of each key cell on its own.
+void TestEntrantGrid::manyStoredRowsReachTheViewAsOneReset()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    GridModel grid;
+    setupEntrants(grid);
+    for (int i = 0; i < 3000; ++i)
+        appendRow(grid, QString(), QString::number(10000 + i));
+    const int blank = appendRow(grid, QString(), QStringLiteral(" "));
+    QSignalSpy resets(&grid, &QAbstractItemModel::modelReset);
+    QSignalSpy cells(&grid, &QAbstractItemModel::dataChanged);
+
+    QVERIFY(SaveEntrantGridRows(grid, grid.FixedRows(), grid.Rows() - 1, draw));
+    QCOMPARE(resets.size(), 1);
+    QCOMPARE(cells.size(), 0);
+    QCOMPARE(data::CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(3000));
+    const QStringList keys = column(grid, Key);
+    for (int i = 0; i < 3000; ++i)
+        QCOMPARE(keys.at(i).toLongLong(), keys.at(0).toLongLong() + i);
+    QCOMPARE(grid.TextMatrix(blank, Key), QString());
+    QCOMPARE(grid.TextMatrix(blank, Cid), QString());
+    QCOMPARE(grid.TextMatrix(blank - 1, Cid), QString::number(draw));
+}
+
+// Appended rows carry their state in the key cell, are numbered on from the
+// rows already there, and the columns are fitted to the font's measure.
+void TestEntrantGrid::appendedRowsFollowTheGridsRows()
+{
+    GridModel grid;
+    setupEntrants(grid);
+    const int kept = appendRow(grid, QStringLiteral("7"), QStringLiteral("0001"), QStringLiteral("老员工"));
+    grid.setTextMatrix(kept, Serial, QStringLiteral("1"));
+    const QString longName = QStringLiteral("欧阳娜娜（销售部华东区）");
+    const std::vector<data::EntrantRow> rows { entrant(0, State::New, QStringLiteral("0012"), longName),
+        entrant(0, State::New, QString(), QString()),
+        entrant(5, State::Changed, QStringLiteral("x"), QString()),
+        entrant(6, State::Saved, QStringLiteral("y"), QStringLiteral("乙")) };
+    QFont font;
+    font.setPointSize(20);
+
+    QCOMPARE(AppendEntrantRows(grid, rows, font), kept + 1);
+    QCOMPARE(column(grid, Key), QStringList({ "7", "", "", "-5", "6" }));
+    QCOMPARE(column(grid, Serial), QStringList({ "1", "2", "3", "4", "5" }));
+    QCOMPARE(column(grid, Number), QStringList({ "0001", "0012", "", "x", "y" }));
+    QCOMPARE(column(grid, Name), QStringList({ "老员工", longName, "", "", "乙" }));
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+        QCOMPARE(EntrantRowAt(grid, r).state, r == kept ? State::Saved : rows[size_t(r - kept - 1)].state);
+    QCOMPARE(grid.ColWidth(Key), 0);
+    QCOMPARE(grid.ColWidth(Name),
+        int(roundHalfEven(QFontMetricsF(font).horizontalAdvance(longName) * TwipsPerPixel + 100)));
+}
+
+// The rows read are shown, stored for the draw, and the blank ones leave the
+// grid again; a workbook's progress counts the rows already shown.
+void TestEntrantGrid::importShowsStoresAndDropsBlankRows()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    const qint64 old = m_db->addEntrant(draw, QStringLiteral("0001"), QStringLiteral("老员工"));
+    GridModel grid;
+    setupEntrants(grid);
+    FillGrid(grid, QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"), false);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("名单.csv"));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("工号,姓名\r\n1001,张三\r\n\r\n1003,\"王,五\"\r\n");
+    file.close();
+
+    const ImportResult result = ImportEntrants(grid, csv, QString(), 2, 6, { "A", "B" }, draw);
+    QCOMPARE(result.error, 0);
+    QCOMPARE(result.appended, 5);
+    QCOMPARE(result.stored, 2);
+    QCOMPARE(storedEntrants(draw), QStringList({ "0001|老员工", "1001|张三", "1003|王,五" }));
+    QCOMPARE(column(grid, Number), QStringList({ "0001", "1001", "1003" }));
+    QCOMPARE(column(grid, Serial), QStringList({ "1", "2", "3" }));
+    QCOMPARE(column(grid, Cid), QStringList(3, QString::number(draw)));
+    QCOMPARE(grid.TextMatrix(2, Key), QString::number(old));
+    QCOMPARE(grid.TextMatrix(4, Key).toLongLong(), grid.TextMatrix(3, Key).toLongLong() + 1);
+
+    RecordingProgress progress;
+    const ImportResult workbook = ImportEntrants(grid, QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx"),
+        QStringLiteral("名单"), 2, 6, { "A", "B" }, draw);
+    QCOMPARE(workbook.error, 0);
+    QCOMPARE(workbook.stored, 4);
+    QVERIFY2(progress.opened.contains(QStringLiteral("正在读取EXCEL数据…… 8")),
+        qPrintable(progress.opened.join(";")));
+    QCOMPARE(column(grid, Serial).last(), QStringLiteral("7"));
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestEntrantGrid::failedImportLeavesTheGridAlone()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    GridModel grid;
+    setupEntrants(grid);
+    appendRow(grid, QStringLiteral("3"), QStringLiteral("7"));
+    grid.setColWidth(Number, 1234);
+
+    const ImportResult missing = ImportEntrants(
+        grid, m_db->folder() + QStringLiteral("/none.csv"), QString(), 1, 10, { "A", "B" }, draw);
+    QCOMPARE(missing.error, 5);
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("文件打开错误！") });
+    const ImportResult wrongSheet = ImportEntrants(grid, QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx"),
+        QStringLiteral("Sheet9"), 1, 10, { "A", "B" }, draw);
+    QCOMPARE(wrongSheet.error, 9);
+    QCOMPARE(grid.Rows(), grid.FixedRows() + 1);
+    QCOMPARE(grid.ColWidth(Number), 1234);
+    QCOMPARE(storedEntrants(draw), QStringList());
+}
+
+QTEST_MAIN(TestEntrantGrid)
+#include "tst_entrantgrid.moc"
