@@ -377,6 +377,17 @@ bool ExecuteSql(const QString &sql, const QVariantList &binds)
     return writeReachedTheFile();
 }
 
+qint64 LastInsertId()
+{
+    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    if (!db.isValid() || !db.isOpen())
+        return 0;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT last_insert_rowid()")) || !query.next())
+        return 0;
+    return query.value(0).toLongLong();
+}
+
 double SumColumn(const QString &table, const QString &column, const QString &condition)
 {
     Recordset rs = OpenRecordset(QStringLiteral("SELECT SUM(") + column + QStringLiteral(") AS Coun FROM ") + table

@@ -99,6 +99,10 @@ void CloseRecordset(Recordset &recordset);
 // cannot be opened.
 bool ExecuteSql(const QString &sql, const QVariantList &binds = {});
 
+// The ID the database gave the row last inserted on the run connection; 0
+// when there is none.
+qint64 LastInsertId();
+
 // SUM(column) over the rows meeting the condition ("TRUE" for all); 0 when none.
 double SumColumn(const QString &table, const QString &column, const QString &condition);
 // Number of rows of "SELECT columns FROM table [WHERE condition]"; 0 on failure.
