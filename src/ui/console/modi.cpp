@@ -5,7 +5,7 @@
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
-#include "data/database.h"
+#include "data/drawstore.h"
 #include "draw/displayrules.h"
 #include "drawscreen/picture.h"
 
@@ -220,25 +220,20 @@ void Modi::showEvent(QShowEvent *event)
 
 void Modi::loadDraw()
 {
-    data::Recordset rs = data::OpenRecordset(
-        QStringLiteral("SELECT * FROM 奖次表 WHERE ID=?"), { integerValue(m_id->text()) });
-    if (rs.eof())
+    const std::optional<data::DrawRecord> draw = data::DrawStore::load(integerValue(m_id->text()));
+    if (!draw)
         return;
-    const QVariant timer = rs.field(QStringLiteral("定时"));
-    const QVariant length = rs.field(QStringLiteral("定长"));
-    m_text[Name]->setText(textOf(rs.field(QStringLiteral("抽奖内容"))));
-    m_text[Picture]->setText(textOf(rs.field(QStringLiteral("底图"))));
-    m_speed->setValue(static_cast<int>(
-        std::clamp<qint64>(integerValue(rs.field(QStringLiteral("速度"))), 1, SlowestSpeed)));
-    m_text[Mask]->setText(textOf(rs.field(QStringLiteral("屏蔽"))));
-    m_text[Timer]->setText(textOf(timer));
-    m_text[Length]->setText(textOf(length));
-    rs.close();
+    m_text[Name]->setText(draw->name);
+    m_text[Picture]->setText(draw->picture);
+    m_speed->setValue(static_cast<int>(std::clamp<qint64>(integerValue(draw->speed), 1, SlowestSpeed)));
+    m_text[Mask]->setText(draw->mask);
+    m_text[Timer]->setText(draw->timer);
+    m_text[Length]->setText(draw->length);
 
     // Set both ways, so loading a second draw into the same window cannot keep
     // a tick left by the first.
-    m_check[0]->setChecked(numericValue(timer) > 0);
-    m_check[1]->setChecked(numericValue(length) > 0);
+    m_check[0]->setChecked(numericValue(draw->timer) > 0);
+    m_check[1]->setChecked(numericValue(draw->length) > 0);
     applyCheckRule(0);
     applyCheckRule(1);
 }
@@ -290,55 +285,29 @@ void Modi::confirm()
 
 bool Modi::save()
 {
-    const qint64 id = integerValue(m_id->text());
-    const QString name = textForStorage(m_text[Name]->text());
-
-    if (id <= 0) {
+    data::DrawRecord draw;
+    draw.id = integerValue(m_id->text());
+    draw.name = m_text[Name]->text();
+    if (draw.id <= 0) {
         // Names that differ only in the case of their Latin letters count as
         // the same name, as they always did in the draw store.
-        data::Recordset same = data::OpenRecordset(
-            QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=? COLLATE NOCASE"), { name });
-        if (!same.isOpen())
+        const std::optional<bool> taken = data::DrawStore::nameTaken(draw.name);
+        if (!taken)
             return false; // the database routine has already told the operator
-        const bool taken = !same.eof();
-        same.close();
-        if (taken) {
+        if (*taken) {
             prompts().message(QStringLiteral("抽奖名称已经存在，请取其他名称！"));
             return false;
         }
     }
-
-    // A draw deleted from under the editor is written back as a new row.
-    bool exists = false;
-    if (id > 0) {
-        data::Recordset row = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖次表 WHERE ID=?"), { id });
-        if (!row.isOpen())
-            return false;
-        exists = !row.eof();
-        row.close();
-    }
-
-    // The three settings columns hold text; numberText keeps 5 as "5", not "5.0".
-    QVariantList values { name, textForStorage(m_text[Picture]->text()), m_speed->value(),
-        textForStorage(m_text[Mask]->text()), numberText(numericValue(m_text[Timer]->text())),
-        numberText(numericValue(m_text[Length]->text())) };
-    bool written = false;
-    if (exists) {
-        values << id;
-        written = data::ExecuteSql(
-            QStringLiteral("UPDATE 奖次表 SET 抽奖内容=?, 底图=?, 速度=?, 屏蔽=?, 定时=?, 定长=? WHERE ID=?"),
-            values);
-    } else {
-        written = data::ExecuteSql(
-            QStringLiteral(
-                "INSERT INTO 奖次表 (抽奖内容, 底图, 速度, 屏蔽, 定时, 定长) VALUES (?, ?, ?, ?, ?, ?)"),
-            values);
-    }
-    if (!written) {
+    draw.picture = m_text[Picture]->text();
+    draw.speed = QString::number(m_speed->value());
+    draw.mask = m_text[Mask]->text();
+    draw.timer = m_text[Timer]->text();
+    draw.length = m_text[Length]->text();
+    const data::SaveResult result = data::DrawStore::save(draw);
+    if (result.status == data::SaveResult::NotWritten)
         prompts().message(QStringLiteral("保存失败，请检查数据库！"));
-        return false;
-    }
-    return true;
+    return result.saved();
 }
 
 } // namespace tombolix

@@ -4,7 +4,7 @@
 #include "common/dialogparts.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
-#include "data/database.h"
+#include "data/awardstore.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -157,19 +157,17 @@ void ModiCon::showEvent(QShowEvent *event)
 
 void ModiCon::loadAward()
 {
-    data::Recordset rs = data::OpenRecordset(
-        QStringLiteral("SELECT * FROM 奖项表 WHERE ID=?"), { integerValue(m_id->text()) });
-    if (!rs.eof()) {
-        m_drawId->setText(textOf(rs.field(QStringLiteral("CID"))));
-        m_order->setText(textOf(rs.field(QStringLiteral("顺序"))));
-        m_name->setText(textOf(rs.field(QStringLiteral("名称"))));
-        m_count->setText(textOf(rs.field(QStringLiteral("数量"))));
-        m_prize->setPlainText(textOf(rs.field(QStringLiteral("奖品"))));
-        m_perRound->setText(textOf(rs.field(QStringLiteral("同时"))));
-        m_show->setChecked(flagFromColumn(rs.field(QStringLiteral("显示"))));
-        m_repeat->setChecked(flagFromColumn(rs.field(QStringLiteral("重复"))));
-    }
-    data::CloseRecordset(rs);
+    const std::optional<data::AwardRecord> award = data::AwardStore::load(integerValue(m_id->text()));
+    if (!award)
+        return;
+    m_drawId->setText(QString::number(award->drawId));
+    m_order->setText(award->order);
+    m_name->setText(award->name);
+    m_count->setText(award->count);
+    m_prize->setPlainText(award->prize);
+    m_perRound->setText(award->perRound);
+    m_show->setChecked(award->shown);
+    m_repeat->setChecked(award->repeat);
 }
 
 void ModiCon::confirm()
@@ -188,40 +186,20 @@ void ModiCon::confirm()
 
 bool ModiCon::save()
 {
-    const qint64 id = integerValue(m_id->text());
-
-    // An award deleted from under the editor is written back as a new row.
-    bool exists = false;
-    if (id > 0) {
-        data::Recordset row = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖项表 WHERE ID=?"), { id });
-        if (!row.isOpen())
-            return false; // the database routine has already told the operator
-        exists = !row.eof();
-        row.close();
-    }
-
-    // 顺序 and 同时 go in as typed; the column turns a numeric text into a number.
-    QVariantList values { integerValue(m_drawId->text()), textForStorage(m_order->text()),
-        textForStorage(m_name->text()), numericValue(m_count->text()), textForStorage(m_prize->toPlainText()),
-        textForStorage(m_perRound->text()), m_show->isChecked() ? 1 : 0, m_repeat->isChecked() ? 1 : 0 };
-    bool written = false;
-    if (exists) {
-        values << id;
-        written = data::ExecuteSql(
-            QStringLiteral("UPDATE 奖项表 SET CID=?, 顺序=?, 名称=?, 数量=?, 奖品=?, 同时=?, "
-                           "显示=?, 重复=? WHERE ID=?"),
-            values);
-    } else {
-        written = data::ExecuteSql(
-            QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 奖品, 同时, 显示, 重复) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-            values);
-    }
-    if (!written) {
+    data::AwardRecord award;
+    award.id = integerValue(m_id->text());
+    award.drawId = integerValue(m_drawId->text());
+    award.order = m_order->text();
+    award.name = m_name->text();
+    award.count = m_count->text();
+    award.prize = m_prize->toPlainText();
+    award.perRound = m_perRound->text();
+    award.shown = m_show->isChecked();
+    award.repeat = m_repeat->isChecked();
+    const data::SaveResult result = data::AwardStore::save(award);
+    if (result.status == data::SaveResult::NotWritten)
         prompts().message(QStringLiteral("保存失败，请检查数据库！"));
-        return false;
-    }
-    return true;
+    return result.saved();
 }
 
 } // namespace tombolix
