@@ -10,7 +10,9 @@
 #include "common/gridview.h"
 #include "console/modi.h"
 #include "console/modicon.h"
+#include "data/awardstore.h"
 #include "data/database.h"
+#include "data/drawstore.h"
 #include "data/entrantwriter.h"
 #include "common/idlist.h"
 #include "drawscreen/enterdraw.h"
@@ -481,23 +483,16 @@ void FSet::editAward(bool existing)
 
 void FSet::deleteDraws()
 {
-    deleteWithDependents(0, QStringLiteral("抽奖内容"),
-        { QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
-            QStringLiteral("DELETE FROM 结果表 WHERE CID=?"),
-            QStringLiteral("DELETE FROM 预设表 WHERE PID=?"),
-            QStringLiteral("DELETE FROM 奖次表 WHERE ID=?") },
-        false);
+    deleteWithDependents(0, QStringLiteral("抽奖内容"), &data::DrawStore::remove, false);
 }
 
 void FSet::deleteAwards()
 {
-    deleteWithDependents(1, QStringLiteral("奖项内容"),
-        { QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?"),
-            QStringLiteral("DELETE FROM 奖项表 WHERE ID=?") },
-        true);
+    deleteWithDependents(1, QStringLiteral("奖项内容"), &data::AwardStore::remove, true);
 }
 
-void FSet::deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain)
+void FSet::deleteWithDependents(
+    int index, const QString &what, bool (*remove)(const QList<qint64> &), bool askAgain)
 {
     GridModel &grid = *m_grids[index];
     int first = 0;
@@ -511,23 +506,12 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
     // even their winners.
     if (askAgain && !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
         return;
-    // The rows and all that hangs on them go in one transaction: all of it
-    // or, when the database refuses, none of it, and the grid keeps its rows.
-    bool ok = data::OpenConnection();
-    if (ok) {
-        data::Transaction transaction;
-        ok = transaction.isActive();
-        for (int r = first; ok && r <= last; ++r) {
-            for (const QString &sql : statements) {
-                if (!data::ExecuteSql(sql, {grid.TextMatrix(r, 0)})) {
-                    ok = false;
-                    break;
-                }
-            }
-        }
-        ok = ok && transaction.commit();
-    }
-    if (!ok) {
+    // The rows and all that hangs on them go together: all of it or, when the
+    // database refuses, none of it, and the grid keeps its rows.
+    QList<qint64> ids;
+    for (int r = first; r <= last; ++r)
+        ids << integerValue(grid.TextMatrix(r, 0));
+    if (!remove(ids)) {
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
     }
@@ -558,12 +542,10 @@ void FSet::MoveAwardRow(int from, int to)
         grid.setTextMatrix(to, c, moving);
     }
     // Every award of the draw takes its place in the grid as its order.
-    data::Transaction transaction;
-    for (int r = firstData; r < grid.Rows(); ++r) {
-        data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 顺序=? WHERE ID=? AND CID=?"),
-                         {r - firstData + 1, grid.TextMatrix(r, 0), chosenDraw(1)});
-    }
-    transaction.commit();
+    QList<qint64> awards;
+    for (int r = firstData; r < grid.Rows(); ++r)
+        awards << integerValue(grid.TextMatrix(r, 0));
+    data::AwardStore::reorder(chosenDraw(1), awards);
     m_views[1]->showGridRow(to);
     grid.setRow(to);
     grid.setRowSel(to);
