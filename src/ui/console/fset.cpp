@@ -594,7 +594,7 @@ void FSet::checkDuplicates()
 void FSet::checkLengths()
 {
     const qint64 draw = chosenDraw(2);
-    const qint64 length = integerValue(data::LookupValue(DrawsTable, draw, QStringLiteral("ID"), QStringLiteral("定长")));
+    const qint64 length = integerValue(data::DrawStore::setting(draw, data::DrawStore::Setting::Length));
     CheckDialog::showLengths(this, draw, length);
 }
 
