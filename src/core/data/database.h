@@ -119,6 +119,23 @@ QStringList IdListItems(const QString &table, const QString &idColumn, const QSt
 // ID in decimal, "‖", the text.
 QString MakeIdListItem(qint64 id, const QString &text);
 
+// A WHERE condition whose "?" take the values bound, in order; an empty text
+// stands for every row.
+struct Condition
+{
+    QString text;
+    QVariantList binds;
+};
+
+// "SELECT * FROM table [WHERE condition] [ORDER BY sortField]", opened as
+// OpenRecordset opens it, with its message on failure.
+Recordset OpenTableRows(const QString &table, const Condition &condition, const QString &sortField);
+
+// Deletes the rows whose key field holds one of the keys, in one
+// transaction: all of them or, when the database refuses, none. The
+// connection is opened first, with its message when it cannot be.
+bool DeleteRowsByKey(const QString &table, const QString &keyField, const QStringList &keys);
+
 // A transaction on the run connection for writers that must store all or
 // nothing. Rolls back unless commit() succeeded.
 class Transaction

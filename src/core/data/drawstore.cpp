@@ -116,6 +116,11 @@ bool DrawStore::saveFont(qint64 id, const QString &column, const QString &record
     return ExecuteSql(updateStatement(draws::Table, { column }, draws::Id), { textForStorage(record), id });
 }
 
+Condition DrawStore::rowsOfDraw(qint64 id)
+{
+    return { DrawKey + QStringLiteral("=?"), { id } };
+}
+
 bool DrawStore::remove(const QList<qint64> &ids)
 {
     return inOneTransaction([&ids] {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/database.h"
 #include "data/records.h"
 
 #include <QList>
@@ -43,6 +44,10 @@ public:
     // other column reads as "" and is never written.
     static QString font(qint64 id, const QString &column);
     static bool saveFont(qint64 id, const QString &column, const QString &record);
+
+    // The condition that picks a draw's own rows out of 奖项表, 号码表 and
+    // 结果表.
+    static Condition rowsOfDraw(qint64 id);
 
     // Deletes the draws with their awards, entrants, results and presets,
     // in one transaction: all of them or, when the database refuses, none.

@@ -355,8 +355,8 @@ void FSet::comboClick(int index)
     if (index < 1 || index > 3)
         return;
     hideCellEditor();
-    grid::FillGrid(*m_grids[index], QStringLiteral("CID=") + QString::number(chosenDraw(index)),
-                      sortFieldOf(index), false, font());
+    grid::FillGrid(
+        *m_grids[index], data::DrawStore::rowsOfDraw(chosenDraw(index)), sortFieldOf(index), false, font());
 }
 
 bool FSet::hasDataRowSelected(int index) const

@@ -334,6 +334,9 @@ void TestStores::countsAndTotals()
     QCOMPARE(ResultStore::countForAward(f.draws[0], f.awards[0][1]), qint64(1));
     QCOMPARE(ResultStore::countForAward(f.draws[1], f.awards[0][1]), qint64(0));
     QCOMPARE(ResultStore::countForDraw(999), std::optional<qint64>(0));
+    // What the console's grids show of one draw.
+    QCOMPARE(OpenTableRows(u"号码表"_s, DrawStore::rowsOfDraw(f.draws[1]), u"ID"_s).recordCount(), qint64(3));
+    QCOMPARE(OpenTableRows(u"结果表"_s, DrawStore::rowsOfDraw(f.draws[1]), u"ID"_s).recordCount(), qint64(2));
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
