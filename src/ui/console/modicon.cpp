@@ -1,9 +1,7 @@
 #include "console/modicon.h"
 
 #include "common/conventions.h"
-#include "common/dialogparts.h"
 #include "common/prompts.h"
-#include "common/windowops.h"
 #include "data/awardstore.h"
 
 #include <QCheckBox>
@@ -14,41 +12,16 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace tombolix {
 
-namespace {
-
-QLabel *fieldLabel(const QString &text, QWidget *parent, Qt::Alignment vertical = Qt::AlignVCenter)
-{
-    auto *label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | vertical);
-    return label;
-}
-
-QLineEdit *hiddenBox(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *box = new QLineEdit(text, parent);
-    box->setObjectName(name);
-    box->hide();
-    return box;
-}
-
-} // namespace
-
 ModiCon::ModiCon(QWidget *parent)
-    : QDialog(parent)
+    : EditorDialog(QStringLiteral("ModiCon"), caption(), parent)
 {
-    setObjectName(QStringLiteral("ModiCon"));
-    setWindowTitle(caption());
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-
-    m_id = hiddenBox(QStringLiteral("ID"), QStringLiteral("0"), this);
-    m_drawId = hiddenBox(QStringLiteral("CID"), QString(), this);
-    m_order = hiddenBox(QStringLiteral("Ord"), QString(), this);
+    addIdBox();
+    m_drawId = addHiddenBox(QStringLiteral("CID"), QString());
+    m_order = addHiddenBox(QStringLiteral("Ord"), QString());
 
     auto *group = new QGroupBox(QStringLiteral("抽奖设置"), this);
 
@@ -74,21 +47,18 @@ ModiCon::ModiCon(QWidget *parent)
     for (QCheckBox *check : { m_show, m_repeat })
         check->setToolTip(QStringLiteral("抽奖开始后是定时自动抽出，还是手动操作。"));
 
-    auto *fields = new QGridLayout(group);
+    QGridLayout *fields = addFieldGrid(3, group);
     fields->setContentsMargins(14, 14, 14, 14);
-    fields->setHorizontalSpacing(8);
-    fields->setVerticalSpacing(10);
-    fields->setColumnStretch(3, 1);
 
-    fields->addWidget(fieldLabel(QStringLiteral("奖项名称："), group), 0, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("奖项名称：")), 0, 0);
     fields->addWidget(m_name, 0, 1, 1, 4);
 
-    fields->addWidget(fieldLabel(QStringLiteral("奖项数量："), group), 1, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("奖项数量：")), 1, 0);
     fields->addWidget(m_count, 1, 1);
-    fields->addWidget(fieldLabel(QStringLiteral("一次抽出数量："), group), 1, 2);
+    fields->addWidget(fieldLabel(QStringLiteral("一次抽出数量：")), 1, 2);
     fields->addWidget(m_perRound, 1, 3, Qt::AlignLeft);
 
-    fields->addWidget(fieldLabel(QStringLiteral("奖品说明："), group, Qt::AlignTop), 2, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("奖品说明："), Qt::AlignTop), 2, 0);
     fields->addWidget(m_prize, 2, 1, 1, 4);
 
     auto *checks = new QHBoxLayout;
@@ -98,34 +68,21 @@ ModiCon::ModiCon(QWidget *parent)
     checks->addStretch(1);
     fields->addLayout(checks, 3, 1, 1, 4);
 
-    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
-        QStringLiteral("取    消"), QStringLiteral("Com_2"));
-    QPushButton *ok = row.ok;
-    QPushButton *cancel = row.cancel;
-    QHBoxLayout *buttons = row.layout;
+    const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 14);
     layout->setSpacing(12);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.layout);
 
     setTabOrder(m_name, m_count);
     setTabOrder(m_count, m_perRound);
     setTabOrder(m_perRound, m_prize);
     setTabOrder(m_prize, m_show);
     setTabOrder(m_show, m_repeat);
-    setTabOrder(m_repeat, ok);
-    setTabOrder(ok, cancel);
-
-    connect(m_id, &QLineEdit::textChanged, this, [this] {
-        if (integerValue(m_id->text()) > 0)
-            loadAward();
-    });
-    connect(ok, &QPushButton::clicked, this, &ModiCon::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    // finished covers every way out: accept, reject, Esc and the close box.
-    connect(this, &QDialog::finished, this, &ModiCon::closedEditor);
+    setTabOrder(m_repeat, buttons.ok);
+    setTabOrder(buttons.ok, buttons.cancel);
 
     // The prize box would otherwise ask for far more height than a few lines need.
     resize(sizeHint().width(), minimumSizeHint().height());
@@ -133,7 +90,7 @@ ModiCon::ModiCon(QWidget *parent)
 
 void ModiCon::setAwardId(qint64 id)
 {
-    m_id->setText(QString::number(id));
+    setRowId(id);
 }
 
 void ModiCon::setDrawId(qint64 id)
@@ -146,18 +103,9 @@ void ModiCon::setOrder(const QString &order)
     m_order->setText(order);
 }
 
-void ModiCon::showEvent(QShowEvent *event)
+void ModiCon::loadRow(qint64 id)
 {
-    QDialog::showEvent(event);
-    if (!m_placed && !event->spontaneous()) {
-        m_placed = true;
-        CentreOnWorkArea(this);
-    }
-}
-
-void ModiCon::loadAward()
-{
-    const std::optional<data::AwardRecord> award = data::AwardStore::load(integerValue(m_id->text()));
+    const std::optional<data::AwardRecord> award = data::AwardStore::load(id);
     if (!award)
         return;
     m_drawId->setText(QString::number(award->drawId));
@@ -187,7 +135,7 @@ void ModiCon::confirm()
 bool ModiCon::save()
 {
     data::AwardRecord award;
-    award.id = integerValue(m_id->text());
+    award.id = rowId();
     award.drawId = integerValue(m_drawId->text());
     award.order = m_order->text();
     award.name = m_name->text();
@@ -196,10 +144,7 @@ bool ModiCon::save()
     award.perRound = m_perRound->text();
     award.shown = m_show->isChecked();
     award.repeat = m_repeat->isChecked();
-    const data::SaveResult result = data::AwardStore::save(award);
-    if (result.status == data::SaveResult::NotWritten)
-        prompts().message(QStringLiteral("保存失败，请检查数据库！"));
-    return result.saved();
+    return reportSave(data::AwardStore::save(award));
 }
 
 } // namespace tombolix
