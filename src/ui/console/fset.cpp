@@ -52,9 +52,6 @@ using grid::GridView;
 
 namespace {
 
-const QString DrawsTable = QStringLiteral("奖次表");
-const QString DrawNameColumn = QStringLiteral("抽奖内容");
-
 struct GridLayout
 {
     QStringList fields;
@@ -337,7 +334,7 @@ void FSet::SST_Click()
     }
     if (tab >= 1 && tab <= 3) {
         setupGrid(tab);
-        data::FillIdList(m_combos[tab], DrawsTable, QStringLiteral("ID"), DrawNameColumn, QString());
+        data::FillDrawList(m_combos[tab]);
         comboClick(tab);
     }
 }
