@@ -2,7 +2,7 @@
 
 #include "appearance/framelayout.h"
 #include "common/conventions.h"
-#include "data/database.h"
+#include "data/drawstore.h"
 
 #include <QStringList>
 #include <limits>
@@ -47,18 +47,13 @@ QString FontRecord(const FontSpec &spec)
 
 FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec)
 {
-    const QVariant stored = data::LookupValue(QStringLiteral("奖次表"), drawId, QStringLiteral("ID"), column);
-    ApplyFontRecord(textOf(stored), spec);
+    ApplyFontRecord(data::DrawStore::font(drawId, column), spec);
     return spec;
 }
 
 void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec)
 {
-    // The column is one of three names the program itself passes, never typed text.
-    if (column != TitleFontColumn && column != ListFontColumn && column != NumberFontColumn)
-        return;
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET ") + column + QStringLiteral("=? WHERE ID=?"),
-                     {FontRecord(spec), drawId});
+    data::DrawStore::saveFont(drawId, column, FontRecord(spec));
 }
 
 } // namespace tombolix::appearance

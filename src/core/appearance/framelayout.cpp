@@ -1,7 +1,7 @@
 #include "appearance/framelayout.h"
 
 #include "common/conventions.h"
-#include "data/database.h"
+#include "data/drawstore.h"
 
 #include <charconv>
 #include <cmath>
@@ -79,14 +79,13 @@ QString FrameRecord(const FrameLayout &layout)
 
 FrameLayout LoadFrameLayout(qint64 drawId, FrameLayout layout)
 {
-    const QVariant stored = data::LookupValue(QStringLiteral("奖次表"), drawId, QStringLiteral("ID"), QStringLiteral("FRM"));
-    ApplyFrameRecord(textOf(stored), layout);
+    ApplyFrameRecord(data::DrawStore::frame(drawId), layout);
     return layout;
 }
 
 void SaveFrameLayout(const FrameLayout &layout, qint64 drawId)
 {
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"), {FrameRecord(layout), drawId});
+    data::DrawStore::saveFrame(drawId, FrameRecord(layout));
 }
 
 QRectF FitNumberLabel(const FrameLayout &layout, const QSizeF &textSize)

@@ -377,6 +377,17 @@ bool ExecuteSql(const QString &sql, const QVariantList &binds)
     return writeReachedTheFile();
 }
 
+qint64 LastInsertId()
+{
+    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    if (!db.isValid() || !db.isOpen())
+        return 0;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT last_insert_rowid()")) || !query.next())
+        return 0;
+    return query.value(0).toLongLong();
+}
+
 double SumColumn(const QString &table, const QString &column, const QString &condition)
 {
     Recordset rs = OpenRecordset(QStringLiteral("SELECT SUM(") + column + QStringLiteral(") AS Coun FROM ") + table
@@ -439,6 +450,37 @@ QStringList IdListItems(const QString &table, const QString &idColumn, const QSt
 QString MakeIdListItem(qint64 id, const QString &text)
 {
     return QString::number(id) + QStringLiteral("‖") + text;
+}
+
+Recordset OpenTableRows(const QString &table, const Condition &condition, const QString &sortField)
+{
+    QString sql = QStringLiteral("SELECT * FROM ") + table;
+    if (!condition.text.isEmpty())
+        sql += QStringLiteral(" WHERE ") + condition.text;
+    if (!sortField.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + sortField;
+    return OpenRecordset(sql, condition.binds);
+}
+
+bool DeleteRowsByKey(const QString &table, const QString &keyField, const QStringList &keys)
+{
+    if (!OpenConnection())
+        return false;
+    Transaction transaction;
+    if (!transaction.isActive())
+        return false;
+    // One statement prepared once: thousands of rows go in a moment.
+    QSqlQuery remove(QSqlDatabase::database(ConnectionName, false));
+    if (!remove.prepare(QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE ") + keyField
+            + QStringLiteral("=?")))
+        return false;
+    for (const QString &key : keys) {
+        remove.bindValue(0, key);
+        if (!remove.exec())
+            return false;
+    }
+    remove.finish();
+    return transaction.commit();
 }
 
 Transaction::Transaction()

@@ -99,6 +99,10 @@ void CloseRecordset(Recordset &recordset);
 // cannot be opened.
 bool ExecuteSql(const QString &sql, const QVariantList &binds = {});
 
+// The ID the database gave the row last inserted on the run connection; 0
+// when there is none.
+qint64 LastInsertId();
+
 // SUM(column) over the rows meeting the condition ("TRUE" for all); 0 when none.
 double SumColumn(const QString &table, const QString &column, const QString &condition);
 // Number of rows of "SELECT columns FROM table [WHERE condition]"; 0 on failure.
@@ -114,6 +118,23 @@ QStringList IdListItems(const QString &table, const QString &idColumn, const QSt
                         const QString &condition);
 // ID in decimal, "‖", the text.
 QString MakeIdListItem(qint64 id, const QString &text);
+
+// A WHERE condition whose "?" take the values bound, in order; an empty text
+// stands for every row.
+struct Condition
+{
+    QString text;
+    QVariantList binds;
+};
+
+// "SELECT * FROM table [WHERE condition] [ORDER BY sortField]", opened as
+// OpenRecordset opens it, with its message on failure.
+Recordset OpenTableRows(const QString &table, const Condition &condition, const QString &sortField);
+
+// Deletes the rows whose key field holds one of the keys, in one
+// transaction: all of them or, when the database refuses, none. The
+// connection is opened first, with its message when it cannot be.
+bool DeleteRowsByKey(const QString &table, const QString &keyField, const QStringList &keys);
 
 // A transaction on the run connection for writers that must store all or
 // nothing. Rolls back unless commit() succeeded.

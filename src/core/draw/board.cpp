@@ -1,7 +1,7 @@
 #include "draw/board.h"
 
 #include "common/conventions.h"
-#include "data/database.h"
+#include "data/resultstore.h"
 #include "draw/displayrules.h"
 
 namespace tombolix::draw {
@@ -13,44 +13,30 @@ const QString CrLf = QStringLiteral("\r\n");
 BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength,
                       const QString &mask)
 {
-    QString sql = QStringLiteral("SELECT 结果表.*,奖项表.名称 AS 名称,奖项表.奖品 AS 奖品,奖项表.显示 AS 显示,"
-                                 "奖项表.顺序 AS 顺序 FROM 结果表,奖项表 WHERE 结果表.CID=")
-        + QString::number(drawId) + QStringLiteral(" AND 结果表.WID=奖项表.ID");
-    if (onlyCurrent)
-        sql += QStringLiteral(" AND 结果表.WID=") + QString::number(awardId);
-    sql += QStringLiteral("  ORDER BY 奖项表.顺序");
-    if (!ascending)
-        sql += QStringLiteral(" DESC");
-    sql += QStringLiteral(",结果表.ID");
-    if (!ascending)
-        sql += QStringLiteral(" DESC");
-
     BoardText board;
-    data::Recordset rs = data::OpenRecordset(sql);
-    board.ok = rs.isOpen();
+    const std::optional<qint64> onlyAward = onlyCurrent ? std::optional<qint64>(awardId) : std::nullopt;
+    const std::optional<QList<data::BoardRow>> rows = data::ResultStore::boardRows(drawId, onlyAward, ascending);
+    board.ok = rows.has_value();
+    if (!rows)
+        return board;
     bool first = true;
     qint64 lastOrder = -1;
-    for (; !rs.eof(); rs.moveNext()) {
-        const qint64 order = integerValue(rs.field(QStringLiteral("顺序")));
-        if (first || order != lastOrder) {
+    for (const data::BoardRow &row : *rows) {
+        if (first || row.order != lastOrder) {
             first = false;
-            lastOrder = order;
-            const QString name = textOf(rs.field(QStringLiteral("名称")));
-            const QString prize = textOf(rs.field(QStringLiteral("奖品")));
+            lastOrder = row.order;
             if (onlyCurrent) {
-                board.title = name + QStringLiteral("获奖名单");
-                board.text += name + QStringLiteral("(奖品：") + prize + QStringLiteral(")") + CrLf;
+                board.title = row.awardName + QStringLiteral("获奖名单");
+                board.text += row.awardName + QStringLiteral("(奖品：") + row.prize + QStringLiteral(")") + CrLf;
             } else {
                 board.title = QStringLiteral("获奖名单");
-                board.text += name + prize + CrLf;
+                board.text += row.awardName + row.prize + CrLf;
             }
         }
-        if (flagFromColumn(rs.field(QStringLiteral("显示")))) {
-            board.text += QStringLiteral("     ")
-                + DisplayText(textOf(rs.field(QStringLiteral("号码"))), fixLength, mask);
-            const QString winner = textOf(rs.field(QStringLiteral("姓名")));
-            if (!winner.isEmpty())
-                board.text += QLatin1Char('(') + winner + QLatin1Char(')');
+        if (row.shown) {
+            board.text += QStringLiteral("     ") + DisplayText(row.number, fixLength, mask);
+            if (!row.name.isEmpty())
+                board.text += QLatin1Char('(') + row.name + QLatin1Char(')');
             board.text += CrLf;
         }
     }

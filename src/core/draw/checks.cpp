@@ -1,11 +1,9 @@
 #include "draw/checks.h"
 
-#include "common/conventions.h"
-#include "data/database.h"
+#include "data/entrantstore.h"
 #include "draw/displayrules.h"
 
 #include <QHash>
-#include <QSqlQuery>
 #include <algorithm>
 #include <vector>
 
@@ -13,24 +11,17 @@ namespace tombolix::draw {
 
 namespace {
 
-struct Entrant
-{
-    qint64 id;
-    QString number; // as stored
-    QString name;
-};
+using Entrant = data::EntrantRecord;
 
-// The draw's entrants in stored order; false when they could not be read
-// (the database routine has told the operator).
+// The draw's entrants in the order they were entered; false when they could
+// not be read (the database routine has told the operator).
 bool readEntrants(qint64 drawId, std::vector<Entrant> &entrants)
 {
-    data::Recordset rs
-        = data::OpenRecordset(QStringLiteral("SELECT ID, 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"), {drawId});
-    if (!rs.isOpen())
+    data::EntrantRows rows = data::EntrantStore::ofDraw(drawId, data::EntrantStore::Order::ById);
+    if (!rows.isOpen())
         return false;
-    for (; !rs.eof(); rs.moveNext())
-        entrants.push_back({rs.field(0).toLongLong(), textOf(rs.field(1)), textOf(rs.field(2))});
-    rs.close();
+    for (data::EntrantRecord entrant; rows.next(entrant);)
+        entrants.push_back(entrant);
     return true;
 }
 
@@ -80,27 +71,10 @@ int DeleteDuplicateCopies(const DuplicateReport &report)
 {
     if (report.groups.isEmpty())
         return 0;
-    if (!data::OpenConnection())
-        return -1;
-    data::Transaction transaction;
-    if (!transaction.isActive())
-        return -1;
-    int deleted = 0;
-    {
-        QSqlQuery remove(data::connection());
-        if (!remove.prepare(QStringLiteral("DELETE FROM 号码表 WHERE ID=?")))
-            return -1;
-        for (const DuplicateGroup &group : report.groups) {
-            for (int i = 1; i < group.ids.size(); ++i) {
-                remove.bindValue(0, group.ids.at(i));
-                if (!remove.exec())
-                    return -1;
-                // A copy someone else deleted already is simply gone.
-                deleted += std::max(0, remove.numRowsAffected());
-            }
-        }
-    }
-    return transaction.commit() ? deleted : -1;
+    QList<qint64> copies;
+    for (const DuplicateGroup &group : report.groups)
+        copies << group.ids.mid(1);
+    return data::EntrantStore::remove(copies).value_or(-1);
 }
 
 LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength)

@@ -2,34 +2,28 @@
 
 #include "common/conventions.h"
 #include "common/prompts.h"
-#include "data/database.h"
+#include "data/awardstore.h"
+#include "data/drawstore.h"
+#include "data/resultstore.h"
 #include "draw/displayrules.h"
 
 #include <QSet>
-#include <QSqlQuery>
 
 namespace tombolix::draw {
-
-namespace {
-
-QVariant drawColumn(qint64 drawId, const QString &column)
-{
-    return data::LookupValue(QStringLiteral("奖次表"), drawId, QStringLiteral("ID"), column);
-}
-
-} // namespace
 
 DrawSettings ReadDrawSettings(qint64 drawId)
 {
     DrawSettings settings;
     settings.drawId = drawId;
-    settings.P_Jpg = textOf(drawColumn(drawId, QStringLiteral("底图")));
-    settings.P_Speed = integerValue(drawColumn(drawId, QStringLiteral("速度")));
-    settings.P_Hide = textOf(drawColumn(drawId, QStringLiteral("屏蔽")));
-    settings.P_Timer = integerValue(drawColumn(drawId, QStringLiteral("定时")));
+    using Setting = data::DrawStore::Setting;
+    settings.P_Jpg = data::DrawStore::setting(drawId, Setting::Picture);
+    settings.P_Speed = integerValue(data::DrawStore::setting(drawId, Setting::Speed));
+    settings.P_Hide = data::DrawStore::setting(drawId, Setting::Mask);
+    settings.P_Timer = integerValue(data::DrawStore::setting(drawId, Setting::Timer));
     // A length no screen can show (a telephone number typed into the box)
     // would build lines of billions of characters for every entrant.
-    settings.P_Long = std::min(integerValue(drawColumn(drawId, QStringLiteral("定长"))), MaxFixedLength);
+    settings.P_Long
+        = std::min(integerValue(data::DrawStore::setting(drawId, Setting::Length)), MaxFixedLength);
     return settings;
 }
 
@@ -52,21 +46,19 @@ void DrawSession::start(qint64 drawId)
 bool DrawSession::SelectNextAward()
 {
     m_award = AwardState{};
-    data::Recordset rs = data::OpenRecordset(
-        QStringLiteral("SELECT * FROM 奖项表 WHERE CID=? ORDER BY 顺序"), {m_settings.drawId});
-    for (; !rs.eof(); rs.moveNext()) {
-        const qint64 awardId = rs.field(QStringLiteral("ID")).toLongLong();
-        const qint64 drawn = data::CountRows(QStringLiteral("结果表"),
-                                             QStringLiteral("CID=%1 AND WID=%2").arg(m_settings.drawId).arg(awardId),
-                                             QStringLiteral("ID"));
-        const qint64 count = integerValue(rs.field(QStringLiteral("数量")));
+    const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(m_settings.drawId);
+    if (!awards)
+        return false;
+    for (const data::AwardRecord &award : *awards) {
+        const qint64 drawn = data::ResultStore::countForAward(m_settings.drawId, award.id);
+        const qint64 count = integerValue(award.count);
         if (drawn < count) {
-            m_wid = QString::number(awardId);
+            m_wid = QString::number(award.id);
             m_award.Remaining = count - drawn;
             // An award that draws no one per round could never be finished:
             // it draws one at a time instead.
-            m_award.PerRound = std::max<qint64>(1, integerValue(rs.field(QStringLiteral("同时"))));
-            m_award.RepeatAllowed = flagFromColumn(rs.field(QStringLiteral("重复")));
+            m_award.PerRound = std::max<qint64>(1, integerValue(award.perRound));
+            m_award.RepeatAllowed = award.repeat;
             return true;
         }
     }
@@ -101,56 +93,25 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     m_picksValid = false;
 
     StopOutcome outcome;
-    struct Winner
-    {
-        qsizetype index;
-        QString shown;
-    };
-    std::vector<Winner> stored;
-    {
-        // One transaction per round: every stored winner is on disk before it
-        // is shown, and a round costs one write to the disk, not one per winner.
-        data::Transaction transaction;
-        QSqlQuery insert(data::connection());
-        const bool prepared = insert.prepare(QStringLiteral("INSERT INTO 结果表(CID,WID,号码,姓名) VALUES(?,?,?,?)"));
-        int eligible = 0;
-        bool databaseFailed = false;
-        for (qsizetype index : m_picks) {
-            if (!m_pool.isEligible(index))
-                continue;
-            ++eligible;
-            if (databaseFailed)
-                continue;
-            insert.bindValue(0, m_settings.drawId);
-            insert.bindValue(1, integerValue(m_wid));
-            insert.bindValue(2, m_pool.number(index));
-            insert.bindValue(3, m_pool.name(index));
-            if (prepared && insert.exec()) {
-                stored.push_back({index, m_pool.show(index)});
-            } else if (!prepared || !data::RowRefused(insert.lastError())) {
-                // A locked, full or missing database fails every winner alike
-                // and may have rolled the transaction back already, after
-                // which the next winners would be stored one by one while the
-                // round counts them as lost. The round stops here.
-                databaseFailed = true;
-            }
-        }
-        insert.finish();
-        if (transaction.isActive()) {
-            if (databaseFailed)
-                transaction.rollback();
-            if (databaseFailed || !transaction.commit())
-                stored.clear();
-        }
-        outcome.failed = eligible - int(stored.size());
+    std::vector<qsizetype> eligible;
+    std::vector<data::ResultRecord> winners;
+    for (qsizetype index : m_picks) {
+        if (!m_pool.isEligible(index))
+            continue;
+        eligible.push_back(index);
+        winners.push_back(
+            {0, m_settings.drawId, integerValue(m_wid), m_pool.number(index), m_pool.name(index)});
     }
+    const std::vector<size_t> stored = data::ResultStore::record(winners);
+    outcome.failed = int(eligible.size() - stored.size());
 
     QStringList shown;
-    for (const Winner &winner : stored) {
+    for (size_t position : stored) {
+        const qsizetype index = eligible[position];
+        shown << m_pool.show(index);
         if (!m_award.RepeatAllowed)
-            m_pool.makeIneligible(winner.index);
+            m_pool.makeIneligible(index);
         --m_award.Remaining;
-        shown << winner.shown;
     }
     outcome.recorded = int(stored.size());
     if (outcome.failed > 0)
@@ -169,25 +130,15 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
     WithdrawOutcome outcome;
     if (results.empty())
         return outcome;
+    QList<qint64> ids;
     QSet<QString> winners;
-    {
-        data::Transaction transaction;
-        // Without a transaction a refusal half way would leave some gone.
-        if (!transaction.isActive() && results.size() > 1) {
-            outcome.failed = true;
-            return outcome;
-        }
-        for (const WithdrawnResult &result : results) {
-            if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE ID=?"), { result.id })) {
-                outcome.failed = true; // the transaction rolls back
-                return outcome;
-            }
-            winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
-        }
-        if (transaction.isActive() && !transaction.commit()) {
-            outcome.failed = true;
-            return outcome;
-        }
+    for (const WithdrawnResult &result : results) {
+        ids << result.id;
+        winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
+    }
+    if (!data::ResultStore::withdraw(ids)) {
+        outcome.failed = true;
+        return outcome;
     }
     outcome.deleted = int(results.size());
     const qsizetype n = m_pool.size();

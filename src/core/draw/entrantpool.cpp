@@ -1,7 +1,6 @@
 #include "draw/entrantpool.h"
 
-#include "common/conventions.h"
-#include "data/database.h"
+#include "data/entrantstore.h"
 #include "draw/displayrules.h"
 
 namespace tombolix::draw {
@@ -149,13 +148,12 @@ size_t EntrantPool::memoryBytes() const
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
 {
     pool.clear();
-    data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT ID, 号码, 姓名 FROM 号码表 WHERE CID=?"), {drawId});
-    if (!rs.isOpen())
+    data::EntrantRows rows = data::EntrantStore::ofDraw(drawId);
+    if (!rows.isOpen())
         return;
-    pool.reserve(rs.recordCount());
-    for (; !rs.eof(); rs.moveNext())
-        pool.append(rs.field(0).toLongLong(), textOf(rs.field(1)), textOf(rs.field(2)));
-    data::CloseRecordset(rs);
+    pool.reserve(rows.count());
+    for (data::EntrantRecord entrant; rows.next(entrant);)
+        pool.append(entrant.id, entrant.number, entrant.name);
 }
 
 void FormatDisplayTexts(EntrantPool &pool, qint64 length, const QString &mask)

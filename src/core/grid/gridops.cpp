@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QFontMetricsF>
 #include <QHash>
-#include <QSqlQuery>
 #include <cmath>
 
 namespace tombolix::grid {
@@ -74,17 +73,18 @@ int LoadingLimit(int cols)
 qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly,
                 const QFont &font)
 {
+    return FillGrid(grid, data::Condition { condition, {} }, sortField, dateOnly, font);
+}
+
+qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString &sortField, bool dateOnly,
+    const QFont &font)
+{
     grid.beginBulkChange();
     grid.setRows(grid.FixedRows());
     qint64 count = 0;
     const QString table = grid.Tag();
     if (!table.isEmpty() && data::TableExists(table)) {
-        QString sql = QStringLiteral("SELECT * FROM ") + table;
-        if (!condition.isEmpty())
-            sql += QStringLiteral(" WHERE ") + condition;
-        if (!sortField.isEmpty())
-            sql += QStringLiteral(" ORDER BY ") + sortField;
-        data::Recordset rs = data::OpenRecordset(sql);
+        data::Recordset rs = data::OpenTableRows(table, condition, sortField);
         count = rs.recordCount();
         qint64 limit = LoadingLimit(grid.Cols());
         if (count <= limit) {
@@ -304,24 +304,16 @@ bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, 
     if (confirm && !prompts().askYesNo(DeletionQuestion(grid, firstRow, lastRow), DefaultAnswer::No))
         return false;
 
-    if (fromTable && data::OpenConnection()) {
-        // One statement prepared once and one transaction: thousands of rows
-        // go in a moment, and each row's record is found by its own key.
-        data::Transaction transaction;
-        QSqlQuery remove(data::connection());
-        const QString keyField = grid.TextMatrix(0, 0);
-        if (remove.prepare(QStringLiteral("DELETE FROM ") + grid.Tag() + QStringLiteral(" WHERE ") + keyField
-                           + QStringLiteral("=?"))) {
-            for (int r = firstRow; r <= lastRow; ++r) {
-                const QString key = grid.TextMatrix(r, 0).trimmed();
-                if (key.isEmpty())
-                    continue;
-                remove.bindValue(0, key);
-                remove.exec();
-            }
+    if (fromTable) {
+        // Each row's record is found by its own key. A refusal is not told:
+        // the rows leave the grid all the same, as they always have.
+        QStringList keys;
+        for (int r = firstRow; r <= lastRow; ++r) {
+            const QString key = grid.TextMatrix(r, 0).trimmed();
+            if (!key.isEmpty())
+                keys << key;
         }
-        remove.finish();
-        transaction.commit();
+        data::DeleteRowsByKey(grid.Tag(), grid.TextMatrix(0, 0), keys);
     }
 
     // The last fixed column (the serial or order number) stays in place, so

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/database.h"
 #include "grid/gridmodel.h"
 
 #include <QFont>
@@ -22,6 +23,9 @@ void SetupGridHeader(GridModel &grid, const QStringList &fields, const QStringLi
 // of records found; 0 when the table does not exist.
 qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly,
                 const QFont &font = QFont());
+// The same with a condition whose values are bound.
+qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString &sortField, bool dateOnly,
+    const QFont &font = QFont());
 
 // At most this many data rows fit a grid of `cols` columns (350,000 cells).
 int LoadingLimit(int cols);

@@ -1,6 +1,7 @@
 #include "common/idlist.h"
 
 #include "data/database.h"
+#include "data/tables.h"
 
 #include <QComboBox>
 
@@ -15,6 +16,11 @@ void FillIdList(QComboBox *list, const QString &table, const QString &idColumn, 
         return;
     list->addItems(items);
     list->setCurrentIndex(0);
+}
+
+void FillDrawList(QComboBox *list)
+{
+    FillIdList(list, draws::Table, draws::Id, draws::Name, QString());
 }
 
 } // namespace tombolix::data

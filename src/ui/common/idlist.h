@@ -10,5 +10,7 @@ namespace tombolix::data {
 // ID list item, and shows the first; an empty table leaves the list empty.
 void FillIdList(QComboBox *list, const QString &table, const QString &idColumn, const QString &textColumn,
                 const QString &condition);
+// The draws, newest first, each as its ID list item.
+void FillDrawList(QComboBox *list);
 
 } // namespace tombolix::data

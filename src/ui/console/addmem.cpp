@@ -1,19 +1,12 @@
 #include "console/addmem.h"
 
-#include "common/dialogparts.h"
 #include "common/prompts.h"
-#include "common/windowops.h"
 #include "grid/gridmodel.h"
 #include "grid/entrantgrid.h"
 
-#include <QFrame>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QShowEvent>
-#include <QVBoxLayout>
 
 namespace tombolix {
 
@@ -29,59 +22,24 @@ enum Column
 } // namespace
 
 AddMem::AddMem(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
-    : QDialog(parent)
+    : EditorDialog(QStringLiteral("AddMem"), caption(), parent)
     , m_entrants(entrants)
     , m_drawId(std::move(drawId))
 {
-    setObjectName(QStringLiteral("AddMem"));
-    setWindowTitle(caption());
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-
     m_number = new QLineEdit(this);
     m_number->setObjectName(QStringLiteral("TT_0"));
     m_number->setMinimumWidth(240);
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("TT_1"));
 
-    auto *fields = new QGridLayout;
-    fields->setHorizontalSpacing(8);
-    fields->setVerticalSpacing(10);
-    fields->setColumnStretch(1, 1);
+    QGridLayout *fields = addFieldGrid(1);
     fields->addWidget(new QLabel(QStringLiteral("抽奖号码："), this), 0, 0, Qt::AlignRight);
     fields->addWidget(m_number, 0, 1);
     fields->addWidget(new QLabel(QStringLiteral("相关人名："), this), 1, 0, Qt::AlignRight);
     fields->addWidget(m_name, 1, 1);
 
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-
-    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_0"),
-        QStringLiteral("取    消"), QStringLiteral("Com_1"));
-    QPushButton *ok = row.ok;
-    QPushButton *cancel = row.cancel;
-    QHBoxLayout *buttons = row.layout;
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(18, 18, 18, 14);
-    layout->setSpacing(12);
-    layout->addLayout(fields);
-    layout->addWidget(line);
-    layout->addLayout(buttons);
-
-    connect(ok, &QPushButton::clicked, this, &AddMem::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    stackFields(fields, addButtons(QStringLiteral("Com_0"), QStringLiteral("Com_1")));
     adjustSize();
-}
-
-void AddMem::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (!m_placed && !event->spontaneous()) {
-        m_placed = true;
-        CentreOnWorkArea(this);
-    }
 }
 
 void AddMem::confirm()

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "console/editordialog.h"
+
 #include <QPointer>
 #include <functional>
 
@@ -15,7 +16,7 @@ class GridModel;
 // Appends one entrant to the console's entrants grid and stores it at once
 // for the draw chosen on the entrants tab. Shown without modality; deletes
 // itself when closed.
-class AddMem : public QDialog
+class AddMem : public EditorDialog
 {
     Q_OBJECT
 
@@ -30,16 +31,13 @@ signals:
     void added(int row);
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    void confirm() override;
 
 private:
-    void confirm();
-
     QPointer<grid::GridModel> m_entrants;
     std::function<qint64()> m_drawId;
     QLineEdit *m_number = nullptr;
     QLineEdit *m_name = nullptr;
-    bool m_placed = false;
 };
 
 } // namespace tombolix

@@ -13,7 +13,9 @@
 #include "common/gridview.h"
 #include "console/modi.h"
 #include "console/modicon.h"
+#include "data/awardstore.h"
 #include "data/database.h"
+#include "data/drawstore.h"
 #include "common/idlist.h"
 #include "drawscreen/enterdraw.h"
 #include "transfer/exportdialog.h"
@@ -50,9 +52,6 @@ using grid::GridModel;
 using grid::GridView;
 
 namespace {
-
-const QString DrawsTable = QStringLiteral("奖次表");
-const QString DrawNameColumn = QStringLiteral("抽奖内容");
 
 struct GridLayout
 {
@@ -329,7 +328,7 @@ void FSet::SST_Click()
     }
     if (tab >= 1 && tab <= 3) {
         setupGrid(tab);
-        data::FillIdList(m_combos[tab], DrawsTable, QStringLiteral("ID"), DrawNameColumn, QString());
+        data::FillDrawList(m_combos[tab]);
         comboClick(tab);
     }
 }
@@ -347,8 +346,8 @@ void FSet::comboClick(int index)
     if (index < 1 || index > 3)
         return;
     hideCellEditor();
-    grid::FillGrid(*m_grids[index], QStringLiteral("CID=") + QString::number(chosenDraw(index)),
-                      sortFieldOf(index), false, font());
+    grid::FillGrid(
+        *m_grids[index], data::DrawStore::rowsOfDraw(chosenDraw(index)), sortFieldOf(index), false, font());
 }
 
 bool FSet::hasDataRowSelected(int index) const
@@ -475,23 +474,16 @@ void FSet::editAward(bool existing)
 
 void FSet::deleteDraws()
 {
-    deleteWithDependents(0, QStringLiteral("抽奖内容"),
-        { QStringLiteral("DELETE FROM 奖项表 WHERE CID=?"), QStringLiteral("DELETE FROM 号码表 WHERE CID=?"),
-            QStringLiteral("DELETE FROM 结果表 WHERE CID=?"),
-            QStringLiteral("DELETE FROM 预设表 WHERE PID=?"),
-            QStringLiteral("DELETE FROM 奖次表 WHERE ID=?") },
-        false);
+    deleteWithDependents(0, QStringLiteral("抽奖内容"), &data::DrawStore::remove, false);
 }
 
 void FSet::deleteAwards()
 {
-    deleteWithDependents(1, QStringLiteral("奖项内容"),
-        { QStringLiteral("DELETE FROM 结果表 WHERE WID=?"), QStringLiteral("DELETE FROM 预设表 WHERE AID=?"),
-            QStringLiteral("DELETE FROM 奖项表 WHERE ID=?") },
-        true);
+    deleteWithDependents(1, QStringLiteral("奖项内容"), &data::AwardStore::remove, true);
 }
 
-void FSet::deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain)
+void FSet::deleteWithDependents(
+    int index, const QString &what, bool (*remove)(const QList<qint64> &), bool askAgain)
 {
     GridModel &grid = *m_grids[index];
     int first = 0;
@@ -505,23 +497,12 @@ void FSet::deleteWithDependents(int index, const QString &what, const QStringLis
     // even their winners.
     if (askAgain && !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
         return;
-    // The rows and all that hangs on them go in one transaction: all of it
-    // or, when the database refuses, none of it, and the grid keeps its rows.
-    bool ok = data::OpenConnection();
-    if (ok) {
-        data::Transaction transaction;
-        ok = transaction.isActive();
-        for (int r = first; ok && r <= last; ++r) {
-            for (const QString &sql : statements) {
-                if (!data::ExecuteSql(sql, {grid.TextMatrix(r, 0)})) {
-                    ok = false;
-                    break;
-                }
-            }
-        }
-        ok = ok && transaction.commit();
-    }
-    if (!ok) {
+    // The rows and all that hangs on them go together: all of it or, when the
+    // database refuses, none of it, and the grid keeps its rows.
+    QList<qint64> ids;
+    for (int r = first; r <= last; ++r)
+        ids << integerValue(grid.TextMatrix(r, 0));
+    if (!remove(ids)) {
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
     }
@@ -552,12 +533,10 @@ void FSet::MoveAwardRow(int from, int to)
         grid.setTextMatrix(to, c, moving);
     }
     // Every award of the draw takes its place in the grid as its order.
-    data::Transaction transaction;
-    for (int r = firstData; r < grid.Rows(); ++r) {
-        data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 顺序=? WHERE ID=? AND CID=?"),
-                         {r - firstData + 1, grid.TextMatrix(r, 0), chosenDraw(1)});
-    }
-    transaction.commit();
+    QList<qint64> awards;
+    for (int r = firstData; r < grid.Rows(); ++r)
+        awards << integerValue(grid.TextMatrix(r, 0));
+    data::AwardStore::reorder(chosenDraw(1), awards);
     m_views[1]->showGridRow(to);
     grid.setRow(to);
     grid.setRowSel(to);
@@ -606,7 +585,7 @@ void FSet::checkDuplicates()
 void FSet::checkLengths()
 {
     const qint64 draw = chosenDraw(2);
-    const qint64 length = integerValue(data::LookupValue(DrawsTable, draw, QStringLiteral("ID"), QStringLiteral("定长")));
+    const qint64 length = integerValue(data::DrawStore::setting(draw, data::DrawStore::Setting::Length));
     CheckDialog::showLengths(this, draw, length);
 }
 

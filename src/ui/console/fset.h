@@ -63,7 +63,9 @@ private:
     void loadDrawsTab();
     void deleteDraws();
     void deleteAwards();
-    void deleteWithDependents(int index, const QString &what, const QStringList &statements, bool askAgain);
+    // Deletes the selected rows of a grid with what hangs on them through `remove`.
+    void deleteWithDependents(
+        int index, const QString &what, bool (*remove)(const QList<qint64> &), bool askAgain);
     void deleteRows(int index);
     void MoveAwardRow(int from, int to);
     void editDraw(bool existing);

@@ -1,11 +1,9 @@
 #include "console/modi.h"
 
 #include "common/conventions.h"
-#include "common/dialogparts.h"
 #include "common/helpers.h"
 #include "common/prompts.h"
-#include "common/windowops.h"
-#include "data/database.h"
+#include "data/drawstore.h"
 #include "draw/displayrules.h"
 #include "drawscreen/picture.h"
 
@@ -17,8 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QShowEvent>
-#include <QVBoxLayout>
 #include <algorithm>
 
 namespace tombolix {
@@ -39,26 +35,12 @@ const QSize ThumbnailSize(224, 126);
 
 const QString CheckTip = QStringLiteral("抽奖开始后是定时自动抽出，还是手动操作。");
 
-QLabel *fieldLabel(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
 } // namespace
 
 Modi::Modi(QWidget *parent)
-    : QDialog(parent)
+    : EditorDialog(QStringLiteral("Modi"), caption(), parent)
 {
-    setObjectName(QStringLiteral("Modi"));
-    setWindowTitle(caption());
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-
-    m_id = new QLineEdit(QStringLiteral("0"), this);
-    m_id->setObjectName(QStringLiteral("ID"));
-    m_id->hide();
+    addIdBox();
 
     for (int i = 0; i < 5; ++i) {
         m_text[i] = new QLineEdit(this);
@@ -108,31 +90,25 @@ Modi::Modi(QWidget *parent)
         m_check[i]->setToolTip(CheckTip);
     }
 
-    auto *fields = new QGridLayout;
-    fields->setHorizontalSpacing(8);
-    fields->setVerticalSpacing(10);
-    fields->setColumnStretch(1, 1);
-
-    fields->addWidget(fieldLabel(QStringLiteral("抽奖名称："), this), 0, 0);
+    QGridLayout *fields = addFieldGrid(1);
+    fields->addWidget(fieldLabel(QStringLiteral("抽奖名称：")), 0, 0);
     fields->addWidget(m_text[Name], 0, 1, 1, 2);
 
-    fields->addWidget(fieldLabel(QStringLiteral("背景图片："), this), 1, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("背景图片：")), 1, 0);
     fields->addWidget(m_text[Picture], 1, 1);
     fields->addWidget(browse, 1, 2);
 
-    auto *thumbnailLabel = fieldLabel(QStringLiteral("缩略图："), this);
-    thumbnailLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    fields->addWidget(thumbnailLabel, 2, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("缩略图："), Qt::AlignTop), 2, 0);
     fields->addWidget(m_thumbnail, 2, 1, 1, 2, Qt::AlignLeft);
 
-    fields->addWidget(fieldLabel(QStringLiteral("滚动速度："), this), 3, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("滚动速度：")), 3, 0);
     auto *speedRow = new QHBoxLayout;
     speedRow->addWidget(m_speed, 1);
     speedRow->addWidget(new QLabel(QStringLiteral("慢"), this));
     fields->addLayout(speedRow, 3, 1);
     fields->addWidget(m_speedValue, 3, 2);
 
-    fields->addWidget(fieldLabel(QStringLiteral("结果屏蔽："), this), 4, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("结果屏蔽：")), 4, 0);
     fields->addWidget(m_text[Mask], 4, 1, 1, 2);
 
     const QString lengthLabels[2] = { QStringLiteral("定时时长："), QStringLiteral("抽奖号码长：") };
@@ -147,22 +123,8 @@ Modi::Modi(QWidget *parent)
         fields->addLayout(row, 5 + i, 1, 1, 2);
     }
 
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-
-    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
-        QStringLiteral("取    消"), QStringLiteral("Com_2"));
-    QPushButton *ok = row.ok;
-    QPushButton *cancel = row.cancel;
-    QHBoxLayout *buttons = row.layout;
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(18, 18, 18, 14);
-    layout->setSpacing(12);
-    layout->addLayout(fields);
-    layout->addWidget(line);
-    layout->addLayout(buttons);
+    const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
+    stackFields(fields, buttons);
 
     setTabOrder(m_text[Name], m_text[Picture]);
     setTabOrder(m_text[Picture], browse);
@@ -172,13 +134,9 @@ Modi::Modi(QWidget *parent)
     setTabOrder(m_check[0], m_text[Timer]);
     setTabOrder(m_text[Timer], m_check[1]);
     setTabOrder(m_check[1], m_text[Length]);
-    setTabOrder(m_text[Length], ok);
-    setTabOrder(ok, cancel);
+    setTabOrder(m_text[Length], buttons.ok);
+    setTabOrder(buttons.ok, buttons.cancel);
 
-    connect(m_id, &QLineEdit::textChanged, this, [this] {
-        if (integerValue(m_id->text()) > 0)
-            loadDraw();
-    });
     connect(m_text[Picture], &QLineEdit::textChanged, this, &Modi::showThumbnail);
     connect(m_speed, &QScrollBar::valueChanged, this,
         [this](int value) { m_speedValue->setText(QStringLiteral("%1 毫秒").arg(value)); });
@@ -193,10 +151,6 @@ Modi::Modi(QWidget *parent)
         });
     }
     connect(browse, &QPushButton::clicked, this, &Modi::choosePicture);
-    connect(ok, &QPushButton::clicked, this, &Modi::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    // finished covers every way out: accept, reject, Esc and the close box.
-    connect(this, &QDialog::finished, this, &Modi::closedEditor);
 
     m_speedValue->setText(QStringLiteral("%1 毫秒").arg(m_speed->value()));
     applyCheckRule(0);
@@ -206,39 +160,25 @@ Modi::Modi(QWidget *parent)
 
 void Modi::setDrawId(qint64 id)
 {
-    m_id->setText(QString::number(id));
+    setRowId(id);
 }
 
-void Modi::showEvent(QShowEvent *event)
+void Modi::loadRow(qint64 id)
 {
-    QDialog::showEvent(event);
-    if (!m_placed && !event->spontaneous()) {
-        m_placed = true;
-        CentreOnWorkArea(this);
-    }
-}
-
-void Modi::loadDraw()
-{
-    data::Recordset rs = data::OpenRecordset(
-        QStringLiteral("SELECT * FROM 奖次表 WHERE ID=?"), { integerValue(m_id->text()) });
-    if (rs.eof())
+    const std::optional<data::DrawRecord> draw = data::DrawStore::load(id);
+    if (!draw)
         return;
-    const QVariant timer = rs.field(QStringLiteral("定时"));
-    const QVariant length = rs.field(QStringLiteral("定长"));
-    m_text[Name]->setText(textOf(rs.field(QStringLiteral("抽奖内容"))));
-    m_text[Picture]->setText(textOf(rs.field(QStringLiteral("底图"))));
-    m_speed->setValue(static_cast<int>(
-        std::clamp<qint64>(integerValue(rs.field(QStringLiteral("速度"))), 1, SlowestSpeed)));
-    m_text[Mask]->setText(textOf(rs.field(QStringLiteral("屏蔽"))));
-    m_text[Timer]->setText(textOf(timer));
-    m_text[Length]->setText(textOf(length));
-    rs.close();
+    m_text[Name]->setText(draw->name);
+    m_text[Picture]->setText(draw->picture);
+    m_speed->setValue(static_cast<int>(std::clamp<qint64>(integerValue(draw->speed), 1, SlowestSpeed)));
+    m_text[Mask]->setText(draw->mask);
+    m_text[Timer]->setText(draw->timer);
+    m_text[Length]->setText(draw->length);
 
     // Set both ways, so loading a second draw into the same window cannot keep
     // a tick left by the first.
-    m_check[0]->setChecked(numericValue(timer) > 0);
-    m_check[1]->setChecked(numericValue(length) > 0);
+    m_check[0]->setChecked(numericValue(draw->timer) > 0);
+    m_check[1]->setChecked(numericValue(draw->length) > 0);
     applyCheckRule(0);
     applyCheckRule(1);
 }
@@ -290,55 +230,26 @@ void Modi::confirm()
 
 bool Modi::save()
 {
-    const qint64 id = integerValue(m_id->text());
-    const QString name = textForStorage(m_text[Name]->text());
-
-    if (id <= 0) {
+    data::DrawRecord draw;
+    draw.id = rowId();
+    draw.name = m_text[Name]->text();
+    if (draw.id <= 0) {
         // Names that differ only in the case of their Latin letters count as
         // the same name, as they always did in the draw store.
-        data::Recordset same = data::OpenRecordset(
-            QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=? COLLATE NOCASE"), { name });
-        if (!same.isOpen())
+        const std::optional<bool> taken = data::DrawStore::nameTaken(draw.name);
+        if (!taken)
             return false; // the database routine has already told the operator
-        const bool taken = !same.eof();
-        same.close();
-        if (taken) {
+        if (*taken) {
             prompts().message(QStringLiteral("抽奖名称已经存在，请取其他名称！"));
             return false;
         }
     }
-
-    // A draw deleted from under the editor is written back as a new row.
-    bool exists = false;
-    if (id > 0) {
-        data::Recordset row = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖次表 WHERE ID=?"), { id });
-        if (!row.isOpen())
-            return false;
-        exists = !row.eof();
-        row.close();
-    }
-
-    // The three settings columns hold text; numberText keeps 5 as "5", not "5.0".
-    QVariantList values { name, textForStorage(m_text[Picture]->text()), m_speed->value(),
-        textForStorage(m_text[Mask]->text()), numberText(numericValue(m_text[Timer]->text())),
-        numberText(numericValue(m_text[Length]->text())) };
-    bool written = false;
-    if (exists) {
-        values << id;
-        written = data::ExecuteSql(
-            QStringLiteral("UPDATE 奖次表 SET 抽奖内容=?, 底图=?, 速度=?, 屏蔽=?, 定时=?, 定长=? WHERE ID=?"),
-            values);
-    } else {
-        written = data::ExecuteSql(
-            QStringLiteral(
-                "INSERT INTO 奖次表 (抽奖内容, 底图, 速度, 屏蔽, 定时, 定长) VALUES (?, ?, ?, ?, ?, ?)"),
-            values);
-    }
-    if (!written) {
-        prompts().message(QStringLiteral("保存失败，请检查数据库！"));
-        return false;
-    }
-    return true;
+    draw.picture = m_text[Picture]->text();
+    draw.speed = QString::number(m_speed->value());
+    draw.mask = m_text[Mask]->text();
+    draw.timer = m_text[Timer]->text();
+    draw.length = m_text[Length]->text();
+    return reportSave(data::DrawStore::save(draw));
 }
 
 } // namespace tombolix

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "console/editordialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -11,7 +11,7 @@ namespace tombolix {
 
 // The draw editor: creates a row of 奖次表 or changes one. Shown without
 // modality; the console learns that it is gone through closedEditor().
-class Modi : public QDialog
+class Modi : public EditorDialog
 {
     Q_OBJECT
 
@@ -23,28 +23,21 @@ public:
     // Writes the draw's ID into the hidden ID box; an ID above 0 loads that draw.
     void setDrawId(qint64 id);
 
-signals:
-    // Emitted however the dialog closes: confirmed, cancelled or its close box.
-    void closedEditor();
-
 protected:
-    void showEvent(QShowEvent *event) override;
+    void confirm() override;
+    void loadRow(qint64 id) override;
 
 private:
-    void loadDraw();
     void applyCheckRule(int index);
     void choosePicture();
     void showThumbnail();
-    void confirm();
     bool save();
 
-    QLineEdit *m_id = nullptr;
     QLineEdit *m_text[5] = {};
     QCheckBox *m_check[2] = {};
     QScrollBar *m_speed = nullptr;
     QLabel *m_speedValue = nullptr;
     QLabel *m_thumbnail = nullptr;
-    bool m_placed = false;
 };
 
 } // namespace tombolix

@@ -1,10 +1,8 @@
 #include "console/modicon.h"
 
 #include "common/conventions.h"
-#include "common/dialogparts.h"
 #include "common/prompts.h"
-#include "common/windowops.h"
-#include "data/database.h"
+#include "data/awardstore.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -14,41 +12,16 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace tombolix {
 
-namespace {
-
-QLabel *fieldLabel(const QString &text, QWidget *parent, Qt::Alignment vertical = Qt::AlignVCenter)
-{
-    auto *label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | vertical);
-    return label;
-}
-
-QLineEdit *hiddenBox(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *box = new QLineEdit(text, parent);
-    box->setObjectName(name);
-    box->hide();
-    return box;
-}
-
-} // namespace
-
 ModiCon::ModiCon(QWidget *parent)
-    : QDialog(parent)
+    : EditorDialog(QStringLiteral("ModiCon"), caption(), parent)
 {
-    setObjectName(QStringLiteral("ModiCon"));
-    setWindowTitle(caption());
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-
-    m_id = hiddenBox(QStringLiteral("ID"), QStringLiteral("0"), this);
-    m_drawId = hiddenBox(QStringLiteral("CID"), QString(), this);
-    m_order = hiddenBox(QStringLiteral("Ord"), QString(), this);
+    addIdBox();
+    m_drawId = addHiddenBox(QStringLiteral("CID"), QString());
+    m_order = addHiddenBox(QStringLiteral("Ord"), QString());
 
     auto *group = new QGroupBox(QStringLiteral("抽奖设置"), this);
 
@@ -74,21 +47,18 @@ ModiCon::ModiCon(QWidget *parent)
     for (QCheckBox *check : { m_show, m_repeat })
         check->setToolTip(QStringLiteral("抽奖开始后是定时自动抽出，还是手动操作。"));
 
-    auto *fields = new QGridLayout(group);
+    QGridLayout *fields = addFieldGrid(3, group);
     fields->setContentsMargins(14, 14, 14, 14);
-    fields->setHorizontalSpacing(8);
-    fields->setVerticalSpacing(10);
-    fields->setColumnStretch(3, 1);
 
-    fields->addWidget(fieldLabel(QStringLiteral("奖项名称："), group), 0, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("奖项名称：")), 0, 0);
     fields->addWidget(m_name, 0, 1, 1, 4);
 
-    fields->addWidget(fieldLabel(QStringLiteral("奖项数量："), group), 1, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("奖项数量：")), 1, 0);
     fields->addWidget(m_count, 1, 1);
-    fields->addWidget(fieldLabel(QStringLiteral("一次抽出数量："), group), 1, 2);
+    fields->addWidget(fieldLabel(QStringLiteral("一次抽出数量：")), 1, 2);
     fields->addWidget(m_perRound, 1, 3, Qt::AlignLeft);
 
-    fields->addWidget(fieldLabel(QStringLiteral("奖品说明："), group, Qt::AlignTop), 2, 0);
+    fields->addWidget(fieldLabel(QStringLiteral("奖品说明："), Qt::AlignTop), 2, 0);
     fields->addWidget(m_prize, 2, 1, 1, 4);
 
     auto *checks = new QHBoxLayout;
@@ -98,34 +68,21 @@ ModiCon::ModiCon(QWidget *parent)
     checks->addStretch(1);
     fields->addLayout(checks, 3, 1, 1, 4);
 
-    const ButtonRow row = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_1"),
-        QStringLiteral("取    消"), QStringLiteral("Com_2"));
-    QPushButton *ok = row.ok;
-    QPushButton *cancel = row.cancel;
-    QHBoxLayout *buttons = row.layout;
+    const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 14);
     layout->setSpacing(12);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.layout);
 
     setTabOrder(m_name, m_count);
     setTabOrder(m_count, m_perRound);
     setTabOrder(m_perRound, m_prize);
     setTabOrder(m_prize, m_show);
     setTabOrder(m_show, m_repeat);
-    setTabOrder(m_repeat, ok);
-    setTabOrder(ok, cancel);
-
-    connect(m_id, &QLineEdit::textChanged, this, [this] {
-        if (integerValue(m_id->text()) > 0)
-            loadAward();
-    });
-    connect(ok, &QPushButton::clicked, this, &ModiCon::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    // finished covers every way out: accept, reject, Esc and the close box.
-    connect(this, &QDialog::finished, this, &ModiCon::closedEditor);
+    setTabOrder(m_repeat, buttons.ok);
+    setTabOrder(buttons.ok, buttons.cancel);
 
     // The prize box would otherwise ask for far more height than a few lines need.
     resize(sizeHint().width(), minimumSizeHint().height());
@@ -133,7 +90,7 @@ ModiCon::ModiCon(QWidget *parent)
 
 void ModiCon::setAwardId(qint64 id)
 {
-    m_id->setText(QString::number(id));
+    setRowId(id);
 }
 
 void ModiCon::setDrawId(qint64 id)
@@ -146,30 +103,19 @@ void ModiCon::setOrder(const QString &order)
     m_order->setText(order);
 }
 
-void ModiCon::showEvent(QShowEvent *event)
+void ModiCon::loadRow(qint64 id)
 {
-    QDialog::showEvent(event);
-    if (!m_placed && !event->spontaneous()) {
-        m_placed = true;
-        CentreOnWorkArea(this);
-    }
-}
-
-void ModiCon::loadAward()
-{
-    data::Recordset rs = data::OpenRecordset(
-        QStringLiteral("SELECT * FROM 奖项表 WHERE ID=?"), { integerValue(m_id->text()) });
-    if (!rs.eof()) {
-        m_drawId->setText(textOf(rs.field(QStringLiteral("CID"))));
-        m_order->setText(textOf(rs.field(QStringLiteral("顺序"))));
-        m_name->setText(textOf(rs.field(QStringLiteral("名称"))));
-        m_count->setText(textOf(rs.field(QStringLiteral("数量"))));
-        m_prize->setPlainText(textOf(rs.field(QStringLiteral("奖品"))));
-        m_perRound->setText(textOf(rs.field(QStringLiteral("同时"))));
-        m_show->setChecked(flagFromColumn(rs.field(QStringLiteral("显示"))));
-        m_repeat->setChecked(flagFromColumn(rs.field(QStringLiteral("重复"))));
-    }
-    data::CloseRecordset(rs);
+    const std::optional<data::AwardRecord> award = data::AwardStore::load(id);
+    if (!award)
+        return;
+    m_drawId->setText(QString::number(award->drawId));
+    m_order->setText(award->order);
+    m_name->setText(award->name);
+    m_count->setText(award->count);
+    m_prize->setPlainText(award->prize);
+    m_perRound->setText(award->perRound);
+    m_show->setChecked(award->shown);
+    m_repeat->setChecked(award->repeat);
 }
 
 void ModiCon::confirm()
@@ -188,40 +134,17 @@ void ModiCon::confirm()
 
 bool ModiCon::save()
 {
-    const qint64 id = integerValue(m_id->text());
-
-    // An award deleted from under the editor is written back as a new row.
-    bool exists = false;
-    if (id > 0) {
-        data::Recordset row = data::OpenRecordset(QStringLiteral("SELECT ID FROM 奖项表 WHERE ID=?"), { id });
-        if (!row.isOpen())
-            return false; // the database routine has already told the operator
-        exists = !row.eof();
-        row.close();
-    }
-
-    // 顺序 and 同时 go in as typed; the column turns a numeric text into a number.
-    QVariantList values { integerValue(m_drawId->text()), textForStorage(m_order->text()),
-        textForStorage(m_name->text()), numericValue(m_count->text()), textForStorage(m_prize->toPlainText()),
-        textForStorage(m_perRound->text()), m_show->isChecked() ? 1 : 0, m_repeat->isChecked() ? 1 : 0 };
-    bool written = false;
-    if (exists) {
-        values << id;
-        written = data::ExecuteSql(
-            QStringLiteral("UPDATE 奖项表 SET CID=?, 顺序=?, 名称=?, 数量=?, 奖品=?, 同时=?, "
-                           "显示=?, 重复=? WHERE ID=?"),
-            values);
-    } else {
-        written = data::ExecuteSql(
-            QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 奖品, 同时, 显示, 重复) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-            values);
-    }
-    if (!written) {
-        prompts().message(QStringLiteral("保存失败，请检查数据库！"));
-        return false;
-    }
-    return true;
+    data::AwardRecord award;
+    award.id = rowId();
+    award.drawId = integerValue(m_drawId->text());
+    award.order = m_order->text();
+    award.name = m_name->text();
+    award.count = m_count->text();
+    award.prize = m_prize->toPlainText();
+    award.perRound = m_perRound->text();
+    award.shown = m_show->isChecked();
+    award.repeat = m_repeat->isChecked();
+    return reportSave(data::AwardStore::save(award));
 }
 
 } // namespace tombolix

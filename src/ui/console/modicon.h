@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "console/editordialog.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -10,7 +10,7 @@ namespace tombolix {
 
 // The award editor: creates a row of 奖项表 or changes one. Shown without
 // modality; the console reloads its awards grid on saved().
-class ModiCon : public QDialog
+class ModiCon : public EditorDialog
 {
     Q_OBJECT
 
@@ -29,18 +29,14 @@ public:
 signals:
     // The award was written; emitted before the dialog closes.
     void saved();
-    // Emitted however the dialog closes.
-    void closedEditor();
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    void confirm() override;
+    void loadRow(qint64 id) override;
 
 private:
-    void loadAward();
-    void confirm();
     bool save();
 
-    QLineEdit *m_id = nullptr;
     QLineEdit *m_drawId = nullptr;
     QLineEdit *m_order = nullptr;
     QLineEdit *m_name = nullptr;
@@ -49,7 +45,6 @@ private:
     QLineEdit *m_perRound = nullptr;
     QCheckBox *m_show = nullptr;
     QCheckBox *m_repeat = nullptr;
-    bool m_placed = false;
 };
 
 } // namespace tombolix

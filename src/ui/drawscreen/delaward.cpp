@@ -4,6 +4,7 @@
 #include "common/dialogparts.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
+#include "data/drawstore.h"
 #include "grid/gridops.h"
 #include "common/gridview.h"
 #include "drawscreen/mf.h"
@@ -90,8 +91,8 @@ void DelAward::FillResultGrid()
             QStringLiteral("姓名") });
     m_grid->setTag(QStringLiteral("结果表"));
     m_grid->setFixedCols(3);
-    grid::FillGrid(
-        *m_grid, QStringLiteral("CID=") + m_screen->session().PID(), QStringLiteral("WID"), false, font());
+    grid::FillGrid(*m_grid, data::DrawStore::rowsOfDraw(m_screen->session().drawId()), QStringLiteral("WID"),
+        false, font());
     grid::FitGridColumns(font(), *m_grid, 1, true);
     m_grid->setColAlignment(MarkColumn, grid::Align::CenterCenter);
     m_grid->setColWidth(MarkColumn, std::max(m_grid->ColWidth(MarkColumn), 600));

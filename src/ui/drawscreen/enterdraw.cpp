@@ -4,7 +4,10 @@
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "drawscreen/getproject.h"
+#include "data/awardstore.h"
 #include "data/database.h"
+#include "data/entrantstore.h"
+#include "data/resultstore.h"
 #include "draw/drawstate.h"
 #include "drawscreen/mf.h"
 
@@ -16,16 +19,6 @@
 namespace tombolix {
 
 namespace {
-
-// The first column of the first row, or nothing when the statement could not
-// be run; NULL (a sum over no rows) reads as 0.
-std::optional<double> readNumber(const QString &sql, const QVariantList &binds = {})
-{
-    data::Recordset rs = data::OpenRecordset(sql, binds);
-    if (!rs.isOpen())
-        return std::nullopt;
-    return rs.field(0).toDouble();
-}
 
 // One chooser and one draw screen at a time. The console waits for the
 // chooser in a local event loop, so a second press on the start button
@@ -73,10 +66,10 @@ MF *EnterDraw(QWidget *console)
         return nullptr;
 
     // Winners wanted and entrants available, over the whole database.
-    const std::optional<double> total = readNumber(QStringLiteral("SELECT SUM(数量) FROM 奖项表"));
+    const std::optional<double> total = data::AwardStore::totalWinners();
     if (!total)
         return nullptr;
-    const std::optional<double> entrants = readNumber(QStringLiteral("SELECT COUNT(*) FROM 号码表"));
+    const std::optional<qint64> entrants = data::EntrantStore::countAll();
     if (!entrants)
         return nullptr;
     if (*entrants < roundHalfEven(*total)
@@ -85,18 +78,17 @@ MF *EnterDraw(QWidget *console)
 
     // Entering a draw starts it afresh; results already drawn are not wiped
     // without asking.
-    const std::optional<double> earlier
-        = readNumber(QStringLiteral("SELECT COUNT(*) FROM 结果表 WHERE CID=?"), {drawId});
+    const std::optional<qint64> earlier = data::ResultStore::countForDraw(drawId);
     if (!earlier)
         return nullptr;
     if (*earlier > 0
-        && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(qint64(*earlier))
+        && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(*earlier)
                                + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？"),
                                DefaultAnswer::No))
         return nullptr;
     // Results left in place would be mixed with the new draw's on the board
     // and in the award counts.
-    if (!data::ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), {drawId})) {
+    if (!data::ResultStore::deleteForDraw(drawId)) {
         prompts().message(QStringLiteral("原有抽奖结果删除失败，抽奖未开始，请检查数据库！"));
         return nullptr;
     }

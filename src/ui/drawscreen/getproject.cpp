@@ -39,8 +39,7 @@ GetProject::GetProject(QWidget *parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
 
     draw::ChosenDraw.clear();
-    data::FillIdList(
-        m_draws, QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString());
+    data::FillDrawList(m_draws);
     adjustSize();
     MakeTopmost(this);
     CentreOnWorkArea(this);

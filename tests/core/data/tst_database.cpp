@@ -37,6 +37,8 @@ private slots:
     void hostileTextsAreStoredUnchanged();
     void quotedTextCannotChangeAStatement();
     void transactionStoresAllOrNothing();
+    void tableRowsTakeABoundCondition();
+    void rowsDeletedByKeyAllOrNothing();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -304,6 +306,59 @@ void TestDatabaseRoutines::transactionStoresAllOrNothing()
         QVERIFY(transaction.commit());
     }
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(1));
+}
+
+void TestDatabaseRoutines::tableRowsTakeABoundCondition()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"));
+    m_db->addEntrant(draw, QStringLiteral("2"), QStringLiteral("O'Brien"));
+    m_db->addEntrant(draw, QStringLiteral("1"), QStringLiteral("O'Brien"));
+    m_db->addEntrant(draw, QStringLiteral("3"), QStringLiteral("' OR '1'='1"));
+    m_db->addEntrant(draw + 1, QStringLiteral("0"), QStringLiteral("O'Brien"));
+    QStringList numbers;
+    for (Recordset rs = OpenTableRows(QStringLiteral("号码表"),
+             { QStringLiteral("CID=? AND 姓名=?"), { draw, QStringLiteral("O'Brien") } },
+             QStringLiteral("号码"));
+         !rs.eof(); rs.moveNext())
+        numbers << rs.field(QStringLiteral("号码")).toString();
+    QCOMPARE(numbers, (QStringList { QStringLiteral("1"), QStringLiteral("2") }));
+    QCOMPARE(OpenTableRows(QStringLiteral("号码表"), {}, QString()).recordCount(), qint64(4));
+
+    QVERIFY(!OpenTableRows(
+        QStringLiteral("没有这个表"), { QStringLiteral("CID=?"), { draw } }, QStringLiteral("号码"))
+                 .isOpen());
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 没有这个表 WHERE CID=%1 ORDER BY 号码)！")
+                          .arg(draw) });
+}
+
+void TestDatabaseRoutines::rowsDeletedByKeyAllOrNothing()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("a"));
+    m_db->addEntrants(draw, 5);
+    const QStringList ids = [] {
+        QStringList all;
+        for (Recordset rs = OpenRecordset(QStringLiteral("SELECT ID FROM 号码表 ORDER BY ID")); !rs.eof();
+             rs.moveNext())
+            all << rs.field(0).toString();
+        return all;
+    }();
+    // A key that is not a key matches nothing, whatever it holds.
+    QVERIFY(DeleteRowsByKey(QStringLiteral("号码表"), QStringLiteral("ID"),
+        { ids[0], QStringLiteral("1 OR 1=1"), QStringLiteral("' OR '1'='1"), ids[2] }));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(3));
+
+    QVERIFY(ExecuteSql(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON 号码表 WHEN OLD.ID=%1 "
+                                      "BEGIN SELECT RAISE(ABORT, 'kept'); END")
+                           .arg(ids[4])));
+    QVERIFY(!DeleteRowsByKey(QStringLiteral("号码表"), QStringLiteral("ID"), { ids[1], ids[3], ids[4] }));
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(3));
+    QVERIFY(m_prompts->messages().isEmpty());
+
+    setDatabasePath(QDir(m_db->folder()).filePath(QStringLiteral("missing.mdb")));
+    QVERIFY(!DeleteRowsByKey(QStringLiteral("号码表"), QStringLiteral("ID"), { ids[1] }));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
+    setDatabasePath(m_db->path());
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseRoutines)

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "data/records.h"
+
+#include <QList>
+#include <optional>
+
+namespace tombolix::data {
+
+// The awards of the draws (奖项表).
+class AwardStore
+{
+public:
+    // The award with this ID; nothing when there is none or it could not be
+    // read (the database routine has told the operator).
+    static std::optional<AwardRecord> load(qint64 id);
+    // The draw's awards in drawing order (顺序; equal orders as the database
+    // returns them); nothing when they could not be read.
+    static std::optional<QList<AwardRecord>> forDraw(qint64 drawId);
+
+    // Writes the record into its row, or into a new row when its ID names
+    // none.
+    static SaveResult save(const AwardRecord &record);
+    // Gives the draw's awards the order 1, 2, 3… in the order of the IDs, in
+    // one transaction.
+    static bool reorder(qint64 drawId, const QList<qint64> &idsInOrder);
+
+    // The winners all awards of all draws have together; nothing when that
+    // could not be read.
+    static std::optional<double> totalWinners();
+
+    // Deletes the awards with their results and presets, in one transaction:
+    // all of them or, when the database refuses, none.
+    static bool remove(const QList<qint64> &ids);
+    // One statement, inside the caller's transaction.
+    static bool deleteForDraw(qint64 drawId);
+};
+
+} // namespace tombolix::data

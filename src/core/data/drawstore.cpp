@@ -1,0 +1,137 @@
+#include "data/drawstore.h"
+
+#include "common/conventions.h"
+#include "data/awardstore.h"
+#include "data/database.h"
+#include "data/entrantstore.h"
+#include "data/presetstore.h"
+#include "data/resultstore.h"
+#include "data/storesupport.h"
+#include "data/tables.h"
+
+namespace tombolix::data {
+
+namespace {
+
+// The way the draw screen has always read a draw's column: the statement a
+// failure shows is that of LookupValue.
+QString lookup(qint64 id, const QString &column)
+{
+    return textOf(LookupValue(draws::Table, id, draws::Id, column));
+}
+
+bool isFontColumn(const QString &column)
+{
+    return column == draws::TitleFont || column == draws::ListFont || column == draws::NumberFont;
+}
+
+// The settings read through their numeric value are stored as that value,
+// so 5 is kept as "5", not "5.0" or "5秒".
+QString storedNumber(const QString &text)
+{
+    return numberText(numericValue(text));
+}
+
+} // namespace
+
+std::optional<DrawRecord> DrawStore::load(qint64 id)
+{
+    Recordset rs
+        = OpenRecordset(QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(draws::Table, draws::Id), { id });
+    if (rs.eof())
+        return std::nullopt;
+    DrawRecord record;
+    record.id = rs.field(draws::Id).toLongLong();
+    record.name = textOf(rs.field(draws::Name));
+    record.picture = textOf(rs.field(draws::Picture));
+    record.speed = textOf(rs.field(draws::Speed));
+    record.mask = textOf(rs.field(draws::Mask));
+    record.timer = textOf(rs.field(draws::Timer));
+    record.length = textOf(rs.field(draws::Length));
+    record.frame = textOf(rs.field(draws::Frame));
+    record.titleFont = textOf(rs.field(draws::TitleFont));
+    record.listFont = textOf(rs.field(draws::ListFont));
+    record.numberFont = textOf(rs.field(draws::NumberFont));
+    return record;
+}
+
+QString DrawStore::setting(qint64 id, Setting setting)
+{
+    switch (setting) {
+    case Setting::Picture:
+        return lookup(id, draws::Picture);
+    case Setting::Speed:
+        return lookup(id, draws::Speed);
+    case Setting::Mask:
+        return lookup(id, draws::Mask);
+    case Setting::Timer:
+        return lookup(id, draws::Timer);
+    case Setting::Length:
+        return lookup(id, draws::Length);
+    }
+    return QString();
+}
+
+std::optional<bool> DrawStore::nameTaken(const QString &name)
+{
+    Recordset same = OpenRecordset(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? COLLATE NOCASE")
+                                       .arg(draws::Id, draws::Table, draws::Name),
+        { textForStorage(name) });
+    if (!same.isOpen())
+        return std::nullopt;
+    const bool taken = !same.eof();
+    same.close();
+    return taken;
+}
+
+SaveResult DrawStore::save(const DrawRecord &record)
+{
+    return saveRow(draws::Table, draws::Id, record.id,
+        { draws::Name, draws::Picture, draws::Speed, draws::Mask, draws::Timer, draws::Length },
+        { textForStorage(record.name), textForStorage(record.picture), storedNumber(record.speed),
+            textForStorage(record.mask), storedNumber(record.timer), storedNumber(record.length) });
+}
+
+QString DrawStore::frame(qint64 id)
+{
+    return lookup(id, draws::Frame);
+}
+
+bool DrawStore::saveFrame(qint64 id, const QString &record)
+{
+    return ExecuteSql(
+        updateStatement(draws::Table, { draws::Frame }, draws::Id), { textForStorage(record), id });
+}
+
+QString DrawStore::font(qint64 id, const QString &column)
+{
+    return isFontColumn(column) ? lookup(id, column) : QString();
+}
+
+bool DrawStore::saveFont(qint64 id, const QString &column, const QString &record)
+{
+    // Only a column named here reaches the statement.
+    if (!isFontColumn(column))
+        return false;
+    return ExecuteSql(updateStatement(draws::Table, { column }, draws::Id), { textForStorage(record), id });
+}
+
+Condition DrawStore::rowsOfDraw(qint64 id)
+{
+    return { DrawKey + QStringLiteral("=?"), { id } };
+}
+
+bool DrawStore::remove(const QList<qint64> &ids)
+{
+    return inOneTransaction([&ids] {
+        for (qint64 id : ids) {
+            if (!AwardStore::deleteForDraw(id) || !EntrantStore::deleteForDraw(id)
+                || !ResultStore::deleteForDraw(id) || !PresetStore::deleteForDraw(id)
+                || !deleteWhere(draws::Table, draws::Id, id))
+                return false;
+        }
+        return true;
+    });
+}
+
+} // namespace tombolix::data

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "data/database.h"
+#include "data/records.h"
+
+#include <QList>
+#include <optional>
+
+namespace tombolix::data {
+
+// The draws (奖次表): their settings, the appearance the draw screen keeps
+// per draw, and the deletion of a draw with everything that hangs on it.
+class DrawStore
+{
+public:
+    // The settings the draw screen reads one by one.
+    enum class Setting
+    {
+        Picture,
+        Speed,
+        Mask,
+        Timer,
+        Length
+    };
+
+    // The draw with this ID; nothing when there is none or it could not be
+    // read (the database routine has told the operator).
+    static std::optional<DrawRecord> load(qint64 id);
+    // One setting as its stored text; "" when there is no such draw.
+    static QString setting(qint64 id, Setting setting);
+
+    // Whether another draw has this name, letters compared without their
+    // case; nothing when that could not be read.
+    static std::optional<bool> nameTaken(const QString &name);
+    // Writes the record's name and settings into its row, or into a new row
+    // when its ID names none. 速度, 定时 and 定长 are stored as the numeric
+    // value of their text. The appearance is left as it is.
+    static SaveResult save(const DrawRecord &record);
+
+    // The layout record of the number frame.
+    static QString frame(qint64 id);
+    static bool saveFrame(qint64 id, const QString &record);
+    // The font record kept in one of the font columns L0, L1 and L2; any
+    // other column reads as "" and is never written.
+    static QString font(qint64 id, const QString &column);
+    static bool saveFont(qint64 id, const QString &column, const QString &record);
+
+    // The condition that picks a draw's own rows out of 奖项表, 号码表 and
+    // 结果表.
+    static Condition rowsOfDraw(qint64 id);
+
+    // Deletes the draws with their awards, entrants, results and presets,
+    // in one transaction: all of them or, when the database refuses, none.
+    static bool remove(const QList<qint64> &ids);
+};
+
+} // namespace tombolix::data

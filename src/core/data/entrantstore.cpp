@@ -1,0 +1,68 @@
+#include "data/entrantstore.h"
+
+#include "common/conventions.h"
+#include "data/storesupport.h"
+#include "data/tables.h"
+
+#include <QSqlQuery>
+
+namespace tombolix::data {
+
+bool EntrantRows::next(EntrantRecord &entrant)
+{
+    if (m_rows.eof())
+        return false;
+    entrant.id = m_rows.field(0).toLongLong();
+    entrant.drawId = m_drawId;
+    entrant.number = textOf(m_rows.field(1));
+    entrant.name = textOf(m_rows.field(2));
+    m_rows.moveNext();
+    return true;
+}
+
+EntrantRows EntrantStore::ofDraw(qint64 drawId, Order order)
+{
+    QString sql = QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5=?")
+                      .arg(entrants::Id, entrants::Number, entrants::Name, entrants::Table, entrants::DrawId);
+    if (order == Order::ById)
+        sql += QStringLiteral(" ORDER BY ") + entrants::Id;
+    EntrantRows rows;
+    rows.m_rows = OpenRecordset(sql, { drawId });
+    rows.m_drawId = drawId;
+    return rows;
+}
+
+std::optional<qint64> EntrantStore::countAll()
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM ") + entrants::Table);
+    if (!rs.isOpen())
+        return std::nullopt;
+    return rs.field(0).toLongLong();
+}
+
+std::optional<int> EntrantStore::remove(const QList<qint64> &ids)
+{
+    int deleted = 0;
+    const bool done = inOneTransaction([&ids, &deleted] {
+        QSqlQuery remove(connection());
+        if (!remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(entrants::Table, entrants::Id)))
+            return false;
+        for (qint64 id : ids) {
+            remove.bindValue(0, id);
+            if (!remove.exec())
+                return false;
+            deleted += std::max(0, remove.numRowsAffected());
+        }
+        return true;
+    });
+    if (!done)
+        return std::nullopt;
+    return deleted;
+}
+
+bool EntrantStore::deleteForDraw(qint64 drawId)
+{
+    return deleteWhere(entrants::Table, entrants::DrawId, drawId);
+}
+
+} // namespace tombolix::data

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "data/database.h"
+#include "data/records.h"
+
+#include <QList>
+#include <optional>
+
+namespace tombolix::data {
+
+// One draw's entrants, read forward from the first.
+class EntrantRows
+{
+public:
+    // False when they could not be read (the database routine has told the
+    // operator).
+    bool isOpen() const { return m_rows.isOpen(); }
+    // All the rows, however many have been read.
+    qint64 count() { return m_rows.recordCount(); }
+    // The next entrant; false past the last.
+    bool next(EntrantRecord &entrant);
+
+private:
+    friend class EntrantStore;
+    Recordset m_rows;
+    qint64 m_drawId = 0;
+};
+
+// The entrants (号码表). They are written by the entrant writer; the store
+// reads them and deletes them.
+class EntrantStore
+{
+public:
+    enum class Order
+    {
+        AsStored, // as the database returns them
+        ById, // in the order they were entered
+    };
+
+    static EntrantRows ofDraw(qint64 drawId, Order order = Order::AsStored);
+    // The entrants of all draws together; nothing when that could not be read.
+    static std::optional<qint64> countAll();
+
+    // Deletes the entrants in one transaction and returns how many there
+    // were (one deleted meanwhile by someone else is simply gone); nothing
+    // when the database refused, and then none is deleted.
+    static std::optional<int> remove(const QList<qint64> &ids);
+    // One statement, inside the caller's transaction.
+    static bool deleteForDraw(qint64 drawId);
+};
+
+} // namespace tombolix::data

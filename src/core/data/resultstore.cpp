@@ -1,0 +1,124 @@
+#include "data/resultstore.h"
+
+#include "common/conventions.h"
+#include "data/database.h"
+#include "data/storesupport.h"
+#include "data/tables.h"
+
+#include <QSqlQuery>
+
+namespace tombolix::data {
+
+std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners)
+{
+    // One transaction per round: every stored winner is on disk before it is
+    // shown, and a round costs one write to the disk, not one per winner.
+    Transaction transaction;
+    QSqlQuery insert(connection());
+    const bool prepared = insert.prepare(insertStatement(
+        results::Table, { results::DrawId, results::AwardId, results::Number, results::Name }));
+    std::vector<size_t> stored;
+    bool databaseFailed = !prepared;
+    for (size_t i = 0; i < winners.size() && !databaseFailed; ++i) {
+        const ResultRecord &winner = winners[i];
+        insert.bindValue(0, winner.drawId);
+        insert.bindValue(1, winner.awardId);
+        insert.bindValue(2, winner.number);
+        insert.bindValue(3, winner.name);
+        if (insert.exec())
+            stored.push_back(i);
+        // A locked, full or missing database fails every winner alike and
+        // may have rolled the transaction back already, after which the next
+        // winners would be stored one by one while the round counts them as
+        // lost. The round stops here.
+        else if (!RowRefused(insert.lastError()))
+            databaseFailed = true;
+    }
+    insert.finish();
+    if (transaction.isActive()) {
+        if (databaseFailed)
+            transaction.rollback();
+        if (databaseFailed || !transaction.commit())
+            stored.clear();
+    }
+    return stored;
+}
+
+bool ResultStore::withdraw(const QList<qint64> &ids)
+{
+    if (ids.isEmpty())
+        return true;
+    Transaction transaction;
+    // Without a transaction a refusal half way would leave some gone.
+    if (!transaction.isActive() && ids.size() > 1)
+        return false;
+    for (qint64 id : ids) {
+        if (!deleteWhere(results::Table, results::Id, id))
+            return false; // the transaction rolls back
+    }
+    return !transaction.isActive() || transaction.commit();
+}
+
+std::optional<qint64> ResultStore::countForDraw(qint64 drawId)
+{
+    Recordset rs = OpenRecordset(
+        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=?").arg(results::Table, results::DrawId),
+        { drawId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    return rs.field(0).toLongLong();
+}
+
+qint64 ResultStore::countForAward(qint64 drawId, qint64 awardId)
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? AND %4=?")
+                                     .arg(results::Id, results::Table, results::DrawId, results::AwardId),
+        { drawId, awardId });
+    const qint64 count = rs.recordCount();
+    CloseRecordset(rs);
+    return count;
+}
+
+std::optional<QList<BoardRow>> ResultStore::boardRows(
+    qint64 drawId, std::optional<qint64> onlyAward, bool ascending)
+{
+    // SELECT 结果表.*,奖项表.名称 AS 名称,奖项表.奖品 AS 奖品,奖项表.显示 AS 显示,奖项表.顺序 AS 顺序
+    // FROM 结果表,奖项表 WHERE 结果表.CID=? AND 结果表.WID=奖项表.ID [AND 结果表.WID=?]
+    // ORDER BY 奖项表.顺序 [DESC],结果表.ID [DESC]
+    QString sql
+        = QStringLiteral("SELECT %1.*,%2.%3 AS %3,%2.%4 AS %4,%2.%5 AS %5,%2.%6 AS %6 FROM %1,%2 ")
+              .arg(results::Table, awards::Table, awards::Name, awards::Prize, awards::Shown, awards::Order)
+        + QStringLiteral("WHERE %1.%2=? AND %1.%3=%4.%5")
+              .arg(results::Table, results::DrawId, results::AwardId, awards::Table, awards::Id);
+    QVariantList binds { drawId };
+    if (onlyAward) {
+        sql += QStringLiteral(" AND %1.%2=?").arg(results::Table, results::AwardId);
+        binds << *onlyAward;
+    }
+    const QString direction = ascending ? QString() : QStringLiteral(" DESC");
+    sql += QStringLiteral("  ORDER BY %1.%2%3,%4.%5%3")
+               .arg(awards::Table, awards::Order, direction, results::Table, results::Id);
+
+    Recordset rs = OpenRecordset(sql, binds);
+    if (!rs.isOpen())
+        return std::nullopt;
+    QList<BoardRow> rows;
+    for (; !rs.eof(); rs.moveNext()) {
+        rows.append({ integerValue(rs.field(awards::Order)), textOf(rs.field(awards::Name)),
+            textOf(rs.field(awards::Prize)), flagFromColumn(rs.field(awards::Shown)),
+            textOf(rs.field(results::Number)), textOf(rs.field(results::Name)) });
+    }
+    return rows;
+}
+
+bool ResultStore::deleteForDraw(qint64 drawId)
+{
+    return deleteWhere(results::Table, results::DrawId, drawId);
+}
+
+bool ResultStore::deleteForAward(qint64 awardId)
+{
+    return deleteWhere(results::Table, results::AwardId, awardId);
+}
+
+} // namespace tombolix::data

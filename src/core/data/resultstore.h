@@ -1,0 +1,52 @@
+#pragma once
+
+#include "data/records.h"
+
+#include <QList>
+#include <optional>
+#include <vector>
+
+namespace tombolix::data {
+
+// A result together with the award it was won in, as the winners board
+// lists them.
+struct BoardRow
+{
+    qint64 order = 0; // the award's 顺序
+    QString awardName; // 名称
+    QString prize; // 奖品
+    bool shown = false; // the award's winners are listed
+    QString number;
+    QString name;
+};
+
+// The winners (结果表).
+class ResultStore
+{
+public:
+    // Stores one round's winners in one transaction and returns the
+    // positions, in `winners`, of those stored. A winner whose row is refused
+    // (a constraint or trigger) is left out and the others are stored; any
+    // other failure stores none of them.
+    static std::vector<size_t> record(const std::vector<ResultRecord> &winners);
+    // Deletes the results in one transaction: all of them or none.
+    static bool withdraw(const QList<qint64> &ids);
+
+    // The draw's results, nothing when they could not be read.
+    static std::optional<qint64> countForDraw(qint64 drawId);
+    // The results of one award of the draw; 0 when they could not be read.
+    static qint64 countForAward(qint64 drawId, qint64 awardId);
+
+    // The draw's results with their awards, by the awards' 顺序 and then in
+    // the order they were drawn, both turned round when not ascending; with
+    // onlyAward, the results of that award alone. Nothing when they could not
+    // be read.
+    static std::optional<QList<BoardRow>> boardRows(
+        qint64 drawId, std::optional<qint64> onlyAward, bool ascending);
+
+    // One statement each, inside the caller's transaction when there is one.
+    static bool deleteForDraw(qint64 drawId);
+    static bool deleteForAward(qint64 awardId);
+};
+
+} // namespace tombolix::data

@@ -1,0 +1,75 @@
+#include "data/storesupport.h"
+
+#include "data/database.h"
+
+namespace tombolix::data {
+
+QString insertStatement(const QString &table, const QStringList &columns)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        marks << QStringLiteral("?");
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+}
+
+QString updateStatement(const QString &table, const QStringList &columns, const QString &keyColumn)
+{
+    return QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
+        .arg(table, columns.join(QStringLiteral("=?, ")), keyColumn);
+}
+
+std::optional<bool> rowExists(const QString &table, const QString &idColumn, qint64 id)
+{
+    Recordset row
+        = OpenRecordset(QStringLiteral("SELECT %1 FROM %2 WHERE %1=?").arg(idColumn, table), { id });
+    if (!row.isOpen())
+        return std::nullopt;
+    const bool exists = !row.eof();
+    row.close();
+    return exists;
+}
+
+SaveResult saveRow(
+    const QString &table, const QString &idColumn, qint64 id, const QStringList &columns, QVariantList values)
+{
+    SaveResult result;
+    bool exists = false;
+    if (id > 0) {
+        const std::optional<bool> found = rowExists(table, idColumn, id);
+        if (!found) {
+            result.status = SaveResult::NotRead;
+            return result;
+        }
+        exists = *found;
+    }
+    if (exists) {
+        values << id;
+        if (!ExecuteSql(updateStatement(table, columns, idColumn), values))
+            return result;
+        result.id = id;
+    } else {
+        if (!ExecuteSql(insertStatement(table, columns), values))
+            return result;
+        result.id = LastInsertId();
+    }
+    result.status = SaveResult::Saved;
+    return result;
+}
+
+bool deleteWhere(const QString &table, const QString &column, const QVariant &value)
+{
+    return ExecuteSql(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(table, column), { value });
+}
+
+bool inOneTransaction(const std::function<bool()> &work)
+{
+    if (!OpenConnection())
+        return false;
+    Transaction transaction;
+    if (!transaction.isActive())
+        return false;
+    return work() && transaction.commit();
+}
+
+} // namespace tombolix::data
