@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/tables.h"
+
 #include <QFont>
 #include <QString>
 
@@ -22,9 +24,9 @@ bool ApplyFontRecord(const QString &record, FontSpec &spec);
 QString FontRecord(const FontSpec &spec);
 
 // The columns of 奖次表 that hold the three elements' fonts.
-inline const QString TitleFontColumn = QStringLiteral("L0");
-inline const QString ListFontColumn = QStringLiteral("L1");
-inline const QString NumberFontColumn = QStringLiteral("L2");
+inline const QString &TitleFontColumn = data::draws::TitleFont;
+inline const QString &ListFontColumn = data::draws::ListFont;
+inline const QString &NumberFontColumn = data::draws::NumberFont;
 
 // The draw's stored font of an element applied over `spec`.
 FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec);

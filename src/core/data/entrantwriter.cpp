@@ -3,6 +3,8 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "data/database.h"
+#include "data/storesupport.h"
+#include "data/tables.h"
 
 #include <QSqlQuery>
 
@@ -54,8 +56,9 @@ bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFail
         return failed(tellFailure);
     QSqlQuery insert(connection());
     QSqlQuery update(connection());
-    if (!insert.prepare(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"))
-        || !update.prepare(QStringLiteral("UPDATE 号码表 SET CID=?, 号码=?, 姓名=? WHERE ID=?")))
+    const QStringList columns{entrants::DrawId, entrants::Number, entrants::Name};
+    if (!insert.prepare(insertStatement(entrants::Table, columns))
+        || !update.prepare(updateStatement(entrants::Table, columns, entrants::Id)))
         return rolledBack(transaction, insert, update, tellFailure);
 
     // The rows change only once the transaction has committed, so a failure

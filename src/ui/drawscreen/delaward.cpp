@@ -5,6 +5,7 @@
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "data/drawstore.h"
+#include "data/tables.h"
 #include "grid/gridops.h"
 #include "common/gridview.h"
 #include "drawscreen/mf.h"
@@ -89,7 +90,7 @@ void DelAward::FillResultGrid()
         { QStringLiteral("ID"), QStringLiteral("CID"), QStringLiteral("序号"), QStringLiteral("选择"),
             QStringLiteral("获得奖项"), QStringLiteral("奖品"), QStringLiteral("抽奖号码"),
             QStringLiteral("姓名") });
-    m_grid->setTag(QStringLiteral("结果表"));
+    m_grid->setTag(data::results::Table);
     m_grid->setFixedCols(3);
     grid::FillGrid(*m_grid, data::DrawStore::rowsOfDraw(m_screen->session().drawId()), QStringLiteral("WID"),
         false, font());
