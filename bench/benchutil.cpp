@@ -51,7 +51,8 @@ ScratchDatabase::~ScratchDatabase()
 qint64 ScratchDatabase::addDraw(const QString &name)
 {
     QSqlQuery query(data::connection());
-    query.prepare(QStringLiteral("INSERT INTO 奖次表 (抽奖内容, 速度, 定时, 定长) VALUES (?, '1', '0', '0')"));
+    query.prepare(
+        QStringLiteral("INSERT INTO 奖次表 (抽奖内容, 速度, 定时, 定长) VALUES (?, '1', '0', '0')"));
     query.addBindValue(name);
     query.exec();
     return query.lastInsertId().toLongLong();

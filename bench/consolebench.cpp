@@ -1,17 +1,16 @@
 // Figures of the console: filling, sorting, editing and deleting in big grids.
 #include "benchutil.h"
-
 #include "console/fset.h"
+#include "data/database.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridops.h"
-#include "data/database.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <algorithm>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTabWidget>
+#include <algorithm>
 #include <cstdio>
 
 namespace tombolix::bench {
@@ -51,7 +50,7 @@ void benchFillGrid()
         std::fprintf(stderr, "fill_grid_69998: %d rows\n", grid->Rows() - grid->FixedRows());
     report(QStringLiteral("fill_grid_69998"), seconds, QStringLiteral("s"));
     report(QStringLiteral("grid_memory_69998"),
-           std::max(grid->memoryBytes() / 1048576.0, residentMegabytes() - before), QStringLiteral("MB"), 1);
+        std::max(grid->memoryBytes() / 1048576.0, residentMegabytes() - before), QStringLiteral("MB"), 1);
 
     grid->setColAlignment(3, grid::Align::RightBottom);
     const double sort = medianSeconds(5, [&] { grid::SortGridByColumn(*grid, 3); });

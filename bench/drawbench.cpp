@@ -1,6 +1,5 @@
 // Figures of the draw screen: the pool, a tick, a repaint and a stop.
 #include "benchutil.h"
-
 #include "data/database.h"
 #include "draw/drawsession.h"
 #include "drawscreen/mf.h"
@@ -22,7 +21,7 @@ void benchPoolLoad()
     ScratchDatabase db;
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 1000000);
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='8', 屏蔽='000**' WHERE ID=?"), {draw});
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='8', 屏蔽='000**' WHERE ID=?"), { draw });
     const draw::DrawSettings settings = draw::ReadDrawSettings(draw);
     double grownMb = 0;
     size_t poolBytes = 0;
@@ -35,7 +34,8 @@ void benchPoolLoad()
         poolBytes = pool.memoryBytes();
     });
     report(QStringLiteral("pool_load_1m"), seconds, QStringLiteral("s"));
-    report(QStringLiteral("pool_memory_1m"), std::max(grownMb, poolBytes / 1048576.0), QStringLiteral("MB"), 1);
+    report(
+        QStringLiteral("pool_memory_1m"), std::max(grownMb, poolBytes / 1048576.0), QStringLiteral("MB"), 1);
 }
 
 void benchTick()
@@ -65,7 +65,9 @@ void benchPaint()
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 1000);
     QSqlQuery award(data::connection());
-    award.exec(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (%1, 1, 'A', 30, 3, 1)").arg(draw));
+    award.exec(
+        QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (%1, 1, 'A', 30, 3, 1)")
+            .arg(draw));
     MF screen(draw);
     screen.resize(1920, 1080);
     screen.show();
@@ -101,8 +103,10 @@ void benchStopLatency()
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 100000);
     QSqlQuery award(data::connection());
-    award.exec(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (%1, 1, 'A', 100000, 3, 1)").arg(draw));
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 速度='1' WHERE ID=?"), {draw});
+    award.exec(QStringLiteral(
+        "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (%1, 1, 'A', 100000, 3, 1)")
+                   .arg(draw));
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 速度='1' WHERE ID=?"), { draw });
     MF screen(draw);
     screen.resize(1920, 1080);
     screen.show();
@@ -131,16 +135,18 @@ void benchStopRecord()
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 20000);
     QSqlQuery query(data::connection());
-    query.exec(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (%1, 1, '一等奖', 100000, 10, 1)")
+    query.exec(QStringLiteral(
+        "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (%1, 1, '一等奖', 100000, 10, 1)")
                    .arg(draw));
     const qint64 award = query.lastInsertId().toLongLong();
     {
         data::Transaction transaction;
         for (int i = 0; i < 500; ++i)
-            query.exec(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (%1, %2, '%3', '员工')")
-                           .arg(draw)
-                           .arg(award)
-                           .arg(100000 + i));
+            query.exec(
+                QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (%1, %2, '%3', '员工')")
+                    .arg(draw)
+                    .arg(award)
+                    .arg(100000 + i));
         transaction.commit();
     }
     draw::DrawSession session;
@@ -151,7 +157,8 @@ void benchStopRecord()
         session.StopAndRecord(true, false);
         // Keep the board at about 500 winners.
         QSqlQuery trim(data::connection());
-        trim.exec(QStringLiteral("DELETE FROM 结果表 WHERE ID IN (SELECT ID FROM 结果表 ORDER BY ID DESC LIMIT 10)"));
+        trim.exec(QStringLiteral(
+            "DELETE FROM 结果表 WHERE ID IN (SELECT ID FROM 结果表 ORDER BY ID DESC LIMIT 10)"));
     });
     report(QStringLiteral("stop_record_10"), seconds * 1e3, QStringLiteral("ms"));
 }

@@ -1,11 +1,10 @@
 // The import and export figures, and `tombolix-bench import PATH`, which runs
 // a user's file through the same reader and writer an import takes.
 #include "benchutil.h"
-
+#include "data/database.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridexport.h"
 #include "grid/gridops.h"
-#include "data/database.h"
 #include "transfer/csv.h"
 #include "transfer/importer.h"
 #include "transfer/textcodec.h"
@@ -29,7 +28,8 @@ namespace {
 
 void setupEntrantGrid(grid::GridModel &grid)
 {
-    grid::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    grid::SetupGridHeader(
+        grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
     grid.setTag(QStringLiteral("号码表"));
     grid.setFixedCols(3);
 }
@@ -80,15 +80,15 @@ struct ImportRun
     double seconds = 0;
 };
 
-ImportRun importOnce(const QString &path, const QString &sheet, const QStringList &specs, int first, int last,
-                     qint64 draw)
+ImportRun importOnce(
+    const QString &path, const QString &sheet, const QStringList &specs, int first, int last, qint64 draw)
 {
     grid::GridModel grid;
     setupEntrantGrid(grid);
     QElapsedTimer timer;
     timer.start();
     const grid::ImportResult result = grid::ImportEntrants(grid, path, sheet, first, last, specs, draw);
-    return {result.stored, result.error, timer.nsecsElapsed() / 1e9};
+    return { result.stored, result.error, timer.nsecsElapsed() / 1e9 };
 }
 
 double medianImport(const QString &path, const QString &sheet, int rows)
@@ -97,9 +97,11 @@ double medianImport(const QString &path, const QString &sheet, int rows)
     for (int run = 0; run < 3; ++run) {
         ScratchDatabase db;
         const qint64 draw = db.addDraw(QStringLiteral("bench"));
-        const ImportRun result = importOnce(path, sheet, {QStringLiteral("A"), QStringLiteral("B")}, 2, rows + 1, draw);
+        const ImportRun result
+            = importOnce(path, sheet, { QStringLiteral("A"), QStringLiteral("B") }, 2, rows + 1, draw);
         if (result.stored != rows)
-            std::fprintf(stderr, "%s: stored %d rows (error %d)\n", qPrintable(path), result.stored, result.error);
+            std::fprintf(
+                stderr, "%s: stored %d rows (error %d)\n", qPrintable(path), result.stored, result.error);
         times.push_back(result.seconds);
     }
     std::sort(times.begin(), times.end());
@@ -114,22 +116,25 @@ void benchImport()
     const QString csv = makeCsv(folder.path(), 30000);
     report(QStringLiteral("import_csv_30000"), medianImport(csv, QString(), 30000), QStringLiteral("s"));
     const QString xlsx = makeXlsx(folder.path(), 30000);
-    report(QStringLiteral("import_xlsx_30000"), medianImport(xlsx, QStringLiteral("名单"), 30000), QStringLiteral("s"));
+    report(QStringLiteral("import_xlsx_30000"), medianImport(xlsx, QStringLiteral("名单"), 30000),
+        QStringLiteral("s"));
     const QString xls = QStringLiteral(TOMBOLIX_BENCH_DATA "/entrants-30000.xls");
     if (QFileInfo::exists(xls))
-        report(QStringLiteral("import_xls_30000"), medianImport(xls, QStringLiteral("名单"), 30000), QStringLiteral("s"));
+        report(QStringLiteral("import_xls_30000"), medianImport(xls, QStringLiteral("名单"), 30000),
+            QStringLiteral("s"));
 
     // Peak memory is measured in a process of its own, where earlier
     // benchmarks have left nothing behind for the import to reuse.
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("import"), csv, QStringLiteral("--rows"), QStringLiteral("2"), QStringLiteral("30001")});
+        { QStringLiteral("import"), csv, QStringLiteral("--rows"), QStringLiteral("2"),
+            QStringLiteral("30001") });
     child.waitForFinished(120000);
     const QString output = QString::fromUtf8(child.readAllStandardOutput());
     for (const QString &line : output.split(QLatin1Char('\n'))) {
         if (line.startsWith(QLatin1String("import_peak_growth_mb: ")))
             report(QStringLiteral("import_memory_30000"), line.section(QLatin1Char(' '), 1).toDouble(),
-                   QStringLiteral("MB"), 1);
+                QStringLiteral("MB"), 1);
     }
 }
 
@@ -140,21 +145,24 @@ void benchExport()
     fillEntrants(grid, 69998);
     const QString csv = QDir(folder.path()).filePath(QStringLiteral("out.csv"));
     report(QStringLiteral("export_csv_69998"),
-           medianSeconds(3, [&] { transfer::ExportGridToCsv(grid::ExportTableOf(grid), csv); }), QStringLiteral("s"));
+        medianSeconds(3, [&] { transfer::ExportGridToCsv(grid::ExportTableOf(grid), csv); }),
+        QStringLiteral("s"));
     const QString xlsx = QDir(folder.path()).filePath(QStringLiteral("out.xlsx"));
     report(QStringLiteral("export_xlsx_69998"),
-           medianSeconds(3, [&] {
-               transfer::ExportGridToWorkbook(grid::ExportTableOf(grid), xlsx, QStringLiteral("澄曜抽奖"));
-           }),
-           QStringLiteral("s"));
+        medianSeconds(3,
+            [&] {
+                transfer::ExportGridToWorkbook(grid::ExportTableOf(grid), xlsx, QStringLiteral("澄曜抽奖"));
+            }),
+        QStringLiteral("s"));
 }
 
 // tombolix-bench import PATH [--sheet NAME] [--number SPEC] [--name SPEC] [--rows FIRST LAST] [--dump]
 int runImportCommand(const QStringList &args)
 {
     if (args.isEmpty()) {
-        std::fprintf(stderr, "usage: tombolix-bench import PATH [--sheet NAME] [--number SPEC] [--name SPEC] "
-                             "[--rows FIRST LAST] [--dump]\n");
+        std::fprintf(stderr,
+            "usage: tombolix-bench import PATH [--sheet NAME] [--number SPEC] [--name SPEC] "
+            "[--rows FIRST LAST] [--dump]\n");
         return 2;
     }
     const QString path = QFileInfo(args.at(0)).absoluteFilePath();
@@ -192,17 +200,19 @@ int runImportCommand(const QStringList &args)
     const qint64 draw = db.addDraw(QStringLiteral("import"));
     const double before = residentMegabytes();
     resetPeakMemory();
-    const ImportRun run = importOnce(path, sheet, {number, name}, std::min(first, last), std::max(first, last), draw);
+    const ImportRun run
+        = importOnce(path, sheet, { number, name }, std::min(first, last), std::max(first, last), draw);
     std::printf("rows_stored: %d\n", run.stored);
     std::printf("import_seconds: %.3f\n", run.seconds);
     std::printf("import_peak_growth_mb: %.1f\n", std::max(0.0, peakResidentMegabytes() - before));
     if (run.error != 0)
         std::printf("error: %d\n", run.error);
     if (dump) {
-        for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 号码表 ORDER BY ID"));
+        for (data::Recordset rs
+             = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 号码表 ORDER BY ID"));
              !rs.eof(); rs.moveNext())
             std::printf("%s\t%s\n", rs.field(0).toString().toUtf8().constData(),
-                        rs.field(1).toString().toUtf8().constData());
+                rs.field(1).toString().toUtf8().constData());
     }
     return run.error == 0 ? 0 : 1;
 }

@@ -2,7 +2,6 @@
 // line each. `tombolix-bench all` runs every benchmark; `tombolix-bench NAME`
 // runs the ones whose name starts with NAME.
 #include "benchutil.h"
-
 #include "data/database.h"
 
 #include <QApplication>
@@ -27,9 +26,11 @@ void benchLookupValue()
     const double seconds = medianSeconds(5, [&] {
         for (int i = 0; i < lookups; ++i) {
             const qint64 id = generator.bounded(1, 100001);
-            sink = sink + data::LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码"))
-                              .toString()
-                              .size();
+            sink = sink
+                + data::LookupValue(
+                    QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码"))
+                      .toString()
+                      .size();
         }
     });
     report(QStringLiteral("lookup_value"), seconds / lookups * 1e6, QStringLiteral("us"));
@@ -76,18 +77,18 @@ struct Benchmark
 const std::vector<Benchmark> &benchmarks()
 {
     static const std::vector<Benchmark> all = {
-        {"lookup_value", benchLookupValue},
-        {"count_rows_1m", benchCountRows},
-        {"pool_load_1m", benchPoolLoad},
-        {"tick_10_of_1m_90pct_won", benchTick},
-        {"paint_tick_1080p", benchPaint},
-        {"stop_record_10", benchStopRecord},
-        {"stop_latency_1ms_roll", benchStopLatency},
-        {"fill_grid_69998", benchFillGrid},
-        {"fill_results_10000", benchFillResults},
-        {"delete_10000_rows", benchDeleteRows},
-        {"import_30000", benchImport},
-        {"export_69998", benchExport},
+        { "lookup_value", benchLookupValue },
+        { "count_rows_1m", benchCountRows },
+        { "pool_load_1m", benchPoolLoad },
+        { "tick_10_of_1m_90pct_won", benchTick },
+        { "paint_tick_1080p", benchPaint },
+        { "stop_record_10", benchStopRecord },
+        { "stop_latency_1ms_roll", benchStopLatency },
+        { "fill_grid_69998", benchFillGrid },
+        { "fill_results_10000", benchFillResults },
+        { "delete_10000_rows", benchDeleteRows },
+        { "import_30000", benchImport },
+        { "export_69998", benchExport },
     };
     return all;
 }

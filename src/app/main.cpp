@@ -1,7 +1,7 @@
+#include "common/indicator.h"
 #include "common/progress.h"
 #include "common/qtprompts.h"
 #include "console/fset.h"
-#include "common/indicator.h"
 
 #include <QApplication>
 

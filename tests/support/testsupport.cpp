@@ -47,24 +47,27 @@ QString TestDatabase::path() const
     return m_dir.filePath(QStringLiteral("Data.mdb"));
 }
 
-qint64 TestDatabase::addDraw(const QString &name, const QString &speed, const QString &mask, const QString &timer,
-                             const QString &length, const QString &picture)
+qint64 TestDatabase::addDraw(const QString &name, const QString &speed, const QString &mask,
+    const QString &timer, const QString &length, const QString &picture)
 {
-    return insert(QStringLiteral("INSERT INTO 奖次表 (抽奖内容, 底图, 速度, 屏蔽, 定时, 定长) VALUES (?, ?, ?, ?, ?, ?)"),
-                  {name, picture, speed, mask, timer, length});
+    return insert(
+        QStringLiteral(
+            "INSERT INTO 奖次表 (抽奖内容, 底图, 速度, 屏蔽, 定时, 定长) VALUES (?, ?, ?, ?, ?, ?)"),
+        { name, picture, speed, mask, timer, length });
 }
 
 qint64 TestDatabase::addAward(qint64 draw, int order, const QString &name, int count, int perRound, bool show,
-                              bool repeat, const QString &prize)
+    bool repeat, const QString &prize)
 {
     return insert(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复, 奖品) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                  {draw, order, name, count, perRound, show ? 1 : 0, repeat ? 1 : 0, prize});
+        { draw, order, name, count, perRound, show ? 1 : 0, repeat ? 1 : 0, prize });
 }
 
 qint64 TestDatabase::addEntrant(qint64 draw, const QString &number, const QString &name)
 {
-    return insert(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"), {draw, number, name});
+    return insert(
+        QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"), { draw, number, name });
 }
 
 void TestDatabase::addEntrants(qint64 draw, int count, int first, int width)

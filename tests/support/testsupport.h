@@ -22,10 +22,10 @@ public:
 
     // Direct inserts for test set-up; each returns the new ID.
     qint64 addDraw(const QString &name, const QString &speed = QStringLiteral("50"),
-                   const QString &mask = QString(), const QString &timer = QStringLiteral("0"),
-                   const QString &length = QStringLiteral("0"), const QString &picture = QString());
+        const QString &mask = QString(), const QString &timer = QStringLiteral("0"),
+        const QString &length = QStringLiteral("0"), const QString &picture = QString());
     qint64 addAward(qint64 draw, int order, const QString &name, int count, int perRound, bool show = true,
-                    bool repeat = false, const QString &prize = QString());
+        bool repeat = false, const QString &prize = QString());
     qint64 addEntrant(qint64 draw, const QString &number, const QString &name = QString());
     // Adds count entrants numbered from first, in one transaction.
     void addEntrants(qint64 draw, int count, int first = 1, int width = 0);

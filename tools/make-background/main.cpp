@@ -24,7 +24,6 @@
 #include <QStringList>
 #include <QTextStream>
 #include <QTransform>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -57,7 +56,7 @@ double decorationWeight(double x, double y)
     const double top = 1.0 - smoothstep(0.10, 0.34, v);
     const double left = (1.0 - smoothstep(0.05, 0.16, u)) * (1.0 - smoothstep(0.70, 0.95, v) * 0.6);
     const double right = (smoothstep(0.94, 0.99, u)) * (1.0 - smoothstep(0.25, 0.40, v));
-    double w = std::max({top, left, right});
+    double w = std::max({ top, left, right });
     // Keep the upper-left number panel area quiet.
     if (u > 0.02 && u < 0.22 && v > 0.09 && v < 0.21)
         w *= 0.1;
@@ -246,9 +245,8 @@ void paintBokeh(QPainter &p, QRandomGenerator &rng)
 }
 
 // Draws a set of nearly parallel thin curves that read as a silk ribbon.
-void paintRibbon(QPainter &p, const QPointF &a, const QPointF &c1, const QPointF &c2,
-                 const QPointF &b, const QPointF &spread, int strands, double alpha,
-                 double fadeStart, double fadeEnd)
+void paintRibbon(QPainter &p, const QPointF &a, const QPointF &c1, const QPointF &c2, const QPointF &b,
+    const QPointF &spread, int strands, double alpha, double fadeStart, double fadeEnd)
 {
     for (int i = 0; i < strands; ++i) {
         const double t = strands > 1 ? double(i) / (strands - 1) : 0.0;
@@ -282,18 +280,18 @@ void paintRibbons(QPainter &p)
 
     // A long sweep across the top, rising from the left edge.
     paintRibbon(p, QPointF(-60, kHeight * 0.36), QPointF(kWidth * 0.22, kHeight * 0.06),
-                QPointF(kWidth * 0.55, kHeight * 0.24), QPointF(kWidth + 60, kHeight * 0.03),
-                QPointF(0, 46), 14, 0.22, 0.12, 0.80);
+        QPointF(kWidth * 0.55, kHeight * 0.24), QPointF(kWidth + 60, kHeight * 0.03), QPointF(0, 46), 14,
+        0.22, 0.12, 0.80);
 
     // A second, fainter sweep crossing it.
     paintRibbon(p, QPointF(-60, kHeight * 0.12), QPointF(kWidth * 0.30, kHeight * 0.30),
-                QPointF(kWidth * 0.62, kHeight * 0.02), QPointF(kWidth + 60, kHeight * 0.17),
-                QPointF(0, 30), 9, 0.13, 0.10, 0.85);
+        QPointF(kWidth * 0.62, kHeight * 0.02), QPointF(kWidth + 60, kHeight * 0.17), QPointF(0, 30), 9, 0.13,
+        0.10, 0.85);
 
     // A gentle curve in the lower-left corner.
     paintRibbon(p, QPointF(-60, kHeight * 0.70), QPointF(kWidth * 0.10, kHeight * 0.86),
-                QPointF(kWidth * 0.24, kHeight * 0.92), QPointF(kWidth * 0.46, kHeight + 40),
-                QPointF(0, 36), 10, 0.14, 0.15, 0.55);
+        QPointF(kWidth * 0.24, kHeight * 0.92), QPointF(kWidth * 0.46, kHeight + 40), QPointF(0, 36), 10,
+        0.14, 0.15, 0.55);
     p.restore();
 }
 
@@ -380,12 +378,15 @@ void paintFrame(QPainter &p)
     // Corner ornaments.
     const QPainterPath fret = cornerFret();
     const double o = inner + 12.0;
-    struct Corner { double sx, sy, tx, ty, alpha; };
+    struct Corner
+    {
+        double sx, sy, tx, ty, alpha;
+    };
     const Corner corners[] = {
-        {1, 1, o, o, 0.70},
-        {-1, 1, kWidth - o, o, 0.70},
-        {1, -1, o, kHeight - o, 0.55},
-        {-1, -1, kWidth - o, kHeight - o, 0.34},
+        { 1, 1, o, o, 0.70 },
+        { -1, 1, kWidth - o, o, 0.70 },
+        { 1, -1, o, kHeight - o, 0.55 },
+        { -1, -1, kWidth - o, kHeight - o, 0.34 },
     };
     for (const Corner &c : corners) {
         p.save();
@@ -454,7 +455,7 @@ void addGrain(QImage &img)
             const int n = static_cast<int>(state % 5u) - 2; // -2..2
             const QRgb c = line[x];
             line[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255),
-                           std::clamp(qBlue(c) + n, 0, 255));
+                std::clamp(qBlue(c) + n, 0, 255));
         }
     }
 }

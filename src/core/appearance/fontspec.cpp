@@ -27,7 +27,8 @@ bool ApplyFontRecord(const QString &record, FontSpec &spec)
     spec.font.setStrikeOut(flagFromText(parts.at(4)));
     spec.font.setUnderline(flagFromText(parts.at(5)));
     const double colour = numericValue(parts.at(6));
-    if (colour >= double(std::numeric_limits<qint32>::min()) && colour <= double(std::numeric_limits<quint32>::max()))
+    if (colour >= double(std::numeric_limits<qint32>::min())
+        && colour <= double(std::numeric_limits<quint32>::max()))
         spec.colour = qint64(qint32(quint32(roundHalfEven(colour) & 0xFFFFFFFF)));
     return true;
 }
@@ -35,13 +36,9 @@ bool ApplyFontRecord(const QString &record, FontSpec &spec)
 QString FontRecord(const FontSpec &spec)
 {
     const double size = spec.font.pointSizeF() > 0 ? spec.font.pointSizeF() : spec.font.pixelSize() * 0.75;
-    return QStringList{spec.font.family(),
-                       flagText(spec.font.bold()),
-                       flagText(spec.font.italic()),
-                       numberText(size),
-                       flagText(spec.font.strikeOut()),
-                       flagText(spec.font.underline()),
-                       QString::number(spec.colour)}
+    return QStringList { spec.font.family(), flagText(spec.font.bold()), flagText(spec.font.italic()),
+        numberText(size), flagText(spec.font.strikeOut()), flagText(spec.font.underline()),
+        QString::number(spec.colour) }
         .join(FieldSeparator);
 }
 

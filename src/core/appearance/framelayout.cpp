@@ -92,7 +92,7 @@ QRectF FitNumberLabel(const FrameLayout &layout, const QSizeF &textSize)
 {
     if (layout.autoFit())
         return QRectF(layout.Left + (layout.Width - textSize.width()) / 2, layout.Top, textSize.width(),
-                      textSize.height());
+            textSize.height());
     return QRectF(layout.Left, layout.Top, layout.Width, layout.Height - 20);
 }
 
@@ -111,7 +111,7 @@ bool RepairFrameSize(FrameLayout &layout)
 }
 
 std::vector<PrintedLine> PrintFrameText(const QRectF &label, const QStringList &lines, double digitHeight,
-                                        const std::function<double(const QString &)> &lineWidth)
+    const std::function<double(const QString &)> &lineWidth)
 {
     std::vector<PrintedLine> printed;
     const double pitch = digitHeight - 20;
@@ -119,8 +119,8 @@ std::vector<PrintedLine> PrintFrameText(const QRectF &label, const QStringList &
     printed.reserve(size_t(lines.size()));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString &line = lines.at(i);
-        printed.push_back({line, label.left() + (label.width() - lineWidth(line)) / 2,
-                           label.top() + (label.height() - block) / 2 + pitch * double(i)});
+        printed.push_back({ line, label.left() + (label.width() - lineWidth(line)) / 2,
+            label.top() + (label.height() - block) / 2 + pitch * double(i) });
     }
     return printed;
 }

@@ -19,9 +19,9 @@ struct FrameLayout
     float Top = 1920;
     float Width = 5175;
     float Height = 975;
-    QString AutoFit;           // > 0: the number label sizes itself to its text
+    QString AutoFit; // > 0: the number label sizes itself to its text
     qint32 BackColor = 0x0A0230; // a dark wine red that stands out on the red picture (0x00BBGGRR)
-    qint16 Opaque = 1;         // 0: the panel is not painted
+    qint16 Opaque = 1; // 0: the panel is not painted
 
     bool autoFit() const;
     QRectF rect() const { return QRectF(Left, Top, Width, Height); }
@@ -60,6 +60,6 @@ struct PrintedLine
     double top = 0;
 };
 std::vector<PrintedLine> PrintFrameText(const QRectF &label, const QStringList &lines, double digitHeight,
-                                        const std::function<double(const QString &)> &lineWidth);
+    const std::function<double(const QString &)> &lineWidth);
 
 } // namespace tombolix::appearance

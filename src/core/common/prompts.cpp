@@ -40,36 +40,36 @@ Prompts *setPrompts(Prompts *prompts)
 
 void ScriptedPrompts::message(const QString &text)
 {
-    m_shown.append({QStringLiteral("message"), text});
+    m_shown.append({ QStringLiteral("message"), text });
 }
 
 bool ScriptedPrompts::askYesNo(const QString &text, DefaultAnswer defaultAnswer)
 {
-    m_shown.append({QStringLiteral("question"), text, defaultAnswer});
+    m_shown.append({ QStringLiteral("question"), text, defaultAnswer });
     return m_answers.isEmpty() ? false : m_answers.takeFirst();
 }
 
 QString ScriptedPrompts::openFileName(const QString &filter)
 {
-    m_shown.append({QStringLiteral("open"), filter});
+    m_shown.append({ QStringLiteral("open"), filter });
     return m_fileNames.isEmpty() ? QString() : m_fileNames.takeFirst();
 }
 
 QString ScriptedPrompts::saveFileName(const QString &filter, const QString &)
 {
-    m_shown.append({QStringLiteral("save"), filter});
+    m_shown.append({ QStringLiteral("save"), filter });
     return m_fileNames.isEmpty() ? QString() : m_fileNames.takeFirst();
 }
 
 std::optional<QColor> ScriptedPrompts::colour(const QColor &start)
 {
-    m_shown.append({QStringLiteral("colour"), start.name()});
+    m_shown.append({ QStringLiteral("colour"), start.name() });
     return m_colours.isEmpty() ? std::nullopt : m_colours.takeFirst();
 }
 
 std::optional<FontChoice> ScriptedPrompts::font(const FontChoice &start)
 {
-    m_shown.append({QStringLiteral("font"), start.font.family()});
+    m_shown.append({ QStringLiteral("font"), start.font.family() });
     return m_fonts.isEmpty() ? std::nullopt : m_fonts.takeFirst();
 }
 

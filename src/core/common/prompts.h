@@ -23,7 +23,11 @@ struct FontChoice
 
 // The button a Yes/No question takes on Enter. A question whose Yes destroys
 // data defaults to No.
-enum class DefaultAnswer { Yes, No };
+enum class DefaultAnswer
+{
+    Yes,
+    No
+};
 
 class Prompts
 {

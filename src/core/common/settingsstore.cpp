@@ -23,8 +23,8 @@ QString settingKey(const QString &section, const QString &key)
 
 } // namespace
 
-bool WriteRegValue(const QString &application, const QString &section, const QString &key,
-                   const QString &value)
+bool WriteRegValue(
+    const QString &application, const QString &section, const QString &key, const QString &value)
 {
     auto settings = openSettings(application);
     settings->setValue(settingKey(section, key), value);
@@ -32,8 +32,8 @@ bool WriteRegValue(const QString &application, const QString &section, const QSt
     return settings->status() == QSettings::NoError;
 }
 
-QString ReadRegValue(const QString &application, const QString &section, const QString &key,
-                     const QString &defaultValue)
+QString ReadRegValue(
+    const QString &application, const QString &section, const QString &key, const QString &defaultValue)
 {
     auto settings = openSettings(application);
     const QString name = settingKey(section, key);

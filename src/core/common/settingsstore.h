@@ -9,11 +9,11 @@ namespace tombolix {
 inline const QString AppName = QStringLiteral("Tombolix");
 
 // Stores the value; true when the store accepted it.
-bool WriteRegValue(const QString &application, const QString &section, const QString &key,
-                   const QString &value);
+bool WriteRegValue(
+    const QString &application, const QString &section, const QString &key, const QString &value);
 // The stored text, or the default when the setting is missing or empty.
-QString ReadRegValue(const QString &application, const QString &section, const QString &key,
-                     const QString &defaultValue);
+QString ReadRegValue(
+    const QString &application, const QString &section, const QString &key, const QString &defaultValue);
 
 // The three view options of the draw screen: "true" exactly, anything else is false.
 bool ReadViewOption(const QString &section, const QString &key);

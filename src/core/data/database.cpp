@@ -77,10 +77,10 @@ FileIdentity identityOf(const QByteArray &nativePath)
     struct stat info;
     if (::stat(nativePath.constData(), &info) != 0)
         return {};
-    return {true, quint64(info.st_dev), quint64(info.st_ino)};
+    return { true, quint64(info.st_dev), quint64(info.st_ino) };
 #else
     // Windows refuses to delete a file SQLite holds open; existence will do.
-    return {QFileInfo::exists(QFile::decodeName(nativePath)), 0, 0};
+    return { QFileInfo::exists(QFile::decodeName(nativePath)), 0, 0 };
 #endif
 }
 
@@ -144,7 +144,7 @@ bool ensureOpen()
     const bool readOnly = readOnlyByPermission || g_readOnlyForTesting;
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(g_busyTimeout));
     db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)
-                       + (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
+        + (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     if (!db.open())
         return false;
 
@@ -390,8 +390,8 @@ qint64 LastInsertId()
 
 double SumColumn(const QString &table, const QString &column, const QString &condition)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT SUM(") + column + QStringLiteral(") AS Coun FROM ") + table
-                                 + QStringLiteral(" WHERE ") + condition);
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT SUM(") + column + QStringLiteral(") AS Coun FROM ")
+        + table + QStringLiteral(" WHERE ") + condition);
     const QVariant sum = rs.field(QStringLiteral("Coun"));
     if (sum.isNull() || !sum.isValid())
         return 0.0;
@@ -409,17 +409,16 @@ qint64 CountRows(const QString &table, const QString &condition, const QString &
     return count;
 }
 
-QVariant LookupValue(const QString &table, const QVariant &key, const QString &keyColumn,
-                     const QString &wantedColumn)
+QVariant LookupValue(
+    const QString &table, const QVariant &key, const QString &keyColumn, const QString &wantedColumn)
 {
     const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ") + keyColumn
         + QStringLiteral("=?");
     // A text key is compared as text, anything else as a number.
-    const QVariant bound = key.typeId() == QMetaType::QString ? QVariant(key.toString())
-        : key.canConvert<qint64>() && key.toDouble() == double(key.toLongLong())
-        ? QVariant(key.toLongLong())
-        : QVariant(key.toDouble());
-    Recordset rs = OpenRecordset(sql, {bound});
+    const QVariant bound = key.typeId() == QMetaType::QString                    ? QVariant(key.toString())
+        : key.canConvert<qint64>() && key.toDouble() == double(key.toLongLong()) ? QVariant(key.toLongLong())
+                                                                                 : QVariant(key.toDouble());
+    Recordset rs = OpenRecordset(sql, { bound });
     if (rs.eof())
         return QString();
     const QVariant value = rs.field(wantedColumn);
@@ -434,8 +433,8 @@ bool TableExists(const QString &name)
     return connection().tables(QSql::Tables).contains(name, Qt::CaseSensitive);
 }
 
-QStringList IdListItems(const QString &table, const QString &idColumn, const QString &textColumn,
-                        const QString &condition)
+QStringList IdListItems(
+    const QString &table, const QString &idColumn, const QString &textColumn, const QString &condition)
 {
     QString sql = QStringLiteral("SELECT * FROM ") + table;
     if (!condition.isEmpty())

@@ -110,12 +110,12 @@ qint64 CountRows(const QString &table, const QString &condition, const QString &
 // The wanted column of the first row whose key column equals the key (a text
 // key compares as text, a number as a number); "" when no row matches, a Null
 // QVariant when the column is Null.
-QVariant LookupValue(const QString &table, const QVariant &key, const QString &keyColumn,
-                     const QString &wantedColumn);
+QVariant LookupValue(
+    const QString &table, const QVariant &key, const QString &keyColumn, const QString &wantedColumn);
 bool TableExists(const QString &name);
 // The items of an ID list, highest ID first: MakeIdListItem(ID, text) per row.
-QStringList IdListItems(const QString &table, const QString &idColumn, const QString &textColumn,
-                        const QString &condition);
+QStringList IdListItems(
+    const QString &table, const QString &idColumn, const QString &textColumn, const QString &condition);
 // ID in decimal, "‖", the text.
 QString MakeIdListItem(qint64 id, const QString &text);
 

@@ -56,7 +56,7 @@ bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFail
         return failed(tellFailure);
     QSqlQuery insert(connection());
     QSqlQuery update(connection());
-    const QStringList columns{entrants::DrawId, entrants::Number, entrants::Name};
+    const QStringList columns { entrants::DrawId, entrants::Number, entrants::Name };
     if (!insert.prepare(insertStatement(entrants::Table, columns))
         || !update.prepare(updateStatement(entrants::Table, columns, entrants::Id)))
         return rolledBack(transaction, insert, update, tellFailure);

@@ -10,12 +10,13 @@ namespace {
 const QString CrLf = QStringLiteral("\r\n");
 }
 
-BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength,
-                      const QString &mask)
+BoardText WinnersText(
+    qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength, const QString &mask)
 {
     BoardText board;
     const std::optional<qint64> onlyAward = onlyCurrent ? std::optional<qint64>(awardId) : std::nullopt;
-    const std::optional<QList<data::BoardRow>> rows = data::ResultStore::boardRows(drawId, onlyAward, ascending);
+    const std::optional<QList<data::BoardRow>> rows
+        = data::ResultStore::boardRows(drawId, onlyAward, ascending);
     board.ok = rows.has_value();
     if (!rows)
         return board;
@@ -27,7 +28,8 @@ BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCu
             lastOrder = row.order;
             if (onlyCurrent) {
                 board.title = row.awardName + QStringLiteral("获奖名单");
-                board.text += row.awardName + QStringLiteral("(奖品：") + row.prize + QStringLiteral(")") + CrLf;
+                board.text
+                    += row.awardName + QStringLiteral("(奖品：") + row.prize + QStringLiteral(")") + CrLf;
             } else {
                 board.title = QStringLiteral("获奖名单");
                 board.text += row.awardName + row.prize + CrLf;
@@ -55,17 +57,18 @@ BoardPlacement ResultBrd(const BoardInput &in)
     BoardPlacement out;
     const QRectF &area = in.area;
     out.title = QRectF((area.width() - in.titleSize.width()) / 2 + area.left(), area.top() + 60,
-                       in.titleSize.width(), in.titleSize.height());
+        in.titleSize.width(), in.titleSize.height());
     out.list = QRectF(area.left(), out.title.height() + out.title.top() + 60, area.width(),
-                      area.height() - out.title.height() - 120);
-    out.end = QRectF(in.image.width() - in.endSize.width() - 100, in.image.height() - in.endSize.height() - 80,
-                     in.endSize.width(), in.endSize.height());
+        area.height() - out.title.height() - 120);
+    out.end = QRectF(in.image.width() - in.endSize.width() - 100,
+        in.image.height() - in.endSize.height() - 80, in.endSize.width(), in.endSize.height());
     out.start = QRectF(in.image.width() - in.startSize.width() - 140 - in.endSize.width(),
-                       in.image.height() - in.startSize.height() - 80, in.startSize.width(), in.startSize.height());
+        in.image.height() - in.startSize.height() - 80, in.startSize.width(), in.startSize.height());
     out.boardVisible = !in.hidden;
     out.undoTop = out.start.top();
     if (!in.left.isEmpty()) {
-        out.title = QRectF(numericValue(in.left), numericValue(in.top), numericValue(in.width), numericValue(in.height));
+        out.title = QRectF(
+            numericValue(in.left), numericValue(in.top), numericValue(in.width), numericValue(in.height));
         out.list = QRectF(out.title.left(), out.title.top() + out.title.height(), out.title.width(), 50000);
     }
     return out;

@@ -11,16 +11,16 @@ namespace tombolix::draw {
 
 struct BoardText
 {
-    QString text;                 // lines ending in CR LF
+    QString text; // lines ending in CR LF
     std::optional<QString> title; // the new title, when any result was listed
-    bool ok = false;              // the results could be read
+    bool ok = false; // the results could be read
 };
 
 // The winners of the draw grouped by award in the order of 顺序 (reversed when
 // not ascending), each line indented by five blanks, the number brought to
 // the fixed length and masked. With onlyCurrent, just the given award.
-BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength,
-                      const QString &mask);
+BoardText WinnersText(
+    qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength, const QString &mask);
 
 // The board area within the background picture's size (twips).
 QRectF PlaceBoardArea(const QSizeF &image);
@@ -28,8 +28,8 @@ QRectF PlaceBoardArea(const QSizeF &image);
 // Where ResultBrd puts the board and the command labels, all in twips.
 struct BoardInput
 {
-    QSizeF image;     // the background picture's size
-    QRectF area;      // the board area
+    QSizeF image; // the background picture's size
+    QRectF area; // the board area
     QSizeF titleSize; // the title label's own size
     QSizeF endSize;
     QSizeF startSize;

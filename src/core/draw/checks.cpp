@@ -56,7 +56,7 @@ DuplicateReport FindDuplicateNumbers(qint64 drawId)
         if (found == groupOf.constEnd()) {
             group = int(report.groups.size());
             groupOf.insert(number, group);
-            report.groups.append({number, {}, {}});
+            report.groups.append({ number, {}, {} });
         } else {
             group = found.value();
         }
@@ -116,7 +116,7 @@ LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength)
 
     for (size_t i = 0; i < entrants.size(); ++i) {
         if (lengths[i] != report.expected || lengths[i] == 0)
-            report.odd.append({entrants[i].id, entrants[i].number, entrants[i].name, lengths[i]});
+            report.odd.append({ entrants[i].id, entrants[i].number, entrants[i].name, lengths[i] });
     }
     return report;
 }

@@ -13,17 +13,17 @@ namespace tombolix::draw {
 // One number held by several entrants.
 struct DuplicateGroup
 {
-    QString number;     // trimmed
-    QList<qint64> ids;  // ascending: the first is the copy kept
-    QStringList names;  // parallel to ids
+    QString number; // trimmed
+    QList<qint64> ids; // ascending: the first is the copy kept
+    QStringList names; // parallel to ids
 };
 
 struct DuplicateReport
 {
     qint64 drawId = 0;
-    bool read = false;            // false when the entrants could not be read
+    bool read = false; // false when the entrants could not be read
     QList<DuplicateGroup> groups; // in the order of each number's first entry
-    int rows = 0;                 // entrants in all the groups
+    int rows = 0; // entrants in all the groups
 };
 
 // Blank numbers are left out: they are not a number given twice, and the
@@ -37,7 +37,7 @@ int DeleteDuplicateCopies(const DuplicateReport &report);
 enum class LengthRule
 {
     FixedLength, // the draw's fixed length
-    MostCommon,  // the most common length among the non-blank numbers
+    MostCommon, // the most common length among the non-blank numbers
 };
 
 struct OddLength
@@ -53,9 +53,9 @@ struct LengthReport
     qint64 drawId = 0;
     bool read = false;
     LengthRule rule = LengthRule::MostCommon;
-    int expected = 0;     // 0 when no number is given at all
+    int expected = 0; // 0 when no number is given at all
     int expectedRows = 0; // entrants whose number has the expected length
-    int total = 0;        // entrants of the draw
+    int total = 0; // entrants of the draw
     QList<OddLength> odd; // in stored order
 };
 

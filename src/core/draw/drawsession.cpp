@@ -29,8 +29,7 @@ DrawSettings ReadDrawSettings(qint64 drawId)
 
 DrawSession::DrawSession(std::unique_ptr<RandomSource> random)
     : m_random(random ? std::move(random) : std::make_unique<RandomSource>())
-{
-}
+{ }
 
 void DrawSession::start(qint64 drawId)
 {
@@ -45,7 +44,7 @@ void DrawSession::start(qint64 drawId)
 
 bool DrawSession::SelectNextAward()
 {
-    m_award = AwardState{};
+    m_award = AwardState {};
     const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(m_settings.drawId);
     if (!awards)
         return false;
@@ -100,7 +99,7 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
             continue;
         eligible.push_back(index);
         winners.push_back(
-            {0, m_settings.drawId, integerValue(m_wid), m_pool.number(index), m_pool.name(index)});
+            { 0, m_settings.drawId, integerValue(m_wid), m_pool.number(index), m_pool.name(index) });
     }
     const std::vector<size_t> stored = data::ResultStore::record(winners);
     outcome.failed = int(eligible.size() - stored.size());
@@ -154,8 +153,8 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
 
 BoardText DrawSession::WinnersText(bool ascending, bool onlyCurrent) const
 {
-    return draw::WinnersText(m_settings.drawId, integerValue(m_wid), ascending, onlyCurrent, m_settings.P_Long,
-                             m_settings.P_Hide);
+    return draw::WinnersText(
+        m_settings.drawId, integerValue(m_wid), ascending, onlyCurrent, m_settings.P_Long, m_settings.P_Hide);
 }
 
 } // namespace tombolix::draw

@@ -15,9 +15,9 @@ namespace tombolix::draw {
 struct DrawSettings
 {
     qint64 drawId = 0;
-    QString P_Jpg;    // background picture path
+    QString P_Jpg; // background picture path
     qint64 P_Speed = 0; // rolling interval, ms
-    QString P_Hide;   // mask
+    QString P_Hide; // mask
     qint64 P_Timer = 0; // 1 or more: a round stops by itself after this many seconds
     qint64 P_Long = 0; // fixed length of displayed numbers, at most MaxFixedLength
 };

@@ -7,7 +7,7 @@ namespace tombolix::draw {
 
 void EntrantPool::clear()
 {
-    m_slots.assign(1, Slot{});
+    m_slots.assign(1, Slot {});
     m_text.clear();
     m_eligible.clear();
     m_where.assign(1, NotEligible);
@@ -25,7 +25,7 @@ quint32 EntrantPool::store(const QString &text)
 {
     const auto pos = quint32(m_text.size());
     m_text.insert(m_text.end(), reinterpret_cast<const char16_t *>(text.utf16()),
-                  reinterpret_cast<const char16_t *>(text.utf16()) + text.size());
+        reinterpret_cast<const char16_t *>(text.utf16()) + text.size());
     return pos;
 }
 
@@ -62,8 +62,8 @@ void EntrantPool::append(qint64 id, const QString &number, const QString &name)
 PoolEntry EntrantPool::entry(qsizetype index) const
 {
     if (!valid(index))
-        return PoolEntry{};
-    return PoolEntry{id(index), show(index), number(index), name(index)};
+        return PoolEntry {};
+    return PoolEntry { id(index), show(index), number(index), name(index) };
 }
 
 qint64 EntrantPool::id(qsizetype index) const
@@ -78,7 +78,8 @@ QString EntrantPool::show(qsizetype index) const
 
 QString EntrantPool::number(qsizetype index) const
 {
-    return valid(index) ? text(m_slots[size_t(index)].numberPos, m_slots[size_t(index)].numberLen) : QString();
+    return valid(index) ? text(m_slots[size_t(index)].numberPos, m_slots[size_t(index)].numberLen)
+                        : QString();
 }
 
 QString EntrantPool::name(qsizetype index) const

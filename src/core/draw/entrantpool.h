@@ -12,7 +12,7 @@ namespace tombolix::draw {
 struct PoolEntry
 {
     qint64 ID = 0;
-    QString Show;   // the number after fixed length and mask
+    QString Show; // the number after fixed length and mask
     QString Number; // the stored number, trimmed: what a win records
     QString Name;
 };
@@ -66,7 +66,7 @@ private:
     std::vector<Slot> m_slots = std::vector<Slot>(1);
     std::vector<char16_t> m_text;
     std::vector<quint32> m_eligible; // eligible indexes, in no particular order
-    std::vector<quint32> m_where;    // position of each index in m_eligible
+    std::vector<quint32> m_where; // position of each index in m_eligible
 };
 
 // Reads the entrants of the draw: number trimmed, Null as empty text.

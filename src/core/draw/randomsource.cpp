@@ -7,7 +7,7 @@ namespace tombolix::draw {
 RandomSource::RandomSource()
 {
     std::random_device device;
-    std::array<std::random_device::result_type, 8> words{};
+    std::array<std::random_device::result_type, 8> words {};
     for (auto &word : words)
         word = device();
     std::seed_seq seeds(words.begin(), words.end());
@@ -16,8 +16,7 @@ RandomSource::RandomSource()
 
 RandomSource::RandomSource(quint64 seed)
     : m_engine(seed)
-{
-}
+{ }
 
 quint64 RandomSource::below(quint64 n)
 {

@@ -11,8 +11,7 @@ namespace tombolix::grid {
 
 GridModel::GridModel(QObject *parent)
     : QAbstractTableModel(parent)
-{
-}
+{ }
 
 void GridModel::beginBulkChange()
 {
@@ -183,7 +182,7 @@ void GridModel::setColAlignment(int col, Align align)
         return;
     m_alignments[size_t(col)] = align;
     if (m_bulk == 0 && rowCount() > 0)
-        emit dataChanged(index(0, col), index(rowCount() - 1, col), {Qt::TextAlignmentRole});
+        emit dataChanged(index(0, col), index(rowCount() - 1, col), { Qt::TextAlignmentRole });
 }
 
 void GridModel::setRow(int row)
@@ -235,9 +234,11 @@ void GridModel::Sort(int col, SortOrder order)
         for (int r = first; r < m_rows; ++r)
             keys[size_t(r)] = numericValue(cell(r, col));
         if (order == SortOrder::NumericAscending)
-            std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
+            std::stable_sort(
+                rows.begin(), rows.end(), [&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
         else
-            std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return keys[size_t(a)] > keys[size_t(b)]; });
+            std::stable_sort(
+                rows.begin(), rows.end(), [&](int a, int b) { return keys[size_t(a)] > keys[size_t(b)]; });
     } else if (order == SortOrder::TextAscending) {
         std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return cell(a, col) < cell(b, col); });
     } else {

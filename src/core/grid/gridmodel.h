@@ -32,7 +32,7 @@ enum class SortOrder
 {
     NumericAscending,
     NumericDescending,
-    TextAscending,  // case-sensitive
+    TextAscending, // case-sensitive
     TextDescending, // case-sensitive
 };
 
@@ -42,7 +42,7 @@ class GridModel : public QAbstractTableModel
 
 public:
     static constexpr int DefaultRowHeight = 285; // twips
-    static constexpr int DefaultColWidth = 960;  // twips
+    static constexpr int DefaultColWidth = 960; // twips
 
     explicit GridModel(QObject *parent = nullptr);
 
@@ -123,7 +123,10 @@ signals:
 
 private:
     QString &cell(int row, int col) { return m_cells[size_t(row) * size_t(m_cols) + size_t(col)]; }
-    const QString &cell(int row, int col) const { return m_cells[size_t(row) * size_t(m_cols) + size_t(col)]; }
+    const QString &cell(int row, int col) const
+    {
+        return m_cells[size_t(row) * size_t(m_cols) + size_t(col)];
+    }
     bool inside(int row, int col) const { return row >= 0 && row < m_rows && col >= 0 && col < m_cols; }
     void resize(int rows, int cols);
     void notifyLayout();

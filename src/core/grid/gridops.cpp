@@ -70,8 +70,8 @@ int LoadingLimit(int cols)
     return int(roundHalfEven(350000.0 / cols - 0.5)) - 2;
 }
 
-qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly,
-                const QFont &font)
+qint64 FillGrid(
+    GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly, const QFont &font)
 {
     return FillGrid(grid, data::Condition { condition, {} }, sortField, dateOnly, font);
 }
@@ -90,12 +90,19 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
         if (count <= limit) {
             limit = count;
         } else {
-            prompts().message(QStringLiteral("数据库里共有") + QString::number(count) + QStringLiteral("条记录，表格只能显示")
-                              + QString::number(limit) + QStringLiteral("条记录，因此无法全部显示，请修改筛选条件。"));
+            prompts().message(QStringLiteral("数据库里共有") + QString::number(count)
+                + QStringLiteral("条记录，表格只能显示") + QString::number(limit)
+                + QStringLiteral("条记录，因此无法全部显示，请修改筛选条件。"));
         }
 
         // What each column shows, worked out once.
-        enum class Kind { Computed, Serial, Lookup, Field };
+        enum class Kind
+        {
+            Computed,
+            Serial,
+            Lookup,
+            Field
+        };
         struct Column
         {
             Kind kind = Kind::Computed;
@@ -112,7 +119,8 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
             const QString spec = grid.TextMatrix(0, c);
             Column &column = columns[size_t(c)];
             if (spec.isEmpty()) {
-                column.kind = grid.TextMatrix(grid.FixedRows() - 1, c) == SerialCaption ? Kind::Serial : Kind::Computed;
+                column.kind = grid.TextMatrix(grid.FixedRows() - 1, c) == SerialCaption ? Kind::Serial
+                                                                                        : Kind::Computed;
             } else if (spec.count(QLatin1Char(':')) == 3) {
                 column.kind = Kind::Lookup;
                 column.lookup = spec.split(QLatin1Char(':'));
@@ -145,9 +153,10 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
                     const QString memo = column.lookup.mid(1).join(QLatin1Char(':')) + QLatin1Char(':') + key;
                     auto found = looked.constFind(memo);
                     if (found == looked.constEnd()) {
-                        const QVariant value = column.field < 0 ? QVariant()
-                            : data::LookupValue(column.lookup.at(1), rs.field(column.field), column.lookup.at(2),
-                                                column.lookup.at(3));
+                        const QVariant value = column.field < 0
+                            ? QVariant()
+                            : data::LookupValue(column.lookup.at(1), rs.field(column.field),
+                                column.lookup.at(2), column.lookup.at(3));
                         found = looked.insert(memo, FormatCellValue(value, dateOnly));
                     }
                     grid.setTextMatrix(r, c, *found);
@@ -155,7 +164,8 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
                 }
                 case Kind::Field:
                     if (column.field >= 0)
-                        grid.setTextMatrix(r, c, shownValue(rs.field(column.field), column.declared, dateOnly));
+                        grid.setTextMatrix(
+                            r, c, shownValue(rs.field(column.field), column.declared, dateOnly));
                     break;
                 }
             }
@@ -203,10 +213,12 @@ void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showP
                 // A column never grows past half the grid, so a few hundred
                 // characters say all there is to say about a huge cell.
                 if (!text.isEmpty())
-                    width = std::max(width, metrics.horizontalAdvance(text.left(MeasuredLength)) * TwipsPerPixel);
+                    width = std::max(
+                        width, metrics.horizontalAdvance(text.left(MeasuredLength)) * TwipsPerPixel);
             }
             if (width != 0)
-                width = std::max(width, metrics.horizontalAdvance(grid.TextMatrix(captionRow, c)) * TwipsPerPixel);
+                width = std::max(
+                    width, metrics.horizontalAdvance(grid.TextMatrix(captionRow, c)) * TwipsPerPixel);
             width = width != 0 ? width + 100 : 50;
             if (grid.Width() > 0 && grid.Width() / 2.0 < width)
                 width = grid.Width() / 2.0;

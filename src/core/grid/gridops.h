@@ -22,7 +22,7 @@ void SetupGridHeader(GridModel &grid, const QStringList &fields, const QStringLi
 // exist), then fits the columns measured with the font. Returns the number
 // of records found; 0 when the table does not exist.
 qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly,
-                const QFont &font = QFont());
+    const QFont &font = QFont());
 // The same with a condition whose values are bound.
 qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString &sortField, bool dateOnly,
     const QFont &font = QFont());

@@ -5,8 +5,8 @@
 
 namespace tombolix {
 
-ButtonRow makeButtonRow(QWidget *dialog, const QString &okText, const QString &okName, const QString &cancelText,
-                        const QString &cancelName)
+ButtonRow makeButtonRow(QWidget *dialog, const QString &okText, const QString &okName,
+    const QString &cancelText, const QString &cancelName)
 {
     ButtonRow row;
     row.ok = new QPushButton(okText, dialog);

@@ -16,7 +16,7 @@ struct ButtonRow
     QPushButton *ok = nullptr;
     QPushButton *cancel = nullptr;
 };
-ButtonRow makeButtonRow(QWidget *dialog, const QString &okText, const QString &okName, const QString &cancelText,
-                        const QString &cancelName);
+ButtonRow makeButtonRow(QWidget *dialog, const QString &okText, const QString &okName,
+    const QString &cancelText, const QString &cancelName);
 
 } // namespace tombolix

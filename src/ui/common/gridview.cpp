@@ -34,7 +34,7 @@ GridView::GridView(QWidget *parent)
         emit headerPressed(col);
     });
     connect(horizontalHeader(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { emit contextRequested(horizontalHeader()->mapToGlobal(pos)); });
+        [this](const QPoint &pos) { emit contextRequested(horizontalHeader()->mapToGlobal(pos)); });
     // The header reports no press right of its last section.
     horizontalHeader()->viewport()->installEventFilter(this);
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {

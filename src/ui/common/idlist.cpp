@@ -8,7 +8,7 @@
 namespace tombolix::data {
 
 void FillIdList(QComboBox *list, const QString &table, const QString &idColumn, const QString &textColumn,
-                const QString &condition)
+    const QString &condition)
 {
     list->clear();
     const QStringList items = IdListItems(table, idColumn, textColumn, condition);

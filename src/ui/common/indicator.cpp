@@ -120,7 +120,7 @@ Indicator::Indicator(QWidget *parent)
     m_times = makeLabel(QStringLiteral("L2"), QString(), this);
     m_times->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_times->setToolTip(QStringLiteral("已用时间/剩余时间/预计总时间"));
-    for (QLabel *quiet : {m_count, m_times}) {
+    for (QLabel *quiet : { m_count, m_times }) {
         QPalette quietShades = quiet->palette();
         quietShades.setColor(QPalette::WindowText, QuietColour);
         quiet->setPalette(quietShades);
@@ -201,7 +201,8 @@ double Indicator::barFraction() const
 // The loop behind the window goes on whatever the operator does, so the
 // window cannot be dismissed by hand: Escape and the window's close box are
 // ignored. Closes asked for by the program itself still go through.
-void Indicator::reject() { }
+void Indicator::reject()
+{ }
 
 void Indicator::closeEvent(QCloseEvent *event)
 {
@@ -215,8 +216,7 @@ void Indicator::closeEvent(QCloseEvent *event)
 IndicatorProgress::IndicatorProgress(QWidget *parent)
     : m_parent(parent)
     , m_clock([] { return QDateTime::currentSecsSinceEpoch(); })
-{
-}
+{ }
 
 IndicatorProgress::~IndicatorProgress()
 {

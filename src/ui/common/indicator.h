@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QPointer>
-
 #include <functional>
 
 class QLabel;

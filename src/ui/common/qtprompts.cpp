@@ -49,7 +49,8 @@ QString QtPrompts::qtFilter(const QString &filter)
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString patterns = parts.at(i + 1).split(QLatin1Char(';')).join(QLatin1Char(' '));
         QString description = parts.at(i);
-        description.replace(QLatin1Char('('), QStringLiteral("（")).replace(QLatin1Char(')'), QStringLiteral("）"));
+        description.replace(QLatin1Char('('), QStringLiteral("（"))
+            .replace(QLatin1Char(')'), QStringLiteral("）"));
         entries << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return entries.join(QStringLiteral(";;"));
@@ -57,8 +58,8 @@ QString QtPrompts::qtFilter(const QString &filter)
 
 QString QtPrompts::openFileName(const QString &filter)
 {
-    const QString path = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("打开"), m_lastDirectory,
-                                                      qtFilter(filter));
+    const QString path = QFileDialog::getOpenFileName(
+        parentWindow(), QStringLiteral("打开"), m_lastDirectory, qtFilter(filter));
     if (!path.isEmpty())
         m_lastDirectory = QFileInfo(path).absolutePath();
     return path;
@@ -66,10 +67,11 @@ QString QtPrompts::openFileName(const QString &filter)
 
 QString QtPrompts::saveFileName(const QString &filter, const QString &suggested)
 {
-    const QString start = m_lastDirectory.isEmpty() ? suggested : m_lastDirectory + QLatin1Char('/') + suggested;
+    const QString start
+        = m_lastDirectory.isEmpty() ? suggested : m_lastDirectory + QLatin1Char('/') + suggested;
     // The export asks its own overwrite question; Qt's would make it two.
     const QString path = QFileDialog::getSaveFileName(parentWindow(), QStringLiteral("另存为"), start,
-                                                      qtFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
+        qtFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty())
         m_lastDirectory = QFileInfo(path).absolutePath();
     return path;
@@ -89,9 +91,9 @@ std::optional<FontChoice> QtPrompts::font(const FontChoice &start)
     const QFont chosen = QFontDialog::getFont(&ok, start.font, parentWindow(), QStringLiteral("字体"));
     if (!ok)
         return std::nullopt;
-    FontChoice result{chosen, start.colour};
-    const QColor colour = QColorDialog::getColor(colorFromStored(start.colour), parentWindow(),
-                                                 QStringLiteral("文字颜色"));
+    FontChoice result { chosen, start.colour };
+    const QColor colour
+        = QColorDialog::getColor(colorFromStored(start.colour), parentWindow(), QStringLiteral("文字颜色"));
     if (colour.isValid())
         result.colour = storedFromColor(colour);
     return result;

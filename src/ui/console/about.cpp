@@ -99,8 +99,7 @@ About::About(QWidget *parent)
     setQuiet(version);
 
     auto *description = makeLabel(
-        QStringLiteral("Description"),
-        QStringLiteral("专为公司年会、庆典活动打造的现场抽奖软件。"), this);
+        QStringLiteral("Description"), QStringLiteral("专为公司年会、庆典活动打造的现场抽奖软件。"), this);
     description->setWordWrap(true);
 
     auto *maker = makeLabel(QStringLiteral("Maker"), QStringLiteral("澄曜软件工作室"), this);
@@ -112,9 +111,9 @@ About::About(QWidget *parent)
     contact->setHorizontalSpacing(6);
     contact->setVerticalSpacing(4);
     const QList<QPair<QString, QString>> lines = {
-        {QStringLiteral("客服邮箱："), QStringLiteral("support@chengyao-soft.example")},
-        {QStringLiteral("客服电话："), QStringLiteral("400-000-0000（工作日 9:00—18:00）")},
-        {QStringLiteral("官方网站："), QStringLiteral("www.chengyao-soft.example")},
+        { QStringLiteral("客服邮箱："), QStringLiteral("support@chengyao-soft.example") },
+        { QStringLiteral("客服电话："), QStringLiteral("400-000-0000（工作日 9:00—18:00）") },
+        { QStringLiteral("官方网站："), QStringLiteral("www.chengyao-soft.example") },
     };
     for (int row = 0; row < lines.size(); ++row) {
         auto *key = makeLabel(QString(), lines[row].first, this);
@@ -126,7 +125,8 @@ About::About(QWidget *parent)
     }
     contact->setColumnStretch(1, 1);
 
-    auto *copyright = makeLabel(QStringLiteral("Copyright"), QStringLiteral("版权所有 © 澄曜软件工作室"), this);
+    auto *copyright
+        = makeLabel(QStringLiteral("Copyright"), QStringLiteral("版权所有 © 澄曜软件工作室"), this);
     setQuiet(copyright);
 
     auto *ok = new QPushButton(QStringLiteral("确定"), this);

@@ -1,8 +1,8 @@
 #include "console/addmem.h"
 
 #include "common/prompts.h"
-#include "grid/gridmodel.h"
 #include "grid/entrantgrid.h"
+#include "grid/gridmodel.h"
 
 #include <QGridLayout>
 #include <QLabel>

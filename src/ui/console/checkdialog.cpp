@@ -206,22 +206,24 @@ void CheckDialog::showDuplicateReport()
     for (const draw::DuplicateGroup &group : report.groups) {
         const QString count = QString::number(group.ids.size());
         for (int i = 0; i < group.ids.size(); ++i) {
-            rows.push_back({group.number, count, QString::number(group.ids.at(i)), group.names.value(i),
-                            i == 0 ? QStringLiteral("保留") : QStringLiteral("多余")});
+            rows.push_back({ group.number, count, QString::number(group.ids.at(i)), group.names.value(i),
+                i == 0 ? QStringLiteral("保留") : QStringLiteral("多余") });
         }
     }
-    m_model->setContents({QStringLiteral("抽奖号码"), QStringLiteral("次数"), QStringLiteral("记录号"),
-                          QStringLiteral("姓名"), QStringLiteral("说明")},
-                         std::move(rows), {1, 2});
+    m_model->setContents({ QStringLiteral("抽奖号码"), QStringLiteral("次数"), QStringLiteral("记录号"),
+                             QStringLiteral("姓名"), QStringLiteral("说明") },
+        std::move(rows), { 1, 2 });
     fitColumns(m_table);
 
     if (report.groups.isEmpty()) {
         m_summary->setText(QStringLiteral("未发现重复号码。"));
         m_detail->setText(QStringLiteral("号码前后的空格不计，空号码不参加比较。"));
     } else {
-        m_summary->setText(
-            QStringLiteral("共有 %1 个号码重复，涉及 %2 条记录。").arg(report.groups.size()).arg(report.rows));
-        m_detail->setText(QStringLiteral("号码前后的空格不计。每个号码记录号最小的一条为第一条，其余为多余的重复号码。"));
+        m_summary->setText(QStringLiteral("共有 %1 个号码重复，涉及 %2 条记录。")
+                               .arg(report.groups.size())
+                               .arg(report.rows));
+        m_detail->setText(
+            QStringLiteral("号码前后的空格不计。每个号码记录号最小的一条为第一条，其余为多余的重复号码。"));
     }
     m_delete->setEnabled(!report.groups.isEmpty());
 }
@@ -233,11 +235,11 @@ void CheckDialog::showLengthReport()
     rows.reserve(size_t(report.odd.size()));
     for (const draw::OddLength &entrant : report.odd) {
         rows.push_back(
-            {QString::number(entrant.id), QString::number(entrant.length), entrant.number, entrant.name});
+            { QString::number(entrant.id), QString::number(entrant.length), entrant.number, entrant.name });
     }
-    m_model->setContents(
-        {QStringLiteral("记录号"), QStringLiteral("长度"), QStringLiteral("抽奖号码"), QStringLiteral("姓名")},
-        std::move(rows), {0, 1});
+    m_model->setContents({ QStringLiteral("记录号"), QStringLiteral("长度"), QStringLiteral("抽奖号码"),
+                             QStringLiteral("姓名") },
+        std::move(rows), { 0, 1 });
     fitColumns(m_table);
 
     const int odd = int(report.odd.size());
@@ -248,13 +250,16 @@ void CheckDialog::showLengthReport()
     } else if (odd == 0) {
         m_summary->setText(QStringLiteral("所有号码长度均为 %1 位。").arg(report.expected));
     } else {
-        m_summary->setText(QStringLiteral("共有 %1 条记录的号码长度不是 %2 位。").arg(odd).arg(report.expected));
+        m_summary->setText(
+            QStringLiteral("共有 %1 条记录的号码长度不是 %2 位。").arg(odd).arg(report.expected));
     }
 
     if (report.rule == draw::LengthRule::FixedLength) {
-        m_detail->setText(QStringLiteral("按抽奖设置的号码长度 %1 位检查，号码前后的空格不计。").arg(report.expected));
+        m_detail->setText(
+            QStringLiteral("按抽奖设置的号码长度 %1 位检查，号码前后的空格不计。").arg(report.expected));
     } else if (report.expected > 0) {
-        m_detail->setText(QStringLiteral("抽奖设置未定号码长度，按最常见的长度 %1 位检查（%2 条记录），号码前后的空格不计。")
+        m_detail->setText(QStringLiteral(
+            "抽奖设置未定号码长度，按最常见的长度 %1 位检查（%2 条记录），号码前后的空格不计。")
                               .arg(report.expected)
                               .arg(report.expectedRows));
     } else {

@@ -20,7 +20,11 @@ class CheckDialog : public QDialog
     Q_OBJECT
 
 public:
-    enum class Kind { Duplicates, Lengths };
+    enum class Kind
+    {
+        Duplicates,
+        Lengths
+    };
 
     CheckDialog(Kind kind, qint64 drawId, qint64 fixedLength, QWidget *parent = nullptr);
 

@@ -36,7 +36,8 @@ void EditorDialog::showEvent(QShowEvent *event)
     }
 }
 
-void EditorDialog::loadRow(qint64) {}
+void EditorDialog::loadRow(qint64)
+{ }
 
 void EditorDialog::addIdBox()
 {

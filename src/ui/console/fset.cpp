@@ -2,22 +2,22 @@
 
 #include "common/celleditor.h"
 #include "common/conventions.h"
+#include "common/gridview.h"
+#include "common/idlist.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "common/version.h"
 #include "console/about.h"
 #include "console/addmem.h"
 #include "console/checkdialog.h"
-#include "grid/entrantgrid.h"
-#include "grid/gridops.h"
-#include "common/gridview.h"
 #include "console/modi.h"
 #include "console/modicon.h"
 #include "data/awardstore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
-#include "common/idlist.h"
 #include "drawscreen/enterdraw.h"
+#include "grid/entrantgrid.h"
+#include "grid/gridops.h"
 #include "transfer/exportdialog.h"
 #include "transfer/inputmap.h"
 #include "transfer/sheets.h"
@@ -64,19 +64,16 @@ struct GridLayout
 const GridLayout &gridLayout(int index)
 {
     static const GridLayout layouts[4] = {
-        {{"ID", "", "抽奖内容", "速度", "定时", "定长", "屏蔽", "底图"},
-         {"", "序号", "抽奖名称", "滚动速度", "定时", "定长", "屏蔽规则", "背景图"},
-         QStringLiteral("奖次表"),
-         2},
-        {{"ID", "顺序", "名称", "数量", "同时", "显示", "重复", "奖品"},
-         {"", "抽奖顺序", "奖项名称", "奖项数量", "每次抽出人数", "公告显示", "可重复获奖", "奖品说明"},
-         QStringLiteral("奖项表"),
-         2},
-        {{"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"}, QStringLiteral("号码表"), 3},
-        {{"ID", "CID", "", "WID:奖项表:ID:名称", "WID:奖项表:ID:奖品", "号码", "姓名"},
-         {"ID", "CID", "序号", "获得奖项", "奖品", "抽奖号码", "姓名"},
-         QStringLiteral("结果表"),
-         3},
+        { { "ID", "", "抽奖内容", "速度", "定时", "定长", "屏蔽", "底图" },
+            { "", "序号", "抽奖名称", "滚动速度", "定时", "定长", "屏蔽规则", "背景图" },
+            QStringLiteral("奖次表"), 2 },
+        { { "ID", "顺序", "名称", "数量", "同时", "显示", "重复", "奖品" },
+            { "", "抽奖顺序", "奖项名称", "奖项数量", "每次抽出人数", "公告显示", "可重复获奖", "奖品说明" },
+            QStringLiteral("奖项表"), 2 },
+        { { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" },
+            QStringLiteral("号码表"), 3 },
+        { { "ID", "CID", "", "WID:奖项表:ID:名称", "WID:奖项表:ID:奖品", "号码", "姓名" },
+            { "ID", "CID", "序号", "获得奖项", "奖品", "抽奖号码", "姓名" }, QStringLiteral("结果表"), 3 },
     };
     return layouts[index];
 }
@@ -110,12 +107,12 @@ FSet::FSet(QWidget *parent)
     auto *layout = new QHBoxLayout(central);
     m_tabs = new QTabWidget(central);
     m_tabs->setObjectName(QStringLiteral("SST"));
-    m_tabs->addTab(buildGridTab(0, {"新建抽奖", "修改设置", "删除设置"}), QStringLiteral("抽奖设置"));
-    m_tabs->addTab(buildGridTab(1, {"添加奖项", "修改奖项", "删除奖项", "顺序移前", "顺序移后"}),
-                   QStringLiteral("奖项设置"));
-    m_tabs->addTab(buildGridTab(2, {"导入数据", "检查重复", "检查号长", "删除数据", "添加数据"}),
-                   QStringLiteral("抽奖数据"));
-    m_tabs->addTab(buildGridTab(3, {"删除数据", "导出数据"}), QStringLiteral("抽奖结果"));
+    m_tabs->addTab(buildGridTab(0, { "新建抽奖", "修改设置", "删除设置" }), QStringLiteral("抽奖设置"));
+    m_tabs->addTab(buildGridTab(1, { "添加奖项", "修改奖项", "删除奖项", "顺序移前", "顺序移后" }),
+        QStringLiteral("奖项设置"));
+    m_tabs->addTab(buildGridTab(2, { "导入数据", "检查重复", "检查号长", "删除数据", "添加数据" }),
+        QStringLiteral("抽奖数据"));
+    m_tabs->addTab(buildGridTab(3, { "删除数据", "导出数据" }), QStringLiteral("抽奖结果"));
     m_tabs->addTab(buildHelpTab(), QStringLiteral("使用帮助"));
     layout->addWidget(m_tabs, 1);
 
@@ -130,7 +127,8 @@ FSet::FSet(QWidget *parent)
     m_entr->setStyleSheet(QStringLiteral(
         "QPushButton { color: #ffe9a8; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #b3202f, "
         "stop:1 #7a0e1c); border: 1px solid #5c0a14; border-radius: 8px; padding: 8px; }"
-        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #c92a3a, stop:1 #8c1222); }"
+        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #c92a3a, stop:1 "
+        "#8c1222); }"
         "QPushButton:pressed { background: #6a0c18; }"));
     side->addSpacing(m_tabs->tabBar()->sizeHint().height());
     side->addWidget(m_entr);
@@ -184,7 +182,7 @@ void FSet::buildMenus()
     connect(about, &QAction::triggered, this, &FSet::showAbout);
     help->addSeparator();
     // The program uses no network: the support links lead to the guide.
-    for (const QString &text : {QStringLiteral("QQ在线帮助1"), QStringLiteral("QQ在线帮助2")})
+    for (const QString &text : { QStringLiteral("QQ在线帮助1"), QStringLiteral("QQ在线帮助2") })
         connect(help->addAction(text), &QAction::triggered, this, &FSet::showGuide);
 }
 
@@ -242,7 +240,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     }
     connect(view, &GridView::pointerMoved, this, &FSet::hideCellEditor);
     connect(view, &GridView::contextRequested, this,
-            [this, index](const QPoint &pos) { showExportMenu(index, pos); });
+        [this, index](const QPoint &pos) { showExportMenu(index, pos); });
 
     if (index == 2) {
         m_cellEditor = new CellEditor(view);
@@ -270,7 +268,8 @@ QWidget *FSet::buildHelpTab()
     auto *copyright = new QPushButton(QStringLiteral("版权说明"), frame);
     connect(copyright, &QPushButton::clicked, this, &FSet::showAbout);
     buttons->addWidget(copyright);
-    for (const QString &text : {QStringLiteral("在线帮助1"), QStringLiteral("在线帮助2"), QStringLiteral("更多帮助")}) {
+    for (const QString &text :
+        { QStringLiteral("在线帮助1"), QStringLiteral("在线帮助2"), QStringLiteral("更多帮助") }) {
         auto *button = new QPushButton(text, frame);
         connect(button, &QPushButton::clicked, this, &FSet::showGuide);
         buttons->addWidget(button);
@@ -288,10 +287,10 @@ void FSet::setupGrid(int index)
     grid.setTag(layout.table);
     grid.setFixedCols(layout.fixedCols);
     if (index == 0) {
-        for (int c : {3, 4, 5})
+        for (int c : { 3, 4, 5 })
             grid.setColAlignment(c, Align::RightBottom);
     } else if (index == 1) {
-        for (int c : {3, 4, 5, 6})
+        for (int c : { 3, 4, 5, 6 })
             grid.setColAlignment(c, Align::CenterCenter);
     }
     grid::FitGridColumns(font(), grid, 1, true);
@@ -337,7 +336,7 @@ void FSet::loadDrawsTab()
 {
     setupGrid(0);
     grid::FillGrid(*m_grids[0], QString(), QStringLiteral("ID"), false, font());
-    for (int c : {3, 4, 5})
+    for (int c : { 3, 4, 5 })
         m_grids[0]->setColAlignment(c, Align::RightBottom);
 }
 
@@ -489,9 +488,10 @@ void FSet::deleteWithDependents(
     int first = 0;
     int last = 0;
     grid::SelectedRows(grid, first, last);
-    if (!prompts().askYesNo(QStringLiteral("您确认要删除") + what + QStringLiteral("：第") + QString::number(first - 1)
-                            + QStringLiteral("行至第") + QString::number(last - 1) + QStringLiteral("行？"),
-                            DefaultAnswer::No))
+    if (!prompts().askYesNo(QStringLiteral("您确认要删除") + what + QStringLiteral("：第")
+                + QString::number(first - 1) + QStringLiteral("行至第") + QString::number(last - 1)
+                + QStringLiteral("行？"),
+            DefaultAnswer::No))
         return;
     // Awards are asked about twice; nothing goes before the second Yes, not
     // even their winners.
@@ -563,13 +563,14 @@ void FSet::showExportMenu(int index, const QPoint &globalPos)
     QAction *exportGrid = menu.addAction(QStringLiteral("导出表格"));
     exportGrid->setObjectName(QStringLiteral("M_OutMSF"));
     connect(exportGrid, &QAction::triggered, this,
-            [this, index] { ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
+        [this, index] { ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
     menu.exec(globalPos);
 }
 
 void FSet::addEntrant()
 {
-    auto *dialog = new AddMem(m_grids[2], [this] { return chosenDraw(2); }, this);
+    auto *dialog = new AddMem(
+        m_grids[2], [this] { return chosenDraw(2); }, this);
     dialog->setWindowFlag(Qt::Window);
     connect(dialog, &AddMem::added, this, [this](int row) { m_views[2]->showGridRow(row); });
     openEditorOf(dialog);

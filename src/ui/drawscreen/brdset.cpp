@@ -58,7 +58,7 @@ BRDSet::BRDSet(MF *screen)
 
     // The boxes show the board as it stands; filling them moves nothing.
     const QRectF board = m_screen->boardTitleTwips();
-    const double values[] = {board.left(), board.top(), board.width(), board.height()};
+    const double values[] = { board.left(), board.top(), board.width(), board.height() };
     for (int i = 0; i < 4; ++i)
         m_boxes[i]->setText(numberText(values[i]));
     m_filling = false;
@@ -68,8 +68,8 @@ BRDSet::BRDSet(MF *screen)
     connect(title, &QPushButton::clicked, this, [this] { m_screen->chooseFont(MF::Element::Title); });
     connect(list, &QPushButton::clicked, this, [this] { m_screen->chooseFont(MF::Element::List); });
     connect(ok, &QPushButton::clicked, this, [this] {
-        const QString keys[] = {QStringLiteral("Left"), QStringLiteral("Top"), QStringLiteral("Width"),
-                                QStringLiteral("Height")};
+        const QString keys[] = { QStringLiteral("Left"), QStringLiteral("Top"), QStringLiteral("Width"),
+            QStringLiteral("Height") };
         for (int i = 0; i < 4; ++i)
             WriteRegValue(AppName, QStringLiteral("ResultBrd"), keys[i], m_boxes[i]->text());
         close();
@@ -84,7 +84,7 @@ void BRDSet::boxChanged()
     if (m_filling)
         return;
     m_screen->placeBoardTitle(QRectF(numericValue(m_boxes[0]->text()), numericValue(m_boxes[1]->text()),
-                                     numericValue(m_boxes[2]->text()), numericValue(m_boxes[3]->text())));
+        numericValue(m_boxes[2]->text()), numericValue(m_boxes[3]->text())));
 }
 
 } // namespace tombolix

@@ -2,13 +2,13 @@
 
 #include "common/conventions.h"
 #include "common/dialogparts.h"
+#include "common/gridview.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "data/drawstore.h"
 #include "data/tables.h"
-#include "grid/gridops.h"
-#include "common/gridview.h"
 #include "drawscreen/mf.h"
+#include "grid/gridops.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

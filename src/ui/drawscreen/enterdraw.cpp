@@ -3,12 +3,12 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
-#include "drawscreen/getproject.h"
 #include "data/awardstore.h"
 #include "data/database.h"
 #include "data/entrantstore.h"
 #include "data/resultstore.h"
 #include "draw/drawstate.h"
+#include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
 
 #include <QPointer>
@@ -83,8 +83,8 @@ MF *EnterDraw(QWidget *console)
         return nullptr;
     if (*earlier > 0
         && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(*earlier)
-                               + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？"),
-                               DefaultAnswer::No))
+                + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？"),
+            DefaultAnswer::No))
         return nullptr;
     // Results left in place would be mixed with the new draw's on the board
     // and in the award counts.

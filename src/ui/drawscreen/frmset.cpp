@@ -46,8 +46,8 @@ FRMSet::FRMSet(MF *screen)
     setModal(false);
 
     auto *layout = new QVBoxLayout(this);
-    const QString captions[] = {QStringLiteral("横向："), QStringLiteral("纵向："), QStringLiteral("横向："),
-                                QStringLiteral("纵向：")};
+    const QString captions[] = { QStringLiteral("横向："), QStringLiteral("纵向："), QStringLiteral("横向："),
+        QStringLiteral("纵向：") };
     for (int i = 0; i < 4; ++i) {
         m_boxes[i] = new QLineEdit(this);
         m_boxes[i]->setObjectName(QStringLiteral("TT_%1").arg(i));
@@ -102,16 +102,17 @@ FRMSet::FRMSet(MF *screen)
     m_transparent->setChecked(frame.Opaque == 0);
     m_autoFit->setChecked(integerValue(frame.AutoFit) > 0);
     m_screen->frameLayout().AutoFit = m_autoFit->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-    const float values[] = {frame.Left, frame.Top, frame.Width, frame.Height};
+    const float values[] = { frame.Left, frame.Top, frame.Width, frame.Height };
     for (int i = 0; i < 4; ++i)
         m_boxes[i]->setText(appearance::FrameNumberText(values[i]));
 
     for (int i = 0; i < 4; ++i)
         connect(m_boxes[i], &QLineEdit::textChanged, this, [this, i] { boxChanged(i); });
     connect(m_transparent, &QCheckBox::toggled, this,
-            [this](bool on) { m_screen->frameLayout().Opaque = on ? 0 : 1; });
-    connect(m_autoFit, &QCheckBox::toggled, this,
-            [this](bool on) { m_screen->frameLayout().AutoFit = on ? QStringLiteral("1") : QStringLiteral("0"); });
+        [this](bool on) { m_screen->frameLayout().Opaque = on ? 0 : 1; });
+    connect(m_autoFit, &QCheckBox::toggled, this, [this](bool on) {
+        m_screen->frameLayout().AutoFit = on ? QStringLiteral("1") : QStringLiteral("0");
+    });
     connect(ok, &QPushButton::clicked, this, [this] {
         m_screen->saveFrameLayout();
         close();

@@ -1,8 +1,8 @@
 #include "drawscreen/getproject.h"
 
 #include "common/dialogparts.h"
-#include "common/windowops.h"
 #include "common/idlist.h"
+#include "common/windowops.h"
 #include "draw/drawstate.h"
 
 #include <QComboBox>

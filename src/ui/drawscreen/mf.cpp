@@ -111,9 +111,9 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     m_oneAward = ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"));
     m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
 
-    m_fonts[int(Element::Title)] = {m_title->font(), storedFromColor(TitleColour)};
-    m_fonts[int(Element::List)] = {m_list->font(), storedFromColor(ListColour)};
-    m_fonts[int(Element::Number)] = {m_number->font(), storedFromColor(NumberColour)};
+    m_fonts[int(Element::Title)] = { m_title->font(), storedFromColor(TitleColour) };
+    m_fonts[int(Element::List)] = { m_list->font(), storedFromColor(ListColour) };
+    m_fonts[int(Element::Number)] = { m_number->font(), storedFromColor(NumberColour) };
     buildMenu();
 
     m_session.start(drawId);
@@ -174,16 +174,16 @@ void MF::buildControls()
     palette.setColor(QPalette::WindowText, NumberColour);
     m_number->setPalette(palette);
     m_number->hide();
-    m_numberLines = QStringList{m_number->text()};
+    m_numberLines = QStringList { m_number->text() };
 
-    const QString commandStyle = QStringLiteral(
-        "QLabel { color: white; background: rgba(20, 0, 4, 150); border: 1px solid #d4af37;"
-        " border-radius: 6px; padding: 6px 18px; }"
-        "QLabel:hover { color: #ffd700; background: rgba(60, 0, 10, 190); }");
+    const QString commandStyle
+        = QStringLiteral("QLabel { color: white; background: rgba(20, 0, 4, 150); border: 1px solid #d4af37;"
+                         " border-radius: 6px; padding: 6px 18px; }"
+                         "QLabel:hover { color: #ffd700; background: rgba(60, 0, 10, 190); }");
     m_start = makeLabel(QStringLiteral("lStart"), QStringLiteral("开始抽奖"));
     m_end = makeLabel(QStringLiteral("lEnd"), QStringLiteral("结束抽奖"));
     m_undo = makeLabel(QStringLiteral("AwardUndo"), QStringLiteral("取消结果"));
-    for (ClickLabel *label : {m_start, m_end, m_undo}) {
+    for (ClickLabel *label : { m_start, m_end, m_undo }) {
         label->setFont(pixelFont(font(), 20, false));
         label->setStyleSheet(commandStyle);
         label->setCursor(Qt::PointingHandCursor);
@@ -276,8 +276,8 @@ void MF::stopRound()
 
 void MF::applyStop(const draw::StopOutcome &outcome)
 {
-    setNumberLines(outcome.numberText.isEmpty() ? QStringList()
-                                                : outcome.numberText.split(QStringLiteral("\r\n")));
+    setNumberLines(
+        outcome.numberText.isEmpty() ? QStringList() : outcome.numberText.split(QStringLiteral("\r\n")));
     showBoard(outcome.board);
     refreshNumberArea();
 }
@@ -297,7 +297,8 @@ void MF::fitNumberLabel()
         double width = 0;
         for (const QString &line : m_numberLines)
             width = std::max(width, metrics.horizontalAdvance(line));
-        textSize = QSizeF(width * Twips, metrics.height() * Twips * std::max<qsizetype>(1, m_numberLines.size()));
+        textSize
+            = QSizeF(width * Twips, metrics.height() * Twips * std::max<qsizetype>(1, m_numberLines.size()));
     }
     m_numberLabel = appearance::FitNumberLabel(m_frame, textSize);
     m_number->setGeometry(toPixels(m_numberLabel));
@@ -314,7 +315,8 @@ QRect MF::numberAreaPixels() const
     // Lines may run past the frame; the printed block is centred on the label.
     const int block = metrics.height() * int(std::max<qsizetype>(1, m_numberLines.size()));
     const QRect label = toPixels(m_numberLabel);
-    area = area.united(QRect(label.left() - 2000, label.center().y() - block / 2 - 4, label.width() + 4000, block + 8));
+    area = area.united(
+        QRect(label.left() - 2000, label.center().y() - block / 2 - 4, label.width() + 4000, block + 8));
     return area.adjusted(-4, -4, 4, 4).intersected(m_canvas->rect());
 }
 
@@ -345,8 +347,7 @@ void MF::paintCanvas(QPainter &painter, const QRect &area) const
     const QFontMetricsF metrics(numberFont);
     painter.setFont(numberFont);
     painter.setPen(m_number->palette().color(QPalette::WindowText));
-    const auto lines = appearance::PrintFrameText(
-        m_numberLabel, m_numberLines, metrics.height() * Twips,
+    const auto lines = appearance::PrintFrameText(m_numberLabel, m_numberLines, metrics.height() * Twips,
         [&metrics](const QString &line) { return metrics.horizontalAdvance(line) * Twips; });
     const double ascent = metrics.ascent();
     const double lineHeight = metrics.height();
@@ -492,8 +493,9 @@ void MF::applyElementFont(Element element)
 
 void MF::applyFonts()
 {
-    for (Element element : {Element::Title, Element::List, Element::Number}) {
-        m_fonts[int(element)] = appearance::LoadElementFont(m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
+    for (Element element : { Element::Title, Element::List, Element::Number }) {
+        m_fonts[int(element)]
+            = appearance::LoadElementFont(m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
         applyElementFont(element);
     }
     // The board is placed with the title at the size of its text and font.
@@ -553,7 +555,7 @@ void MF::buildMenu()
     });
     m_menu->addSeparator();
     add("m_Exit", QStringLiteral("退出抽奖"), [this] { close(); });
-    for (QAction *action : {oneAward, hide, order})
+    for (QAction *action : { oneAward, hide, order })
         action->setCheckable(true);
     oneAward->setChecked(m_oneAward);
     hide->setChecked(m_hideBoard);

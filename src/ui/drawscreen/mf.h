@@ -63,7 +63,8 @@ class MF : public QWidget
     Q_OBJECT
 
 public:
-    explicit MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random = nullptr, QWidget *parent = nullptr);
+    explicit MF(
+        qint64 drawId, std::unique_ptr<draw::RandomSource> random = nullptr, QWidget *parent = nullptr);
     ~MF() override;
 
     static QString caption() { return QStringLiteral("澄曜抽奖软件操作界面"); }

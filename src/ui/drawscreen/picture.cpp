@@ -25,7 +25,8 @@ bool looksComplete(const QString &path, const QByteArray &format)
         return false;
     file.seek(std::max<qint64>(0, file.size() - 64));
     QByteArray tail = file.read(64);
-    while (!tail.isEmpty() && (tail.endsWith('\0') || tail.endsWith('\n') || tail.endsWith('\r') || tail.endsWith(' ')))
+    while (!tail.isEmpty()
+        && (tail.endsWith('\0') || tail.endsWith('\n') || tail.endsWith('\r') || tail.endsWith(' ')))
         tail.chop(1);
     if (format == "jpeg" || format == "jpg")
         return tail.endsWith("\xFF\xD9");
@@ -64,8 +65,8 @@ QPixmap ScaledToCover(const QPixmap &picture, const QSize &size)
     if (picture.isNull() || size.isEmpty())
         return QPixmap();
     const QPixmap scaled = picture.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    return scaled.copy((scaled.width() - size.width()) / 2, (scaled.height() - size.height()) / 2, size.width(),
-                       size.height());
+    return scaled.copy((scaled.width() - size.width()) / 2, (scaled.height() - size.height()) / 2,
+        size.width(), size.height());
 }
 
 } // namespace tombolix::draw

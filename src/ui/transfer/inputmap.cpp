@@ -2,12 +2,12 @@
 
 #include "common/celleditor.h"
 #include "common/conventions.h"
+#include "common/gridview.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "common/windowops.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridops.h"
-#include "common/gridview.h"
 #include "transfer/columnspec.h"
 #include "transfer/csv.h"
 #include "transfer/importer.h"
@@ -151,14 +151,15 @@ void InputMap::setupMapping()
     m_mapping->setRows(1);
     m_mapping->setFixedRows(1);
     m_mapping->setFixedCols(0);
-    const QStringList captions{QStringLiteral("Index"), QStringLiteral("ID"), QStringLiteral("序号"),
-                               QStringLiteral("要导入内容"), QStringLiteral("对应列号")};
+    const QStringList captions { QStringLiteral("Index"), QStringLiteral("ID"), QStringLiteral("序号"),
+        QStringLiteral("要导入内容"), QStringLiteral("对应列号") };
     for (int c = 0; c < 5; ++c) {
         m_mapping->setTextMatrix(0, c, captions.at(c));
         m_mapping->setColAlignment(c, grid::Align::LeftCenter);
     }
-    const QStringList rows[] = {{QStringLiteral("1"), QString(), QStringLiteral("1"), QStringLiteral("抽奖号")},
-                                {QStringLiteral("2"), QString(), QStringLiteral("2"), QStringLiteral("姓名")}};
+    const QStringList rows[]
+        = { { QStringLiteral("1"), QString(), QStringLiteral("1"), QStringLiteral("抽奖号") },
+              { QStringLiteral("2"), QString(), QStringLiteral("2"), QStringLiteral("姓名") } };
     for (const QStringList &values : rows) {
         const int r = m_mapping->addRow();
         for (int c = 0; c < values.size(); ++c)
@@ -227,7 +228,7 @@ void InputMap::confirm()
         close();
         return;
     }
-    const QStringList specs{spec(0), spec(1)};
+    const QStringList specs { spec(0), spec(1) };
     int first = int(integerValue(m_range[0]->text()));
     int last = int(integerValue(m_range[1]->text()));
     grid::OrderPair(last, first);

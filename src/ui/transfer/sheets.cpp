@@ -1,11 +1,11 @@
 #include "transfer/sheets.h"
 
 #include "common/dialogparts.h"
+#include "common/gridview.h"
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "grid/gridops.h"
-#include "common/gridview.h"
 #include "transfer/importer.h"
 #include "transfer/inputmap.h"
 #include "transfer/workbook.h"
@@ -42,8 +42,9 @@ Sheets::Sheets(int mode, QWidget *parent)
     m_grid->setRows(1);
     m_grid->setFixedRows(1);
     m_grid->setFixedCols(0);
-    const QStringList captions{QStringLiteral("No."), QStringLiteral("选择"), QStringLiteral("工作表名称")};
-    const int widths[] = {500, 600, 4400};
+    const QStringList captions { QStringLiteral("No."), QStringLiteral("选择"),
+        QStringLiteral("工作表名称") };
+    const int widths[] = { 500, 600, 4400 };
     for (int c = 0; c < 3; ++c) {
         m_grid->setTextMatrix(0, c, captions.at(c));
         m_grid->setColWidth(c, widths[c]);

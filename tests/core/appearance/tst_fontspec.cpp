@@ -105,7 +105,8 @@ void TestFontSpec::loadAndSaveThroughTheDatabase()
     QCOMPARE(LoadElementFont(draw, TitleFontColumn, built).font.pointSizeF(), 48.0);
     QCOMPARE(LoadElementFont(draw, ListFontColumn, built).font.pointSizeF(), 20.0);
     SaveElementFont(draw, QStringLiteral("FRM=''; --"), chosen); // not a font column: ignored
-    QVERIFY(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM")).isNull());
+    QVERIFY(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM"))
+                .isNull());
     QVERIFY(prompts.messages().isEmpty());
 }
 

@@ -71,7 +71,8 @@ void TestFrameLayout::refusedFieldsKeepTheirValues()
 {
     FrameLayout layout;
     // Opaque 2 and a colour beyond 32 bits are refused; the rest applies.
-    ApplyFrameRecord(QStringLiteral("100】【200】【-5】【400】【0】【99999999999】【2】【extra】【fields"), layout);
+    ApplyFrameRecord(
+        QStringLiteral("100】【200】【-5】【400】【0】【99999999999】【2】【extra】【fields"), layout);
     QCOMPARE(layout.Left, 100.0f);
     QCOMPARE(layout.Top, 200.0f);
     QCOMPARE(layout.Width, 5175.0f); // a negative width is refused
@@ -101,8 +102,9 @@ void TestFrameLayout::loadAndSaveThroughTheDatabase()
     layout.Width = 0;
     RepairFrameSize(layout);
     SaveFrameLayout(layout, draw);
-    QCOMPARE(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM")).toString(),
-             QStringLiteral("840】【1920】【4500】【975】【】【%1】【1").arg(FrameLayout().BackColor));
+    QCOMPARE(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM"))
+                 .toString(),
+        QStringLiteral("840】【1920】【4500】【975】【】【%1】【1").arg(FrameLayout().BackColor));
     QCOMPARE(LoadFrameLayout(draw).Width, 4500.0f);
     QVERIFY(prompts.messages().isEmpty());
 }
@@ -133,8 +135,9 @@ void TestFrameLayout::printedLinesAreCentred()
     // Three lines in a font whose "1" is 480 twips high: pitch 460, block
     // 1400; the first line starts 700 twips above the label's middle.
     const QRectF label(1000, 2000, 6000, 3000);
-    const auto lines = PrintFrameText(label, {QStringLiteral("1"), QStringLiteral("22"), QStringLiteral("333")}, 480,
-                                      [](const QString &line) { return 200.0 * line.size(); });
+    const auto lines
+        = PrintFrameText(label, { QStringLiteral("1"), QStringLiteral("22"), QStringLiteral("333") }, 480,
+            [](const QString &line) { return 200.0 * line.size(); });
     QCOMPARE(lines.size(), size_t(3));
     QCOMPARE(lines[0].top, label.center().y() - 700);
     QCOMPARE(lines[1].top - lines[0].top, 460.0);

@@ -120,7 +120,7 @@ void TestConventions::coloursRoundTrip()
     QCOMPARE(colorFromStored(0xFF0000), QColor(0, 0, 255));
     QCOMPARE(colorFromStored(0x80C0FF), QColor(255, 192, 128));
     QCOMPARE(storedFromColor(QColor(255, 192, 128)), qint64(0x80C0FF));
-    for (qint64 value : {qint64(0), qint64(0xFFFFFF), qint64(0x123456), qint64(0x00FF00)})
+    for (qint64 value : { qint64(0), qint64(0xFFFFFF), qint64(0x123456), qint64(0x00FF00) })
         QCOMPARE(storedFromColor(colorFromStored(value)), value);
     QVERIFY(colorFromStored(0x8000000F).isValid()); // a system colour
     QCOMPARE(colorFromStored(-5000000000LL), QColor(Qt::black)); // beyond 32 bits

@@ -44,9 +44,10 @@ void TestSettingsStore::freshInstallationReadsDefaults()
     QVERIFY(!ReadViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order")));
     QVERIFY(!ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide")));
     QVERIFY(!ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward")));
-    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()), QString());
+    QCOMPARE(
+        ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()), QString());
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ImputMap"), QStringLiteral("T(0)"), QStringLiteral("1")),
-             QStringLiteral("1"));
+        QStringLiteral("1"));
 }
 
 void TestSettingsStore::readingLeavesTheKeyBehind()
@@ -59,22 +60,24 @@ void TestSettingsStore::readingLeavesTheKeyBehind()
 
 void TestSettingsStore::valuesRoundTrip()
 {
-    QVERIFY(WriteRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QStringLiteral("1200")));
+    QVERIFY(
+        WriteRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QStringLiteral("1200")));
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()),
-             QStringLiteral("1200"));
+        QStringLiteral("1200"));
     // Keys with parentheses and Chinese text survive.
-    QVERIFY(WriteRegValue(AppName, QStringLiteral("ImputMap"), QStringLiteral("I(1)"), QStringLiteral("B,\"号\"")));
+    QVERIFY(WriteRegValue(
+        AppName, QStringLiteral("ImputMap"), QStringLiteral("I(1)"), QStringLiteral("B,\"号\"")));
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ImputMap"), QStringLiteral("I(1)"), QString()),
-             QStringLiteral("B,\"号\""));
+        QStringLiteral("B,\"号\""));
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ImputMap"), QStringLiteral("I(0)"), QStringLiteral("A")),
-             QStringLiteral("A"));
+        QStringLiteral("A"));
 }
 
 void TestSettingsStore::emptyValueReadsAsDefault()
 {
     WriteRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Top"), QString());
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Top"), QStringLiteral("x")),
-             QStringLiteral("x"));
+        QStringLiteral("x"));
 }
 
 void TestSettingsStore::viewOptionsAreTrueOnlyForExactTrue_data()
@@ -101,10 +104,10 @@ void TestSettingsStore::viewOptionWritesTrueAndFalse()
 {
     WriteViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"), true);
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ListHide"), QStringLiteral("Hide"), QString()),
-             QStringLiteral("true"));
+        QStringLiteral("true"));
     WriteViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"), false);
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ListHide"), QStringLiteral("Hide"), QString()),
-             QStringLiteral("false"));
+        QStringLiteral("false"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -61,21 +61,24 @@ void TestDatabaseRoutines::cleanup()
 void TestDatabaseRoutines::lookupValueByNumberAndText()
 {
     const qint64 id = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("80"));
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), id, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
-             QStringLiteral("80"));
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QString::number(id), QStringLiteral("ID"), QStringLiteral("抽奖内容"))
+    QCOMPARE(
+        LookupValue(QStringLiteral("奖次表"), id, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
+        QStringLiteral("80"));
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QString::number(id), QStringLiteral("ID"),
+                 QStringLiteral("抽奖内容"))
                  .toString(),
-             QStringLiteral("年会"));
+        QStringLiteral("年会"));
     QCOMPARE(LookupValue(QStringLiteral("奖次表"), QStringLiteral("年会"), QStringLiteral("抽奖内容"),
-                         QStringLiteral("ID"))
+                 QStringLiteral("ID"))
                  .toLongLong(),
-             id);
+        id);
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
 void TestDatabaseRoutines::lookupValueWithoutMatchIsEmptyTextNotNull()
 {
-    const QVariant value = LookupValue(QStringLiteral("奖次表"), 999, QStringLiteral("ID"), QStringLiteral("速度"));
+    const QVariant value
+        = LookupValue(QStringLiteral("奖次表"), 999, QStringLiteral("ID"), QStringLiteral("速度"));
     QVERIFY(!value.isNull());
     QCOMPARE(value.typeId(), int(QMetaType::QString));
     QCOMPARE(value.toString(), QString());
@@ -95,42 +98,49 @@ void TestDatabaseRoutines::countRowsWithAndWithoutCondition()
     m_db->addEntrants(b, 5);
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(15));
     QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("TRUE"), QStringLiteral("*")), qint64(15));
-    QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("CID=") + QString::number(b), QStringLiteral("ID")),
-             qint64(5));
+    QCOMPARE(CountRows(
+                 QStringLiteral("号码表"), QStringLiteral("CID=") + QString::number(b), QStringLiteral("ID")),
+        qint64(5));
     QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("FALSE"), QStringLiteral("ID")), qint64(0));
 }
 
 void TestDatabaseRoutines::countRowsOfBadStatementIsZeroWithMessage()
 {
     QCOMPARE(CountRows(QStringLiteral("没有这个表"), QString(), QStringLiteral("*")), qint64(0));
-    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 没有这个表)！")});
+    QCOMPARE(
+        m_prompts->messages(), QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 没有这个表)！") });
 }
 
 // The operator (and whoever reads a screenshot of the box) sees the
 // statement as it ran, with its values, not with placeholders.
 void TestDatabaseRoutines::failedStatementIsShownWithItsValues()
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM 没有这个表 WHERE ID=? AND 名称=? AND 备注='?' AND 值=?"),
-                                 {5, QStringLiteral("O'Brien"), 2.5});
+    Recordset rs = OpenRecordset(
+        QStringLiteral("SELECT * FROM 没有这个表 WHERE ID=? AND 名称=? AND 备注='?' AND 值=?"),
+        { 5, QStringLiteral("O'Brien"), 2.5 });
     QVERIFY(!rs.isOpen());
     QCOMPARE(m_prompts->messages(),
-             QStringList{QStringLiteral(
-                 "数据库打开错误(SELECT * FROM 没有这个表 WHERE ID=5 AND 名称='O''Brien' AND 备注='?' AND 值=2.5)！")});
+        QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 没有这个表 WHERE ID=5 AND 名称='O''Brien' "
+                                     "AND 备注='?' AND 值=2.5)！") });
     m_prompts->clear();
 
     // A lookup shows the statement the draw screen would have run.
     setDatabasePath(QDir(m_db->folder()).filePath(QStringLiteral("missing.mdb")));
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), 5, QStringLiteral("ID"), QStringLiteral("速度")).toString(), QString());
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QStringLiteral("12"), QStringLiteral("ID"), QStringLiteral("速度"))
+    QCOMPARE(
+        LookupValue(QStringLiteral("奖次表"), 5, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
+        QString());
+    QCOMPARE(LookupValue(
+                 QStringLiteral("奖次表"), QStringLiteral("12"), QStringLiteral("ID"), QStringLiteral("速度"))
                  .toString(),
-             QString());
-    QCOMPARE(m_prompts->messages(), (QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID=5)！"),
-                                                 QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID='12')！")}));
+        QString());
+    QCOMPARE(m_prompts->messages(),
+        (QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID=5)！"),
+            QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID='12')！") }));
     setDatabasePath(m_db->path());
 
     QCOMPARE(StatementText(QStringLiteral("UPDATE t SET a=?, b=?, c=? WHERE d=\"?\" AND e=?"),
-                           {QVariant(), true, qint64(13800138000), QStringLiteral("x")}),
-             QStringLiteral("UPDATE t SET a=NULL, b=TRUE, c=13800138000 WHERE d=\"?\" AND e='x'"));
+                 { QVariant(), true, qint64(13800138000), QStringLiteral("x") }),
+        QStringLiteral("UPDATE t SET a=NULL, b=TRUE, c=13800138000 WHERE d=\"?\" AND e='x'"));
 }
 
 void TestDatabaseRoutines::sumColumnOverNoRowsIsZero()
@@ -146,25 +156,28 @@ void TestDatabaseRoutines::sumColumnAddsUp()
     m_db->addAward(draw, 2, QStringLiteral("二等奖"), 9, 3);
     m_db->addAward(draw + 1, 1, QStringLiteral("别的"), 100, 1);
     QCOMPARE(SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"), QStringLiteral("TRUE")), 112.0);
-    QCOMPARE(SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"), QStringLiteral("CID=") + QString::number(draw)),
-             12.0);
+    QCOMPARE(SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"),
+                 QStringLiteral("CID=") + QString::number(draw)),
+        12.0);
 }
 
 void TestDatabaseRoutines::fillIdListOrderAndText()
 {
     // IDs 3, 7 and 5 are listed 7, 5, 3.
-    for (int id : {3, 7, 5})
+    for (int id : { 3, 7, 5 })
         QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 奖次表 (ID, 抽奖内容) VALUES (?, ?)"),
-                           {id, QStringLiteral("抽奖%1").arg(id)}));
-    const QStringList items = IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"),
-                                          QString());
-    QCOMPARE(items, (QStringList{QStringLiteral("7‖抽奖7"), QStringLiteral("5‖抽奖5"), QStringLiteral("3‖抽奖3")}));
+            { id, QStringLiteral("抽奖%1").arg(id) }));
+    const QStringList items
+        = IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString());
+    QCOMPARE(items,
+        (QStringList { QStringLiteral("7‖抽奖7"), QStringLiteral("5‖抽奖5"), QStringLiteral("3‖抽奖3") }));
     QCOMPARE(MakeIdListItem(12, QStringLiteral("张三's \"Party\"")), QStringLiteral("12‖张三's \"Party\""));
 }
 
 void TestDatabaseRoutines::idListOfEmptyTableIsEmpty()
 {
-    QVERIFY(IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString()).isEmpty());
+    QVERIFY(IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString())
+                .isEmpty());
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
@@ -181,9 +194,11 @@ void TestDatabaseRoutines::jetConditionsWork()
     const qint64 draw = m_db->addDraw(QStringLiteral("a"));
     m_db->addEntrants(draw, 3);
     // A quoted number is accepted by an integer column.
-    QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES ('%1', '2', '001', '')").arg(draw)));
-    QCOMPARE(CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1 AND WID=2").arg(draw), QStringLiteral("ID")),
-             qint64(1));
+    QVERIFY(ExecuteSql(
+        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES ('%1', '2', '001', '')").arg(draw)));
+    QCOMPARE(CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1 AND WID=2").arg(draw),
+                 QStringLiteral("ID")),
+        qint64(1));
     Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM 号码表 WHERE FALSE"));
     QVERIFY(rs.isOpen());
     QVERIFY(rs.eof());
@@ -193,7 +208,7 @@ void TestDatabaseRoutines::jetConditionsWork()
 
 void TestDatabaseRoutines::tableExistsIsExactAndCaseSensitive()
 {
-    for (const char *name : {"奖次表", "奖项表", "号码表", "结果表", "预设表"})
+    for (const char *name : { "奖次表", "奖项表", "号码表", "结果表", "预设表" })
         QVERIFY2(TableExists(QString::fromUtf8(name)), name);
     QVERIFY(!TableExists(QStringLiteral("奖次")));
     QVERIFY(!TableExists(QStringLiteral("sqlite_sequence_x")));
@@ -206,7 +221,7 @@ void TestDatabaseRoutines::recordsetReadsForwardAndCountsAll()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("a"));
     m_db->addEntrants(draw, 25);
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM 号码表 WHERE CID=? ORDER BY ID"), {draw});
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM 号码表 WHERE CID=? ORDER BY ID"), { draw });
     QVERIFY(rs.isOpen());
     QCOMPARE(rs.recordCount(), qint64(25));
     int seen = 0;
@@ -223,7 +238,7 @@ void TestDatabaseRoutines::autoNumbersAreNeverReused()
 {
     const qint64 first = m_db->addDraw(QStringLiteral("a"));
     const qint64 second = m_db->addDraw(QStringLiteral("b"));
-    QVERIFY(ExecuteSql(QStringLiteral("DELETE FROM 奖次表 WHERE ID=?"), {second}));
+    QVERIFY(ExecuteSql(QStringLiteral("DELETE FROM 奖次表 WHERE ID=?"), { second }));
     const qint64 third = m_db->addDraw(QStringLiteral("c"));
     QVERIFY(third > second);
     QVERIFY(second > first);
@@ -233,20 +248,25 @@ void TestDatabaseRoutines::leadingZerosStayText()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("a"));
     const qint64 id = m_db->addEntrant(draw, QStringLiteral("0012"), QStringLiteral("甲"));
-    QCOMPARE(LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码")).toString(),
-             QStringLiteral("0012"));
+    QCOMPARE(
+        LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码")).toString(),
+        QStringLiteral("0012"));
 }
 
 void TestDatabaseRoutines::settingsColumnsRoundTrip()
 {
-    const qint64 draw = m_db->addDraw(QStringLiteral("a"), QStringLiteral("080"), QString(), QStringLiteral("1x"));
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
-             QStringLiteral("080"));
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("定时")).toString(),
-             QStringLiteral("1x"));
-    QVERIFY(ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长=? WHERE ID=?"), {8, draw}));
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("定长")).toString(),
-             QStringLiteral("8"));
+    const qint64 draw
+        = m_db->addDraw(QStringLiteral("a"), QStringLiteral("080"), QString(), QStringLiteral("1x"));
+    QCOMPARE(
+        LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
+        QStringLiteral("080"));
+    QCOMPARE(
+        LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("定时")).toString(),
+        QStringLiteral("1x"));
+    QVERIFY(ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长=? WHERE ID=?"), { 8, draw }));
+    QCOMPARE(
+        LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("定长")).toString(),
+        QStringLiteral("8"));
 }
 
 void TestDatabaseRoutines::hostileTextsAreStoredUnchanged_data()
@@ -272,11 +292,14 @@ void TestDatabaseRoutines::hostileTextsAreStoredUnchanged()
                            .arg(draw)
                            .arg(sqlText(text), sqlText(text))));
     // Bound.
-    QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"), {draw, text, text}));
-    QCOMPARE(CountRows(QStringLiteral("号码表"), QStringLiteral("号码=") + sqlText(text), QStringLiteral("ID")),
-             qint64(2));
-    QCOMPARE(LookupValue(QStringLiteral("号码表"), text, QStringLiteral("号码"), QStringLiteral("姓名")).toString(),
-             text);
+    QVERIFY(ExecuteSql(
+        QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"), { draw, text, text }));
+    QCOMPARE(
+        CountRows(QStringLiteral("号码表"), QStringLiteral("号码=") + sqlText(text), QStringLiteral("ID")),
+        qint64(2));
+    QCOMPARE(LookupValue(QStringLiteral("号码表"), text, QStringLiteral("号码"), QStringLiteral("姓名"))
+                 .toString(),
+        text);
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(5));
     QVERIFY(m_prompts->messages().isEmpty());
 }
@@ -285,7 +308,8 @@ void TestDatabaseRoutines::quotedTextCannotChangeAStatement()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("keep"));
     m_db->addEntrants(draw, 4);
-    QVERIFY(ExecuteSql(QStringLiteral("DELETE FROM 号码表 WHERE 号码=") + sqlText(QStringLiteral("x' OR '1'='1"))));
+    QVERIFY(ExecuteSql(
+        QStringLiteral("DELETE FROM 号码表 WHERE 号码=") + sqlText(QStringLiteral("x' OR '1'='1"))));
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(4));
     QCOMPARE(sqlText(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
 }
@@ -296,13 +320,13 @@ void TestDatabaseRoutines::transactionStoresAllOrNothing()
     {
         Transaction transaction;
         QVERIFY(transaction.isActive());
-        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, '1')"), {draw}));
+        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, '1')"), { draw }));
         // dropped without commit
     }
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(0));
     {
         Transaction transaction;
-        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, '1')"), {draw}));
+        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, '1')"), { draw }));
         QVERIFY(transaction.commit());
     }
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(1));

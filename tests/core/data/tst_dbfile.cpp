@@ -29,7 +29,10 @@ private slots:
     void databaseLiesBesideTheExecutables();
 
 private:
-    static QString mkdbTool() { return QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-mkdb"); }
+    static QString mkdbTool()
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-mkdb");
+    }
 };
 
 void TestDatabaseFile::cleanup()
@@ -45,23 +48,27 @@ void TestDatabaseFile::missingFileGivesMessagesAndNoFile()
     ScopedScriptedPrompts prompts;
 
     QVERIFY(!OpenConnection());
-    QCOMPARE(prompts.messages(), QStringList{QStringLiteral("无法建立数据库连接！")});
+    QCOMPARE(prompts.messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
     prompts.clear();
 
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(0));
-    QCOMPARE(prompts.messages(), QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 号码表)！")});
+    QCOMPARE(prompts.messages(), QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 号码表)！") });
     prompts.clear();
 
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), 1, QStringLiteral("ID"), QStringLiteral("速度")).toString(), QString());
-    QCOMPARE(prompts.messages(), QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID=1)！")});
+    QCOMPARE(
+        LookupValue(QStringLiteral("奖次表"), 1, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
+        QString());
+    QCOMPARE(prompts.messages(),
+        QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID=1)！") });
     prompts.clear();
 
     QVERIFY(!ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=1")));
-    QCOMPARE(prompts.messages(), QStringList{QStringLiteral("无法建立数据库连接！")});
+    QCOMPARE(prompts.messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
     prompts.clear();
 
     QVERIFY(!TableExists(QStringLiteral("奖次表")));
-    QVERIFY(IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString()).isEmpty());
+    QVERIFY(IdListItems(QStringLiteral("奖次表"), QStringLiteral("ID"), QStringLiteral("抽奖内容"), QString())
+                .isEmpty());
     QCOMPARE(SumColumn(QStringLiteral("奖项表"), QStringLiteral("数量"), QStringLiteral("TRUE")), 0.0);
 
     QVERIFY(!QFileInfo::exists(path));
@@ -85,8 +92,9 @@ void TestDatabaseFile::randomBytesGiveMessages()
 
     QVERIFY(!OpenConnection());
     QCOMPARE(CountRows(QStringLiteral("奖次表"), QStringLiteral("TRUE"), QStringLiteral("*")), qint64(0));
-    QCOMPARE(prompts.messages(), (QStringList{QStringLiteral("无法建立数据库连接！"),
-                                              QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE TRUE)！")}));
+    QCOMPARE(prompts.messages(),
+        (QStringList { QStringLiteral("无法建立数据库连接！"),
+            QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE TRUE)！") }));
     // The file is left exactly as it was.
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), noise);
@@ -109,10 +117,10 @@ void TestDatabaseFile::buildToolMakesTheFiveTables()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Data.mdb"));
-    QCOMPARE(QProcess::execute(mkdbTool(), {path}), 0);
+    QCOMPARE(QProcess::execute(mkdbTool(), { path }), 0);
     setDatabasePath(path);
     ScopedScriptedPrompts prompts;
-    for (const char *name : {"奖次表", "奖项表", "号码表", "结果表", "预设表"})
+    for (const char *name : { "奖次表", "奖项表", "号码表", "结果表", "预设表" })
         QVERIFY2(TableExists(QString::fromUtf8(name)), name);
     QVERIFY(prompts.messages().isEmpty());
 }
@@ -121,16 +129,16 @@ void TestDatabaseFile::buildToolKeepsAnExistingFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Data.mdb"));
-    QCOMPARE(QProcess::execute(mkdbTool(), {path}), 0);
+    QCOMPARE(QProcess::execute(mkdbTool(), { path }), 0);
     setDatabasePath(path);
     QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO 奖次表 (抽奖内容) VALUES ('operator''s draw')")));
     CloseConnection();
 
-    QCOMPARE(QProcess::execute(mkdbTool(), {path}), 0); // the next build
-    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QStringLiteral("operator's draw"), QStringLiteral("抽奖内容"),
-                         QStringLiteral("抽奖内容"))
+    QCOMPARE(QProcess::execute(mkdbTool(), { path }), 0); // the next build
+    QCOMPARE(LookupValue(QStringLiteral("奖次表"), QStringLiteral("operator's draw"),
+                 QStringLiteral("抽奖内容"), QStringLiteral("抽奖内容"))
                  .toString(),
-             QStringLiteral("operator's draw"));
+        QStringLiteral("operator's draw"));
 
     // Not even a file that is not a database is replaced.
     const QString other = dir.filePath(QStringLiteral("other.mdb"));
@@ -138,7 +146,7 @@ void TestDatabaseFile::buildToolKeepsAnExistingFile()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("not a database");
     file.close();
-    QCOMPARE(QProcess::execute(mkdbTool(), {other}), 0);
+    QCOMPARE(QProcess::execute(mkdbTool(), { other }), 0);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("not a database"));
 }

@@ -57,15 +57,33 @@ void TestDisplayRules::maskText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("middle stars") << "ABCDEFGHIJK" << "000****0000" << "ABC****HIJK";
-    QTest::newRow("short text gets stars appended") << "AB" << "000****0000" << "AB****";
-    QTest::newRow("partly short") << "ABCDEFG" << "000****0000" << "ABC****";
-    QTest::newRow("single star") << "ABC" << "*" << "*BC";
-    QTest::newRow("two stars on one char") << "A" << "**" << "**";
-    QTest::newRow("scattered stars") << "1234567" << "*0*0*" << "*2*4*67";
-    QTest::newRow("no star") << "ABC" << "000" << "ABC";
-    QTest::newRow("empty mask") << "ABC" << "" << "ABC";
-    QTest::newRow("empty text") << "" << "***" << "";
+    QTest::newRow("middle stars") << "ABCDEFGHIJK"
+                                  << "000****0000"
+                                  << "ABC****HIJK";
+    QTest::newRow("short text gets stars appended") << "AB"
+                                                    << "000****0000"
+                                                    << "AB****";
+    QTest::newRow("partly short") << "ABCDEFG"
+                                  << "000****0000"
+                                  << "ABC****";
+    QTest::newRow("single star") << "ABC"
+                                 << "*"
+                                 << "*BC";
+    QTest::newRow("two stars on one char") << "A"
+                                           << "**"
+                                           << "**";
+    QTest::newRow("scattered stars") << "1234567"
+                                     << "*0*0*"
+                                     << "*2*4*67";
+    QTest::newRow("no star") << "ABC"
+                             << "000"
+                             << "ABC";
+    QTest::newRow("empty mask") << "ABC"
+                                << ""
+                                << "ABC";
+    QTest::newRow("empty text") << ""
+                                << "***"
+                                << "";
     QTest::newRow("chinese") << QStringLiteral("张三丰") << "0*" << QStringLiteral("张*丰");
     QTest::newRow("supplementary char masked whole")
         << QStringLiteral("张𠀋丰") << "0*" << QStringLiteral("张*丰");
@@ -90,7 +108,7 @@ void TestDisplayRules::paddingComesBeforeTheMask()
 {
     QCOMPARE(DisplayText(QStringLiteral("123"), 6, QStringLiteral("000****0000")), QStringLiteral("000****"));
     QCOMPARE(DisplayText(QStringLiteral("13800138000"), 11, QStringLiteral("000****0000")),
-             QStringLiteral("138****8000"));
+        QStringLiteral("138****8000"));
 }
 
 void TestDisplayRules::hugeLengthIsCappedToAScreenLine()

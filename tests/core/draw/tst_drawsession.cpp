@@ -28,7 +28,8 @@ qint64 results(qint64 draw, qint64 award = 0)
 QStringList storedNumbers(qint64 draw)
 {
     QStringList numbers;
-    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=? ORDER BY ID"), {draw});
+    for (data::Recordset rs
+         = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=? ORDER BY ID"), { draw });
          !rs.eof(); rs.moveNext())
         numbers << rs.field(0).toString();
     return numbers;
@@ -83,7 +84,7 @@ void TestDrawSession::cleanup()
 void TestDrawSession::readsTheDrawSettings()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("80ms"), QStringLiteral("00**"),
-                                      QStringLiteral("1"), QStringLiteral("2.5"), QStringLiteral("/no/such.jpg"));
+        QStringLiteral("1"), QStringLiteral("2.5"), QStringLiteral("/no/such.jpg"));
     const DrawSettings settings = ReadDrawSettings(draw);
     QCOMPARE(settings.P_Speed, qint64(80));
     QCOMPARE(settings.P_Hide, QStringLiteral("00**"));
@@ -168,7 +169,7 @@ void TestDrawSession::finishedAwardsAreSkipped()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
     const qint64 b = m_db->addAward(draw, 2, QStringLiteral("B"), 2, 1, true, true);
-    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), {draw, a});
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, a });
     DrawSession session(seeded());
     session.start(draw);
     QCOMPARE(session.WID(), QString::number(b));
@@ -289,24 +290,26 @@ void TestDrawSession::failedInsertIsNotCountedAndStaysEligible()
     QCOMPARE(session.awardState().Remaining, qint64(1));
     QCOMPARE(session.pool().eligibleCount(), 1);
     QVERIFY(session.pool().isEligible(3));
-    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("抽奖结果保存失败，该号码未计入获奖名单！")});
+    QCOMPARE(
+        m_prompts->messages(), QStringList { QStringLiteral("抽奖结果保存失败，该号码未计入获奖名单！") });
     QVERIFY(!outcome.board.text.contains(QStringLiteral("     3")));
 }
 
 void TestDrawSession::resultsKeepTheStoredNumberNotTheDisplay()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("50"), QStringLiteral("0**"),
-                                      QStringLiteral("0"), QStringLiteral("6"));
+        QStringLiteral("0"), QStringLiteral("6"));
     m_db->addEntrant(draw, QStringLiteral(" 123 "), QStringLiteral("O'Brien"));
     m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
     DrawSession session(seeded());
     session.start(draw);
-    QCOMPARE(session.RollTick(), QStringList{QStringLiteral("0**123")});
+    QCOMPARE(session.RollTick(), QStringList { QStringLiteral("0**123") });
     const StopOutcome outcome = session.StopAndRecord(true, false);
     QCOMPARE(outcome.numberText, QStringLiteral("0**123"));
-    QCOMPARE(storedNumbers(draw), QStringList{QStringLiteral("123")});
-    QCOMPARE(data::LookupValue(QStringLiteral("结果表"), draw, QStringLiteral("CID"), QStringLiteral("姓名")).toString(),
-             QStringLiteral("O'Brien"));
+    QCOMPARE(storedNumbers(draw), QStringList { QStringLiteral("123") });
+    QCOMPARE(data::LookupValue(QStringLiteral("结果表"), draw, QStringLiteral("CID"), QStringLiteral("姓名"))
+                 .toString(),
+        QStringLiteral("O'Brien"));
     QCOMPARE(outcome.board.text, QStringLiteral("A\r\n     0**123(O'Brien)\r\n"));
 }
 
@@ -348,17 +351,18 @@ void TestDrawSession::boardText_data()
     QTest::addColumn<QString>("title");
     const QString crlf = QStringLiteral("\r\n");
     QTest::newRow("ascending") << true << false
-                               << QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000101(张三)") + crlf
-            + QStringLiteral("     000102") + crlf + QStringLiteral("二等奖手机") + crlf + QStringLiteral("隐藏奖") + crlf
+                               << QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000101(张三)")
+            + crlf + QStringLiteral("     000102") + crlf + QStringLiteral("二等奖手机") + crlf
+            + QStringLiteral("隐藏奖") + crlf
                                << QStringLiteral("获奖名单");
     QTest::newRow("reverse") << false << false
                              << QStringLiteral("隐藏奖") + crlf + QStringLiteral("同序") + crlf
-            + QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000102") + crlf + QStringLiteral("     000101(张三)")
-            + crlf
+            + QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000102") + crlf
+            + QStringLiteral("     000101(张三)") + crlf
                              << QStringLiteral("获奖名单");
     QTest::newRow("current only") << true << true
-                                  << QStringLiteral("一等奖(奖品：电视机)") + crlf + QStringLiteral("     000101(张三)") + crlf
-            + QStringLiteral("     000102") + crlf
+                                  << QStringLiteral("一等奖(奖品：电视机)") + crlf
+            + QStringLiteral("     000101(张三)") + crlf + QStringLiteral("     000102") + crlf
                                   << QStringLiteral("一等奖获奖名单");
 }
 
@@ -369,19 +373,21 @@ void TestDrawSession::boardText()
     QFETCH(QString, text);
     QFETCH(QString, title);
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    const qint64 first = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 2, 1, true, false, QStringLiteral("电视机"));
-    const qint64 second = m_db->addAward(draw, 2, QStringLiteral("二等奖"), 2, 1, true, false, QStringLiteral("手机"));
+    const qint64 first
+        = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 2, 1, true, false, QStringLiteral("电视机"));
+    const qint64 second
+        = m_db->addAward(draw, 2, QStringLiteral("二等奖"), 2, 1, true, false, QStringLiteral("手机"));
     // Same order as the second award: listed under its heading, no second one.
     const qint64 shareOrder = m_db->addAward(draw, 2, QStringLiteral("同序"), 1, 1);
     const qint64 hidden = m_db->addAward(draw, 3, QStringLiteral("隐藏奖"), 1, 1, false);
     const QString insert = QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)");
-    data::ExecuteSql(insert, {draw, first, QStringLiteral("101"), QStringLiteral("张三")});
-    data::ExecuteSql(insert, {draw, first, QStringLiteral("102"), QString()});
-    data::ExecuteSql(insert, {draw, hidden, QStringLiteral("103"), QStringLiteral("隐")});
-    data::ExecuteSql(insert, {draw, second, QStringLiteral("104"), QString()});
-    data::ExecuteSql(insert, {draw, shareOrder, QStringLiteral("105"), QString()});
-    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=NULL WHERE ID=?"), {second}); // Null is No
-    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=0 WHERE ID=?"), {shareOrder});
+    data::ExecuteSql(insert, { draw, first, QStringLiteral("101"), QStringLiteral("张三") });
+    data::ExecuteSql(insert, { draw, first, QStringLiteral("102"), QString() });
+    data::ExecuteSql(insert, { draw, hidden, QStringLiteral("103"), QStringLiteral("隐") });
+    data::ExecuteSql(insert, { draw, second, QStringLiteral("104"), QString() });
+    data::ExecuteSql(insert, { draw, shareOrder, QStringLiteral("105"), QString() });
+    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=NULL WHERE ID=?"), { second }); // Null is No
+    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=0 WHERE ID=?"), { shareOrder });
     const BoardText board = WinnersText(draw, first, ascending, onlyCurrent, 6, QString());
     QCOMPARE(board.text, text);
     QVERIFY(board.title.has_value());

@@ -35,7 +35,8 @@ void TestEntrantPool::loadsEntrantsTrimmedWithNames()
     const qint64 first = db.addEntrant(draw, QStringLiteral("  0012 "), QStringLiteral("张三"));
     db.addEntrant(other, QStringLiteral("999"), QStringLiteral("外人"));
     db.addEntrant(draw, QStringLiteral("0013"));
-    QVERIFY(data::ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID) VALUES (?)"), {draw})); // Null number and name
+    QVERIFY(data::ExecuteSql(
+        QStringLiteral("INSERT INTO 号码表 (CID) VALUES (?)"), { draw })); // Null number and name
 
     EntrantPool pool;
     LoadEntrantPool(pool, draw);
@@ -135,7 +136,7 @@ void TestEntrantPool::picksStopWhenTheEligibleRunOut()
         pool.makeIneligible(i);
     auto picks = pool.pick(5, random);
     std::sort(picks.begin(), picks.end());
-    QCOMPARE(picks, (std::vector<qsizetype>{5, 6}));
+    QCOMPARE(picks, (std::vector<qsizetype> { 5, 6 }));
     pool.makeIneligible(5);
     pool.makeIneligible(6);
     QVERIFY(pool.pick(5, random).empty());
@@ -164,8 +165,10 @@ void TestEntrantPool::picksAreUniform()
         const double expected = double(ticks) / entrants;
         double chiSquare = 0;
         for (int i = 1; i <= entrants; ++i)
-            chiSquare += (counts[line][size_t(i)] - expected) * (counts[line][size_t(i)] - expected) / expected;
-        QVERIFY2(chiSquare < 43.8, qPrintable(QStringLiteral("line %1: chi-square %2").arg(line).arg(chiSquare)));
+            chiSquare
+                += (counts[line][size_t(i)] - expected) * (counts[line][size_t(i)] - expected) / expected;
+        QVERIFY2(
+            chiSquare < 43.8, qPrintable(QStringLiteral("line %1: chi-square %2").arg(line).arg(chiSquare)));
         QCOMPARE(counts[line][0], 0);
     }
 }

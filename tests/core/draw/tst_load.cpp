@@ -41,8 +41,8 @@ void TestLoad::millionEntrantsThousandWinners()
 {
     test::TestDatabase db;
     ScopedScriptedPrompts prompts;
-    const qint64 draw = db.addDraw(QStringLiteral("百万"), QStringLiteral("1"), QString(), QStringLiteral("0"),
-                                   QStringLiteral("8"));
+    const qint64 draw = db.addDraw(
+        QStringLiteral("百万"), QStringLiteral("1"), QString(), QStringLiteral("0"), QStringLiteral("8"));
     db.addEntrants(draw, 1000000);
     for (int award = 1; award <= 10; ++award)
         db.addAward(draw, award, QStringLiteral("%1等奖").arg(award), 100, 10, true, false);
@@ -71,15 +71,16 @@ void TestLoad::millionEntrantsThousandWinners()
     // says nothing there; LeakSanitizer checks that build instead.
 #if !defined(__SANITIZE_ADDRESS__)
     if (settled > 0)
-        QVERIFY2(residentMegabytes() - settled < 32, qPrintable(QStringLiteral("grew %1 MB over 90,000 ticks")
-                                                                    .arg(residentMegabytes() - settled)));
+        QVERIFY2(residentMegabytes() - settled < 32,
+            qPrintable(QStringLiteral("grew %1 MB over 90,000 ticks").arg(residentMegabytes() - settled)));
 #else
     Q_UNUSED(settled);
 #endif
 
     // Every winner stored, and no one twice.
-    QCOMPARE(data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID")),
-             qint64(1000));
+    QCOMPARE(
+        data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID")),
+        qint64(1000));
     std::unordered_set<std::string> winners;
     QSqlQuery query(data::connection());
     query.prepare(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID = ?"));

@@ -1,7 +1,7 @@
+#include "common/indicator.h"
 #include "common/progress.h"
 #include "console/about.h"
 #include "support/testsupport.h"
-#include "common/indicator.h"
 
 #include <QCloseEvent>
 #include <QPushButton>
@@ -18,7 +18,10 @@ const QString Formatting = QStringLiteral("正在做交易数据表格进行格�
 // A progress whose clock the test moves by hand.
 struct ClockedProgress
 {
-    ClockedProgress() { progress.setClock([this] { return now; }); }
+    ClockedProgress()
+    {
+        progress.setClock([this] { return now; });
+    }
     qint64 now = 1000;
     IndicatorProgress progress;
 };
@@ -54,11 +57,11 @@ void TestIndicator::percentIsCutToTenthsOfAPercent_data()
     QTest::addColumn<qint64>("total");
     QTest::addColumn<QList<qint64>>("steps");
     QTest::addColumn<QString>("percent");
-    QTest::newRow("one decimal") << qint64(1000) << QList<qint64>{123} << "12.3%";
-    QTest::newRow("whole percent") << qint64(100) << QList<qint64>{20, 30} << "50%";
-    QTest::newRow("cut, not rounded") << qint64(3) << QList<qint64>{1, 1} << "66.6%";
-    QTest::newRow("below a thousandth") << qint64(10000) << QList<qint64>{9} << "0%";
-    QTest::newRow("past the total") << qint64(40) << QList<qint64>{40, 1} << "102.5%";
+    QTest::newRow("one decimal") << qint64(1000) << QList<qint64> { 123 } << "12.3%";
+    QTest::newRow("whole percent") << qint64(100) << QList<qint64> { 20, 30 } << "50%";
+    QTest::newRow("cut, not rounded") << qint64(3) << QList<qint64> { 1, 1 } << "66.6%";
+    QTest::newRow("below a thousandth") << qint64(10000) << QList<qint64> { 9 } << "0%";
+    QTest::newRow("past the total") << qint64(40) << QList<qint64> { 40, 1 } << "102.5%";
 }
 
 void TestIndicator::percentIsCutToTenthsOfAPercent()
@@ -80,15 +83,20 @@ void TestIndicator::pagesShowsCountsAndTimes_data()
     QTest::addColumn<qint64>("elapsed");
     QTest::addColumn<QString>("count");
     QTest::addColumn<QString>("times");
-    QTest::newRow("a quarter") << qint64(200) << qint64(50) << qint64(10) << "(50/200)" << "0:10/0:30/0:40";
-    QTest::newRow("hours") << qint64(100) << qint64(1) << qint64(40) << "(1/100)" << "0:40/1:6:0/1:6:40";
+    QTest::newRow("a quarter") << qint64(200) << qint64(50) << qint64(10) << "(50/200)"
+                               << "0:10/0:30/0:40";
+    QTest::newRow("hours") << qint64(100) << qint64(1) << qint64(40) << "(1/100)"
+                           << "0:40/1:6:0/1:6:40";
     // 9 / 0.144 = 62.5 and 3 / 0.4 = 7.5: halves go to the even neighbour.
     QTest::newRow("half down to even") << qint64(1000) << qint64(144) << qint64(9) << "(144/1000)"
                                        << "0:9/0:53/1:2";
-    QTest::newRow("half up to even") << qint64(10) << qint64(4) << qint64(3) << "(4/10)" << "0:3/0:5/0:8";
+    QTest::newRow("half up to even") << qint64(10) << qint64(4) << qint64(3) << "(4/10)"
+                                     << "0:3/0:5/0:8";
     // 100 / 1.025 rounds to 98: two seconds "remaining" below zero.
-    QTest::newRow("past the total") << qint64(40) << qint64(41) << qint64(100) << "(41/40)" << "1:40/0:0/1:38";
-    QTest::newRow("below a thousandth") << qint64(10000) << qint64(9) << qint64(30) << "" << "";
+    QTest::newRow("past the total") << qint64(40) << qint64(41) << qint64(100) << "(41/40)"
+                                    << "1:40/0:0/1:38";
+    QTest::newRow("below a thousandth") << qint64(10000) << qint64(9) << qint64(30) << ""
+                                        << "";
 }
 
 void TestIndicator::pagesShowsCountsAndTimes()
@@ -212,7 +220,7 @@ void TestIndicator::handlersDuringTheYieldKeepTheCountRight()
     });
     runPosted([&] { order << QStringLiteral("second"); });
     progress.advance(1, QString());
-    QCOMPARE(order, (QStringList{QStringLiteral("first done"), QStringLiteral("second")}));
+    QCOMPARE(order, (QStringList { QStringLiteral("first done"), QStringLiteral("second") }));
     QCOMPARE(progress.current(), 7);
 
     // A close during the yield leaves nothing dangling.

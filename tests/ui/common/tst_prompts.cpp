@@ -36,7 +36,7 @@ void TestPrompts::scriptedAnswersComeFromTheQueue()
     scripted.queueAnswer(false);
     scripted.queueFileName(QStringLiteral("/tmp/a.csv"));
     scripted.queueColour(QColor(Qt::red));
-    FontChoice choice{QFont(QStringLiteral("Serif"), 20), 0xFF};
+    FontChoice choice { QFont(QStringLiteral("Serif"), 20), 0xFF };
     scripted.queueFont(choice);
 
     QVERIFY(scripted.askYesNo(QStringLiteral("第一问")));
@@ -44,13 +44,13 @@ void TestPrompts::scriptedAnswersComeFromTheQueue()
     scripted.message(QStringLiteral("完成"));
     QCOMPARE(scripted.openFileName(QStringLiteral("CSV|*.csv")), QStringLiteral("/tmp/a.csv"));
     QCOMPARE(scripted.colour(Qt::black), std::optional<QColor>(QColor(Qt::red)));
-    const auto font = scripted.font(FontChoice{});
+    const auto font = scripted.font(FontChoice {});
     QVERIFY(font.has_value());
     QCOMPARE(font->font.pointSize(), 20);
     QCOMPARE(font->colour, qint64(0xFF));
 
-    QCOMPARE(scripted.questions(), (QStringList{QStringLiteral("第一问"), QStringLiteral("第二问")}));
-    QCOMPARE(scripted.messages(), QStringList{QStringLiteral("完成")});
+    QCOMPARE(scripted.questions(), (QStringList { QStringLiteral("第一问"), QStringLiteral("第二问") }));
+    QCOMPARE(scripted.messages(), QStringList { QStringLiteral("完成") });
     QCOMPARE(scripted.shown().size(), 6);
     QCOMPARE(scripted.shown().at(3).kind, QStringLiteral("open"));
 }
@@ -62,7 +62,7 @@ void TestPrompts::scriptedDefaultsAreNoAndCancel()
     QVERIFY(scripted.openFileName(QString()).isEmpty());
     QVERIFY(scripted.saveFileName(QString(), QStringLiteral("a.xlsx")).isEmpty());
     QVERIFY(!scripted.colour(Qt::white).has_value());
-    QVERIFY(!scripted.font(FontChoice{}).has_value());
+    QVERIFY(!scripted.font(FontChoice {}).has_value());
 }
 
 void TestPrompts::scopedPromptsRestoreThePrevious()
@@ -75,15 +75,16 @@ void TestPrompts::scopedPromptsRestoreThePrevious()
         QCOMPARE(inner.messages().size(), 1);
     }
     prompts().message(QStringLiteral("outer"));
-    QCOMPARE(outer.messages(), QStringList{QStringLiteral("outer")});
+    QCOMPARE(outer.messages(), QStringList { QStringLiteral("outer") });
     setPrompts(nullptr);
     QVERIFY(!prompts().askYesNo(QStringLiteral("no one answers"))); // the stand-in says No
 }
 
 void TestPrompts::filtersBecomeQtFilters()
 {
-    QCOMPARE(QtPrompts::qtFilter(QStringLiteral("Microsoft Office Excel 工作簿(*.xls)|*.xls|CSV (逗号分隔)(*.csv)|*.csv")),
-             QStringLiteral("Microsoft Office Excel 工作簿（*.xls） (*.xls);;CSV （逗号分隔）（*.csv） (*.csv)"));
+    QCOMPARE(QtPrompts::qtFilter(
+                 QStringLiteral("Microsoft Office Excel 工作簿(*.xls)|*.xls|CSV (逗号分隔)(*.csv)|*.csv")),
+        QStringLiteral("Microsoft Office Excel 工作簿（*.xls） (*.xls);;CSV （逗号分隔）（*.csv） (*.csv)"));
     QCOMPARE(QtPrompts::qtFilter(QStringLiteral("图片|*.jpg;*.jpeg")), QStringLiteral("图片 (*.jpg *.jpeg)"));
     QCOMPARE(QtPrompts::qtFilter(QString()), QString());
 }
@@ -207,7 +208,8 @@ void TestPrompts::saveDialogLeavesTheOverwriteQuestionToTheCaller()
         dialog->selectFile(path);
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    QCOMPARE(real.saveFileName(QStringLiteral("CSV (逗号分隔)(*.csv)|*.csv"), QStringLiteral("名单.csv")), path);
+    QCOMPARE(
+        real.saveFileName(QStringLiteral("CSV (逗号分隔)(*.csv)|*.csv"), QStringLiteral("名单.csv")), path);
     QVERIFY(!dialogAsked);
 }
 

@@ -1,18 +1,18 @@
+#include "common/gridview.h"
+#include "common/indicator.h"
 #include "common/prompts.h"
 #include "console/addmem.h"
-#include "drawscreen/delaward.h"
 #include "console/fset.h"
-#include "grid/gridmodel.h"
-#include "grid/gridops.h"
-#include "common/gridview.h"
 #include "console/modi.h"
 #include "console/modicon.h"
 #include "data/database.h"
 #include "data/entrantwriter.h"
+#include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
+#include "grid/gridmodel.h"
+#include "grid/gridops.h"
 #include "support/testsupport.h"
 #include "transfer/textcodec.h"
-#include "common/indicator.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -174,7 +174,7 @@ void TestConsole::startsOnTheDrawsTab()
 {
     m_db->addDraw(QStringLiteral("一月抽奖"), QStringLiteral("30"));
     m_db->addDraw(QStringLiteral("年会 O'Brien's \"Party\""), QStringLiteral("50"), QStringLiteral("000****"),
-                  QStringLiteral("1"), QStringLiteral("8"));
+        QStringLiteral("1"), QStringLiteral("8"));
     FSet console;
     console.show();
     QVERIFY(QTest::qWaitForWindowExposed(&console));
@@ -182,8 +182,8 @@ void TestConsole::startsOnTheDrawsTab()
     GridModel *draws = console.grid(0);
     QCOMPARE(draws->Rows() - draws->FixedRows(), 2);
     QCOMPARE(column(*draws, 2),
-             (QStringList{QStringLiteral("一月抽奖"), QStringLiteral("年会 O'Brien's \"Party\"")}));
-    QCOMPARE(column(*draws, 1), (QStringList{"1", "2"}));
+        (QStringList { QStringLiteral("一月抽奖"), QStringLiteral("年会 O'Brien's \"Party\"") }));
+    QCOMPARE(column(*draws, 1), (QStringList { "1", "2" }));
     QCOMPARE(draws->ColWidth(0), 0);
     QCOMPARE(draws->ColAlignment(3), grid::Align::RightBottom);
     QVERIFY(m_prompts->messages().isEmpty());
@@ -202,21 +202,23 @@ void TestConsole::deletingDrawsTakesEverythingWithThem()
         draws << draw;
         const qint64 award = m_db->addAward(draw, 1, QStringLiteral("奖"), 1, 1);
         m_db->addEntrants(draw, 3);
-        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), {draw, award});
-        data::ExecuteSql(QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), {draw, award});
+        data::ExecuteSql(
+            QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, award });
+        data::ExecuteSql(
+            QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, award });
     }
     FSet console;
     console.show();
     selectRows(console, 0, 4, 3); // positions 3 and 2, given backwards
     m_prompts->queueAnswer(false);
     console.pressButton(2);
-    QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("您确认要删除抽奖内容：第2行至第3行？")});
+    QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("您确认要删除抽奖内容：第2行至第3行？") });
     QCOMPARE(count(QStringLiteral("奖次表")), qint64(5));
 
     m_prompts->queueAnswer(true);
     console.pressButton(2);
     QCOMPARE(count(QStringLiteral("奖次表")), qint64(3));
-    for (int i : {1, 2}) {
+    for (int i : { 1, 2 }) {
         const QString cid = QStringLiteral("CID=%1").arg(draws[i]);
         QCOMPARE(count(QStringLiteral("奖项表"), cid), qint64(0));
         QCOMPARE(count(QStringLiteral("号码表"), cid), qint64(0));
@@ -225,8 +227,9 @@ void TestConsole::deletingDrawsTakesEverythingWithThem()
     }
     QCOMPARE(count(QStringLiteral("号码表")), qint64(9));
     GridModel *grid = console.grid(0);
-    QCOMPARE(column(*grid, 1), (QStringList{"1", "2", "3"}));
-    QCOMPARE(column(*grid, 2), (QStringList{QStringLiteral("抽奖1"), QStringLiteral("抽奖4"), QStringLiteral("抽奖5")}));
+    QCOMPARE(column(*grid, 1), (QStringList { "1", "2", "3" }));
+    QCOMPARE(column(*grid, 2),
+        (QStringList { QStringLiteral("抽奖1"), QStringLiteral("抽奖4"), QStringLiteral("抽奖5") }));
 }
 
 void TestConsole::deletingAnAwardAsksTwice()
@@ -234,8 +237,8 @@ void TestConsole::deletingAnAwardAsksTwice()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
     m_db->addAward(draw, 2, QStringLiteral("B"), 1, 1);
-    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), {draw, a});
-    data::ExecuteSql(QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), {draw, a});
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, a });
+    data::ExecuteSql(QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, a });
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(1);
@@ -263,8 +266,8 @@ void TestConsole::deletingAnAwardAsksTwice()
     QCOMPARE(count(QStringLiteral("奖项表")), qint64(1));
     QCOMPARE(count(QStringLiteral("结果表")), qint64(0));
     QCOMPARE(count(QStringLiteral("预设表")), qint64(0));
-    QCOMPARE(column(*console.grid(1), 2), QStringList{QStringLiteral("B")});
-    QCOMPARE(column(*console.grid(1), 1), QStringList{QStringLiteral("1")});
+    QCOMPARE(column(*console.grid(1), 2), QStringList { QStringLiteral("B") });
+    QCOMPARE(column(*console.grid(1), 1), QStringList { QStringLiteral("1") });
 }
 
 void TestConsole::refusedDeletionChangesNothing_data()
@@ -318,7 +321,7 @@ void TestConsole::refusedDeletionChangesNothing()
 void TestConsole::movingAwardsStoresTheOrder()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    for (const char *name : {"A", "B", "C"})
+    for (const char *name : { "A", "B", "C" })
         m_db->addAward(draw, int(name[0] - 'A' + 1), QString::fromLatin1(name), 1, 1);
     FSet console;
     console.show();
@@ -326,24 +329,26 @@ void TestConsole::movingAwardsStoresTheOrder()
     GridModel *grid = console.grid(1);
     grid->setRow(4); // C
     console.pressButton(13);
-    QCOMPARE(column(*grid, 2), (QStringList{"A", "C", "B"}));
-    QCOMPARE(column(*grid, 1), (QStringList{"1", "2", "3"}));
+    QCOMPARE(column(*grid, 2), (QStringList { "A", "C", "B" }));
+    QCOMPARE(column(*grid, 1), (QStringList { "1", "2", "3" }));
     QCOMPARE(grid->Row(), 3); // the moved award stays selected
-    QCOMPARE(data::LookupValue(QStringLiteral("奖项表"), QStringLiteral("C"), QStringLiteral("名称"), QStringLiteral("顺序"))
+    QCOMPARE(data::LookupValue(QStringLiteral("奖项表"), QStringLiteral("C"), QStringLiteral("名称"),
+                 QStringLiteral("顺序"))
                  .toLongLong(),
-             qint64(2));
-    QCOMPARE(data::LookupValue(QStringLiteral("奖项表"), QStringLiteral("B"), QStringLiteral("名称"), QStringLiteral("顺序"))
+        qint64(2));
+    QCOMPARE(data::LookupValue(QStringLiteral("奖项表"), QStringLiteral("B"), QStringLiteral("名称"),
+                 QStringLiteral("顺序"))
                  .toLongLong(),
-             qint64(3));
+        qint64(3));
     console.pressButton(13);
-    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+    QCOMPARE(column(*grid, 2), (QStringList { "C", "A", "B" }));
     console.pressButton(13); // already first: nothing
-    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+    QCOMPARE(column(*grid, 2), (QStringList { "C", "A", "B" }));
     grid->setRow(4);
     console.pressButton(14); // already last: nothing
-    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+    QCOMPARE(column(*grid, 2), (QStringList { "C", "A", "B" }));
     console.SST_Click(); // what is stored comes back the same
-    QCOMPARE(column(*grid, 2), (QStringList{"C", "A", "B"}));
+    QCOMPARE(column(*grid, 2), (QStringList { "C", "A", "B" }));
 }
 
 void TestConsole::addingAnAwardNeedsADraw()
@@ -354,7 +359,7 @@ void TestConsole::addingAnAwardNeedsADraw()
     QCOMPARE(console.chosenDraw(1), qint64(0));
     QCOMPARE(console.combo(1)->count(), 0);
     console.pressButton(10);
-    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("请选择抽奖名称后再添加奖项！")});
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("请选择抽奖名称后再添加奖项！") });
     console.pressButton(11); // nothing selected: nothing happens
     console.pressButton(12);
     QVERIFY(m_prompts->questions().isEmpty());
@@ -373,7 +378,7 @@ void TestConsole::combosGoBackToTheNewestDraw()
     console.combo(1)->setCurrentIndex(1);
     console.comboClick(1);
     QCOMPARE(console.chosenDraw(1), older);
-    QCOMPARE(column(*console.grid(1), 2), QStringList{QStringLiteral("旧奖")});
+    QCOMPARE(column(*console.grid(1), 2), QStringList { QStringLiteral("旧奖") });
     console.tabs()->setCurrentIndex(2);
     console.tabs()->setCurrentIndex(1);
     QCOMPARE(console.chosenDraw(1), newer);
@@ -398,8 +403,9 @@ void TestConsole::inGridEditingWritesThrough()
     QTest::keyClicks(editor, QStringLiteral("'s"));
     QCOMPARE(grid->TextMatrix(2, 4), QStringLiteral("甲's"));
     QCOMPARE(grid->TextMatrix(2, 0), QString::number(id));
-    QCOMPARE(data::LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("姓名")).toString(),
-             QStringLiteral("甲's"));
+    QCOMPARE(data::LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("姓名"))
+                 .toString(),
+        QStringLiteral("甲's"));
     test::saveShot(&console, QStringLiteral("FSet-cell-editor"));
     QTest::mouseMove(view->viewport(), cell.center() + QPoint(0, 80));
     QVERIFY(!editor->isVisible());
@@ -432,7 +438,7 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
         const char *name;
         const char *count;
         const char *perRound;
-    } awards[] = {{"二等奖", "5", "5"}, {"一等奖", "2", "1"}};
+    } awards[] = { { "二等奖", "5", "5" }, { "一等奖", "2", "1" } };
     for (const auto &award : awards) {
         console.pressButton(10);
         QWidget *editor = openWindow(QStringLiteral("添加/修改奖项设置"));
@@ -448,8 +454,9 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
         click(editor, QStringLiteral("Com_1"));
         QTRY_VERIFY(!openWindow(QStringLiteral("添加/修改奖项设置")));
     }
-    QCOMPARE(column(*console.grid(1), 2), (QStringList{QStringLiteral("二等奖"), QStringLiteral("一等奖")}));
-    QCOMPARE(column(*console.grid(1), 5), (QStringList{QStringLiteral("√"), QStringLiteral("√")}));
+    QCOMPARE(
+        column(*console.grid(1), 2), (QStringList { QStringLiteral("二等奖"), QStringLiteral("一等奖") }));
+    QCOMPARE(column(*console.grid(1), 5), (QStringList { QStringLiteral("√"), QStringLiteral("√") }));
 
     // Twenty typed entrants, through the add dialog.
     console.tabs()->setCurrentIndex(2);
@@ -457,7 +464,8 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
         console.pressButton(24);
         QWidget *add = openWindow(QStringLiteral("添加名单"));
         QVERIFY(add);
-        QTest::keyClicks(add->findChild<QLineEdit *>(QStringLiteral("TT_0")), QStringLiteral("%1").arg(800 + i));
+        QTest::keyClicks(
+            add->findChild<QLineEdit *>(QStringLiteral("TT_0")), QStringLiteral("%1").arg(800 + i));
         type(add->findChild<QLineEdit *>(QStringLiteral("TT_1")), QStringLiteral("员工%1").arg(i));
         if (i == 20)
             test::saveShot(add, QStringLiteral("AddMem"));
@@ -756,7 +764,8 @@ void TestConsole::exportWritesTheGridAsItStood()
     {
         data::Transaction transaction;
         QSqlQuery insert(data::connection());
-        QVERIFY(insert.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)")));
+        QVERIFY(
+            insert.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)")));
         for (int i = 1; i <= 400; ++i) {
             insert.addBindValue(draw);
             insert.addBindValue(award);
@@ -784,10 +793,12 @@ void TestConsole::exportWritesTheGridAsItStood()
     QHeaderView *header = console.gridView(3)->horizontalHeader();
     const QPointF at(header->sectionViewportPosition(5) + header->sectionSize(5) / 2, 4);
     const QPointF global = header->viewport()->mapToGlobal(at);
-    QCoreApplication::postEvent(header->viewport(), new QMouseEvent(QEvent::MouseButtonPress, at, global,
-                                                                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(header->viewport(), new QMouseEvent(QEvent::MouseButtonRelease, at, global,
-                                                                    Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::postEvent(header->viewport(),
+        new QMouseEvent(
+            QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(header->viewport(),
+        new QMouseEvent(
+            QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     click(&console, QStringLiteral("Com_31"));
     setProgressSink(previous);
 

@@ -1,11 +1,11 @@
 #include "common/prompts.h"
 #include "console/addmem.h"
 #include "console/checkdialog.h"
+#include "data/database.h"
 #include "draw/checks.h"
+#include "grid/entrantgrid.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
-#include "data/database.h"
-#include "grid/entrantgrid.h"
 #include "support/testsupport.h"
 
 #include <QElapsedTimer>
@@ -23,7 +23,14 @@ using grid::GridModel;
 
 namespace {
 
-enum Column { Key = 0, Cid = 1, Serial = 2, Number = 3, Name = 4 };
+enum Column
+{
+    Key = 0,
+    Cid = 1,
+    Serial = 2,
+    Number = 3,
+    Name = 4
+};
 
 const QString SaveFailed = QStringLiteral("名单保存失败，数据未写入数据库！");
 const QString NoDraw = QStringLiteral("请先选择抽奖名称！");
@@ -53,7 +60,7 @@ QVariantList entrant(qint64 id)
     query.prepare(QStringLiteral("SELECT CID, 号码, 姓名 FROM 号码表 WHERE ID=?"));
     query.addBindValue(id);
     if (query.exec() && query.next())
-        return {query.value(0).toLongLong(), query.value(1), query.value(2)};
+        return { query.value(0).toLongLong(), query.value(1), query.value(2) };
     return {};
 }
 
@@ -135,9 +142,9 @@ QStringList tableRow(QWidget *dialog, int row)
 // twice, one typed a digit short and one missing.
 void addPhoneList(test::TestDatabase &db, qint64 draw)
 {
-    const char *rows[][2] = {{"13800138000", "王芳"},   {"13912345678", "李强"}, {" 13800138000 ", "王芳"},
-                             {"1371122334", "赵敏"},    {"13912345678", "李强（销售部）"},
-                             {"13800138000", "王芳"},   {"15000000001", "陈静"}, {"", "周杰"}};
+    const char *rows[][2] = { { "13800138000", "王芳" }, { "13912345678", "李强" },
+        { " 13800138000 ", "王芳" }, { "1371122334", "赵敏" }, { "13912345678", "李强（销售部）" },
+        { "13800138000", "王芳" }, { "15000000001", "陈静" }, { "", "周杰" } };
     for (const auto &row : rows)
         db.addEntrant(draw, QString::fromUtf8(row[0]), QString::fromUtf8(row[1]));
 }
@@ -152,7 +159,8 @@ struct Fixture
 
     Fixture()
     {
-        grid::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+        grid::SetupGridHeader(
+            grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
         grid.setFixedCols(3);
         grid.setTag(QStringLiteral("号码表"));
     }
@@ -193,20 +201,21 @@ void TestEntrantEntry::writerHandlesEachRowState()
 
     const int fresh = appendRow(grid, QString(), QStringLiteral("001"), QStringLiteral("张三"));
     const int zero = appendRow(grid, QStringLiteral("0"), QStringLiteral("002"));
-    const int edited = appendRow(grid, QString::number(-changed), QStringLiteral("new"), QStringLiteral("新"));
+    const int edited
+        = appendRow(grid, QString::number(-changed), QStringLiteral("new"), QStringLiteral("新"));
     const int stored = appendRow(grid, QString::number(kept), QStringLiteral("grid"));
 
     QVERIFY(grid::SaveEntrantGridRows(grid, fresh, stored, draw));
     QVERIFY(prompts.shown().isEmpty());
     QCOMPARE(entrantCount(), 4);
-    for (int row : {fresh, zero}) {
+    for (int row : { fresh, zero }) {
         QCOMPARE(entrant(grid.TextMatrix(row, Key).toLongLong()).mid(0, 2),
-                 (QVariantList{draw, grid.TextMatrix(row, Number)}));
+            (QVariantList { draw, grid.TextMatrix(row, Number) }));
         QCOMPARE(grid.TextMatrix(row, Cid), QString::number(draw));
     }
     // The edited entrant moves to the chosen draw.
     QCOMPARE(grid.TextMatrix(edited, Key), QString::number(changed));
-    QCOMPARE(entrant(changed), (QVariantList{draw, "new", "新"}));
+    QCOMPARE(entrant(changed), (QVariantList { draw, "new", "新" }));
     QCOMPARE(entrant(kept).at(1).toString(), QStringLiteral("keep"));
     QCOMPARE(grid.TextMatrix(stored, Key), QString::number(kept));
 
@@ -221,8 +230,9 @@ void TestEntrantEntry::textsAreStoredExactly()
 {
     Fixture f;
     auto &[db, prompts, draw, grid] = f;
-    const QStringList numbers{"  007 ", "12'34", "1'); DELETE FROM 号码表; --", "a\r\nb\\", "42"};
-    const QStringList names{" 张 三　", "O'Brien \"Bob\"", "x',姓名='y", QString(3000, QChar(u'名')), QString()};
+    const QStringList numbers { "  007 ", "12'34", "1'); DELETE FROM 号码表; --", "a\r\nb\\", "42" };
+    const QStringList names { " 张 三　", "O'Brien \"Bob\"", "x',姓名='y", QString(3000, QChar(u'名')),
+        QString() };
     for (int i = 0; i < numbers.size(); ++i) {
         appendRow(grid, QString(), numbers[i], names[i]);
         const qint64 id = db.addEntrant(draw, QStringLiteral("old"));
@@ -232,7 +242,7 @@ void TestEntrantEntry::textsAreStoredExactly()
 
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
         const QVariantList record = entrant(grid.TextMatrix(r, Key).toLongLong());
-        QCOMPARE(record.mid(1), (QVariantList{grid.TextMatrix(r, Number), grid.TextMatrix(r, Name)}));
+        QCOMPARE(record.mid(1), (QVariantList { grid.TextMatrix(r, Number), grid.TextMatrix(r, Name) }));
         QVERIFY(!record.at(2).isNull()); // an empty name is empty text, not Null
     }
     QCOMPARE(entrantCount(), 2 * numbers.size());
@@ -252,13 +262,13 @@ void TestEntrantEntry::rowsLeftUnstored()
     QVERIFY(!grid::SaveEntrantGridRows(grid, empty, numberOnly, 0));
     QVERIFY(!grid::SaveEntrantGridRows(grid, empty, numberOnly, -3));
     QCOMPARE(entrantCount(), 0);
-    QCOMPARE(column(grid, Key), (QStringList{"", "0", ""}));
+    QCOMPARE(column(grid, Key), (QStringList { "", "0", "" }));
 
     // An empty line must not become an entrant.
     QVERIFY(grid::SaveEntrantGridRows(grid, empty, numberOnly, draw));
     QCOMPARE(entrantCount(), 1);
-    QCOMPARE(column(grid, Key), (QStringList{"", "0", "1"}));
-    QCOMPARE(column(grid, Cid), (QStringList{"", "", QString::number(draw)}));
+    QCOMPARE(column(grid, Key), (QStringList { "", "0", "1" }));
+    QCOMPARE(column(grid, Cid), (QStringList { "", "", QString::number(draw) }));
     QVERIFY(prompts.shown().isEmpty());
 }
 
@@ -278,8 +288,9 @@ void TestEntrantEntry::rangeIsStoredAllOrNothing()
     const qint64 first = db.addEntrant(draw, QStringLiteral("100"));
     const qint64 second = db.addEntrant(draw, QStringLiteral("200"));
 
-    const QStringList keys{"", QString::number(-first), fault == "insert" ? "" : QString::number(-second), ""};
-    for (const char *number : {"301", "101", "bad", "302"})
+    const QStringList keys { "", QString::number(-first), fault == "insert" ? "" : QString::number(-second),
+        "" };
+    for (const char *number : { "301", "101", "bad", "302" })
         appendRow(grid, keys.at(grid.Rows() - grid.FixedRows()), QString::fromLatin1(number));
     const int top = grid.FixedRows();
     if (fault == QLatin1String("gone"))
@@ -289,7 +300,7 @@ void TestEntrantEntry::rangeIsStoredAllOrNothing()
     const qint64 before = entrantCount();
 
     QVERIFY(!grid::SaveEntrantGridRows(grid, top, grid.Rows() - 1, draw));
-    QCOMPARE(prompts.messages(), QStringList{SaveFailed});
+    QCOMPARE(prompts.messages(), QStringList { SaveFailed });
     QCOMPARE(entrantCount(), before);
     QCOMPARE(entrant(first).at(1).toString(), QStringLiteral("100"));
     QCOMPARE(column(grid, Key), keys);
@@ -323,10 +334,12 @@ void TestEntrantEntry::largeListsAreQuick()
     const draw::LengthReport lengths = draw::FindOddLengths(draw, 0);
     const qint64 checked = clock.elapsed();
     qInfo("30000 rows stored in %lld ms, 70000 entrants checked in %lld ms", saved, checked);
-    QVERIFY2(saved < 1500 && checked < 2000, qPrintable(QStringLiteral("%1 / %2 ms").arg(saved).arg(checked)));
+    QVERIFY2(
+        saved < 1500 && checked < 2000, qPrintable(QStringLiteral("%1 / %2 ms").arg(saved).arg(checked)));
 
     QCOMPARE(entrantCount(), 70000);
-    QCOMPARE(entrant(grid.TextMatrix(last, Key).toLongLong()).at(1).toString(), grid.TextMatrix(last, Number));
+    QCOMPARE(
+        entrant(grid.TextMatrix(last, Key).toLongLong()).at(1).toString(), grid.TextMatrix(last, Number));
     QCOMPARE(grid.TextMatrix(last, Cid), QString::number(draw));
     QCOMPARE(duplicates.groups.size(), 500);
     QCOMPARE(duplicates.rows, 1000);
@@ -343,7 +356,7 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
     const int row = appendRow(grid, QString::number(stored), QString(), QStringLiteral("王芳"));
 
     QStringList expected;
-    for (const QString &text : {QStringLiteral("1"), QStringLiteral("13"), QStringLiteral("138")}) {
+    for (const QString &text : { QStringLiteral("1"), QStringLiteral("13"), QStringLiteral("138") }) {
         QVERIFY(grid::EditEntrantCell(grid, row, Number, text, draw));
         QCOMPARE(loggedUpdates(), expected << text);
         QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
@@ -351,7 +364,7 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
     // A stored entrant edited down to nothing is still updated.
     QVERIFY(grid::EditEntrantCell(grid, row, Number, QString(), draw));
     QVERIFY(grid::EditEntrantCell(grid, row, Name, QString(), draw));
-    QCOMPARE(entrant(stored), (QVariantList{draw, "", ""}));
+    QCOMPARE(entrant(stored), (QVariantList { draw, "", "" }));
 
     // Fixed cells and header rows are not edited.
     QVERIFY(!grid::EditEntrantCell(grid, row, Serial, QStringLiteral("-5"), draw));
@@ -362,7 +375,7 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
     // cell), and the next keystroke stores the row.
     refuseNumber(QStringLiteral("UPDATE"), QStringLiteral("9"));
     QVERIFY(!grid::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw));
-    QCOMPARE(prompts.messages(), QStringList{SaveFailed});
+    QCOMPARE(prompts.messages(), QStringList { SaveFailed });
     QCOMPARE(grid.TextMatrix(row, Key), QString::number(stored));
     QCOMPARE(grid.TextMatrix(row, Number), QStringLiteral("9"));
     QVERIFY(!grid::EditEntrantCell(grid, row, Number, QStringLiteral("9"), draw, false)); // not told again
@@ -380,7 +393,7 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
     const qint64 id = grid.TextMatrix(fresh, Key).toLongLong();
     QVERIFY(grid::EditEntrantCell(grid, fresh, Name, QStringLiteral("张三丰"), draw));
     QCOMPARE(grid.TextMatrix(fresh, Key), QString::number(id));
-    QCOMPARE(entrant(id), (QVariantList{draw, "", "张三丰"}));
+    QCOMPARE(entrant(id), (QVariantList { draw, "", "张三丰" }));
     QCOMPARE(entrantCount(), 2);
 }
 
@@ -410,7 +423,7 @@ void TestEntrantEntry::addMemAppendsAndStores()
     QCOMPARE(added.at(0).at(0).toInt(), row);
     QCOMPARE(grid.TextMatrix(row, Serial), QStringLiteral("4"));
     QCOMPARE(grid.TextMatrix(row, Cid), QString::number(draw));
-    QCOMPARE(entrant(grid.TextMatrix(row, Key).toLongLong()), (QVariantList{draw, "13912345678", "李强"}));
+    QCOMPARE(entrant(grid.TextMatrix(row, Key).toLongLong()), (QVariantList { draw, "13912345678", "李强" }));
     QCOMPARE(entrantCount(), 4);
     QVERIFY(prompts.shown().isEmpty());
 }
@@ -431,7 +444,8 @@ void TestEntrantEntry::addMemRefusesWhatCannotBeStored()
     click(dialog, "Com_0"); // the database refuses
     child<QLineEdit>(dialog, "TT_0")->setText(QStringLiteral("  "));
     click(dialog, "Com_0"); // nothing typed
-    QCOMPARE(prompts.messages(), (QStringList{NoDraw, SaveFailed, QStringLiteral("请输入抽奖号码或相关人名！")}));
+    QCOMPARE(prompts.messages(),
+        (QStringList { NoDraw, SaveFailed, QStringLiteral("请输入抽奖号码或相关人名！") }));
 
     settleDeletes();
     QVERIFY(dialog && dialog->isVisible());
@@ -462,20 +476,20 @@ void TestEntrantEntry::duplicatesAreFoundAndCopiesDeleted()
     QCOMPARE(report.rows, 5);
     QCOMPARE(report.groups.size(), 2);
     QCOMPARE(report.groups[0].number, QStringLiteral("100"));
-    QCOMPARE(report.groups[0].ids, (QList<qint64>{a1, a2, a3}));
-    QCOMPARE(report.groups[0].names, (QStringList{"甲", "甲二", "甲三"}));
+    QCOMPARE(report.groups[0].ids, (QList<qint64> { a1, a2, a3 }));
+    QCOMPARE(report.groups[0].names, (QStringList { "甲", "甲二", "甲三" }));
     QCOMPARE(report.groups[1].number, QStringLiteral("200"));
-    QCOMPARE(report.groups[1].ids, (QList<qint64>{b1, b2}));
+    QCOMPARE(report.groups[1].ids, (QList<qint64> { b1, b2 }));
 
     QCOMPARE(draw::DeleteDuplicateCopies(report), 3);
-    for (qint64 id : {a2, a3, b2})
+    for (qint64 id : { a2, a3, b2 })
         QVERIFY(entrant(id).isEmpty());
-    for (qint64 id : {a1, b1, elsewhere})
+    for (qint64 id : { a1, b1, elsewhere })
         QVERIFY(!entrant(id).isEmpty());
     QCOMPARE(entrantCount(), 6);
 
     // A deletion the database refuses half-way leaves every copy.
-    for (const char *number : {"300", "300", "400"})
+    for (const char *number : { "300", "300", "400" })
         db.addEntrant(draw, QString::fromLatin1(number));
     const qint64 lastCopy = db.addEntrant(draw, QStringLiteral("400"));
     run(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON 号码表 WHEN OLD.ID=%1 "
@@ -493,17 +507,20 @@ void TestEntrantEntry::oddLengths_data()
     QTest::addColumn<int>("expected");
     QTest::addColumn<QStringList>("odd");
 
-    const QStringList phones{"13800138000", "1391234567", " 15000000001 ", "", "13700001111", "137000011112"};
-    QTest::newRow("most common") << phones << qint64(0) << 11 << QStringList{"1391234567", "", "137000011112"};
+    const QStringList phones { "13800138000", "1391234567", " 15000000001 ", "", "13700001111",
+        "137000011112" };
+    QTest::newRow("most common") << phones << qint64(0) << 11
+                                 << QStringList { "1391234567", "", "137000011112" };
     QTest::newRow("fixed") << phones << qint64(10) << 10
-                           << QStringList{"13800138000", " 15000000001 ", "", "13700001111", "137000011112"};
-    QTest::newRow("tie goes to longer") << QStringList{"1234", "123456", "4321", "654321", "  "} << qint64(-1)
-                                        << 6 << QStringList{"1234", "4321", "  "};
+                           << QStringList { "13800138000", " 15000000001 ", "", "13700001111",
+                                  "137000011112" };
+    QTest::newRow("tie goes to longer") << QStringList { "1234", "123456", "4321", "654321", "  " }
+                                        << qint64(-1) << 6 << QStringList { "1234", "4321", "  " };
     QTest::newRow("huge fixed length read as the ceiling")
         << QStringList { QString(64, QLatin1Char('7')), QString(65, QLatin1Char('7')), "123" } << qint64(1e15)
         << 64 << QStringList { QString(65, QLatin1Char('7')), "123" };
-    QTest::newRow("blanks outnumber") << QStringList{"", "", "", "12", " "} << qint64(0) << 2
-                                      << QStringList{"", "", "", " "};
+    QTest::newRow("blanks outnumber")
+        << QStringList { "", "", "", "12", " " } << qint64(0) << 2 << QStringList { "", "", "", " " };
 }
 
 void TestEntrantEntry::oddLengths()
@@ -544,13 +561,13 @@ void TestEntrantEntry::duplicatesDialog()
     QCOMPARE(dialog->windowTitle(), QStringLiteral("检查重复"));
     QCOMPARE(summary(dialog), QStringLiteral("共有 2 个号码重复，涉及 5 条记录。"));
     QCOMPARE(child<QTableView>(dialog, "List")->model()->rowCount(), 5);
-    QCOMPARE(tableRow(dialog, 0), (QStringList{"13800138000", "3", "1", "王芳", "保留"}));
-    QCOMPARE(tableRow(dialog, 4), (QStringList{"13912345678", "2", "5", "李强（销售部）", "多余"}));
+    QCOMPARE(tableRow(dialog, 0), (QStringList { "13800138000", "3", "1", "王芳", "保留" }));
+    QCOMPARE(tableRow(dialog, 4), (QStringList { "13912345678", "2", "5", "李强（销售部）", "多余" }));
     test::saveShot(dialog, QStringLiteral("CheckDialog-duplicates"));
 
     const QString question = QStringLiteral("是否删除多余的重复号码（每个号码保留第一条）？");
     click(dialog, "Delete"); // answered No
-    QCOMPARE(prompts.questions(), QStringList{question});
+    QCOMPARE(prompts.questions(), QStringList { question });
     QCOMPARE(entrantCount(), 8);
     prompts.queueAnswer(true);
     click(dialog, "Delete");
@@ -575,8 +592,8 @@ void TestEntrantEntry::lengthsDialog()
     QCOMPARE(dialog->windowTitle(), QStringLiteral("检查号长"));
     QVERIFY(!dialog->findChild<QPushButton *>(QStringLiteral("Delete")));
     QCOMPARE(summary(dialog), QStringLiteral("共有 2 条记录的号码长度不是 11 位。"));
-    QCOMPARE(tableRow(dialog, 0), (QStringList{"4", "10", "1371122334", "赵敏"}));
-    QCOMPARE(tableRow(dialog, 1), (QStringList{"8", "0", "", "周杰"}));
+    QCOMPARE(tableRow(dialog, 0), (QStringList { "4", "10", "1371122334", "赵敏" }));
+    QCOMPARE(tableRow(dialog, 1), (QStringList { "8", "0", "", "周杰" }));
     test::saveShot(dialog, QStringLiteral("CheckDialog-lengths"));
     dialog->close();
 
@@ -589,7 +606,7 @@ void TestEntrantEntry::lengthsDialog()
     // Without a draw nothing opens.
     QVERIFY(!CheckDialog::showDuplicates(nullptr, 0));
     QVERIFY(!CheckDialog::showLengths(nullptr, -2, 11));
-    QCOMPARE(prompts.messages(), (QStringList{NoDraw, NoDraw}));
+    QCOMPARE(prompts.messages(), (QStringList { NoDraw, NoDraw }));
     settleDeletes();
 }
 

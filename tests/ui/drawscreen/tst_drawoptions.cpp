@@ -1,14 +1,14 @@
-#include "drawscreen/brdset.h"
-#include "drawscreen/frmset.h"
 #include "common/conventions.h"
+#include "common/indicator.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
-#include "drawscreen/delaward.h"
-#include "grid/gridmodel.h"
 #include "data/database.h"
+#include "drawscreen/brdset.h"
+#include "drawscreen/delaward.h"
+#include "drawscreen/frmset.h"
 #include "drawscreen/mf.h"
+#include "grid/gridmodel.h"
 #include "support/testsupport.h"
-#include "common/indicator.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -36,8 +36,7 @@ QAction *menuItem(MF &screen, const char *name)
     return nullptr;
 }
 
-template<typename Dialog>
-Dialog *openDialog(MF &screen)
+template<typename Dialog> Dialog *openDialog(MF &screen)
 {
     return screen.findChild<Dialog *>();
 }
@@ -51,12 +50,14 @@ void click(QWidget *window, const QString &name)
 
 qint64 results(qint64 draw)
 {
-    return data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
+    return data::CountRows(
+        QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
 }
 
 QString frameRecord(qint64 draw)
 {
-    return data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM")).toString();
+    return data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM"))
+        .toString();
 }
 
 // Opens 取消结果 the way the operator does.
@@ -123,8 +124,8 @@ void TestDrawOptions::init()
 {
     m_db = new test::TestDatabase;
     m_prompts = new ScopedScriptedPrompts;
-    m_draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"), QStringLiteral("0**"), QStringLiteral("0"),
-                           QStringLiteral("6"));
+    m_draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"), QStringLiteral("0**"),
+        QStringLiteral("0"), QStringLiteral("6"));
     for (int i = 1; i <= 12; ++i)
         m_db->addEntrant(m_draw, QString::number(100 + i), QStringLiteral("员工%1").arg(i));
 }
@@ -139,17 +140,19 @@ void TestDrawOptions::cleanup()
 void TestDrawOptions::menuItemsInOrderWithStoredChecks()
 {
     WriteRegValue(AppName, QStringLiteral("ResultOrder"), QStringLiteral("Order"), QStringLiteral("true"));
-    WriteRegValue(AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("True"));
+    WriteRegValue(
+        AppName, QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), QStringLiteral("True"));
     MF screen(m_draw);
     QStringList names;
     for (QAction *action : screen.contextMenu()->actions()) {
         if (!action->isSeparator())
             names << action->text();
     }
-    QCOMPARE(names, (QStringList{QStringLiteral("只显示当前奖项名单"), QStringLiteral("公告标题字体"),
-                                 QStringLiteral("公告内容字体"), QStringLiteral("抽奖号码字体"),
-                                 QStringLiteral("抽奖框设置"), QStringLiteral("公告板设置"), QStringLiteral("屏幕刷新"),
-                                 QStringLiteral("隐藏公告"), QStringLiteral("名单反序"), QStringLiteral("退出抽奖")}));
+    QCOMPARE(names,
+        (QStringList { QStringLiteral("只显示当前奖项名单"), QStringLiteral("公告标题字体"),
+            QStringLiteral("公告内容字体"), QStringLiteral("抽奖号码字体"), QStringLiteral("抽奖框设置"),
+            QStringLiteral("公告板设置"), QStringLiteral("屏幕刷新"), QStringLiteral("隐藏公告"),
+            QStringLiteral("名单反序"), QStringLiteral("退出抽奖") }));
     QVERIFY(menuItem(screen, "m_Order")->isChecked());
     QVERIFY(!menuItem(screen, "m_OneAward")->isChecked()); // "True" is not "true"
     QVERIFY(!menuItem(screen, "M_HideList")->isChecked());
@@ -167,16 +170,17 @@ void TestDrawOptions::checkMarksAreStoredAndHideActsAtOnce()
     screen.show();
     menuItem(screen, "m_Order")->trigger();
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultOrder"), QStringLiteral("Order"), QString()),
-             QStringLiteral("true"));
+        QStringLiteral("true"));
     menuItem(screen, "m_Order")->trigger();
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultOrder"), QStringLiteral("Order"), QString()),
-             QStringLiteral("false"));
+        QStringLiteral("false"));
     auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
     QVERIFY(title->isVisible());
     menuItem(screen, "M_HideList")->trigger();
     QVERIFY(!title->isVisible());
     QVERIFY(!screen.findChild<QLabel *>(QStringLiteral("LL_1"))->isVisible());
-    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ListHide"), QStringLiteral("Hide"), QString()), QStringLiteral("true"));
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ListHide"), QStringLiteral("Hide"), QString()),
+        QStringLiteral("true"));
     menuItem(screen, "M_HideList")->trigger();
     QVERIFY(title->isVisible());
     menuItem(screen, "m_Exit")->trigger();
@@ -190,7 +194,9 @@ void TestDrawOptions::fontsAreChosenStoredAndAppliedAtActivation()
         screen.show();
         m_prompts->queueFont(std::nullopt); // cancelled: nothing stored
         QVERIFY(!screen.chooseFont(MF::Element::List));
-        QVERIFY(data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("L1")).isNull());
+        QVERIFY(
+            data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("L1"))
+                .isNull());
 
         FontChoice choice;
         choice.font = QFont(QStringLiteral("WenQuanYi Micro Hei"));
@@ -199,14 +205,15 @@ void TestDrawOptions::fontsAreChosenStoredAndAppliedAtActivation()
         choice.colour = 0x00FF00;
         m_prompts->queueFont(choice);
         menuItem(screen, "M_CFont")->trigger();
-        QVERIFY(data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("L2"))
-                    .toString()
-                    .startsWith(QStringLiteral("WenQuanYi Micro Hei】【")));
+        QVERIFY(
+            data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("L2"))
+                .toString()
+                .startsWith(QStringLiteral("WenQuanYi Micro Hei】【")));
         QCOMPARE(screen.elementFont(MF::Element::Number).font.pointSizeF(), 30.0);
     }
     // The next draw screen applies it when it becomes active.
     data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L0=? WHERE ID=?"),
-                     {QStringLiteral("Serif】【√】【】【44】【】【】【255"), m_draw});
+        { QStringLiteral("Serif】【√】【】【44】【】【】【255"), m_draw });
     MF screen(m_draw);
     screen.show();
     QApplication::setActiveWindow(&screen);
@@ -340,7 +347,8 @@ void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
     auto *dialog = openDialog<BRDSet>(screen);
     QVERIFY(dialog);
     const QRectF before = screen.boardTitleTwips();
-    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("TT_0"))->text(), QString::number(qRound(before.left())));
+    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("TT_0"))->text(),
+        QString::number(qRound(before.left())));
     dialog->findChild<QLineEdit *>(QStringLiteral("TT_3"))->setText(QStringLiteral("600"));
     auto *list = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
     QCOMPARE(list->y() * 15, qRound(before.top() + 600));
@@ -348,9 +356,10 @@ void TestDrawOptions::boardDialogPlacesLiveAndStoresOnConfirm()
     QCOMPARE(screen.findChild<QLabel *>(QStringLiteral("LL_0"))->x(), 20);
     test::saveShot(dialog, QStringLiteral("BRDSet"));
     click(dialog, QStringLiteral("Com_0"));
-    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()), QStringLiteral("300"));
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), QString()),
+        QStringLiteral("300"));
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString()),
-             QStringLiteral("600"));
+        QStringLiteral("600"));
 }
 
 void TestDrawOptions::fontsAndRefreshKeepTheTypedPlacement()
@@ -495,8 +504,8 @@ void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
     screen.ToggleRoll();
     QCOMPARE(results(m_draw), qint64(3));
     QVERIFY(screen.session().DrawFinished());
-    const std::vector<qsizetype> winners = screen.session().picks().empty() ? std::vector<qsizetype>()
-                                                                            : screen.session().picks();
+    const std::vector<qsizetype> winners
+        = screen.session().picks().empty() ? std::vector<qsizetype>() : screen.session().picks();
 
     QTest::mouseClick(screen.findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
     auto *dialog = openDialog<DelAward>(screen);
@@ -529,7 +538,8 @@ void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
     QCOMPARE(results(m_draw), qint64(3));
     QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 1);
     std::set<QString> stored;
-    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), {m_draw});
+    for (data::Recordset rs
+         = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { m_draw });
          !rs.eof(); rs.moveNext())
         stored.insert(rs.field(0).toString());
     QCOMPARE(stored.size(), size_t(3));
@@ -640,7 +650,8 @@ void TestDrawOptions::endingTheDrawWhileWithdrawalsLoadWaitsForThem()
     {
         data::Transaction transaction;
         QSqlQuery insert(data::connection());
-        QVERIFY(insert.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)")));
+        QVERIFY(
+            insert.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)")));
         for (int i = 0; i < 300; ++i) {
             insert.addBindValue(m_draw);
             insert.addBindValue(award);
@@ -658,8 +669,9 @@ void TestDrawOptions::endingTheDrawWhileWithdrawalsLoadWaitsForThem()
     screen->show();
     QWidget *end = screen->findChild<QLabel *>(QStringLiteral("lEnd"));
     const QPointF inside(4, 4);
-    QCoreApplication::postEvent(end, new QMouseEvent(QEvent::MouseButtonPress, inside, end->mapToGlobal(inside),
-                                                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(end,
+        new QMouseEvent(QEvent::MouseButtonPress, inside, end->mapToGlobal(inside), Qt::LeftButton,
+            Qt::LeftButton, Qt::NoModifier));
     QTest::mouseClick(screen->findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
     QTRY_VERIFY(!screen);
     setProgressSink(previous);

@@ -43,7 +43,8 @@ MF *enterThroughConsole(FSet &console, int choice = 0)
 
 qint64 resultCount(qint64 draw)
 {
-    return data::CountRows(QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
+    return data::CountRows(
+        QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
 }
 
 QString labelText(MF *screen, const char *name)
@@ -109,9 +110,11 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     m_db->addDraw(QStringLiteral("较早的抽奖")); // the chooser shows the newest first
     for (int i = 1; i <= 30; ++i)
         m_db->addEntrant(draw, QStringLiteral("%1").arg(1000 + i), QStringLiteral("员工%1").arg(i));
-    const qint64 first = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 2, true, false, QStringLiteral("笔记本电脑"));
+    const qint64 first
+        = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 2, true, false, QStringLiteral("笔记本电脑"));
     m_db->addAward(draw, 2, QStringLiteral("特别奖"), 1, 1, true, false, QStringLiteral("旅游基金"));
-    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, 'old')"), {draw, first});
+    data::ExecuteSql(
+        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, 'old')"), { draw, first });
     m_prompts->queueAnswer(true); // yes, replace the earlier result
 
     FSet console;
@@ -119,7 +122,7 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     MF *screen = enterThroughConsole(console, 1);
     QVERIFY(screen);
     QCOMPARE(m_prompts->questions(),
-             QStringList{QStringLiteral("该抽奖已有1条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")});
+        QStringList { QStringLiteral("该抽奖已有1条抽奖结果，重新开始抽奖将删除这些结果，是否继续？") });
     QCOMPARE(resultCount(draw), qint64(0));
     QVERIFY(!console.isVisible());
     QVERIFY(screen->isFullScreen());
@@ -165,7 +168,8 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
 
     // Every winner distinct and stored with the name.
     std::set<QString> numbers;
-    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 结果表 WHERE CID=?"), {draw});
+    for (data::Recordset rs
+         = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 结果表 WHERE CID=?"), { draw });
          !rs.eof(); rs.moveNext()) {
         numbers.insert(rs.field(0).toString());
         QVERIFY(rs.field(1).toString().startsWith(QStringLiteral("员工")));
@@ -187,7 +191,7 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
 void TestDrawScreen::cancellingTheChooserStartsNothing()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, '1')"), {draw});
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, '1')"), { draw });
     FSet console;
     console.show();
     QVERIFY(!enterThroughConsole(console, -1));
@@ -265,13 +269,13 @@ void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     m_db->addEntrants(draw, 5);
     for (int i = 0; i < 3; ++i)
-        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, ?)"), {draw, i});
+        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, ?)"), { draw, i });
     m_prompts->queueAnswer(false);
     FSet console;
     console.show();
     QVERIFY(!enterThroughConsole(console));
     QCOMPARE(m_prompts->questions(),
-             QStringList{QStringLiteral("该抽奖已有3条抽奖结果，重新开始抽奖将删除这些结果，是否继续？")});
+        QStringList { QStringLiteral("该抽奖已有3条抽奖结果，重新开始抽奖将删除这些结果，是否继续？") });
     // Enter on this question must not wipe an evening's winners.
     QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
     QCOMPARE(resultCount(draw), qint64(3));
@@ -297,12 +301,14 @@ void TestDrawScreen::tooFewEntrantsAsksFirst()
     m_db->addAward(small, 1, QStringLiteral("B"), 4, 1);
     m_prompts->queueAnswer(false);
     QVERIFY(!enterThroughConsole(console));
-    QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")});
+    QCOMPARE(
+        m_prompts->questions(), QStringList { QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？") });
 }
 
 void TestDrawScreen::timedRoundStopsByItself()
 {
-    const qint64 draw = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("1"));
+    const qint64 draw
+        = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("1"));
     m_db->addEntrants(draw, 20);
     m_db->addAward(draw, 1, QStringLiteral("A"), 5, 1);
     MF screen(draw, std::make_unique<draw::RandomSource>(1));
@@ -436,17 +442,17 @@ void TestDrawScreen::doubleClickOrHeldKeyCountsOnce()
 void TestDrawScreen::missingPictureLeavesTheScreenUsable()
 {
     const qint64 withBuiltIn = m_db->addDraw(QStringLiteral("内置"));
-    const qint64 missing = m_db->addDraw(QStringLiteral("缺图"), QStringLiteral("10"), QString(), QStringLiteral("0"),
-                                         QStringLiteral("0"), m_db->folder() + QStringLiteral("/none.jpg"));
+    const qint64 missing = m_db->addDraw(QStringLiteral("缺图"), QStringLiteral("10"), QString(),
+        QStringLiteral("0"), QStringLiteral("0"), m_db->folder() + QStringLiteral("/none.jpg"));
     const QString notAPicture = m_db->folder() + QStringLiteral("/fake.jpg");
     QFile fake(notAPicture);
     QVERIFY(fake.open(QIODevice::WriteOnly));
     fake.write("this is no jpeg");
     fake.close();
-    const qint64 corrupt = m_db->addDraw(QStringLiteral("坏图"), QStringLiteral("10"), QString(), QStringLiteral("0"),
-                                         QStringLiteral("0"), notAPicture);
+    const qint64 corrupt = m_db->addDraw(QStringLiteral("坏图"), QStringLiteral("10"), QString(),
+        QStringLiteral("0"), QStringLiteral("0"), notAPicture);
     QVERIFY(MF(withBuiltIn).hasBackground());
-    for (qint64 draw : {missing, corrupt}) {
+    for (qint64 draw : { missing, corrupt }) {
         m_db->addEntrants(draw, 3);
         m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
         MF screen(draw);

@@ -19,11 +19,11 @@
 
 #include "common/prompts.h"
 #include "common/settingsstore.h"
-#include "grid/gridmodel.h"
-#include "grid/gridops.h"
 #include "data/database.h"
 #include "drawscreen/mf.h"
 #include "grid/entrantgrid.h"
+#include "grid/gridmodel.h"
+#include "grid/gridops.h"
 
 #include <QApplication>
 #include <QDir>
@@ -64,7 +64,7 @@ int usage()
 {
     std::fputs("usage: tombolix-drill draw DBPATH DRAWID\n"
                "       tombolix-drill import DBPATH DRAWID CSVPATH\n",
-               stderr);
+        stderr);
     return 2;
 }
 
@@ -141,15 +141,15 @@ int runImport(QApplication &app, qint64 drawId, const QString &csv)
 {
     // The entrant grid as the console lays it out.
     grid::GridModel entrants;
-    grid::SetupGridHeader(entrants, {"ID", "CID", "", "号码", "姓名"},
-                             {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    grid::SetupGridHeader(
+        entrants, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
     entrants.setTag(QStringLiteral("号码表"));
     entrants.setFixedCols(3);
 
     const int rows = countLines(csv);
     say(QStringLiteral("started"));
     const grid::ImportResult result = grid::ImportEntrants(
-        entrants, csv, QString(), 1, std::max(rows, 1), {QStringLiteral("A"), QStringLiteral("B")}, drawId);
+        entrants, csv, QString(), 1, std::max(rows, 1), { QStringLiteral("A"), QStringLiteral("B") }, drawId);
     if (result.error != 0)
         say(QStringLiteral("failed\t%1").arg(result.error));
     else

@@ -46,8 +46,8 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(environment);
-        m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-drill"),
-                        arguments);
+        m_process.start(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-drill"), arguments);
     }
 
     bool started() { return m_process.waitForStarted(LineTimeoutMs); }
@@ -73,8 +73,8 @@ public:
     bool readUntilLine(const QString &prefix, int count = 1, int timeoutMs = LineTimeoutMs)
     {
         int seen = 0;
-        return readUntil([&](const QString &line) { return line.startsWith(prefix) && ++seen == count; },
-                         timeoutMs);
+        return readUntil(
+            [&](const QString &line) { return line.startsWith(prefix) && ++seen == count; }, timeoutMs);
     }
     // Whether a line has arrived, without waiting.
     bool poll(const QString &prefix)
@@ -102,8 +102,8 @@ public:
     const QStringList &lines() const { return m_lines; }
     bool hasLine(const QString &prefix) const
     {
-        return std::any_of(m_lines.begin(), m_lines.end(),
-                           [&](const QString &line) { return line.startsWith(prefix); });
+        return std::any_of(
+            m_lines.begin(), m_lines.end(), [&](const QString &line) { return line.startsWith(prefix); });
     }
     // Everything the drill said, for a failure message.
     QString transcript()
@@ -178,7 +178,7 @@ public:
             query.addBindValue(value);
         QStringList values;
         if (!query.exec())
-            return {QStringLiteral("error: ") + sql};
+            return { QStringLiteral("error: ") + sql };
         while (query.next())
             values << query.value(0).toString();
         return values;
@@ -202,7 +202,7 @@ private:
 QString fileState(const QString &path)
 {
     QString state;
-    for (const char *suffix : {"", "-journal", "-wal"}) {
+    for (const char *suffix : { "", "-journal", "-wal" }) {
         const QFileInfo info(path + QLatin1String(suffix));
         state += QString::number(info.exists() ? info.size() : -1) + QLatin1Char(' ');
     }
@@ -245,7 +245,7 @@ void TestCrash::initTestCase()
     qInfo("kill moments from seed %u (TOMBOLIX_CRASH_SEED repeats them)", seed);
     m_random.seed(seed);
     QVERIFY2(QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-drill")),
-             "tombolix-drill is built beside the test");
+        "tombolix-drill is built beside the test");
 }
 
 void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
@@ -254,15 +254,15 @@ void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
     QVERIFY(db.isValid());
     const qint64 draw = db.addDraw(QStringLiteral("年会"), QStringLiteral("10"));
     const std::vector<Award> awards = {
-        {db.addAward(draw, 1, QStringLiteral("三等奖"), 12, 4), 12, 4},
-        {db.addAward(draw, 2, QStringLiteral("二等奖"), 6, 2), 6, 2},
-        {db.addAward(draw, 3, QStringLiteral("一等奖"), 3, 1), 3, 1},
+        { db.addAward(draw, 1, QStringLiteral("三等奖"), 12, 4), 12, 4 },
+        { db.addAward(draw, 2, QStringLiteral("二等奖"), 6, 2), 6, 2 },
+        { db.addAward(draw, 3, QStringLiteral("一等奖"), 3, 1), 3, 1 },
     };
     db.addEntrants(draw, 300, 1, 4);
     data::CloseConnection(); // the drill is the only writer
     const int rounds = 3 + 3 + 3;
     const int widestRound = 4;
-    const QStringList arguments = {QStringLiteral("draw"), db.path(), QString::number(draw)};
+    const QStringList arguments = { QStringLiteral("draw"), db.path(), QString::number(draw) };
 
     int hotJournals = 0;
     const int kills = 8;
@@ -279,7 +279,7 @@ void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
         Drill drill(arguments);
         QVERIFY2(drill.started(), qPrintable(moment));
         QVERIFY2(drill.readUntilLine(midRoll ? QStringLiteral("rolling") : QStringLiteral("shown"), round),
-                 qPrintable(moment + QLatin1Char('\n') + drill.transcript()));
+            qPrintable(moment + QLatin1Char('\n') + drill.transcript()));
         if (waitMs > 0)
             QThread::msleep(ulong(waitMs));
         drill.kill();
@@ -293,23 +293,24 @@ void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
         FileCheck file(db.path());
         QVERIFY2(file.isOpen(), qPrintable(context));
         QCOMPARE(file.integrity(), QStringLiteral("ok"));
-        const QStringList stored = file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), {draw});
+        const QStringList stored
+            = file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { draw });
         for (const QString &number : shown)
             QVERIFY2(stored.contains(number),
-                     qPrintable(number + QStringLiteral(" shown, not stored; ") + context));
+                qPrintable(number + QStringLiteral(" shown, not stored; ") + context));
         // A kill between a round's commit and its line leaves that one round
         // stored but unseen; never more.
         QVERIFY2(stored.size() >= shown.size() && stored.size() - shown.size() <= widestRound,
-                 qPrintable(context));
+            qPrintable(context));
         QCOMPARE(QSet<QString>(stored.begin(), stored.end()).size(), stored.size());
         for (const Award &award : awards) {
             const int drawn
-                = file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), {award.id}).size();
+                = file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size();
             QVERIFY2(drawn <= award.count, qPrintable(context));
         }
         // Entering a draw starts it afresh: the console deletes its earlier
         // results once the operator agrees.
-        QVERIFY(file.run(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), {draw}));
+        QVERIFY(file.run(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), { draw }));
     }
     qInfo("%d of %d kills left a hot journal behind", hotJournals, kills);
 
@@ -323,15 +324,15 @@ void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
     QVERIFY2(messages(drill.lines()).isEmpty(), qPrintable(drill.transcript()));
     FileCheck file(db.path());
     QCOMPARE(file.integrity(), QStringLiteral("ok"));
-    QStringList stored = file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), {draw});
+    QStringList stored = file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { draw });
     QStringList expected = shown;
     stored.sort();
     expected.sort();
     QCOMPARE(stored, expected);
     QCOMPARE(QSet<QString>(stored.begin(), stored.end()).size(), stored.size());
     for (const Award &award : awards)
-        QCOMPARE(file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), {award.id}).size(),
-                 award.count);
+        QCOMPARE(file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size(),
+            award.count);
 }
 
 void TestCrash::importKilledHalfwayIsAllOrNothing()
@@ -360,8 +361,8 @@ void TestCrash::importKilledHalfwayIsAllOrNothing()
     std::map<qint64, int> stored; // rows each draw held after its run
 
     const auto imported = [](const FileCheck &file, qint64 draw) {
-        return file.values(QStringLiteral("SELECT 号码 || ',' || 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"),
-                           {draw});
+        return file.values(
+            QStringLiteral("SELECT 号码 || ',' || 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"), { draw });
     };
     // After a kill the draw holds every row of the file or none, and what the
     // other draws held has not moved.
@@ -371,12 +372,12 @@ void TestCrash::importKilledHalfwayIsAllOrNothing()
         QCOMPARE(file.integrity(), QStringLiteral("ok"));
         const QStringList rows = imported(file, draw);
         QVERIFY2(rows.isEmpty() || rows.size() == Rows,
-                 qPrintable(QStringLiteral("%1 rows; ").arg(rows.size()) + context));
+            qPrintable(QStringLiteral("%1 rows; ").arg(rows.size()) + context));
         if (!rows.isEmpty())
             QVERIFY2(rows == expected, qPrintable(context));
         for (const auto &[other, count] : stored)
-            QCOMPARE(file.values(QStringLiteral("SELECT COUNT(*) FROM 号码表 WHERE CID=?"), {other}),
-                     QStringList{QString::number(count)});
+            QCOMPARE(file.values(QStringLiteral("SELECT COUNT(*) FROM 号码表 WHERE CID=?"), { other }),
+                QStringList { QString::number(count) });
         stored[draw] = int(rows.size());
     };
     const auto startImport = [&](Drill &drill) {
@@ -397,7 +398,7 @@ void TestCrash::importKilledHalfwayIsAllOrNothing()
         return -1;
     };
     const auto arguments = [&](qint64 draw) {
-        return QStringList{QStringLiteral("import"), db.path(), QString::number(draw), csvPath};
+        return QStringList { QStringLiteral("import"), db.path(), QString::number(draw), csvPath };
     };
 
     // Killed soon after it began: still reading the file.
@@ -426,9 +427,9 @@ void TestCrash::importKilledHalfwayIsAllOrNothing()
         QElapsedTimer clock;
         clock.start();
         const qint64 writeStart = waitForWriting(drill, clock);
-        QVERIFY2(drill.hasLine(QStringLiteral("done"))
-                     || drill.readUntilLine(QStringLiteral("done"), 1, 60000),
-                 qPrintable(drill.transcript()));
+        QVERIFY2(
+            drill.hasLine(QStringLiteral("done")) || drill.readUntilLine(QStringLiteral("done"), 1, 60000),
+            qPrintable(drill.transcript()));
         total = clock.elapsed();
         writing = writeStart < 0 ? total / 2 : total - writeStart;
         QCOMPARE(drill.lines().last(), QStringLiteral("done\t%1").arg(Rows));
@@ -479,8 +480,8 @@ void TestCrash::importKilledHalfwayIsAllOrNothing()
             return;
         QThread::msleep(ulong(waitMs));
         drill.kill();
-        checkAfterKill(draws[3],
-                       QStringLiteral("killed %1 ms after the start\n").arg(waitMs) + drill.transcript());
+        checkAfterKill(
+            draws[3], QStringLiteral("killed %1 ms after the start\n").arg(waitMs) + drill.transcript());
         if (QTest::currentTestFailed())
             return;
     }
@@ -495,7 +496,7 @@ void TestCrash::importKilledHalfwayIsAllOrNothing()
         QVERIFY(csv.open(QIODevice::WriteOnly));
         csv.write((row(1) + QStringLiteral("\r\n") + row(2) + QStringLiteral("\r\n") + row(3)).toUtf8());
         csv.close();
-        Drill drill({QStringLiteral("import"), db.path(), QString::number(draws[5]), small});
+        Drill drill({ QStringLiteral("import"), db.path(), QString::number(draws[5]), small });
         QVERIFY(drill.started());
         QVERIFY2(drill.readUntilLine(QStringLiteral("done")), qPrintable(drill.transcript()));
         QCOMPARE(drill.lines().last(), QStringLiteral("done\t3"));

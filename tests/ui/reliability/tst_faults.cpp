@@ -1,6 +1,4 @@
 #include "common/prompts.h"
-#include "grid/gridmodel.h"
-#include "grid/gridops.h"
 #include "console/modi.h"
 #include "console/modicon.h"
 #include "data/database.h"
@@ -9,6 +7,8 @@
 #include "drawscreen/enterdraw.h"
 #include "drawscreen/mf.h"
 #include "grid/entrantgrid.h"
+#include "grid/gridmodel.h"
+#include "grid/gridops.h"
 #include "support/testsupport.h"
 
 #include <QApplication>

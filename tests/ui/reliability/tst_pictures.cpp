@@ -94,11 +94,11 @@ void TestPictures::badPicturesGiveNoPicture()
 
 void TestPictures::drawScreenStaysUsable()
 {
-    for (const char *name : {"truncated.jpg", "text.jpg", "huge.png"}) {
+    for (const char *name : { "truncated.jpg", "text.jpg", "huge.png" }) {
         test::TestDatabase db;
         ScopedScriptedPrompts prompts;
-        const qint64 draw = db.addDraw(QStringLiteral("年会"), QStringLiteral("5"), QString(), QStringLiteral("0"),
-                                       QStringLiteral("0"), m_dir.filePath(QString::fromLatin1(name)));
+        const qint64 draw = db.addDraw(QStringLiteral("年会"), QStringLiteral("5"), QString(),
+            QStringLiteral("0"), QStringLiteral("0"), m_dir.filePath(QString::fromLatin1(name)));
         db.addEntrants(draw, 10);
         db.addAward(draw, 1, QStringLiteral("A"), 2, 1);
         MF screen(draw);

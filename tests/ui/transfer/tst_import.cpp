@@ -1,17 +1,17 @@
+#include "common/indicator.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/fset.h"
+#include "data/database.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridexport.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
-#include "data/database.h"
 #include "support/testsupport.h"
 #include "transfer/csv.h"
 #include "transfer/csvparse.h"
-#include "transfer/importer.h"
-#include "common/indicator.h"
 #include "transfer/exportdialog.h"
+#include "transfer/importer.h"
 #include "transfer/inputmap.h"
 #include "transfer/sheets.h"
 #include "transfer/textcodec.h"
@@ -52,8 +52,8 @@ QString writeFile(const QString &folder, const QString &name, const QByteArray &
 QStringList storedRows(qint64 draw)
 {
     QStringList rows;
-    for (data::Recordset rs = data::OpenRecordset(QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"),
-                                                  {draw});
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"), { draw });
          !rs.eof(); rs.moveNext())
         rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
     return rows;
@@ -62,7 +62,8 @@ QStringList storedRows(qint64 draw)
 // An entrant grid laid out as the console's.
 void setupEntrants(GridModel &grid)
 {
-    grid::SetupGridHeader(grid, {"ID", "CID", "", "号码", "姓名"}, {"ID", "CID", "序号", "抽奖号码", "姓名"});
+    grid::SetupGridHeader(
+        grid, { "ID", "CID", "", "号码", "姓名" }, { "ID", "CID", "序号", "抽奖号码", "姓名" });
     grid.setTag(QStringLiteral("号码表"));
     grid.setFixedCols(3);
 }
@@ -144,7 +145,8 @@ QString writeEntrants(const QString &folder, const QString &kind, int count)
     sheet.setColWidth(0, 1000);
     sheet.setColWidth(1, 1000);
     const QString path = QDir(folder).filePath(QStringLiteral("entrants.xlsx"));
-    const bool written = transfer::ExportGridToWorkbook(grid::ExportTableOf(sheet), path, QStringLiteral("名单"));
+    const bool written
+        = transfer::ExportGridToWorkbook(grid::ExportTableOf(sheet), path, QStringLiteral("名单"));
     return written ? path : QString();
 }
 
@@ -200,11 +202,11 @@ void TestImport::csvFromTheConsoleToTheTable()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     const QString csv = writeFile(m_db->folder(), QStringLiteral("Staff.CSV"),
-                                  transfer::EncodeCsvText(QStringLiteral("工号,姓名,部门\n"
-                                                                         "0012,\"O'Brien, Pat\",销售\n"
-                                                                         "\n"
-                                                                         "13800138000,张三,研发\n"
-                                                                         "ζξ,李\"四\",行政\n")));
+        transfer::EncodeCsvText(QStringLiteral("工号,姓名,部门\n"
+                                               "0012,\"O'Brien, Pat\",销售\n"
+                                               "\n"
+                                               "13800138000,张三,研发\n"
+                                               "ζξ,李\"四\",行政\n")));
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(2);
@@ -225,9 +227,10 @@ void TestImport::csvFromTheConsoleToTheTable()
     QTRY_VERIFY(!openWindow(InputMap::caption()));
     QTRY_VERIFY(console.isEnabled());
 
-    QCOMPARE(storedRows(draw), (QStringList{QStringLiteral("0012|O'Brien, Pat（销售）"),
-                                            QStringLiteral("13800138000|张三（研发）"),
-                                            QStringLiteral("ζξ|李四（行政）")})); // quotes in an unquoted field quote
+    QCOMPARE(storedRows(draw),
+        (QStringList { QStringLiteral("0012|O'Brien, Pat（销售）"),
+            QStringLiteral("13800138000|张三（研发）"),
+            QStringLiteral("ζξ|李四（行政）") })); // quotes in an unquoted field quote
     // The empty line and the rows past the end of the file are not stored, nor left in the grid.
     GridModel *grid = console.grid(2);
     QCOMPARE(grid->Rows() - grid->FixedRows(), 3);
@@ -334,16 +337,18 @@ void TestImport::failedReadStoresNothing()
     console.tabs()->setCurrentIndex(2);
     GridModel *grid = console.grid(2);
     const int before = grid->Rows();
-    const QString fake = writeFile(m_db->folder(), QStringLiteral("fake.xlsx"), "just some text, not a workbook");
+    const QString fake
+        = writeFile(m_db->folder(), QStringLiteral("fake.xlsx"), "just some text, not a workbook");
     const grid::ImportResult result = grid::ImportEntrants(
-        *grid, fake, QStringLiteral("Sheet1"), 1, 10, {QStringLiteral("A"), QStringLiteral("B")}, draw);
+        *grid, fake, QStringLiteral("Sheet1"), 1, 10, { QStringLiteral("A"), QStringLiteral("B") }, draw);
     QCOMPARE(result.error, 438);
     QCOMPARE(grid->Rows(), before);
-    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("文件类型不对，请选择Excel文档！")});
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("文件类型不对，请选择Excel文档！") });
     QVERIFY(storedRows(draw).isEmpty());
 
-    const grid::ImportResult missing = grid::ImportEntrants(
-        *grid, m_db->folder() + QStringLiteral("/none.csv"), QString(), 1, 10, {QStringLiteral("A"), QString()}, draw);
+    const grid::ImportResult missing
+        = grid::ImportEntrants(*grid, m_db->folder() + QStringLiteral("/none.csv"), QString(), 1, 10,
+            { QStringLiteral("A"), QString() }, draw);
     QVERIFY(missing.error != 0);
     QCOMPARE(grid->Rows(), before);
     QVERIFY(storedRows(draw).isEmpty());
@@ -554,7 +559,8 @@ void TestImport::unsupportedFileIsRefusedAtThePreview()
     transfer::ImportSheetName = QStringLiteral("x");
     GridModel entrants;
     InputMap map(&entrants, [draw] { return draw; });
-    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！")});
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！") });
     QVERIFY(transfer::ImportFilePath.isEmpty());
     map.show();
     click(&map, QStringLiteral("Com_0"));
@@ -565,10 +571,11 @@ void TestImport::unsupportedFileIsRefusedAtThePreview()
 void TestImport::exportReadsBackCellByCell()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1, true, false, QStringLiteral("电视, 55\""));
+    const qint64 award
+        = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1, true, false, QStringLiteral("电视, 55\""));
     const QString insert = QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)");
-    data::ExecuteSql(insert, {draw, award, QStringLiteral("0012"), QStringLiteral("O'Brien, \"Pat\"")});
-    data::ExecuteSql(insert, {draw, award, QStringLiteral("13800138000"), QStringLiteral("张三")});
+    data::ExecuteSql(insert, { draw, award, QStringLiteral("0012"), QStringLiteral("O'Brien, \"Pat\"") });
+    data::ExecuteSql(insert, { draw, award, QStringLiteral("13800138000"), QStringLiteral("张三") });
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(3);
@@ -601,7 +608,7 @@ void TestImport::exportReadsBackCellByCell()
     int error = 0;
     auto book = transfer::XlsxWorkbook::open(workbook, &error);
     QVERIFY(book);
-    QCOMPARE(book->sheetNames(), QStringList{QStringLiteral("澄曜抽奖")});
+    QCOMPARE(book->sheetNames(), QStringList { QStringLiteral("澄曜抽奖") });
     QCOMPARE(book->selectSheet(QStringLiteral("澄曜抽奖")), 0);
     QStringList sheet;
     for (int r = 1; r <= 3; ++r) {
@@ -624,7 +631,7 @@ void TestImport::exportAsksBeforeOverwriting()
     m_prompts->queueFileName(path);
     m_prompts->queueAnswer(false);
     QVERIFY(!ExportGrid(grid, QStringLiteral("澄曜抽奖")));
-    QCOMPARE(m_prompts->questions(), QStringList{QStringLiteral("该文件已存在，是否覆盖？")});
+    QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("该文件已存在，是否覆盖？") });
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("old"));
@@ -632,7 +639,7 @@ void TestImport::exportAsksBeforeOverwriting()
     QVERIFY(ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
     GridModel empty;
     QVERIFY(!ExportGrid(empty, QStringLiteral("澄曜抽奖")));
-    QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("表格中没有数据！")});
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("表格中没有数据！") });
 }
 
 QTEST_MAIN(TestImport)
