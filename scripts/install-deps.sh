@@ -6,7 +6,7 @@ packages=(
     g++ cmake make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
     libxlsxwriter-dev libfreexl-dev libzip-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     fonts-wqy-microhei
     xvfb xauth
 )
