@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, checks the format of every C++ file, runs
+# Installs what is missing, builds, checks the format of every C++ file and
+# the shape of src/ (no circle between folders, no SQL in a window), runs
 # the fuzzers for a bounded time, the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the whole suite in the Release build. Exits
 # non-zero on any failure.
@@ -15,6 +16,7 @@ cmake --build "$build" --parallel "$(nproc)"
 
 extra_status=0
 ./scripts/check-format.sh || extra_status=$?
+python3 ./scripts/check-layout.py || extra_status=$?
 if [ -z "${TOMBOLIX_QUICK:-}" ]; then
     ./scripts/run-fuzzers.sh || extra_status=$?
     ./scripts/run-sanitized.sh || extra_status=$?
@@ -25,7 +27,7 @@ test_status=0
 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" || test_status=$?
 
 if [ "$extra_status" -ne 0 ]; then
-    echo "The format check, the fuzzers or the sanitizer build found a problem (see above)."
+    echo "The format or layout check, the fuzzers or the sanitizer build found a problem (see above)."
     exit "$extra_status"
 fi
 exit "$test_status"

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake make pkg-config
+    g++ cmake make pkg-config python3
     qt6-base-dev libqt6sql6-sqlite libgl-dev
     libxlsxwriter-dev libfreexl-dev libzip-dev
     clang libclang-rt-14-dev clang-format
