@@ -3,9 +3,11 @@
 #include "common/settingsstore.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "grid/gridmodel.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
 #include <QSqlQuery>
 #include <QVariant>
@@ -101,6 +103,74 @@ void saveShot(QWidget *widget, const QString &name)
         return;
     QDir().mkpath(folder);
     widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+} // namespace tombolix::test
+
+namespace tombolix::test {
+
+QStringList column(const grid::GridModel &grid, int col)
+{
+    QStringList texts;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+        texts << grid.TextMatrix(r, col);
+    return texts;
+}
+
+int appendEntrantRow(grid::GridModel &grid, const QString &key, const QString &number, const QString &name)
+{
+    const int row = grid.addRow();
+    grid.setTextMatrix(row, 0, key);
+    grid.setTextMatrix(row, 3, number);
+    grid.setTextMatrix(row, 4, name);
+    return row;
+}
+
+QStringList storedEntrants(qint64 draw)
+{
+    QStringList rows;
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"), { draw });
+         !rs.eof(); rs.moveNext())
+        rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
+    return rows;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+RecordingProgress::RecordingProgress()
+{
+    m_previous = setProgressSink(this);
+}
+
+RecordingProgress::~RecordingProgress()
+{
+    setProgressSink(m_previous);
+}
+
+void RecordingProgress::open(const QString &text, qint64 total)
+{
+    opened << QStringLiteral("%1 %2").arg(text).arg(total);
+}
+
+void RecordingProgress::advance(qint64 step, const QString &)
+{
+    steps += step;
+}
+
+void RecordingProgress::close()
+{
+    ++closes;
 }
 
 } // namespace tombolix::test

@@ -1,9 +1,17 @@
 #pragma once
 
+#include "common/progress.h"
+
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 class QWidget;
+
+namespace tombolix::grid {
+class GridModel;
+}
 
 namespace tombolix::test {
 
@@ -40,5 +48,35 @@ QWidget *openWindow(const QString &caption);
 
 // Saves the window as PNG when TOMBOLIX_SHOTS names a folder.
 void saveShot(QWidget *widget, const QString &name);
+
+// The texts of one column over the data rows of a grid.
+QStringList column(const grid::GridModel &grid, int col);
+// Appends a row to an entrants grid (key, number and name in columns 0, 3
+// and 4) and returns its index.
+int appendEntrantRow(
+    grid::GridModel &grid, const QString &key, const QString &number, const QString &name = QString());
+// The draw's stored entrants in the order they were stored, "number|name".
+QStringList storedEntrants(qint64 draw);
+
+bool writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+// Records the progress a routine reports while the object lives.
+class RecordingProgress : public ProgressSink
+{
+public:
+    RecordingProgress();
+    ~RecordingProgress() override;
+    void open(const QString &text, qint64 total) override;
+    void advance(qint64 step, const QString &text) override;
+    void close() override;
+
+    QStringList opened; // "text total" per opening
+    qint64 steps = 0;
+    int closes = 0;
+
+private:
+    ProgressSink *m_previous = nullptr;
+};
 
 } // namespace tombolix::test

@@ -18,6 +18,11 @@ using State = data::EntrantRow::State;
 
 namespace {
 
+using test::appendEntrantRow;
+using test::column;
+using test::RecordingProgress;
+using test::storedEntrants;
+
 enum Column
 {
     Key = 0,
@@ -34,23 +39,6 @@ void setupEntrants(GridModel &grid)
     grid.setFixedCols(3);
 }
 
-int appendRow(GridModel &grid, const QString &key, const QString &number, const QString &name = QString())
-{
-    const int row = grid.addRow();
-    grid.setTextMatrix(row, Key, key);
-    grid.setTextMatrix(row, Number, number);
-    grid.setTextMatrix(row, Name, name);
-    return row;
-}
-
-QStringList column(const GridModel &grid, int col)
-{
-    QStringList texts;
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
-        texts << grid.TextMatrix(r, col);
-    return texts;
-}
-
 data::EntrantRow entrant(qint64 key, State state, const QString &number, const QString &name)
 {
     data::EntrantRow row;
@@ -60,34 +48,6 @@ data::EntrantRow entrant(qint64 key, State state, const QString &number, const Q
     row.name = name;
     return row;
 }
-
-QStringList storedEntrants(qint64 draw)
-{
-    QStringList rows;
-    for (data::Recordset rs = data::OpenRecordset(
-             QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"), { draw });
-         !rs.eof(); rs.moveNext())
-        rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
-    return rows;
-}
-
-class RecordingProgress : public ProgressSink
-{
-public:
-    RecordingProgress() { m_previous = setProgressSink(this); }
-    ~RecordingProgress() override { setProgressSink(m_previous); }
-    void open(const QString &text, qint64 total) override
-    {
-        opened << QStringLiteral("%1 %2").arg(text).arg(total);
-    }
-    void advance(qint64, const QString &) override { }
-    void close() override { }
-
-    QStringList opened;
-
-private:
-    ProgressSink *m_previous = nullptr;
-};
 
 } // namespace
 
@@ -144,7 +104,7 @@ void TestEntrantGrid::keyCellGivesTheState()
     QFETCH(State, state);
     GridModel grid;
     setupEntrants(grid);
-    const int row = appendRow(grid, keyText, QStringLiteral(" 0012 "), QStringLiteral("张三"));
+    const int row = appendEntrantRow(grid, keyText, QStringLiteral(" 0012 "), QStringLiteral("张三"));
     const data::EntrantRow entrant = EntrantRowAt(grid, row);
     QCOMPARE(entrant.key, key);
     QCOMPARE(entrant.state, state);
@@ -160,8 +120,8 @@ void TestEntrantGrid::manyStoredRowsReachTheViewAsOneReset()
     GridModel grid;
     setupEntrants(grid);
     for (int i = 0; i < 3000; ++i)
-        appendRow(grid, QString(), QString::number(10000 + i));
-    const int blank = appendRow(grid, QString(), QStringLiteral(" "));
+        appendEntrantRow(grid, QString(), QString::number(10000 + i));
+    const int blank = appendEntrantRow(grid, QString(), QStringLiteral(" "));
     QSignalSpy resets(&grid, &QAbstractItemModel::modelReset);
     QSignalSpy cells(&grid, &QAbstractItemModel::dataChanged);
 
@@ -183,7 +143,8 @@ void TestEntrantGrid::appendedRowsFollowTheGridsRows()
 {
     GridModel grid;
     setupEntrants(grid);
-    const int kept = appendRow(grid, QStringLiteral("7"), QStringLiteral("0001"), QStringLiteral("老员工"));
+    const int kept
+        = appendEntrantRow(grid, QStringLiteral("7"), QStringLiteral("0001"), QStringLiteral("老员工"));
     grid.setTextMatrix(kept, Serial, QStringLiteral("1"));
     const QString longName = QStringLiteral("欧阳娜娜（销售部华东区）");
     const std::vector<data::EntrantRow> rows { entrant(0, State::New, QStringLiteral("0012"), longName),
@@ -248,7 +209,7 @@ void TestEntrantGrid::failedImportLeavesTheGridAlone()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     GridModel grid;
     setupEntrants(grid);
-    appendRow(grid, QStringLiteral("3"), QStringLiteral("7"));
+    appendEntrantRow(grid, QStringLiteral("3"), QStringLiteral("7"));
     grid.setColWidth(Number, 1234);
 
     const ImportResult missing = ImportEntrants(

@@ -12,6 +12,8 @@ using namespace tombolix::grid;
 
 namespace {
 
+using test::column;
+
 const QStringList EntrantFields { QStringLiteral("ID"), QStringLiteral("CID"), QString(),
     QStringLiteral("号码"), QStringLiteral("姓名") };
 const QStringList EntrantCaptions { QStringLiteral("ID"), QStringLiteral("CID"), QStringLiteral("序号"),
@@ -34,14 +36,6 @@ void fillByHand(GridModel &grid, const QStringList &numbers)
         grid.setTextMatrix(r, 3, number);
         grid.setTextMatrix(r, 4, QStringLiteral("名") + number);
     }
-}
-
-QStringList column(const GridModel &grid, int col)
-{
-    QStringList values;
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
-        values << grid.TextMatrix(r, col);
-    return values;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "data/entrantrow.h"
 #include "grid/gridexport.h"
 #include "grid/gridops.h"
+#include "support/testsupport.h"
 #include "transfer/columnspec.h"
 #include "transfer/csv.h"
 #include "transfer/csvparse.h"
@@ -22,19 +23,11 @@ using Records = QList<QStringList>;
 
 namespace {
 
+using test::readFile;
+using test::RecordingProgress;
+using test::writeFile;
+
 const QByteArray Bom("\xEF\xBB\xBF");
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Laid out like the console's entrant grid.
 void setupEntrantGrid(GridModel &grid)
@@ -97,26 +90,6 @@ std::optional<QString> markerParse(const QString &text)
     s.replace(hidden, comma);
     return s;
 }
-
-class RecordingProgress : public ProgressSink
-{
-public:
-    RecordingProgress() { m_previous = setProgressSink(this); }
-    ~RecordingProgress() override { setProgressSink(m_previous); }
-    void open(const QString &text, qint64 total) override
-    {
-        opened << QStringLiteral("%1 %2").arg(text).arg(total);
-    }
-    void advance(qint64 step, const QString &) override { steps += step; }
-    void close() override { ++closes; }
-
-    QStringList opened;
-    qint64 steps = 0;
-    int closes = 0;
-
-private:
-    ProgressSink *m_previous = nullptr;
-};
 
 } // namespace
 

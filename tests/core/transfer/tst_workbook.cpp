@@ -4,6 +4,7 @@
 #include "grid/gridexport.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
+#include "support/testsupport.h"
 #include "transfer/workbook.h"
 #include "transfer/workbookrows.h"
 #include "transfer/xlsreader.h"
@@ -28,21 +29,12 @@ using tombolix::grid::GridModel;
 
 namespace {
 
+using test::readFile;
+using test::writeFile;
+
 QString dataFile(const QString &name)
 {
     return QStringLiteral(TOMBOLIX_TEST_DATA "/") + name;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // One part of a zip package as text, for looking at what the writer wrote.

@@ -35,15 +35,9 @@ using grid::GridModel;
 
 namespace {
 
-using test::openWindow;
+using test::column;
 
-QStringList column(const GridModel &grid, int col)
-{
-    QStringList values;
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
-        values << grid.TextMatrix(r, col);
-    return values;
-}
+using test::openWindow;
 
 qint64 count(const QString &table, const QString &condition = QString())
 {

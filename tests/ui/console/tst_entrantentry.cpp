@@ -23,6 +23,9 @@ using grid::GridModel;
 
 namespace {
 
+using test::appendEntrantRow;
+using test::column;
+
 enum Column
 {
     Key = 0,
@@ -34,24 +37,6 @@ enum Column
 
 const QString SaveFailed = QStringLiteral("名单保存失败，数据未写入数据库！");
 const QString NoDraw = QStringLiteral("请先选择抽奖名称！");
-
-int appendRow(GridModel &grid, const QString &key, const QString &number, const QString &name = QString())
-{
-    const int row = grid.addRow();
-    grid.setTextMatrix(row, Key, key);
-    grid.setTextMatrix(row, Number, number);
-    grid.setTextMatrix(row, Name, name);
-    return row;
-}
-
-// The texts of one column over the data rows.
-QStringList column(const GridModel &grid, int col)
-{
-    QStringList texts;
-    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
-        texts << grid.TextMatrix(r, col);
-    return texts;
-}
 
 // CID, 号码 and 姓名 of an entrant; empty when there is none.
 QVariantList entrant(qint64 id)
@@ -199,11 +184,11 @@ void TestEntrantEntry::writerHandlesEachRowState()
     const qint64 changed = db.addEntrant(db.addDraw(QStringLiteral("旧抽奖")), QStringLiteral("old"));
     const qint64 kept = db.addEntrant(draw, QStringLiteral("keep"));
 
-    const int fresh = appendRow(grid, QString(), QStringLiteral("001"), QStringLiteral("张三"));
-    const int zero = appendRow(grid, QStringLiteral("0"), QStringLiteral("002"));
+    const int fresh = appendEntrantRow(grid, QString(), QStringLiteral("001"), QStringLiteral("张三"));
+    const int zero = appendEntrantRow(grid, QStringLiteral("0"), QStringLiteral("002"));
     const int edited
-        = appendRow(grid, QString::number(-changed), QStringLiteral("new"), QStringLiteral("新"));
-    const int stored = appendRow(grid, QString::number(kept), QStringLiteral("grid"));
+        = appendEntrantRow(grid, QString::number(-changed), QStringLiteral("new"), QStringLiteral("新"));
+    const int stored = appendEntrantRow(grid, QString::number(kept), QStringLiteral("grid"));
 
     QVERIFY(grid::SaveEntrantGridRows(grid, fresh, stored, draw));
     QVERIFY(prompts.shown().isEmpty());
@@ -234,9 +219,9 @@ void TestEntrantEntry::textsAreStoredExactly()
     const QStringList names { " 张 三　", "O'Brien \"Bob\"", "x',姓名='y", QString(3000, QChar(u'名')),
         QString() };
     for (int i = 0; i < numbers.size(); ++i) {
-        appendRow(grid, QString(), numbers[i], names[i]);
+        appendEntrantRow(grid, QString(), numbers[i], names[i]);
         const qint64 id = db.addEntrant(draw, QStringLiteral("old"));
-        appendRow(grid, QString::number(-id), numbers[i], names[i]);
+        appendEntrantRow(grid, QString::number(-id), numbers[i], names[i]);
     }
     QVERIFY(grid::SaveEntrantGridRows(grid, grid.FixedRows(), grid.Rows() - 1, draw));
 
@@ -255,9 +240,9 @@ void TestEntrantEntry::rowsLeftUnstored()
     auto &[db, prompts, draw, grid] = f;
     QVERIFY(grid::SaveEntrantGridRows(grid, 0, 100, draw)); // header rows only
 
-    const int empty = appendRow(grid, QString(), QString());
-    appendRow(grid, QStringLiteral("0"), QStringLiteral("  "), QStringLiteral(" "));
-    const int numberOnly = appendRow(grid, QString(), QStringLiteral("7"));
+    const int empty = appendEntrantRow(grid, QString(), QString());
+    appendEntrantRow(grid, QStringLiteral("0"), QStringLiteral("  "), QStringLiteral(" "));
+    const int numberOnly = appendEntrantRow(grid, QString(), QStringLiteral("7"));
     QVERIFY(grid::SaveEntrantGridRows(grid, numberOnly, empty, draw));
     QVERIFY(!grid::SaveEntrantGridRows(grid, empty, numberOnly, 0));
     QVERIFY(!grid::SaveEntrantGridRows(grid, empty, numberOnly, -3));
@@ -291,7 +276,7 @@ void TestEntrantEntry::rangeIsStoredAllOrNothing()
     const QStringList keys { "", QString::number(-first), fault == "insert" ? "" : QString::number(-second),
         "" };
     for (const char *number : { "301", "101", "bad", "302" })
-        appendRow(grid, keys.at(grid.Rows() - grid.FixedRows()), QString::fromLatin1(number));
+        appendEntrantRow(grid, keys.at(grid.Rows() - grid.FixedRows()), QString::fromLatin1(number));
     const int top = grid.FixedRows();
     if (fault == QLatin1String("gone"))
         run(QStringLiteral("DELETE FROM 号码表 WHERE ID=%1").arg(second));
@@ -322,7 +307,7 @@ void TestEntrantEntry::largeListsAreQuick()
     for (int i = 0; i < 30000; ++i) {
         const QString number = i < 29990 ? QStringLiteral("%1").arg(39501 + i, 8, 10, QLatin1Char('0'))
                                          : QString::number(100000000 + i);
-        appendRow(grid, QString(), number, QStringLiteral("员工%1").arg(i));
+        appendEntrantRow(grid, QString(), number, QStringLiteral("员工%1").arg(i));
     }
     const int last = grid.Rows() - 1;
 
@@ -353,7 +338,7 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
     auto &[db, prompts, draw, grid] = f;
     const qint64 stored = db.addEntrant(draw, QString(), QStringLiteral("王芳"));
     logUpdates();
-    const int row = appendRow(grid, QString::number(stored), QString(), QStringLiteral("王芳"));
+    const int row = appendEntrantRow(grid, QString::number(stored), QString(), QStringLiteral("王芳"));
 
     QStringList expected;
     for (const QString &text : { QStringLiteral("1"), QStringLiteral("13"), QStringLiteral("138") }) {
@@ -386,7 +371,7 @@ void TestEntrantEntry::everyKeystrokeWritesThrough()
     QCOMPARE(entrant(stored).at(1).toString(), QStringLiteral("99"));
 
     // A typed new row is inserted by its first keystroke, then updated.
-    const int fresh = appendRow(grid, QString(), QString());
+    const int fresh = appendEntrantRow(grid, QString(), QString());
     QVERIFY(!grid::EditEntrantCell(grid, fresh, Name, QStringLiteral("张"), 0)); // no draw: grid only
     QCOMPARE(entrantCount(), 1);
     QVERIFY(grid::EditEntrantCell(grid, fresh, Name, QStringLiteral("张三"), draw));

@@ -38,6 +38,8 @@ using grid::GridModel;
 
 namespace {
 
+using test::storedEntrants;
+
 using test::openWindow;
 
 QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes)
@@ -47,16 +49,6 @@ QString writeFile(const QString &folder, const QString &name, const QByteArray &
     file.open(QIODevice::WriteOnly);
     file.write(bytes);
     return path;
-}
-
-QStringList storedRows(qint64 draw)
-{
-    QStringList rows;
-    for (data::Recordset rs = data::OpenRecordset(
-             QStringLiteral("SELECT 号码, 姓名 FROM 号码表 WHERE CID=? ORDER BY ID"), { draw });
-         !rs.eof(); rs.moveNext())
-        rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
-    return rows;
 }
 
 // An entrant grid laid out as the console's.
@@ -227,7 +219,7 @@ void TestImport::csvFromTheConsoleToTheTable()
     QTRY_VERIFY(!openWindow(InputMap::caption()));
     QTRY_VERIFY(console.isEnabled());
 
-    QCOMPARE(storedRows(draw),
+    QCOMPARE(storedEntrants(draw),
         (QStringList { QStringLiteral("0012|O'Brien, Pat（销售）"),
             QStringLiteral("13800138000|张三（研发）"),
             QStringLiteral("ζξ|李四（行政）") })); // quotes in an unquoted field quote
@@ -269,7 +261,7 @@ void TestImport::workbookThroughTheSheetChooser()
     map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("4"));
     click(map, QStringLiteral("Com_0"));
     QTRY_VERIFY(!openWindow(InputMap::caption()));
-    const QStringList rows = storedRows(draw);
+    const QStringList rows = storedEntrants(draw);
     QVERIFY2(rows.size() >= 2, qPrintable(rows.join(QLatin1Char(';'))));
     QVERIFY(m_prompts->messages().isEmpty());
 }
@@ -289,7 +281,7 @@ void TestImport::cancelNeverImportsAndSettingsComeBack()
         map.findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("2"));
         click(&map, QStringLiteral("Com_1"));
     }
-    QVERIFY(storedRows(draw).isEmpty());
+    QVERIFY(storedEntrants(draw).isEmpty());
     InputMap again(&entrants, [draw] { return draw; });
     QCOMPARE(again.spec(0), QStringLiteral("B"));
     QCOMPARE(again.spec(1), QStringLiteral("A"));
@@ -320,13 +312,13 @@ void TestImport::rangeIsOrderedAndLimited()
         return !stillOpen;
     };
     QVERIFY(run(QStringLiteral("100"), QStringLiteral("2")));
-    QCOMPARE(storedRows(draw).size(), 99);
+    QCOMPARE(storedEntrants(draw).size(), 99);
     QVERIFY(!run(QStringLiteral("1"), QStringLiteral("30001")));
     QCOMPARE(m_prompts->messages().last(), QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
     QVERIFY(!run(QStringLiteral("abc"), QStringLiteral("-5")));
-    QCOMPARE(storedRows(draw).size(), 99);
+    QCOMPARE(storedEntrants(draw).size(), 99);
     QVERIFY(run(QStringLiteral("1"), QStringLiteral("30000"))); // a span of 29,999 is accepted
-    QCOMPARE(storedRows(draw).size(), 99 + 120);
+    QCOMPARE(storedEntrants(draw).size(), 99 + 120);
 }
 
 void TestImport::failedReadStoresNothing()
@@ -344,14 +336,14 @@ void TestImport::failedReadStoresNothing()
     QCOMPARE(result.error, 438);
     QCOMPARE(grid->Rows(), before);
     QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("文件类型不对，请选择Excel文档！") });
-    QVERIFY(storedRows(draw).isEmpty());
+    QVERIFY(storedEntrants(draw).isEmpty());
 
     const grid::ImportResult missing
         = grid::ImportEntrants(*grid, m_db->folder() + QStringLiteral("/none.csv"), QString(), 1, 10,
             { QStringLiteral("A"), QString() }, draw);
     QVERIFY(missing.error != 0);
     QCOMPARE(grid->Rows(), before);
-    QVERIFY(storedRows(draw).isEmpty());
+    QVERIFY(storedEntrants(draw).isEmpty());
 }
 
 // A Word document renamed .xlsx is a zip package too; it has no sheets to
@@ -418,7 +410,7 @@ void TestImport::importRunsOnceUnderQueuedCloseAndConfirm()
     click(map, QStringLiteral("Com_0"));
 
     QTRY_VERIFY(!map); // closed by the import's end, then deleted
-    const QStringList stored = storedRows(draw);
+    const QStringList stored = storedEntrants(draw);
     QCOMPARE(stored.size(), count);
     QCOMPARE(stored.first(), QStringLiteral("100001|名1"));
     QCOMPARE(stored.last(), QStringLiteral("100300|名300"));
@@ -506,18 +498,18 @@ void TestImport::enterInASpecCellOnlyFinishesTheCell()
     };
     typeIntoSpec(1, QStringLiteral("A"), Qt::Key_Return);
     QCOMPARE(map->spec(0), QStringLiteral("A"));
-    QVERIFY(storedRows(draw).isEmpty());
+    QVERIFY(storedEntrants(draw).isEmpty());
     typeIntoSpec(2, QStringLiteral("B"), Qt::Key_Enter);
     QCOMPARE(map->spec(1), QStringLiteral("B"));
     // Enter again, on whatever has the focus now, still imports nothing.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTest::keyClick(map->findChild<QLineEdit *>(QStringLiteral("T_1")), Qt::Key_Return);
     QVERIFY(map->isVisible());
-    QVERIFY(storedRows(draw).isEmpty());
+    QVERIFY(storedEntrants(draw).isEmpty());
 
     click(map, QStringLiteral("Com_0"));
     QTRY_VERIFY(!map);
-    const QStringList stored = storedRows(draw);
+    const QStringList stored = storedEntrants(draw);
     QCOMPARE(stored.size(), 99);
     QCOMPARE(stored.first(), QStringLiteral("100001|名1"));
 }
@@ -540,7 +532,7 @@ void TestImport::escapeSavesTheSettings()
     map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("7"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_VERIFY(!map);
-    QVERIFY(storedRows(draw).isEmpty());
+    QVERIFY(storedEntrants(draw).isEmpty());
 
     const QString section = QStringLiteral("ImputMap");
     QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("T(0)"), QString()), QStringLiteral("3"));
@@ -565,7 +557,7 @@ void TestImport::unsupportedFileIsRefusedAtThePreview()
     map.show();
     click(&map, QStringLiteral("Com_0"));
     QVERIFY(!map.isVisible());
-    QVERIFY(storedRows(draw).isEmpty());
+    QVERIFY(storedEntrants(draw).isEmpty());
 }
 
 void TestImport::exportReadsBackCellByCell()
