@@ -1,6 +1,7 @@
 #include "data/database.h"
 
 #include "common/prompts.h"
+#include "data/backup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -234,6 +235,35 @@ void setReadOnlyForTesting(bool readOnly)
         return;
     g_readOnlyForTesting = readOnly;
     closeRunConnection();
+}
+
+bool CopyDatabaseTo(const QString &path)
+{
+    if (QFileInfo::exists(path) || !OpenConnection())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    // A full disk (the test hook's page limit) has no room for the copy's
+    // pages either.
+    if (g_pageLimit > 0) {
+        QSqlQuery pages(db);
+        if (!pages.exec(QStringLiteral("PRAGMA page_count")) || !pages.next()
+            || pages.value(0).toLongLong() * 2 > g_pageLimit)
+            return false;
+    }
+    bool copied = false;
+    {
+        QSqlQuery vacuum(db);
+        // VACUUM INTO reads one snapshot of the database, so the copy is
+        // consistent whatever else has happened to the file.
+        copied = vacuum.prepare(QStringLiteral("VACUUM INTO ?"));
+        if (copied) {
+            vacuum.addBindValue(QFileInfo(path).absoluteFilePath());
+            copied = vacuum.exec();
+        }
+    }
+    if (!copied)
+        QFile::remove(path);
+    return copied;
 }
 
 void setPageLimitForTesting(qint64 pages)
