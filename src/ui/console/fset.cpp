@@ -13,6 +13,7 @@
 #include "console/modi.h"
 #include "console/modicon.h"
 #include "data/awardstore.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "drawscreen/enterdraw.h"
@@ -38,6 +39,7 @@
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 
 static void initConsoleResources()
@@ -399,14 +401,14 @@ void FSet::pressButton(int index)
         break;
     case 23:
         if (hasDataRowSelected(2))
-            deleteRows(2);
+            deleteRows(2, data::backupreason::DeleteEntrants);
         break;
     case 24:
         addEntrant();
         break;
     case 30:
         if (hasDataRowSelected(3))
-            deleteRows(3);
+            deleteRows(3, data::backupreason::DeleteResults);
         break;
     case 20:
         importEntrants();
@@ -473,16 +475,18 @@ void FSet::editAward(bool existing)
 
 void FSet::deleteDraws()
 {
-    deleteWithDependents(0, QStringLiteral("抽奖内容"), &data::DrawStore::remove, false);
+    deleteWithDependents(
+        0, QStringLiteral("抽奖内容"), &data::DrawStore::remove, false, data::backupreason::DeleteDraws);
 }
 
 void FSet::deleteAwards()
 {
-    deleteWithDependents(1, QStringLiteral("奖项内容"), &data::AwardStore::remove, true);
+    deleteWithDependents(
+        1, QStringLiteral("奖项内容"), &data::AwardStore::remove, true, data::backupreason::DeleteAwards);
 }
 
-void FSet::deleteWithDependents(
-    int index, const QString &what, bool (*remove)(const QList<qint64> &), bool askAgain)
+void FSet::deleteWithDependents(int index, const QString &what, bool (*remove)(const QList<qint64> &),
+    bool askAgain, const QString &backupReason)
 {
     GridModel &grid = *m_grids[index];
     int first = 0;
@@ -497,6 +501,8 @@ void FSet::deleteWithDependents(
     // even their winners.
     if (askAgain && !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
         return;
+    if (!data::BackUpBefore(backupReason))
+        return;
     // The rows and all that hangs on them go together: all of it or, when the
     // database refuses, none of it, and the grid keeps its rows.
     QList<qint64> ids;
@@ -509,14 +515,21 @@ void FSet::deleteWithDependents(
     grid::DeleteGridRows(grid, first, last, false, false);
 }
 
-void FSet::deleteRows(int index)
+void FSet::deleteRows(int index, const QString &backupReason)
 {
     hideCellEditor();
     GridModel &grid = *m_grids[index];
     int first = 0;
     int last = 0;
     grid::SelectedRows(grid, first, last);
-    grid::DeleteGridRows(grid, first, last, true, true);
+    first = std::max(first, grid.FixedRows());
+    last = std::min(last, grid.Rows() - 1);
+    if (last < first || !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
+        return;
+    // The copy is made once the operator has said yes, before any row goes.
+    if (!data::BackUpBefore(backupReason))
+        return;
+    grid::DeleteGridRows(grid, first, last, false, true);
 }
 
 void FSet::MoveAwardRow(int from, int to)

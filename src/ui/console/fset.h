@@ -64,9 +64,10 @@ private:
     void deleteDraws();
     void deleteAwards();
     // Deletes the selected rows of a grid with what hangs on them through `remove`.
-    void deleteWithDependents(
-        int index, const QString &what, bool (*remove)(const QList<qint64> &), bool askAgain);
-    void deleteRows(int index);
+    void deleteWithDependents(int index, const QString &what, bool (*remove)(const QList<qint64> &),
+        bool askAgain, const QString &backupReason);
+    // Deletes the selected rows of the entrants or results grid from their table.
+    void deleteRows(int index, const QString &backupReason);
     void MoveAwardRow(int from, int to);
     void editDraw(bool existing);
     void editAward(bool existing);
