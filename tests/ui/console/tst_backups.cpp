@@ -2,6 +2,7 @@
 #include "common/prompts.h"
 #include "console/checkdialog.h"
 #include "console/fset.h"
+#include "console/startup.h"
 #include "data/backup.h"
 #include "data/database.h"
 #include "drawscreen/delaward.h"
@@ -160,6 +161,7 @@ private slots:
     void destructiveActionsBackUpFirst_data();
     void destructiveActionsBackUpFirst();
     void aSecondImportPressDuringTheQuestionImportsOnce();
+    void startUpBacksUpOncePerDay();
 
 private:
     // Carries the action out through its windows. `go`: the operator says
@@ -365,6 +367,27 @@ void TestBackups::aSecondImportPressDuringTheQuestionImportsOnce()
     QCOMPARE(test::storedEntrants(draw),
         (QStringList { QStringLiteral("201|新人甲"), QStringLiteral("202|新人乙") }));
     QCOMPARE(console.grid(2)->Rows() - 2, 2);
+}
+
+void TestBackups::startUpBacksUpOncePerDay()
+{
+    m_db->addEntrants(m_db->addDraw(QStringLiteral("年会")), 3);
+    const QDateTime morning(QDate(2026, 12, 8), QTime(8, 30));
+    QVERIFY(StartConsole(morning));
+    QCOMPARE(reasons(), QStringList { data::backupreason::Daily });
+    QVERIFY(StartConsole(morning.addSecs(4 * 3600)));
+    QCOMPARE(data::ListBackups().size(), 1);
+    QCOMPARE(rowsIn(data::ListBackups().first().path), rowsIn(m_db->path()));
+
+    // A failing backup on the next day asks; 否 opens no console.
+    fillTheDisk();
+    QVERIFY(!StartConsole(morning.addDays(1)));
+    QCOMPARE(m_prompts->questions(), QStringList { BackupFailed });
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    m_prompts->queueAnswer(true);
+    QVERIFY(StartConsole(morning.addDays(1)));
+    QCOMPARE(data::ListBackups().size(), 1);
+    QVERIFY(m_prompts->messages().isEmpty());
 }
 
 QTEST_MAIN(TestBackups)
