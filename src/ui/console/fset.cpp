@@ -12,6 +12,7 @@
 #include "console/checkdialog.h"
 #include "console/modi.h"
 #include "console/modicon.h"
+#include "console/restoredialog.h"
 #include "data/awardstore.h"
 #include "data/backup.h"
 #include "data/database.h"
@@ -26,7 +27,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -169,6 +173,13 @@ void FSet::buildMenus()
     m_newDraw = file->addAction(QStringLiteral("新建"));
     m_newDraw->setObjectName(QStringLiteral("M_New"));
     connect(m_newDraw, &QAction::triggered, this, [this] { pressButton(0); });
+    file->addSeparator();
+    m_backUp = file->addAction(QStringLiteral("备份数据库…"));
+    m_backUp->setObjectName(QStringLiteral("M_Backup"));
+    connect(m_backUp, &QAction::triggered, this, &FSet::backUpByHand);
+    m_restore = file->addAction(QStringLiteral("恢复数据库…"));
+    m_restore->setObjectName(QStringLiteral("M_Restore"));
+    connect(m_restore, &QAction::triggered, this, &FSet::restoreByHand);
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("退出"));
     exit->setObjectName(QStringLiteral("m_Exit"));
@@ -427,8 +438,7 @@ void FSet::openEditorOf(QDialog *editor)
     // and buttons wait until it closes.
     hideCellEditor();
     m_editor = editor;
-    m_tabs->setEnabled(false);
-    m_newDraw->setEnabled(false);
+    lockForEditor(true);
     connect(editor, &QDialog::finished, this, &FSet::releaseEditor);
     editor->show();
     editor->raise();
@@ -438,8 +448,44 @@ void FSet::openEditorOf(QDialog *editor)
 void FSet::releaseEditor()
 {
     m_editor = nullptr;
-    m_tabs->setEnabled(true);
-    m_newDraw->setEnabled(true);
+    lockForEditor(false);
+}
+
+void FSet::lockForEditor(bool locked)
+{
+    m_tabs->setEnabled(!locked);
+    for (QAction *action : { m_newDraw, m_backUp, m_restore })
+        action->setEnabled(!locked);
+}
+
+void FSet::backUpByHand()
+{
+    if (m_editor)
+        return;
+    hideCellEditor();
+    const QString suggested = QStringLiteral("Data-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".mdb");
+    const QString path = prompts().saveFileName(QStringLiteral("数据库文件(*.mdb)|*.mdb"), suggested);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)
+        && !prompts().askYesNo(QStringLiteral("该文件已存在，是否覆盖？"), DefaultAnswer::No))
+        return;
+    if (data::SaveDatabaseCopy(path))
+        prompts().message(QStringLiteral("数据库已备份到：") + QDir::toNativeSeparators(path));
+    else
+        prompts().message(QStringLiteral("数据库备份失败，没有写入任何文件！"));
+}
+
+void FSet::restoreByHand()
+{
+    if (m_editor)
+        return;
+    auto *dialog = new RestoreDialog(this);
+    dialog->setWindowModality(Qt::WindowModal);
+    // Everything the console shows came from the database that was replaced.
+    connect(dialog, &RestoreDialog::restored, this, &FSet::SST_Click);
+    openEditorOf(dialog);
 }
 
 void FSet::editDraw(bool existing)

@@ -80,6 +80,10 @@ private:
     void showGuide();
     void openEditorOf(QDialog *editor);
     void releaseEditor();
+    // The tabs and the menu commands that change data wait while an editor is open.
+    void lockForEditor(bool locked);
+    void backUpByHand();
+    void restoreByHand();
     bool hasDataRowSelected(int index) const;
 
     // The in-grid editor of the entrants grid.
@@ -96,6 +100,8 @@ private:
     QTextBrowser *m_help = nullptr;
     QPushButton *m_entr = nullptr;
     QAction *m_newDraw = nullptr;
+    QAction *m_backUp = nullptr;
+    QAction *m_restore = nullptr;
     // The draw, award or entrant editor while one is open.
     QPointer<QDialog> m_editor;
     CellEditor *m_cellEditor = nullptr;

@@ -2,6 +2,7 @@
 #include "common/prompts.h"
 #include "console/checkdialog.h"
 #include "console/fset.h"
+#include "console/restoredialog.h"
 #include "console/startup.h"
 #include "data/backup.h"
 #include "data/database.h"
@@ -162,6 +163,11 @@ private slots:
     void destructiveActionsBackUpFirst();
     void aSecondImportPressDuringTheQuestionImportsOnce();
     void startUpBacksUpOncePerDay();
+    void backingUpByHand();
+    void anOpenEditorLocksBackupAndRestore();
+    void restoringABackup();
+    void restoringRefusesWhatIsNoDatabase_data();
+    void restoringRefusesWhatIsNoDatabase();
 
 private:
     // Carries the action out through its windows. `go`: the operator says
@@ -388,6 +394,198 @@ void TestBackups::startUpBacksUpOncePerDay()
     QVERIFY(StartConsole(morning.addDays(1)));
     QCOMPARE(data::ListBackups().size(), 1);
     QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestBackups::backingUpByHand()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.show();
+    QAction *backUp = console.findChild<QAction *>(QStringLiteral("M_Backup"));
+    QVERIFY(backUp);
+    QCOMPARE(backUp->text(), QStringLiteral("备份数据库…"));
+    QTemporaryDir elsewhere;
+    const QString path = QDir(elsewhere.path()).filePath(QStringLiteral("年会备份.mdb"));
+    const QString written = QStringLiteral("数据库已备份到：") + QDir::toNativeSeparators(path);
+
+    // Cancelling the save dialog writes nothing.
+    backUp->trigger();
+    QCOMPARE(
+        m_prompts->texts(QStringLiteral("save")), QStringList { QStringLiteral("数据库文件(*.mdb)|*.mdb") });
+    QVERIFY(QRegularExpression(QStringLiteral("^Data-\\d{8}-\\d{6}\\.mdb$"))
+                .match(m_prompts->suggested)
+                .hasMatch());
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(m_prompts->messages().isEmpty());
+
+    m_prompts->queueFileName(path);
+    backUp->trigger();
+    QCOMPARE(m_prompts->messages(), QStringList { written });
+    QVERIFY(m_prompts->questions().isEmpty());
+    QCOMPARE(rowsIn(path), rowsIn(m_db->path()));
+    const QStringList fiveEntrants = rowsIn(path);
+
+    // An existing file stays unless the operator says to replace it.
+    m_db->addEntrants(draw, 2, 100);
+    m_prompts->clear();
+    m_prompts->queueFileName(path);
+    backUp->trigger();
+    QCOMPARE(m_prompts->questions(), QStringList { QStringLiteral("该文件已存在，是否覆盖？") });
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QVERIFY(m_prompts->messages().isEmpty());
+    QCOMPARE(rowsIn(path), fiveEntrants);
+
+    // No room: the old copy is kept, and the operator is told nothing was written.
+    fillTheDisk();
+    m_prompts->clear();
+    m_prompts->queueFileName(path);
+    m_prompts->queueAnswer(true);
+    backUp->trigger();
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("数据库备份失败，没有写入任何文件！") });
+    QCOMPARE(rowsIn(path), fiveEntrants);
+    data::setPageLimitForTesting(0);
+
+    m_prompts->clear();
+    m_prompts->queueFileName(path);
+    m_prompts->queueAnswer(true);
+    backUp->trigger();
+    QCOMPARE(m_prompts->messages(), QStringList { written });
+    QCOMPARE(rowsIn(path), rowsIn(m_db->path()));
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    // A copy by hand is the operator's own: not among the automatic ones.
+    QVERIFY(data::ListBackups().isEmpty());
+}
+
+void TestBackups::anOpenEditorLocksBackupAndRestore()
+{
+    FSet console;
+    console.show();
+    click(&console, QStringLiteral("Com_0")); // the draw editor
+    QWidget *editor = openWindow(QStringLiteral("添加/修改抽奖设置"));
+    QVERIFY(editor);
+    for (const char *name : { "M_Backup", "M_Restore" }) {
+        QAction *action = console.findChild<QAction *>(QString::fromLatin1(name));
+        QVERIFY(!action->isEnabled());
+        action->trigger();
+    }
+    QVERIFY(m_prompts->shown().isEmpty());
+    QVERIFY(!openWindow(RestoreDialog::caption()));
+    click(editor, QStringLiteral("Com_2"));
+    QTRY_VERIFY(!openWindow(QStringLiteral("添加/修改抽奖设置")));
+    for (const char *name : { "M_Backup", "M_Restore" })
+        QVERIFY(console.findChild<QAction *>(QString::fromLatin1(name))->isEnabled());
+}
+
+void TestBackups::restoringABackup()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 5);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
+    const QStringList withTheDraw = rowsIn(m_db->path());
+    data::BackupDatabase(data::backupreason::Import, QDateTime(QDate(2026, 12, 1), QTime(9, 0)));
+
+    FSet console;
+    console.show();
+    // The draw goes, and with it everything of it; its backup is the newest.
+    clickCell(console.gridView(0), 0, 2);
+    m_prompts->queueAnswer(true);
+    click(&console, QStringLiteral("Com_2"));
+    QCOMPARE(console.grid(0)->Rows() - 2, 0);
+    console.tabs()->setCurrentIndex(2);
+    QCOMPARE(console.grid(2)->Rows() - 2, 0);
+    const QStringList withoutIt = rowsIn(m_db->path());
+    m_prompts->clear();
+
+    console.findChild<QAction *>(QStringLiteral("M_Restore"))->trigger();
+    auto *dialog = qobject_cast<RestoreDialog *>(openWindow(RestoreDialog::caption()));
+    QVERIFY(dialog);
+    QVERIFY(!console.tabs()->isEnabled());
+    auto *list = dialog->findChild<QTableWidget *>(QStringLiteral("Backups"));
+    QCOMPARE(list->rowCount(), 2);
+    auto rowText = [list](int row) {
+        QStringList cells;
+        for (int col = 1; col < list->columnCount(); ++col)
+            cells << (list->item(row, col) ? list->item(row, col)->text() : QString());
+        return cells;
+    };
+    QCOMPARE(rowText(0), (QStringList { data::backupreason::DeleteDraws, "1", "5", "0" }));
+    QCOMPARE(rowText(1), (QStringList { data::backupreason::Import, "1", "5", "0" }));
+    QCOMPARE(list->item(1, 0)->text(), QStringLiteral("2026-12-01 09:00:00"));
+    auto *restore = dialog->findChild<QPushButton *>(QStringLiteral("RestoreChosen"));
+    QVERIFY(!restore->isEnabled()); // nothing chosen yet
+    test::saveShot(dialog, QStringLiteral("RestoreDialog"));
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0, 1)).center());
+    QVERIFY(restore->isEnabled());
+    click(dialog, QStringLiteral("RestoreChosen")); // and No to the question
+    QCOMPARE(m_prompts->questions(), QStringList { ReplaceQuestion });
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QCOMPARE(rowsIn(m_db->path()), withoutIt);
+    QCOMPARE(data::ListBackups().size(), 2);
+    QVERIFY(openWindow(RestoreDialog::caption()));
+
+    m_prompts->clear();
+    m_prompts->queueAnswer(true);
+    click(dialog, QStringLiteral("RestoreChosen"));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("数据库已恢复！") });
+    QCOMPARE(rowsIn(m_db->path()), withTheDraw);
+    // The database as it was before is the newest backup now.
+    QCOMPARE(reasons().first(), data::backupreason::Restore);
+    QCOMPARE(rowsIn(data::ListBackups().first().path), withoutIt);
+    QTRY_VERIFY(!openWindow(RestoreDialog::caption()));
+    QVERIFY(console.tabs()->isEnabled());
+    // The console shows what was restored, on the tab it was on.
+    QCOMPARE(console.tabs()->currentIndex(), 2);
+    QCOMPARE(console.grid(2)->Rows() - 2, 5);
+    console.tabs()->setCurrentIndex(0);
+    QCOMPARE(test::column(*console.grid(0), 2), QStringList { QStringLiteral("年会") });
+}
+
+void TestBackups::restoringRefusesWhatIsNoDatabase_data()
+{
+    QTest::addColumn<bool>("database"); // a database missing a table, or a text file
+    QTest::newRow("a text file") << false;
+    QTest::newRow("a database without 结果表") << true;
+}
+
+void TestBackups::restoringRefusesWhatIsNoDatabase()
+{
+    QFETCH(bool, database);
+    m_db->addEntrants(m_db->addDraw(QStringLiteral("年会")), 3);
+    const QStringList before = rowsIn(m_db->path());
+    QTemporaryDir elsewhere;
+    const QString path = QDir(elsewhere.path()).filePath(QStringLiteral("别处.mdb"));
+    if (database) {
+        QVERIFY(data::CopyDatabaseTo(path));
+        const QString name = QStringLiteral("cut");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("DROP TABLE 结果表")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    } else {
+        QVERIFY(test::writeFile(path, "抽奖号码,姓名\r\n101,张三\r\n"));
+    }
+
+    FSet console;
+    console.show();
+    console.findChild<QAction *>(QStringLiteral("M_Restore"))->trigger();
+    QWidget *dialog = openWindow(RestoreDialog::caption());
+    QVERIFY(dialog);
+    m_prompts->queueFileName(path);
+    m_prompts->queueAnswer(true);
+    click(dialog, QStringLiteral("RestoreOther"));
+    QCOMPARE(
+        m_prompts->texts(QStringLiteral("open")), QStringList { QStringLiteral("数据库文件(*.mdb)|*.mdb") });
+    QCOMPARE(m_prompts->messages(), QStringList { NotADatabase });
+    QVERIFY(m_prompts->questions().isEmpty());
+    QCOMPARE(rowsIn(m_db->path()), before);
+    QVERIFY(data::ListBackups().isEmpty());
+    QVERIFY(openWindow(RestoreDialog::caption()));
 }
 
 QTEST_MAIN(TestBackups)
