@@ -103,14 +103,15 @@ qint64 countOf(QSqlDatabase &db, const QString &table)
     return count.value(0).toLongLong();
 }
 
-DatabaseSummary inspect(QSqlDatabase &db)
+DatabaseSummary inspect(QSqlDatabase &db, bool checkIntegrity)
 {
     DatabaseSummary summary;
-    QSqlQuery check(db);
-    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()
-        || check.value(0).toString() != QLatin1String("ok"))
-        return summary;
-    check.finish();
+    if (checkIntegrity) {
+        QSqlQuery check(db);
+        if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()
+            || check.value(0).toString() != QLatin1String("ok"))
+            return summary;
+    }
     for (const auto &[table, columns] : expectedTables()) {
         QSqlQuery info(db);
         if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
@@ -240,7 +241,7 @@ QList<BackupFile> ListBackups()
     return backups;
 }
 
-DatabaseSummary InspectDatabase(const QString &path)
+DatabaseSummary InspectDatabase(const QString &path, bool checkIntegrity)
 {
     if (!QFileInfo(path).isFile())
         return {};
@@ -253,7 +254,7 @@ DatabaseSummary InspectDatabase(const QString &path)
             QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
             + QStringLiteral("?mode=ro"));
         if (db.open())
-            summary = inspect(db);
+            summary = inspect(db, checkIntegrity);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

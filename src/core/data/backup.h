@@ -67,7 +67,9 @@ struct DatabaseSummary
     qint64 results = 0;
 };
 // Reads the file on a connection of its own, read-only; never changes it.
-DatabaseSummary InspectDatabase(const QString &path);
+// The integrity check reads every page; without it only the tables and the
+// counts are read, quick enough to describe a list of large backups.
+DatabaseSummary InspectDatabase(const QString &path, bool checkIntegrity = true);
 
 enum class RestoreOutcome
 {

@@ -100,7 +100,8 @@ void RestoreDialog::listBackups()
     const Qt::Alignment number = Qt::AlignRight | Qt::AlignVCenter;
     for (int row = 0; row < m_backups.size(); ++row) {
         const data::BackupFile &backup = m_backups.at(row);
-        const data::DatabaseSummary summary = data::InspectDatabase(backup.path);
+        // Each is checked through when it is restored.
+        const data::DatabaseSummary summary = data::InspectDatabase(backup.path, false);
         m_list->setItem(row, 0, cell(backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         m_list->setItem(row, 1, cell(backup.reason));
         if (summary.valid) {

@@ -189,6 +189,13 @@ void TestBackup::inspectTellsDatabasesFromOtherFiles()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("cut"));
     QVERIFY(!InspectDatabase(partial).valid);
+
+    // Without the integrity check the same files are told apart, and counted alike.
+    const DatabaseSummary quick = InspectDatabase(m_db->path(), false);
+    QVERIFY(quick.valid);
+    QCOMPARE(quick.entrants, qint64(7));
+    QVERIFY(!InspectDatabase(text, false).valid);
+    QVERIFY(!InspectDatabase(partial, false).valid);
 }
 
 void TestBackup::restoreReplacesOnlyWithADatabaseOfTheFiveTables()
