@@ -2,6 +2,7 @@
 // line each. `tombolix-bench all` runs every benchmark; `tombolix-bench NAME`
 // runs the ones whose name starts with NAME.
 #include "benchutil.h"
+#include "data/backup.h"
 #include "data/database.h"
 
 #include <QApplication>
@@ -50,6 +51,23 @@ void benchCountRows()
     report(QStringLiteral("count_rows_1m"), seconds * 1e3, QStringLiteral("ms"));
 }
 
+// An automatic backup of a database holding a million entrants: the wait
+// before a deletion or at the day's first start.
+void benchBackup()
+{
+    ScratchDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("bench"));
+    db.addEntrants(draw, 1000000);
+    bool failed = false;
+    const double seconds = medianSeconds(5, [&] {
+        if (data::BackupDatabase(data::backupreason::DeleteEntrants).isEmpty())
+            failed = true;
+    });
+    if (failed)
+        std::fprintf(stderr, "backup_1m: a backup failed\n");
+    report(QStringLiteral("backup_1m"), seconds, QStringLiteral("s"));
+}
+
 } // namespace
 
 namespace tombolix::bench {
@@ -79,6 +97,7 @@ const std::vector<Benchmark> &benchmarks()
     static const std::vector<Benchmark> all = {
         { "lookup_value", benchLookupValue },
         { "count_rows_1m", benchCountRows },
+        { "backup_1m", benchBackup },
         { "pool_load_1m", benchPoolLoad },
         { "tick_10_of_1m_90pct_won", benchTick },
         { "paint_tick_1080p", benchPaint },

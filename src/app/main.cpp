@@ -2,6 +2,7 @@
 #include "common/progress.h"
 #include "common/qtprompts.h"
 #include "console/fset.h"
+#include "console/startup.h"
 
 #include <QApplication>
 
@@ -15,7 +16,10 @@ int main(int argc, char *argv[])
     tombolix::IndicatorProgress progress;
     tombolix::setProgressSink(&progress);
 
-    tombolix::FSet console;
-    console.show();
+    // The day's first start backs the database up before anything shows.
+    const std::unique_ptr<tombolix::FSet> console = tombolix::StartConsole();
+    if (!console)
+        return 0;
+    console->show();
     return app.exec();
 }

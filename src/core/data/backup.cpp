@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <QUuid>
+#include <algorithm>
 #include <cstdio>
 
 namespace tombolix::data {
@@ -38,14 +39,34 @@ QString fileNamePart(const QString &reason)
     return part.isEmpty() ? QStringLiteral("备份") : part;
 }
 
-// The automatic backups by name, oldest first; the names sort by time.
+// The place of a backup within its second: 1, or the number after the reason.
+int sequenceOf(const QRegularExpressionMatch &match)
+{
+    return match.captured(3).isEmpty() ? 1 : match.captured(3).toInt();
+}
+
+// The automatic backups, oldest first: by their time and, within one second,
+// by their number, whatever their reasons.
 QStringList backupNames(const QDir &folder)
 {
-    QStringList names;
+    struct Named
+    {
+        QString time;
+        int sequence;
+        QString name;
+    };
+    QList<Named> backups;
     for (const QString &name : folder.entryList({ QStringLiteral("Data-*.mdb") }, QDir::Files, QDir::Name)) {
-        if (backupName().match(name).hasMatch())
-            names << name;
+        const QRegularExpressionMatch match = backupName().match(name);
+        if (match.hasMatch())
+            backups.append({ match.captured(1), sequenceOf(match), name });
     }
+    std::stable_sort(backups.begin(), backups.end(), [](const Named &a, const Named &b) {
+        return a.time != b.time ? a.time < b.time : a.sequence < b.sequence;
+    });
+    QStringList names;
+    for (const Named &backup : backups)
+        names << backup.name;
     return names;
 }
 
@@ -82,14 +103,15 @@ qint64 countOf(QSqlDatabase &db, const QString &table)
     return count.value(0).toLongLong();
 }
 
-DatabaseSummary inspect(QSqlDatabase &db)
+DatabaseSummary inspect(QSqlDatabase &db, bool checkIntegrity)
 {
     DatabaseSummary summary;
-    QSqlQuery check(db);
-    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()
-        || check.value(0).toString() != QLatin1String("ok"))
-        return summary;
-    check.finish();
+    if (checkIntegrity) {
+        QSqlQuery check(db);
+        if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()
+            || check.value(0).toString() != QLatin1String("ok"))
+            return summary;
+    }
     for (const auto &[table, columns] : expectedTables()) {
         QSqlQuery info(db);
         if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
@@ -115,6 +137,38 @@ bool replaceFile(const QString &from, const QString &to)
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
+// Puts a copy of the file in place of the database, after the backup of the
+// database as it is when backUpFirst is set. The copy is made and checked
+// before that backup: pruning may take the chosen file, the oldest backup.
+RestoreOutcome restoreFrom(const QString &path, bool backUpFirst)
+{
+    if (!QFileInfo(path).isFile())
+        return RestoreOutcome::NotADatabase;
+    const QString target = QFileInfo(DatabasePath()).absoluteFilePath();
+    const QString staging = target + QStringLiteral(".restoring");
+    QFile::remove(staging);
+    if (!QFile::copy(path, staging)) {
+        QFile::remove(staging);
+        return RestoreOutcome::Failed;
+    }
+    // What is checked is what goes in place.
+    if (!InspectDatabase(staging).valid) {
+        QFile::remove(staging);
+        return RestoreOutcome::NotADatabase;
+    }
+    if (backUpFirst && !BackUpBefore(backupreason::Restore)) {
+        QFile::remove(staging);
+        return RestoreOutcome::Cancelled;
+    }
+    QFile(staging).setPermissions(QFile(target).permissions());
+    CloseConnection();
+    if (!replaceFile(staging, target)) {
+        QFile::remove(staging);
+        return RestoreOutcome::Failed;
+    }
+    return RestoreOutcome::Restored;
+}
+
 } // namespace
 
 QString BackupFolder()
@@ -127,11 +181,22 @@ QString BackupDatabase(const QString &reason, const QDateTime &now)
     QDir folder(BackupFolder());
     if (!folder.exists() && !QDir().mkpath(folder.path()))
         return QString();
-    const QString stem
-        = QStringLiteral("Data-") + now.toString(TimeFormat) + QLatin1Char('-') + fileNamePart(reason);
-    QString path = folder.filePath(stem + QStringLiteral(".mdb"));
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = folder.filePath(stem + QStringLiteral("-%1.mdb").arg(n));
+    // Backups within one second are numbered across their reasons, so the
+    // names still tell which came last.
+    const QString time = now.toString(TimeFormat);
+    int sequence = 1;
+    for (const QString &name : backupNames(folder)) {
+        const QRegularExpressionMatch match = backupName().match(name);
+        if (match.captured(1) == time)
+            sequence = std::max(sequence, sequenceOf(match) + 1);
+    }
+    const QString stem = QStringLiteral("Data-") + time + QLatin1Char('-') + fileNamePart(reason);
+    QString path;
+    for (int n = sequence;; ++n) {
+        path = folder.filePath(stem + (n > 1 ? QStringLiteral("-%1.mdb").arg(n) : QStringLiteral(".mdb")));
+        if (!QFileInfo::exists(path))
+            break;
+    }
     if (!CopyDatabaseTo(path))
         return QString();
     pruneBackups(folder);
@@ -176,7 +241,7 @@ QList<BackupFile> ListBackups()
     return backups;
 }
 
-DatabaseSummary InspectDatabase(const QString &path)
+DatabaseSummary InspectDatabase(const QString &path, bool checkIntegrity)
 {
     if (!QFileInfo(path).isFile())
         return {};
@@ -189,7 +254,7 @@ DatabaseSummary InspectDatabase(const QString &path)
             QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
             + QStringLiteral("?mode=ro"));
         if (db.open())
-            summary = inspect(db);
+            summary = inspect(db, checkIntegrity);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -198,22 +263,29 @@ DatabaseSummary InspectDatabase(const QString &path)
 
 RestoreOutcome RestoreDatabase(const QString &path)
 {
-    if (!InspectDatabase(path).valid)
-        return RestoreOutcome::NotADatabase;
-    const QString target = QFileInfo(DatabasePath()).absoluteFilePath();
-    const QString staging = target + QStringLiteral(".restoring");
-    QFile::remove(staging);
-    if (!QFile::copy(path, staging)) {
-        QFile::remove(staging);
-        return RestoreOutcome::Failed;
+    return restoreFrom(path, false);
+}
+
+RestoreOutcome BackUpAndRestore(const QString &path)
+{
+    return restoreFrom(path, true);
+}
+
+bool SaveDatabaseCopy(const QString &path)
+{
+    const QFileInfo target(path);
+    // Over the database itself it would be no copy at all.
+    if (target.exists() && target.canonicalFilePath() == QFileInfo(DatabasePath()).canonicalFilePath())
+        return false;
+    const QString partial = target.absoluteDir().filePath(QStringLiteral(".") + target.fileName()
+        + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128));
+    if (!CopyDatabaseTo(partial))
+        return false;
+    if (!replaceFile(partial, target.absoluteFilePath())) {
+        QFile::remove(partial);
+        return false;
     }
-    QFile(staging).setPermissions(QFile(target).permissions());
-    CloseConnection();
-    if (!replaceFile(staging, target)) {
-        QFile::remove(staging);
-        return RestoreOutcome::Failed;
-    }
-    return RestoreOutcome::Restored;
+    return true;
 }
 
 } // namespace tombolix::data

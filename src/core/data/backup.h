@@ -67,17 +67,30 @@ struct DatabaseSummary
     qint64 results = 0;
 };
 // Reads the file on a connection of its own, read-only; never changes it.
-DatabaseSummary InspectDatabase(const QString &path);
+// The integrity check reads every page; without it only the tables and the
+// counts are read, quick enough to describe a list of large backups.
+DatabaseSummary InspectDatabase(const QString &path, bool checkIntegrity = true);
 
 enum class RestoreOutcome
 {
     Restored,
     NotADatabase, // not a database of the five tables: nothing changed
     Failed, // the file could not be put in place: nothing changed
+    Cancelled, // the backup before it failed and the operator chose not to go on
 };
 // Puts a copy of the file in place of the database. The run connection is
 // closed first, so no statement runs while the file is replaced; the next
 // routine opens the restored file.
 RestoreOutcome RestoreDatabase(const QString &path);
+// RestoreDatabase as the operator restores: the database as it is goes into
+// a backup first (BackUpBefore with backupreason::Restore, and its question
+// when that fails). The chosen file may be the oldest backup, which that
+// backup prunes; it is copied aside before.
+RestoreOutcome BackUpAndRestore(const QString &path);
+
+// A copy the operator asked for: written under a temporary name beside path,
+// then put in place, so a file already at path is replaced only by a complete
+// copy. False when nothing was written.
+bool SaveDatabaseCopy(const QString &path);
 
 } // namespace tombolix::data

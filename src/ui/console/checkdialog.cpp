@@ -2,6 +2,7 @@
 
 #include "common/prompts.h"
 #include "common/windowops.h"
+#include "data/backup.h"
 
 #include <QAbstractTableModel>
 #include <QHBoxLayout>
@@ -271,6 +272,8 @@ void CheckDialog::showLengthReport()
 void CheckDialog::deleteCopies()
 {
     if (m_duplicates.groups.isEmpty() || !prompts().askYesNo(DeleteQuestion, DefaultAnswer::No))
+        return;
+    if (!data::BackUpBefore(data::backupreason::DeleteDuplicates))
         return;
     const int deleted = draw::DeleteDuplicateCopies(m_duplicates);
     if (deleted < 0) {

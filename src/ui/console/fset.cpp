@@ -12,7 +12,9 @@
 #include "console/checkdialog.h"
 #include "console/modi.h"
 #include "console/modicon.h"
+#include "console/restoredialog.h"
 #include "data/awardstore.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "drawscreen/enterdraw.h"
@@ -25,7 +27,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -38,6 +43,7 @@
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 
 static void initConsoleResources()
@@ -167,6 +173,13 @@ void FSet::buildMenus()
     m_newDraw = file->addAction(QStringLiteral("新建"));
     m_newDraw->setObjectName(QStringLiteral("M_New"));
     connect(m_newDraw, &QAction::triggered, this, [this] { pressButton(0); });
+    file->addSeparator();
+    m_backUp = file->addAction(QStringLiteral("备份数据库…"));
+    m_backUp->setObjectName(QStringLiteral("M_Backup"));
+    connect(m_backUp, &QAction::triggered, this, &FSet::backUpByHand);
+    m_restore = file->addAction(QStringLiteral("恢复数据库…"));
+    m_restore->setObjectName(QStringLiteral("M_Restore"));
+    connect(m_restore, &QAction::triggered, this, &FSet::restoreByHand);
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("退出"));
     exit->setObjectName(QStringLiteral("m_Exit"));
@@ -399,14 +412,14 @@ void FSet::pressButton(int index)
         break;
     case 23:
         if (hasDataRowSelected(2))
-            deleteRows(2);
+            deleteRows(2, data::backupreason::DeleteEntrants);
         break;
     case 24:
         addEntrant();
         break;
     case 30:
         if (hasDataRowSelected(3))
-            deleteRows(3);
+            deleteRows(3, data::backupreason::DeleteResults);
         break;
     case 20:
         importEntrants();
@@ -425,8 +438,7 @@ void FSet::openEditorOf(QDialog *editor)
     // and buttons wait until it closes.
     hideCellEditor();
     m_editor = editor;
-    m_tabs->setEnabled(false);
-    m_newDraw->setEnabled(false);
+    lockForEditor(true);
     connect(editor, &QDialog::finished, this, &FSet::releaseEditor);
     editor->show();
     editor->raise();
@@ -436,8 +448,44 @@ void FSet::openEditorOf(QDialog *editor)
 void FSet::releaseEditor()
 {
     m_editor = nullptr;
-    m_tabs->setEnabled(true);
-    m_newDraw->setEnabled(true);
+    lockForEditor(false);
+}
+
+void FSet::lockForEditor(bool locked)
+{
+    m_tabs->setEnabled(!locked);
+    for (QAction *action : { m_newDraw, m_backUp, m_restore })
+        action->setEnabled(!locked);
+}
+
+void FSet::backUpByHand()
+{
+    if (m_editor)
+        return;
+    hideCellEditor();
+    const QString suggested = QStringLiteral("Data-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".mdb");
+    const QString path = prompts().saveFileName(QStringLiteral("数据库文件(*.mdb)|*.mdb"), suggested);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)
+        && !prompts().askYesNo(QStringLiteral("该文件已存在，是否覆盖？"), DefaultAnswer::No))
+        return;
+    if (data::SaveDatabaseCopy(path))
+        prompts().message(QStringLiteral("数据库已备份到：") + QDir::toNativeSeparators(path));
+    else
+        prompts().message(QStringLiteral("数据库备份失败，没有写入任何文件！"));
+}
+
+void FSet::restoreByHand()
+{
+    if (m_editor)
+        return;
+    auto *dialog = new RestoreDialog(this);
+    dialog->setWindowModality(Qt::WindowModal);
+    // Everything the console shows came from the database that was replaced.
+    connect(dialog, &RestoreDialog::restored, this, &FSet::SST_Click);
+    openEditorOf(dialog);
 }
 
 void FSet::editDraw(bool existing)
@@ -473,16 +521,18 @@ void FSet::editAward(bool existing)
 
 void FSet::deleteDraws()
 {
-    deleteWithDependents(0, QStringLiteral("抽奖内容"), &data::DrawStore::remove, false);
+    deleteWithDependents(
+        0, QStringLiteral("抽奖内容"), &data::DrawStore::remove, false, data::backupreason::DeleteDraws);
 }
 
 void FSet::deleteAwards()
 {
-    deleteWithDependents(1, QStringLiteral("奖项内容"), &data::AwardStore::remove, true);
+    deleteWithDependents(
+        1, QStringLiteral("奖项内容"), &data::AwardStore::remove, true, data::backupreason::DeleteAwards);
 }
 
-void FSet::deleteWithDependents(
-    int index, const QString &what, bool (*remove)(const QList<qint64> &), bool askAgain)
+void FSet::deleteWithDependents(int index, const QString &what, bool (*remove)(const QList<qint64> &),
+    bool askAgain, const QString &backupReason)
 {
     GridModel &grid = *m_grids[index];
     int first = 0;
@@ -497,6 +547,8 @@ void FSet::deleteWithDependents(
     // even their winners.
     if (askAgain && !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
         return;
+    if (!data::BackUpBefore(backupReason))
+        return;
     // The rows and all that hangs on them go together: all of it or, when the
     // database refuses, none of it, and the grid keeps its rows.
     QList<qint64> ids;
@@ -509,14 +561,21 @@ void FSet::deleteWithDependents(
     grid::DeleteGridRows(grid, first, last, false, false);
 }
 
-void FSet::deleteRows(int index)
+void FSet::deleteRows(int index, const QString &backupReason)
 {
     hideCellEditor();
     GridModel &grid = *m_grids[index];
     int first = 0;
     int last = 0;
     grid::SelectedRows(grid, first, last);
-    grid::DeleteGridRows(grid, first, last, true, true);
+    first = std::max(first, grid.FixedRows());
+    last = std::min(last, grid.Rows() - 1);
+    if (last < first || !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
+        return;
+    // The copy is made once the operator has said yes, before any row goes.
+    if (!data::BackUpBefore(backupReason))
+        return;
+    grid::DeleteGridRows(grid, first, last, false, true);
 }
 
 void FSet::MoveAwardRow(int from, int to)

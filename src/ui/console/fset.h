@@ -64,9 +64,10 @@ private:
     void deleteDraws();
     void deleteAwards();
     // Deletes the selected rows of a grid with what hangs on them through `remove`.
-    void deleteWithDependents(
-        int index, const QString &what, bool (*remove)(const QList<qint64> &), bool askAgain);
-    void deleteRows(int index);
+    void deleteWithDependents(int index, const QString &what, bool (*remove)(const QList<qint64> &),
+        bool askAgain, const QString &backupReason);
+    // Deletes the selected rows of the entrants or results grid from their table.
+    void deleteRows(int index, const QString &backupReason);
     void MoveAwardRow(int from, int to);
     void editDraw(bool existing);
     void editAward(bool existing);
@@ -79,6 +80,10 @@ private:
     void showGuide();
     void openEditorOf(QDialog *editor);
     void releaseEditor();
+    // The tabs and the menu commands that change data wait while an editor is open.
+    void lockForEditor(bool locked);
+    void backUpByHand();
+    void restoreByHand();
     bool hasDataRowSelected(int index) const;
 
     // The in-grid editor of the entrants grid.
@@ -95,6 +100,8 @@ private:
     QTextBrowser *m_help = nullptr;
     QPushButton *m_entr = nullptr;
     QAction *m_newDraw = nullptr;
+    QAction *m_backUp = nullptr;
+    QAction *m_restore = nullptr;
     // The draw, award or entrant editor while one is open.
     QPointer<QDialog> m_editor;
     CellEditor *m_cellEditor = nullptr;

@@ -5,6 +5,7 @@
 #include "common/gridview.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
+#include "data/backup.h"
 #include "data/drawstore.h"
 #include "data/tables.h"
 #include "drawscreen/mf.h"
@@ -67,6 +68,10 @@ DelAward::DelAward(MF *screen)
             *m_grid, shiftState(QApplication::keyboardModifiers()), m_grid->FixedRows() - 1, col, true);
     });
     connect(ok, &QPushButton::clicked, this, [this] {
+        // The withdrawn wins stay in a backup; without one the operator may
+        // choose to stay here, with the ticks in place.
+        if (hasMarkedRows() && !data::BackUpBefore(data::backupreason::Withdraw))
+            return;
         if (DeleteMarkedResults() < 0) {
             // Stay open with the ticks in place: nothing was withdrawn.
             prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
@@ -97,6 +102,15 @@ void DelAward::FillResultGrid()
     grid::FitGridColumns(font(), *m_grid, 1, true);
     m_grid->setColAlignment(MarkColumn, grid::Align::CenterCenter);
     m_grid->setColWidth(MarkColumn, std::max(m_grid->ColWidth(MarkColumn), 600));
+}
+
+bool DelAward::hasMarkedRows() const
+{
+    for (int r = m_grid->FixedRows(); r < m_grid->Rows(); ++r) {
+        if (!m_grid->TextMatrix(r, MarkColumn).isEmpty())
+            return true;
+    }
+    return false;
 }
 
 int DelAward::DeleteMarkedResults()

@@ -28,6 +28,7 @@ public:
 
 private:
     void FillResultGrid();
+    bool hasMarkedRows() const;
 
     MF *m_screen;
     grid::GridModel *m_grid = nullptr;

@@ -6,6 +6,7 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "common/windowops.h"
+#include "data/backup.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "transfer/columnspec.h"
@@ -245,13 +246,18 @@ void InputMap::confirm()
         prompts().message(QStringLiteral("请先选择抽奖名称！"));
         return;
     }
-    const int oldRows = m_entrants->Rows();
     grid::ImportResult result;
+    int oldRows = 0;
     {
         m_importing = true;
         const auto finished = qScopeGuard([this] { m_importing = false; });
         const QString path = ImportFilePath;
         const QString sheet = ImportSheetName;
+        // Before a row is read, a copy of the database as it was; without
+        // one the operator may choose to stay in the dialog.
+        if (!data::BackUpBefore(data::backupreason::Import))
+            return;
+        oldRows = m_entrants->Rows();
         result = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
     }
     if (result.error == 0)

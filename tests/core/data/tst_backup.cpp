@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tombolix;
@@ -33,6 +34,27 @@ qint64 countIn(const QString &path, const QString &table)
 
 const QString Question = QStringLiteral("数据库备份失败，是否仍然继续？");
 
+// As a full disk would: no room for a page more.
+void fillTheDisk()
+{
+    QSqlQuery count(QStringLiteral("PRAGMA page_count"), connection());
+    QVERIFY(count.next());
+    setPageLimitForTesting(count.value(0).toLongLong());
+}
+
+QStringList reasonsListed()
+{
+    QStringList reasons;
+    for (const BackupFile &backup : ListBackups())
+        reasons << backup.reason;
+    return reasons;
+}
+
+qint64 entrantsStored()
+{
+    return CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*"));
+}
+
 } // namespace
 
 class TestBackup : public QObject
@@ -48,6 +70,10 @@ private slots:
     void dailyBackupOncePerDay();
     void inspectTellsDatabasesFromOtherFiles();
     void restoreReplacesOnlyWithADatabaseOfTheFiveTables();
+    void backupsOfOneSecondKeepTheirOrderAcrossReasons();
+    void restoringTheOldestBackupOutlivesItsPruning();
+    void restoreAsksWhenTheBackupBeforeItFails();
+    void aCopyReplacesAnOldFileOnlyWhenComplete();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -163,6 +189,13 @@ void TestBackup::inspectTellsDatabasesFromOtherFiles()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("cut"));
     QVERIFY(!InspectDatabase(partial).valid);
+
+    // Without the integrity check the same files are told apart, and counted alike.
+    const DatabaseSummary quick = InspectDatabase(m_db->path(), false);
+    QVERIFY(quick.valid);
+    QCOMPARE(quick.entrants, qint64(7));
+    QVERIFY(!InspectDatabase(text, false).valid);
+    QVERIFY(!InspectDatabase(partial, false).valid);
 }
 
 void TestBackup::restoreReplacesOnlyWithADatabaseOfTheFiveTables()
@@ -182,6 +215,114 @@ void TestBackup::restoreReplacesOnlyWithADatabaseOfTheFiveTables()
     QCOMPARE(RestoreDatabase(text), RestoreOutcome::NotADatabase);
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(6));
     QVERIFY(m_prompts->messages().isEmpty());
+}
+
+void TestBackup::backupsOfOneSecondKeepTheirOrderAcrossReasons()
+{
+    const QDateTime at(QDate(2026, 12, 8), QTime(20, 30, 15));
+    const QStringList made { QFileInfo(BackupDatabase(backupreason::DeleteDraws, at)).fileName(),
+        QFileInfo(BackupDatabase(backupreason::Restore, at)).fileName(),
+        QFileInfo(BackupDatabase(backupreason::DeleteDraws, at)).fileName() };
+    QCOMPARE(made,
+        (QStringList { QStringLiteral("Data-20261208-203015-删除设置.mdb"),
+            QStringLiteral("Data-20261208-203015-恢复数据库-2.mdb"),
+            QStringLiteral("Data-20261208-203015-删除设置-3.mdb") }));
+    BackupDatabase(backupreason::Import, at.addSecs(-1));
+    QCOMPARE(reasonsListed(),
+        (QStringList { backupreason::DeleteDraws, backupreason::Restore, backupreason::DeleteDraws,
+            backupreason::Import }));
+    QCOMPARE(QFileInfo(ListBackups().first().path).fileName(), made.last());
+
+    // Pruning goes by the same order: the newest of the second stay.
+    for (int i = 0; i < KeptBackups - 2; ++i)
+        BackupDatabase(backupreason::Withdraw, at.addSecs(1 + i));
+    const QList<BackupFile> kept = ListBackups();
+    QCOMPARE(kept.size(), KeptBackups);
+    QCOMPARE((QStringList { QFileInfo(kept.at(KeptBackups - 2).path).fileName(),
+                 QFileInfo(kept.last().path).fileName() }),
+        (QStringList { made.at(2), made.at(1) }));
+}
+
+void TestBackup::restoringTheOldestBackupOutlivesItsPruning()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 3);
+    const QDateTime start(QDate(2026, 12, 1), QTime(9, 0));
+    const QString oldest = BackupDatabase(backupreason::DeleteEntrants, start);
+    m_db->addEntrants(draw, 4, 100);
+    for (int i = 1; i < KeptBackups; ++i)
+        BackupDatabase(backupreason::Import, start.addSecs(60 * i));
+    QCOMPARE(ListBackups().last().path, oldest);
+
+    // The backup before restoring prunes the chosen file; the copy put in
+    // place was taken before.
+    QCOMPARE(BackUpAndRestore(oldest), RestoreOutcome::Restored);
+    QCOMPARE(entrantsStored(), qint64(3));
+    QVERIFY(!QFileInfo::exists(oldest));
+    QCOMPARE(ListBackups().size(), KeptBackups);
+    QCOMPARE(ListBackups().first().reason, backupreason::Restore);
+    QCOMPARE(countIn(ListBackups().first().path, QStringLiteral("号码表")), qint64(7));
+    QVERIFY(m_prompts->shown().isEmpty());
+    QCOMPARE(QDir(m_db->folder()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("restoring")),
+        QStringList());
+}
+
+void TestBackup::restoreAsksWhenTheBackupBeforeItFails()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 2);
+    const QString before = BackupDatabase(backupreason::DeleteEntrants);
+    m_db->addEntrants(draw, 5, 100);
+
+    fillTheDisk();
+    QCOMPARE(BackUpAndRestore(before), RestoreOutcome::Cancelled);
+    QCOMPARE(m_prompts->questions(), QStringList { Question });
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QCOMPARE(entrantsStored(), qint64(7));
+    QCOMPARE(ListBackups().size(), 1);
+
+    m_prompts->queueAnswer(true);
+    QCOMPARE(BackUpAndRestore(before), RestoreOutcome::Restored);
+    setPageLimitForTesting(0);
+    QCOMPARE(entrantsStored(), qint64(2));
+    QCOMPARE(QDir(m_db->folder()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("restoring")),
+        QStringList());
+
+    // A file that is no database is refused before anything is asked or backed up.
+    m_prompts->clear();
+    const QString text = QDir(m_db->folder()).filePath(QStringLiteral("名单.mdb"));
+    QVERIFY(test::writeFile(text, "not a database"));
+    QCOMPARE(BackUpAndRestore(text), RestoreOutcome::NotADatabase);
+    QCOMPARE(BackUpAndRestore(text + QStringLiteral(".none")), RestoreOutcome::NotADatabase);
+    QVERIFY(m_prompts->shown().isEmpty());
+    QCOMPARE(ListBackups().size(), 1);
+}
+
+void TestBackup::aCopyReplacesAnOldFileOnlyWhenComplete()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 6);
+    QTemporaryDir elsewhere;
+    const QString path = QDir(elsewhere.path()).filePath(QStringLiteral("年会备份.mdb"));
+    QVERIFY(test::writeFile(path, "an older copy"));
+
+    fillTheDisk();
+    QVERIFY(!SaveDatabaseCopy(path));
+    setPageLimitForTesting(0);
+    QCOMPARE(test::readFile(path), QByteArray("an older copy"));
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList { QFileInfo(path).fileName() });
+
+    QVERIFY(SaveDatabaseCopy(path));
+    QCOMPARE(countIn(path, QStringLiteral("号码表")), qint64(6));
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList { QFileInfo(path).fileName() });
+
+    // Not over the database itself, and not into a folder that is not there.
+    QVERIFY(!SaveDatabaseCopy(m_db->path()));
+    QVERIFY(!SaveDatabaseCopy(QDir(elsewhere.path()).filePath(QStringLiteral("没有/备份.mdb"))));
+    QCOMPARE(entrantsStored(), qint64(6));
+    QVERIFY(m_prompts->shown().isEmpty());
 }
 
 QTEST_MAIN(TestBackup)
