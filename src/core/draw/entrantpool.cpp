@@ -3,6 +3,8 @@
 #include "data/entrantstore.h"
 #include "draw/displayrules.h"
 
+#include <QSet>
+
 namespace tombolix::draw {
 
 void EntrantPool::clear()
@@ -59,6 +61,11 @@ void EntrantPool::append(qint64 id, const QString &number, const QString &name)
     }
 }
 
+QStringView EntrantPool::view(quint32 pos, quint32 len) const
+{
+    return QStringView(m_text.data() + pos, qsizetype(len));
+}
+
 PoolEntry EntrantPool::entry(qsizetype index) const
 {
     if (!valid(index))
@@ -85,6 +92,18 @@ QString EntrantPool::number(qsizetype index) const
 QString EntrantPool::name(qsizetype index) const
 {
     return valid(index) ? text(m_slots[size_t(index)].namePos, m_slots[size_t(index)].nameLen) : QString();
+}
+
+QStringView EntrantPool::numberView(qsizetype index) const
+{
+    return valid(index) ? view(m_slots[size_t(index)].numberPos, m_slots[size_t(index)].numberLen)
+                        : QStringView();
+}
+
+QStringView EntrantPool::nameView(qsizetype index) const
+{
+    return valid(index) ? view(m_slots[size_t(index)].namePos, m_slots[size_t(index)].nameLen)
+                        : QStringView();
 }
 
 bool EntrantPool::isEligible(qsizetype index) const
@@ -155,6 +174,47 @@ void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
     pool.reserve(rows.count());
     for (data::EntrantRecord entrant; rows.next(entrant);)
         pool.append(entrant.id, entrant.number, entrant.name);
+}
+
+namespace {
+
+// A winner looked up by views into the pool's own texts, so the pass over a
+// million entrants copies none of them.
+struct WinnerView
+{
+    QStringView number;
+    QStringView name;
+    bool operator==(const WinnerView &other) const { return number == other.number && name == other.name; }
+};
+
+size_t qHash(const WinnerView &winner, size_t seed = 0)
+{
+    return qHashMulti(seed, winner.number, winner.name);
+}
+
+} // namespace
+
+qsizetype RemoveWinners(EntrantPool &pool, const QList<WinnerKey> &winners)
+{
+    if (winners.isEmpty())
+        return 0;
+    QStringList trimmed; // the keys' numbers live here while the set does
+    trimmed.reserve(winners.size());
+    QSet<WinnerView> keys;
+    keys.reserve(winners.size());
+    for (const WinnerKey &winner : winners) {
+        trimmed << winner.number.trimmed();
+        keys.insert({ trimmed.constLast(), winner.name });
+    }
+    qsizetype removed = 0;
+    const qsizetype n = pool.size();
+    for (qsizetype i = 1; i <= n; ++i) {
+        if (pool.isEligible(i) && keys.contains({ pool.numberView(i), pool.nameView(i) })) {
+            pool.makeIneligible(i);
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 void FormatDisplayTexts(EntrantPool &pool, qint64 length, const QString &mask)
