@@ -3,7 +3,8 @@
 #include "data/entrantstore.h"
 #include "draw/displayrules.h"
 
-#include <QSet>
+#include <QMultiHash>
+#include <algorithm>
 
 namespace tombolix::draw {
 
@@ -118,8 +119,8 @@ void EntrantPool::setShow(qsizetype index, const QString &show)
     Slot &slot = m_slots[size_t(index)];
     if (show.isEmpty()) {
         slot.showLen = 0;
-    } else if (show != text(slot.showPos, slot.showLen)) {
-        if (show == text(slot.numberPos, slot.numberLen)) {
+    } else if (show != view(slot.showPos, slot.showLen)) {
+        if (show == view(slot.numberPos, slot.numberLen)) {
             slot.showPos = slot.numberPos;
         } else {
             slot.showPos = store(show);
@@ -176,40 +177,28 @@ void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
         pool.append(entrant.id, entrant.number, entrant.name);
 }
 
-namespace {
-
-// A winner looked up by views into the pool's own texts, so the pass over a
-// million entrants copies none of them.
-struct WinnerView
-{
-    QStringView number;
-    QStringView name;
-    bool operator==(const WinnerView &other) const { return number == other.number && name == other.name; }
-};
-
-size_t qHash(const WinnerView &winner, size_t seed = 0)
-{
-    return qHashMulti(seed, winner.number, winner.name);
-}
-
-} // namespace
-
 qsizetype RemoveWinners(EntrantPool &pool, const QList<WinnerKey> &winners)
 {
     if (winners.isEmpty())
         return 0;
-    QStringList trimmed; // the keys' numbers live here while the set does
+    // Looked up by views into the pool's own texts, so the pass over a
+    // million entrants copies none of them; the name is compared only where
+    // the number is a winner's.
+    QStringList trimmed; // the keys' numbers live here while the hash does
     trimmed.reserve(winners.size());
-    QSet<WinnerView> keys;
-    keys.reserve(winners.size());
+    QMultiHash<QStringView, QStringView> namesOf;
+    namesOf.reserve(winners.size());
     for (const WinnerKey &winner : winners) {
         trimmed << winner.number.trimmed();
-        keys.insert({ trimmed.constLast(), winner.name });
+        namesOf.insert(trimmed.constLast(), winner.name);
     }
     qsizetype removed = 0;
     const qsizetype n = pool.size();
     for (qsizetype i = 1; i <= n; ++i) {
-        if (pool.isEligible(i) && keys.contains({ pool.numberView(i), pool.nameView(i) })) {
+        if (!pool.isEligible(i))
+            continue;
+        const auto [first, last] = namesOf.equal_range(pool.numberView(i));
+        if (first != last && std::find(first, last, pool.nameView(i)) != last) {
             pool.makeIneligible(i);
             ++removed;
         }
