@@ -3,9 +3,12 @@
 #include "console/fset.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
+#include "grid/gridmodel.h"
 #include "support/testsupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -483,6 +486,38 @@ void TestDrawScreen::continuingFinishesTheDrawWhereItStopped()
     QVERIFY(!screen->isRolling());
     QCOMPARE(resultCount(draw), qint64(12));
     test::saveShot(screen, QStringLiteral("MF-continued-finished"));
+
+    // Withdrawing a 幸运奖 win reopens that award; its winner leaves the
+    // pool, and the place goes to someone who has won nothing barring repeats.
+    click(screen, "AwardUndo");
+    DelAward *withdrawal = nullptr;
+    for (DelAward *dialog : screen->findChildren<DelAward *>()) {
+        if (dialog->isVisible())
+            withdrawal = dialog;
+    }
+    QVERIFY(withdrawal);
+    grid::GridModel *results = withdrawal->grid();
+    int row = results->FixedRows();
+    while (row < results->Rows() && results->TextMatrix(row, 4) != QStringLiteral("幸运奖"))
+        ++row;
+    QVERIFY(row < results->Rows());
+    const QString withdrawn = results->TextMatrix(row, 6);
+    auto *view = withdrawal->findChild<QAbstractItemView *>(QStringLiteral("MSF"));
+    const QModelIndex mark = view->model()->index(results->modelRow(row), 3);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(mark).center());
+    QTest::mouseClick(withdrawal->findChild<QPushButton *>(QStringLiteral("Com_0")), Qt::LeftButton);
+    QCOMPARE(resultCount(draw), qint64(11));
+    QVERIFY(!screen->session().DrawFinished());
+    QCOMPARE(screen->session().WID(), QString::number(lucky));
+    QCOMPARE(screen->session().awardState().Remaining, qint64(1));
+    const draw::EntrantPool &pool = screen->session().pool();
+    for (qsizetype i = 1; i <= pool.size(); ++i)
+        QVERIFY(pool.number(i) != withdrawn || !pool.isEligible(i));
+    holdRound(screen);
+    QVERIFY(screen->session().DrawFinished());
+    QCOMPARE(resultCount(draw), qint64(12));
+    QVERIFY(screen->numberCaption() != withdrawn);
+    QCOMPARE(wonAgainAfterANoRepeatWin(draw), QStringList());
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
