@@ -35,26 +35,6 @@ QStringList storedNumbers(qint64 draw)
     return numbers;
 }
 
-// Numbers drawn again after they had won an award that allows no repeat:
-// the pool had let go of them by then, so this list is empty in a sound draw.
-QStringList wonAgainAfterANoRepeatWin(qint64 draw)
-{
-    QStringList again;
-    std::set<QString> gone;
-    for (data::Recordset rs = data::OpenRecordset(
-             QStringLiteral("SELECT 结果表.号码, 奖项表.重复 FROM 结果表, 奖项表 WHERE 结果表.CID=? "
-                            "AND 结果表.WID=奖项表.ID ORDER BY 结果表.ID"),
-             { draw });
-         !rs.eof(); rs.moveNext()) {
-        const QString number = rs.field(0).toString();
-        if (gone.count(number))
-            again << number;
-        if (!rs.field(1).toBool())
-            gone.insert(number);
-    }
-    return again;
-}
-
 void holdRound(DrawSession &session, bool ascending = true, bool onlyCurrent = false)
 {
     session.beginRound();
@@ -423,7 +403,7 @@ void TestDrawSession::continuingStandsWhereTheDrawStopped()
     QCOMPARE(results(draw, third), qint64(6));
     QCOMPARE(results(draw, lucky), qint64(4));
     QCOMPARE(results(draw, first), qint64(3));
-    QCOMPARE(wonAgainAfterANoRepeatWin(draw), QStringList());
+    QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
     QVERIFY(m_prompts->messages().isEmpty());
 }
 

@@ -103,25 +103,6 @@ QString boardOf(qint64 draw, bool ascending)
     return board.isEmpty() ? QString() : board.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
-// Numbers drawn again after they had won an award that allows no repeat.
-QStringList wonAgainAfterANoRepeatWin(qint64 draw)
-{
-    QStringList again;
-    std::set<QString> gone;
-    for (data::Recordset rs = data::OpenRecordset(
-             QStringLiteral("SELECT 结果表.号码, 奖项表.重复 FROM 结果表 JOIN 奖项表 ON 结果表.WID=奖项表.ID "
-                            "WHERE 结果表.CID=? ORDER BY 结果表.ID"),
-             { draw });
-         !rs.eof(); rs.moveNext()) {
-        const QString number = rs.field(0).toString();
-        if (gone.count(number))
-            again << number;
-        if (!rs.field(1).toBool())
-            gone.insert(number);
-    }
-    return again;
-}
-
 } // namespace
 
 class TestDrawScreen : public QObject
@@ -469,7 +450,7 @@ void TestDrawScreen::continuingFinishesTheDrawWhereItStopped()
     QCOMPARE(
         data::CountRows(QStringLiteral("结果表"), QStringLiteral("WID=%1").arg(first), QStringLiteral("ID")),
         qint64(2));
-    QCOMPARE(wonAgainAfterANoRepeatWin(draw), QStringList());
+    QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
     QCOMPARE(labelText(screen, "LL_1"), boardOf(draw, false));
     click(screen, "lEnd");
     QTRY_VERIFY(console.isVisible());
@@ -517,7 +498,7 @@ void TestDrawScreen::continuingFinishesTheDrawWhereItStopped()
     QVERIFY(screen->session().DrawFinished());
     QCOMPARE(resultCount(draw), qint64(12));
     QVERIFY(screen->numberCaption() != withdrawn);
-    QCOMPARE(wonAgainAfterANoRepeatWin(draw), QStringList());
+    QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
