@@ -76,6 +76,7 @@ void benchTick();
 void benchPaint();
 void benchStopRecord();
 void benchStopLatency();
+void benchResume();
 void benchFillGrid();
 void benchFillResults();
 void benchDeleteRows();
@@ -103,6 +104,7 @@ const std::vector<Benchmark> &benchmarks()
         { "paint_tick_1080p", benchPaint },
         { "stop_record_10", benchStopRecord },
         { "stop_latency_1ms_roll", benchStopLatency },
+        { "resume_1m_500_won", benchResume },
         { "fill_grid_69998", benchFillGrid },
         { "fill_results_10000", benchFillResults },
         { "delete_10000_rows", benchDeleteRows },

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
+#include <QSet>
 #include <QSqlQuery>
 #include <QVariant>
 #include <QWidget>
@@ -134,6 +135,24 @@ QStringList storedEntrants(qint64 draw)
          !rs.eof(); rs.moveNext())
         rows << rs.field(0).toString() + QLatin1Char('|') + rs.field(1).toString();
     return rows;
+}
+
+QStringList wonAgainAfterANoRepeatWin(qint64 draw)
+{
+    QStringList again;
+    QSet<QString> gone;
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT 结果表.号码, 奖项表.重复 FROM 结果表 JOIN 奖项表 ON 结果表.WID=奖项表.ID "
+                            "WHERE 结果表.CID=? ORDER BY 结果表.ID"),
+             { draw });
+         !rs.eof(); rs.moveNext()) {
+        const QString number = rs.field(0).toString();
+        if (gone.contains(number))
+            again << number;
+        if (!rs.field(1).toBool())
+            gone.insert(number);
+    }
+    return again;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

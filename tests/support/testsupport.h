@@ -57,6 +57,9 @@ int appendEntrantRow(
     grid::GridModel &grid, const QString &key, const QString &number, const QString &name = QString());
 // The draw's stored entrants in the order they were stored, "number|name".
 QStringList storedEntrants(qint64 draw);
+// Numbers stored as winners again after a win in an award that allows no
+// repeat: empty for a sound draw, whose pool let go of them.
+QStringList wonAgainAfterANoRepeatWin(qint64 draw);
 
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

@@ -15,6 +15,11 @@ public:
         qWarning().noquote() << "question answered No:" << text;
         return false;
     }
+    int askChoice(const QString &text, const QStringList &buttons, int, int escapeButton) override
+    {
+        qWarning().noquote() << "choice answered" << buttons.value(escapeButton) << ":" << text;
+        return escapeButton;
+    }
     QString openFileName(const QString &) override { return QString(); }
     QString saveFileName(const QString &, const QString &) override { return QString(); }
     std::optional<QColor> colour(const QColor &) override { return std::nullopt; }
@@ -47,6 +52,17 @@ bool ScriptedPrompts::askYesNo(const QString &text, DefaultAnswer defaultAnswer)
 {
     m_shown.append({ QStringLiteral("question"), text, defaultAnswer });
     return m_answers.isEmpty() ? false : m_answers.takeFirst();
+}
+
+int ScriptedPrompts::askChoice(
+    const QString &text, const QStringList &buttons, int defaultButton, int escapeButton)
+{
+    m_shown.append(
+        { QStringLiteral("choice"), text, DefaultAnswer::Yes, buttons, defaultButton, escapeButton });
+    if (m_choices.isEmpty())
+        return escapeButton;
+    const qsizetype pressed = buttons.indexOf(m_choices.takeFirst());
+    return pressed < 0 ? escapeButton : int(pressed);
 }
 
 QString ScriptedPrompts::openFileName(const QString &filter)
@@ -92,10 +108,20 @@ DefaultAnswer ScriptedPrompts::lastDefaultAnswer() const
     return DefaultAnswer::Yes;
 }
 
+ScriptedPrompts::Shown ScriptedPrompts::lastChoice() const
+{
+    for (auto it = m_shown.crbegin(); it != m_shown.crend(); ++it) {
+        if (it->kind == QStringLiteral("choice"))
+            return *it;
+    }
+    return Shown {};
+}
+
 void ScriptedPrompts::clear()
 {
     m_shown.clear();
     m_answers.clear();
+    m_choices.clear();
     m_fileNames.clear();
     m_colours.clear();
     m_fonts.clear();

@@ -38,6 +38,12 @@ public:
     virtual void message(const QString &text) = 0;
     // A Yes/No question; true for Yes.
     virtual bool askYesNo(const QString &text, DefaultAnswer defaultAnswer = DefaultAnswer::Yes) = 0;
+    // A question with its own buttons, in the order given: Enter presses
+    // defaultButton, Esc and the close box escapeButton. Returns the index of
+    // the button pressed.
+    virtual int askChoice(
+        const QString &text, const QStringList &buttons, int defaultButton, int escapeButton)
+        = 0;
     // The open and save dialogs; an empty text when cancelled. The filter is
     // in the "description|*.ext|description|*.ext" form. The save dialog does
     // not ask about overwriting: the caller asks its own question.
@@ -57,25 +63,34 @@ Prompts &prompts();
 Prompts *setPrompts(Prompts *prompts);
 
 // Prompts for tests: every question takes the next queued answer of its kind
-// (No, Cancel when none is queued) and everything shown is recorded in order.
+// (No, Cancel, the escape button when none is queued) and everything shown is
+// recorded in order.
 class ScriptedPrompts : public Prompts
 {
 public:
     struct Shown
     {
-        QString kind; // "message", "question", "open", "save", "colour", "font"
+        QString kind; // "message", "question", "choice", "open", "save", "colour", "font"
         QString text; // the message, the question or the filter
         DefaultAnswer defaultAnswer = DefaultAnswer::Yes; // of a question
+        QStringList buttons {}; // of a choice, in order
+        int defaultButton = -1; // of a choice
+        int escapeButton = -1; // of a choice
     };
 
     void message(const QString &text) override;
     bool askYesNo(const QString &text, DefaultAnswer defaultAnswer = DefaultAnswer::Yes) override;
+    int askChoice(
+        const QString &text, const QStringList &buttons, int defaultButton, int escapeButton) override;
     QString openFileName(const QString &filter) override;
     QString saveFileName(const QString &filter, const QString &suggested) override;
     std::optional<QColor> colour(const QColor &start) override;
     std::optional<FontChoice> font(const FontChoice &start) override;
 
     void queueAnswer(bool yes) { m_answers << yes; }
+    // The caption of the button the next choice presses; one the choice does
+    // not offer presses its escape button.
+    void queueChoice(const QString &button) { m_choices << button; }
     void queueFileName(const QString &path) { m_fileNames << path; }
     void queueColour(const std::optional<QColor> &colour) { m_colours << colour; }
     void queueFont(const std::optional<FontChoice> &font) { m_fonts << font; }
@@ -85,13 +100,17 @@ public:
     QStringList texts(const QString &kind) const;
     QStringList messages() const { return texts(QStringLiteral("message")); }
     QStringList questions() const { return texts(QStringLiteral("question")); }
+    QStringList choices() const { return texts(QStringLiteral("choice")); }
     // The default button of the last question asked.
     DefaultAnswer lastDefaultAnswer() const;
+    // The last choice offered, with its buttons; an empty record when none was.
+    Shown lastChoice() const;
     void clear();
 
 private:
     QList<Shown> m_shown;
     QList<bool> m_answers;
+    QStringList m_choices;
     QStringList m_fileNames;
     QList<std::optional<QColor>> m_colours;
     QList<std::optional<FontChoice>> m_fonts;

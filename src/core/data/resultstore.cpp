@@ -69,6 +69,22 @@ std::optional<qint64> ResultStore::countForDraw(qint64 drawId)
     return rs.field(0).toLongLong();
 }
 
+std::optional<QList<ResultRecord>> ResultStore::forDraw(qint64 drawId)
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1,%2,%3,%4 FROM %5 WHERE %6=? ORDER BY %1")
+                                     .arg(results::Id, results::AwardId, results::Number, results::Name,
+                                         results::Table, results::DrawId),
+        { drawId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    QList<ResultRecord> list;
+    for (; !rs.eof(); rs.moveNext()) {
+        list.append({ rs.field(0).toLongLong(), drawId, integerValue(rs.field(1)), textOf(rs.field(2)),
+            textOf(rs.field(3)) });
+    }
+    return list;
+}
+
 qint64 ResultStore::countForAward(qint64 drawId, qint64 awardId)
 {
     Recordset rs = OpenRecordset(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? AND %4=?")

@@ -34,6 +34,9 @@ public:
 
     // The draw's results, nothing when they could not be read.
     static std::optional<qint64> countForDraw(qint64 drawId);
+    // The draw's results in the order they were drawn; nothing when they
+    // could not be read.
+    static std::optional<QList<ResultRecord>> forDraw(qint64 drawId);
     // The results of one award of the draw; 0 when they could not be read.
     static qint64 countForAward(qint64 drawId, qint64 awardId);
 

@@ -47,7 +47,13 @@ QString fromCharacters(const std::vector<char32_t> &chars)
 
 void prependFill(QString &text, qsizetype count, QChar c)
 {
-    text.prepend(QString(count, c));
+    // In place: a pool formats a million numbers, and a padding string made
+    // first would double the allocations.
+    const qsizetype size = text.size();
+    text.resize(size + count);
+    QChar *data = text.data();
+    std::copy_backward(data, data + size, data + size + count);
+    std::fill(data, data + count, c);
 }
 
 void prependFill(std::vector<char32_t> &chars, qsizetype count, char32_t c)

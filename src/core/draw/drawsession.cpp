@@ -31,15 +31,46 @@ DrawSession::DrawSession(std::unique_ptr<RandomSource> random)
     : m_random(random ? std::move(random) : std::make_unique<RandomSource>())
 { }
 
-void DrawSession::start(qint64 drawId)
+void DrawSession::start(qint64 drawId, Entry entry)
 {
     m_finished = false;
+    m_lastRoundAward = 0;
     m_settings = ReadDrawSettings(drawId);
     LoadEntrantPool(m_pool, drawId);
+    // A draw whose winners cannot be read draws no one: it could draw them
+    // again. The database routine has told the operator.
+    const bool winnersKnown = entry == Entry::Afresh || leaveOutStoredWinners();
     FormatDisplayTexts(m_pool, m_settings.P_Long, m_settings.P_Hide);
-    SelectNextAward();
+    const bool awardLeft = SelectNextAward();
+    if (entry == Entry::Continue)
+        m_finished = !awardLeft || !winnersKnown;
     m_picks.clear();
     m_picksValid = false;
+}
+
+bool DrawSession::leaveOutStoredWinners()
+{
+    const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(m_settings.drawId);
+    if (!results)
+        return false;
+    if (results->isEmpty())
+        return true;
+    m_lastRoundAward = results->constLast().awardId;
+    const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(m_settings.drawId);
+    if (!awards)
+        return false;
+    QSet<qint64> noRepeat;
+    for (const data::AwardRecord &award : *awards) {
+        if (!award.repeat)
+            noRepeat.insert(award.id);
+    }
+    QList<WinnerKey> winners;
+    for (const data::ResultRecord &result : *results) {
+        if (noRepeat.contains(result.awardId))
+            winners.append({ result.number, result.name });
+    }
+    RemoveWinners(m_pool, winners);
+    return true;
 }
 
 bool DrawSession::SelectNextAward()
@@ -113,6 +144,8 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
         --m_award.Remaining;
     }
     outcome.recorded = int(stored.size());
+    if (outcome.recorded > 0)
+        m_lastRoundAward = integerValue(m_wid);
     if (outcome.failed > 0)
         prompts().message(QStringLiteral("抽奖结果保存失败，该号码未计入获奖名单！"));
     outcome.numberText = shown.join(QStringLiteral("\r\n"));
@@ -130,21 +163,17 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
     if (results.empty())
         return outcome;
     QList<qint64> ids;
-    QSet<QString> winners;
+    QList<WinnerKey> winners;
     for (const WithdrawnResult &result : results) {
         ids << result.id;
-        winners.insert(result.number.trimmed() + QChar(0x1F) + result.name);
+        winners.append({ result.number, result.name });
     }
     if (!data::ResultStore::withdraw(ids)) {
         outcome.failed = true;
         return outcome;
     }
     outcome.deleted = int(results.size());
-    const qsizetype n = m_pool.size();
-    for (qsizetype i = 1; i <= n; ++i) {
-        if (m_pool.isEligible(i) && winners.contains(m_pool.number(i) + QChar(0x1F) + m_pool.name(i)))
-            m_pool.makeIneligible(i);
-    }
+    RemoveWinners(m_pool, winners);
     outcome.board = WinnersText(ascending, onlyCurrent);
     if (!timedStopPending)
         m_finished = !SelectNextAward();
@@ -155,6 +184,13 @@ BoardText DrawSession::WinnersText(bool ascending, bool onlyCurrent) const
 {
     return draw::WinnersText(
         m_settings.drawId, integerValue(m_wid), ascending, onlyCurrent, m_settings.P_Long, m_settings.P_Hide);
+}
+
+BoardText DrawSession::lastRoundBoard(bool ascending, bool onlyCurrent) const
+{
+    const qint64 award = m_lastRoundAward != 0 ? m_lastRoundAward : integerValue(m_wid);
+    return draw::WinnersText(
+        m_settings.drawId, award, ascending, onlyCurrent, m_settings.P_Long, m_settings.P_Hide);
 }
 
 } // namespace tombolix::draw

@@ -31,6 +31,14 @@ struct AwardState
     bool RepeatAllowed = true;
 };
 
+// How a draw is entered: afresh, its earlier results deleted, or continued
+// where it stopped, its stored winners kept.
+enum class Entry
+{
+    Afresh,
+    Continue,
+};
+
 // What a stop hands to the screen.
 struct StopOutcome
 {
@@ -48,8 +56,11 @@ public:
     explicit DrawSession(std::unique_ptr<RandomSource> random = nullptr);
 
     // Reads the draw's settings and entrants and makes the first unfinished
-    // award current.
-    void start(qint64 drawId);
+    // award current. Continuing, the session stands as it would had it held
+    // the stored rounds itself: their winners are out of the pool where
+    // their award allows no repeat, and with every award complete the draw
+    // is finished.
+    void start(qint64 drawId, Entry entry = Entry::Afresh);
 
     const DrawSettings &settings() const { return m_settings; }
     qint64 drawId() const { return m_settings.drawId; }
@@ -104,13 +115,20 @@ public:
 
     // The board as it stands, for a redraw after results changed.
     BoardText WinnersText(bool ascending, bool onlyCurrent) const;
+    // The board as the last stored round's stop built it: listing only the
+    // current award, that round's award is listed, not the one after it.
+    BoardText lastRoundBoard(bool ascending, bool onlyCurrent) const;
 
 private:
+    // False when the stored winners could not be read.
+    bool leaveOutStoredWinners();
+
     std::unique_ptr<RandomSource> m_random;
     DrawSettings m_settings;
     EntrantPool m_pool;
     AwardState m_award;
     QString m_wid;
+    qint64 m_lastRoundAward = 0;
     bool m_finished = false;
     std::vector<qsizetype> m_picks;
     bool m_picksValid = false;

@@ -3,6 +3,9 @@
 #include "data/entrantstore.h"
 #include "draw/displayrules.h"
 
+#include <QMultiHash>
+#include <algorithm>
+
 namespace tombolix::draw {
 
 void EntrantPool::clear()
@@ -59,6 +62,11 @@ void EntrantPool::append(qint64 id, const QString &number, const QString &name)
     }
 }
 
+QStringView EntrantPool::view(quint32 pos, quint32 len) const
+{
+    return QStringView(m_text.data() + pos, qsizetype(len));
+}
+
 PoolEntry EntrantPool::entry(qsizetype index) const
 {
     if (!valid(index))
@@ -87,6 +95,18 @@ QString EntrantPool::name(qsizetype index) const
     return valid(index) ? text(m_slots[size_t(index)].namePos, m_slots[size_t(index)].nameLen) : QString();
 }
 
+QStringView EntrantPool::numberView(qsizetype index) const
+{
+    return valid(index) ? view(m_slots[size_t(index)].numberPos, m_slots[size_t(index)].numberLen)
+                        : QStringView();
+}
+
+QStringView EntrantPool::nameView(qsizetype index) const
+{
+    return valid(index) ? view(m_slots[size_t(index)].namePos, m_slots[size_t(index)].nameLen)
+                        : QStringView();
+}
+
 bool EntrantPool::isEligible(qsizetype index) const
 {
     return valid(index) && m_where[size_t(index)] != NotEligible;
@@ -99,8 +119,8 @@ void EntrantPool::setShow(qsizetype index, const QString &show)
     Slot &slot = m_slots[size_t(index)];
     if (show.isEmpty()) {
         slot.showLen = 0;
-    } else if (show != text(slot.showPos, slot.showLen)) {
-        if (show == text(slot.numberPos, slot.numberLen)) {
+    } else if (show != view(slot.showPos, slot.showLen)) {
+        if (show == view(slot.numberPos, slot.numberLen)) {
             slot.showPos = slot.numberPos;
         } else {
             slot.showPos = store(show);
@@ -155,6 +175,35 @@ void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
     pool.reserve(rows.count());
     for (data::EntrantRecord entrant; rows.next(entrant);)
         pool.append(entrant.id, entrant.number, entrant.name);
+}
+
+qsizetype RemoveWinners(EntrantPool &pool, const QList<WinnerKey> &winners)
+{
+    if (winners.isEmpty())
+        return 0;
+    // Looked up by views into the pool's own texts, so the pass over a
+    // million entrants copies none of them; the name is compared only where
+    // the number is a winner's.
+    QStringList trimmed; // the keys' numbers live here while the hash does
+    trimmed.reserve(winners.size());
+    QMultiHash<QStringView, QStringView> namesOf;
+    namesOf.reserve(winners.size());
+    for (const WinnerKey &winner : winners) {
+        trimmed << winner.number.trimmed();
+        namesOf.insert(trimmed.constLast(), winner.name);
+    }
+    qsizetype removed = 0;
+    const qsizetype n = pool.size();
+    for (qsizetype i = 1; i <= n; ++i) {
+        if (!pool.isEligible(i))
+            continue;
+        const auto [first, last] = namesOf.equal_range(pool.numberView(i));
+        if (first != last && std::find(first, last, pool.nameView(i)) != last) {
+            pool.makeIneligible(i);
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 void FormatDisplayTexts(EntrantPool &pool, qint64 length, const QString &mask)

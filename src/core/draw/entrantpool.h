@@ -35,6 +35,9 @@ public:
     QString show(qsizetype index) const;
     QString number(qsizetype index) const;
     QString name(qsizetype index) const;
+    // The same texts without a copy; valid until the pool changes.
+    QStringView numberView(qsizetype index) const;
+    QStringView nameView(qsizetype index) const;
 
     bool isEligible(qsizetype index) const;
     qsizetype eligibleCount() const { return qsizetype(m_eligible.size()); }
@@ -60,6 +63,7 @@ private:
     static constexpr quint32 NotEligible = 0xFFFFFFFFu;
 
     QString text(quint32 pos, quint32 len) const;
+    QStringView view(quint32 pos, quint32 len) const;
     quint32 store(const QString &text);
     bool valid(qsizetype index) const { return index >= 1 && index < qsizetype(m_slots.size()); }
 
@@ -71,6 +75,19 @@ private:
 
 // Reads the entrants of the draw: number trimmed, Null as empty text.
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId);
+// A winner as 结果表 holds it: the entrant's trimmed number and name.
+struct WinnerKey
+{
+    QString number;
+    QString name;
+};
+// Takes the winners out of the draw: every eligible entry whose number and
+// name are a winner's (the number compared trimmed), so a masked or padded
+// display still matches, and two entrants of the same number and name both
+// go. One pass over the pool whatever the number of winners. Returns the
+// entries taken out.
+qsizetype RemoveWinners(EntrantPool &pool, const QList<WinnerKey> &winners);
+
 // Applies the fixed length and the mask to every display text.
 void FormatDisplayTexts(EntrantPool &pool, qint64 length, const QString &mask);
 

@@ -42,6 +42,25 @@ bool QtPrompts::askYesNo(const QString &text, DefaultAnswer defaultAnswer)
     return box.clickedButton() == yes;
 }
 
+int QtPrompts::askChoice(const QString &text, const QStringList &buttons, int defaultButton, int escapeButton)
+{
+    QMessageBox box(QMessageBox::NoIcon, Title, text, QMessageBox::NoButton, parentWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    // One role for all keeps the buttons in the order asked; roles would
+    // let the platform's button order move them about.
+    QList<QPushButton *> pushButtons;
+    for (const QString &caption : buttons)
+        pushButtons << box.addButton(caption, QMessageBox::ActionRole);
+    if (QPushButton *button = pushButtons.value(defaultButton))
+        box.setDefaultButton(button);
+    if (QPushButton *button = pushButtons.value(escapeButton))
+        box.setEscapeButton(button);
+    box.exec();
+    const qsizetype pressed = pushButtons.indexOf(box.clickedButton());
+    return pressed < 0 ? escapeButton : int(pressed);
+}
+
 QString QtPrompts::qtFilter(const QString &filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));

@@ -12,6 +12,8 @@ class QtPrompts : public Prompts
 public:
     void message(const QString &text) override;
     bool askYesNo(const QString &text, DefaultAnswer defaultAnswer = DefaultAnswer::Yes) override;
+    int askChoice(
+        const QString &text, const QStringList &buttons, int defaultButton, int escapeButton) override;
     QString openFileName(const QString &filter) override;
     QString saveFileName(const QString &filter, const QString &suggested) override;
     std::optional<QColor> colour(const QColor &start) override;

@@ -4,6 +4,7 @@
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "data/awardstore.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/entrantstore.h"
 #include "data/resultstore.h"
@@ -76,24 +77,44 @@ MF *EnterDraw(QWidget *console)
         && !prompts().askYesNo(QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")))
         return nullptr;
 
-    // Entering a draw starts it afresh; results already drawn are not wiped
-    // without asking.
+    // A draw held in parts (or cut short by a crash) goes on where it
+    // stopped; starting again wipes an evening's winners, so it is asked
+    // twice and backed up first.
     const std::optional<qint64> earlier = data::ResultStore::countForDraw(drawId);
     if (!earlier)
         return nullptr;
-    if (*earlier > 0
-        && !prompts().askYesNo(QStringLiteral("该抽奖已有") + QString::number(*earlier)
-                + QStringLiteral("条抽奖结果，重新开始抽奖将删除这些结果，是否继续？"),
-            DefaultAnswer::No))
-        return nullptr;
-    // Results left in place would be mixed with the new draw's on the board
-    // and in the award counts.
-    if (!data::ResultStore::deleteForDraw(drawId)) {
+    draw::Entry entry = draw::Entry::Afresh;
+    if (*earlier > 0) {
+        const QString count = QString::number(*earlier);
+        enum
+        {
+            Continue,
+            Restart,
+            Cancel
+        };
+        const int chosen
+            = prompts().askChoice(QStringLiteral("该抽奖已有") + count + QStringLiteral("条抽奖结果。"),
+                { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"), QStringLiteral("取消") }, Continue,
+                Cancel);
+        if (chosen == Cancel)
+            return nullptr;
+        if (chosen == Continue) {
+            entry = draw::Entry::Continue;
+        } else if (!prompts().askYesNo(
+                       QStringLiteral("重新开始将删除这") + count + QStringLiteral("条抽奖结果，是否继续？"),
+                       DefaultAnswer::No)
+            || !data::BackUpBefore(data::backupreason::Restart)) {
+            return nullptr;
+        }
+    }
+    // Results left in place by a fresh start would be mixed with the new
+    // draw's on the board and in the award counts.
+    if (entry == draw::Entry::Afresh && !data::ResultStore::deleteForDraw(drawId)) {
         prompts().message(QStringLiteral("原有抽奖结果删除失败，抽奖未开始，请检查数据库！"));
         return nullptr;
     }
 
-    auto *screen = new MF(drawId);
+    auto *screen = new MF(drawId, entry);
     g_screen = screen;
     QPointer<QWidget> guard(console);
     // Shown again without a stated place, a window goes wherever the window

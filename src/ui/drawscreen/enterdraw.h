@@ -7,9 +7,10 @@ namespace tombolix {
 class MF;
 
 // The console's start button: lets the operator choose a draw, checks it,
-// clears its earlier results, opens the draw screen on the console's screen
-// and hides the console until the draw screen closes. Returns the draw
-// screen, or nullptr when nothing was started.
+// continues it where it stopped or, when the operator asks, clears its
+// earlier results, opens the draw screen on the console's screen and hides
+// the console until the draw screen closes. Returns the draw screen, or
+// nullptr when nothing was started.
 MF *EnterDraw(QWidget *console);
 
 } // namespace tombolix

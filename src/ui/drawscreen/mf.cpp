@@ -97,6 +97,10 @@ void DrawCanvas::mouseDoubleClickEvent(QMouseEvent *event)
 }
 
 MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *parent)
+    : MF(drawId, draw::Entry::Afresh, std::move(random), parent)
+{ }
+
+MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> random, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_session(std::move(random))
 {
@@ -116,7 +120,9 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
     m_fonts[int(Element::Number)] = { m_number->font(), storedFromColor(NumberColour) };
     buildMenu();
 
-    m_session.start(drawId);
+    m_session.start(drawId, entry);
+    if (entry == draw::Entry::Continue)
+        showBoard(m_session.lastRoundBoard(!m_reverseOrder, m_oneAward));
     const draw::DrawSettings &settings = m_session.settings();
     m_background = draw::BuiltInBackground();
     if (!settings.P_Jpg.isEmpty())

@@ -65,6 +65,11 @@ class MF : public QWidget
 public:
     explicit MF(
         qint64 drawId, std::unique_ptr<draw::RandomSource> random = nullptr, QWidget *parent = nullptr);
+    // Continuing, the screen opens as the draw's last stop left it: the
+    // stored winners on the board and out of the pool, finished when every
+    // award is complete.
+    MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> random = nullptr,
+        QWidget *parent = nullptr);
     ~MF() override;
 
     static QString caption() { return QStringLiteral("澄曜抽奖软件操作界面"); }

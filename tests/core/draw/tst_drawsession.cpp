@@ -35,6 +35,13 @@ QStringList storedNumbers(qint64 draw)
     return numbers;
 }
 
+void holdRound(DrawSession &session, bool ascending = true, bool onlyCurrent = false)
+{
+    session.beginRound();
+    session.RollTick();
+    session.StopAndRecord(ascending, onlyCurrent);
+}
+
 } // namespace
 
 class TestDrawSession : public QObject
@@ -58,6 +65,8 @@ private slots:
     void failedInsertIsNotCountedAndStaysEligible();
     void resultsKeepTheStoredNumberNotTheDisplay();
     void zeroPerRoundDrawsOneAtATime();
+    void continuingStandsWhereTheDrawStopped();
+    void continuingACompleteDrawIsFinished();
     void boardText_data();
     void boardText();
     void boardWithoutResultsKeepsTheTitle();
@@ -341,6 +350,90 @@ void TestDrawSession::zeroPerRoundDrawsOneAtATime()
     QCOMPARE(big.awardState().Remaining, qint64(1000000 - 50));
     big.beginRound();
     QVERIFY(big.RollTick().isEmpty());
+}
+
+// A draw held in part, then continued in a new session: the new session
+// stands exactly where the first one stood (pool, award, board), and the
+// draw finishes with each award's count and no one winning again after a
+// win that allows no repeat.
+void TestDrawSession::continuingStandsWhereTheDrawStopped()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("50"), QStringLiteral("0**"),
+        QStringLiteral("0"), QStringLiteral("4"));
+    m_db->addEntrants(draw, 16);
+    const qint64 third = m_db->addAward(draw, 1, QStringLiteral("三等奖"), 6, 2);
+    const qint64 lucky = m_db->addAward(draw, 2, QStringLiteral("幸运奖"), 4, 2, true, true);
+    const qint64 first = m_db->addAward(draw, 3, QStringLiteral("一等奖"), 3, 1);
+    const qint64 other = m_db->addDraw(QStringLiteral("另一场"));
+    // Another draw's winner with the same number and name stays in this one.
+    data::ExecuteSql(
+        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, 0, '1', '员工1')"), { other });
+
+    DrawSession held(seeded(5));
+    held.start(draw);
+    for (int round = 0; round < 3; ++round)
+        holdRound(held);
+    QCOMPARE(held.WID(), QString::number(lucky));
+    // The last round before the break, shown with only its award listed.
+    held.beginRound();
+    held.RollTick();
+    const StopOutcome lastStop = held.StopAndRecord(false, true);
+    QCOMPARE(lastStop.recorded, 2);
+
+    DrawSession continued(seeded(6));
+    continued.start(draw, Entry::Continue);
+    QVERIFY(!continued.DrawFinished());
+    QCOMPARE(continued.WID(), held.WID());
+    QCOMPARE(continued.awardState().Remaining, qint64(2));
+    QCOMPARE(continued.awardState().PerRound, held.awardState().PerRound);
+    QCOMPARE(continued.awardState().RepeatAllowed, true);
+    QCOMPARE(continued.pool().size(), held.pool().size());
+    QCOMPARE(continued.pool().eligibleCount(), qsizetype(16 - 6));
+    for (qsizetype i = 1; i <= held.pool().size(); ++i) {
+        QCOMPARE(continued.pool().isEligible(i), held.pool().isEligible(i));
+        QCOMPARE(continued.pool().show(i), held.pool().show(i));
+    }
+    const BoardText board = continued.lastRoundBoard(false, true);
+    QCOMPARE(board.text, lastStop.board.text);
+    QCOMPARE(board.title, lastStop.board.title);
+    QCOMPARE(continued.lastRoundBoard(true, false).text, held.WinnersText(true, false).text);
+
+    while (!continued.DrawFinished())
+        holdRound(continued);
+    QCOMPARE(results(draw, third), qint64(6));
+    QCOMPARE(results(draw, lucky), qint64(4));
+    QCOMPARE(results(draw, first), qint64(3));
+    QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+// A draw whose awards are all complete continues finished: rounds draw no
+// one; without results a continued draw is where a fresh one is.
+void TestDrawSession::continuingACompleteDrawIsFinished()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 10);
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("A"), 2, 1);
+    DrawSession fresh(seeded());
+    fresh.start(draw, Entry::Continue);
+    QVERIFY(!fresh.DrawFinished());
+    QCOMPARE(fresh.WID(), QString::number(award));
+    QCOMPARE(fresh.pool().eligibleCount(), qsizetype(10));
+    QCOMPARE(fresh.lastRoundBoard(true, false).text, QString());
+    holdRound(fresh);
+    holdRound(fresh);
+    QVERIFY(fresh.DrawFinished());
+
+    DrawSession continued(seeded());
+    continued.start(draw, Entry::Continue);
+    QVERIFY(continued.DrawFinished());
+    QCOMPARE(continued.awardState().Remaining, qint64(0));
+    QCOMPARE(continued.pool().eligibleCount(), qsizetype(8));
+    QCOMPARE(continued.lastRoundBoard(true, false).text, fresh.WinnersText(true, false).text);
+    // Entered afresh the same results would not finish it before a stop.
+    DrawSession afresh(seeded());
+    afresh.start(draw);
+    QVERIFY(!afresh.DrawFinished());
 }
 
 void TestDrawSession::boardText_data()

@@ -24,6 +24,7 @@ private slots:
     void picksAreUniform();
     void picksStayUniformAfterWinnersLeave();
     void quotesAndLineBreaksSurvive();
+    void winnersLeaveByNumberAndName();
 };
 
 void TestEntrantPool::loadsEntrantsTrimmedWithNames()
@@ -202,6 +203,40 @@ void TestEntrantPool::quotesAndLineBreaksSurvive()
     pool.append(1, number, QStringLiteral("O'Brien,\r\n张"));
     QCOMPARE(pool.number(1), number);
     QCOMPARE(pool.name(1), QStringLiteral("O'Brien,\r\n张"));
+}
+
+// Winners are matched by the trimmed stored number and the name, never by
+// the display text the mask and the fixed length made; whoever matches goes,
+// no one else.
+void TestEntrantPool::winnersLeaveByNumberAndName()
+{
+    EntrantPool pool;
+    pool.append(1, QStringLiteral("  0007 "), QStringLiteral("张三"));
+    pool.append(2, QStringLiteral("0007"), QStringLiteral("李四")); // same number, another name
+    pool.append(3, QStringLiteral("0007"), QStringLiteral("张三")); // entered twice: both go
+    pool.append(4, QStringLiteral("0008"), QString());
+    pool.append(5, QStringLiteral("0009"), QStringLiteral("王五"));
+    pool.append(6, QStringLiteral("0010"), QStringLiteral("赵六"));
+    pool.makeIneligible(5);
+    FormatDisplayTexts(pool, 6, QStringLiteral("00**"));
+    QCOMPARE(pool.show(1), QStringLiteral("00**07"));
+
+    const QList<WinnerKey> winners {
+        { QStringLiteral(" 0007"), QStringLiteral("张三") },
+        { QStringLiteral("0008"), QStringLiteral("") }, // a Null name read as empty
+        { QStringLiteral("0009"), QStringLiteral("王五") }, // out already: not counted again
+        { QStringLiteral("0007"), QStringLiteral("张三") }, // won twice
+        { QStringLiteral("00**07"), QStringLiteral("张三") }, // a display text names no one
+    };
+    QCOMPARE(RemoveWinners(pool, winners), qsizetype(3));
+    QStringList left;
+    for (qsizetype i = 1; i <= pool.size(); ++i) {
+        if (pool.isEligible(i))
+            left << pool.number(i) + QLatin1Char('|') + pool.name(i);
+    }
+    QCOMPARE(left, (QStringList { QStringLiteral("0007|李四"), QStringLiteral("0010|赵六") }));
+    QCOMPARE(pool.number(1), QStringLiteral("0007")); // what it won with stays
+    QCOMPARE(RemoveWinners(pool, {}), qsizetype(0));
 }
 
 QTEST_GUILESS_MAIN(TestEntrantPool)

@@ -2,6 +2,7 @@
 #include "common/prompts.h"
 #include "common/qtprompts.h"
 #include "drawscreen/elementfont.h"
+#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 using namespace tombolix;
 
@@ -26,6 +28,7 @@ private slots:
     void dialogHelpers();
     void elementFontStartsFromTheElement();
     void messageBoxesShowPlainTextWithTheAskedDefault();
+    void choiceBoxKeepsItsButtonsDefaultAndEscape();
     void saveDialogLeavesTheOverwriteQuestionToTheCaller();
 };
 
@@ -53,6 +56,20 @@ void TestPrompts::scriptedAnswersComeFromTheQueue()
     QCOMPARE(scripted.messages(), QStringList { QStringLiteral("完成") });
     QCOMPARE(scripted.shown().size(), 6);
     QCOMPARE(scripted.shown().at(3).kind, QStringLiteral("open"));
+
+    scripted.queueChoice(QStringLiteral("重新开始"));
+    scripted.queueChoice(QStringLiteral("不存在的按钮"));
+
+    const QStringList buttons { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"),
+        QStringLiteral("取消") };
+    QCOMPARE(scripted.askChoice(QStringLiteral("选一个"), buttons, 0, 2), 1);
+    // A button the choice does not offer is taken as the escape button.
+    QCOMPARE(scripted.askChoice(QStringLiteral("再选"), buttons, 0, 2), 2);
+    QCOMPARE(scripted.choices(), (QStringList { QStringLiteral("选一个"), QStringLiteral("再选") }));
+    QCOMPARE(scripted.lastChoice().buttons, buttons);
+    QCOMPARE(scripted.lastChoice().defaultButton, 0);
+    QCOMPARE(scripted.lastChoice().escapeButton, 2);
+    QCOMPARE(scripted.questions().size(), 2); // a choice is not a Yes/No question
 }
 
 void TestPrompts::scriptedDefaultsAreNoAndCancel()
@@ -63,6 +80,9 @@ void TestPrompts::scriptedDefaultsAreNoAndCancel()
     QVERIFY(scripted.saveFileName(QString(), QStringLiteral("a.xlsx")).isEmpty());
     QVERIFY(!scripted.colour(Qt::white).has_value());
     QVERIFY(!scripted.font(FontChoice {}).has_value());
+    const QStringList buttons { QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙") };
+    QCOMPARE(scripted.askChoice(QStringLiteral("?"), buttons, 0, 1), 1); // the escape button
+    QCOMPARE(scripted.lastChoice().kind, QStringLiteral("choice"));
 }
 
 void TestPrompts::scopedPromptsRestoreThePrevious()
@@ -78,6 +98,9 @@ void TestPrompts::scopedPromptsRestoreThePrevious()
     QCOMPARE(outer.messages(), QStringList { QStringLiteral("outer") });
     setPrompts(nullptr);
     QVERIFY(!prompts().askYesNo(QStringLiteral("no one answers"))); // the stand-in says No
+    QCOMPARE(prompts().askChoice(QStringLiteral("no one chooses"),
+                 { QStringLiteral("继续"), QStringLiteral("删除"), QStringLiteral("取消") }, 1, 2),
+        2);
 }
 
 void TestPrompts::filtersBecomeQtFilters()
@@ -174,6 +197,63 @@ void TestPrompts::messageBoxesShowPlainTextWithTheAskedDefault()
     QCOMPARE(scripted.lastDefaultAnswer(), DefaultAnswer::No);
     scripted.askYesNo(QStringLiteral("继续？"));
     QCOMPARE(scripted.lastDefaultAnswer(), DefaultAnswer::Yes);
+}
+
+// The three-button box: its buttons stand in the order asked whatever the
+// platform's button order, Enter presses the asked default, Esc the escape
+// button, and the text is plain.
+void TestPrompts::choiceBoxKeepsItsButtonsDefaultAndEscape()
+{
+    QtPrompts real;
+    const QStringList buttons { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"),
+        QStringLiteral("取消") };
+    struct Seen
+    {
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        QStringList leftToRight;
+        QString defaultButton;
+        QString escapeButton;
+        bool sideBySide = false;
+    } seen;
+    auto pressOnNextBox = [&seen](Qt::Key key) {
+        QTimer::singleShot(0, [&seen, key] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seen.format = box->textFormat();
+            seen.text = box->text();
+            QList<QAbstractButton *> shown = box->buttons();
+            std::sort(shown.begin(), shown.end(),
+                [](QAbstractButton *a, QAbstractButton *b) { return a->x() < b->x(); });
+            seen.sideBySide = shown.first()->x() < shown.last()->x();
+            seen.leftToRight.clear();
+            for (QAbstractButton *button : shown)
+                seen.leftToRight << button->text();
+            seen.defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            seen.escapeButton = box->escapeButton() ? box->escapeButton()->text() : QString();
+            if (seen.text.startsWith(QStringLiteral("该抽奖")))
+                test::saveShot(box, QStringLiteral("QtPrompts-choice"));
+            QTest::keyClick(box, key);
+        });
+    };
+
+    pressOnNextBox(Qt::Key_Return);
+    QCOMPARE(real.askChoice(QStringLiteral("该抽奖已有<b>8</b>条抽奖结果。"), buttons, 0, 2), 0);
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(seen.text, QStringLiteral("该抽奖已有<b>8</b>条抽奖结果。"));
+    QVERIFY(seen.sideBySide);
+    QCOMPARE(seen.leftToRight, buttons);
+    QCOMPARE(seen.defaultButton, QStringLiteral("继续抽奖"));
+    QCOMPARE(seen.escapeButton, QStringLiteral("取消"));
+
+    pressOnNextBox(Qt::Key_Escape);
+    QCOMPARE(real.askChoice(QStringLiteral("?"), buttons, 0, 2), 2);
+
+    // Another default and escape, as asked.
+    pressOnNextBox(Qt::Key_Return);
+    QCOMPARE(real.askChoice(QStringLiteral("?"), buttons, 1, 0), 1);
+    QCOMPARE(seen.defaultButton, QStringLiteral("重新开始"));
+    QCOMPARE(seen.escapeButton, QStringLiteral("继续抽奖"));
 }
 
 // Choosing an existing file in the save dialog returns at once: the export

@@ -1,18 +1,25 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/fset.h"
+#include "data/backup.h"
 #include "data/database.h"
+#include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
+#include "grid/gridmodel.h"
 #include "support/testsupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <map>
 #include <set>
 
 using namespace tombolix;
@@ -57,6 +64,45 @@ void click(MF *screen, const char *name)
     QTest::mouseClick(screen->findChild<QWidget *>(QString::fromLatin1(name)), Qt::LeftButton);
 }
 
+// One round by two clicks on the background.
+void holdRound(MF *screen)
+{
+    click(screen, "bIMG");
+    QTest::qWait(30);
+    click(screen, "bIMG");
+}
+
+// The board a draw held in one go shows for the draw's stored winners,
+// composed from the rows themselves: each award by 顺序 under a heading of
+// its name and prize, its winners in the order drawn as "     number(name)";
+// reversed, both orders turn round.
+QString boardOf(qint64 draw, bool ascending)
+{
+    std::map<qint64, QStringList> awards; // 顺序 -> heading, then winners
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT 奖项表.顺序, 奖项表.名称, 奖项表.奖品, 结果表.号码, 结果表.姓名 "
+                            "FROM 结果表 JOIN 奖项表 ON 结果表.WID=奖项表.ID WHERE 结果表.CID=? "
+                            "ORDER BY 结果表.ID"),
+             { draw });
+         !rs.eof(); rs.moveNext()) {
+        QStringList &lines = awards[rs.field(0).toLongLong()];
+        if (lines.isEmpty())
+            lines << rs.field(1).toString() + rs.field(2).toString();
+        lines << QStringLiteral("     ") + rs.field(3).toString() + QLatin1Char('(') + rs.field(4).toString()
+                + QLatin1Char(')');
+    }
+    QStringList board;
+    for (auto &[order, lines] : awards) {
+        if (!ascending)
+            std::reverse(lines.begin() + 1, lines.end());
+        if (ascending)
+            board.append(lines.join(QStringLiteral("\r\n")));
+        else
+            board.prepend(lines.join(QStringLiteral("\r\n")));
+    }
+    return board.isEmpty() ? QString() : board.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+}
+
 } // namespace
 
 class TestDrawScreen : public QObject
@@ -71,6 +117,7 @@ private slots:
     void startPressedAgainWhileChoosingOpensNothingMore();
     void consoleComesBackWhereItWas();
     void earlierResultsAreNotWipedWithoutAsking();
+    void continuingFinishesTheDrawWhereItStopped();
     void tooFewEntrantsAsksFirst();
     void timedRoundStopsByItself();
     void timedRoundLastsItsSeconds();
@@ -115,14 +162,16 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     m_db->addAward(draw, 2, QStringLiteral("特别奖"), 1, 1, true, false, QStringLiteral("旅游基金"));
     data::ExecuteSql(
         QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, 'old')"), { draw, first });
+    m_prompts->queueChoice(QStringLiteral("重新开始"));
     m_prompts->queueAnswer(true); // yes, replace the earlier result
 
     FSet console;
     console.show();
     MF *screen = enterThroughConsole(console, 1);
     QVERIFY(screen);
-    QCOMPARE(m_prompts->questions(),
-        QStringList { QStringLiteral("该抽奖已有1条抽奖结果，重新开始抽奖将删除这些结果，是否继续？") });
+    QCOMPARE(m_prompts->choices(), QStringList { QStringLiteral("该抽奖已有1条抽奖结果。") });
+    QCOMPARE(
+        m_prompts->questions(), QStringList { QStringLiteral("重新开始将删除这1条抽奖结果，是否继续？") });
     QCOMPARE(resultCount(draw), qint64(0));
     QVERIFY(!console.isVisible());
     QVERIFY(screen->isFullScreen());
@@ -264,22 +313,193 @@ void TestDrawScreen::consoleComesBackWhereItWas()
     QCOMPARE(console.geometry(), maximized);
 }
 
+// Earlier results are kept unless the operator chooses 重新开始 and then
+// agrees; Enter on either question keeps them. Starting again backs the
+// database up first, so the evening's winners can still be had.
 void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     m_db->addEntrants(draw, 5);
-    for (int i = 0; i < 3; ++i)
-        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, ?)"), { draw, i });
-    m_prompts->queueAnswer(false);
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("A"), 4, 1);
+    for (int i = 1; i <= 3; ++i)
+        data::ExecuteSql(
+            QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, ?)"), { draw, award, i });
+    const QString choice = QStringLiteral("该抽奖已有3条抽奖结果。");
+    const QString again = QStringLiteral("重新开始将删除这3条抽奖结果，是否继续？");
     FSet console;
     console.show();
+
+    // 重新开始, then 否.
+    m_prompts->queueChoice(QStringLiteral("重新开始"));
+    m_prompts->queueAnswer(false);
     QVERIFY(!enterThroughConsole(console));
-    QCOMPARE(m_prompts->questions(),
-        QStringList { QStringLiteral("该抽奖已有3条抽奖结果，重新开始抽奖将删除这些结果，是否继续？") });
-    // Enter on this question must not wipe an evening's winners.
+    QCOMPARE(m_prompts->choices(), QStringList { choice });
+    const ScriptedPrompts::Shown asked = m_prompts->lastChoice();
+    QCOMPARE(asked.buttons,
+        (QStringList { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"), QStringLiteral("取消") }));
+    QCOMPARE(asked.buttons.value(asked.defaultButton), QStringLiteral("继续抽奖"));
+    QCOMPARE(asked.buttons.value(asked.escapeButton), QStringLiteral("取消"));
+    QCOMPARE(m_prompts->questions(), QStringList { again });
     QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
     QCOMPARE(resultCount(draw), qint64(3));
+    QVERIFY(data::ListBackups().isEmpty());
     QVERIFY(console.isVisible());
+
+    // 取消, and Esc (nothing queued: the scripted box takes its escape button).
+    for (const QString &button : { QStringLiteral("取消"), QString() }) {
+        m_prompts->clear();
+        if (!button.isEmpty())
+            m_prompts->queueChoice(button);
+        QVERIFY(!enterThroughConsole(console));
+        QCOMPARE(m_prompts->choices(), QStringList { choice });
+        QVERIFY(m_prompts->questions().isEmpty());
+        QCOMPARE(resultCount(draw), qint64(3));
+        QVERIFY(console.isVisible());
+    }
+    QVERIFY(data::ListBackups().isEmpty());
+
+    // A backup that cannot be written is said; 否 there changes nothing.
+    {
+        QFile blocker(data::BackupFolder()); // a file where the folder would go
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    m_prompts->clear();
+    m_prompts->queueChoice(QStringLiteral("重新开始"));
+    m_prompts->queueAnswer(true);
+    QVERIFY(!enterThroughConsole(console));
+    QCOMPARE(
+        m_prompts->questions(), (QStringList { again, QStringLiteral("数据库备份失败，是否仍然继续？") }));
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QCOMPARE(resultCount(draw), qint64(3));
+    QVERIFY(QFile::remove(data::BackupFolder()));
+
+    // 重新开始 and 是: backed up, then a fresh draw.
+    m_prompts->clear();
+    m_prompts->queueChoice(QStringLiteral("重新开始"));
+    m_prompts->queueAnswer(true);
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QCOMPARE(m_prompts->questions(), QStringList { again });
+    QCOMPARE(resultCount(draw), qint64(0));
+    const QList<data::BackupFile> backups = data::ListBackups();
+    QCOMPARE(backups.size(), 1);
+    QCOMPARE(backups.first().reason, data::backupreason::Restart);
+    QCOMPARE(data::InspectDatabase(backups.first().path).results, qint64(3));
+    QCOMPARE(labelText(screen, "LL_1"), QString());
+    QCOMPARE(screen->session().awardState().Remaining, qint64(4));
+    QVERIFY(!screen->session().DrawFinished());
+    QVERIFY(m_prompts->messages().isEmpty());
+}
+
+// The draw is held in two parts through the console, the screen closed in
+// between; entered again with 继续抽奖 it goes on with the award it stopped
+// in, shows the winners so far, and finishes as a draw held in one go would.
+void TestDrawScreen::continuingFinishesTheDrawWhereItStopped()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    for (int i = 1; i <= 24; ++i)
+        m_db->addEntrant(draw, QStringLiteral("%1").arg(100 + i), QStringLiteral("员工%1").arg(i));
+    const qint64 third
+        = m_db->addAward(draw, 1, QStringLiteral("三等奖"), 6, 2, true, false, QStringLiteral("保温杯"));
+    const qint64 lucky
+        = m_db->addAward(draw, 2, QStringLiteral("幸运奖"), 4, 2, true, true, QStringLiteral("红包"));
+    const qint64 first
+        = m_db->addAward(draw, 3, QStringLiteral("一等奖"), 2, 1, true, false, QStringLiteral("电脑"));
+    FSet console;
+    console.show();
+
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QVERIFY(m_prompts->choices().isEmpty()); // no results, nothing asked
+    for (int round = 0; round < 4; ++round)
+        holdRound(screen);
+    QCOMPARE(resultCount(draw), qint64(8)); // 三等奖 complete, one round of 幸运奖
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+
+    // The operator turned the list round meanwhile; the board follows.
+    WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), true);
+    m_prompts->queueChoice(QStringLiteral("继续抽奖"));
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QCOMPARE(m_prompts->choices(), QStringList { QStringLiteral("该抽奖已有8条抽奖结果。") });
+    QVERIFY(m_prompts->questions().isEmpty());
+    QCOMPARE(resultCount(draw), qint64(8));
+    QVERIFY(data::ListBackups().isEmpty());
+    QCOMPARE(screen->session().WID(), QString::number(lucky));
+    QCOMPARE(screen->session().awardState().Remaining, qint64(2));
+    QCOMPARE(screen->session().pool().eligibleCount(), qsizetype(24 - 6));
+    QVERIFY(!screen->session().DrawFinished());
+    QCOMPARE(labelText(screen, "LL_1"), boardOf(draw, false));
+    QVERIFY(labelText(screen, "LL_1").startsWith(QStringLiteral("幸运奖红包\r\n     1")));
+    screen->showNormal();
+    screen->resize(1280, 720);
+    QTest::qWait(50);
+    test::saveShot(screen, QStringLiteral("MF-continued"));
+
+    for (int round = 0; round < 10 && !screen->session().DrawFinished(); ++round)
+        holdRound(screen);
+    QVERIFY(screen->session().DrawFinished());
+    QCOMPARE(resultCount(draw), qint64(6 + 4 + 2));
+    QCOMPARE(
+        data::CountRows(QStringLiteral("结果表"), QStringLiteral("WID=%1").arg(third), QStringLiteral("ID")),
+        qint64(6));
+    QCOMPARE(
+        data::CountRows(QStringLiteral("结果表"), QStringLiteral("WID=%1").arg(lucky), QStringLiteral("ID")),
+        qint64(4));
+    QCOMPARE(
+        data::CountRows(QStringLiteral("结果表"), QStringLiteral("WID=%1").arg(first), QStringLiteral("ID")),
+        qint64(2));
+    QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
+    QCOMPARE(labelText(screen, "LL_1"), boardOf(draw, false));
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+
+    // A finished draw continued opens finished: clicks and keys draw no one.
+    WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), false);
+    m_prompts->queueChoice(QStringLiteral("继续抽奖"));
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QVERIFY(screen->session().DrawFinished());
+    QCOMPARE(labelText(screen, "LL_1"), boardOf(draw, true));
+    click(screen, "bIMG");
+    QTest::keyClick(screen, Qt::Key_Space);
+    QVERIFY(!screen->isRolling());
+    QCOMPARE(resultCount(draw), qint64(12));
+    test::saveShot(screen, QStringLiteral("MF-continued-finished"));
+
+    // Withdrawing a 幸运奖 win reopens that award; its winner leaves the
+    // pool, and the place goes to someone who has won nothing barring repeats.
+    click(screen, "AwardUndo");
+    DelAward *withdrawal = nullptr;
+    for (DelAward *dialog : screen->findChildren<DelAward *>()) {
+        if (dialog->isVisible())
+            withdrawal = dialog;
+    }
+    QVERIFY(withdrawal);
+    grid::GridModel *results = withdrawal->grid();
+    int row = results->FixedRows();
+    while (row < results->Rows() && results->TextMatrix(row, 4) != QStringLiteral("幸运奖"))
+        ++row;
+    QVERIFY(row < results->Rows());
+    const QString withdrawn = results->TextMatrix(row, 6);
+    auto *view = withdrawal->findChild<QAbstractItemView *>(QStringLiteral("MSF"));
+    const QModelIndex mark = view->model()->index(results->modelRow(row), 3);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(mark).center());
+    QTest::mouseClick(withdrawal->findChild<QPushButton *>(QStringLiteral("Com_0")), Qt::LeftButton);
+    QCOMPARE(resultCount(draw), qint64(11));
+    QVERIFY(!screen->session().DrawFinished());
+    QCOMPARE(screen->session().WID(), QString::number(lucky));
+    QCOMPARE(screen->session().awardState().Remaining, qint64(1));
+    const draw::EntrantPool &pool = screen->session().pool();
+    for (qsizetype i = 1; i <= pool.size(); ++i)
+        QVERIFY(pool.number(i) != withdrawn || !pool.isEligible(i));
+    holdRound(screen);
+    QVERIFY(screen->session().DrawFinished());
+    QCOMPARE(resultCount(draw), qint64(12));
+    QVERIFY(screen->numberCaption() != withdrawn);
+    QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
+    QVERIFY(m_prompts->messages().isEmpty());
 }
 
 void TestDrawScreen::tooFewEntrantsAsksFirst()

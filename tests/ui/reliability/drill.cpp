@@ -9,6 +9,11 @@
 //                              winners now on screen
 //       finished               once every award is drawn
 //       message<TAB>text       whatever the screen told the operator
+//   tombolix-drill continue DBPATH DRAWID
+//       enters the draw as the console's start button does, chooses it in
+//       the chooser and answers 继续抽奖, then reports as the draw does
+//       asked<TAB>text         each choice the operator was offered
+//       not entered            when no draw screen opened
 //   tombolix-drill import DBPATH DRAWID CSVPATH
 //       started                before the import
 //       done<TAB>N             after it, N the rows stored
@@ -17,20 +22,25 @@
 // After its last line the drill waits for the kill; a watchdog ends it after
 // a few minutes so a test that died first leaves no process behind.
 
+#include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "data/database.h"
+#include "drawscreen/enterdraw.h"
+#include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridmodel.h"
 #include "grid/gridops.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QPushButton>
 #include <QSet>
 #include <QTimer>
 #include <cstdio>
@@ -63,6 +73,7 @@ void pump(int ms)
 int usage()
 {
     std::fputs("usage: tombolix-drill draw DBPATH DRAWID\n"
+               "       tombolix-drill continue DBPATH DRAWID\n"
                "       tombolix-drill import DBPATH DRAWID CSVPATH\n",
         stderr);
     return 2;
@@ -77,12 +88,9 @@ void reportMessages(const ScriptedPrompts &prompts, qsizetype &reported)
         say(QStringLiteral("message\t") + messages.at(reported));
 }
 
-int runDraw(QApplication &app, const ScriptedPrompts &prompts, qint64 drawId)
+int holdDraw(QApplication &app, const ScriptedPrompts &prompts, MF &screen)
 {
     qsizetype reported = 0;
-    MF screen(drawId);
-    screen.setAttribute(Qt::WA_DeleteOnClose, false);
-    screen.show();
 
     // The screen shows display texts; what counts is the number stored for
     // each. They are taken now, before a win takes an entrant's text out of
@@ -123,6 +131,40 @@ int runDraw(QApplication &app, const ScriptedPrompts &prompts, qint64 drawId)
     }
     say(QStringLiteral("finished"));
     return app.exec();
+}
+
+int runDraw(QApplication &app, const ScriptedPrompts &prompts, qint64 drawId)
+{
+    MF screen(drawId);
+    screen.setAttribute(Qt::WA_DeleteOnClose, false);
+    screen.show();
+    return holdDraw(app, prompts, screen);
+}
+
+// The way back after a crash: the start button, the chooser, 继续抽奖.
+int runContinue(QApplication &app, ScriptedPrompts &prompts, qint64 drawId)
+{
+    QTimer::singleShot(50, [drawId] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible() || window->windowTitle() != GetProject::caption())
+                continue;
+            auto *draws = window->findChild<QComboBox *>(QStringLiteral("TT"));
+            for (int i = 0; i < draws->count(); ++i) {
+                if (integerValue(draws->itemText(i)) == drawId)
+                    draws->setCurrentIndex(i);
+            }
+            window->findChild<QPushButton *>(QStringLiteral("Com_1"))->click();
+        }
+    });
+    prompts.queueChoice(QStringLiteral("继续抽奖"));
+    MF *screen = EnterDraw(nullptr);
+    for (const QString &choice : prompts.choices())
+        say(QStringLiteral("asked\t") + choice);
+    if (!screen) {
+        say(QStringLiteral("not entered"));
+        return app.exec();
+    }
+    return holdDraw(app, prompts, *screen);
 }
 
 int countLines(const QString &path)
@@ -180,6 +222,8 @@ int main(int argc, char *argv[])
 
     if (mode == QLatin1String("draw") && args.size() == 4)
         return runDraw(app, prompts, drawId);
+    if (mode == QLatin1String("continue") && args.size() == 4)
+        return runContinue(app, prompts, drawId);
     if (mode == QLatin1String("import") && args.size() == 5)
         return runImport(app, drawId, args.at(4));
     return usage();

@@ -233,6 +233,7 @@ class TestCrash : public QObject
 private slots:
     void initTestCase();
     void drawKilledAnywhereKeepsWhatWasShown();
+    void drawKilledThenContinuedFinishesExactly();
     void importKilledHalfwayIsAllOrNothing();
 
 private:
@@ -331,6 +332,148 @@ void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
     QCOMPARE(stored, expected);
     QCOMPARE(QSet<QString>(stored.begin(), stored.end()).size(), stored.size());
     for (const Award &award : awards)
+        QCOMPARE(file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size(),
+            award.count);
+}
+
+// A draw killed again and again, each time entered anew with 继续抽奖 as
+// the operator would after a crash, and at last finished: what was shown is
+// stored, no one wins again after a win that allows no repeat, and every
+// award ends with exactly its count.
+void TestCrash::drawKilledThenContinuedFinishesExactly()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isValid());
+    const qint64 draw = db.addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    struct ContinuedAward : Award
+    {
+        bool repeat;
+    };
+    const std::vector<ContinuedAward> awards = {
+        { { db.addAward(draw, 1, QStringLiteral("三等奖"), 12, 4), 12, 4 }, false },
+        { { db.addAward(draw, 2, QStringLiteral("幸运奖"), 6, 2, true, true), 6, 2 }, true },
+        { { db.addAward(draw, 3, QStringLiteral("一等奖"), 3, 1), 3, 1 }, false },
+    };
+    // Few entrants, so winners of the award that allows repeats come up again.
+    db.addEntrants(draw, 30, 1, 4);
+    data::CloseConnection(); // the drill is the only writer
+    const int widestRound = 4;
+
+    // Rounds still to hold, from what the file holds.
+    const auto roundsLeft = [&](const FileCheck &file) {
+        int rounds = 0;
+        for (const ContinuedAward &award : awards) {
+            const int left = award.count
+                - int(file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size());
+            rounds += (left + award.perRound - 1) / award.perRound;
+        }
+        return rounds;
+    };
+    // The numbers drawn again after a win that allowed no repeat.
+    const auto wonAgain = [&](const FileCheck &file) {
+        QStringList again;
+        QSet<QString> gone;
+        const QStringList rows = file.values(
+            QStringLiteral(
+                "SELECT 结果表.号码 || '|' || 奖项表.重复 FROM 结果表 JOIN 奖项表 ON 结果表.WID=奖项表.ID "
+                "WHERE 结果表.CID=? ORDER BY 结果表.ID"),
+            { draw });
+        for (const QString &row : rows) {
+            const QString number = row.section(QLatin1Char('|'), 0, 0);
+            if (gone.contains(number))
+                again << number;
+            if (row.section(QLatin1Char('|'), 1) != QLatin1String("1"))
+                gone.insert(number);
+        }
+        return again;
+    };
+
+    QStringList shownSoFar;
+    int rounds = 3 + 3 + 3;
+    const int kills = 5;
+    for (int run = 0; run < kills && rounds > 0; ++run) {
+        // The first run holds the draw from its start; the others continue it.
+        const QString mode = run == 0 ? QStringLiteral("draw") : QStringLiteral("continue");
+        const bool midRoll = run % 2 == 1;
+        const int round = 1 + int(m_random.bounded(rounds));
+        const int waitMs = midRoll ? int(m_random.bounded(40)) : 0;
+        const QString moment = QStringLiteral("run %1 (%2): kill %3 %4")
+                                   .arg(run)
+                                   .arg(mode)
+                                   .arg(midRoll ? QStringLiteral("%1 ms into roll").arg(waitMs)
+                                                : QStringLiteral("right after the stop of round"))
+                                   .arg(round);
+        qint64 storedBefore = 0;
+        {
+            FileCheck file(db.path());
+            storedBefore = file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE CID=?"), { draw }).size();
+        }
+
+        Drill drill({ mode, db.path(), QString::number(draw) });
+        QVERIFY2(drill.started(), qPrintable(moment));
+        QVERIFY2(drill.readUntilLine(midRoll ? QStringLiteral("rolling") : QStringLiteral("shown"), round),
+            qPrintable(moment + QLatin1Char('\n') + drill.transcript()));
+        if (waitMs > 0)
+            QThread::msleep(ulong(waitMs));
+        drill.kill();
+        QVERIFY2(drill.killedBySignal(), qPrintable(moment));
+        const QString context = moment + QLatin1Char('\n') + drill.transcript();
+        if (run > 0) {
+            QVERIFY2(drill.hasLine(QStringLiteral("asked\t该抽奖已有%1条抽奖结果。").arg(storedBefore)),
+                qPrintable(context));
+        }
+        QVERIFY2(messages(drill.lines()).isEmpty(), qPrintable(context));
+
+        const QStringList shown = shownNumbers(drill.lines());
+        shownSoFar << shown;
+        FileCheck file(db.path());
+        QVERIFY2(file.isOpen(), qPrintable(context));
+        QCOMPARE(file.integrity(), QStringLiteral("ok"));
+        const QStringList stored
+            = file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { draw });
+        // Every appearance on screen is a stored win (a winner of 幸运奖 may
+        // appear, and be stored, more than once).
+        for (const QString &number : shownSoFar)
+            QVERIFY2(stored.count(number) >= shownSoFar.count(number),
+                qPrintable(number + QStringLiteral(" shown, not stored; ") + context));
+        // Per run, at most the round cut off between its commit and its line
+        // is stored unseen.
+        QVERIFY2(stored.size() - storedBefore >= shown.size()
+                && stored.size() - storedBefore - shown.size() <= widestRound,
+            qPrintable(context));
+        QCOMPARE(wonAgain(file), QStringList());
+        for (const ContinuedAward &award : awards) {
+            const int drawn
+                = file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size();
+            QVERIFY2(drawn <= award.count, qPrintable(context));
+        }
+        rounds = roundsLeft(file);
+    }
+
+    // Entered once more with 继续抽奖, the draw is held to its end.
+    qint64 storedBefore = 0;
+    {
+        FileCheck file(db.path());
+        storedBefore = file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE CID=?"), { draw }).size();
+    }
+    Drill drill({ QStringLiteral("continue"), db.path(), QString::number(draw) });
+    QVERIFY(drill.started());
+    QVERIFY2(drill.readUntilLine(QStringLiteral("finished")), qPrintable(drill.transcript()));
+    drill.kill();
+    QVERIFY2(drill.hasLine(QStringLiteral("asked\t该抽奖已有%1条抽奖结果。").arg(storedBefore)),
+        qPrintable(drill.transcript()));
+    QVERIFY2(messages(drill.lines()).isEmpty(), qPrintable(drill.transcript()));
+    const QStringList shown = shownNumbers(drill.lines());
+    shownSoFar << shown;
+    FileCheck file(db.path());
+    QCOMPARE(file.integrity(), QStringLiteral("ok"));
+    const QStringList stored = file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { draw });
+    QCOMPARE(stored.size(), 12 + 6 + 3);
+    QCOMPARE(stored.size() - storedBefore, shown.size()); // nothing killed this time: all seen
+    for (const QString &number : shownSoFar)
+        QVERIFY2(stored.count(number) >= shownSoFar.count(number), qPrintable(number));
+    QCOMPARE(wonAgain(file), QStringList());
+    for (const ContinuedAward &award : awards)
         QCOMPARE(file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size(),
             award.count);
 }

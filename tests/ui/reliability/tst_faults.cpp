@@ -345,7 +345,7 @@ void TestDatabaseFaults::enteringADraw_data()
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("opens");
 
-    const QString earlier = u"该抽奖已有2条抽奖结果，重新开始抽奖将删除这些结果，是否继续？"_s;
+    const QString earlier = u"重新开始将删除这2条抽奖结果，是否继续？"_s;
     QTest::newRow("deleted") << Fault::Deleted << QStringList() << QStringList { ConnectionFailed } << false;
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList { earlier }
                                << QStringList { u"原有抽奖结果删除失败，抽奖未开始，请检查数据库！"_s }
@@ -353,8 +353,11 @@ void TestDatabaseFaults::enteringADraw_data()
     // Locked against reading too: entering stops at the first count.
     QTest::newRow("locked") << Fault::Locked << QStringList()
                             << QStringList { u"数据库打开错误(SELECT SUM(数量) FROM 奖项表)！"_s } << false;
-    // Deleting rows takes no new page, so a full disk still lets a draw start afresh.
-    QTest::newRow("full") << Fault::Full << QStringList { earlier } << QStringList() << true;
+    // Deleting rows takes no new page, so a full disk still lets a draw start
+    // afresh, once the operator agrees to go on without the backup it has no
+    // room for.
+    QTest::newRow("full") << Fault::Full << QStringList { earlier, u"数据库备份失败，是否仍然继续？"_s }
+                          << QStringList() << true;
 }
 
 void TestDatabaseFaults::enteringADraw()
@@ -372,7 +375,9 @@ void TestDatabaseFaults::enteringADraw()
             u"INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, ?)"_s, { draw, award, number }));
     const QStringList before = everything(m_db->path());
 
+    m_prompts->queueChoice(u"重新开始"_s);
     m_prompts->queueAnswer(true); // yes, start afresh
+    m_prompts->queueAnswer(true); // and without a backup, if it cannot be made
     bool applied = false;
     QPointer<MF> screen = enterDraw([&] { applied = m_faults->apply(fault); });
     QVERIFY(applied);
@@ -388,6 +393,7 @@ void TestDatabaseFaults::enteringADraw()
     QCOMPARE(everything(m_db->path()), before);
 
     m_prompts->clear();
+    m_prompts->queueChoice(u"重新开始"_s);
     m_prompts->queueAnswer(true);
     screen = enterDraw();
     QVERIFY(screen);
