@@ -47,14 +47,47 @@ QString ReadRegValue(
     return value.isEmpty() ? defaultValue : value;
 }
 
-bool ReadViewOption(const QString &section, const QString &key)
+bool ReadViewOption(const QString &section, const QString &key, bool defaultOn)
 {
-    return ReadRegValue(AppName, section, key, QStringLiteral("false")) == QLatin1String("true");
+    const QString value = ReadRegValue(AppName, section, key, QString());
+    if (value == QLatin1String("true"))
+        return true;
+    if (value == QLatin1String("false"))
+        return false;
+    return defaultOn;
 }
 
 void WriteViewOption(const QString &section, const QString &key, bool on)
 {
     WriteRegValue(AppName, section, key, on ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+namespace {
+
+QString drawSection(qint64 drawId)
+{
+    return QStringLiteral("Draw%1").arg(drawId);
+}
+
+} // namespace
+
+QString ReadDrawSetting(qint64 drawId, const QString &key, const QString &defaultValue)
+{
+    auto settings = openSettings(AppName);
+    const QString value = settings->value(settingKey(drawSection(drawId), key)).toString();
+    return value.isEmpty() ? defaultValue : value;
+}
+
+bool WriteDrawSetting(qint64 drawId, const QString &key, const QString &value)
+{
+    return WriteRegValue(AppName, drawSection(drawId), key, value);
+}
+
+void RemoveDrawSettings(qint64 drawId)
+{
+    auto settings = openSettings(AppName);
+    settings->remove(drawSection(drawId));
+    settings->sync();
 }
 
 void setSettingsFile(const QString &path)

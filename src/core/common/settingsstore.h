@@ -15,9 +15,17 @@ bool WriteRegValue(
 QString ReadRegValue(
     const QString &application, const QString &section, const QString &key, const QString &defaultValue);
 
-// The three view options of the draw screen: "true" exactly, anything else is false.
-bool ReadViewOption(const QString &section, const QString &key);
+// The view options of the draw screen: "true" and "false" exactly; anything
+// else, or nothing stored, is the option's default (off unless said).
+bool ReadViewOption(const QString &section, const QString &key, bool defaultOn = false);
 void WriteViewOption(const QString &section, const QString &key, bool on);
+
+// Settings of one draw that have no column in its row: section "Draw<ID>",
+// so an older Data.mdb opens unchanged.
+QString ReadDrawSetting(qint64 drawId, const QString &key, const QString &defaultValue = QString());
+bool WriteDrawSetting(qint64 drawId, const QString &key, const QString &value);
+// Forgets every setting of a deleted draw.
+void RemoveDrawSettings(qint64 drawId);
 
 // Tests and tools point the store at a file of their own; an empty path goes
 // back to the user's settings.

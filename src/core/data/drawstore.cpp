@@ -1,6 +1,7 @@
 #include "data/drawstore.h"
 
 #include "common/conventions.h"
+#include "common/settingsstore.h"
 #include "data/awardstore.h"
 #include "data/database.h"
 #include "data/entrantstore.h"
@@ -123,7 +124,7 @@ Condition DrawStore::rowsOfDraw(qint64 id)
 
 bool DrawStore::remove(const QList<qint64> &ids)
 {
-    return inOneTransaction([&ids] {
+    const bool removed = inOneTransaction([&ids] {
         for (qint64 id : ids) {
             if (!AwardStore::deleteForDraw(id) || !EntrantStore::deleteForDraw(id)
                 || !ResultStore::deleteForDraw(id) || !PresetStore::deleteForDraw(id)
@@ -132,6 +133,12 @@ bool DrawStore::remove(const QList<qint64> &ids)
         }
         return true;
     });
+    // A later draw may be given the same ID; it starts without these.
+    if (removed) {
+        for (qint64 id : ids)
+            RemoveDrawSettings(id);
+    }
+    return removed;
 }
 
 } // namespace tombolix::data

@@ -20,6 +20,8 @@ private slots:
     void viewOptionsAreTrueOnlyForExactTrue_data();
     void viewOptionsAreTrueOnlyForExactTrue();
     void viewOptionWritesTrueAndFalse();
+    void optionOnByDefaultIsOffOnlyWhenStoredSo();
+    void drawSettingsBelongToTheirDraw();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -108,6 +110,32 @@ void TestSettingsStore::viewOptionWritesTrueAndFalse()
     WriteViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"), false);
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("ListHide"), QStringLiteral("Hide"), QString()),
         QStringLiteral("false"));
+}
+
+void TestSettingsStore::optionOnByDefaultIsOffOnlyWhenStoredSo()
+{
+    const QString section = QStringLiteral("Banner");
+    const QString key = QStringLiteral("Show");
+    QVERIFY(ReadViewOption(section, key, true));
+    for (const QString &stored : { QString(), QStringLiteral("1"), QStringLiteral("True") }) {
+        WriteRegValue(AppName, section, key, stored);
+        QVERIFY(ReadViewOption(section, key, true));
+    }
+    WriteViewOption(section, key, false);
+    QVERIFY(!ReadViewOption(section, key, true));
+    WriteViewOption(section, key, true);
+    QVERIFY(ReadViewOption(section, key, true));
+}
+
+void TestSettingsStore::drawSettingsBelongToTheirDraw()
+{
+    QVERIFY(WriteDrawSetting(7, QStringLiteral("L3"), QStringLiteral("黑体】【√")));
+    QVERIFY(WriteDrawSetting(8, QStringLiteral("L3"), QStringLiteral("宋体")));
+    QCOMPARE(ReadDrawSetting(7, QStringLiteral("L3")), QStringLiteral("黑体】【√"));
+    QCOMPARE(ReadDrawSetting(9, QStringLiteral("L3"), QStringLiteral("-")), QStringLiteral("-"));
+    RemoveDrawSettings(7);
+    QCOMPARE(ReadDrawSetting(7, QStringLiteral("L3")), QString());
+    QCOMPARE(ReadDrawSetting(8, QStringLiteral("L3")), QStringLiteral("宋体"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -1,4 +1,5 @@
 #include "common/prompts.h"
+#include "common/settingsstore.h"
 #include "data/awardstore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
@@ -435,7 +436,11 @@ void TestStores::deletionsTakeWhatHangsOnThem()
     QCOMPARE(rows(u"结果表"_s), qint64(3));
     QCOMPARE(rows(u"预设表"_s), qint64(3));
 
+    WriteDrawSetting(f.draws[0], u"L3"_s, u"kept"_s);
+    WriteDrawSetting(f.draws[1], u"L3"_s, u"gone"_s);
     QVERIFY(DrawStore::remove({ f.draws[1] }));
+    QCOMPARE(ReadDrawSetting(f.draws[1], u"L3"_s), QString());
+    QCOMPARE(ReadDrawSetting(f.draws[0], u"L3"_s), u"kept"_s);
     for (const QString &table : { u"奖项表"_s, u"号码表"_s, u"结果表"_s })
         QCOMPARE(rows(table, u"CID=%1"_s.arg(f.draws[1])), qint64(0));
     QCOMPARE(rows(u"预设表"_s, u"PID=%1"_s.arg(f.draws[1])), qint64(0));
@@ -453,6 +458,7 @@ void TestStores::deletionsTakeWhatHangsOnThem()
     const QStringList before = everything();
     QVERIFY(!DrawStore::remove({ f.draws[0] }));
     QCOMPARE(everything(), before);
+    QCOMPARE(ReadDrawSetting(f.draws[0], u"L3"_s), u"kept"_s);
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
