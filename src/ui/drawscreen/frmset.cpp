@@ -3,6 +3,7 @@
 #include "common/conventions.h"
 #include "common/helpers.h"
 #include "common/windowops.h"
+#include "drawscreen/layoutdrag.h"
 #include "drawscreen/mf.h"
 
 #include <QCheckBox>
@@ -118,6 +119,11 @@ FRMSet::FRMSet(MF *screen)
         close();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+
+    LayoutDrag::Target dragged;
+    dragged.rect = [this] { return m_screen->frameLayout().rect(); };
+    dragged.apply = [this](const QRectF &twips) { showRect(twips); };
+    new LayoutDrag(m_screen, this, std::move(dragged));
     MakeTopmost(this);
     adjustSize();
     CentreOnWorkArea(this);
@@ -142,6 +148,13 @@ void FRMSet::boxChanged(int index)
         break;
     }
     m_screen->frameChanged();
+}
+
+void FRMSet::showRect(const QRectF &twips)
+{
+    const double values[] = { twips.left(), twips.top(), twips.width(), twips.height() };
+    for (int i = 0; i < 4; ++i)
+        m_boxes[i]->setText(appearance::FrameNumberText(float(values[i])));
 }
 
 void FRMSet::chooseColour()
