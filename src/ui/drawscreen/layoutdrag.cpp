@@ -50,10 +50,11 @@ LayoutDrag::LayoutDrag(MF *screen, QWidget *dialog, Target target)
 {
     // The board's labels lie over the canvas; a press on them is the board's.
     QList<QWidget *> widgets { screen->canvas() };
-    for (const char *name : { "LL_0", "LL_1" }) {
-        if (auto *label = screen->findChild<QWidget *>(QString::fromLatin1(name)))
-            widgets << label;
-    }
+    if (auto *title = screen->findChild<QWidget *>(QStringLiteral("LL_0")))
+        widgets << title;
+    m_list = screen->findChild<QWidget *>(QStringLiteral("LL_1"));
+    if (m_list)
+        widgets << m_list;
     for (QWidget *widget : widgets) {
         Watched watched;
         watched.widget = widget;
@@ -137,7 +138,7 @@ bool LayoutDrag::mouseEvent(QWidget *widget, QEvent::Type type, QMouseEvent *eve
     if (type == QEvent::MouseMove) {
         if (m_grip == Grip::None) {
             if (event->buttons() == Qt::NoButton)
-                showCursor(widget, gripAt(at));
+                showCursor(widget, gripAt(widget, at));
             return false;
         }
         const QPointF delta = QPointF(at - m_pressedAt) * TwipsPerPixel;
@@ -158,7 +159,7 @@ bool LayoutDrag::mouseEvent(QWidget *widget, QEvent::Type type, QMouseEvent *eve
     // A press, or the second press of a double-click.
     if (m_grip != Grip::None)
         return true; // another button while dragging
-    const Grip grip = gripAt(at);
+    const Grip grip = gripAt(widget, at);
     if (grip == Grip::None)
         return false;
     if (type == QEvent::MouseButtonPress && event->button() == Qt::LeftButton) {
@@ -170,14 +171,19 @@ bool LayoutDrag::mouseEvent(QWidget *widget, QEvent::Type type, QMouseEvent *eve
     return true;
 }
 
-Grip LayoutDrag::gripAt(const QPoint &screenPos) const
+Grip LayoutDrag::gripAt(QWidget *widget, const QPoint &screenPos) const
 {
     const QRectF rect = m_target.rect();
     const QPointF point = QPointF(screenPos) * TwipsPerPixel;
     const double band = GripPixels * TwipsPerPixel;
-    if (m_target.board)
-        return appearance::HitTestBoard(rect, m_screen->height() * double(TwipsPerPixel), point, band);
-    return appearance::HitTest(rect, point, band);
+    if (!m_target.board)
+        return appearance::HitTest(rect, point, band);
+    const Grip grip = appearance::HitTestBoard(rect, m_screen->height() * double(TwipsPerPixel), point, band);
+    // Placed afresh, the list spans the board area, wider than its title: all
+    // of it is the board's, and taking it moves the board.
+    if (grip == Grip::None && widget == m_list && rect.isValid())
+        return Grip::Body;
+    return grip;
 }
 
 void LayoutDrag::showCursor(QWidget *widget, Grip grip)

@@ -56,13 +56,14 @@ private:
     void activate();
     void deactivate();
     bool mouseEvent(QWidget *widget, QEvent::Type type, QMouseEvent *event);
-    appearance::Grip gripAt(const QPoint &screenPos) const;
+    appearance::Grip gripAt(QWidget *widget, const QPoint &screenPos) const;
     void showCursor(QWidget *widget, appearance::Grip grip);
 
     QPointer<MF> m_screen;
     QWidget *m_dialog;
     Target m_target;
     std::vector<Watched> m_watched;
+    QPointer<QWidget> m_list; // the board's list, wider than its title where it was placed afresh
     bool m_active = false;
     appearance::Grip m_grip = appearance::Grip::None;
     QPoint m_pressedAt; // screen pixels

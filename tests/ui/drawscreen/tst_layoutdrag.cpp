@@ -145,6 +145,7 @@ private slots:
     void frameStaysOnTheScreenAndGrippable();
     void cursorShowsTheGripWhileTheDialogIsOpen();
     void boardIsDraggedAndSizedFromTitleAndList();
+    void boardIsTakenByAllOfItsList();
 
 private:
     MF *openScreen(const QSize &size = QSize(1024, 768));
@@ -404,6 +405,40 @@ void TestLayoutDrag::boardIsDraggedAndSizedFromTitleAndList()
     mouse.release(inList);
     QVERIFY(screen.isRolling());
     screen.ToggleRoll();
+}
+
+// Placed afresh, the list spans the board area, wider than the title above it.
+void TestLayoutDrag::boardIsTakenByAllOfItsList()
+{
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF &screen = *openScreen();
+    Mouse mouse(screen);
+    auto *list = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    menuItem(screen, "M_BRD")->trigger();
+    auto *dialog = shown<BRDSet>(screen);
+    QVERIFY(dialog);
+    const QRectF opened = screen.boardTitleTwips();
+    const QPoint aside = list->geometry().topLeft() + QPoint(5, 50);
+    QVERIFY(aside.x() * TwipsPerPixel < opened.left() - 8 * TwipsPerPixel); // beside the title's column
+    QCOMPARE(mouse.hover(aside), list);
+    QCOMPARE(list->cursor().shape(), Qt::SizeAllCursor);
+    QCOMPARE(mouse.press(aside), list);
+    mouse.move(aside + QPoint(20, 10));
+    mouse.release(aside + QPoint(20, 10));
+    QCOMPARE(boxes(dialog), numbers(opened.translated(300, 150)));
+    QVERIFY(!screen.isRolling());
+
+    // With the board hidden, there is nothing to take.
+    menuItem(screen, "M_HideList")->trigger();
+    const QPoint title = pixels(screen.boardTitleTwips().center());
+    QCOMPARE(mouse.press(title), screen.canvas());
+    mouse.release(title);
+    QVERIFY(screen.isRolling());
+    screen.ToggleRoll();
+    QCOMPARE(boxes(dialog), numbers(opened.translated(300, 150)));
+    menuItem(screen, "M_HideList")->trigger();
+    click(dialog, QStringLiteral("Com_0"));
+    QVERIFY(!list->testAttribute(Qt::WA_SetCursor));
 }
 
 QTEST_MAIN(TestLayoutDrag)
