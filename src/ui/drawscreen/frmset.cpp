@@ -1,5 +1,6 @@
 #include "drawscreen/frmset.h"
 
+#include "appearance/dragrect.h"
 #include "common/conventions.h"
 #include "common/helpers.h"
 #include "common/windowops.h"
@@ -7,6 +8,7 @@
 #include "drawscreen/mf.h"
 
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tombolix {
 
@@ -89,6 +92,9 @@ FRMSet::FRMSet(MF *screen)
     layout->addLayout(boxes);
     layout->addWidget(colour);
     auto *buttons = new QHBoxLayout;
+    auto *fit = new QPushButton(QStringLiteral("适应屏幕"), this);
+    fit->setObjectName(QStringLiteral("fitScreen"));
+    buttons->addWidget(fit);
     buttons->addStretch(1);
     auto *ok = new QPushButton(QStringLiteral("确     定"), this);
     ok->setObjectName(QStringLiteral("Com_0"));
@@ -119,6 +125,7 @@ FRMSet::FRMSet(MF *screen)
         close();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+    connect(fit, &QPushButton::clicked, this, &FRMSet::fitToScreen);
 
     LayoutDrag::Target dragged;
     dragged.rect = [this] { return m_screen->frameLayout().rect(); };
@@ -155,6 +162,17 @@ void FRMSet::showRect(const QRectF &twips)
     const double values[] = { twips.left(), twips.top(), twips.width(), twips.height() };
     for (int i = 0; i < 4; ++i)
         m_boxes[i]->setText(appearance::FrameNumberText(float(values[i])));
+}
+
+void FRMSet::fitToScreen()
+{
+    // As high as the lines a round of the current award shows, printed in
+    // the number's font.
+    const qint64 lines = std::clamp<qint64>(m_screen->session().awardState().PerRound, 1, 1000);
+    const QFontMetricsF metrics(m_screen->elementFont(MF::Element::Number).font);
+    const QSizeF screen(
+        m_screen->width() * double(TwipsPerPixel), m_screen->height() * double(TwipsPerPixel));
+    showRect(appearance::FitScreenRect(screen, int(lines), metrics.height() * TwipsPerPixel));
 }
 
 void FRMSet::chooseColour()

@@ -26,6 +26,7 @@ private:
     void boxChanged(int index);
     // Fills the boxes with a rectangle (twips); their change rule applies it.
     void showRect(const QRectF &twips);
+    void fitToScreen();
     void chooseColour();
     void showSwatch();
 

@@ -146,6 +146,7 @@ private slots:
     void cursorShowsTheGripWhileTheDialogIsOpen();
     void boardIsDraggedAndSizedFromTitleAndList();
     void boardIsTakenByAllOfItsList();
+    void fitScreenFillsTheUpperHalf();
 
 private:
     MF *openScreen(const QSize &size = QSize(1024, 768));
@@ -439,6 +440,55 @@ void TestLayoutDrag::boardIsTakenByAllOfItsList()
     menuItem(screen, "M_HideList")->trigger();
     click(dialog, QStringLiteral("Com_0"));
     QVERIFY(!list->testAttribute(Qt::WA_SetCursor));
+}
+
+void TestLayoutDrag::fitScreenFillsTheUpperHalf()
+{
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 5, 5);
+    m_db->addAward(m_draw, 2, QStringLiteral("二等奖"), 1, 1);
+    MF &screen = *openScreen(QSize(1920, 1080));
+    QCOMPARE(screen.size(), QSize(1920, 1080));
+    menuItem(screen, "M_FrmSet")->trigger();
+    auto *dialog = shown<FRMSet>(screen);
+    QVERIFY(dialog);
+    click(dialog, QStringLiteral("fitScreen"));
+    const QRectF fitted = screen.frameLayout().rect();
+    QCOMPARE(fitted.width(), 1920 * 0.6 * TwipsPerPixel);
+    QCOMPARE(fitted.left() + fitted.width() / 2, 960.0 * TwipsPerPixel); // centred across
+    QVERIFY(qAbs(fitted.center().y() - 270.0 * TwipsPerPixel) <= 1); // centred in the upper half
+    QVERIFY(fitted.top() > 0);
+    QCOMPARE(boxes(dialog), numbers(fitted));
+    // Five lines of the number font, printed as the frame prints them.
+    const QFontMetricsF metrics(screen.elementFont(MF::Element::Number).font);
+    const double pitch = metrics.height() * TwipsPerPixel - 20;
+    QVERIFY(fitted.height() > 5 * pitch + 40);
+    QVERIFY(fitted.height() < 6 * pitch + 40);
+    click(dialog, QStringLiteral("Com_0"));
+    QCOMPARE(frameRecord(m_draw).section(appearance::FieldSeparator, 0, 3),
+        boxes(dialog).join(appearance::FieldSeparator));
+
+    // A round of five shows its five winners in the fitted frame.
+    Mouse mouse(screen);
+    const QPoint picture(100, 1000);
+    mouse.press(picture);
+    mouse.release(picture);
+    QTest::qWait(60);
+    mouse.press(picture);
+    mouse.release(picture);
+    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 5);
+    QTest::qWait(50);
+    test::saveShot(&screen, QStringLiteral("MF-stage-fit-screen"));
+
+    // The next award draws one at a time: a frame for one line.
+    menuItem(screen, "M_FrmSet")->trigger();
+    dialog = shown<FRMSet>(screen);
+    QVERIFY(dialog);
+    click(dialog, QStringLiteral("fitScreen"));
+    const QRectF single = screen.frameLayout().rect();
+    QCOMPARE(single.width(), fitted.width());
+    QVERIFY(single.height() > pitch + 40 && single.height() < 2 * pitch + 40);
+    QVERIFY(qAbs(single.center().y() - 270.0 * TwipsPerPixel) <= 1);
+    click(dialog, QStringLiteral("Com_1"));
 }
 
 QTEST_MAIN(TestLayoutDrag)
