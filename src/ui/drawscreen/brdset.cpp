@@ -3,11 +3,13 @@
 #include "common/conventions.h"
 #include "common/settingsstore.h"
 #include "common/windowops.h"
+#include "drawscreen/layoutdrag.h"
 #include "drawscreen/mf.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -74,9 +76,29 @@ BRDSet::BRDSet(MF *screen)
             WriteRegValue(AppName, QStringLiteral("ResultBrd"), keys[i], m_boxes[i]->text());
         close();
     });
+
+    LayoutDrag::Target dragged;
+    dragged.rect = [this] { return boxesRect(); };
+    dragged.apply = [this](const QRectF &twips) {
+        const double values[] = { twips.left(), twips.top(), twips.width(), twips.height() };
+        for (int i = 0; i < 4; ++i)
+            m_boxes[i]->setText(numberText(values[i]));
+    };
+    dragged.board = true;
+    new LayoutDrag(m_screen, this, std::move(dragged));
     MakeTopmost(this);
     adjustSize();
     CentreOnWorkArea(this);
+}
+
+QRectF BRDSet::boxesRect() const
+{
+    // A hidden board is not there to be taken.
+    auto *title = m_screen->findChild<QLabel *>(QStringLiteral("LL_0"));
+    if (title && title->isHidden())
+        return QRectF();
+    return QRectF(numericValue(m_boxes[0]->text()), numericValue(m_boxes[1]->text()),
+        numericValue(m_boxes[2]->text()), numericValue(m_boxes[3]->text()));
 }
 
 void BRDSet::boxChanged()

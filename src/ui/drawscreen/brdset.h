@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QRectF>
 
 class QLineEdit;
 
@@ -21,6 +22,8 @@ public:
 
 private:
     void boxChanged();
+    // The board's title as the boxes place it (twips); empty while the board is hidden.
+    QRectF boxesRect() const;
 
     MF *m_screen;
     QLineEdit *m_boxes[4] = {};

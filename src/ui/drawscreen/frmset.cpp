@@ -1,11 +1,14 @@
 #include "drawscreen/frmset.h"
 
+#include "appearance/dragrect.h"
 #include "common/conventions.h"
 #include "common/helpers.h"
 #include "common/windowops.h"
+#include "drawscreen/layoutdrag.h"
 #include "drawscreen/mf.h"
 
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tombolix {
 
@@ -88,6 +92,9 @@ FRMSet::FRMSet(MF *screen)
     layout->addLayout(boxes);
     layout->addWidget(colour);
     auto *buttons = new QHBoxLayout;
+    auto *fit = new QPushButton(QStringLiteral("适应屏幕"), this);
+    fit->setObjectName(QStringLiteral("fitScreen"));
+    buttons->addWidget(fit);
     buttons->addStretch(1);
     auto *ok = new QPushButton(QStringLiteral("确     定"), this);
     ok->setObjectName(QStringLiteral("Com_0"));
@@ -118,6 +125,12 @@ FRMSet::FRMSet(MF *screen)
         close();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+    connect(fit, &QPushButton::clicked, this, &FRMSet::fitToScreen);
+
+    LayoutDrag::Target dragged;
+    dragged.rect = [this] { return m_screen->frameLayout().rect(); };
+    dragged.apply = [this](const QRectF &twips) { showRect(twips); };
+    new LayoutDrag(m_screen, this, std::move(dragged));
     MakeTopmost(this);
     adjustSize();
     CentreOnWorkArea(this);
@@ -142,6 +155,24 @@ void FRMSet::boxChanged(int index)
         break;
     }
     m_screen->frameChanged();
+}
+
+void FRMSet::showRect(const QRectF &twips)
+{
+    const double values[] = { twips.left(), twips.top(), twips.width(), twips.height() };
+    for (int i = 0; i < 4; ++i)
+        m_boxes[i]->setText(appearance::FrameNumberText(float(values[i])));
+}
+
+void FRMSet::fitToScreen()
+{
+    // As high as the lines a round of the current award shows, printed in
+    // the number's font.
+    const qint64 lines = std::clamp<qint64>(m_screen->session().awardState().PerRound, 1, 1000);
+    const QFontMetricsF metrics(m_screen->elementFont(MF::Element::Number).font);
+    const QSizeF screen(
+        m_screen->width() * double(TwipsPerPixel), m_screen->height() * double(TwipsPerPixel));
+    showRect(appearance::FitScreenRect(screen, int(lines), metrics.height() * TwipsPerPixel));
 }
 
 void FRMSet::chooseColour()

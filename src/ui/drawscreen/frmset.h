@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QRectF>
 
 class QCheckBox;
 class QLabel;
@@ -23,6 +24,9 @@ public:
 
 private:
     void boxChanged(int index);
+    // Fills the boxes with a rectangle (twips); their change rule applies it.
+    void showRect(const QRectF &twips);
+    void fitToScreen();
     void chooseColour();
     void showSwatch();
 
