@@ -1,9 +1,21 @@
 #include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "console/modi.h"
+#include "data/database.h"
+#include "draw/stagesound.h"
 #include "draw/wavefile.h"
+#include "drawscreen/mf.h"
 #include "drawscreen/stagesoundplayer.h"
 #include "support/testsupport.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtEndian>
 #include <cmath>
@@ -11,6 +23,51 @@
 using namespace tombolix;
 
 namespace {
+
+const QString RollSound = QStringLiteral("RollSound");
+const QString StopSound = QStringLiteral("StopSound");
+
+QAction *menuItem(MF &screen, const char *name)
+{
+    for (QAction *action : screen.contextMenu()->actions()) {
+        if (action->objectName() == QLatin1String(name))
+            return action;
+    }
+    return nullptr;
+}
+
+void click(QWidget *window, const char *name)
+{
+    auto *widget = window->findChild<QWidget *>(QString::fromLatin1(name));
+    QVERIFY2(widget, name);
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+qint64 results(qint64 draw)
+{
+    return data::CountRows(
+        QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
+}
+
+// A draw screen on a silent sound whose calls the test reads; the log
+// outlives the screen.
+std::shared_ptr<draw::SoundLog> listenTo(MF &screen)
+{
+    auto log = std::make_shared<draw::SoundLog>();
+    screen.setSound(std::make_unique<draw::RecordingStageSound>(log));
+    return log;
+}
+
+// The calls after the ones the screen makes when it is handed the sound.
+QStringList playCalls(const draw::SoundLog &log)
+{
+    QStringList calls = log.calls;
+    while (!calls.isEmpty()
+        && (calls.first() == QLatin1String("files") || calls.first() == QLatin1String("mute")
+            || calls.first() == QLatin1String("unmute")))
+        calls.removeFirst();
+    return calls;
+}
 
 // A short valid sound file of the kind the player takes.
 bool writeWav(const QString &path)
@@ -55,6 +112,28 @@ double rms(const QList<qint16> &samples, qsizetype from, qsizetype count)
     return std::sqrt(sum / double(count));
 }
 
+// Counts the warnings Qt and the program write while it lives.
+class WarningCounter
+{
+public:
+    WarningCounter()
+    {
+        s_count = 0;
+        m_previous = qInstallMessageHandler(&WarningCounter::handle);
+    }
+    ~WarningCounter() { qInstallMessageHandler(m_previous); }
+    int count() const { return s_count; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &, const QString &)
+    {
+        if (type != QtDebugMsg && type != QtInfoMsg)
+            ++s_count;
+    }
+    static inline int s_count = 0;
+    QtMessageHandler m_previous = nullptr;
+};
+
 } // namespace
 
 class TestSound : public QObject
@@ -65,24 +144,185 @@ private slots:
     void init();
     void cleanup();
 
+    void roundRollsThenFanfaresAtTheStop();
+    void timedStopFanfaresByItself();
+    void stopThatNamesNobodyHasNoFanfare();
+    void closingMidRollStopsWithoutFanfare();
+    void muteIsAMenuOptionRememberedAndAppliedAtOnce();
+    void drawFilesReachTheSound();
+
     void playerFallsBackToTheBuiltInSounds();
+    void withoutAudioDeviceTheStageIsSilentQuietAndQuick();
     void builtInSoundsAreSmallSeamlessPcm();
 
 private:
     test::TestDatabase *m_db = nullptr;
     ScopedScriptedPrompts *m_prompts = nullptr;
+    qint64 m_draw = 0;
 };
 
 void TestSound::init()
 {
     m_db = new test::TestDatabase;
     m_prompts = new ScopedScriptedPrompts;
+    m_draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    m_db->addEntrants(m_draw, 30);
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 2, 1);
 }
 
 void TestSound::cleanup()
 {
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<MF *>(window) || qobject_cast<Modi *>(window))
+            windows << window;
+    }
+    for (const QPointer<QWidget> &window : windows)
+        delete window.data();
     delete m_prompts;
     delete m_db;
+}
+
+void TestSound::roundRollsThenFanfaresAtTheStop()
+{
+    MF screen(m_draw, std::make_unique<draw::RandomSource>(3));
+    screen.show();
+    const auto log = listenTo(screen);
+    QCOMPARE(log->calls, QStringList({ "unmute", "files" }));
+
+    click(&screen, "bIMG");
+    QCOMPARE(playCalls(*log), QStringList({ "startRoll" }));
+    QTest::qWait(30);
+    click(&screen, "lStart");
+    QCOMPARE(playCalls(*log), QStringList({ "startRoll", "stopRoll", "fanfare" }));
+    QCOMPARE(results(m_draw), 1);
+
+    // A key holds the second round as a click does.
+    QTest::keyClick(&screen, Qt::Key_Space);
+    QTest::qWait(30);
+    QTest::keyClick(&screen, Qt::Key_Space);
+    QCOMPARE(playCalls(*log),
+        QStringList({ "startRoll", "stopRoll", "fanfare", "startRoll", "stopRoll", "fanfare" }));
+
+    // The award is complete and the draw finished: a click starts nothing.
+    click(&screen, "bIMG");
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(playCalls(*log).size(), 6);
+}
+
+void TestSound::timedStopFanfaresByItself()
+{
+    const qint64 timed
+        = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("1"));
+    m_db->addEntrants(timed, 10);
+    m_db->addAward(timed, 1, QStringLiteral("A"), 3, 1);
+    MF screen(timed, std::make_unique<draw::RandomSource>(1));
+    screen.show();
+    const auto log = listenTo(screen);
+    click(&screen, "bIMG");
+    click(&screen, "bIMG"); // a timed round cannot be stopped by hand
+    QCOMPARE(playCalls(*log), QStringList({ "startRoll" }));
+    QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
+    QCOMPARE(playCalls(*log), QStringList({ "startRoll", "stopRoll", "fanfare" }));
+    QCOMPARE(results(timed), 1);
+}
+
+void TestSound::stopThatNamesNobodyHasNoFanfare()
+{
+    const qint64 empty = m_db->addDraw(QStringLiteral("无奖项"), QStringLiteral("10"));
+    m_db->addEntrants(empty, 5);
+    MF screen(empty, std::make_unique<draw::RandomSource>(1));
+    screen.show();
+    const auto log = listenTo(screen);
+    click(&screen, "bIMG");
+    QTest::qWait(20);
+    click(&screen, "bIMG");
+    QCOMPARE(playCalls(*log), QStringList({ "startRoll", "stopRoll" }));
+    QCOMPARE(results(empty), 0);
+}
+
+void TestSound::closingMidRollStopsWithoutFanfare()
+{
+    QPointer<MF> screen = new MF(m_draw, std::make_unique<draw::RandomSource>(1));
+    screen->show();
+    const auto log = listenTo(*screen);
+    QSignalSpy closed(screen.data(), &MF::closed);
+    click(screen, "bIMG");
+    QTest::qWait(30);
+    QVERIFY(screen->isRolling());
+    click(screen, "lEnd");
+    QCOMPARE(closed.count(), 1);
+    QTRY_VERIFY(!screen); // the screen is deleted on close
+    QCOMPARE(playCalls(*log), QStringList({ "startRoll", "stopRoll" }));
+    QCOMPARE(results(m_draw), 0);
+}
+
+void TestSound::muteIsAMenuOptionRememberedAndAppliedAtOnce()
+{
+    {
+        MF screen(m_draw, std::make_unique<draw::RandomSource>(1));
+        screen.resize(1024, 640);
+        screen.show();
+        const auto log = listenTo(screen);
+        QAction *mute = menuItem(screen, "m_Mute");
+        QVERIFY(mute);
+        QCOMPARE(mute->text(), QStringLiteral("静音"));
+        QVERIFY(mute->isCheckable());
+        QVERIFY(!mute->isChecked()); // off until chosen
+        QVERIFY(!screen.muted());
+
+        // It sits after "名单反序" and before the separator above "退出抽奖".
+        const QList<QAction *> actions = screen.contextMenu()->actions();
+        const qsizetype at = actions.indexOf(mute);
+        QVERIFY(at > actions.indexOf(menuItem(screen, "m_Order")));
+        QVERIFY(actions.at(at + 1)->isSeparator());
+        QCOMPARE(actions.at(at + 2), menuItem(screen, "m_Exit"));
+
+        // Chosen mid-roll from the menu the right button pops up.
+        click(&screen, "bIMG");
+        QTest::mouseClick(screen.canvas(), Qt::RightButton, Qt::NoModifier, QPoint(300, 300));
+        QTRY_VERIFY(screen.contextMenu()->isVisible());
+        test::saveShot(screen.contextMenu(), QStringLiteral("MF-menu-mute"));
+        mute->trigger();
+        screen.contextMenu()->hide();
+        QVERIFY(screen.isRolling());
+        QCOMPARE(playCalls(*log), QStringList({ "startRoll", "mute" }));
+        QVERIFY(log->muted);
+        QCOMPARE(ReadRegValue(AppName, QStringLiteral("Sound"), QStringLiteral("Mute"), QString()),
+            QStringLiteral("true"));
+        screen.ToggleRoll();
+    }
+    {
+        // The next screen starts muted: its sound is muted before it plays.
+        MF screen(m_draw, std::make_unique<draw::RandomSource>(1));
+        screen.show();
+        const auto log = listenTo(screen);
+        QVERIFY(menuItem(screen, "m_Mute")->isChecked());
+        click(&screen, "bIMG");
+        QCOMPARE(log->calls, QStringList({ "mute", "files", "startRoll" }));
+        menuItem(screen, "m_Mute")->trigger();
+        QCOMPARE(log->calls.last(), QStringLiteral("unmute"));
+        QCOMPARE(ReadRegValue(AppName, QStringLiteral("Sound"), QStringLiteral("Mute"), QString()),
+            QStringLiteral("false"));
+        screen.ToggleRoll();
+    }
+}
+
+void TestSound::drawFilesReachTheSound()
+{
+    const QString roll = m_db->folder() + QStringLiteral("/鼓声.wav");
+    QVERIFY(writeWav(roll));
+    QVERIFY(WriteDrawSetting(m_draw, RollSound, roll));
+    MF screen(m_draw);
+    const auto log = listenTo(screen);
+    QCOMPARE(log->rollFile, roll);
+    QCOMPARE(log->stopFile, QString()); // the built-in fanfare
+
+    // Another draw's files are its own.
+    const qint64 other = m_db->addDraw(QStringLiteral("别的"));
+    MF otherScreen(other);
+    const auto otherLog = listenTo(otherScreen);
+    QCOMPARE(otherLog->rollFile, QString());
 }
 
 void TestSound::playerFallsBackToTheBuiltInSounds()
@@ -104,6 +344,43 @@ void TestSound::playerFallsBackToTheBuiltInSounds()
     QCOMPARE(player.rollSource(), builtInRoll);
     QCOMPARE(player.stopSource(), builtInStop);
     QVERIFY(m_prompts->shown().isEmpty());
+}
+
+void TestSound::withoutAudioDeviceTheStageIsSilentQuietAndQuick()
+{
+    const QString roll = m_db->folder() + QStringLiteral("/鼓声.wav");
+    QVERIFY(writeWav(roll));
+    QVERIFY(WriteDrawSetting(m_draw, RollSound, roll));
+    QVERIFY(WriteDrawSetting(m_draw, StopSound, m_db->folder() + QStringLiteral("/gone.wav")));
+    {
+        // The first look for a device may leave Qt's one line about it.
+        QElapsedTimer clock;
+        clock.start();
+        MF screen(m_draw, std::make_unique<draw::RandomSource>(1));
+        screen.show();
+        click(&screen, "bIMG");
+        QTest::qWait(20);
+        click(&screen, "bIMG");
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+    WarningCounter warnings;
+    QElapsedTimer clock;
+    clock.start();
+    QPointer<MF> screen = new MF(m_draw, std::make_unique<draw::RandomSource>(2));
+    screen->show();
+    menuItem(*screen, "m_Mute")->trigger();
+    click(screen, "bIMG");
+    QTest::qWait(20);
+    menuItem(*screen, "m_Mute")->trigger();
+    click(screen, "bIMG");
+    click(screen, "bIMG");
+    click(screen, "lEnd"); // closed mid-roll
+    QTRY_VERIFY(!screen);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(results(m_draw), 2);
+    QVERIFY(m_prompts->shown().isEmpty());
+    // A machine without sound is not told so at every round.
+    QCOMPARE(warnings.count(), 0);
 }
 
 void TestSound::builtInSoundsAreSmallSeamlessPcm()
