@@ -155,6 +155,9 @@ private slots:
     void withoutAudioDeviceTheStageIsSilentQuietAndQuick();
     void builtInSoundsAreSmallSeamlessPcm();
 
+    void editorStoresAndShowsTheSoundFiles();
+    void newDrawKeepsItsSoundsUnderItsOwnId();
+
 private:
     test::TestDatabase *m_db = nullptr;
     ScopedScriptedPrompts *m_prompts = nullptr;
@@ -424,6 +427,90 @@ void TestSound::builtInSoundsAreSmallSeamlessPcm()
     const int peak = std::abs(*std::max_element(fanfare.begin(), fanfare.end(),
         [](qint16 a, qint16 b) { return std::abs(int(a)) < std::abs(int(b)); }));
     QVERIFY(peak < 32767); // no clipping
+}
+
+void TestSound::editorStoresAndShowsTheSoundFiles()
+{
+    const QString roll = m_db->folder() + QStringLiteral("/鼓声.wav");
+    const QString stop = m_db->folder() + QStringLiteral("/号角.wav");
+    {
+        Modi *editor = new Modi;
+        editor->show();
+        editor->setDrawId(m_draw);
+        auto *rollBox = editor->findChild<QLineEdit *>(RollSound);
+        auto *stopBox = editor->findChild<QLineEdit *>(StopSound);
+        QVERIFY(rollBox && stopBox);
+        QCOMPARE(rollBox->text(), QString()); // a draw made before sounds existed
+        QCOMPARE(stopBox->text(), QString());
+
+        click(editor, "RollSoundBrowse"); // the file dialog cancelled
+        QCOMPARE(rollBox->text(), QString());
+        m_prompts->queueFileName(roll);
+        click(editor, "RollSoundBrowse");
+        m_prompts->queueFileName(stop);
+        click(editor, "StopSoundBrowse");
+        QCOMPARE(m_prompts->texts(QStringLiteral("open")),
+            QStringList(3, QStringLiteral("音频文件 (*.wav)|*.wav")));
+        QCOMPARE(rollBox->text(), roll);
+        QCOMPARE(stopBox->text(), stop);
+        test::saveShot(editor, QStringLiteral("Modi-sounds"));
+
+        // Cancelled, nothing is kept.
+        click(editor, "Com_2");
+        QCOMPARE(ReadDrawSetting(m_draw, RollSound), QString());
+    }
+    {
+        Modi *editor = new Modi;
+        editor->show();
+        editor->setDrawId(m_draw);
+        m_prompts->queueFileName(roll);
+        click(editor, "RollSoundBrowse");
+        editor->findChild<QLineEdit *>(StopSound)->setText(stop);
+        click(editor, "Com_1");
+        QVERIFY(m_prompts->messages().isEmpty());
+        QCOMPARE(ReadDrawSetting(m_draw, RollSound), roll);
+        QCOMPARE(ReadDrawSetting(m_draw, StopSound), stop);
+    }
+    {
+        // Shown again, and a box emptied goes back to the built-in sound.
+        Modi *editor = new Modi;
+        editor->show();
+        editor->setDrawId(m_draw);
+        QCOMPARE(editor->findChild<QLineEdit *>(RollSound)->text(), roll);
+        QCOMPARE(editor->findChild<QLineEdit *>(StopSound)->text(), stop);
+        editor->findChild<QLineEdit *>(StopSound)->clear();
+        click(editor, "Com_1");
+        QCOMPARE(ReadDrawSetting(m_draw, StopSound), QString());
+        QCOMPARE(ReadDrawSetting(m_draw, RollSound), roll);
+    }
+}
+
+void TestSound::newDrawKeepsItsSoundsUnderItsOwnId()
+{
+    const QString roll = m_db->folder() + QStringLiteral("/新.wav");
+    Modi *editor = new Modi;
+    editor->show();
+    editor->findChild<QLineEdit *>(QStringLiteral("TT_4"))->setText(QStringLiteral("新抽奖"));
+    editor->findChild<QLineEdit *>(RollSound)->setText(roll);
+    click(editor, "Com_1");
+    qint64 id = 0;
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT ID FROM 奖次表 WHERE 抽奖内容=?"), { QStringLiteral("新抽奖") });
+         !rs.eof(); rs.moveNext())
+        id = rs.field(0).toLongLong();
+    QVERIFY(id > 0 && id != m_draw);
+    QCOMPARE(ReadDrawSetting(id, RollSound), roll);
+    QCOMPARE(ReadDrawSetting(m_draw, RollSound), QString());
+
+    // A name refused stores no sound either.
+    Modi *again = new Modi;
+    again->show();
+    again->findChild<QLineEdit *>(QStringLiteral("TT_4"))->setText(QStringLiteral("新抽奖"));
+    again->findChild<QLineEdit *>(RollSound)->setText(QStringLiteral("/other.wav"));
+    click(again, "Com_1");
+    QCOMPARE(m_prompts->messages(), QStringList(QStringLiteral("抽奖名称已经存在，请取其他名称！")));
+    QCOMPARE(ReadDrawSetting(id, RollSound), roll);
+    QCOMPARE(ReadDrawSetting(0, RollSound), QString());
 }
 
 QTEST_MAIN(TestSound)
