@@ -5,6 +5,10 @@ set -euo pipefail
 packages=(
     g++ cmake make pkg-config python3
     qt6-base-dev libqt6sql6-sqlite libgl-dev
+    # The stage's sound (QSoundEffect). Brings libqt6multimedia6, which plays
+    # WAV through PulseAudio (libpulse0); a desktop's PulseAudio or PipeWire
+    # server is the output, and without one the stage is silent.
+    qt6-multimedia-dev
     libxlsxwriter-dev libfreexl-dev libzip-dev
     clang libclang-rt-14-dev clang-format
     fonts-wqy-microhei

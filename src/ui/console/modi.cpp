@@ -3,8 +3,10 @@
 #include "common/conventions.h"
 #include "common/helpers.h"
 #include "common/prompts.h"
+#include "common/settingsstore.h"
 #include "data/drawstore.h"
 #include "draw/displayrules.h"
+#include "draw/stagesound.h"
 #include "drawscreen/picture.h"
 
 #include <QCheckBox>
@@ -34,6 +36,8 @@ constexpr int SlowestSpeed = 1000;
 const QSize ThumbnailSize(224, 126);
 
 const QString CheckTip = QStringLiteral("抽奖开始后是定时自动抽出，还是手动操作。");
+// The sound player decodes WAV only.
+const QString SoundFilter = QStringLiteral("音频文件 (*.wav)|*.wav");
 
 } // namespace
 
@@ -123,6 +127,29 @@ Modi::Modi(QWidget *parent)
         fields->addLayout(row, 5 + i, 1, 1, 2);
     }
 
+    // A draw's own sounds: a box with a browse button each, like the picture's.
+    QPushButton *soundBrowse[2] = {};
+    auto addSoundRow = [this, fields, &soundBrowse](
+                           int row, const QString &label, const QString &name, const QString &builtIn) {
+        auto *box = new QLineEdit(this);
+        box->setObjectName(name);
+        box->setPlaceholderText(builtIn);
+        box->setToolTip(QStringLiteral("只能播放WAV文件；留空、文件不存在或无法读取时使用%1。").arg(builtIn));
+        auto *button = new QPushButton(QStringLiteral("浏览"), this);
+        button->setObjectName(name + QStringLiteral("Browse"));
+        button->setAutoDefault(false);
+        fields->addWidget(fieldLabel(label), row, 0);
+        fields->addWidget(box, row, 1);
+        fields->addWidget(button, row, 2);
+        connect(button, &QPushButton::clicked, this, [this, box] { chooseSound(box); });
+        soundBrowse[row - 7] = button;
+        return box;
+    };
+    m_rollSound
+        = addSoundRow(7, QStringLiteral("抽奖音乐："), draw::RollSoundKey, QStringLiteral("内置音乐"));
+    m_stopSound
+        = addSoundRow(8, QStringLiteral("中奖音效："), draw::StopSoundKey, QStringLiteral("内置音效"));
+
     const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
     stackFields(fields, buttons);
 
@@ -134,7 +161,11 @@ Modi::Modi(QWidget *parent)
     setTabOrder(m_check[0], m_text[Timer]);
     setTabOrder(m_text[Timer], m_check[1]);
     setTabOrder(m_check[1], m_text[Length]);
-    setTabOrder(m_text[Length], buttons.ok);
+    setTabOrder(m_text[Length], m_rollSound);
+    setTabOrder(m_rollSound, soundBrowse[0]);
+    setTabOrder(soundBrowse[0], m_stopSound);
+    setTabOrder(m_stopSound, soundBrowse[1]);
+    setTabOrder(soundBrowse[1], buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
 
     connect(m_text[Picture], &QLineEdit::textChanged, this, &Modi::showThumbnail);
@@ -181,6 +212,9 @@ void Modi::loadRow(qint64 id)
     m_check[1]->setChecked(numericValue(draw->length) > 0);
     applyCheckRule(0);
     applyCheckRule(1);
+
+    m_rollSound->setText(ReadDrawSetting(id, draw::RollSoundKey));
+    m_stopSound->setText(ReadDrawSetting(id, draw::StopSoundKey));
 }
 
 void Modi::applyCheckRule(int index)
@@ -199,6 +233,14 @@ void Modi::choosePicture()
     const QString path = AskOpenFileName(filter);
     if (!path.isEmpty())
         m_text[Picture]->setText(path);
+}
+
+void Modi::chooseSound(QLineEdit *box)
+{
+    QString filter = SoundFilter;
+    const QString path = AskOpenFileName(filter);
+    if (!path.isEmpty())
+        box->setText(path);
 }
 
 void Modi::showThumbnail()
@@ -249,7 +291,15 @@ bool Modi::save()
     draw.mask = m_text[Mask]->text();
     draw.timer = m_text[Timer]->text();
     draw.length = m_text[Length]->text();
-    return reportSave(data::DrawStore::save(draw));
+    const data::SaveResult saved = data::DrawStore::save(draw);
+    if (!reportSave(saved))
+        return false;
+    // The sound files are settings of the draw beside its row, so an older
+    // Data.mdb needs no new column; the path is kept as typed, the file is
+    // not copied.
+    WriteDrawSetting(saved.id, draw::RollSoundKey, m_rollSound->text());
+    WriteDrawSetting(saved.id, draw::StopSoundKey, m_stopSound->text());
+    return true;
 }
 
 } // namespace tombolix

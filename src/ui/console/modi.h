@@ -31,6 +31,7 @@ private:
     void applyCheckRule(int index);
     void choosePicture();
     void showThumbnail();
+    void chooseSound(QLineEdit *box);
     bool save();
 
     QLineEdit *m_text[5] = {};
@@ -38,6 +39,9 @@ private:
     QScrollBar *m_speed = nullptr;
     QLabel *m_speedValue = nullptr;
     QLabel *m_thumbnail = nullptr;
+    // The draw's own roll loop and fanfare; empty means the built-in sound.
+    QLineEdit *m_rollSound = nullptr;
+    QLineEdit *m_stopSound = nullptr;
 };
 
 } // namespace tombolix

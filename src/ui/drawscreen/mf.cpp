@@ -7,6 +7,7 @@
 #include "drawscreen/elementfont.h"
 #include "drawscreen/frmset.h"
 #include "drawscreen/picture.h"
+#include "drawscreen/stagesoundplayer.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -114,6 +115,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_reverseOrder = ReadViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"));
     m_oneAward = ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"));
     m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
+    m_muted = ReadViewOption(draw::SoundSection, draw::MuteKey);
 
     m_fonts[int(Element::Title)] = { m_title->font(), storedFromColor(TitleColour) };
     m_fonts[int(Element::List)] = { m_list->font(), storedFromColor(ListColour) };
@@ -121,6 +123,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     buildMenu();
 
     m_session.start(drawId, entry);
+    setSound(std::make_unique<StageSoundPlayer>());
     if (entry == draw::Entry::Continue)
         showBoard(m_session.lastRoundBoard(!m_reverseOrder, m_oneAward));
     const draw::DrawSettings &settings = m_session.settings();
@@ -250,6 +253,7 @@ void MF::ToggleRoll()
     if (!m_rolling) {
         m_rolling = true;
         m_session.beginRound();
+        m_sound->startRoll();
         if (settings.P_Timer >= 1)
             m_fin->start();
         // An interval of 0 means the timer never fires: the round shows
@@ -277,7 +281,12 @@ void MF::stopRound()
     if (!m_rolling)
         return;
     m_rolling = false;
-    applyStop(m_session.StopAndRecord(!m_reverseOrder, m_oneAward));
+    m_sound->stopRoll();
+    const draw::StopOutcome outcome = m_session.StopAndRecord(!m_reverseOrder, m_oneAward);
+    // A stop that names nobody (no award left to draw) has nothing to celebrate.
+    if (outcome.recorded > 0)
+        m_sound->fanfare();
+    applyStop(outcome);
 }
 
 void MF::applyStop(const draw::StopOutcome &outcome)
@@ -435,6 +444,7 @@ void MF::closeEvent(QCloseEvent *event)
     }
     m_scr->stop();
     m_fin->stop();
+    m_sound->stopRoll();
     emit closed();
     QWidget::closeEvent(event);
 }
@@ -559,6 +569,13 @@ void MF::buildMenu()
         m_reverseOrder = on;
         WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), on);
     });
+    QAction *mute = add("m_Mute", QStringLiteral("静音"), [this](bool on) {
+        m_muted = on;
+        WriteViewOption(draw::SoundSection, draw::MuteKey, on);
+        m_sound->setMuted(on);
+    });
+    mute->setCheckable(true);
+    mute->setChecked(m_muted);
     m_menu->addSeparator();
     add("m_Exit", QStringLiteral("退出抽奖"), [this] { close(); });
     for (QAction *action : { oneAward, hide, order })
@@ -566,6 +583,18 @@ void MF::buildMenu()
     oneAward->setChecked(m_oneAward);
     hide->setChecked(m_hideBoard);
     order->setChecked(m_reverseOrder);
+}
+
+void MF::setSound(std::unique_ptr<draw::StageSound> sound)
+{
+    if (m_sound)
+        m_sound->stopRoll();
+    m_sound = std::move(sound);
+    m_sound->setMuted(m_muted);
+    m_sound->setFiles(ReadDrawSetting(m_session.drawId(), draw::RollSoundKey),
+        ReadDrawSetting(m_session.drawId(), draw::StopSoundKey));
+    if (m_rolling)
+        m_sound->startRoll();
 }
 
 void MF::popupMenu(const QPoint &globalPos)

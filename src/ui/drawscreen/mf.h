@@ -16,6 +16,10 @@ class QTimer;
 
 namespace tombolix {
 
+namespace draw {
+class StageSound;
+}
+
 // A label that reports mouse presses to the draw screen. The press of a
 // double-click has been reported already; the double-click itself is not a
 // second press.
@@ -105,6 +109,11 @@ public:
     bool reverseOrder() const { return m_reverseOrder; }
     bool oneAwardOnly() const { return m_oneAward; }
 
+    // The roll loop and the fanfare; a new one gets the draw's files and the
+    // mute option. The screen makes its own; tests hand in a silent one.
+    void setSound(std::unique_ptr<draw::StageSound> sound);
+    bool muted() const { return m_muted; }
+
     // The number frame, edited live by the layout dialog: change it, then
     // call frameChanged() to repair a size of 15 twips or less, refit and
     // repaint.
@@ -171,6 +180,8 @@ private:
     bool m_reverseOrder = false;
     bool m_oneAward = false;
     bool m_hideBoard = false;
+    bool m_muted = false;
+    std::unique_ptr<draw::StageSound> m_sound;
     appearance::FontSpec m_fonts[3];
     QMenu *m_menu = nullptr;
 
