@@ -4,6 +4,7 @@
 #include "benchutil.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "drawscreen/largeglyphs.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -131,6 +132,7 @@ int main(int argc, char *argv[])
     // The draw screen is measured off screen unless a display is asked for.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    AllowLargeCachedGlyphs(); // as the program does
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2)

@@ -15,7 +15,9 @@
 
 namespace tombolix::bench {
 
-void benchStageNumber()
+namespace {
+
+void measureStageTicks(const QString &name, bool autoFit)
 {
     ScratchDatabase db;
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
@@ -25,6 +27,9 @@ void benchStageNumber()
         QStringLiteral(
             "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (?, 1, '一等奖', 100, 5, 1)"),
         { draw });
+    if (autoFit) // the frame grows to the lines, printed at the full size of 90 pixels
+        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+            { QStringLiteral("1575】【2700】【9703】【1371】【1】【3146288】【1"), draw });
     WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
     MF screen(draw);
     screen.show();
@@ -34,7 +39,7 @@ void benchStageNumber()
     screen.RollTick();
     if (screen.numberCaption().count(QLatin1Char('\n')) != 4
         || screen.numberCaption().count(QLatin1Char(' ')) < 10)
-        std::fprintf(stderr, "paint_tick_1080p_5_lines_names: the number does not show 5 lines with names\n");
+        std::fprintf(stderr, "%s: the number does not show 5 lines with names\n", qPrintable(name));
 
     // Each tick shows fresh lines; its repaint covers the area it invalidates,
     // the lines before united with the lines now, as the screen asks for.
@@ -64,11 +69,18 @@ void benchStageNumber()
     }
     std::sort(paints.begin(), paints.end());
     std::sort(layouts.begin(), layouts.end());
-    report(QStringLiteral("paint_tick_1080p_5_lines_names"), paints[paints.size() / 2], QStringLiteral("ms"));
-    report(
-        QStringLiteral("tick_lines_1080p_5_lines_names"), layouts[layouts.size() / 2], QStringLiteral("ms"));
+    report(QStringLiteral("paint_tick_") + name, paints[paints.size() / 2], QStringLiteral("ms"));
+    report(QStringLiteral("tick_lines_") + name, layouts[layouts.size() / 2], QStringLiteral("ms"));
     screen.ToggleRoll();
     screen.close();
+}
+
+} // namespace
+
+void benchStageNumber()
+{
+    measureStageTicks(QStringLiteral("1080p_5_lines_names"), false);
+    measureStageTicks(QStringLiteral("1080p_5_lines_names_autofit"), true);
 }
 
 } // namespace tombolix::bench

@@ -4,6 +4,7 @@
 #include "common/settingsstore.h"
 #include "data/database.h"
 #include "drawscreen/frmset.h"
+#include "drawscreen/largeglyphs.h"
 #include "drawscreen/mf.h"
 #include "support/testsupport.h"
 
@@ -136,6 +137,7 @@ private slots:
     void namesOptionThroughTheMenu();
     void tickRepaintsOnlyTheNumber();
     void screenshotsOfTheStage();
+    void largeGlyphsAreCachedUnlessTheEnvironmentSaysOtherwise();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -459,6 +461,23 @@ void TestStageNumber::screenshotsOfTheStage()
     QVERIFY(screen.numberCaption().contains(QStringLiteral("  ")));
     QVERIFY(inkInsideFrame(screen));
     test::saveShot(&screen, QStringLiteral("MF-stage-names"));
+}
+
+void TestStageNumber::largeGlyphsAreCachedUnlessTheEnvironmentSaysOtherwise()
+{
+    const QByteArray before = qgetenv("QT_MAX_CACHED_GLYPH_SIZE");
+    const bool wasSet = qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE");
+    qunsetenv("QT_MAX_CACHED_GLYPH_SIZE");
+    AllowLargeCachedGlyphs();
+    // Above the 180 pixels of the built-in number on a 4K screen.
+    QVERIFY(qEnvironmentVariableIntValue("QT_MAX_CACHED_GLYPH_SIZE") >= 180);
+    qputenv("QT_MAX_CACHED_GLYPH_SIZE", "100");
+    AllowLargeCachedGlyphs();
+    QCOMPARE(qgetenv("QT_MAX_CACHED_GLYPH_SIZE"), QByteArray("100"));
+    if (wasSet)
+        qputenv("QT_MAX_CACHED_GLYPH_SIZE", before);
+    else
+        qunsetenv("QT_MAX_CACHED_GLYPH_SIZE");
 }
 
 QTEST_MAIN(TestStageNumber)
