@@ -4,6 +4,7 @@
 #include "benchutil.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "drawscreen/largeglyphs.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -77,6 +78,7 @@ void benchPaint();
 void benchStopRecord();
 void benchStopLatency();
 void benchResume();
+void benchStageNumber();
 void benchFillGrid();
 void benchFillResults();
 void benchDeleteRows();
@@ -105,6 +107,7 @@ const std::vector<Benchmark> &benchmarks()
         { "stop_record_10", benchStopRecord },
         { "stop_latency_1ms_roll", benchStopLatency },
         { "resume_1m_500_won", benchResume },
+        { "paint_tick_1080p_5_lines_names", benchStageNumber },
         { "fill_grid_69998", benchFillGrid },
         { "fill_results_10000", benchFillResults },
         { "delete_10000_rows", benchDeleteRows },
@@ -129,6 +132,7 @@ int main(int argc, char *argv[])
     // The draw screen is measured off screen unless a display is asked for.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    AllowLargeCachedGlyphs(); // as the program does
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2)

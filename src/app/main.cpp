@@ -3,11 +3,13 @@
 #include "common/qtprompts.h"
 #include "console/fset.h"
 #include "console/startup.h"
+#include "drawscreen/largeglyphs.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    tombolix::AllowLargeCachedGlyphs();
     QApplication app(argc, argv);
     tombolix::FSet::nameApplication();
 

@@ -129,4 +129,12 @@ QString DisplayText(const QString &number, qint64 length, const QString &mask)
     return text;
 }
 
+QString StageLine(const QString &shown, const QString &name, bool withName)
+{
+    const QString trimmed = name.trimmed();
+    if (!withName || trimmed.isEmpty())
+        return shown;
+    return shown + QStringLiteral("  ") + trimmed;
+}
+
 } // namespace tombolix::draw

@@ -26,4 +26,8 @@ void MaskText(QString &text, const QString &mask);
 // FixLength, then MaskText, on a copy.
 QString DisplayText(const QString &number, qint64 length, const QString &mask);
 
+// A line of the number frame: the number as displayed, then, when asked for
+// and the entrant has one, two blanks and the name.
+QString StageLine(const QString &shown, const QString &name, bool withName);
+
 } // namespace tombolix::draw

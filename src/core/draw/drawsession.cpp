@@ -112,7 +112,7 @@ QStringList DrawSession::RollTick()
     QStringList lines;
     lines.reserve(qsizetype(m_picks.size()));
     for (qsizetype index : m_picks)
-        lines << m_pool.show(index);
+        lines << StageLine(m_pool.show(index), m_pool.name(index), m_namesShown);
     return lines;
 }
 
@@ -138,7 +138,7 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     QStringList shown;
     for (size_t position : stored) {
         const qsizetype index = eligible[position];
-        shown << m_pool.show(index);
+        shown << StageLine(m_pool.show(index), m_pool.name(index), m_namesShown);
         if (!m_award.RepeatAllowed)
             m_pool.makeIneligible(index);
         --m_award.Remaining;

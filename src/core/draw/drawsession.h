@@ -78,9 +78,14 @@ public:
     // The number of lines a tick shows: the smaller of Remaining and PerRound.
     qint64 linesPerTick() const;
 
+    // The number frame's lines name the entrants after their numbers; the
+    // board is not affected.
+    void setNamesShown(bool on) { m_namesShown = on; }
+    bool namesShown() const { return m_namesShown; }
+
     // A round begins: the picks of the last round no longer count.
     void beginRound();
-    // A fresh pick of eligible entrants; returns their display texts.
+    // A fresh pick of eligible entrants; returns their lines (StageLine).
     QStringList RollTick();
     // The pool indexes the last tick showed.
     const std::vector<qsizetype> &picks() const { return m_picks; }
@@ -132,6 +137,7 @@ private:
     bool m_finished = false;
     std::vector<qsizetype> m_picks;
     bool m_picksValid = false;
+    bool m_namesShown = false;
 };
 
 } // namespace tombolix::draw

@@ -1,5 +1,6 @@
 #include "drawscreen/mf.h"
 
+#include "appearance/stagenumber.h"
 #include "common/conventions.h"
 #include "common/settingsstore.h"
 #include "drawscreen/brdset.h"
@@ -48,6 +49,13 @@ const QColor NumberColour(255, 215, 0);
 const QColor TitleColour(255, 215, 0);
 const QColor ListColour(255, 255, 255);
 const QColor EmptyBackground(48, 4, 12);
+
+// Built-in font sizes in pixels on a screen 768 pixels high. The number's
+// digits fill about three quarters of the built-in frame's height, so a hall
+// reads them from the back.
+constexpr int TitlePixels = 40;
+constexpr int ListPixels = 24;
+constexpr int NumberPixels = 64;
 
 QFont pixelFont(const QFont &base, int pixels, bool bold)
 {
@@ -116,6 +124,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_oneAward = ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"));
     m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
     m_muted = ReadViewOption(draw::SoundSection, draw::MuteKey);
+    m_session.setNamesShown(ReadViewOption(QStringLiteral("NumberName"), QStringLiteral("Show")));
 
     m_fonts[int(Element::Title)] = { m_title->font(), storedFromColor(TitleColour) };
     m_fonts[int(Element::List)] = { m_list->font(), storedFromColor(ListColour) };
@@ -137,6 +146,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     if (settings.P_Timer >= 1)
         m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
     m_frame = appearance::LoadFrameLayout(drawId);
+    m_builtInFrame = !appearance::DrawHasFrameLayout(drawId);
     // A stored frame too narrow or too low is repaired before anything fits
     // or paints it; a later save stores the repair.
     appearance::RepairFrameSize(m_frame);
@@ -166,19 +176,19 @@ void MF::buildControls()
     };
 
     m_title = makeLabel(QStringLiteral("LL_0"), QStringLiteral("获奖名单"));
-    m_title->setFont(pixelFont(font(), 40, true));
+    m_title->setFont(pixelFont(font(), TitlePixels, true));
     m_title->setStyleSheet(QStringLiteral("color: %1;").arg(TitleColour.name()));
     m_title->adjustSize();
 
     m_list = makeLabel(QStringLiteral("LL_1"), QString());
-    m_list->setFont(pixelFont(font(), 24, false));
+    m_list->setFont(pixelFont(font(), ListPixels, false));
     m_list->setStyleSheet(QStringLiteral("color: %1;").arg(ListColour.name()));
     m_list->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // The number is printed on the canvas; the label keeps its text, font
     // and colour, and its box decides where the text goes.
     m_number = makeLabel(QStringLiteral("LL_2"), QStringLiteral("00000000000"));
-    m_number->setFont(pixelFont(font(), 40, true));
+    m_number->setFont(pixelFont(font(), NumberPixels, true));
     QPalette palette = m_number->palette();
     palette.setColor(QPalette::WindowText, NumberColour);
     m_number->setPalette(palette);
@@ -314,6 +324,12 @@ void MF::fitNumberLabel()
             width = std::max(width, metrics.horizontalAdvance(line));
         textSize
             = QSizeF(width * Twips, metrics.height() * Twips * std::max<qsizetype>(1, m_numberLines.size()));
+        // The frame grows no wider than it is and no lower than the screen's
+        // bottom; beyond that the lines are printed smaller.
+        textSize.setWidth(std::min(textSize.width(), double(m_frame.Width)));
+        if (height() > 0)
+            textSize.setHeight(
+                std::min(textSize.height(), std::max(0.0, height() * Twips - double(m_frame.Top) - 20)));
     }
     m_numberLabel = appearance::FitNumberLabel(m_frame, textSize);
     m_number->setGeometry(toPixels(m_numberLabel));
@@ -321,18 +337,64 @@ void MF::fitNumberLabel()
     QPalette palette = m_number->palette();
     palette.setColor(QPalette::Window, colorFromStored(quint32(m_frame.BackColor)));
     m_number->setPalette(palette);
+    layOutNumber();
+}
+
+void MF::layOutNumber()
+{
+    // Measured on ink: a line box is taller than the digits in it, and one
+    // line at the built-in size fits although its box does not.
+    auto measure = [this](const QFont &font) {
+        const QFontMetricsF metrics(font);
+        appearance::NumberInk ink;
+        ink.lineHeight = metrics.height() * Twips;
+        ink.ascent = metrics.ascent() * Twips;
+        for (const QString &line : std::as_const(m_numberLines)) {
+            const QRectF box = metrics.tightBoundingRect(line);
+            ink.inkAbove = std::max(ink.inkAbove, -box.top() * Twips);
+            ink.inkBelow = std::max(ink.inkBelow, box.bottom() * Twips);
+            ink.widestLine = std::max(ink.widestLine, metrics.horizontalAdvance(line) * Twips);
+        }
+        return ink;
+    };
+    // Shrinking is a paint-time size: the stored number font stays as chosen.
+    QFont font = m_number->font();
+    const qsizetype lineCount = m_numberLines.size();
+    double scale = appearance::NumberFitScale(m_numberLabel.size(), lineCount, measure(font));
+    int pixels = QFontInfo(font).pixelSize();
+    // Metrics do not shrink quite in proportion; a second look settles it.
+    for (int attempt = 0; scale < 1 && pixels > 1 && attempt < 6; ++attempt) {
+        pixels = std::max(1, std::min(pixels - 1, int(std::floor(pixels * scale))));
+        font.setPixelSize(pixels);
+        scale = appearance::NumberFitScale(m_numberLabel.size(), lineCount, measure(font));
+    }
+
+    m_printFont = font;
+    const QFontMetricsF metrics(font);
+    m_printAscent = metrics.ascent();
+    m_printLineHeight = metrics.height();
+    m_printedLines = appearance::PrintFrameText(m_numberLabel, m_numberLines, metrics.height() * Twips,
+        [&metrics](const QString &line) { return metrics.horizontalAdvance(line) * Twips; });
+    QRectF area;
+    m_printedArea = QRect();
+    for (const appearance::PrintedLine &line : m_printedLines) {
+        const QPointF origin(line.left / Twips, line.top / Twips);
+        const QRectF box(origin, QSizeF(metrics.horizontalAdvance(line.text), m_printLineHeight));
+        const QRectF ink
+            = metrics.tightBoundingRect(line.text).translated(origin.x(), origin.y() + m_printAscent);
+        area = area.united(box).united(ink);
+    }
+    if (!area.isEmpty())
+        m_printedArea = area.toAlignedRect().adjusted(-3, -3, 3, 3); // antialiasing
 }
 
 QRect MF::numberAreaPixels() const
 {
-    QRect area = toPixels(m_frame.rect()).united(toPixels(m_numberLabel));
-    const QFontMetrics metrics(m_number->font());
-    // Lines may run past the frame; the printed block is centred on the label.
-    const int block = metrics.height() * int(std::max<qsizetype>(1, m_numberLines.size()));
-    const QRect label = toPixels(m_numberLabel);
-    area = area.united(
-        QRect(label.left() - 2000, label.center().y() - block / 2 - 4, label.width() + 4000, block + 8));
-    return area.adjusted(-4, -4, 4, 4).intersected(m_canvas->rect());
+    // The frame and the printed lines; refreshNumberArea adds what was there before.
+    return toPixels(m_frame.rect())
+        .united(m_printedArea)
+        .adjusted(-2, -2, 2, 2)
+        .intersected(m_canvas->rect());
 }
 
 void MF::refreshNumberArea()
@@ -358,19 +420,15 @@ void MF::paintCanvas(QPainter &painter, const QRect &area) const
         painter.drawRoundedRect(QRectF(frame), 12.5, 12.5);
     }
 
-    const QFont numberFont = m_number->font();
-    const QFontMetricsF metrics(numberFont);
-    painter.setFont(numberFont);
+    if (!m_printedArea.intersects(area))
+        return;
+    painter.setFont(m_printFont);
     painter.setPen(m_number->palette().color(QPalette::WindowText));
-    const auto lines = appearance::PrintFrameText(m_numberLabel, m_numberLines, metrics.height() * Twips,
-        [&metrics](const QString &line) { return metrics.horizontalAdvance(line) * Twips; });
-    const double ascent = metrics.ascent();
-    const double lineHeight = metrics.height();
-    for (const appearance::PrintedLine &line : lines) {
+    for (const appearance::PrintedLine &line : m_printedLines) {
         const double top = line.top / Twips;
-        if (top > area.bottom() || top + lineHeight < area.top())
+        if (top > area.bottom() || top + m_printLineHeight < area.top())
             continue; // only the lines that can be seen are drawn
-        painter.drawText(QPointF(line.left / Twips, top + ascent), line.text);
+        painter.drawText(QPointF(line.left / Twips, top + m_printAscent), line.text);
     }
 }
 
@@ -431,6 +489,7 @@ void MF::resizeEvent(QResizeEvent *event)
     m_boardArea->setGeometry(toPixels(draw::PlaceBoardArea(toTwips(m_canvas->size()))));
     m_scaledBackground = draw::ScaledToCover(m_background, m_canvas->size());
     m_canvas->lower();
+    applyStageScale();
     placeBoard();
 }
 
@@ -510,8 +569,8 @@ void MF::applyElementFont(Element element)
 void MF::applyFonts()
 {
     for (Element element : { Element::Title, Element::List, Element::Number }) {
-        m_fonts[int(element)]
-            = appearance::LoadElementFont(m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
+        m_fontStored[int(element)] = appearance::ApplyStoredElementFont(
+            m_session.drawId(), fontColumnOf(element), m_fonts[int(element)]);
         applyElementFont(element);
     }
     // The board is placed with the title at the size of its text and font.
@@ -527,6 +586,7 @@ bool MF::chooseFont(Element element)
     if (!ChooseElementFont(spec))
         return false;
     m_fonts[int(element)] = spec;
+    m_fontStored[int(element)] = true;
     applyElementFont(element);
     appearance::SaveElementFont(m_session.drawId(), fontColumnOf(element), spec);
     // The board stays where it is, also where the operator has just typed a
@@ -569,6 +629,12 @@ void MF::buildMenu()
         m_reverseOrder = on;
         WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), on);
     });
+    QAction *names = add("m_Names", QStringLiteral("号码后显示姓名"), [this](bool on) {
+        m_session.setNamesShown(on);
+        WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), on);
+    });
+    names->setCheckable(true);
+    names->setChecked(m_session.namesShown());
     QAction *mute = add("m_Mute", QStringLiteral("静音"), [this](bool on) {
         m_muted = on;
         WriteViewOption(draw::SoundSection, draw::MuteKey, on);
@@ -604,10 +670,34 @@ void MF::popupMenu(const QPoint &globalPos)
 
 void MF::frameChanged()
 {
+    // Edited by the operator, the frame stays where it was put.
+    m_builtInFrame = false;
     appearance::RepairFrameSize(m_frame);
     fitNumberLabel();
     refreshNumberArea();
     m_canvas->update();
+}
+
+void MF::applyStageScale()
+{
+    const appearance::StageScale scale = appearance::StageScaleFor(QSizeF(size()));
+    if (m_builtInFrame) {
+        const FrameLayout builtIn = appearance::BuiltInFrame(scale);
+        m_frame.Left = builtIn.Left;
+        m_frame.Top = builtIn.Top;
+        m_frame.Width = builtIn.Width;
+        m_frame.Height = builtIn.Height;
+    }
+    const int builtInPixels[] = { TitlePixels, ListPixels, NumberPixels };
+    for (Element element : { Element::Title, Element::List, Element::Number }) {
+        if (m_fontStored[int(element)])
+            continue; // a font the operator chose is shown as chosen
+        m_fonts[int(element)].font.setPixelSize(
+            appearance::ScaledFontPixels(builtInPixels[int(element)], scale));
+        applyElementFont(element);
+    }
+    m_title->adjustSize();
+    fitNumberLabel();
 }
 
 void MF::saveFrameLayout()

@@ -136,6 +136,10 @@ public:
 
     // The part of the canvas a tick repaints: the frame and the number.
     QRect numberArea() const { return numberAreaPixels(); }
+    // The number as it is printed: the number font, drawn smaller while the
+    // round's lines would not fit the frame, and the lines' places (twips).
+    const QFont &printedNumberFont() const { return m_printFont; }
+    const std::vector<appearance::PrintedLine> &printedNumberLines() const { return m_printedLines; }
     QWidget *canvas() const;
 
     // Paints the background, the frame and the number (the canvas's content)
@@ -165,6 +169,10 @@ private:
     void fitNumberLabel();
     void refreshNumberArea();
     QRect numberAreaPixels() const;
+    void layOutNumber();
+    // The built-in frame and the fonts the draw keeps none of its own for
+    // follow the screen's size.
+    void applyStageScale();
     void onPressed(Qt::MouseButton button, const QPoint &globalPos);
     // Shows the open dialog of its kind, or a new one when none is open.
     template<typename Dialog> void showOnce(QPointer<QDialog> &open);
@@ -176,6 +184,13 @@ private:
     QPixmap m_background;
     QPixmap m_scaledBackground;
     QRect m_paintedNumberArea;
+    bool m_builtInFrame = false; // no stored layout, no edit: the frame follows the screen
+    bool m_fontStored[3] = {};
+    QFont m_printFont;
+    double m_printAscent = 0;
+    double m_printLineHeight = 0;
+    std::vector<appearance::PrintedLine> m_printedLines;
+    QRect m_printedArea; // pixels: the ink and the boxes of the printed lines
     bool m_rolling = false;
     bool m_reverseOrder = false;
     bool m_oneAward = false;

@@ -15,6 +15,7 @@ private slots:
     void maskText();
     void paddingComesBeforeTheMask();
     void hugeLengthIsCappedToAScreenLine();
+    void stageLineNamesTheEntrantOnlyWhenAsked();
 };
 
 void TestDisplayRules::fixLength_data()
@@ -122,6 +123,17 @@ void TestDisplayRules::hugeLengthIsCappedToAScreenLine()
         QVERIFY(digits.endsWith(QStringLiteral("000123")));
         QCOMPARE(DisplayText(QStringLiteral("张三"), length, QString()).size(), qsizetype(MaxFixedLength));
     }
+}
+
+void TestDisplayRules::stageLineNamesTheEntrantOnlyWhenAsked()
+{
+    QCOMPARE(
+        StageLine(QStringLiteral("0**123"), QStringLiteral("张三"), true), QStringLiteral("0**123  张三"));
+    QCOMPARE(StageLine(QStringLiteral("0**123"), QStringLiteral("张三"), false), QStringLiteral("0**123"));
+    // No name, or only blanks: no trailing blanks that would pull the number off centre.
+    QCOMPARE(StageLine(QStringLiteral("0123"), QString(), true), QStringLiteral("0123"));
+    QCOMPARE(StageLine(QStringLiteral("0123"), QStringLiteral("  "), true), QStringLiteral("0123"));
+    QCOMPARE(StageLine(QStringLiteral("0123"), QStringLiteral(" 李四 "), true), QStringLiteral("0123  李四"));
 }
 
 QTEST_APPLESS_MAIN(TestDisplayRules)

@@ -64,6 +64,7 @@ private slots:
     void stopBeforeTheFirstTickDrawsAfresh();
     void failedInsertIsNotCountedAndStaysEligible();
     void resultsKeepTheStoredNumberNotTheDisplay();
+    void namesFollowTheNumbersOnStageButNotOnTheBoard();
     void zeroPerRoundDrawsOneAtATime();
     void continuingStandsWhereTheDrawStopped();
     void continuingACompleteDrawIsFinished();
@@ -320,6 +321,32 @@ void TestDrawSession::resultsKeepTheStoredNumberNotTheDisplay()
                  .toString(),
         QStringLiteral("O'Brien"));
     QCOMPARE(outcome.board.text, QStringLiteral("A\r\n     0**123(O'Brien)\r\n"));
+}
+
+void TestDrawSession::namesFollowTheNumbersOnStageButNotOnTheBoard()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("50"), QStringLiteral("0**"),
+        QStringLiteral("0"), QStringLiteral("6"));
+    m_db->addEntrant(draw, QStringLiteral("123"), QStringLiteral("张三"));
+    m_db->addEntrant(draw, QStringLiteral("456"));
+    m_db->addAward(draw, 1, QStringLiteral("A"), 2, 2);
+    DrawSession session(seeded());
+    session.start(draw);
+    QVERIFY(!session.namesShown());
+    session.setNamesShown(true);
+    session.beginRound();
+    QStringList rolled = session.RollTick();
+    rolled.sort();
+    // Masked and padded as ever; the nameless entrant shows its number alone.
+    QCOMPARE(rolled, (QStringList { QStringLiteral("0**123  张三"), QStringLiteral("0**456") }));
+    const StopOutcome outcome = session.StopAndRecord(true, false);
+    QStringList stopped = outcome.numberText.split(QStringLiteral("\r\n"));
+    stopped.sort();
+    QCOMPARE(stopped, rolled);
+    QVERIFY(outcome.board.text.contains(QStringLiteral("     0**123(张三)\r\n")));
+    QVERIFY(!outcome.board.text.contains(QStringLiteral("  张三")));
+    QCOMPARE(storedNumbers(draw).size(), 2); // what is stored is the number, never the line
+    QVERIFY(!storedNumbers(draw).join(QString()).contains(QStringLiteral("张")));
 }
 
 void TestDrawSession::zeroPerRoundDrawsOneAtATime()

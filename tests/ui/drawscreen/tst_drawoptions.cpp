@@ -152,7 +152,8 @@ void TestDrawOptions::menuItemsInOrderWithStoredChecks()
         (QStringList { QStringLiteral("只显示当前奖项名单"), QStringLiteral("公告标题字体"),
             QStringLiteral("公告内容字体"), QStringLiteral("抽奖号码字体"), QStringLiteral("抽奖框设置"),
             QStringLiteral("公告板设置"), QStringLiteral("屏幕刷新"), QStringLiteral("隐藏公告"),
-            QStringLiteral("名单反序"), QStringLiteral("静音"), QStringLiteral("退出抽奖") }));
+            QStringLiteral("名单反序"), QStringLiteral("号码后显示姓名"), QStringLiteral("静音"),
+            QStringLiteral("退出抽奖") }));
     QVERIFY(menuItem(screen, "m_Order")->isChecked());
     QVERIFY(!menuItem(screen, "m_OneAward")->isChecked()); // "True" is not "true"
     QVERIFY(!menuItem(screen, "M_HideList")->isChecked());
@@ -232,7 +233,8 @@ void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
     auto *dialog = openDialog<FRMSet>(screen);
     QVERIFY(dialog);
     auto *width = dialog->findChild<QLineEdit *>(QStringLiteral("TT_2"));
-    QCOMPARE(width->text(), QStringLiteral("5175"));
+    // The built-in frame as it is on this screen: 5175 twips wide at 1024 x 768.
+    QCOMPARE(width->text(), QStringLiteral("6469"));
     width->setText(QStringLiteral("6000"));
     QCOMPARE(screen.frameLayout().Width, 6000.0f); // at once, on screen
     dialog->findChild<QLineEdit *>(QStringLiteral("TT_3"))->setText(QString());
@@ -251,7 +253,7 @@ void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
     QTest::mouseClick(dialog->findChild<QLabel *>(QStringLiteral("LClr")), Qt::LeftButton);
     QCOMPARE(screen.frameLayout().BackColor, 255);
     click(dialog, QStringLiteral("Com_0"));
-    QCOMPARE(frameRecord(m_draw), QStringLiteral("1500】【1920】【6000】【750】【1】【255】【0"));
+    QCOMPARE(frameRecord(m_draw), QStringLiteral("1500】【1800】【6000】【750】【1】【255】【0"));
     test::saveShot(&screen, QStringLiteral("MF-custom-layout"));
 }
 

@@ -1,0 +1,86 @@
+// The number on the stage: what one tick of a five-winner round with names
+// costs to repaint on a 1920 x 1080 screen.
+#include "benchutil.h"
+#include "common/settingsstore.h"
+#include "data/database.h"
+#include "drawscreen/mf.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace tombolix::bench {
+
+namespace {
+
+void measureStageTicks(const QString &name, bool autoFit)
+{
+    ScratchDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("bench"));
+    db.addEntrants(draw, 300);
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='4' WHERE ID=?"), { draw });
+    data::ExecuteSql(
+        QStringLiteral(
+            "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (?, 1, '一等奖', 100, 5, 1)"),
+        { draw });
+    if (autoFit) // the frame grows to the lines, printed at the full size of 90 pixels
+        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+            { QStringLiteral("1575】【2700】【9703】【1371】【1】【3146288】【1"), draw });
+    WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
+    MF screen(draw);
+    screen.show();
+    screen.resize(1920, 1080);
+    QCoreApplication::processEvents();
+    screen.ToggleRoll();
+    screen.RollTick();
+    if (screen.numberCaption().count(QLatin1Char('\n')) != 4
+        || screen.numberCaption().count(QLatin1Char(' ')) < 10)
+        std::fprintf(stderr, "%s: the number does not show 5 lines with names\n", qPrintable(name));
+
+    // Each tick shows fresh lines; its repaint covers the area it invalidates,
+    // the lines before united with the lines now, as the screen asks for.
+    QImage target(screen.canvas()->size(), QImage::Format_ARGB32_Premultiplied);
+    const int ticks = 300;
+    std::vector<double> paints, layouts;
+    for (int run = 0; run < 6; ++run) {
+        double paint = 0, layout = 0;
+        QElapsedTimer clock;
+        for (int t = 0; t < ticks; ++t) {
+            const QRect before = screen.numberArea();
+            clock.start();
+            screen.RollTick();
+            layout += clock.nsecsElapsed() / 1e6;
+            const QRect area = before.united(screen.numberArea());
+            clock.start();
+            QPainter painter(&target);
+            painter.setClipRect(area);
+            screen.paintCanvas(painter, area);
+            painter.end();
+            paint += clock.nsecsElapsed() / 1e6;
+        }
+        if (run > 0) { // the first run warms the caches up
+            paints.push_back(paint / ticks);
+            layouts.push_back(layout / ticks);
+        }
+    }
+    std::sort(paints.begin(), paints.end());
+    std::sort(layouts.begin(), layouts.end());
+    report(QStringLiteral("paint_tick_") + name, paints[paints.size() / 2], QStringLiteral("ms"));
+    report(QStringLiteral("tick_lines_") + name, layouts[layouts.size() / 2], QStringLiteral("ms"));
+    screen.ToggleRoll();
+    screen.close();
+}
+
+} // namespace
+
+void benchStageNumber()
+{
+    measureStageTicks(QStringLiteral("1080p_5_lines_names"), false);
+    measureStageTicks(QStringLiteral("1080p_5_lines_names_autofit"), true);
+}
+
+} // namespace tombolix::bench
