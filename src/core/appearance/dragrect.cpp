@@ -122,7 +122,9 @@ QRectF FitScreenRect(const QSizeF &screen, int lines, double digitHeight)
     const double block = pitch * n + 20;
     const double margin = pitch / 3;
     // Whole units: the layout dialog shows them, and the operator reads them.
-    const double height = std::round(std::min(screen.height(), block + 20 + 2 * margin));
+    // At most a third of the screen, so the upper half keeps a band above it
+    // for the award's name; a round too long for that is printed smaller.
+    const double height = std::round(std::min(screen.height() / 3, block + 20 + 2 * margin));
     const double width = std::round(screen.width() * 0.6);
     const double left = std::round((screen.width() - width) / 2);
     const double top = std::round(std::max(0.0, (screen.height() / 2 - height) / 2));

@@ -48,7 +48,8 @@ QRectF DragRect(const QRectF &start, Grip grip, const QPointF &delta, const Drag
 // The number frame fitted to the screen: 60% of its width, centred across it
 // and centred in its upper half, as high as `lines` printed lines (each
 // `digitHeight` high and spaced as the number is printed) and a margin above
-// and below.
+// and below, but no higher than a third of the screen (the number then
+// prints smaller to stay inside).
 QRectF FitScreenRect(const QSizeF &screen, int lines, double digitHeight);
 
 } // namespace tombolix::appearance

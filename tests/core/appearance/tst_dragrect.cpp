@@ -195,11 +195,13 @@ void TestDragRect::fitScreen()
     QCOMPARE(fitted.top(), std::round((8100 - height) / 2)); // centred in the upper half
     QVERIFY(fitted.bottom() <= 8100);
 
-    // Too many lines for the upper half: from the top down, never past the screen.
-    const QRectF tall = FitScreenRect(screen, 40, 705);
-    QCOMPARE(tall.top(), 0.0);
-    QVERIFY(tall.height() > 8100 && tall.height() <= 16200);
-    QCOMPARE(FitScreenRect(screen, 400, 705).height(), 16200.0);
+    // Too many lines: a third of the screen, centred in the upper half, and
+    // the number prints smaller.
+    for (int many : { 40, 400 }) {
+        const QRectF tall = FitScreenRect(screen, many, 705);
+        QCOMPARE(tall.height(), 5400.0);
+        QCOMPARE(tall.top(), 1350.0);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestDragRect)
