@@ -2,6 +2,7 @@
 
 #include "common/conventions.h"
 #include "common/settingsstore.h"
+#include "drawscreen/boardlist.h"
 #include "drawscreen/brdset.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/elementfont.h"
@@ -167,7 +168,10 @@ void MF::buildControls()
     m_title->setStyleSheet(QStringLiteral("color: %1;").arg(TitleColour.name()));
     m_title->adjustSize();
 
-    m_list = makeLabel(QStringLiteral("LL_1"), QString());
+    m_list = new BoardList(this);
+    m_list->setObjectName(QStringLiteral("LL_1"));
+    m_list->setTextFormat(Qt::PlainText);
+    m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setFont(pixelFont(font(), 24, false));
     m_list->setStyleSheet(QStringLiteral("color: %1;").arg(ListColour.name()));
     m_list->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -394,6 +398,27 @@ void MF::placeBoard()
     m_start->raise();
     m_end->raise();
     m_undo->raise();
+    m_listPlace = m_list->geometry();
+    fitBoardList();
+}
+
+void MF::fitBoardList()
+{
+    // In columns the list may reach the screen's right edge; it ends above
+    // the command labels where they sit below it, and never below the screen.
+    constexpr int Margin = 8;
+    QRect list = m_listPlace;
+    if (m_list->columns())
+        list.setRight(std::max(list.right(), width() - Margin - 1));
+    if (m_list->geometry() != list)
+        m_list->setGeometry(list);
+    int bottom = height() - Margin;
+    for (const QWidget *command : { m_start, m_end, m_undo }) {
+        const QRect place = command->geometry();
+        if (place.top() > list.top() && place.left() <= list.right() && place.right() >= list.left())
+            bottom = std::min(bottom, place.top() - Margin);
+    }
+    m_list->setRoom(QRect(list.left(), list.top(), list.width(), bottom - list.top()).intersected(rect()));
 }
 
 bool MF::event(QEvent *event)
@@ -559,6 +584,14 @@ void MF::buildMenu()
         m_reverseOrder = on;
         WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), on);
     });
+    m_list->setColumns(ReadViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns")));
+    QAction *columns = add("m_Columns", QStringLiteral("公告分栏"), [this](bool on) {
+        WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), on);
+        m_list->setColumns(on);
+        fitBoardList();
+    });
+    columns->setCheckable(true);
+    columns->setChecked(m_list->columns());
     m_menu->addSeparator();
     add("m_Exit", QStringLiteral("退出抽奖"), [this] { close(); });
     for (QAction *action : { oneAward, hide, order })
@@ -597,12 +630,14 @@ void MF::placeBoardTitle(const QRectF &twips)
 {
     m_title->setGeometry(toPixels(twips));
     m_list->setGeometry(toPixels(QRectF(twips.left(), twips.top() + twips.height(), twips.width(), 50000)));
+    m_listPlace = m_list->geometry();
+    fitBoardList();
 }
 
 void MF::showBoard(const draw::BoardText &board)
 {
     if (board.ok)
-        m_list->setText(board.text);
+        m_list->setBoard(board.text, board.lines);
     if (board.title) {
         m_title->setText(*board.title);
         m_title->adjustSize();
