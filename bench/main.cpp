@@ -77,6 +77,7 @@ void benchPaint();
 void benchStopRecord();
 void benchStopLatency();
 void benchResume();
+void benchBoardRebuild();
 void benchFillGrid();
 void benchFillResults();
 void benchDeleteRows();
@@ -105,6 +106,7 @@ const std::vector<Benchmark> &benchmarks()
         { "stop_record_10", benchStopRecord },
         { "stop_latency_1ms_roll", benchStopLatency },
         { "resume_1m_500_won", benchResume },
+        { "board_rebuild_500", benchBoardRebuild },
         { "fill_grid_69998", benchFillGrid },
         { "fill_results_10000", benchFillResults },
         { "delete_10000_rows", benchDeleteRows },

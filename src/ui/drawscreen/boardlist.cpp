@@ -76,9 +76,16 @@ void BoardList::refit()
     request.columnGap = metrics.height();
     if (m_columns) {
         if (m_widths.size() != size_t(m_lines.size())) {
+            if (m_measured.size() > 4 * m_lines.size() + 64)
+                m_measured.clear(); // lines withdrawn or of another draw
             m_widths.resize(size_t(m_lines.size()));
-            for (qsizetype i = 0; i < m_lines.size(); ++i)
-                m_widths[size_t(i)] = metrics.horizontalAdvance(m_lines[i].text);
+            for (qsizetype i = 0; i < m_lines.size(); ++i) {
+                const QString &text = m_lines[i].text;
+                auto known = m_measured.constFind(text);
+                if (known == m_measured.constEnd())
+                    known = m_measured.insert(text, metrics.horizontalAdvance(text));
+                m_widths[size_t(i)] = *known;
+            }
         }
         request.lineWidth = [this](qsizetype line) { return m_widths[size_t(line)]; };
     }
@@ -115,6 +122,7 @@ void BoardList::changeEvent(QEvent *event)
     ClickLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         m_widths.clear();
+        m_measured.clear();
         refit();
     }
 }

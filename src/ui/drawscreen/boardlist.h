@@ -3,6 +3,7 @@
 #include "draw/boardlayout.h"
 #include "drawscreen/mf.h"
 
+#include <QHash>
 #include <vector>
 
 namespace tombolix {
@@ -48,6 +49,9 @@ private:
     QList<draw::BoardLine> m_lines;
     QString m_linesText; // the text m_lines stand for
     std::vector<double> m_widths; // of m_lines in the current font; empty until columns need them
+    // Widths measured in the current font: a stop adds a few lines to a list
+    // of hundreds measured before.
+    QHash<QString, double> m_measured;
     bool m_columns = false;
     QRect m_room;
     QPointF m_origin; // the top left corner of the lines' area, in this label
