@@ -64,8 +64,8 @@ void BoardList::takeTextAsLines()
 void BoardList::refit()
 {
     QRect area = rect();
-    if (!m_room.isEmpty())
-        area = m_room.translated(-pos()).intersected(area);
+    if (m_room)
+        area = m_room->translated(-pos()).intersected(area);
     m_origin = area.topLeft();
     const QFontMetricsF metrics(font());
     draw::BoardFitRequest request;

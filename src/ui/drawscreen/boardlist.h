@@ -4,6 +4,7 @@
 #include "drawscreen/mf.h"
 
 #include <QHash>
+#include <optional>
 #include <vector>
 
 namespace tombolix {
@@ -26,7 +27,7 @@ public:
     void setColumns(bool on);
 
     // Where the lines may go, in the parent's coordinates; the part of it
-    // this label covers is used. An empty room leaves the label's own rect.
+    // this label covers is used. Until a room is given, the label's own rect.
     void setRoom(const QRect &room);
 
     // What is painted: the lines shown and their places, in this label's
@@ -53,7 +54,7 @@ private:
     // of hundreds measured before.
     QHash<QString, double> m_measured;
     bool m_columns = false;
-    QRect m_room;
+    std::optional<QRect> m_room;
     QPointF m_origin; // the top left corner of the lines' area, in this label
     draw::BoardFit m_fit;
 };

@@ -405,7 +405,8 @@ void MF::placeBoard()
 void MF::fitBoardList()
 {
     // In columns the list may reach the screen's right edge; it ends above
-    // the command labels where they sit below it, and never below the screen.
+    // the command labels where they sit below its top, and never below the
+    // screen.
     constexpr int Margin = 8;
     QRect list = m_listPlace;
     if (m_list->columns())
@@ -415,10 +416,11 @@ void MF::fitBoardList()
     int bottom = height() - Margin;
     for (const QWidget *command : { m_start, m_end, m_undo }) {
         const QRect place = command->geometry();
-        if (place.top() > list.top() && place.left() <= list.right() && place.right() >= list.left())
+        if (place.bottom() >= list.top() && place.left() <= list.right() && place.right() >= list.left())
             bottom = std::min(bottom, place.top() - Margin);
     }
-    m_list->setRoom(QRect(list.left(), list.top(), list.width(), bottom - list.top()).intersected(rect()));
+    const QRect room(list.left(), list.top(), list.width(), std::max(0, bottom - list.top()));
+    m_list->setRoom(room.isEmpty() ? QRect() : room.intersected(rect()));
 }
 
 bool MF::event(QEvent *event)

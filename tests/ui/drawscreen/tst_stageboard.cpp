@@ -245,6 +245,17 @@ void TestStageBoard::fittingFollowsPlaceAndFont()
     QVERIFY(list->fit().placed.size() < moved);
     QVERIFY(list->shownLines().contains(newestWinnerLine(m_draw)));
     test::saveShot(&screen, QStringLiteral("MF-stage-board-200-moved"));
+
+    // Beside the command labels there is no room: nothing is painted, and
+    // the list keeps its text.
+    QFont small = list->font();
+    small.setPixelSize(10); // lines that would fit beside them
+    list->setFont(small);
+    const QRect start = screen.findChild<QWidget *>(QStringLiteral("lStart"))->geometry();
+    screen.placeBoardTitle(QRectF(start.left() * 15.0, (start.top() - 30) * 15.0, 6000, 450));
+    QCOMPARE(list->y(), start.top());
+    QVERIFY(list->fit().placed.isEmpty());
+    QCOMPARE(list->text(), screen.session().WinnersText(true, false).text);
 }
 
 void TestStageBoard::textSetOtherwiseIsPaintedAsLines()
