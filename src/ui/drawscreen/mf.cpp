@@ -407,6 +407,8 @@ void MF::fitBoardList()
     // In columns the list may reach the screen's right edge; it ends above
     // the command labels where they sit below its top, and never below the
     // screen.
+    if (m_listPlace.isNull())
+        return; // not placed yet: the first resize places and fits it
     constexpr int Margin = 8;
     QRect list = m_listPlace;
     if (m_list->columns())

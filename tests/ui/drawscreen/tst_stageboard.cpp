@@ -83,6 +83,7 @@ private slots:
     void twoHundredWinnersFitTheScreen_data();
     void twoHundredWinnersFitTheScreen();
     void columnsOptionActsAtOnceAndIsKept();
+    void columnsChosenBeforeTheScreenShows();
     void fittingFollowsPlaceAndFont();
     void textSetOtherwiseIsPaintedAsLines();
 
@@ -214,6 +215,16 @@ void TestStageBoard::columnsOptionActsAtOnceAndIsKept()
     QCOMPARE(list->geometry(), placed);
     QCOMPARE(list->fit().columns, 1);
     QCOMPARE(list->fit().placed.size(), oneColumn);
+}
+
+void TestStageBoard::columnsChosenBeforeTheScreenShows()
+{
+    MF screen(m_draw);
+    menuItem(screen, "m_Columns")->trigger();
+    showAt1080p(screen);
+    holdRounds(screen, 20);
+    QVERIFY(boardList(screen)->fit().columns >= 2);
+    checkOnScreen(screen);
 }
 
 void TestStageBoard::fittingFollowsPlaceAndFont()
