@@ -248,11 +248,22 @@ void TestStageBoard::fittingFollowsPlaceAndFont()
     FontChoice big;
     big.font = list->font();
     big.font.setPixelSize(48);
-    big.colour = 0xFFFFFF;
+    big.colour = 0x00FFFF; // yellow
     m_prompts->queueFont(big);
     menuItem(screen, "M_ConFont")->trigger();
     QCOMPARE(list->font().pixelSize(), 48);
     checkOnScreen(screen);
+    // Painted in the chosen colour.
+    const QImage shown = screen.grab().toImage();
+    const QRect newest = list->lineRect(list->fit().placed.constLast()).toRect().translated(list->pos());
+    int yellow = 0;
+    for (int y = newest.top(); y <= newest.bottom(); ++y) {
+        for (int x = newest.left(); x <= std::min(newest.right(), shown.width() - 1); ++x) {
+            const QColor pixel = shown.pixelColor(x, y);
+            yellow += pixel.red() > 220 && pixel.green() > 220 && pixel.blue() < 60;
+        }
+    }
+    QVERIFY(yellow > 20);
     QVERIFY(list->fit().placed.size() < moved);
     QVERIFY(list->shownLines().contains(newestWinnerLine(m_draw)));
     test::saveShot(&screen, QStringLiteral("MF-stage-board-200-moved"));
