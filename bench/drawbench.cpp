@@ -1,8 +1,11 @@
 // Figures of the draw screen: the pool, a tick, a repaint, a stop and
 // continuing a draw.
 #include "benchutil.h"
+#include "common/settingsstore.h"
 #include "data/database.h"
+#include "draw/boardlayout.h"
 #include "draw/drawsession.h"
+#include "drawscreen/boardlist.h"
 #include "drawscreen/mf.h"
 
 #include <QApplication>
@@ -256,6 +259,73 @@ void benchResume()
     report(QStringLiteral("resume_fresh_1m"), fresh[fresh.size() / 2], QStringLiteral("s"));
     report(
         QStringLiteral("resume_exclusion_500_of_1m"), exclusion[exclusion.size() / 2], QStringLiteral("ms"));
+}
+
+// The board after a stop with 500 winners listed, at 1920 x 1080: the list
+// rebuilt from the results table, fitted and set on the draw screen's board,
+// as a stop does it; in one column and in columns. Beside it, the fitting
+// of the 500 lines alone.
+void benchBoardRebuild()
+{
+    ScratchDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("bench"));
+    db.addEntrants(draw, 1000);
+    {
+        data::Transaction transaction;
+        QSqlQuery award(data::connection());
+        award.prepare(QStringLiteral(
+            "INSERT INTO 奖项表 (CID, 顺序, 名称, 奖品, 数量, 同时, 显示) VALUES (?, ?, ?, ?, ?, 10, 1)"));
+        QSqlQuery result(data::connection());
+        result.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"));
+        for (int a = 0; a < 5; ++a) {
+            award.addBindValue(draw);
+            award.addBindValue(a + 1);
+            award.addBindValue(QStringLiteral("%1等奖").arg(5 - a));
+            award.addBindValue(QStringLiteral("奖品%1").arg(a + 1));
+            award.addBindValue(a == 4 ? 200 : 100);
+            award.exec();
+            const qint64 awardId = award.lastInsertId().toLongLong();
+            for (int w = 0; w < 100; ++w) {
+                const int entrant = 1 + a * 100 + w;
+                result.addBindValue(draw);
+                result.addBindValue(awardId);
+                result.addBindValue(QString::number(entrant));
+                result.addBindValue(QStringLiteral("员工%1").arg(entrant));
+                result.exec();
+            }
+        }
+        transaction.commit();
+    }
+
+    for (bool columns : { false, true }) {
+        WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), columns);
+        MF screen(draw, draw::Entry::Continue);
+        screen.resize(1920, 1080);
+        screen.show();
+        QCoreApplication::processEvents();
+        auto *list = screen.findChild<BoardList *>(QStringLiteral("LL_1"));
+        const double seconds
+            = medianSeconds(9, [&] { screen.showBoard(screen.session().WinnersText(true, false)); });
+        if (list->text().count(QLatin1Char('\n')) != 505 || list->fit().placed.isEmpty())
+            std::fprintf(stderr, "board_rebuild_500: the board does not list 505 lines\n");
+        report(columns ? QStringLiteral("board_rebuild_500_columns") : QStringLiteral("board_rebuild_500"),
+            seconds * 1e3, QStringLiteral("ms"));
+        screen.close();
+    }
+
+    const draw::BoardText board = draw::WinnersText(draw, 0, true, false, 0, QString());
+    draw::BoardFitRequest request;
+    request.area = QSizeF(820, 520);
+    request.lineHeight = 34;
+    request.columns = true;
+    request.columnGap = 30;
+    request.lineWidth = [](qsizetype) { return 260.0; };
+    const int fits = 1000;
+    const double seconds = medianSeconds(5, [&] {
+        for (int i = 0; i < fits; ++i)
+            draw::FitBoard(board.lines, request);
+    });
+    report(QStringLiteral("board_fit_500"), seconds / fits * 1e6, QStringLiteral("us"));
 }
 
 } // namespace tombolix::bench

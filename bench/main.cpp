@@ -79,6 +79,7 @@ void benchStopRecord();
 void benchStopLatency();
 void benchResume();
 void benchStageNumber();
+void benchBoardRebuild();
 void benchFillGrid();
 void benchFillResults();
 void benchDeleteRows();
@@ -108,6 +109,7 @@ const std::vector<Benchmark> &benchmarks()
         { "stop_latency_1ms_roll", benchStopLatency },
         { "resume_1m_500_won", benchResume },
         { "paint_tick_1080p_5_lines_names", benchStageNumber },
+        { "board_rebuild_500", benchBoardRebuild },
         { "fill_grid_69998", benchFillGrid },
         { "fill_results_10000", benchFillResults },
         { "delete_10000_rows", benchDeleteRows },

@@ -122,7 +122,8 @@ std::optional<QList<BoardRow>> ResultStore::boardRows(
     for (; !rs.eof(); rs.moveNext()) {
         rows.append({ integerValue(rs.field(awards::Order)), textOf(rs.field(awards::Name)),
             textOf(rs.field(awards::Prize)), flagFromColumn(rs.field(awards::Shown)),
-            textOf(rs.field(results::Number)), textOf(rs.field(results::Name)) });
+            textOf(rs.field(results::Number)), textOf(rs.field(results::Name)),
+            integerValue(rs.field(results::Id)) });
     }
     return rows;
 }

@@ -18,6 +18,7 @@ struct BoardRow
     bool shown = false; // the award's winners are listed
     QString number;
     QString name;
+    qint64 id = 0; // the result's ID: later results have larger ones
 };
 
 // The winners (结果表).

@@ -4,6 +4,9 @@
 #include "data/resultstore.h"
 #include "draw/displayrules.h"
 
+#include <QStringList>
+#include <algorithm>
+
 namespace tombolix::draw {
 
 namespace {
@@ -20,29 +23,55 @@ BoardText WinnersText(
     board.ok = rows.has_value();
     if (!rows)
         return board;
+    board.lines.reserve(rows->size() + 16);
     bool first = true;
     qint64 lastOrder = -1;
+    int group = -1;
+    qsizetype headingLine = 0;
     for (const data::BoardRow &row : *rows) {
         if (first || row.order != lastOrder) {
             first = false;
             lastOrder = row.order;
+            QString heading;
             if (onlyCurrent) {
                 board.title = row.awardName + QStringLiteral("获奖名单");
-                board.text
-                    += row.awardName + QStringLiteral("(奖品：") + row.prize + QStringLiteral(")") + CrLf;
+                heading = row.awardName + QStringLiteral("(奖品：") + row.prize + QStringLiteral(")");
             } else {
                 board.title = QStringLiteral("获奖名单");
-                board.text += row.awardName + row.prize + CrLf;
+                heading = row.awardName + row.prize;
             }
+            board.text += heading + CrLf;
+            headingLine = board.lines.size();
+            board.lines.append({ heading, ++group, row.id, true });
         }
+        BoardLine &heading = board.lines[headingLine];
+        heading.age = std::max(heading.age, row.id);
         if (row.shown) {
-            board.text += QStringLiteral("     ") + DisplayText(row.number, fixLength, mask);
+            QString line = QStringLiteral("     ") + DisplayText(row.number, fixLength, mask);
             if (!row.name.isEmpty())
-                board.text += QLatin1Char('(') + row.name + QLatin1Char(')');
-            board.text += CrLf;
+                line += QLatin1Char('(') + row.name + QLatin1Char(')');
+            board.text += line + CrLf;
+            board.lines.append({ line, group, row.id, false });
         }
     }
     return board;
+}
+
+QList<BoardLine> BoardLinesOfText(const QString &text)
+{
+    QList<BoardLine> lines;
+    if (text.isEmpty())
+        return lines;
+    QStringList parts = text.split(QLatin1Char('\n'));
+    if (parts.constLast().isEmpty())
+        parts.removeLast();
+    for (QString &part : parts) {
+        if (part.endsWith(QLatin1Char('\r')))
+            part.chop(1);
+        const int position = int(lines.size());
+        lines.append({ part, position, position, false });
+    }
+    return lines;
 }
 
 QRectF PlaceBoardArea(const QSizeF &image)

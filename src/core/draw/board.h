@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -9,9 +10,22 @@
 // and the placement of the board and the command labels on the draw screen.
 namespace tombolix::draw {
 
+// One line of the board's text, as the board's fitting sees it.
+struct BoardLine
+{
+    QString text; // without its line end
+    int group = 0; // the heading it is listed under, counted from 0 down the text
+    // The newest result the line stands for (its ID; a heading's, the newest
+    // of its award's), so the oldest lines are the first to go when the
+    // board is short of room.
+    qint64 age = 0;
+    bool heading = false;
+};
+
 struct BoardText
 {
     QString text; // lines ending in CR LF
+    QList<BoardLine> lines; // the same lines, one by one
     std::optional<QString> title; // the new title, when any result was listed
     bool ok = false; // the results could be read
 };
@@ -21,6 +35,10 @@ struct BoardText
 // the fixed length and masked. With onlyCurrent, just the given award.
 BoardText WinnersText(
     qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength, const QString &mask);
+
+// The lines of a text that was not built by WinnersText: each its own group,
+// later lines newer.
+QList<BoardLine> BoardLinesOfText(const QString &text);
 
 // The board area within the background picture's size (twips).
 QRectF PlaceBoardArea(const QSizeF &image);

@@ -3,6 +3,7 @@
 #include "appearance/stagenumber.h"
 #include "common/conventions.h"
 #include "common/settingsstore.h"
+#include "drawscreen/boardlist.h"
 #include "drawscreen/brdset.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/elementfont.h"
@@ -180,7 +181,10 @@ void MF::buildControls()
     m_title->setStyleSheet(QStringLiteral("color: %1;").arg(TitleColour.name()));
     m_title->adjustSize();
 
-    m_list = makeLabel(QStringLiteral("LL_1"), QString());
+    m_list = new BoardList(this);
+    m_list->setObjectName(QStringLiteral("LL_1"));
+    m_list->setTextFormat(Qt::PlainText);
+    m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setFont(pixelFont(font(), ListPixels, false));
     m_list->setStyleSheet(QStringLiteral("color: %1;").arg(ListColour.name()));
     m_list->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -461,6 +465,31 @@ void MF::placeBoard()
     m_start->raise();
     m_end->raise();
     m_undo->raise();
+    m_listPlace = m_list->geometry();
+    fitBoardList();
+}
+
+void MF::fitBoardList()
+{
+    // In columns the list may reach the screen's right edge; it ends above
+    // the command labels where they sit below its top, and never below the
+    // screen.
+    if (m_listPlace.isNull())
+        return; // not placed yet: the first resize places and fits it
+    constexpr int Margin = 8;
+    QRect list = m_listPlace;
+    if (m_list->columns())
+        list.setRight(std::max(list.right(), width() - Margin - 1));
+    if (m_list->geometry() != list)
+        m_list->setGeometry(list);
+    int bottom = height() - Margin;
+    for (const QWidget *command : { m_start, m_end, m_undo }) {
+        const QRect place = command->geometry();
+        if (place.bottom() >= list.top() && place.left() <= list.right() && place.right() >= list.left())
+            bottom = std::min(bottom, place.top() - Margin);
+    }
+    const QRect room(list.left(), list.top(), list.width(), std::max(0, bottom - list.top()));
+    m_list->setRoom(room.isEmpty() ? QRect() : room.intersected(rect()));
 }
 
 bool MF::event(QEvent *event)
@@ -635,6 +664,14 @@ void MF::buildMenu()
     });
     names->setCheckable(true);
     names->setChecked(m_session.namesShown());
+    m_list->setColumns(ReadViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns")));
+    QAction *columns = add("m_Columns", QStringLiteral("公告分栏"), [this](bool on) {
+        WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), on);
+        m_list->setColumns(on);
+        fitBoardList();
+    });
+    columns->setCheckable(true);
+    columns->setChecked(m_list->columns());
     QAction *mute = add("m_Mute", QStringLiteral("静音"), [this](bool on) {
         m_muted = on;
         WriteViewOption(draw::SoundSection, draw::MuteKey, on);
@@ -716,12 +753,14 @@ void MF::placeBoardTitle(const QRectF &twips)
 {
     m_title->setGeometry(toPixels(twips));
     m_list->setGeometry(toPixels(QRectF(twips.left(), twips.top() + twips.height(), twips.width(), 50000)));
+    m_listPlace = m_list->geometry();
+    fitBoardList();
 }
 
 void MF::showBoard(const draw::BoardText &board)
 {
     if (board.ok)
-        m_list->setText(board.text);
+        m_list->setBoard(board.text, board.lines);
     if (board.title) {
         m_title->setText(*board.title);
         m_title->adjustSize();

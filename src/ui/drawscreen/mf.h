@@ -39,6 +39,7 @@ protected:
 };
 
 class MF;
+class BoardList;
 
 // The background picture, with the number frame and the number painted over it.
 class DrawCanvas : public QWidget
@@ -162,6 +163,8 @@ private:
     void setNumberLines(const QStringList &lines);
     void applyStop(const draw::StopOutcome &outcome);
     void placeBoard();
+    // Hands the board's list the room it may paint in, below its top.
+    void fitBoardList();
     void buildMenu();
     void applyFonts();
     void applyElementFont(Element element);
@@ -203,7 +206,8 @@ private:
     DrawCanvas *m_canvas = nullptr;
     QWidget *m_boardArea = nullptr;
     ClickLabel *m_title = nullptr;
-    ClickLabel *m_list = nullptr;
+    BoardList *m_list = nullptr;
+    QRect m_listPlace; // where the list was placed, before columns widen it
     ClickLabel *m_number = nullptr;
     ClickLabel *m_start = nullptr;
     ClickLabel *m_end = nullptr;

@@ -4,6 +4,7 @@
 #include "draw/drawsession.h"
 #include "support/testsupport.h"
 
+#include <QMap>
 #include <QTest>
 #include <set>
 
@@ -510,6 +511,25 @@ void TestDrawSession::boardText()
     data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=0 WHERE ID=?"), { shareOrder });
     const BoardText board = WinnersText(draw, first, ascending, onlyCurrent, 6, QString());
     QCOMPARE(board.text, text);
+    // Line by line the same text; a heading is as new as its award's newest
+    // result, listed or not, and a winner line as new as its result.
+    QString joined;
+    QMap<int, qint64> newestOfGroup;
+    for (const BoardLine &line : board.lines) {
+        joined += line.text + QStringLiteral("\r\n");
+        if (!line.heading)
+            newestOfGroup[line.group] = std::max(newestOfGroup.value(line.group), line.age);
+    }
+    QCOMPARE(joined, text);
+    const qint64 newest = data::LookupValue(
+        QStringLiteral("结果表"), QStringLiteral("105"), QStringLiteral("号码"), QStringLiteral("ID"))
+                              .toLongLong();
+    for (const BoardLine &line : board.lines) {
+        if (line.heading && newestOfGroup.contains(line.group))
+            QCOMPARE(line.age, newestOfGroup.value(line.group));
+        if (line.text == QStringLiteral("同序") || line.text == QStringLiteral("二等奖手机"))
+            QCOMPARE(line.age, newest); // its award's winners are not listed
+    }
     QVERIFY(board.title.has_value());
     QCOMPARE(*board.title, title);
 }

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "draw/board.h"
+
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <functional>
+
+// Fitting the board's lines into the room the screen leaves them: when they
+// are too many, the oldest winners give way and the newest stay in sight,
+// each under the heading of its award.
+namespace tombolix::draw {
+
+struct BoardFitRequest
+{
+    QSizeF area; // the room for the lines, from its top left corner
+    double lineHeight = 0;
+    // Flow the lines into columns side by side, each as wide as the widest
+    // line shown, with this gap between them.
+    bool columns = false;
+    double columnGap = 0;
+    // The width a line takes, by its index; asked in columns mode only.
+    std::function<double(qsizetype)> lineWidth;
+};
+
+struct PlacedLine
+{
+    qsizetype line = 0; // its index in the board's lines
+    int column = 0;
+    int row = 0;
+    QRectF rect; // within the area; never beyond it
+};
+
+struct BoardFit
+{
+    QList<PlacedLine> placed; // in the order of the text
+    int columns = 0; // the columns used
+    double columnWidth = 0;
+    qsizetype dropped = 0; // winner lines (and bare headings) left out, oldest first
+};
+
+// Which lines are shown and where. The oldest winners are left out first,
+// whatever their place in the text; a heading stays while any line of its
+// award is shown. In columns mode a heading is never the last line of a
+// column when its award's lines follow it.
+BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request);
+
+} // namespace tombolix::draw

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "draw/boardlayout.h"
+#include "drawscreen/mf.h"
+
+#include <QHash>
+#include <optional>
+#include <vector>
+
+namespace tombolix {
+
+// The board's list. Its text stays the whole list, as the board builds it;
+// what it paints is the part that fits the room the screen leaves it, the
+// newest winners under their headings, in one column or several.
+class BoardList : public ClickLabel
+{
+    Q_OBJECT
+
+public:
+    explicit BoardList(QWidget *parent = nullptr);
+
+    // The text, and the same lines one by one with their awards and ages. A
+    // text set any other way is painted as plain lines, the last newest.
+    void setBoard(const QString &text, const QList<draw::BoardLine> &lines);
+
+    bool columns() const { return m_columns; }
+    void setColumns(bool on);
+
+    // Where the lines may go, in the parent's coordinates; the part of it
+    // this label covers is used. Until a room is given, the label's own rect.
+    void setRoom(const QRect &room);
+
+    // What is painted: the lines shown and their places, in this label's
+    // coordinates.
+    const draw::BoardFit &fit() const { return m_fit; }
+    QString lineText(const draw::PlacedLine &placed) const;
+    QRectF lineRect(const draw::PlacedLine &placed) const;
+    QStringList shownLines() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void takeTextAsLines();
+    void refit();
+
+    QList<draw::BoardLine> m_lines;
+    QString m_linesText; // the text m_lines stand for
+    std::vector<double> m_widths; // of m_lines in the current font; empty until columns need them
+    // Widths measured in the current font: a stop adds a few lines to a list
+    // of hundreds measured before.
+    QHash<QString, double> m_measured;
+    bool m_columns = false;
+    std::optional<QRect> m_room;
+    QPointF m_origin; // the top left corner of the lines' area, in this label
+    draw::BoardFit m_fit;
+};
+
+} // namespace tombolix
