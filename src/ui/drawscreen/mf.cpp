@@ -1,7 +1,9 @@
 #include "drawscreen/mf.h"
 
+#include "appearance/stagescale.h"
 #include "common/conventions.h"
 #include "common/settingsstore.h"
+#include "draw/awardbanner.h"
 #include "drawscreen/brdset.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/elementfont.h"
@@ -9,6 +11,7 @@
 #include "drawscreen/picture.h"
 
 #include <QApplication>
+#include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -47,6 +50,8 @@ const QColor NumberColour(255, 215, 0);
 const QColor TitleColour(255, 215, 0);
 const QColor ListColour(255, 255, 255);
 const QColor EmptyBackground(48, 4, 12);
+const QColor BannerColour(255, 215, 0);
+constexpr double BannerPixels = 46; // at 768 pixels high
 
 QFont pixelFont(const QFont &base, int pixels, bool bold)
 {
@@ -114,6 +119,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_reverseOrder = ReadViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"));
     m_oneAward = ReadViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"));
     m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
+    m_showBanner = ReadViewOption(QStringLiteral("AwardBanner"), QStringLiteral("Show"), true);
 
     m_fonts[int(Element::Title)] = { m_title->font(), storedFromColor(TitleColour) };
     m_fonts[int(Element::List)] = { m_list->font(), storedFromColor(ListColour) };
@@ -123,6 +129,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_session.start(drawId, entry);
     if (entry == draw::Entry::Continue)
         showBoard(m_session.lastRoundBoard(!m_reverseOrder, m_oneAward));
+    setUpBanner();
     const draw::DrawSettings &settings = m_session.settings();
     m_background = draw::BuiltInBackground();
     if (!settings.P_Jpg.isEmpty())
@@ -211,6 +218,17 @@ void MF::buildControls()
             showAwardUndo();
     });
 
+    m_banner = makeLabel(QStringLiteral("awardBanner"), QString());
+    m_banner->setAlignment(Qt::AlignCenter);
+    m_banner->setWordWrap(true);
+    // Legible over any picture without a box that hides it.
+    auto *shadow = new QGraphicsDropShadowEffect(m_banner);
+    shadow->setColor(QColor(0, 0, 0, 200));
+    shadow->setBlurRadius(12);
+    shadow->setOffset(2, 2);
+    m_banner->setGraphicsEffect(shadow);
+    connect(m_banner, &ClickLabel::pressed, this, &MF::onPressed);
+
     m_scr = new QTimer(this);
     m_scr->setObjectName(QStringLiteral("Scr"));
     m_scr->setTimerType(Qt::PreciseTimer);
@@ -285,6 +303,7 @@ void MF::applyStop(const draw::StopOutcome &outcome)
     setNumberLines(
         outcome.numberText.isEmpty() ? QStringList() : outcome.numberText.split(QStringLiteral("\r\n")));
     showBoard(outcome.board);
+    refreshAwardBanner();
     refreshNumberArea();
 }
 
@@ -394,6 +413,7 @@ void MF::placeBoard()
     m_start->raise();
     m_end->raise();
     m_undo->raise();
+    placeBanner();
 }
 
 bool MF::event(QEvent *event)
@@ -543,6 +563,7 @@ void MF::buildMenu()
     add("M_TFont", QStringLiteral("公告标题字体"), [this] { chooseFont(Element::Title); });
     add("M_ConFont", QStringLiteral("公告内容字体"), [this] { chooseFont(Element::List); });
     add("M_CFont", QStringLiteral("抽奖号码字体"), [this] { chooseFont(Element::Number); });
+    add("M_AFont", QStringLiteral("当前奖项字体"), [this] { chooseBannerFont(); });
     add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] { showOnce<FRMSet>(m_frmSet); });
     add("M_BRD", QStringLiteral("公告板设置"), [this] { showOnce<BRDSet>(m_brdSet); });
     add("M_Refresh", QStringLiteral("屏幕刷新"), [this] {
@@ -559,6 +580,13 @@ void MF::buildMenu()
         m_reverseOrder = on;
         WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), on);
     });
+    QAction *banner = add("m_Banner", QStringLiteral("显示当前奖项"), [this](bool on) {
+        m_showBanner = on;
+        WriteViewOption(QStringLiteral("AwardBanner"), QStringLiteral("Show"), on);
+        placeBanner();
+    });
+    banner->setCheckable(true);
+    banner->setChecked(m_showBanner);
     m_menu->addSeparator();
     add("m_Exit", QStringLiteral("退出抽奖"), [this] { close(); });
     for (QAction *action : { oneAward, hide, order })
@@ -579,6 +607,7 @@ void MF::frameChanged()
     fitNumberLabel();
     refreshNumberArea();
     m_canvas->update();
+    placeBanner();
 }
 
 void MF::saveFrameLayout()
@@ -636,6 +665,71 @@ template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)
         m_closeWanted = false;
         close();
     }
+}
+
+} // namespace tombolix
+
+namespace tombolix {
+
+void MF::setUpBanner()
+{
+    m_bannerFont = { pixelFont(font(), int(BannerPixels), true), storedFromColor(BannerColour) };
+    m_bannerFontStored = appearance::ApplyFontRecord(
+        ReadDrawSetting(m_session.drawId(), QStringLiteral("L3")), m_bannerFont);
+    applyBannerFont();
+    refreshAwardBanner();
+}
+
+void MF::applyBannerFont()
+{
+    // The style sheet would override a font set on the label; state both.
+    m_banner->setStyleSheet(QStringLiteral("color: %1; background: transparent;")
+                                .arg(colorFromStored(m_bannerFont.colour).name()));
+    m_banner->setFont(m_bannerFont.font);
+}
+
+bool MF::chooseBannerFont()
+{
+    FontSpec spec = m_bannerFont;
+    if (!ChooseElementFont(spec))
+        return false;
+    m_bannerFont = spec;
+    m_bannerFontStored = true;
+    applyBannerFont();
+    WriteDrawSetting(m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec));
+    placeBanner();
+    return true;
+}
+
+void MF::refreshAwardBanner()
+{
+    m_banner->setText(draw::AwardBannerText(m_session));
+    placeBanner();
+}
+
+void MF::placeBanner()
+{
+    if (!m_bannerFontStored) {
+        // The built-in font is sized for the room: it grows with the screen.
+        const int pixels
+            = std::max(8, int(std::lround(BannerPixels * appearance::StageScaleFor(QSizeF(size())).y)));
+        if (m_bannerFont.font.pixelSize() != pixels) {
+            m_bannerFont.font.setPixelSize(pixels);
+            applyBannerFont();
+        }
+    }
+    const QString text = m_banner->text();
+    m_banner->setVisible(m_showBanner && !text.isEmpty());
+    if (!m_banner->isVisibleTo(this))
+        return;
+    const QFontMetrics metrics(m_banner->font());
+    const int pad = metrics.height() / 2;
+    const QSize natural(metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad / 2);
+    QRect place = draw::PlaceAwardBanner(size(), toPixels(m_frame.rect()), natural);
+    if (place.width() < natural.width())
+        place.setHeight(std::max(natural.height(), m_banner->heightForWidth(place.width())));
+    m_banner->setGeometry(place);
+    m_banner->raise();
 }
 
 } // namespace tombolix

@@ -98,6 +98,13 @@ public:
     // with the draw. False when cancelled.
     bool chooseFont(Element element);
 
+    // The banner that names the current award to the room; its font is kept
+    // with the draw's settings. The text follows the award after every stop
+    // and withdrawal.
+    appearance::FontSpec bannerFont() const { return m_bannerFont; }
+    bool chooseBannerFont();
+    void refreshAwardBanner();
+
     // The context menu (right button), and the two view options that shape
     // the board's list (the third hides the board).
     QMenu *contextMenu() const { return m_menu; }
@@ -157,6 +164,9 @@ private:
     void refreshNumberArea();
     QRect numberAreaPixels() const;
     void onPressed(Qt::MouseButton button, const QPoint &globalPos);
+    void setUpBanner();
+    void applyBannerFont();
+    void placeBanner();
     // Shows the open dialog of its kind, or a new one when none is open.
     template<typename Dialog> void showOnce(QPointer<QDialog> &open);
 
@@ -182,6 +192,10 @@ private:
     ClickLabel *m_start = nullptr;
     ClickLabel *m_end = nullptr;
     ClickLabel *m_undo = nullptr;
+    ClickLabel *m_banner = nullptr;
+    appearance::FontSpec m_bannerFont;
+    bool m_bannerFontStored = false;
+    bool m_showBanner = true;
     QTimer *m_scr = nullptr;
     QTimer *m_fin = nullptr;
     QPointer<QDialog> m_frmSet;

@@ -1,0 +1,280 @@
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "data/database.h"
+#include "drawscreen/delaward.h"
+#include "drawscreen/mf.h"
+#include "grid/gridmodel.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+using namespace tombolix;
+
+namespace {
+
+QLabel *label(MF &screen, const char *name)
+{
+    return screen.findChild<QLabel *>(QString::fromLatin1(name));
+}
+
+QString bannerText(MF &screen)
+{
+    return label(screen, "awardBanner")->text();
+}
+
+QAction *menuItem(MF &screen, const char *name)
+{
+    for (QAction *action : screen.contextMenu()->actions()) {
+        if (action->objectName() == QLatin1String(name))
+            return action;
+    }
+    return nullptr;
+}
+
+void click(MF &screen, const char *name)
+{
+    QTest::mouseClick(screen.findChild<QWidget *>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+qint64 results(qint64 draw)
+{
+    return data::CountRows(
+        QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
+}
+
+// Shows the screen at the size the room sees and makes it the active window
+// with the keyboard focus.
+void showStage(MF &screen)
+{
+    screen.showNormal();
+    screen.resize(1920, 1080);
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    QApplication::setActiveWindow(&screen);
+    screen.setFocus();
+    QTest::qWait(50);
+}
+
+// The frame's rectangle on screen.
+QRect framePixels(MF &screen)
+{
+    const QRectF twips = screen.frameLayout().rect();
+    return QRect(
+        int(twips.left() / 15), int(twips.top() / 15), int(twips.width() / 15), int(twips.height() / 15));
+}
+
+} // namespace
+
+class TestStageControls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void bannerFollowsTheDrawToItsEnd();
+    void bannerShowsAtOnceOnAContinuedDraw();
+    void bannerOptionActsAtOnceAndIsRemembered();
+    void bannerFontIsKeptWithTheDraw();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestStageControls::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestStageControls::cleanup()
+{
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestStageControls::bannerFollowsTheDrawToItsEnd()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("2026年会"), QStringLiteral("20"));
+    for (int i = 1; i <= 30; ++i)
+        m_db->addEntrant(draw, QString::number(8000 + i), QStringLiteral("员工%1").arg(i));
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 2, true, false, QStringLiteral("iPhone 16 Pro"));
+    m_db->addAward(draw, 2, QStringLiteral("二等奖"), 1, 1);
+    const qint64 third
+        = m_db->addAward(draw, 3, QStringLiteral("三等奖"), 1, 1, true, false, QStringLiteral("购物卡"));
+    MF screen(draw);
+    showStage(screen);
+    QLabel *banner = label(screen, "awardBanner");
+    QVERIFY(banner->isVisible());
+    QCOMPARE(bannerText(screen), QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 3 名"));
+    // The room sees it above the number frame, clear of the board.
+    QVERIFY(!banner->geometry().intersects(framePixels(screen)));
+    QVERIFY(!banner->geometry().intersects(label(screen, "LL_0")->geometry()));
+    QVERIFY(banner->geometry().bottom() < framePixels(screen).top());
+    QVERIFY(banner->width() >= banner->fontMetrics().horizontalAdvance(bannerText(screen)));
+    QCOMPARE(banner->font().pixelSize(), 65); // 46 at 768 pixels high, grown with the screen
+
+    // A round of two: the count goes down only at the stop. A click on the
+    // banner counts as a click on the picture.
+    click(screen, "awardBanner");
+    QVERIFY(screen.isRolling());
+    QTest::qWait(60);
+    QCOMPARE(bannerText(screen), QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 3 名"));
+    click(screen, "bIMG");
+    QCOMPARE(bannerText(screen), QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 1 名"));
+
+    // The last place of the first award hands over to the second.
+    click(screen, "bIMG");
+    QTest::qWait(30);
+    click(screen, "bIMG");
+    QCOMPARE(bannerText(screen), QStringLiteral("二等奖 · 剩余 1 名"));
+    click(screen, "bIMG");
+    QTRY_VERIFY(screen.numberCaption() != QStringLiteral("00000000000") && !screen.numberCaption().isEmpty());
+    QTest::qWait(60);
+    QCOMPARE(bannerText(screen), QStringLiteral("二等奖 · 剩余 1 名"));
+    test::saveShot(&screen, QStringLiteral("MF-stage-banner"));
+    click(screen, "bIMG");
+    QCOMPARE(bannerText(screen), QStringLiteral("三等奖 · 购物卡 · 剩余 1 名"));
+
+    click(screen, "bIMG");
+    QTest::qWait(30);
+    click(screen, "bIMG");
+    QVERIFY(screen.session().DrawFinished());
+    QCOMPARE(bannerText(screen), QStringLiteral("抽奖结束"));
+    QVERIFY(banner->isVisible());
+    QVERIFY(!banner->geometry().intersects(framePixels(screen)));
+    QTest::qWait(50);
+    test::saveShot(&screen, QStringLiteral("MF-stage-finished"));
+
+    // Withdrawing the last winner makes the third award current again.
+    click(screen, "AwardUndo");
+    DelAward *dialog = screen.findChild<DelAward *>();
+    QVERIFY(dialog);
+    grid::GridModel *grid = dialog->grid();
+    int row = grid->FixedRows();
+    while (row < grid->Rows() && grid->TextMatrix(row, 0) != QString()
+        && data::LookupValue(QStringLiteral("结果表"), grid->TextMatrix(row, 0).toLongLong(),
+               QStringLiteral("ID"), QStringLiteral("WID"))
+                .toLongLong()
+            != third)
+        ++row;
+    QVERIFY(row < grid->Rows());
+    grid->setTextMatrix(row, 3, QStringLiteral("√"));
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Com_0")), Qt::LeftButton);
+    QCOMPARE(results(draw), qint64(4));
+    QCOMPARE(bannerText(screen), QStringLiteral("三等奖 · 购物卡 · 剩余 1 名"));
+    dialog->close();
+}
+
+void TestStageControls::bannerShowsAtOnceOnAContinuedDraw()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("续抽"));
+    m_db->addEntrants(draw, 20);
+    const qint64 first = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 2, 2);
+    const qint64 second
+        = m_db->addAward(draw, 2, QStringLiteral("二等奖"), 3, 1, true, false, QStringLiteral("蓝牙耳机"));
+    for (const auto &[award, number] :
+        { std::pair { first, "1" }, std::pair { first, "2" }, std::pair { second, "3" } })
+        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, ?)"),
+            { draw, award, QString::fromLatin1(number) });
+    {
+        MF screen(draw, draw::Entry::Continue);
+        QCOMPARE(bannerText(screen), QStringLiteral("二等奖 · 蓝牙耳机 · 剩余 2 名"));
+        screen.show();
+        QVERIFY(label(screen, "awardBanner")->isVisible());
+    }
+    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '4'), (?, ?, '5')"),
+        { draw, second, draw, second });
+    MF finished(draw, draw::Entry::Continue);
+    QCOMPARE(bannerText(finished), QStringLiteral("抽奖结束"));
+}
+
+void TestStageControls::bannerOptionActsAtOnceAndIsRemembered()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("选项"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    {
+        MF screen(draw);
+        screen.show();
+        QAction *option = menuItem(screen, "m_Banner");
+        QVERIFY(option && option->isCheckable());
+        QVERIFY(option->isChecked()); // on with nothing stored
+        QVERIFY(label(screen, "awardBanner")->isVisible());
+        // Placed right after 名单反序, before the separator above 退出抽奖.
+        const QList<QAction *> actions = screen.contextMenu()->actions();
+        const qsizetype at = actions.indexOf(option);
+        QCOMPARE(actions.at(at - 1)->objectName(), QStringLiteral("m_Order"));
+        QVERIFY(actions.at(at + 1)->isSeparator());
+
+        option->trigger();
+        QVERIFY(!label(screen, "awardBanner")->isVisible());
+        QCOMPARE(ReadRegValue(AppName, QStringLiteral("AwardBanner"), QStringLiteral("Show"), QString()),
+            QStringLiteral("false"));
+        // A stop changes the text but does not bring a hidden banner back.
+        screen.ToggleRoll();
+        screen.ToggleRoll();
+        QCOMPARE(bannerText(screen), QStringLiteral("一等奖 · 剩余 2 名"));
+        QVERIFY(!label(screen, "awardBanner")->isVisible());
+    }
+    MF screen(draw);
+    screen.show();
+    QVERIFY(!menuItem(screen, "m_Banner")->isChecked());
+    QVERIFY(!label(screen, "awardBanner")->isVisible());
+    menuItem(screen, "m_Banner")->trigger();
+    QVERIFY(label(screen, "awardBanner")->isVisible());
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("AwardBanner"), QStringLiteral("Show"), QString()),
+        QStringLiteral("true"));
+}
+
+void TestStageControls::bannerFontIsKeptWithTheDraw()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("字体"));
+    const qint64 other = m_db->addDraw(QStringLiteral("别的"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    {
+        MF screen(draw);
+        screen.resize(1024, 768);
+        screen.show();
+        QCOMPARE(label(screen, "awardBanner")->font().pixelSize(), 46);
+        QVERIFY(label(screen, "awardBanner")->font().bold());
+
+        m_prompts->queueFont(std::nullopt);
+        menuItem(screen, "M_AFont")->trigger();
+        QCOMPARE(ReadDrawSetting(draw, QStringLiteral("L3")), QString());
+
+        FontChoice choice;
+        choice.font = QFont(QStringLiteral("WenQuanYi Micro Hei"));
+        choice.font.setPointSizeF(54);
+        choice.font.setItalic(true);
+        choice.colour = 0x0000FF; // red
+        m_prompts->queueFont(choice);
+        const QList<QAction *> actions = screen.contextMenu()->actions();
+        QCOMPARE(
+            actions.indexOf(menuItem(screen, "M_AFont")), actions.indexOf(menuItem(screen, "M_CFont")) + 1);
+        menuItem(screen, "M_AFont")->trigger();
+        QCOMPARE(ReadDrawSetting(draw, QStringLiteral("L3")),
+            QStringLiteral("WenQuanYi Micro Hei】【】【√】【54】【】【】【255"));
+        QCOMPARE(label(screen, "awardBanner")->font().pointSizeF(), 54.0);
+        QCOMPARE(ReadDrawSetting(other, QStringLiteral("L3")), QString());
+        // Nothing goes into the draw's row.
+        QVERIFY(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("L0"))
+                    .isNull());
+    }
+    // The next screen reads it and keeps it at any size: the operator chose it.
+    MF screen(draw);
+    showStage(screen);
+    QCOMPARE(screen.bannerFont().font.pointSizeF(), 54.0);
+    QCOMPARE(screen.bannerFont().colour, qint64(255));
+    QVERIFY(label(screen, "awardBanner")->font().italic());
+    QCOMPARE(label(screen, "awardBanner")->font().pointSizeF(), 54.0);
+    QVERIFY(label(screen, "awardBanner")->styleSheet().contains(QStringLiteral("#ff0000")));
+}
+
+QTEST_MAIN(TestStageControls)
+#include "tst_stagecontrols.moc"
