@@ -5,6 +5,7 @@
 #include "common/settingsstore.h"
 #include "draw/awardbanner.h"
 #include "drawscreen/brdset.h"
+#include "drawscreen/controlsfader.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/elementfont.h"
 #include "drawscreen/frmset.h"
@@ -217,6 +218,7 @@ void MF::buildControls()
         if (button == Qt::LeftButton)
             showAwardUndo();
     });
+    m_fader = new ControlsFader(this, { m_start, m_end, m_undo });
 
     m_banner = makeLabel(QStringLiteral("awardBanner"), QString());
     m_banner->setAlignment(Qt::AlignCenter);
@@ -428,6 +430,13 @@ bool MF::event(QEvent *event)
 
 void MF::keyPressEvent(QKeyEvent *event)
 {
+    // Esc is where an operator's hand goes to get out of the way; it must not
+    // draw anyone. It brings the controls back instead.
+    if (event->key() == Qt::Key_Escape) {
+        m_fader->wake();
+        event->accept();
+        return;
+    }
     // A key held down must not start and stop the roll over and over.
     if (!event->isAutoRepeat())
         ToggleRoll();
@@ -730,6 +739,11 @@ void MF::placeBanner()
         place.setHeight(std::max(natural.height(), m_banner->heightForWidth(place.width())));
     m_banner->setGeometry(place);
     m_banner->raise();
+}
+
+void MF::setControlsIdleInterval(int ms)
+{
+    m_fader->setIdleInterval(ms);
 }
 
 } // namespace tombolix

@@ -35,6 +35,7 @@ protected:
 };
 
 class MF;
+class ControlsFader;
 
 // The background picture, with the number frame and the number painted over it.
 class DrawCanvas : public QWidget
@@ -104,6 +105,9 @@ public:
     appearance::FontSpec bannerFont() const { return m_bannerFont; }
     bool chooseBannerFont();
     void refreshAwardBanner();
+
+    // How long the pointer may rest before the operator's controls fade (ms).
+    void setControlsIdleInterval(int ms);
 
     // The context menu (right button), and the two view options that shape
     // the board's list (the third hides the board).
@@ -196,6 +200,7 @@ private:
     appearance::FontSpec m_bannerFont;
     bool m_bannerFontStored = false;
     bool m_showBanner = true;
+    ControlsFader *m_fader = nullptr;
     QTimer *m_scr = nullptr;
     QTimer *m_fin = nullptr;
     QPointer<QDialog> m_frmSet;

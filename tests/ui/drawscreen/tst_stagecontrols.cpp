@@ -7,6 +7,8 @@
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -15,6 +17,8 @@
 using namespace tombolix;
 
 namespace {
+
+const char *const Controls[] = { "lStart", "lEnd", "AwardUndo" };
 
 QLabel *label(MF &screen, const char *name)
 {
@@ -46,6 +50,31 @@ qint64 results(qint64 draw)
         QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
 }
 
+// How visible an operator control is: 1 shown, 0 faded out.
+double opacityOf(MF &screen, const char *name)
+{
+    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(label(screen, name)->graphicsEffect());
+    return effect ? effect->opacity() : 1.0;
+}
+
+bool controlsFaded(MF &screen)
+{
+    for (const char *name : Controls) {
+        if (opacityOf(screen, name) > 0.001 || !label(screen, name)->isVisible())
+            return false;
+    }
+    return true;
+}
+
+bool controlsShown(MF &screen)
+{
+    for (const char *name : Controls) {
+        if (opacityOf(screen, name) < 0.999 || !label(screen, name)->isVisible())
+            return false;
+    }
+    return true;
+}
+
 // Shows the screen at the size the room sees and makes it the active window
 // with the keyboard focus.
 void showStage(MF &screen)
@@ -56,6 +85,11 @@ void showStage(MF &screen)
     QApplication::setActiveWindow(&screen);
     screen.setFocus();
     QTest::qWait(50);
+}
+
+QWidget *focused(MF &screen)
+{
+    return QApplication::focusWidget() ? QApplication::focusWidget() : &screen;
 }
 
 // The frame's rectangle on screen.
@@ -79,6 +113,10 @@ private slots:
     void bannerShowsAtOnceOnAContinuedDraw();
     void bannerOptionActsAtOnceAndIsRemembered();
     void bannerFontIsKeptWithTheDraw();
+    void controlsFadeAndComeBackWhenThePointerMoves();
+    void fadedControlsStillWorkByClickAndKey();
+    void escapeDrawsNoOneAndShowsTheControls();
+    void otherKeysToggleTheRoll();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -274,6 +312,119 @@ void TestStageControls::bannerFontIsKeptWithTheDraw()
     QVERIFY(label(screen, "awardBanner")->font().italic());
     QCOMPARE(label(screen, "awardBanner")->font().pointSizeF(), 54.0);
     QVERIFY(label(screen, "awardBanner")->styleSheet().contains(QStringLiteral("#ff0000")));
+}
+
+void TestStageControls::controlsFadeAndComeBackWhenThePointerMoves()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("淡出"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(draw);
+    showStage(screen);
+    QVERIFY(controlsShown(screen));
+    screen.setControlsIdleInterval(150);
+    QVERIFY(controlsShown(screen));
+    QTRY_VERIFY(controlsFaded(screen));
+
+    // A move over the picture, a child of the screen, brings them back.
+    QTest::mouseMove(screen.canvas(), QPoint(400, 400));
+    QVERIFY(controlsShown(screen));
+    QTRY_VERIFY(controlsFaded(screen));
+    QTest::mouseMove(&screen, QPoint(600, 500));
+    QVERIFY(controlsShown(screen));
+    // Kept while the pointer goes on moving.
+    for (int i = 0; i < 4; ++i) {
+        QTest::qWait(80);
+        QTest::mouseMove(&screen, QPoint(600 + 10 * i, 520));
+        QVERIFY(controlsShown(screen));
+    }
+    QTRY_VERIFY(controlsFaded(screen));
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(results(draw), qint64(0));
+}
+
+void TestStageControls::fadedControlsStillWorkByClickAndKey()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("淡出"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(draw);
+    screen.setControlsIdleInterval(150);
+    showStage(screen);
+    QTRY_VERIFY(controlsFaded(screen));
+
+    // A click where the faded 开始抽奖 sits starts, and shows the controls.
+    click(screen, "lStart");
+    QVERIFY(screen.isRolling());
+    QVERIFY(controlsShown(screen));
+    QTRY_VERIFY(controlsFaded(screen));
+    click(screen, "lStart");
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(results(draw), qint64(1));
+
+    // Keys go on working while the controls are out of sight, and leave them so.
+    QTRY_VERIFY(controlsFaded(screen));
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(screen.isRolling());
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(results(draw), qint64(2));
+    QVERIFY(controlsFaded(screen));
+}
+
+void TestStageControls::escapeDrawsNoOneAndShowsTheControls()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("退出键"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(draw);
+    screen.setControlsIdleInterval(150);
+    showStage(screen);
+    QTRY_VERIFY(controlsFaded(screen));
+
+    QTest::keyClick(focused(screen), Qt::Key_Escape);
+    QVERIFY(!screen.isRolling());
+    QVERIFY(controlsShown(screen));
+    QTest::qWait(80);
+    QTest::keyClick(focused(screen), Qt::Key_Escape);
+    QTest::qWait(100); // kept for a full interval from the last Esc
+    QVERIFY(controlsShown(screen));
+    QTRY_VERIFY(controlsFaded(screen));
+
+    // While rolling, Esc leaves the round rolling; the next key stops it.
+    QTest::keyClick(focused(screen), Qt::Key_Return);
+    QVERIFY(screen.isRolling());
+    QTest::keyClick(focused(screen), Qt::Key_Escape);
+    QTest::keyPress(focused(screen), Qt::Key_Escape);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(focused(screen), &repeat);
+    QTest::keyRelease(focused(screen), Qt::Key_Escape);
+    QTest::qWait(40);
+    QVERIFY(screen.isRolling());
+    QCOMPARE(results(draw), qint64(0));
+    QVERIFY(controlsShown(screen));
+    QTest::keyClick(focused(screen), Qt::Key_Return);
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(results(draw), qint64(1));
+}
+
+void TestStageControls::otherKeysToggleTheRoll()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("按键"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 30);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 20, 1);
+    MF screen(draw);
+    showStage(screen);
+    qint64 recorded = 0;
+    // The keys a presenter's remote and a hurried hand send.
+    for (const Qt::Key key : { Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_PageDown, Qt::Key_PageUp,
+             Qt::Key_B, Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down }) {
+        QTest::keyClick(focused(screen), key);
+        QVERIFY2(screen.isRolling(), qPrintable(QString::number(key, 16)));
+        QTest::keyClick(focused(screen), key);
+        QVERIFY2(!screen.isRolling(), qPrintable(QString::number(key, 16)));
+        QCOMPARE(results(draw), ++recorded);
+    }
 }
 
 QTEST_MAIN(TestStageControls)
