@@ -276,6 +276,7 @@ void MF::ToggleRoll()
         // nothing until it is stopped.
         if (settings.P_Speed > 0)
             m_scr->start();
+        showRollState();
         return;
     }
     if (settings.P_Timer < 1)
@@ -297,6 +298,7 @@ void MF::stopRound()
     if (!m_rolling)
         return;
     m_rolling = false;
+    showRollState();
     applyStop(m_session.StopAndRecord(!m_reverseOrder, m_oneAward));
 }
 
@@ -739,6 +741,23 @@ void MF::placeBanner()
         place.setHeight(std::max(natural.height(), m_banner->heightForWidth(place.width())));
     m_banner->setGeometry(place);
     m_banner->raise();
+}
+
+void MF::showRollState()
+{
+    QString text = QStringLiteral("开始抽奖");
+    if (m_rolling) {
+        // A timed round ends by itself; a click cannot stop it.
+        text = m_session.settings().P_Timer >= 1 ? QStringLiteral("抽奖中…") : QStringLiteral("停止抽奖");
+    }
+    if (m_start->text() == text)
+        return;
+    // The label grows or shrinks to the left: it keeps its distance from 结束抽奖.
+    const int right = m_start->x() + m_start->width();
+    m_start->setText(text);
+    m_start->adjustSize();
+    m_start->move(right - m_start->width(), m_start->y());
+    m_undo->move(m_start->x() - m_undo->width() - 12, m_undo->y());
 }
 
 void MF::setControlsIdleInterval(int ms)

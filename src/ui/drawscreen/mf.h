@@ -171,6 +171,7 @@ private:
     void setUpBanner();
     void applyBannerFont();
     void placeBanner();
+    void showRollState();
     // Shows the open dialog of its kind, or a new one when none is open.
     template<typename Dialog> void showOnce(QPointer<QDialog> &open);
 

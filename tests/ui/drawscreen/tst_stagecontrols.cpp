@@ -117,6 +117,7 @@ private slots:
     void fadedControlsStillWorkByClickAndKey();
     void escapeDrawsNoOneAndShowsTheControls();
     void otherKeysToggleTheRoll();
+    void startCaptionTellsWhatAClickDoes();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -425,6 +426,49 @@ void TestStageControls::otherKeysToggleTheRoll()
         QVERIFY2(!screen.isRolling(), qPrintable(QString::number(key, 16)));
         QCOMPARE(results(draw), ++recorded);
     }
+}
+
+void TestStageControls::startCaptionTellsWhatAClickDoes()
+{
+    const qint64 manual = m_db->addDraw(QStringLiteral("手动"), QStringLiteral("10"));
+    m_db->addEntrants(manual, 10);
+    m_db->addAward(manual, 1, QStringLiteral("一等奖"), 3, 1);
+    {
+        MF screen(manual);
+        showStage(screen);
+        QLabel *start = label(screen, "lStart");
+        QLabel *undo = label(screen, "AwardUndo");
+        const int right = start->geometry().right();
+        QCOMPARE(start->text(), QStringLiteral("开始抽奖"));
+        click(screen, "lStart");
+        QCOMPARE(start->text(), QStringLiteral("停止抽奖"));
+        QVERIFY(start->width() >= start->fontMetrics().horizontalAdvance(start->text()));
+        // It keeps its place beside 结束抽奖; 取消结果 stays clear to its left.
+        QCOMPARE(start->geometry().right(), right);
+        QVERIFY(undo->geometry().right() < start->geometry().left());
+        click(screen, "bIMG");
+        QCOMPARE(start->text(), QStringLiteral("开始抽奖"));
+    }
+
+    const qint64 timed
+        = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("1"));
+    m_db->addEntrants(timed, 10);
+    m_db->addAward(timed, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(timed);
+    showStage(screen);
+    QLabel *start = label(screen, "lStart");
+    const int right = start->geometry().right();
+    click(screen, "lStart");
+    QCOMPARE(start->text(), QStringLiteral("抽奖中…"));
+    QVERIFY(start->width() >= start->fontMetrics().horizontalAdvance(start->text()));
+    QCOMPARE(start->geometry().right(), right);
+    QVERIFY(label(screen, "AwardUndo")->geometry().right() < start->geometry().left());
+    click(screen, "lStart"); // a timed round is not stopped by hand
+    QVERIFY(screen.isRolling());
+    QCOMPARE(start->text(), QStringLiteral("抽奖中…"));
+    QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
+    QCOMPARE(start->text(), QStringLiteral("开始抽奖"));
+    QCOMPARE(results(timed), qint64(1));
 }
 
 QTEST_MAIN(TestStageControls)
