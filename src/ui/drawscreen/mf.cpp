@@ -4,6 +4,7 @@
 #include "common/conventions.h"
 #include "common/settingsstore.h"
 #include "draw/awardbanner.h"
+#include "drawscreen/bannerlabel.h"
 #include "drawscreen/brdset.h"
 #include "drawscreen/controlsfader.h"
 #include "drawscreen/delaward.h"
@@ -12,7 +13,6 @@
 #include "drawscreen/picture.h"
 
 #include <QApplication>
-#include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -220,15 +220,12 @@ void MF::buildControls()
     });
     m_fader = new ControlsFader(this, { m_start, m_end, m_undo });
 
-    m_banner = makeLabel(QStringLiteral("awardBanner"), QString());
+    m_banner = new BannerLabel(this);
+    m_banner->setObjectName(QStringLiteral("awardBanner"));
+    m_banner->setTextFormat(Qt::PlainText);
+    m_banner->setFocusPolicy(Qt::NoFocus);
     m_banner->setAlignment(Qt::AlignCenter);
     m_banner->setWordWrap(true);
-    // Legible over any picture without a box that hides it.
-    auto *shadow = new QGraphicsDropShadowEffect(m_banner);
-    shadow->setColor(QColor(0, 0, 0, 200));
-    shadow->setBlurRadius(12);
-    shadow->setOffset(2, 2);
-    m_banner->setGraphicsEffect(shadow);
     connect(m_banner, &ClickLabel::pressed, this, &MF::onPressed);
 
     m_scr = new QTimer(this);
@@ -693,9 +690,9 @@ void MF::setUpBanner()
 
 void MF::applyBannerFont()
 {
-    // The style sheet would override a font set on the label; state both.
-    m_banner->setStyleSheet(QStringLiteral("color: %1; background: transparent;")
-                                .arg(colorFromStored(m_bannerFont.colour).name()));
+    QPalette palette = m_banner->palette();
+    palette.setColor(QPalette::WindowText, colorFromStored(m_bannerFont.colour));
+    m_banner->setPalette(palette);
     m_banner->setFont(m_bannerFont.font);
 }
 
