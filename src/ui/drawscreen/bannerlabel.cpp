@@ -1,6 +1,7 @@
 #include "drawscreen/bannerlabel.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace tombolix {
 

@@ -5,6 +5,7 @@
 #include <QHoverEvent>
 #include <QVariantAnimation>
 #include <QWidget>
+#include <algorithm>
 
 namespace tombolix {
 
@@ -17,7 +18,6 @@ constexpr int FadeDuration = 400; // ms
 ControlsFader::ControlsFader(QWidget *screen, const QList<QWidget *> &controls)
     : QObject(screen)
     , m_screen(screen)
-    , m_controls(controls)
 {
     for (QWidget *control : controls) {
         auto *effect = new QGraphicsOpacityEffect(control);

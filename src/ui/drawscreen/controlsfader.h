@@ -42,7 +42,6 @@ private:
 
     QWidget *m_screen;
     QList<QPointer<QGraphicsOpacityEffect>> m_effects;
-    QList<QWidget *> m_controls;
     QTimer m_idle;
     QVariantAnimation *m_fade = nullptr;
     bool m_faded = false;
