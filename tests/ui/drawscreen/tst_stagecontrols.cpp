@@ -113,6 +113,7 @@ private slots:
     void bannerFollowsTheDrawToItsEnd();
     void bannerShowsAtOnceOnAContinuedDraw();
     void bannerOptionActsAtOnceAndIsRemembered();
+    void bannerIsGoldOverASoftShadow();
     void bannerFontIsKeptWithTheDraw();
     void controlsFadeAndComeBackWhenThePointerMoves();
     void fadedControlsStillWorkByClickAndKey();
@@ -269,6 +270,39 @@ void TestStageControls::bannerOptionActsAtOnceAndIsRemembered()
     QVERIFY(label(screen, "awardBanner")->isVisible());
     QCOMPARE(ReadRegValue(AppName, QStringLiteral("AwardBanner"), QStringLiteral("Show"), QString()),
         QStringLiteral("true"));
+}
+
+void TestStageControls::bannerIsGoldOverASoftShadow()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("阴影"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1, true, false, QStringLiteral("iPhone 16 Pro"));
+    MF screen(draw);
+    showStage(screen);
+    QLabel *banner = label(screen, "awardBanner");
+    const QRect place = banner->geometry();
+    const QImage shown = screen.grab(place).toImage();
+    menuItem(screen, "m_Banner")->trigger();
+    const QImage picture = screen.grab(place).toImage();
+    menuItem(screen, "m_Banner")->trigger();
+
+    int gold = 0;
+    int shaded = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor over = shown.pixelColor(x, y);
+            const QColor under = picture.pixelColor(x, y);
+            if (over.red() > 200 && over.green() > 170 && over.blue() < 90)
+                ++gold;
+            else if (over.lightness() + 30 < under.lightness())
+                ++shaded;
+        }
+    }
+    // Both the letters and a shadow around them, which thins out: most of the
+    // band stays the picture.
+    QVERIFY2(gold > 2000, qPrintable(QString::number(gold)));
+    QVERIFY2(shaded > gold / 4, qPrintable(QString::number(shaded)));
+    QVERIFY2(gold + shaded < shown.width() * shown.height() / 2, qPrintable(QString::number(gold + shaded)));
 }
 
 void TestStageControls::bannerFontIsKeptWithTheDraw()
