@@ -86,6 +86,8 @@ void benchDeleteRows();
 void benchImport();
 void benchExport();
 int runImportCommand(const QStringList &args);
+// The stage's banner.
+void benchBannerRepaint();
 } // namespace tombolix::bench
 
 namespace {
@@ -115,6 +117,8 @@ const std::vector<Benchmark> &benchmarks()
         { "delete_10000_rows", benchDeleteRows },
         { "import_30000", benchImport },
         { "export_69998", benchExport },
+        // The stage's banner.
+        { "banner_repaint_1080p", benchBannerRepaint },
     };
     return all;
 }

@@ -89,6 +89,8 @@ bool DrawSession::SelectNextAward()
             // it draws one at a time instead.
             m_award.PerRound = std::max<qint64>(1, integerValue(award.perRound));
             m_award.RepeatAllowed = award.repeat;
+            m_award.name = award.name;
+            m_award.prize = award.prize;
             return true;
         }
     }

@@ -29,6 +29,8 @@ struct AwardState
     qint64 Remaining = 0;
     qint64 PerRound = 1;
     bool RepeatAllowed = true;
+    QString name; // 名称, for the room to read
+    QString prize; // 奖品
 };
 
 // How a draw is entered: afresh, its earlier results deleted, or continued

@@ -129,6 +129,7 @@ int DelAward::DeleteMarkedResults()
     if (outcome.failed)
         return -1;
     m_screen->showBoard(outcome.board);
+    m_screen->refreshAwardBanner();
     return outcome.deleted;
 }
 

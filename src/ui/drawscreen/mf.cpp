@@ -1,10 +1,14 @@
 #include "drawscreen/mf.h"
 
 #include "appearance/stagenumber.h"
+#include "appearance/stagescale.h"
 #include "common/conventions.h"
 #include "common/settingsstore.h"
+#include "draw/awardbanner.h"
+#include "drawscreen/bannerlabel.h"
 #include "drawscreen/boardlist.h"
 #include "drawscreen/brdset.h"
+#include "drawscreen/controlsfader.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/elementfont.h"
 #include "drawscreen/frmset.h"
@@ -50,6 +54,8 @@ const QColor NumberColour(255, 215, 0);
 const QColor TitleColour(255, 215, 0);
 const QColor ListColour(255, 255, 255);
 const QColor EmptyBackground(48, 4, 12);
+const QColor BannerColour(255, 215, 0);
+constexpr double BannerPixels = 46; // at 768 pixels high
 
 // Built-in font sizes in pixels on a screen 768 pixels high. The number's
 // digits fill about three quarters of the built-in frame's height, so a hall
@@ -126,6 +132,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_hideBoard = ReadViewOption(QStringLiteral("ListHide"), QStringLiteral("Hide"));
     m_muted = ReadViewOption(draw::SoundSection, draw::MuteKey);
     m_session.setNamesShown(ReadViewOption(QStringLiteral("NumberName"), QStringLiteral("Show")));
+    m_showBanner = ReadViewOption(QStringLiteral("AwardBanner"), QStringLiteral("Show"), true);
 
     m_fonts[int(Element::Title)] = { m_title->font(), storedFromColor(TitleColour) };
     m_fonts[int(Element::List)] = { m_list->font(), storedFromColor(ListColour) };
@@ -136,6 +143,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     setSound(std::make_unique<StageSoundPlayer>());
     if (entry == draw::Entry::Continue)
         showBoard(m_session.lastRoundBoard(!m_reverseOrder, m_oneAward));
+    setUpBanner();
     const draw::DrawSettings &settings = m_session.settings();
     m_background = draw::BuiltInBackground();
     if (!settings.P_Jpg.isEmpty())
@@ -227,6 +235,15 @@ void MF::buildControls()
         if (button == Qt::LeftButton)
             showAwardUndo();
     });
+    m_fader = new ControlsFader(this, { m_start, m_end, m_undo });
+
+    m_banner = new BannerLabel(this);
+    m_banner->setObjectName(QStringLiteral("awardBanner"));
+    m_banner->setTextFormat(Qt::PlainText);
+    m_banner->setFocusPolicy(Qt::NoFocus);
+    m_banner->setAlignment(Qt::AlignCenter);
+    m_banner->setWordWrap(true);
+    connect(m_banner, &ClickLabel::pressed, this, &MF::onPressed);
 
     m_scr = new QTimer(this);
     m_scr->setObjectName(QStringLiteral("Scr"));
@@ -274,6 +291,7 @@ void MF::ToggleRoll()
         // nothing until it is stopped.
         if (settings.P_Speed > 0)
             m_scr->start();
+        showRollState();
         return;
     }
     if (settings.P_Timer < 1)
@@ -295,6 +313,7 @@ void MF::stopRound()
     if (!m_rolling)
         return;
     m_rolling = false;
+    showRollState();
     m_sound->stopRoll();
     const draw::StopOutcome outcome = m_session.StopAndRecord(!m_reverseOrder, m_oneAward);
     // A stop that names nobody (no award left to draw) has nothing to celebrate.
@@ -308,6 +327,7 @@ void MF::applyStop(const draw::StopOutcome &outcome)
     setNumberLines(
         outcome.numberText.isEmpty() ? QStringList() : outcome.numberText.split(QStringLiteral("\r\n")));
     showBoard(outcome.board);
+    refreshAwardBanner();
     refreshNumberArea();
 }
 
@@ -467,6 +487,7 @@ void MF::placeBoard()
     m_undo->raise();
     m_listPlace = m_list->geometry();
     fitBoardList();
+    placeBanner();
 }
 
 void MF::fitBoardList()
@@ -504,6 +525,13 @@ bool MF::event(QEvent *event)
 
 void MF::keyPressEvent(QKeyEvent *event)
 {
+    // Esc is where an operator's hand goes to get out of the way; it must not
+    // draw anyone. It brings the controls back instead.
+    if (event->key() == Qt::Key_Escape) {
+        m_fader->wake();
+        event->accept();
+        return;
+    }
     // A key held down must not start and stop the roll over and over.
     if (!event->isAutoRepeat())
         ToggleRoll();
@@ -642,6 +670,7 @@ void MF::buildMenu()
     add("M_TFont", QStringLiteral("公告标题字体"), [this] { chooseFont(Element::Title); });
     add("M_ConFont", QStringLiteral("公告内容字体"), [this] { chooseFont(Element::List); });
     add("M_CFont", QStringLiteral("抽奖号码字体"), [this] { chooseFont(Element::Number); });
+    add("M_AFont", QStringLiteral("当前奖项字体"), [this] { chooseBannerFont(); });
     add("M_FrmSet", QStringLiteral("抽奖框设置"), [this] { showOnce<FRMSet>(m_frmSet); });
     add("M_BRD", QStringLiteral("公告板设置"), [this] { showOnce<BRDSet>(m_brdSet); });
     add("M_Refresh", QStringLiteral("屏幕刷新"), [this] {
@@ -664,6 +693,13 @@ void MF::buildMenu()
     });
     names->setCheckable(true);
     names->setChecked(m_session.namesShown());
+    QAction *banner = add("m_Banner", QStringLiteral("显示当前奖项"), [this](bool on) {
+        m_showBanner = on;
+        WriteViewOption(QStringLiteral("AwardBanner"), QStringLiteral("Show"), on);
+        placeBanner();
+    });
+    banner->setCheckable(true);
+    banner->setChecked(m_showBanner);
     m_list->setColumns(ReadViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns")));
     QAction *columns = add("m_Columns", QStringLiteral("公告分栏"), [this](bool on) {
         WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), on);
@@ -713,6 +749,7 @@ void MF::frameChanged()
     fitNumberLabel();
     refreshNumberArea();
     m_canvas->update();
+    placeBanner();
 }
 
 void MF::applyStageScale()
@@ -794,6 +831,93 @@ template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)
         m_closeWanted = false;
         close();
     }
+}
+
+} // namespace tombolix
+
+namespace tombolix {
+
+void MF::setUpBanner()
+{
+    m_bannerFont = { pixelFont(font(), int(BannerPixels), true), storedFromColor(BannerColour) };
+    m_bannerFontStored = appearance::ApplyFontRecord(
+        ReadDrawSetting(m_session.drawId(), QStringLiteral("L3")), m_bannerFont);
+    applyBannerFont();
+    refreshAwardBanner();
+}
+
+void MF::applyBannerFont()
+{
+    QPalette palette = m_banner->palette();
+    palette.setColor(QPalette::WindowText, colorFromStored(m_bannerFont.colour));
+    m_banner->setPalette(palette);
+    m_banner->setFont(m_bannerFont.font);
+}
+
+bool MF::chooseBannerFont()
+{
+    FontSpec spec = m_bannerFont;
+    if (!ChooseElementFont(spec))
+        return false;
+    m_bannerFont = spec;
+    m_bannerFontStored = true;
+    applyBannerFont();
+    WriteDrawSetting(m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec));
+    placeBanner();
+    return true;
+}
+
+void MF::refreshAwardBanner()
+{
+    m_banner->setText(draw::AwardBannerText(m_session));
+    placeBanner();
+}
+
+void MF::placeBanner()
+{
+    if (!m_bannerFontStored) {
+        // The built-in font is sized for the room: it grows with the screen.
+        const int pixels
+            = std::max(8, int(std::lround(BannerPixels * appearance::StageScaleFor(QSizeF(size())).y)));
+        if (m_bannerFont.font.pixelSize() != pixels) {
+            m_bannerFont.font.setPixelSize(pixels);
+            applyBannerFont();
+        }
+    }
+    const QString text = m_banner->text();
+    m_banner->setVisible(m_showBanner && !text.isEmpty());
+    if (!m_banner->isVisibleTo(this))
+        return;
+    const QFontMetrics metrics(m_banner->font());
+    const int pad = metrics.height() / 2;
+    const QSize natural(metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad / 2);
+    QRect place = draw::PlaceAwardBanner(size(), toPixels(m_frame.rect()), natural);
+    if (place.width() < natural.width())
+        place.setHeight(std::max(natural.height(), m_banner->heightForWidth(place.width())));
+    m_banner->setGeometry(place);
+    m_banner->raise();
+}
+
+void MF::showRollState()
+{
+    QString text = QStringLiteral("开始抽奖");
+    if (m_rolling) {
+        // A timed round ends by itself; a click cannot stop it.
+        text = m_session.settings().P_Timer >= 1 ? QStringLiteral("抽奖中…") : QStringLiteral("停止抽奖");
+    }
+    if (m_start->text() == text)
+        return;
+    // The label grows or shrinks to the left: it keeps its distance from 结束抽奖.
+    const int right = m_start->x() + m_start->width();
+    m_start->setText(text);
+    m_start->adjustSize();
+    m_start->move(right - m_start->width(), m_start->y());
+    m_undo->move(m_start->x() - m_undo->width() - 12, m_undo->y());
+}
+
+void MF::setControlsIdleInterval(int ms)
+{
+    m_fader->setIdleInterval(ms);
 }
 
 } // namespace tombolix

@@ -40,6 +40,7 @@ protected:
 
 class MF;
 class BoardList;
+class ControlsFader;
 
 // The background picture, with the number frame and the number painted over it.
 class DrawCanvas : public QWidget
@@ -102,6 +103,16 @@ public:
     // The font dialog for an element; a confirmed choice is shown and stored
     // with the draw. False when cancelled.
     bool chooseFont(Element element);
+
+    // The banner that names the current award to the room; its font is kept
+    // with the draw's settings. The text follows the award after every stop
+    // and withdrawal.
+    appearance::FontSpec bannerFont() const { return m_bannerFont; }
+    bool chooseBannerFont();
+    void refreshAwardBanner();
+
+    // How long the pointer may rest before the operator's controls fade (ms).
+    void setControlsIdleInterval(int ms);
 
     // The context menu (right button), and the two view options that shape
     // the board's list (the third hides the board).
@@ -177,6 +188,10 @@ private:
     // follow the screen's size.
     void applyStageScale();
     void onPressed(Qt::MouseButton button, const QPoint &globalPos);
+    void setUpBanner();
+    void applyBannerFont();
+    void placeBanner();
+    void showRollState();
     // Shows the open dialog of its kind, or a new one when none is open.
     template<typename Dialog> void showOnce(QPointer<QDialog> &open);
 
@@ -212,6 +227,11 @@ private:
     ClickLabel *m_start = nullptr;
     ClickLabel *m_end = nullptr;
     ClickLabel *m_undo = nullptr;
+    ClickLabel *m_banner = nullptr;
+    appearance::FontSpec m_bannerFont;
+    bool m_bannerFontStored = false;
+    bool m_showBanner = true;
+    ControlsFader *m_fader = nullptr;
     QTimer *m_scr = nullptr;
     QTimer *m_fin = nullptr;
     QPointer<QDialog> m_frmSet;

@@ -150,10 +150,11 @@ void TestDrawOptions::menuItemsInOrderWithStoredChecks()
     }
     QCOMPARE(names,
         (QStringList { QStringLiteral("只显示当前奖项名单"), QStringLiteral("公告标题字体"),
-            QStringLiteral("公告内容字体"), QStringLiteral("抽奖号码字体"), QStringLiteral("抽奖框设置"),
-            QStringLiteral("公告板设置"), QStringLiteral("屏幕刷新"), QStringLiteral("隐藏公告"),
-            QStringLiteral("名单反序"), QStringLiteral("号码后显示姓名"), QStringLiteral("公告分栏"),
-            QStringLiteral("静音"), QStringLiteral("退出抽奖") }));
+            QStringLiteral("公告内容字体"), QStringLiteral("抽奖号码字体"), QStringLiteral("当前奖项字体"),
+            QStringLiteral("抽奖框设置"), QStringLiteral("公告板设置"), QStringLiteral("屏幕刷新"),
+            QStringLiteral("隐藏公告"), QStringLiteral("名单反序"), QStringLiteral("号码后显示姓名"),
+            QStringLiteral("显示当前奖项"), QStringLiteral("公告分栏"), QStringLiteral("静音"),
+            QStringLiteral("退出抽奖") }));
     QVERIFY(menuItem(screen, "m_Order")->isChecked());
     QVERIFY(!menuItem(screen, "m_OneAward")->isChecked()); // "True" is not "true"
     QVERIFY(!menuItem(screen, "M_HideList")->isChecked());

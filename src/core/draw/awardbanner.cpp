@@ -1,0 +1,45 @@
+#include "draw/awardbanner.h"
+
+#include "draw/drawsession.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace tombolix::draw {
+
+QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining, bool finished)
+{
+    if (finished)
+        return QStringLiteral("抽奖结束");
+    if (remaining < 1)
+        return QString();
+    QStringList parts;
+    for (const QString &part : { name.trimmed(), prize.trimmed() }) {
+        if (!part.isEmpty())
+            parts << part;
+    }
+    parts << QStringLiteral("剩余 %1 名").arg(remaining);
+    return parts.join(QStringLiteral(" · "));
+}
+
+QString AwardBannerText(const DrawSession &session)
+{
+    const AwardState &award = session.awardState();
+    return AwardBannerText(award.name, award.prize, award.Remaining, session.DrawFinished());
+}
+
+QRect PlaceAwardBanner(const QSize &screen, const QRect &frame, const QSize &banner)
+{
+    const int margin = std::max(4, screen.height() / 48);
+    const int width = std::max(0, std::min(banner.width(), screen.width() - 2 * margin));
+    const int height = banner.height();
+    const int left = (screen.width() - width) / 2;
+    // Above a low frame the band reaches into the middle of the screen, where
+    // the board may stand; the banner keeps to the top of it.
+    const int band = std::min(frame.top(), std::max(height + 2 * margin, screen.height() / 5));
+    if (band < height + 2 * margin)
+        return QRect(left, margin, width, height);
+    return QRect(left, (band - height) / 2, width, height);
+}
+
+} // namespace tombolix::draw

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+// The banner that tells the room which award is being drawn.
+namespace tombolix::draw {
+
+class DrawSession;
+
+// "一等奖 · iPhone 16 Pro · 剩余 1 名": the award's name, its prize when it has
+// one, and how many winners it still draws; "抽奖结束" once the draw is
+// finished. Empty while no award is current (a draw without awards before
+// its first stop).
+QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining, bool finished);
+QString AwardBannerText(const DrawSession &session);
+
+// Where the banner goes on a screen of `screen` pixels whose number frame
+// covers `frame`: centred across the screen in the band above the frame and
+// near the top, never lower than the top fifth, so the board below stays
+// clear; at the top when the band is too low for it. A text wider than the
+// screen is given the screen's width less the margins.
+QRect PlaceAwardBanner(const QSize &screen, const QRect &frame, const QSize &banner);
+
+} // namespace tombolix::draw

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QTimer>
+
+class QGraphicsOpacityEffect;
+class QVariantAnimation;
+class QWidget;
+
+namespace tombolix {
+
+// Fades the operator's controls out of the audience's sight once the pointer
+// has rested over the screen for a while, and brings them back when it moves
+// or when a faded control is pressed. Faded controls stay where they are and
+// keep working, by click and by key.
+class ControlsFader : public QObject
+{
+    Q_OBJECT
+
+public:
+    ControlsFader(QWidget *screen, const QList<QWidget *> &controls);
+
+    static constexpr int DefaultIdleInterval = 3000; // ms
+
+    // How long the pointer may rest before the controls fade; restarts the wait.
+    void setIdleInterval(int ms);
+    int idleInterval() const { return m_idle.interval(); }
+    // Shows the controls at once and keeps them for a full interval.
+    void wake();
+    // True once fading has begun, until the controls come back.
+    bool isFaded() const { return m_faded; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fadeOut();
+    void setOpacity(double opacity);
+
+    QWidget *m_screen;
+    QList<QPointer<QGraphicsOpacityEffect>> m_effects;
+    QTimer m_idle;
+    QVariantAnimation *m_fade = nullptr;
+    bool m_faded = false;
+    QPointF m_lastPointer;
+};
+
+} // namespace tombolix

@@ -1,0 +1,154 @@
+#include "common/settingsstore.h"
+#include "data/database.h"
+#include "draw/awardbanner.h"
+#include "draw/drawsession.h"
+#include "support/testsupport.h"
+
+#include <QTest>
+
+using namespace tombolix;
+using namespace tombolix::draw;
+
+class TestAwardBanner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void text_data();
+    void text();
+    void followsAWholeDraw();
+    void continuedDrawShowsWhereItStopped();
+    void placement_data();
+    void placement();
+};
+
+void TestAwardBanner::text_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("prize");
+    QTest::addColumn<qint64>("remaining");
+    QTest::addColumn<bool>("finished");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("name, prize and count")
+        << QStringLiteral("一等奖") << QStringLiteral("iPhone 16 Pro") << qint64(1) << false
+        << QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 1 名");
+    QTest::newRow("no prize") << QStringLiteral("一等奖") << QString() << qint64(1) << false
+                              << QStringLiteral("一等奖 · 剩余 1 名");
+    QTest::newRow("blank prize counts as none")
+        << QStringLiteral("三等奖") << QStringLiteral("  ") << qint64(20) << false
+        << QStringLiteral("三等奖 · 剩余 20 名");
+    QTest::newRow("blanks around the name go")
+        << QStringLiteral(" 特别奖 ") << QStringLiteral("旅游基金") << qint64(2) << false
+        << QStringLiteral("特别奖 · 旅游基金 · 剩余 2 名");
+    QTest::newRow("award without a name")
+        << QString() << QString() << qint64(3) << false << QStringLiteral("剩余 3 名");
+    QTest::newRow("finished wins over any award")
+        << QStringLiteral("一等奖") << QStringLiteral("iPhone 16 Pro") << qint64(1) << true
+        << QStringLiteral("抽奖结束");
+    QTest::newRow("no award current yet") << QString() << QString() << qint64(0) << false << QString();
+}
+
+void TestAwardBanner::text()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, prize);
+    QFETCH(qint64, remaining);
+    QFETCH(bool, finished);
+    QFETCH(QString, expected);
+    QCOMPARE(AwardBannerText(name, prize, remaining, finished), expected);
+}
+
+// Three awards, rounds of two, one and one: the banner counts each award down
+// and hands over to the next in 顺序 the moment one is complete.
+void TestAwardBanner::followsAWholeDraw()
+{
+    test::TestDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("年会"));
+    db.addEntrants(draw, 20);
+    db.addAward(draw, 2, QStringLiteral("二等奖"), 1, 1);
+    db.addAward(draw, 1, QStringLiteral("一等奖"), 3, 2, true, false, QStringLiteral("iPhone 16 Pro"));
+    db.addAward(draw, 3, QStringLiteral("三等奖"), 1, 1, true, false, QStringLiteral("购物卡"));
+
+    DrawSession session(std::make_unique<RandomSource>(11));
+    session.start(draw);
+    QStringList seen { AwardBannerText(session) };
+    for (int round = 0; round < 4; ++round) {
+        session.beginRound();
+        session.RollTick();
+        session.StopAndRecord(true, false);
+        seen << AwardBannerText(session);
+    }
+    QCOMPARE(seen,
+        (QStringList { QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 3 名"),
+            QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 1 名"), QStringLiteral("二等奖 · 剩余 1 名"),
+            QStringLiteral("三等奖 · 购物卡 · 剩余 1 名"), QStringLiteral("抽奖结束") }));
+
+    // A draw without awards shows nothing until its first stop finishes it.
+    const qint64 empty = db.addDraw(QStringLiteral("空"));
+    db.addEntrants(empty, 3);
+    session.start(empty);
+    QCOMPARE(AwardBannerText(session), QString());
+    session.beginRound();
+    session.StopAndRecord(true, false);
+    QCOMPARE(AwardBannerText(session), QStringLiteral("抽奖结束"));
+}
+
+void TestAwardBanner::continuedDrawShowsWhereItStopped()
+{
+    test::TestDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("年会"));
+    db.addEntrants(draw, 10);
+    const qint64 first = db.addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
+    db.addAward(draw, 2, QStringLiteral("二等奖"), 3, 1, true, false, QStringLiteral("耳机"));
+    {
+        DrawSession session(std::make_unique<RandomSource>(3));
+        session.start(draw);
+        for (int round = 0; round < 2; ++round) {
+            session.beginRound();
+            session.RollTick();
+            session.StopAndRecord(true, false);
+        }
+    }
+    DrawSession continued;
+    continued.start(draw, Entry::Continue);
+    QCOMPARE(AwardBannerText(continued), QStringLiteral("二等奖 · 耳机 · 剩余 2 名"));
+
+    // Every award complete: the continued draw opens finished.
+    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 数量=? WHERE CID=? AND ID<>?"),
+        { QStringLiteral("1"), draw, first });
+    continued.start(draw, Entry::Continue);
+    QCOMPARE(AwardBannerText(continued), QStringLiteral("抽奖结束"));
+}
+
+void TestAwardBanner::placement_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QSize>("banner");
+    QTest::addColumn<QRect>("expected");
+    // The built-in frame starts 128 pixels down a 768 screen.
+    QTest::newRow("centred in the band above the built-in frame")
+        << QSize(1024, 768) << QRect(56, 128, 345, 65) << QSize(400, 60) << QRect(312, 34, 400, 60);
+    QTest::newRow("scaled to 1080") << QSize(1920, 1080) << QRect(105, 180, 647, 91) << QSize(700, 84)
+                                    << QRect(610, 48, 700, 84);
+    QTest::newRow("a low frame: the banner keeps to the top fifth")
+        << QSize(1000, 800) << QRect(100, 600, 400, 80) << QSize(400, 60) << QRect(300, 50, 400, 60);
+    QTest::newRow("a frame at the top: the banner goes to the top")
+        << QSize(1000, 800) << QRect(100, 20, 400, 80) << QSize(400, 60) << QRect(300, 16, 400, 60);
+    QTest::newRow("a frame above the screen")
+        << QSize(1000, 800) << QRect(100, -90, 400, 80) << QSize(400, 60) << QRect(300, 16, 400, 60);
+    QTest::newRow("wider than the screen keeps the margins")
+        << QSize(1000, 800) << QRect(100, 300, 400, 80) << QSize(1400, 60) << QRect(16, 50, 968, 60);
+}
+
+void TestAwardBanner::placement()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QRect, frame);
+    QFETCH(QSize, banner);
+    QFETCH(QRect, expected);
+    QCOMPARE(PlaceAwardBanner(screen, frame, banner), expected);
+}
+
+QTEST_GUILESS_MAIN(TestAwardBanner)
+#include "tst_awardbanner.moc"
