@@ -77,6 +77,8 @@ void benchPaint();
 void benchStopRecord();
 void benchStopLatency();
 void benchResume();
+// The roll on a projector.
+void benchRollJitter();
 void benchFillGrid();
 void benchFillResults();
 void benchDeleteRows();
@@ -105,6 +107,7 @@ const std::vector<Benchmark> &benchmarks()
         { "stop_record_10", benchStopRecord },
         { "stop_latency_1ms_roll", benchStopLatency },
         { "resume_1m_500_won", benchResume },
+        { "roll_jitter_10ms", benchRollJitter },
         { "fill_grid_69998", benchFillGrid },
         { "fill_results_10000", benchFillResults },
         { "delete_10000_rows", benchDeleteRows },
