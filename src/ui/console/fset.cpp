@@ -61,6 +61,16 @@ using grid::GridView;
 
 namespace {
 
+// A draw held on another screen leaves the console in view, locked.
+bool drawHeldBeside(const QWidget *console)
+{
+    if (!console->isVisible())
+        return false;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(),
+        [](const QWidget *window) { return window->isVisible() && qobject_cast<const MF *>(window); });
+}
+
 struct GridLayout
 {
     QStringList fields;
@@ -458,7 +468,8 @@ void FSet::openEditorOf(QDialog *editor)
 void FSet::releaseEditor()
 {
     m_editor = nullptr;
-    lockForEditor(false);
+    // An editor opened before the draw began closes while it is held.
+    lockForEditor(drawHeldBeside(this));
 }
 
 void FSet::lockForEditor(bool locked)

@@ -117,6 +117,7 @@ private slots:
     void menuListsTheScreensAndStoresTheChoice();
     void drawOnTheProjectorLeavesTheConsoleInView();
     void dialogsOfTheDrawOpenOnTheConsolesScreen();
+    void editorClosedDuringTheDrawKeepsTheConsoleLocked();
     void questionsOverTheProjectorAreAskedOnTheConsole();
     void nothingStoredKeepsTheDrawOnTheConsolesScreen();
     void unpluggedProjectorFallsBackToTheConsolesScreen();
@@ -268,6 +269,26 @@ void TestProjector::dialogsOfTheDrawOpenOnTheConsolesScreen()
     QTest::keyClicks(width, QStringLiteral("6000"));
     QCOMPARE(screen->frameLayout().Width, 6000.0f);
     frmSet->close();
+}
+
+// The draw editor, open when the draw began, is closed while it is held.
+void TestProjector::editorClosedDuringTheDrawKeepsTheConsoleLocked()
+{
+    FSet console;
+    showOnLaptop(console);
+    screenAction(stageMenu(console), Projector)->trigger();
+    console.pressButton(0); // 新建抽奖
+    QWidget *editor = nullptr;
+    QTRY_VERIFY((editor = openWindow(QStringLiteral("添加/修改抽奖设置"))));
+    QVERIFY(!console.tabs()->isEnabled());
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    editor->close();
+    QTRY_VERIFY(!openWindow(QStringLiteral("添加/修改抽奖设置")));
+    QVERIFY(!console.tabs()->isEnabled());
+    QVERIFY(!console.findChild<QAction *>(QStringLiteral("M_Restore"))->isEnabled());
+    QTest::mouseClick(screen->findChild<QWidget *>(QStringLiteral("lEnd")), Qt::LeftButton);
+    QTRY_VERIFY(console.tabs()->isEnabled());
 }
 
 // The real message boxes and font dialog: asked while the draw screen on
