@@ -16,6 +16,7 @@
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QFontDialog>
 #include <QLineEdit>
@@ -268,6 +269,27 @@ void TestProjector::dialogsOfTheDrawOpenOnTheConsolesScreen()
     width->selectAll();
     QTest::keyClicks(width, QStringLiteral("6000"));
     QCOMPARE(screen->frameLayout().Width, 6000.0f);
+
+    // The frame's colour dialog, the real one, opens over the dialog that
+    // asked for it, on the laptop.
+    QtPrompts real;
+    setPrompts(&real);
+    frmSet->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), frmSet);
+    QString colourScreen;
+    bool wasColourDialog = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QColorDialog *>(QApplication::activeModalWidget());
+        wasColourDialog = dialog;
+        if (!dialog)
+            return;
+        colourScreen = screenName(dialog);
+        dialog->reject();
+    });
+    QTest::mouseClick(frmSet->findChild<QWidget *>(QStringLiteral("LClr")), Qt::LeftButton);
+    setPrompts(m_prompts);
+    QVERIFY(wasColourDialog);
+    QCOMPARE(colourScreen, Laptop);
     frmSet->close();
 }
 
