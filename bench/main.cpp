@@ -80,6 +80,8 @@ void benchStopLatency();
 void benchResume();
 void benchStageNumber();
 void benchBoardRebuild();
+// The roll on a projector.
+void benchRollJitter();
 void benchFillGrid();
 void benchFillResults();
 void benchDeleteRows();
@@ -112,6 +114,7 @@ const std::vector<Benchmark> &benchmarks()
         { "resume_1m_500_won", benchResume },
         { "paint_tick_1080p_5_lines_names", benchStageNumber },
         { "board_rebuild_500", benchBoardRebuild },
+        { "roll_jitter_10ms", benchRollJitter },
         { "fill_grid_69998", benchFillGrid },
         { "fill_results_10000", benchFillResults },
         { "delete_10000_rows", benchDeleteRows },

@@ -1,6 +1,7 @@
 #include "common/qtprompts.h"
 
 #include "common/conventions.h"
+#include "common/windowops.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -18,7 +19,9 @@ const QString Title = QStringLiteral("澄曜抽奖软件");
 
 QWidget *QtPrompts::parentWindow() const
 {
-    return QApplication::activeWindow();
+    // Over the draw screen on a projector a question would be read by the
+    // audience: it is asked over the console instead.
+    return DialogHostOf(QApplication::activeWindow());
 }
 
 void QtPrompts::message(const QString &text)

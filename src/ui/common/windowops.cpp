@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QHash>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
@@ -45,13 +46,47 @@ private:
     QEventLoop *m_loop;
 };
 
+QHash<const QWidget *, QPointer<QWidget>> &dialogHosts()
+{
+    static QHash<const QWidget *, QPointer<QWidget>> hosts;
+    return hosts;
+}
+
 } // namespace
+
+void SetDialogHost(QWidget *window, QWidget *host)
+{
+    if (!window)
+        return;
+    if (!host) {
+        dialogHosts().remove(window);
+        return;
+    }
+    if (!dialogHosts().contains(window))
+        QObject::connect(window, &QObject::destroyed, [window] { dialogHosts().remove(window); });
+    dialogHosts().insert(window, host);
+}
+
+QWidget *DialogHostOf(QWidget *window)
+{
+    if (!window)
+        return nullptr;
+    const QPointer<QWidget> host = dialogHosts().value(window);
+    return host ? host.data() : window;
+}
 
 void CentreOnWorkArea(QWidget *form)
 {
     if (!form)
         return;
     QScreen *screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    // A dialog of a window in the audience's view opens on its host's screen.
+    QWidget *owner = form->parentWidget() ? form->parentWidget()->window() : nullptr;
+    QWidget *host = DialogHostOf(owner);
+    if (host && host != owner && host->screen()) {
+        screen = host->screen();
+        form->setScreen(screen);
+    }
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();

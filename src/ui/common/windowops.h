@@ -12,6 +12,13 @@ namespace tombolix {
 void CentreOnWorkArea(QWidget *form);
 // Keeps the window above the others, the draw screen included.
 void MakeTopmost(QWidget *form);
+// A window in the audience's view (the draw screen on a projector) has its
+// dialogs and questions shown over the host instead, on the operator's
+// screen. A null host, or the host's end, puts them back over the window.
+void SetDialogHost(QWidget *window, QWidget *host);
+// The window the dialogs of `window` open over: its host when it has one,
+// otherwise the window itself.
+QWidget *DialogHostOf(QWidget *window);
 // Serves events until no window with this caption is open; returns at once
 // when none is, and when the program is quitting. Other windows stay
 // responsive meanwhile.

@@ -18,6 +18,8 @@
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "drawscreen/enterdraw.h"
+#include "drawscreen/mf.h"
+#include "drawscreen/stagescreenmenu.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "transfer/exportdialog.h"
@@ -58,6 +60,16 @@ using grid::GridModel;
 using grid::GridView;
 
 namespace {
+
+// A draw held on another screen leaves the console in view, locked.
+bool drawHeldBeside(const QWidget *console)
+{
+    if (!console->isVisible())
+        return false;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(),
+        [](const QWidget *window) { return window->isVisible() && qobject_cast<const MF *>(window); });
+}
 
 struct GridLayout
 {
@@ -145,7 +157,13 @@ FSet::FSet(QWidget *parent)
 
     connect(m_entr, &QPushButton::clicked, this, [this] {
         emit enterDrawRequested();
-        EnterDraw(this);
+        MF *screen = EnterDraw(this);
+        if (screen && isVisible()) {
+            // Held on another screen the draw leaves the console in view: it
+            // may be looked at, but what the draw stands on must not change.
+            lockForEditor(true);
+            connect(screen, &MF::closed, this, [this] { lockForEditor(!m_editor.isNull()); });
+        }
     });
     connect(m_tabs, &QTabWidget::currentChanged, this, [this] { SST_Click(); });
     SST_Click();
@@ -180,6 +198,8 @@ void FSet::buildMenus()
     m_restore = file->addAction(QStringLiteral("恢复数据库…"));
     m_restore->setObjectName(QStringLiteral("M_Restore"));
     connect(m_restore, &QAction::triggered, this, &FSet::restoreByHand);
+    file->addSeparator();
+    file->addMenu(new StageScreenMenu(this));
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("退出"));
     exit->setObjectName(QStringLiteral("m_Exit"));
@@ -448,7 +468,8 @@ void FSet::openEditorOf(QDialog *editor)
 void FSet::releaseEditor()
 {
     m_editor = nullptr;
-    lockForEditor(false);
+    // An editor opened before the draw began closes while it is held.
+    lockForEditor(drawHeldBeside(this));
 }
 
 void FSet::lockForEditor(bool locked)

@@ -9,9 +9,11 @@
 #include "data/entrantstore.h"
 #include "data/resultstore.h"
 #include "draw/drawstate.h"
+#include "draw/stagescreen.h"
 #include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
 
+#include <QGuiApplication>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QScreen>
@@ -32,6 +34,32 @@ void bringForward(QWidget *window)
 {
     window->raise();
     window->activateWindow();
+}
+
+struct StagePlace
+{
+    QScreen *screen = nullptr;
+    bool consoleStaysVisible = false;
+};
+
+// The screen the operator chose for the draw when it is plugged in, else the
+// console's own.
+StagePlace stagePlaceFor(QWidget *console)
+{
+    QScreen *consoleScreen = console ? console->screen() : nullptr;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QStringList names;
+    for (QScreen *screen : screens)
+        names << screen->name();
+    const draw::StageScreenChoice choice = draw::ChooseStageScreen(
+        names, consoleScreen ? consoleScreen->name() : QString(), draw::StoredStageScreen());
+    if (choice.consoleStaysVisible && console) {
+        for (QScreen *screen : screens) {
+            if (screen->name() == choice.screen)
+                return { screen, true };
+        }
+    }
+    return { consoleScreen, false };
 }
 
 } // namespace
@@ -117,13 +145,19 @@ MF *EnterDraw(QWidget *console)
     auto *screen = new MF(drawId, entry);
     g_screen = screen;
     QPointer<QWidget> guard(console);
+    const StagePlace place = stagePlaceFor(console);
     // Shown again without a stated place, a window goes wherever the window
     // manager likes, often the screen's corner; the console comes back where
     // and as it was, maximized or not.
     const QByteArray consolePlace = console ? console->saveGeometry() : QByteArray();
-    QObject::connect(screen, &MF::closed, screen, [guard, consolePlace] {
+    const bool consoleStaysVisible = place.consoleStaysVisible;
+    QObject::connect(screen, &MF::closed, screen, [guard, consolePlace, consoleStaysVisible] {
         if (!guard)
             return;
+        if (consoleStaysVisible) {
+            bringForward(guard); // where the operator has left it meanwhile
+            return;
+        }
         if (guard->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
             guard->show(); // the state places it
             return;
@@ -131,13 +165,19 @@ MF *EnterDraw(QWidget *console)
         guard->restoreGeometry(consolePlace);
         guard->show();
     });
-    if (console && console->screen())
-        screen->setGeometry(console->screen()->geometry());
+    if (place.screen) {
+        screen->setScreen(place.screen);
+        screen->setGeometry(place.screen->geometry());
+    }
+    // On a projector the console stays in view on the operator's screen,
+    // and the draw screen's dialogs and questions are shown there.
+    if (place.consoleStaysVisible)
+        SetDialogHost(screen, console);
     screen->setWindowFlag(Qt::FramelessWindowHint);
     screen->showFullScreen();
     screen->activateWindow();
     screen->setFocus();
-    if (console)
+    if (console && !place.consoleStaysVisible)
         console->hide();
     return screen;
 }

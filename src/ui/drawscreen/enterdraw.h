@@ -9,8 +9,9 @@ class MF;
 // The console's start button: lets the operator choose a draw, checks it,
 // continues it where it stopped or, when the operator asks, clears its
 // earlier results, opens the draw screen on the console's screen and hides
-// the console until the draw screen closes. Returns the draw screen, or
-// nullptr when nothing was started.
+// the console until the draw screen closes; on the screen chosen for the
+// draw (a projector), when it is another, with the console left in view.
+// Returns the draw screen, or nullptr when nothing was started.
 MF *EnterDraw(QWidget *console);
 
 } // namespace tombolix
