@@ -340,6 +340,8 @@ void MF::setNumberLines(const QStringList &lines)
 
 void MF::fitNumberLabel()
 {
+    if (m_builtInFrame)
+        growBuiltInFrame();
     QSizeF textSize;
     if (m_frame.autoFit()) {
         const QFontMetricsF metrics(m_number->font());
@@ -362,6 +364,20 @@ void MF::fitNumberLabel()
     palette.setColor(QPalette::Window, colorFromStored(quint32(m_frame.BackColor)));
     m_number->setPalette(palette);
     layOutNumber();
+}
+
+void MF::growBuiltInFrame()
+{
+    // The built-in frame holds one line; a round of several gets a line's
+    // pitch more for each, so every number keeps the size the room can read.
+    // Below the screen's bottom it grows no further, and the lines shrink.
+    const FrameLayout builtIn = appearance::BuiltInFrame(appearance::StageScaleFor(QSizeF(size())));
+    const double pitch = QFontMetricsF(m_number->font()).height() * Twips - 20;
+    const qsizetype extra = std::max<qsizetype>(0, m_numberLines.size() - 1);
+    double grown = builtIn.Height + std::max(0.0, pitch) * double(extra);
+    if (height() > 0)
+        grown = std::min(grown, std::max(double(builtIn.Height), (height() - 16) * Twips - builtIn.Top));
+    m_frame.Height = float(grown);
 }
 
 void MF::layOutNumber()

@@ -184,6 +184,7 @@ private:
     void refreshNumberArea();
     QRect numberAreaPixels() const;
     void layOutNumber();
+    void growBuiltInFrame();
     // The built-in frame and the fonts the draw keeps none of its own for
     // follow the screen's size.
     void applyStageScale();

@@ -132,6 +132,7 @@ private slots:
     void layoutDialogShowsTheFrameOnScreen();
     void oneLineFillsTheFrameAt1080p();
     void fiveLinesStayInTheFixedFrame();
+    void builtInFrameGrowsToTheRound();
     void autoFitGrowsTheFrameNoFurtherThanTheScreen();
     void longNamesShrink();
     void namesOptionThroughTheMenu();
@@ -271,6 +272,9 @@ void TestStageNumber::oneLineFillsTheFrameAt1080p()
 void TestStageNumber::fiveLinesStayInTheFixedFrame()
 {
     m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 10, 5);
+    // A stored frame without auto-fit keeps its size: the lines shrink into it.
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("1575】【2700】【9703】【1371】【0】【255】【1"), m_draw });
     MF screen(m_draw);
     showAt(screen, QSize(1920, 1080));
     const QRectF frame = framePixels(screen);
@@ -288,6 +292,44 @@ void TestStageNumber::fiveLinesStayInTheFixedFrame()
     const QList<QRectF> ink = printedInk(screen);
     for (int i = 1; i < ink.size(); ++i)
         QVERIFY(ink.at(i).top() > ink.at(i - 1).top());
+}
+
+void TestStageNumber::builtInFrameGrowsToTheRound()
+{
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 10, 5);
+    m_db->addAward(m_draw, 2, QStringLiteral("二等奖"), 10, 10);
+    MF screen(m_draw);
+    showAt(screen, QSize(1920, 1080));
+    const QRectF oneLine = framePixels(screen);
+    screen.ToggleRoll();
+    QTRY_COMPARE(screen.printedNumberLines().size(), size_t(5));
+    screen.ToggleRoll();
+    // Five lines at the size of one: the frame grows downwards only.
+    const QRectF five = framePixels(screen);
+    QCOMPARE(five.topLeft(), oneLine.topLeft());
+    QCOMPARE(five.width(), oneLine.width());
+    QVERIFY(five.height() > 4 * oneLine.height());
+    QVERIFY(inkInsideFrame(screen));
+    QCOMPARE(screen.printedNumberFont().pixelSize(), 90);
+
+    // Ten lines reach the screen's bottom and no further; then they shrink.
+    screen.ToggleRoll();
+    QTRY_COMPARE(screen.printedNumberLines().size(), size_t(5));
+    screen.ToggleRoll(); // the first award is complete
+    screen.ToggleRoll();
+    QTRY_COMPARE(screen.printedNumberLines().size(), size_t(10));
+    screen.ToggleRoll();
+    QVERIFY(framePixels(screen).bottom() <= 1080);
+    QVERIFY(inkInsideFrame(screen));
+    QVERIFY(screen.printedNumberFont().pixelSize() < 90);
+
+    // A stored frame is the operator's: it keeps its height.
+    screen.frameChanged();
+    const double kept = screen.frameLayout().Height;
+    screen.ToggleRoll();
+    screen.RollTick();
+    QCOMPARE(double(screen.frameLayout().Height), kept);
+    screen.ToggleRoll();
 }
 
 void TestStageNumber::autoFitGrowsTheFrameNoFurtherThanTheScreen()
