@@ -59,7 +59,9 @@ private:
     appearance::Grip gripAt(QWidget *widget, const QPoint &screenPos) const;
     void showCursor(QWidget *widget, appearance::Grip grip);
 
-    QPointer<MF> m_screen;
+    // Held as a widget: while the screen is being destroyed its children are
+    // hidden, and this filter sees it as no more than a widget by then.
+    QPointer<QWidget> m_screen;
     QWidget *m_dialog;
     Target m_target;
     std::vector<Watched> m_watched;
