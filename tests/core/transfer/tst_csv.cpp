@@ -225,7 +225,9 @@ private slots:
         QVERIFY(record && record->size() == 3 && record->at(1).size() == 2 * count);
         const auto cell = [&](int column) { return record->at(column - 1); };
         QCOMPARE(ComposeSpecValue(QStringLiteral("B"), cell, false).size(), qsizetype(3) * count);
-        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        // Linear takes well under a second; the bound leaves room for a
+        // sanitizer build on a busy machine and still catches the hours.
+        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
     }
 
     void decode_data()

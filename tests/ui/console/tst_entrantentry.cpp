@@ -319,8 +319,10 @@ void TestEntrantEntry::largeListsAreQuick()
     const draw::LengthReport lengths = draw::FindOddLengths(draw, 0);
     const qint64 checked = clock.elapsed();
     qInfo("30000 rows stored in %lld ms, 70000 entrants checked in %lld ms", saved, checked);
+    // A row-by-row pass over the stored entrants would take minutes; the
+    // bounds leave room for a sanitizer build on a busy machine.
     QVERIFY2(
-        saved < 1500 && checked < 2000, qPrintable(QStringLiteral("%1 / %2 ms").arg(saved).arg(checked)));
+        saved < 15000 && checked < 20000, qPrintable(QStringLiteral("%1 / %2 ms").arg(saved).arg(checked)));
 
     QCOMPARE(entrantCount(), 70000);
     QCOMPARE(
