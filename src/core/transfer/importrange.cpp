@@ -18,6 +18,12 @@ class RowCounter
 public:
     void take(char16_t c)
     {
+        // Quotes and line ends lie below every letter, digit and comma.
+        if (c > u'"') {
+            m_filled = true;
+            m_afterCr = false;
+            return;
+        }
         if (m_afterCr) {
             m_afterCr = false;
             if (c == u'\n')
