@@ -87,6 +87,7 @@ void benchFillResults();
 void benchDeleteRows();
 void benchImport();
 void benchExport();
+void benchCsvRowCount();
 int runImportCommand(const QStringList &args);
 // The stage's banner.
 void benchBannerRepaint();
@@ -120,6 +121,7 @@ const std::vector<Benchmark> &benchmarks()
         { "delete_10000_rows", benchDeleteRows },
         { "import_30000", benchImport },
         { "export_69998", benchExport },
+        { "csv_row_count_1m", benchCsvRowCount },
         // The stage's banner.
         { "banner_repaint_1080p", benchBannerRepaint },
     };

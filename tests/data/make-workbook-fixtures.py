@@ -57,21 +57,22 @@ def worksheet(rows, dimension="A1"):
 
 
 def workbook(sheets, extra=""):
-    body = "".join('<sheet name="%s" sheetId="%d" r:id="%s"/>' % s for s in sheets)
+    body = "".join('<sheet name="%s" sheetId="%d" r:id="%s"%s/>'
+                   % (s[0], s[1], s[2], ' state="%s"' % s[3] if len(s) > 3 else "") for s in sheets)
     return (XML + '<workbook xmlns="%s" xmlns:r="%s">%s<workbookPr/><sheets>%s</sheets></workbook>'
             % (NS_MAIN, NS_REL, extra, body))
 
 
 def package(name, sheets, strings=None, styles=None, broken_workbook=False):
-    """sheets: (name, part file, sheet XML); the relationship ids run
-    backwards so that nothing can lean on their order."""
+    """sheets: (name, part file, sheet XML, kind[, state]); the relationship
+    ids run backwards so that nothing can lean on their order."""
     parts = [("[Content_Types].xml", content_types([])),
              ("_rels/.rels", relationships([("rId1", REL_DOC, "xl/workbook.xml")]))]
     rels, entries = [], []
-    for i, (sheet_name, part, xml, kind) in enumerate(sheets):
+    for i, (sheet_name, part, xml, kind, *state) in enumerate(sheets):
         rid = "rId%d" % (10 - i)
         rels.append((rid, kind, part))
-        entries.append((sheet_name, i + 1, rid))
+        entries.append((sheet_name, i + 1, rid, *state))
         parts.append(("xl/" + part, xml))
     if strings is not None:
         rels.append(("rId20", REL_STRINGS, "sharedStrings.xml"))
@@ -194,6 +195,24 @@ def make_odd_xlsx():
             broken_workbook=True)
 
 
+# A cover sheet hidden before the list, a spare sheet hidden from the menu
+# too; the list has an empty row among its entrants.
+def make_hidden_sheets_xlsx():
+    def row(number, *values):
+        cells = "".join('<c r="%s%d" t="inlineStr"><is><t>%s</t></is></c>' % (col, number, value)
+                        for col, value in zip("AB", values))
+        return '<row r="%d">%s</row>' % (number, cells)
+
+    cover = worksheet([row(1, "年会名单")])
+    roster = worksheet([row(1, "工号", "姓名"), row(2, "2001", "赵一"), row(3, "2002", "钱二"),
+                        row(5, "2004", "李四"), row(6, "2005", "周五")], "A1:B6")
+    spare = worksheet([row(1, "x")])
+    package("hidden-sheets.xlsx", [("封面", "worksheets/a.xml", cover, REL_SHEET, "hidden"),
+                                   ("名单", "worksheets/b.xml", roster, REL_SHEET),
+                                   ("备用", "worksheets/c.xml", spare, REL_SHEET, "veryHidden"),
+                                   ("Sheet4", "worksheets/d.xml", worksheet([]), REL_SHEET, "visible")])
+
+
 def make_entrants_xls():
     book = xlwt.Workbook(encoding="utf-8")
     sheet = book.add_sheet("名单")
@@ -279,6 +298,7 @@ def make_word_document_xlsx():
 if __name__ == "__main__":
     make_entrants_xlsx()
     make_odd_xlsx()
+    make_hidden_sheets_xlsx()
     make_entrants_xls()
     make_protected_xls()
     make_slow_dates_xls()

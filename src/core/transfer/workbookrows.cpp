@@ -77,11 +77,13 @@ int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int l
     return NoError;
 }
 
-int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QStringList> &cells)
+int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QStringList> &cells, int *rowCount)
 {
     constexpr int PreviewRows = 19;
     constexpr int PreviewColumns = 59;
     cells.clear();
+    if (rowCount)
+        *rowCount = 0;
     ProgressScope progress(readingText(), PreviewRows + 1);
     int error = NoError;
     const std::unique_ptr<Workbook> book = openSheet(path, sheet, &error);
@@ -97,10 +99,20 @@ int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QString
         cells.append(row);
         progress.advance();
     }
+    if (rowCount)
+        *rowCount = book->rowCount();
     return NoError;
 }
 
 QStringList ListWorksheets(const QString &path, int *error)
+{
+    QStringList names;
+    for (const SheetInfo &sheet : ListWorksheetInfo(path, error))
+        names << sheet.name;
+    return names;
+}
+
+QList<SheetInfo> ListWorksheetInfo(const QString &path, int *error)
 {
     const QString text = QStringLiteral("正在读取EXCEL文件数据……");
     ProgressScope progress(text, 100);
@@ -109,12 +121,12 @@ QStringList ListWorksheets(const QString &path, int *error)
     if (error)
         *error = result;
     if (!book)
-        return QStringList();
-    const QStringList names = book->sheetNames();
-    OpenProgress(text, names.size());
-    for (qsizetype i = 0; i < names.size(); ++i)
+        return {};
+    const QList<SheetInfo> sheets = book->sheets();
+    OpenProgress(text, sheets.size());
+    for (qsizetype i = 0; i < sheets.size(); ++i)
         progress.advance();
-    return names;
+    return sheets;
 }
 
 } // namespace tombolix::transfer

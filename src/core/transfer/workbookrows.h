@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/entrantrow.h"
+#include "transfer/workbook.h"
 
 #include <QList>
 #include <QString>
@@ -19,12 +20,17 @@ namespace tombolix::transfer {
 int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int last, QStringList specs,
     std::vector<data::EntrantRow> &rows, qint64 rowsShown = 0);
 
-// Cells (1, 1) to (19, 59) of the sheet, row by row. Returns 0, or the error
-// number after showing its message; cells is then empty.
-int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QStringList> &cells);
+// Cells (1, 1) to (19, 59) of the sheet, row by row, and in *rowCount (when
+// given) the sheet's last row that holds a value: the preview has read the
+// sheet already. Returns 0, or the error number after showing its message;
+// cells is then empty and *rowCount 0.
+int PreviewWorkbookRows(
+    const QString &path, const QString &sheet, QList<QStringList> &cells, int *rowCount = nullptr);
 
 // The worksheet names in workbook order; empty with *error set when the
 // file cannot be read. Shows no message.
 QStringList ListWorksheets(const QString &path, int *error);
+// The same worksheets, each with whether it is hidden.
+QList<SheetInfo> ListWorksheetInfo(const QString &path, int *error);
 
 } // namespace tombolix::transfer

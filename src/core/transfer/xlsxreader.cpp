@@ -304,6 +304,7 @@ int XlsxWorkbook::load()
     {
         QString name;
         QString id;
+        bool hidden = false;
     };
     QVector<Entry> entries;
     // Word documents and presentations are packages of the same kind; only
@@ -326,7 +327,10 @@ int XlsxWorkbook::load()
                 const auto mode = attributes.value(QLatin1String("date1904"));
                 m_date1904 = mode == QLatin1String("1") || mode == QLatin1String("true");
             } else if (xml.name() == QLatin1String("sheet")) {
-                Entry entry { attributes.value(QLatin1String("name")).toString(), QString() };
+                // "hidden", or "veryHidden" for one that Excel's unhide list leaves out
+                const auto state = attributes.value(QLatin1String("state"));
+                Entry entry { attributes.value(QLatin1String("name")).toString(), QString(),
+                    state == QLatin1String("hidden") || state == QLatin1String("veryHidden") };
                 // r:id, whatever the prefix; sheetId is another attribute
                 for (const QXmlStreamAttribute &attribute : attributes) {
                     if (attribute.name() == QLatin1String("id") && !attribute.namespaceUri().isEmpty())
@@ -351,7 +355,7 @@ int XlsxWorkbook::load()
     for (const Entry &entry : entries) {
         for (const Relationship &relationship : relationships) {
             if (relationship.id == entry.id && relationship.type.endsWith(QLatin1String("/worksheet"))) {
-                m_sheets.push_back({ entry.name, relationship.target });
+                m_sheets.push_back({ entry.name, relationship.target, entry.hidden });
                 break;
             }
         }
@@ -631,6 +635,14 @@ QStringList XlsxWorkbook::sheetNames() const
     for (const Sheet &sheet : m_sheets)
         names << sheet.name;
     return names;
+}
+
+QList<SheetInfo> XlsxWorkbook::sheets() const
+{
+    QList<SheetInfo> infos;
+    for (const Sheet &sheet : m_sheets)
+        infos.append({ sheet.name, sheet.hidden });
+    return infos;
 }
 
 int XlsxWorkbook::selectSheet(const QString &name)

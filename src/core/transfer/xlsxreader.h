@@ -32,6 +32,7 @@ public:
     ~XlsxWorkbook() override;
 
     QStringList sheetNames() const override;
+    QList<SheetInfo> sheets() const override;
     int selectSheet(const QString &name) override;
     int maxColumns() const override { return MaxColumns; }
     int rowCount() const override { return m_rowCount; }
@@ -51,6 +52,7 @@ private:
     {
         QString name;
         QString part;
+        bool hidden = false;
     };
     XlsxWorkbook() = default;
     XlsxWorkbook(const XlsxWorkbook &) = delete;

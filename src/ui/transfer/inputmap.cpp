@@ -12,6 +12,7 @@
 #include "transfer/columnspec.h"
 #include "transfer/csv.h"
 #include "transfer/importer.h"
+#include "transfer/importrange.h"
 #include "transfer/workbookrows.h"
 
 #include <QCloseEvent>
@@ -91,6 +92,12 @@ InputMap::InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QW
     m_range[1] = new QLineEdit(QStringLiteral("100"), this);
     range->addWidget(m_range[1]);
     range->addWidget(new QLabel(QStringLiteral("行"), this));
+    // Beside the range: a default range of 2 to 100 must not leave the rest
+    // of a longer list behind unnoticed.
+    m_fileRowsLabel = new QLabel(this);
+    m_fileRowsLabel->setObjectName(QStringLiteral("FileRows"));
+    range->addSpacing(12);
+    range->addWidget(m_fileRowsLabel);
     for (int i = 0; i < 2; ++i) {
         m_range[i]->setObjectName(QStringLiteral("T_%1").arg(i));
         m_range[i]->setMaximumWidth(90);
@@ -131,16 +138,21 @@ void InputMap::loadPreview()
         m_preview->setTextMatrix(r, 0, QString::number(r));
     m_preview->endBulkChange();
 
+    m_fileRows = -1;
     if (transfer::IsCsvPath(ImportFilePath)) {
         showPreview(*m_preview, transfer::PreviewCsvRows(ImportFilePath));
+        m_fileRows = transfer::CountCsvRows(ImportFilePath);
     } else if (transfer::IsWorkbookPath(ImportFilePath)) {
         QList<QStringList> cells;
-        transfer::PreviewWorkbookRows(ImportFilePath, ImportSheetName, cells);
+        int rows = 0;
+        if (transfer::PreviewWorkbookRows(ImportFilePath, ImportSheetName, cells, &rows) == 0)
+            m_fileRows = rows;
         showPreview(*m_preview, cells);
     } else {
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
         ImportFilePath.clear();
     }
+    m_fileRowsLabel->setText(transfer::FileRowsText(m_fileRows));
     grid::FitGridColumns(font(), *m_preview, 0, true);
     m_preview->setColWidth(0, std::max(m_preview->ColWidth(0), 450));
 }
@@ -246,22 +258,29 @@ void InputMap::confirm()
         prompts().message(QStringLiteral("请先选择抽奖名称！"));
         return;
     }
-    grid::ImportResult result;
-    int oldRows = 0;
     {
+        // The question and the closing message yield to the event loop too.
         m_importing = true;
         const auto finished = qScopeGuard([this] { m_importing = false; });
         const QString path = ImportFilePath;
         const QString sheet = ImportSheetName;
+        const qint64 fileRows = m_fileRows;
+        const QString question = transfer::ShortRangeQuestion(fileRows, first, last);
+        if (!question.isEmpty() && !prompts().askYesNo(question, DefaultAnswer::No))
+            return;
         // Before a row is read, a copy of the database as it was; without
         // one the operator may choose to stay in the dialog.
         if (!data::BackUpBefore(data::backupreason::Import))
             return;
-        oldRows = m_entrants->Rows();
-        result = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+        const int oldRows = m_entrants->Rows();
+        const grid::ImportResult result
+            = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+        if (result.error == 0) {
+            emit imported(oldRows, result.stored);
+            prompts().message(transfer::ImportedMessage(
+                result.stored, transfer::SkippedEmptyRows(fileRows, first, last, result.stored)));
+        }
     }
-    if (result.error == 0)
-        emit imported(oldRows, result.stored);
     close();
 }
 

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <functional>
 
+class QLabel;
 class QLineEdit;
 
 namespace tombolix {
@@ -31,6 +32,8 @@ public:
     // The column spec of the number (0) or the name (1).
     QString spec(int index) const;
     void setSpec(int index, const QString &spec);
+    // The rows of the file or the chosen sheet; -1 when they are not known.
+    qint64 fileRows() const { return m_fileRows; }
 
 public slots:
     void done(int result) override;
@@ -58,6 +61,8 @@ private:
     grid::GridView *m_mappingView = nullptr;
     CellEditor *m_specEditor = nullptr;
     QLineEdit *m_range[2] = {};
+    QLabel *m_fileRowsLabel = nullptr;
+    qint64 m_fileRows = -1;
     int m_editRow = -1;
     bool m_importing = false;
 };

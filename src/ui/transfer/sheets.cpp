@@ -71,24 +71,37 @@ Sheets::Sheets(int mode, QWidget *parent)
 bool Sheets::load()
 {
     int error = 0;
-    const QStringList names = transfer::ListWorksheets(ImportFilePath, &error);
+    const QList<transfer::SheetInfo> sheets = transfer::ListWorksheetInfo(ImportFilePath, &error);
     if (error != 0) {
         prompts().message(QStringLiteral("无法打开XLS文件！"));
         return false;
     }
     m_grid->beginBulkChange();
     m_grid->setRows(1);
-    for (const QString &name : names) {
+    m_names.clear();
+    // A hidden sheet often holds a cover, lookups or last year's list: it is
+    // marked, and the first sheet the office shows comes ticked.
+    int ticked = 0;
+    for (const transfer::SheetInfo &sheet : sheets) {
         const int r = m_grid->addRow();
         m_grid->setTextMatrix(r, 0, QString::number(r));
-        m_grid->setTextMatrix(r, NameColumn, name);
+        m_grid->setTextMatrix(
+            r, NameColumn, sheet.hidden ? sheet.name + QStringLiteral("(隐藏)") : sheet.name);
+        m_names << sheet.name;
+        if (ticked == 0 && !sheet.hidden)
+            ticked = r;
     }
     if (m_grid->Rows() > 1)
-        m_grid->setTextMatrix(1, SelectColumn, QStringLiteral("√"));
+        m_grid->setTextMatrix(ticked > 0 ? ticked : 1, SelectColumn, QStringLiteral("√"));
     m_grid->endBulkChange();
     adjustSize();
     CentreOnWorkArea(this);
     return true;
+}
+
+QString Sheets::sheetName(int row) const
+{
+    return m_names.value(row - 1);
 }
 
 void Sheets::pressRow(int row, int)
@@ -124,7 +137,7 @@ void Sheets::finish(bool accept)
         QStringList chosen;
         for (int r = 1; r < m_grid->Rows(); ++r) {
             if (!m_grid->TextMatrix(r, SelectColumn).isEmpty())
-                chosen << m_grid->TextMatrix(r, NameColumn);
+                chosen << sheetName(r);
         }
         ImportSheetName = chosen.join(QStringLiteral("‖"));
     }

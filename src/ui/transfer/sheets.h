@@ -24,6 +24,8 @@ public:
     // workbook cannot be read.
     bool load();
     grid::GridModel *grid() const { return m_grid; }
+    // The real name of a listed sheet: a hidden one is shown with a mark.
+    QString sheetName(int row) const;
 
 private:
     void pressRow(int row, int col);
@@ -31,6 +33,7 @@ private:
     void finish(bool accept);
 
     int m_mode = 1;
+    QStringList m_names; // of rows 1.., as the workbook has them
     grid::GridModel *m_grid = nullptr;
     grid::GridView *m_view = nullptr;
 };

@@ -333,7 +333,8 @@ void TestBackups::destructiveActionsBackUpFirst()
         Scene scene;
         perform(scene, action, true);
         QVERIFY(!m_prompts->questions().contains(BackupFailed));
-        QCOMPARE(m_prompts->messages(), QStringList());
+        QCOMPARE(m_prompts->messages(),
+            action == Action::Import ? QStringList { QStringLiteral("已导入2条记录。") } : QStringList());
     }
     QCOMPARE(reasons(), QStringList { reason });
     QCOMPARE(rowsIn(data::ListBackups().first().path), before);

@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
@@ -115,6 +116,49 @@ private:
     std::function<void()> m_post;
 };
 
+// Prompts whose question and message boxes yield to the event loop, as the
+// modal boxes of the program do; what they answer is up to the script.
+class YieldingPrompts : public ScopedScriptedPrompts
+{
+public:
+    // Runs as a question is answered: what it queues arrives at the next yield.
+    std::function<void()> afterQuestion;
+
+    bool askYesNo(const QString &text, DefaultAnswer defaultAnswer) override
+    {
+        QCoreApplication::processEvents();
+        const bool answer = ScriptedPrompts::askYesNo(text, defaultAnswer);
+        if (afterQuestion)
+            std::exchange(afterQuestion, nullptr)();
+        return answer;
+    }
+    void message(const QString &text) override
+    {
+        QCoreApplication::processEvents();
+        ScriptedPrompts::message(text);
+    }
+};
+
+InputMap *openMap(GridModel &entrants, qint64 draw)
+{
+    auto *map = new InputMap(&entrants, [draw] { return draw; });
+    map->show();
+    map->setSpec(0, QStringLiteral("A"));
+    map->setSpec(1, QStringLiteral("B"));
+    return map;
+}
+
+void setRange(InputMap *map, int first, int last)
+{
+    map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QString::number(first));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QString::number(last));
+}
+
+QString fileRowsShown(InputMap *map)
+{
+    return map->findChild<QLabel *>(QStringLiteral("FileRows"))->text();
+}
+
 // count entrants 100001.. under a header row, as a CSV file or a workbook.
 QString writeEntrants(const QString &folder, const QString &kind, int count)
 {
@@ -164,6 +208,12 @@ private slots:
     void enterInASpecCellOnlyFinishesTheCell();
     void escapeSavesTheSettings();
     void unsupportedFileIsRefusedAtThePreview();
+    void aShortRangeIsImportedOnlyWhenTheOperatorSaysSo_data();
+    void aShortRangeIsImportedOnlyWhenTheOperatorSaysSo();
+    void clicksDuringTheQuestionAndTheMessageImportOnce();
+    void theMessageCountsSkippedEmptyRows_data();
+    void theMessageCountsSkippedEmptyRows();
+    void hiddenSheetsAreMarkedAndNotTickedFirst();
     void exportReadsBackCellByCell();
     void exportAsksBeforeOverwriting();
 
@@ -210,6 +260,7 @@ void TestImport::csvFromTheConsoleToTheTable()
     QCOMPARE(transfer::ImportFilePath, csv); // not lower-cased: Linux names are case-sensitive
     QCOMPARE(map->preview()->TextMatrix(1, 1), QStringLiteral("工号"));
     QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("O'Brien, Pat"));
+    QCOMPARE(map->findChild<QLabel *>(QStringLiteral("FileRows"))->text(), QStringLiteral("文件共有5行"));
     map->setSpec(0, QStringLiteral("A"));
     map->setSpec(1, QStringLiteral("B,\"（\",C,\"）\""));
     map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
@@ -228,7 +279,9 @@ void TestImport::csvFromTheConsoleToTheTable()
     QCOMPARE(grid->Rows() - grid->FixedRows(), 3);
     QCOMPARE(grid->TextMatrix(4, 2), QStringLiteral("3"));
     QVERIFY(!grid->TextMatrix(4, 0).isEmpty());
-    QVERIFY(m_prompts->messages().isEmpty());
+    // The range reaches past the file's last row: nothing to ask.
+    QVERIFY(m_prompts->questions().isEmpty());
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入3条记录，跳过1个空行。") });
 }
 
 void TestImport::workbookThroughTheSheetChooser()
@@ -259,11 +312,14 @@ void TestImport::workbookThroughTheSheetChooser()
     map->setSpec(1, QStringLiteral("B"));
     map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
     map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("4"));
+    m_prompts->queueAnswer(true);
     click(map, QStringLiteral("Com_0"));
     QTRY_VERIFY(!openWindow(InputMap::caption()));
+    QCOMPARE(m_prompts->questions(),
+        QStringList { QStringLiteral("文件共有11行，当前只导入第2行至第4行，是否继续？") });
     const QStringList rows = storedEntrants(draw);
     QVERIFY2(rows.size() >= 2, qPrintable(rows.join(QLatin1Char(';'))));
-    QVERIFY(m_prompts->messages().isEmpty());
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入%1条记录。").arg(rows.size()) });
 }
 
 void TestImport::cancelNeverImportsAndSettingsComeBack()
@@ -311,14 +367,19 @@ void TestImport::rangeIsOrderedAndLimited()
             map->close();
         return !stillOpen;
     };
+    m_prompts->queueAnswer(true); // the file has 120 rows
     QVERIFY(run(QStringLiteral("100"), QStringLiteral("2")));
     QCOMPARE(storedEntrants(draw).size(), 99);
+    QCOMPARE(m_prompts->questions(),
+        QStringList { QStringLiteral("文件共有120行，当前只导入第2行至第100行，是否继续？") });
     QVERIFY(!run(QStringLiteral("1"), QStringLiteral("30001")));
     QCOMPARE(m_prompts->messages().last(), QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
     QVERIFY(!run(QStringLiteral("abc"), QStringLiteral("-5")));
     QCOMPARE(storedEntrants(draw).size(), 99);
     QVERIFY(run(QStringLiteral("1"), QStringLiteral("30000"))); // a span of 29,999 is accepted
     QCOMPARE(storedEntrants(draw).size(), 99 + 120);
+    QCOMPARE(m_prompts->questions().size(), 1);
+    QCOMPARE(m_prompts->messages().last(), QStringLiteral("已导入120条记录。"));
 }
 
 void TestImport::failedReadStoresNothing()
@@ -415,7 +476,8 @@ void TestImport::importRunsOnceUnderQueuedCloseAndConfirm()
     QCOMPARE(stored.first(), QStringLiteral("100001|名1"));
     QCOMPARE(stored.last(), QStringLiteral("100300|名300"));
     QCOMPARE(entrants.Rows() - entrants.FixedRows(), count);
-    QVERIFY(m_prompts->messages().isEmpty());
+    QVERIFY(m_prompts->questions().isEmpty());
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入300条记录。") });
     QVERIFY(!openWindow(Indicator::caption()));
 }
 
@@ -507,8 +569,10 @@ void TestImport::enterInASpecCellOnlyFinishesTheCell()
     QVERIFY(map->isVisible());
     QVERIFY(storedEntrants(draw).isEmpty());
 
+    m_prompts->queueAnswer(true); // the default range stops short of the file's 121 rows
     click(map, QStringLiteral("Com_0"));
     QTRY_VERIFY(!map);
+    QCOMPARE(m_prompts->questions().size(), 1);
     const QStringList stored = storedEntrants(draw);
     QCOMPARE(stored.size(), 99);
     QCOMPARE(stored.first(), QStringLiteral("100001|名1"));
@@ -558,6 +622,164 @@ void TestImport::unsupportedFileIsRefusedAtThePreview()
     click(&map, QStringLiteral("Com_0"));
     QVERIFY(!map.isVisible());
     QVERIFY(storedEntrants(draw).isEmpty());
+}
+
+void TestImport::aShortRangeIsImportedOnlyWhenTheOperatorSaysSo_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("csv") << QStringLiteral("csv");
+    QTest::newRow("xlsx") << QStringLiteral("xlsx");
+}
+
+// A list of 300 under its header, and the dialog's default range of 2 to 100:
+// the operator is asked before 201 entrants are left behind.
+void TestImport::aShortRangeIsImportedOnlyWhenTheOperatorSaysSo()
+{
+    QFETCH(QString, kind);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeEntrants(m_db->folder(), kind, 300);
+    QVERIFY(!transfer::ImportFilePath.isEmpty());
+    transfer::ImportSheetName = kind == QLatin1String("xlsx") ? QStringLiteral("名单") : QString();
+    GridModel entrants;
+    setupEntrants(entrants);
+    const QString question = QStringLiteral("文件共有301行，当前只导入第2行至第100行，是否继续？");
+
+    QPointer<InputMap> map = openMap(entrants, draw);
+    QCOMPARE(map->findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("2"));
+    QCOMPARE(map->findChild<QLineEdit *>(QStringLiteral("T_1"))->text(), QStringLiteral("100"));
+    QCOMPARE(fileRowsShown(map), QStringLiteral("文件共有301行"));
+    test::saveShot(map, QStringLiteral("InputMap-file-rows-") + kind);
+    click(map, QStringLiteral("Com_0")); // 否, the default: back to the dialog
+    QCOMPARE(m_prompts->questions(), QStringList { question });
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QVERIFY(map && map->isVisible());
+    QVERIFY(storedEntrants(draw).isEmpty());
+    QCOMPARE(entrants.Rows(), entrants.FixedRows());
+    QVERIFY(m_prompts->messages().isEmpty());
+
+    m_prompts->queueAnswer(true); // 是: the range as set
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    QCOMPARE(m_prompts->questions(), QStringList({ question, question }));
+    QCOMPARE(storedEntrants(draw).size(), 99);
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入99条记录。") });
+
+    // A range that reaches the last row, or past it, asks nothing.
+    for (const int last : { 301, 500 }) {
+        m_prompts->clear();
+        map = openMap(entrants, draw);
+        setRange(map, 2, last);
+        click(map, QStringLiteral("Com_0"));
+        QTRY_VERIFY(!map);
+        QVERIFY(m_prompts->questions().isEmpty());
+        QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入300条记录。") });
+    }
+    QCOMPARE(storedEntrants(draw).size(), 99 + 300 + 300);
+}
+
+// The question and the closing message are modal boxes that yield: a second
+// 确定 and a close arriving meanwhile neither import twice nor delete the
+// dialog under its import.
+void TestImport::clicksDuringTheQuestionAndTheMessageImportOnce()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeEntrants(m_db->folder(), QStringLiteral("csv"), 150);
+    GridModel entrants;
+    setupEntrants(entrants);
+    YieldingPrompts prompts;
+    QPointer<InputMap> map = openMap(entrants, draw);
+    setRange(map, 2, 100);
+    auto *ok = map->findChild<QPushButton *>(QStringLiteral("Com_0"));
+    auto pressAndClose = [&] {
+        postClick(ok);
+        QCoreApplication::postEvent(map->windowHandle(), new QCloseEvent);
+        postKey(map->focusWidget() ? map->focusWidget() : map.data(), Qt::Key_Escape);
+    };
+    pressAndClose(); // arrives during the question
+    prompts.afterQuestion = pressAndClose; // and these during the import and the message
+    prompts.queueAnswer(true);
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    QCOMPARE(prompts.questions().size(), 1);
+    QCOMPARE(prompts.messages(), QStringList { QStringLiteral("已导入99条记录。") });
+    QCOMPARE(storedEntrants(draw).size(), 99);
+    QCOMPARE(entrants.Rows() - entrants.FixedRows(), 99);
+}
+
+void TestImport::theMessageCountsSkippedEmptyRows_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<int>("fileRows");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<QString>("message");
+    // An empty line, a line without number and name, empty lines at the end.
+    QTest::newRow("csv") << QStringLiteral("gaps.csv") << QString() << 6 << 6
+                         << QStringLiteral("已导入3条记录，跳过2个空行。");
+    QTest::newRow("csv, range past the end") << QStringLiteral("gaps.csv") << QString() << 6 << 40
+                                             << QStringLiteral("已导入3条记录，跳过2个空行。");
+    QTest::newRow("csv, range before the gaps")
+        << QStringLiteral("gaps.csv") << QString() << 6 << 2 << QStringLiteral("已导入1条记录。");
+    QTest::newRow("xlsx, an empty row")
+        << QStringLiteral(TOMBOLIX_TEST_DATA "/hidden-sheets.xlsx") << QStringLiteral("名单") << 6 << 6
+        << QStringLiteral("已导入4条记录，跳过1个空行。");
+}
+
+void TestImport::theMessageCountsSkippedEmptyRows()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, sheet);
+    QFETCH(int, fileRows);
+    QFETCH(int, last);
+    QFETCH(QString, message);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = file.endsWith(QLatin1String(".csv"))
+        ? writeFile(m_db->folder(), file, "工号,姓名\r\n1,a\r\n\r\n3,c\r\n,,备注\r\n5,e\r\n\r\n\r\n")
+        : file;
+    transfer::ImportSheetName = sheet;
+    GridModel entrants;
+    setupEntrants(entrants);
+    QPointer<InputMap> map = openMap(entrants, draw);
+    QCOMPARE(map->fileRows(), fileRows);
+    setRange(map, 2, last);
+    m_prompts->queueAnswer(true);
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    QCOMPARE(m_prompts->messages(), QStringList { message });
+}
+
+// Sheets kept out of sight are marked and not ticked first; the one chosen is
+// handed on under its own name.
+void TestImport::hiddenSheetsAreMarkedAndNotTickedFirst()
+{
+    m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/hidden-sheets.xlsx"));
+    QStringList listed;
+    QTimer::singleShot(50, &console, [&listed] {
+        auto *chooser = qobject_cast<Sheets *>(openWindow(Sheets::caption()));
+        if (!chooser)
+            return;
+        GridModel *grid = chooser->grid();
+        for (int r = 1; r < grid->Rows(); ++r)
+            listed << grid->TextMatrix(r, 1) + QLatin1Char('|') + grid->TextMatrix(r, 2);
+        test::saveShot(chooser, QStringLiteral("Sheets-hidden"));
+        // The hidden cover is the one wanted this time.
+        auto *view = chooser->findChild<QAbstractItemView *>(QStringLiteral("SHL"));
+        const QRect cell = view->visualRect(grid->index(grid->modelRow(1), 2));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
+    });
+    console.pressButton(20);
+    QCOMPARE(listed, QStringList({ "|封面(隐藏)", "√|名单", "|备用(隐藏)", "|Sheet4" }));
+    QCOMPARE(transfer::ImportSheetName, QStringLiteral("封面"));
+    auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
+    QVERIFY(map);
+    QCOMPARE(map->preview()->TextMatrix(1, 1), QStringLiteral("年会名单"));
+    QCOMPARE(fileRowsShown(map), QStringLiteral("文件共有1行"));
+    QVERIFY(m_prompts->messages().isEmpty());
 }
 
 void TestImport::exportReadsBackCellByCell()

@@ -1,0 +1,173 @@
+#include "transfer/importrange.h"
+
+#include "transfer/importer.h"
+#include "transfer/workbook.h"
+
+#include <QFile>
+#include <algorithm>
+
+namespace tombolix::transfer {
+
+namespace {
+
+// Follows the records of CSV text one character at a time, keeping only the
+// quote state: a run of quotes of odd length toggles it and one of even
+// length does not, so each quote toggling it on its own comes to the same.
+class RowCounter
+{
+public:
+    void take(char16_t c)
+    {
+        // Quotes and line ends lie below every letter, digit and comma.
+        if (c > u'"') {
+            m_filled = true;
+            m_afterCr = false;
+            return;
+        }
+        if (m_afterCr) {
+            m_afterCr = false;
+            if (c == u'\n')
+                return; // CR LF ends one line
+        }
+        if (!m_quoted && (c == u'\r' || c == u'\n')) {
+            ++m_records;
+            if (m_filled)
+                m_lastFilled = m_records;
+            m_filled = false;
+            m_afterCr = c == u'\r';
+            return;
+        }
+        m_filled = true;
+        if (c == u'"')
+            m_quoted = !m_quoted;
+    }
+
+    // A last line without a line end is a record too, and so is a quoted
+    // field left open at the end: the reader closes it there.
+    qint64 finish() const { return m_filled ? m_records + 1 : m_lastFilled; }
+
+private:
+    qint64 m_records = 0;
+    qint64 m_lastFilled = 0;
+    bool m_quoted = false;
+    bool m_filled = false; // the current record has a character
+    bool m_afterCr = false;
+};
+
+enum class Units
+{
+    Bytes,
+    Utf16Le,
+    Utf16Be
+};
+
+} // namespace
+
+qint64 CountCsvRows(QIODevice &device)
+{
+    if (!device.isReadable())
+        return -1;
+    constexpr qint64 ChunkSize = 1 << 20;
+    QByteArray chunk(ChunkSize, Qt::Uninitialized);
+    RowCounter counter;
+    Units units = Units::Bytes;
+    bool atStart = true;
+    QByteArray carry; // the first byte of a UTF-16 unit cut by the chunk's end
+    for (;;) {
+        const qint64 read = device.read(chunk.data(), ChunkSize);
+        if (read < 0)
+            return -1;
+        if (read == 0)
+            break;
+        QByteArrayView bytes(chunk.constData(), read);
+        QByteArray joined;
+        if (!carry.isEmpty()) {
+            joined = carry + bytes.toByteArray();
+            carry.clear();
+            bytes = joined;
+        }
+        if (atStart) {
+            // A mark cut by the first chunk would need a device that reads
+            // fewer than three bytes at its start; files do not.
+            atStart = false;
+            if (bytes.startsWith("\xEF\xBB\xBF")) {
+                bytes = bytes.sliced(3);
+            } else if (bytes.startsWith("\xFF\xFE")) {
+                units = Units::Utf16Le;
+                bytes = bytes.sliced(2);
+            } else if (bytes.startsWith("\xFE\xFF")) {
+                units = Units::Utf16Be;
+                bytes = bytes.sliced(2);
+            }
+        }
+        const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+        const qsizetype size = bytes.size();
+        if (units == Units::Bytes) {
+            // Quotes and line ends are single bytes in UTF-8 and GB18030 alike:
+            // neither uses them inside a character.
+            for (qsizetype i = 0; i < size; ++i)
+                counter.take(char16_t(data[i]));
+            continue;
+        }
+        const qsizetype whole = size & ~qsizetype(1);
+        const bool littleEndian = units == Units::Utf16Le;
+        for (qsizetype i = 0; i < whole; i += 2) {
+            counter.take(
+                littleEndian ? char16_t(data[i] | data[i + 1] << 8) : char16_t(data[i] << 8 | data[i + 1]));
+        }
+        if (whole < size)
+            carry = bytes.sliced(whole).toByteArray();
+    }
+    return counter.finish();
+}
+
+qint64 CountCsvRows(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return CountCsvRows(file);
+}
+
+qint64 CountRows(const QString &path, const QString &sheet)
+{
+    if (IsCsvPath(path))
+        return CountCsvRows(path);
+    int error = NoError;
+    const std::unique_ptr<Workbook> book = OpenWorkbook(path, &error);
+    if (!book || book->selectSheet(sheet) != NoError)
+        return -1;
+    return book->rowCount();
+}
+
+QString FileRowsText(qint64 fileRows)
+{
+    return fileRows < 0 ? QString() : QStringLiteral("文件共有%1行").arg(fileRows);
+}
+
+QString ShortRangeQuestion(qint64 fileRows, int first, int last)
+{
+    if (fileRows < 0 || last >= fileRows)
+        return QString();
+    return QStringLiteral("文件共有%1行，当前只导入第%2行至第%3行，是否继续？")
+        .arg(fileRows)
+        .arg(first)
+        .arg(last);
+}
+
+qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored)
+{
+    if (fileRows < 0)
+        return 0;
+    const qint64 inFile = std::min<qint64>(last, fileRows) - first + 1;
+    return std::max<qint64>(0, inFile - stored);
+}
+
+QString ImportedMessage(qint64 stored, qint64 skipped)
+{
+    if (skipped <= 0)
+        return QStringLiteral("已导入%1条记录。").arg(stored);
+    return QStringLiteral("已导入%1条记录，跳过%2个空行。").arg(stored).arg(skipped);
+}
+
+} // namespace tombolix::transfer

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class QIODevice;
+
+// How many rows an import file has, and what the mapping dialog tells the
+// operator about the range of rows to import and about an import's outcome.
+// Rows are numbered as the range boxes number them: the file's records (a
+// workbook sheet's rows) from 1, a header row included.
+namespace tombolix::transfer {
+
+// The number of the last CSV record that holds anything, records counted as
+// the import reads them: CR LF, LF and CR each end a line, a quoted field may
+// run over lines, an empty line is a row of its own, and empty lines after
+// the last record are no rows. The bytes are streamed, never decoded; a
+// byte-order mark is skipped and one for UTF-16 makes the count go by
+// two-byte units. -1 when the file cannot be read.
+qint64 CountCsvRows(QIODevice &device);
+qint64 CountCsvRows(const QString &path);
+
+// The rows of a CSV file or of a workbook's sheet (its last row holding a
+// value); -1 when the file or the sheet cannot be read. Shows no message.
+qint64 CountRows(const QString &path, const QString &sheet);
+
+// "文件共有N行", or nothing when the count is unknown (negative).
+QString FileRowsText(qint64 fileRows);
+
+// The question to ask before importing rows first..last when the range stops
+// before the file's last row; empty when it reaches the last row or the count
+// is unknown. Only the end is checked: a range starting after row 1 leaves
+// out header rows on purpose, and the preview shows what they hold.
+QString ShortRangeQuestion(qint64 fileRows, int first, int last);
+
+// The rows of the range that lie within the file but were not stored: the
+// import drops rows without number and name. 0 when the count is unknown.
+qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored);
+
+// The message after an import; the skipped rows are named when there are any.
+QString ImportedMessage(qint64 stored, qint64 skipped);
+
+} // namespace tombolix::transfer
