@@ -42,28 +42,70 @@ QString EntrantSaveFailedMessage()
     return QStringLiteral("名单保存失败，数据未写入数据库！");
 }
 
-bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure)
-{
-    if (rows.empty())
-        return true;
-    if (drawId <= 0)
-        return false;
-    if (!OpenConnection())
-        return failed(tellFailure);
+namespace {
 
+enum class Ids
+{
+    Consecutive,
+    ReadBack
+};
+
+// The outcome of one attempt: Retry when the inserted rows were not given
+// consecutive IDs, after the attempt has been rolled back.
+enum class Attempt
+{
+    Stored,
+    Failed,
+    Retry
+};
+
+// The ID of the row inserted last on the connection, as SQLite keeps it.
+qint64 lastInsertedId(QSqlQuery &insert)
+{
+    return insert.lastInsertId().toLongLong();
+}
+
+// SQLite gives a new row one more than the largest ID in the table, so rows
+// inserted in one transaction on the only connection are numbered one after
+// another. Only when the largest possible ID is taken does SQLite pick IDs
+// elsewhere; then the table's largest ID is not the last inserted one, or
+// the range does not span the count.
+bool insertedConsecutively(qint64 firstId, qint64 lastId, qint64 count)
+{
+    if (count <= 0)
+        return true;
+    if (lastId - firstId + 1 != count)
+        return false;
+    QSqlQuery highest(connection());
+    if (!highest.prepare(QStringLiteral("SELECT MAX(%1) FROM %2").arg(entrants::Id, entrants::Table))
+        || !highest.exec() || !highest.next())
+        return false;
+    return highest.value(0).toLongLong() == lastId;
+}
+
+Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure, Ids ids)
+{
     Transaction transaction;
-    if (!transaction.isActive())
-        return failed(tellFailure);
+    if (!transaction.isActive()) {
+        failed(tellFailure);
+        return Attempt::Failed;
+    }
     QSqlQuery insert(connection());
     QSqlQuery update(connection());
     const QStringList columns { entrants::DrawId, entrants::Number, entrants::Name };
     if (!insert.prepare(insertStatement(entrants::Table, columns))
-        || !update.prepare(updateStatement(entrants::Table, columns, entrants::Id)))
-        return rolledBack(transaction, insert, update, tellFailure);
+        || !update.prepare(updateStatement(entrants::Table, columns, entrants::Id))) {
+        rolledBack(transaction, insert, update, tellFailure);
+        return Attempt::Failed;
+    }
 
     // The rows change only once the transaction has committed, so a failure
-    // leaves every one of them as it came.
+    // leaves every one of them as it came. Inserted rows take their IDs
+    // afterwards, counted from the first and the last.
     std::vector<StoredRow> stored;
+    std::vector<size_t> inserted;
+    qint64 firstId = 0;
+    qint64 lastId = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         const EntrantRow &row = rows[i];
         if (row.state == EntrantRow::State::Saved)
@@ -75,8 +117,10 @@ bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFail
             update.bindValue(3, row.key);
             // An entrant deleted meanwhile matches no row; the typed values
             // would be lost while the list claimed them stored.
-            if (!update.exec() || update.numRowsAffected() != 1)
-                return rolledBack(transaction, insert, update, tellFailure);
+            if (!update.exec() || update.numRowsAffected() != 1) {
+                rolledBack(transaction, insert, update, tellFailure);
+                return Attempt::Failed;
+            }
             stored.push_back({ i, row.key });
         } else {
             if (row.number.trimmed().isEmpty() && row.name.trimmed().isEmpty())
@@ -84,21 +128,61 @@ bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFail
             insert.bindValue(0, drawId);
             insert.bindValue(1, textForStorage(row.number));
             insert.bindValue(2, textForStorage(row.name));
-            if (!insert.exec())
-                return rolledBack(transaction, insert, update, tellFailure);
-            stored.push_back({ i, insert.lastInsertId().toLongLong() });
+            if (!insert.exec()) {
+                rolledBack(transaction, insert, update, tellFailure);
+                return Attempt::Failed;
+            }
+            if (ids == Ids::ReadBack) {
+                stored.push_back({ i, lastInsertedId(insert) });
+                continue;
+            }
+            if (inserted.empty())
+                firstId = lastInsertedId(insert);
+            inserted.push_back(i);
+        }
+    }
+    if (!inserted.empty()) {
+        lastId = lastInsertedId(insert);
+        if (!insertedConsecutively(firstId, lastId, qint64(inserted.size()))) {
+            insert.finish();
+            update.finish();
+            transaction.rollback();
+            return Attempt::Retry;
         }
     }
     insert.finish();
     update.finish();
-    if (!transaction.commit())
-        return failed(tellFailure);
+    if (!transaction.commit()) {
+        failed(tellFailure);
+        return Attempt::Failed;
+    }
 
     for (const StoredRow &done : stored) {
         rows[done.index].key = done.id;
         rows[done.index].state = EntrantRow::State::Saved;
     }
-    return true;
+    for (size_t n = 0; n < inserted.size(); ++n) {
+        rows[inserted[n]].key = firstId + qint64(n);
+        rows[inserted[n]].state = EntrantRow::State::Saved;
+    }
+    return Attempt::Stored;
+}
+
+} // namespace
+
+bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure)
+{
+    if (rows.empty())
+        return true;
+    if (drawId <= 0)
+        return false;
+    if (!OpenConnection())
+        return failed(tellFailure);
+
+    Attempt attempt = saveRows(rows, drawId, tellFailure, Ids::Consecutive);
+    if (attempt == Attempt::Retry)
+        attempt = saveRows(rows, drawId, tellFailure, Ids::ReadBack);
+    return attempt == Attempt::Stored;
 }
 
 } // namespace tombolix::data
