@@ -6,7 +6,9 @@
 #include "data/storesupport.h"
 #include "data/tables.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
+#include <sqlite3.h>
 
 namespace tombolix::data {
 
@@ -48,6 +50,60 @@ enum class Ids
 {
     Consecutive,
     ReadBack
+};
+
+// The insert through SQLite's own interface on the connection's handle: for
+// a list of tens of thousands, binding through QtSql costs more than SQLite
+// spends storing the rows. Every value is still bound. Not valid when the
+// connection is not SQLite's; QtSql inserts then.
+class NativeInsert
+{
+public:
+    explicit NativeInsert(const QString &statement)
+    {
+        const QVariant handle = connection().driver()->handle();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return;
+        m_db = *static_cast<sqlite3 *const *>(handle.constData());
+        const QByteArray text = statement.toUtf8();
+        if (!m_db
+            || sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_statement, nullptr)
+                != SQLITE_OK) {
+            sqlite3_finalize(m_statement);
+            m_statement = nullptr;
+        }
+    }
+    ~NativeInsert() { finish(); }
+    NativeInsert(const NativeInsert &) = delete;
+    NativeInsert &operator=(const NativeInsert &) = delete;
+
+    bool isValid() const { return m_statement != nullptr; }
+
+    // Texts are bound as they stand, a null one as empty text.
+    bool exec(qint64 drawId, const QString &number, const QString &name)
+    {
+        const bool bound = sqlite3_bind_int64(m_statement, 1, drawId) == SQLITE_OK
+            && sqlite3_bind_text16(m_statement, 2, number.utf16(), int(number.size() * 2), SQLITE_STATIC)
+                == SQLITE_OK
+            && sqlite3_bind_text16(m_statement, 3, name.utf16(), int(name.size() * 2), SQLITE_STATIC)
+                == SQLITE_OK;
+        const bool done = bound && sqlite3_step(m_statement) == SQLITE_DONE;
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+        return done;
+    }
+
+    qint64 lastInsertedId() const { return sqlite3_last_insert_rowid(m_db); }
+
+    void finish()
+    {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_statement = nullptr;
 };
 
 // The outcome of one attempt: Retry when the inserted rows were not given
@@ -93,7 +149,8 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
     QSqlQuery insert(connection());
     QSqlQuery update(connection());
     const QStringList columns { entrants::DrawId, entrants::Number, entrants::Name };
-    if (!insert.prepare(insertStatement(entrants::Table, columns))
+    NativeInsert native(insertStatement(entrants::Table, columns));
+    if ((!native.isValid() && !insert.prepare(insertStatement(entrants::Table, columns)))
         || !update.prepare(updateStatement(entrants::Table, columns, entrants::Id))) {
         rolledBack(transaction, insert, update, tellFailure);
         return Attempt::Failed;
@@ -125,24 +182,33 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
         } else {
             if (row.number.trimmed().isEmpty() && row.name.trimmed().isEmpty())
                 continue;
-            insert.bindValue(0, drawId);
-            insert.bindValue(1, textForStorage(row.number));
-            insert.bindValue(2, textForStorage(row.name));
-            if (!insert.exec()) {
+            bool done = false;
+            if (native.isValid()) {
+                done = native.exec(drawId, row.number, row.name);
+            } else {
+                insert.bindValue(0, drawId);
+                insert.bindValue(1, textForStorage(row.number));
+                insert.bindValue(2, textForStorage(row.name));
+                done = insert.exec();
+            }
+            if (!done) {
+                native.finish();
                 rolledBack(transaction, insert, update, tellFailure);
                 return Attempt::Failed;
             }
+            const qint64 id = native.isValid() ? native.lastInsertedId() : lastInsertedId(insert);
             if (ids == Ids::ReadBack) {
-                stored.push_back({ i, lastInsertedId(insert) });
+                stored.push_back({ i, id });
                 continue;
             }
             if (inserted.empty())
-                firstId = lastInsertedId(insert);
+                firstId = id;
+            lastId = id;
             inserted.push_back(i);
         }
     }
+    native.finish();
     if (!inserted.empty()) {
-        lastId = lastInsertedId(insert);
         if (!insertedConsecutively(firstId, lastId, qint64(inserted.size()))) {
             insert.finish();
             update.finish();
