@@ -97,7 +97,7 @@ void TextFileReader::decide()
 // inside the whole file: 8-bit encodings are cut after a line break (CR and
 // LF never trail a multi-byte character in UTF-8 or GB18030), UTF-16 after a
 // whole unit that does not begin a surrogate pair.
-qsizetype TextFileReader::decodableLength() const
+qsizetype TextFileReader::decodableLength()
 {
     if (m_end)
         return m_bytes.size();
@@ -110,10 +110,14 @@ qsizetype TextFileReader::decodableLength() const
         }
         return length;
     }
-    for (qsizetype i = m_bytes.size() - 1; i >= 0; --i) {
-        if (m_bytes.at(i) == '\n' || m_bytes.at(i) == '\r')
+    // A line longer than a chunk is searched once, not again after each chunk.
+    for (qsizetype i = m_bytes.size() - 1; i >= m_searchedBytes; --i) {
+        if (m_bytes.at(i) == '\n' || m_bytes.at(i) == '\r') {
+            m_searchedBytes = 0;
             return i + 1;
+        }
     }
+    m_searchedBytes = m_bytes.size();
     return 0;
 }
 

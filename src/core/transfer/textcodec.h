@@ -50,11 +50,12 @@ private:
     bool fill();
     void readByteOrderMark();
     void decide();
-    qsizetype decodableLength() const;
+    qsizetype decodableLength();
 
     QIODevice &m_device;
     qsizetype m_chunkSize;
     QByteArray m_bytes; // read, not yet decoded
+    qsizetype m_searchedBytes = 0; // of m_bytes, known to hold no line break
     bool m_started = false;
     bool m_end = false;
     bool m_failed = false;

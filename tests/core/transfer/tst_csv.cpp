@@ -615,6 +615,21 @@ private slots:
         }
     }
 
+    // A line far longer than a chunk is searched for its end once.
+    void longLineWithoutBreak()
+    {
+        const QString line = QString(1 << 20, QChar(0x5F20));
+        const QByteArray bytes = Bom + line.toUtf8() + "\r\nx,y";
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        TextFileReader reader(buffer, 64);
+        CsvLines lines([&reader] { return reader.read(); });
+        QCOMPARE(lines.next(), line);
+        QCOMPARE(lines.next(), QStringLiteral("x,y"));
+        QVERIFY(lines.atEnd());
+    }
+
     // The encoding is told from the first bytes that are not ASCII, however
     // far into the file they come.
     void lateNonAsciiDecidesTheEncoding_data()
