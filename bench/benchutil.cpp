@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 #include <vector>
 
 namespace tombolix::bench {
@@ -88,6 +89,23 @@ double statusMegabytes(const char *field)
 }
 
 } // namespace
+
+double processSeconds()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return 0;
+    // The command may hold spaces: the fields counted from its closing bracket.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const long ticks = sysconf(_SC_CLK_TCK);
+    if (fields.size() < 20 || ticks <= 0)
+        return 0;
+    const double started = fields.at(19).toDouble() / double(ticks);
+    const double now = uptime.readAll().split(' ').value(0).toDouble();
+    return std::max(0.0, now - started);
+}
 
 double residentMegabytes()
 {

@@ -31,6 +31,10 @@ private:
     bool m_valid = false;
 };
 
+// Seconds since this process started, from /proc (to a clock tick); 0 where
+// unknown.
+double processSeconds();
+
 // Resident memory of this process in megabytes, from /proc; 0 where unknown.
 double residentMegabytes();
 // Starts a fresh peak measurement, and reads the peak resident memory since.

@@ -9,7 +9,7 @@ packages=(
     # WAV through PulseAudio (libpulse0); a desktop's PulseAudio or PipeWire
     # server is the output, and without one the stage is silent.
     qt6-multimedia-dev
-    libxlsxwriter-dev libfreexl-dev libzip-dev
+    libxlsxwriter-dev libfreexl-dev libzip-dev libsqlite3-dev
     clang libclang-rt-14-dev clang-format
     fonts-wqy-microhei
     xvfb xauth

@@ -43,6 +43,13 @@ bool createEmptyDatabase(const QString &path, QString *error)
             if (error)
                 *error = db.lastError().text();
         }
+        // One transaction: a journal written and synced once, not once per
+        // table and index.
+        if (ok && !db.transaction()) {
+            ok = false;
+            if (error)
+                *error = db.lastError().text();
+        }
         QSqlQuery query(db);
         for (const QString &statement : schemaStatements()) {
             if (!ok)
@@ -54,6 +61,11 @@ bool createEmptyDatabase(const QString &path, QString *error)
             }
         }
         query.finish();
+        if (ok && !db.commit()) {
+            ok = false;
+            if (error)
+                *error = db.lastError().text();
+        }
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

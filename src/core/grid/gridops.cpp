@@ -4,11 +4,13 @@
 #include "common/progress.h"
 #include "common/prompts.h"
 #include "data/database.h"
+#include "grid/textwidth.h"
 
 #include <QDateTime>
 #include <QFontMetricsF>
 #include <QHash>
 #include <cmath>
+#include <vector>
 
 namespace tombolix::grid {
 
@@ -204,18 +206,21 @@ void FitGridColumns(const QFont &font, GridModel &grid, int startRow, bool showP
         startRow = 0;
     startRow = std::max(0, startRow);
     const QFontMetricsF metrics(font);
+    CharAdvances advances(metrics);
+    std::vector<QString> texts;
     const int captionRow = grid.FixedRows() - 1;
     for (int c = 0; c < grid.Cols(); ++c) {
         double width = 0;
         if (c >= serial) {
+            texts.clear();
             for (int r = startRow; r < grid.Rows(); ++r) {
-                const QString text = grid.TextMatrix(r, c);
-                // A column never grows past half the grid, so a few hundred
-                // characters say all there is to say about a huge cell.
+                QString text = grid.TextMatrix(r, c);
                 if (!text.isEmpty())
-                    width = std::max(
-                        width, metrics.horizontalAdvance(text.left(MeasuredLength)) * TwipsPerPixel);
+                    texts.push_back(std::move(text));
             }
+            // A column never grows past half the grid, so a few hundred
+            // characters say all there is to say about a huge cell.
+            width = WidestTextWidth(metrics, advances, texts, MeasuredLength) * TwipsPerPixel;
             if (width != 0)
                 width = std::max(
                     width, metrics.horizontalAdvance(grid.TextMatrix(captionRow, c)) * TwipsPerPixel);

@@ -19,16 +19,28 @@ namespace {
 constexpr int PreviewRows = 19;
 constexpr int PreviewCols = 59;
 
-std::optional<QString> readCsvText(const QString &path)
+// The file's lines, read and decoded as they are wanted.
+class CsvFile
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return DecodeText(bytes);
-}
+public:
+    explicit CsvFile(const QString &path)
+        : m_file(path)
+    {
+        if (m_file.open(QIODevice::ReadOnly)) {
+            m_reader.emplace(m_file);
+            m_lines.emplace([this] { return m_reader->read(); });
+        }
+    }
+
+    bool isOpen() const { return m_lines.has_value(); }
+    CsvLines &lines() { return *m_lines; }
+    bool failed() const { return !m_reader || m_reader->failed(); }
+
+private:
+    QFile m_file;
+    std::optional<TextFileReader> m_reader;
+    std::optional<CsvLines> m_lines;
+};
 
 // The highest column any spec refers to, so that a record need not keep the
 // fields nobody asked for.
@@ -60,14 +72,17 @@ int ReadCsvRows(
     const QString &path, int first, int last, QStringList specs, std::vector<data::EntrantRow> &rows)
 {
     rows.clear();
-    const std::optional<QString> text
-        = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? readCsvText(path) : std::nullopt;
-    if (!text) {
+    std::optional<CsvFile> file;
+    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        file.emplace(path);
+    if (!file || !file->isOpen()) {
         prompts().message(QStringLiteral("文件打开错误！"));
         return 5;
     }
 
-    CsvLines lines(*text);
+    // Reading stops at the last row wanted: the rest of a long file is never
+    // read, nor is it checked.
+    CsvLines &lines = file->lines();
     for (qint64 skipped = 0; skipped < qint64(first) - 1 && !lines.atEnd(); ++skipped)
         lines.next();
 
@@ -90,6 +105,11 @@ int ReadCsvRows(
         }
         rows.push_back(std::move(row));
     }
+    if (file->failed()) {
+        rows.clear();
+        prompts().message(QStringLiteral("文件打开错误！"));
+        return 5;
+    }
     rows.resize(size_t(count));
     return 0;
 }
@@ -97,16 +117,18 @@ int ReadCsvRows(
 QList<QStringList> PreviewCsvRows(const QString &path)
 {
     QList<QStringList> records;
-    const std::optional<QString> text = readCsvText(path);
-    if (!text)
+    CsvFile file(path);
+    if (!file.isOpen())
         return records;
-    CsvLines lines(*text);
+    CsvLines &lines = file.lines();
     for (int j = 1; j <= PreviewRows; ++j) {
         std::optional<QStringList> record = NextCsvRecord(lines, nullptr, PreviewCols);
         if (!record)
             break;
         records.append(std::move(*record));
     }
+    if (file.failed())
+        records.clear();
     return records;
 }
 

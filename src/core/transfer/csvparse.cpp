@@ -116,6 +116,27 @@ CsvLines::CsvLines(QString text)
     : m_text(std::move(text))
 { }
 
+CsvLines::CsvLines(std::function<QString()> more)
+    : m_more(std::move(more))
+{
+    takeMore();
+}
+
+// Appends the next non-empty piece; false when the text is complete.
+bool CsvLines::takeMore()
+{
+    while (m_more) {
+        const QString piece = m_more();
+        if (piece.isEmpty()) {
+            m_more = nullptr;
+            break;
+        }
+        m_text += piece;
+        return true;
+    }
+    return false;
+}
+
 bool CsvLines::atEnd() const
 {
     return m_position >= m_text.size();
@@ -123,11 +144,27 @@ bool CsvLines::atEnd() const
 
 QString CsvLines::next()
 {
-    const qsizetype size = m_text.size();
-    const qsizetype start = m_position;
+    qsizetype start = m_position;
+    if (m_more && start > 0 && start >= m_text.size() / 2) {
+        // Lines read so far are dropped now and then, not after every line,
+        // so that the text is moved a bounded number of times.
+        m_text.remove(0, start);
+        start = 0;
+    }
     qsizetype i = start;
-    while (i < size && m_text.at(i) != Cr && m_text.at(i) != Lf)
-        ++i;
+    for (;;) {
+        const qsizetype size = m_text.size();
+        while (i < size && m_text.at(i) != Cr && m_text.at(i) != Lf)
+            ++i;
+        // A line break, or a CR whose LF may be in the next piece.
+        if (i < size && (m_text.at(i) == Lf || i + 1 < size || !m_more))
+            break;
+        if (i >= size && !m_more)
+            break;
+        if (!takeMore())
+            continue;
+    }
+    const qsizetype size = m_text.size();
     QString line = m_text.mid(start, i - start);
     m_lineEnd = i;
     if (i < size) {
@@ -136,6 +173,8 @@ QString CsvLines::next()
         ++i;
     }
     m_position = i;
+    if (m_position >= m_text.size())
+        takeMore();
     return line;
 }
 

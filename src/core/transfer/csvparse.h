@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // Reading CSV text: physical lines, records and fields. Depends on QtCore only.
@@ -26,6 +27,9 @@ class CsvLines
 {
 public:
     explicit CsvLines(QString text);
+    // Lines of a text that arrives in pieces: more() gives the next piece,
+    // empty at the end. Only a few pieces are held at a time.
+    explicit CsvLines(std::function<QString()> more);
 
     bool atEnd() const;
     // The next line without its line end; empty at the end.
@@ -35,6 +39,9 @@ public:
     QStringView lineEnd() const;
 
 private:
+    bool takeMore();
+
+    std::function<QString()> m_more; // empty once the text is complete
     QString m_text;
     qsizetype m_position = 0;
     qsizetype m_lineEnd = 0;

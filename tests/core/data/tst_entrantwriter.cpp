@@ -3,6 +3,7 @@
 #include "data/entrantwriter.h"
 #include "support/testsupport.h"
 
+#include <QHash>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -66,6 +67,8 @@ private slots:
     void cleanup();
     void storesByStateAndMarksSaved();
     void nothingToStoreOrNoDraw();
+    void bulkIdsAreTheOnesAssigned_data();
+    void bulkIdsAreTheOnesAssigned();
     void failureLeavesRowsAsTheyCame_data();
     void failureLeavesRowsAsTheyCame();
 
@@ -182,6 +185,51 @@ void TestEntrantWriter::failureLeavesRowsAsTheyCame()
     QVERIFY(SaveEntrantRows(rows, draw));
     QCOMPARE(entrantCount(), stored + 1);
     QCOMPARE(entrant(first).at(1).toString(), QStringLiteral("101"));
+}
+
+void TestEntrantWriter::bulkIdsAreTheOnesAssigned_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::newRow("consecutive") << QString();
+    // Another row slips in between the inserted ones: their IDs leave a gap.
+    QTest::newRow("gap") << QStringLiteral(
+        "CREATE TRIGGER slip AFTER INSERT ON 号码表 WHEN NEW.号码='gap' "
+        "BEGIN INSERT INTO 号码表 (CID, 号码) VALUES (-1, 'slipped'); END");
+}
+
+void TestEntrantWriter::bulkIdsAreTheOnesAssigned()
+{
+    QFETCH(QString, trigger);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrant(draw, QStringLiteral("before"));
+    if (!trigger.isEmpty())
+        run(trigger);
+    std::vector<EntrantRow> rows;
+    for (int i = 0; i < 700; ++i) {
+        const QString number = i == 300 ? QStringLiteral("gap") : QString::number(10000 + i);
+        rows.push_back(row(0, State::New, number, QStringLiteral("名%1").arg(i)));
+        if (i % 50 == 0)
+            rows.push_back(row(0, State::New, QString(), QStringLiteral(" ")));
+    }
+
+    QVERIFY(SaveEntrantRows(rows, draw));
+    QVERIFY(m_prompts->shown().isEmpty());
+    QHash<QString, qint64> assigned;
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT ID, 号码 FROM 号码表 WHERE CID=?"));
+    query.addBindValue(draw);
+    QVERIFY(query.exec());
+    while (query.next())
+        assigned.insert(query.value(1).toString(), query.value(0).toLongLong());
+    QCOMPARE(assigned.size(), 701);
+    for (const EntrantRow &entrant : rows) {
+        if (entrant.number.isEmpty()) {
+            QCOMPARE(entrant.state, State::New);
+            continue;
+        }
+        QCOMPARE(entrant.state, State::Saved);
+        QCOMPARE(entrant.key, assigned.value(entrant.number));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEntrantWriter)

@@ -9,6 +9,7 @@
 #include "transfer/csvparse.h"
 #include "transfer/textcodec.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -89,6 +90,37 @@ std::optional<QString> markerParse(const QString &text)
     s.replace(comma, QString(2, mark));
     s.replace(hidden, comma);
     return s;
+}
+
+// All the text a reader gives, piece by piece, from bytes read in chunks
+// of chunkSize.
+QString streamedText(const QByteArray &bytes, qsizetype chunkSize)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    TextFileReader reader(buffer, chunkSize);
+    QString text;
+    for (QString piece = reader.read(); !piece.isEmpty(); piece = reader.read())
+        text += piece;
+    return text;
+}
+
+// Each line with the line end that closed it.
+QStringList linesOf(CsvLines &lines)
+{
+    QStringList out;
+    while (!lines.atEnd()) {
+        out << lines.next();
+        out.last() += lines.lineEnd();
+    }
+    return out;
+}
+
+QByteArray gb18030(const QString &text)
+{
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
 }
 
 } // namespace
@@ -543,6 +575,125 @@ private slots:
         QVERIFY(!ExportGridToCsv(grid::ExportTableOf(grid), dir.filePath(QStringLiteral("taken.csv"))));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList { QStringLiteral("taken.csv") });
+    }
+
+    void streamingDecodesAsTheWholeFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString rows
+            = QStringLiteral("抽奖号码,姓名\r\n1001,张三\r\n1002,\"李四\r\n经理\"\n𠀀,王\u00e9\r1004,𠀁\r\n");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("ascii") << QByteArray("1,a\r\n2,b\r3,c\n");
+        QTest::newRow("utf-8 with mark") << Bom + rows.toUtf8();
+        QTest::newRow("utf-8 without mark") << rows.toUtf8();
+        QTest::newRow("utf-8 mark twice") << Bom + Bom + rows.toUtf8();
+        QTest::newRow("mark after a line break") << QByteArray("a\n") + Bom + rows.toUtf8();
+        QTest::newRow("gb18030") << gb18030(rows);
+        QTest::newRow("gb18030 ascii first") << QByteArray("x,y\r\n") + gb18030(rows);
+        QTest::newRow("utf-16 le") << QByteArray("\xFF\xFE", 2)
+                + QByteArray(reinterpret_cast<const char *>(rows.utf16()), rows.size() * 2);
+        QStringEncoder be(QStringEncoder::Utf16BE);
+        QTest::newRow("utf-16 be") << QByteArray("\xFE\xFF", 2) + QByteArray(be.encode(rows));
+        QTest::newRow("cut inside a character") << rows.toUtf8().chopped(1);
+        QTest::newRow("invalid utf-8") << rows.toUtf8() + QByteArray("\xC3(\xFF\n\x81");
+        QTest::newRow("cr only")
+            << QString(rows).replace(QLatin1String("\r\n"), QLatin1String("\r")).toUtf8();
+    }
+
+    void streamingDecodesAsTheWholeFile()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString whole = DecodeText(bytes);
+        CsvLines wholeLines(whole);
+        const QStringList expected = linesOf(wholeLines);
+        for (qsizetype chunk : { 16, 17, 19, 64, 1 << 16 }) {
+            QCOMPARE(streamedText(bytes, chunk), whole);
+            QBuffer buffer;
+            buffer.setData(bytes);
+            buffer.open(QIODevice::ReadOnly);
+            TextFileReader reader(buffer, chunk);
+            CsvLines lines([&reader] { return reader.read(); });
+            QCOMPARE(linesOf(lines), expected);
+        }
+    }
+
+    // A line far longer than a chunk is searched for its end once.
+    void longLineWithoutBreak()
+    {
+        const QString line = QString(1 << 20, QChar(0x5F20));
+        const QByteArray bytes = Bom + line.toUtf8() + "\r\nx,y";
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        TextFileReader reader(buffer, 64);
+        CsvLines lines([&reader] { return reader.read(); });
+        QCOMPARE(lines.next(), line);
+        QCOMPARE(lines.next(), QStringLiteral("x,y"));
+        QVERIFY(lines.atEnd());
+    }
+
+    // The encoding is told from the first bytes that are not ASCII, however
+    // far into the file they come.
+    void lateNonAsciiDecidesTheEncoding_data()
+    {
+        QTest::addColumn<bool>("gb");
+        QTest::newRow("utf-8") << false;
+        QTest::newRow("gb18030") << true;
+    }
+
+    void lateNonAsciiDecidesTheEncoding()
+    {
+        QFETCH(bool, gb);
+        QString text;
+        for (int i = 0; i < 20000; ++i)
+            text += QStringLiteral("%1,name%1\r\n").arg(100000 + i);
+        QVERIFY(text.size() > 4 * TextFileReader::DecisionWindow);
+        for (int i = 0; i < 20000; ++i)
+            text += QStringLiteral("%1,张%2\r\n").arg(200000 + i).arg(QChar(0x4E00 + i % 500));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("late.csv"));
+        QVERIFY(writeFile(path, gb ? gb18030(text) : text.toUtf8()));
+        ScopedScriptedPrompts prompts;
+        std::vector<data::EntrantRow> rows;
+        QCOMPARE(ReadCsvRows(path, 19999, 40002, { QStringLiteral("A"), QStringLiteral("B") }, rows), 0);
+        QCOMPARE(rows.size(), size_t(40002 - 19999 + 1));
+        QCOMPARE(rows[0].name, QStringLiteral("name119998"));
+        QCOMPARE(rows[2].name, QStringLiteral("张") + QChar(0x4E00));
+        QCOMPARE(rows[20001].name, QStringLiteral("张") + QChar(0x4E00 + 19999 % 500));
+        QCOMPARE(rows.back().name, QString()); // past the end
+        QVERIFY(prompts.shown().isEmpty());
+    }
+
+    // Rows past the last one wanted are never read: a broken tail does not
+    // spoil the head, and a long file is read no further than needed.
+    void readingStopsAfterTheLastRow()
+    {
+        QString head = QStringLiteral("号码,姓名\r\n");
+        for (int i = 0; i < 8000; ++i)
+            head += QStringLiteral("%1,李%2\r\n").arg(i).arg(QChar(0x4E00 + i % 700));
+        QVERIFY(head.toUtf8().size() > TextFileReader::DecisionWindow);
+        const QByteArray tail = QByteArray("\xFF\xFE\x81,\"open quote\r\n9,x\r\n").repeated(1000);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tail.csv"));
+        QVERIFY(writeFile(path, head.toUtf8() + tail));
+        ScopedScriptedPrompts prompts;
+        std::vector<data::EntrantRow> rows;
+        QCOMPARE(ReadCsvRows(path, 2, 8001, { QStringLiteral("A"), QStringLiteral("B") }, rows), 0);
+        QCOMPARE(rows.size(), size_t(8000));
+        for (int i : { 0, 1, 4321, 7999 })
+            QCOMPARE(entrantRows({ rows[size_t(i)] }).first(),
+                (QStringList { QString::number(i), QStringLiteral("李") + QChar(0x4E00 + i % 700) }));
+        QVERIFY(prompts.shown().isEmpty());
+
+        QBuffer buffer;
+        QByteArray big = head.toUtf8().repeated(40);
+        buffer.setData(big);
+        buffer.open(QIODevice::ReadOnly);
+        TextFileReader reader(buffer);
+        CsvLines lines([&reader] { return reader.read(); });
+        for (int i = 0; i < 100; ++i)
+            QVERIFY(NextCsvRecord(lines, nullptr).has_value());
+        QVERIFY(buffer.pos() <= 4 * TextFileReader::DecisionWindow);
     }
 };
 
