@@ -263,6 +263,9 @@ private:
     void startTag(const QString &name)
     {
         if (name == QLatin1String("table")) {
+            // The text around a table inside a cell stands on lines of its own.
+            if (Table *outer = current())
+                lineBreak(*outer, false);
             m_tables.emplace_back();
             m_open.push_back(m_tables.size() - 1);
             return;
@@ -357,6 +360,8 @@ private:
         closeCell(table);
         table.sheet.cells.finish();
         m_open.pop_back();
+        if (Table *outer = current())
+            lineBreak(*outer, false);
     }
 
     void addText(QStringView chunk)
