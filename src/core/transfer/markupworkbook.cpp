@@ -3,6 +3,7 @@
 #include "transfer/htmltables.h"
 #include "transfer/spreadsheetxml.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -83,22 +84,41 @@ std::unique_ptr<MarkupWorkbook> MarkupWorkbook::open(const QString &path, int *e
         *error = CannotOpen;
         return nullptr;
     }
-    if (file.size() > MaxFileSize || SniffMarkupKind(file.peek(SniffLength)) == MarkupKind::None) {
-        *error = NotAWorkbook;
-        return nullptr;
+    const MarkupKind kind
+        = file.size() > MaxFileSize ? MarkupKind::None : SniffMarkupKind(file.peek(SniffLength));
+    // The XML streams from the file; a page is decoded whole, and its bytes
+    // are let go before its cells are read.
+    if (kind == MarkupKind::SpreadsheetXml)
+        return read(kind, &file, QString(), error);
+    if (kind == MarkupKind::HtmlTables) {
+        const QString html = DecodeHtml(file.readAll());
+        return read(kind, nullptr, html, error);
     }
-    return openData(file.readAll(), error);
+    *error = NotAWorkbook;
+    return nullptr;
 }
 
 std::unique_ptr<MarkupWorkbook> MarkupWorkbook::openData(const QByteArray &bytes, int *error)
 {
+    const MarkupKind kind = SniffMarkupKind(bytes.left(SniffLength));
+    if (kind == MarkupKind::HtmlTables)
+        return read(kind, nullptr, DecodeHtml(bytes), error);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return read(kind, &buffer, QString(), error);
+}
+
+std::unique_ptr<MarkupWorkbook> MarkupWorkbook::read(
+    MarkupKind kind, QIODevice *xml, const QString &html, int *error)
+{
     std::unique_ptr<MarkupWorkbook> book(new MarkupWorkbook);
-    book->m_kind = SniffMarkupKind(bytes.left(SniffLength));
+    book->m_kind = kind;
     bool read = false;
-    if (book->m_kind == MarkupKind::SpreadsheetXml)
-        read = ParseSpreadsheetXml(bytes, book->m_sheets);
-    if (book->m_kind == MarkupKind::HtmlTables) {
-        ParseHtmlTables(DecodeHtml(bytes), book->m_sheets);
+    if (kind == MarkupKind::SpreadsheetXml) {
+        read = ParseSpreadsheetXml(xml, book->m_sheets);
+    } else if (kind == MarkupKind::HtmlTables) {
+        ParseHtmlTables(html, book->m_sheets);
         read = true;
     }
     if (!read || book->m_sheets.empty()) {

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class QIODevice;
+
 // The workbooks that are text, not binary: XML Spreadsheet 2003 and HTML
 // tables, which office systems save under an .xls name and Excel opens. They
 // name their sheets only as they go, so the whole file is read at open.
@@ -49,6 +51,9 @@ public:
 
 private:
     MarkupWorkbook() = default;
+    // Parses the XML from xml or the page's text html, as kind says.
+    static std::unique_ptr<MarkupWorkbook> read(
+        MarkupKind kind, QIODevice *xml, const QString &html, int *error);
 
     MarkupKind m_kind = MarkupKind::None;
     std::vector<MarkupSheet> m_sheets;

@@ -14,9 +14,8 @@ namespace {
 
 // Writers disagree on prefixes (ss:Index, Index, x:Index), so attributes are
 // matched by their local name alone.
-QStringView attribute(const QXmlStreamReader &xml, QLatin1String name)
+QStringView attribute(const QXmlStreamAttributes &attributes, QLatin1String name)
 {
-    const QXmlStreamAttributes attributes = xml.attributes();
     for (const QXmlStreamAttribute &candidate : attributes) {
         if (candidate.name() == name)
             return candidate.value();
@@ -24,10 +23,10 @@ QStringView attribute(const QXmlStreamReader &xml, QLatin1String name)
     return QStringView();
 }
 
-int intAttribute(const QXmlStreamReader &xml, QLatin1String name, int fallback)
+int intAttribute(const QXmlStreamAttributes &attributes, QLatin1String name, int fallback)
 {
     bool ok = false;
-    const int value = attribute(xml, name).toInt(&ok);
+    const int value = attribute(attributes, name).toInt(&ok);
     return ok ? value : fallback;
 }
 
@@ -66,9 +65,9 @@ QString cellText(QStringView type, const QString &value)
 
 } // namespace
 
-bool ParseSpreadsheetXml(const QByteArray &bytes, std::vector<MarkupSheet> &sheets)
+bool ParseSpreadsheetXml(QIODevice *device, std::vector<MarkupSheet> &sheets)
 {
-    QXmlStreamReader xml(bytes);
+    QXmlStreamReader xml(device);
     if (!xml.readNextStartElement() || xml.name() != QLatin1String("Workbook"))
         return false;
     bool inSheet = false;
@@ -91,7 +90,7 @@ bool ParseSpreadsheetXml(const QByteArray &bytes, std::vector<MarkupSheet> &shee
         const QStringView name = xml.name();
         if (name == QLatin1String("Worksheet")) {
             sheets.emplace_back();
-            sheets.back().name = attribute(xml, QLatin1String("Name")).toString();
+            sheets.back().name = attribute(xml.attributes(), QLatin1String("Name")).toString();
             inSheet = true;
             row = 0;
             rowSpan = 0;
@@ -106,10 +105,12 @@ bool ParseSpreadsheetXml(const QByteArray &bytes, std::vector<MarkupSheet> &shee
         } else if (name == QLatin1String("Row")) {
             // A row without an index follows the previous one and the
             // identical rows that one spans.
-            const int index = intAttribute(xml, QLatin1String("Index"), 0);
+            const QXmlStreamAttributes rowAttributes = xml.attributes();
+            const int index = intAttribute(rowAttributes, QLatin1String("Index"), 0);
             row = index >= 1 ? index
                              : int(std::min<qint64>(qint64(row) + 1 + rowSpan, SheetCells::MaxRows + 1));
-            rowSpan = std::clamp(intAttribute(xml, QLatin1String("Span"), 0), 0, SheetCells::MaxRows);
+            rowSpan
+                = std::clamp(intAttribute(rowAttributes, QLatin1String("Span"), 0), 0, SheetCells::MaxRows);
             int col = 0;
             while (xml.readNextStartElement()) {
                 if (xml.name() != QLatin1String("Cell")) {
@@ -119,13 +120,15 @@ bool ParseSpreadsheetXml(const QByteArray &bytes, std::vector<MarkupSheet> &shee
                 // A cell without an index follows the previous one and the
                 // columns it is merged across; only the first cell of a
                 // merged area holds the value, as in Excel.
-                const int cellIndex = intAttribute(xml, QLatin1String("Index"), 0);
+                const QXmlStreamAttributes cellAttributes = xml.attributes();
+                const int cellIndex = intAttribute(cellAttributes, QLatin1String("Index"), 0);
                 col = cellIndex >= 1 ? cellIndex : std::min(col + 1, SheetCells::MaxColumns + 1);
-                const int mergeAcross = std::max(0, intAttribute(xml, QLatin1String("MergeAcross"), 0));
+                const int mergeAcross
+                    = std::max(0, intAttribute(cellAttributes, QLatin1String("MergeAcross"), 0));
                 while (xml.readNextStartElement()) {
                     // The comment's own Data is no value, so only direct children count.
                     if (xml.name() == QLatin1String("Data")) {
-                        const QString type = attribute(xml, QLatin1String("Type")).toString();
+                        const QString type = attribute(xml.attributes(), QLatin1String("Type")).toString();
                         const QString value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
                         sheets.back().cells.set(row, col, cellText(type, value));
                     } else {
