@@ -73,6 +73,7 @@ private slots:
 
     void placesSpreadsheetXmlCells();
     void showsSpreadsheetXmlValuesAsTheOtherReaders();
+    void readsSpreadsheetXmlInItsDeclaredEncoding();
     void flagsHiddenWorksheets();
     void damagedSpreadsheetXmlIsNoWorkbook();
 
@@ -189,6 +190,26 @@ void TestMarkupWorkbook::showsSpreadsheetXmlValuesAsTheOtherReaders()
         QVERIFY2(book, data.constData());
         QVERIFY2(
             book->cell(1, 1) == expected, qPrintable(QString::fromUtf8(data) + " -> " + book->cell(1, 1)));
+    }
+}
+
+// Excel on a Chinese Windows may declare the ANSI code page.
+void TestMarkupWorkbook::readsSpreadsheetXmlInItsDeclaredEncoding()
+{
+    const QString sheet
+        = QStringLiteral("<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\" "
+                         "xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
+                         "<Worksheet ss:Name=\"名单\"><Table><Row><Cell><Data ss:Type=\"String\">"
+                         "欧阳娜娜</Data></Cell></Row></Table></Worksheet></Workbook>");
+    for (const char *declared : { "GB2312", "GBK", "gb18030" }) {
+        int error = -1;
+        const QByteArray bytes
+            = "<?xml version=\"1.0\" encoding=\"" + QByteArray(declared) + "\"?>\n" + gbk(sheet);
+        const std::unique_ptr<MarkupWorkbook> book = MarkupWorkbook::openData(bytes, &error);
+        QVERIFY2(book, declared);
+        QCOMPARE(book->sheetNames(), QStringList { "名单" });
+        QCOMPARE(book->selectSheet(QStringLiteral("名单")), 0);
+        QCOMPARE(book->cell(1, 1), QStringLiteral("欧阳娜娜"));
     }
 }
 
