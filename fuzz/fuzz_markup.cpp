@@ -16,10 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!book)
         return 0;
     qsizetype total = 0;
-    const QStringList names = book->sheetNames();
-    for (int i = 0; i < names.size(); ++i) {
-        total += book->isSheetHidden(i) ? 1 : 0;
-        if (book->selectSheet(names.at(i)) != 0)
+    for (const tombolix::transfer::SheetInfo &sheet : book->sheets()) {
+        total += sheet.hidden ? 1 : 0;
+        if (book->selectSheet(sheet.name) != 0)
             continue;
         const int rows = std::min(book->rowCount(), 64);
         const int columns = std::min(book->columnCount(), 64);

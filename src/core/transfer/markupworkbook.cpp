@@ -129,17 +129,20 @@ std::unique_ptr<MarkupWorkbook> MarkupWorkbook::read(
     return book;
 }
 
-bool MarkupWorkbook::isSheetHidden(int index) const
-{
-    return index >= 0 && size_t(index) < m_sheets.size() && m_sheets[size_t(index)].hidden;
-}
-
 QStringList MarkupWorkbook::sheetNames() const
 {
     QStringList names;
     for (const MarkupSheet &sheet : m_sheets)
         names << sheet.name;
     return names;
+}
+
+QList<SheetInfo> MarkupWorkbook::sheets() const
+{
+    QList<SheetInfo> infos;
+    for (const MarkupSheet &sheet : m_sheets)
+        infos.append({ sheet.name, sheet.hidden });
+    return infos;
 }
 
 int MarkupWorkbook::selectSheet(const QString &name)

@@ -39,10 +39,10 @@ public:
     static std::unique_ptr<MarkupWorkbook> openData(const QByteArray &bytes, int *error);
 
     MarkupKind kind() const { return m_kind; }
-    // Hidden sheets are listed like the others; index as in sheetNames().
-    bool isSheetHidden(int index) const;
 
     QStringList sheetNames() const override;
+    // Hidden sheets of an XML Spreadsheet are flagged; a page hides none.
+    QList<SheetInfo> sheets() const override;
     int selectSheet(const QString &name) override;
     int maxColumns() const override { return SheetCells::MaxColumns; }
     int rowCount() const override;

@@ -33,6 +33,14 @@ std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error)
     return book;
 }
 
+QList<SheetInfo> Workbook::sheets() const
+{
+    QList<SheetInfo> infos;
+    for (const QString &name : sheetNames())
+        infos.append({ name, false });
+    return infos;
+}
+
 QString WorkbookErrorMessage(int error)
 {
     switch (error) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -22,6 +23,15 @@ enum WorkbookError
     ColumnOutOfRange = 1004,
 };
 
+// A worksheet as the sheet chooser lists it. A hidden sheet is one the
+// office keeps out of sight (hidden or very hidden); its data is still
+// readable.
+struct SheetInfo
+{
+    QString name;
+    bool hidden = false;
+};
+
 class Workbook
 {
 public:
@@ -29,6 +39,9 @@ public:
 
     // Worksheet names in workbook order (chart sheets are not worksheets).
     virtual QStringList sheetNames() const = 0;
+    // The same worksheets with whether each is hidden; readers that cannot
+    // tell report every sheet as shown.
+    virtual QList<SheetInfo> sheets() const;
     // Selects a worksheet by name, without regard to case. Returns 0,
     // NoSuchSheet, or NotAWorkbook when the sheet's own data is damaged.
     virtual int selectSheet(const QString &name) = 0;
