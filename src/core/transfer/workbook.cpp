@@ -1,5 +1,6 @@
 #include "transfer/workbook.h"
 
+#include "transfer/markupworkbook.h"
 #include "transfer/xlsreader.h"
 #include "transfer/xlsxreader.h"
 
@@ -25,7 +26,7 @@ std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error)
         else if (head == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
             book = XlsWorkbook::open(path, &result);
         else
-            result = NotAWorkbook;
+            book = MarkupWorkbook::open(path, &result);
     }
     if (error)
         *error = book ? int(NoError) : result;

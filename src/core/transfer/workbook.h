@@ -56,7 +56,8 @@ public:
 };
 
 // Opens a workbook by its content, not its name: a zip container is read as
-// .xlsx, an OLE compound file as .xls. On failure returns null and sets
+// .xlsx, an OLE compound file as .xls, an XML Spreadsheet 2003 file or an
+// HTML page by their markup (see markupworkbook.h). On failure returns null and sets
 // *error to CannotOpen (missing or unreadable file) or NotAWorkbook.
 std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error);
 

@@ -193,9 +193,11 @@ void TestWorkbook::readsRosterCellByCell_data()
     QTest::addColumn<QString>("file");
     QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx");
     QTest::newRow("xls") << QStringLiteral("entrants.xls");
+    QTest::newRow("XML Spreadsheet 2003") << QStringLiteral("entrants-xmlss.xls");
+    QTest::newRow("HTML table in GBK") << QStringLiteral("entrants-html.xls");
 }
 
-// Both formats give the text an operator would have typed: the text "0012"
+// Every format gives the text an operator would have typed: the text "0012"
 // keeps its zeros, phone numbers stored as numbers stay whole, binary
 // fractions lose their noise (0.1 + 0.2 reads 0.3), and dates read the same.
 void TestWorkbook::readsRosterCellByCell()
@@ -223,8 +225,14 @@ void TestWorkbook::listsWorksheetsInOrder_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("maxColumns");
-    QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx") << 16384;
-    QTest::newRow("xls") << QStringLiteral("entrants.xls") << 256;
+    QTest::addColumn<QStringList>("names");
+    const QStringList names = { "名单", "Sheet2" };
+    QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx") << 16384 << names;
+    QTest::newRow("xls") << QStringLiteral("entrants.xls") << 256 << names;
+    QTest::newRow("XML Spreadsheet 2003")
+        << QStringLiteral("entrants-xmlss.xls") << 16384 << names + QStringList { "隐藏" };
+    // The page's first table only frames the roster; the second has no caption.
+    QTest::newRow("HTML tables") << QStringLiteral("entrants-html.xls") << 16384 << names;
 }
 
 // The xlsx lists a chart sheet between the two worksheets, its parts are not
@@ -233,10 +241,11 @@ void TestWorkbook::listsWorksheetsInOrder()
 {
     QFETCH(QString, file);
     QFETCH(int, maxColumns);
+    QFETCH(QStringList, names);
     int error = -1;
     const std::unique_ptr<Workbook> book = OpenWorkbook(dataFile(file), &error);
     QVERIFY(book);
-    QCOMPARE(book->sheetNames(), QStringList({ "名单", "Sheet2" }));
+    QCOMPARE(book->sheetNames(), names);
     QCOMPARE(book->maxColumns(), maxColumns);
     QCOMPARE(book->cell(1, 1), QString()); // nothing selected yet
     QCOMPARE(book->selectSheet(QStringLiteral("sheet2")), 0);
@@ -309,6 +318,27 @@ void TestWorkbook::reportsOpenErrors_data()
     QTest::newRow("xls named xlsx") << QStringLiteral("roster.xlsx")
                                     << readFile(dataFile(QStringLiteral("entrants.xls"))) << 0;
     QTest::newRow("xlsx named xls") << QStringLiteral("roster.xls") << roster << 0;
+    QTest::newRow("XML Spreadsheet named xlsx")
+        << QStringLiteral("roster.xlsx") << readFile(dataFile(QStringLiteral("entrants-xmlss.xls"))) << 0;
+    QTest::newRow("HTML table named xlsx")
+        << QStringLiteral("roster.xlsx") << readFile(dataFile(QStringLiteral("entrants-html.xls"))) << 0;
+    // Markup that is none of the workbook kinds, or holds nothing to read.
+    QTest::newRow("plain XML named xls")
+        << QStringLiteral("plain.xls") << QByteArray("<?xml version=\"1.0\"?><roster><row>1</row></roster>")
+        << int(NotAWorkbook);
+    QTest::newRow("Workbook element of another schema")
+        << QStringLiteral("other.xls")
+        << QByteArray("<Workbook xmlns=\"urn:example\"><Worksheet/></Workbook>") << int(NotAWorkbook);
+    QTest::newRow("XML Spreadsheet cut short")
+        << QStringLiteral("cut.xls") << readFile(dataFile(QStringLiteral("entrants-xmlss.xls"))).left(3000)
+        << int(NotAWorkbook);
+    QTest::newRow("web page without a table")
+        << QStringLiteral("page.xls")
+        << QByteArray("<!DOCTYPE html><html><body><p>导出失败</p></body></html>") << int(NotAWorkbook);
+    QTest::newRow("web page with empty tables")
+        << QStringLiteral("empty.xls")
+        << QByteArray("<table><tr><td> </td><td>&nbsp;</td></tr></table><table></table>")
+        << int(NotAWorkbook);
 }
 
 void TestWorkbook::reportsOpenErrors()
@@ -423,6 +453,8 @@ void TestWorkbook::readRowsOfTheRange_data()
     QTest::addColumn<QString>("file");
     QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx");
     QTest::newRow("xls") << QStringLiteral("entrants.xls");
+    QTest::newRow("XML Spreadsheet 2003") << QStringLiteral("entrants-xmlss.xls");
+    QTest::newRow("HTML table") << QStringLiteral("entrants-html.xls");
 }
 
 // Rows 2 to 6 become five new rows, the empty row 5 included; the progress
@@ -484,6 +516,10 @@ void TestWorkbook::readRowsReportsErrors_data()
     QTest::newRow("damaged sheet") << "broken-sheet.xlsx"
                                    << "Sheet1"
                                    << "B" << 438 << "文件类型不对，请选择Excel文档！";
+    QTest::newRow("no such table in a web page")
+        << "entrants-html.xls"
+        << "Sheet3"
+        << "B" << 9 << "输入表格名称有误，无法打开表格，请重新输入！";
     // IW is column 257, one past the last column of an .xls sheet.
     QTest::newRow("column beyond xls")
         << "entrants.xls" << roster << "\"x\",IW" << 1004 << "输入表格列号超界，请重新输入！";
@@ -546,6 +582,9 @@ void TestWorkbook::listWorksheetsReportsErrors()
     QCOMPARE(m_progress.events,
         QStringList(
             { QStringLiteral("open %1 100").arg(text), QStringLiteral("open %1 2").arg(text), "close" }));
+    QCOMPARE(ListWorksheets(dataFile(QStringLiteral("entrants-html.xls")), &error),
+        QStringList({ "名单", "Sheet2" }));
+    QCOMPARE(error, 0);
     QCOMPARE(ListWorksheets(dataFile(QStringLiteral("missing.xls")), &error), QStringList());
     QCOMPARE(error, 5);
     QCOMPARE(ListWorksheets(dataFile(QStringLiteral("not-a-workbook.xlsx")), &error), QStringList());

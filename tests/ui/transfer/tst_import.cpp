@@ -200,6 +200,8 @@ private slots:
     void cancelNeverImportsAndSettingsComeBack();
     void rangeIsOrderedAndLimited();
     void failedReadStoresNothing();
+    void officeExportsNamedXlsThroughTheSheetChooser_data();
+    void officeExportsNamedXlsThroughTheSheetChooser();
     void packageThatIsNoWorkbookIsRefusedWhenListing();
     void importRunsOnceUnderQueuedCloseAndConfirm_data();
     void importRunsOnceUnderQueuedCloseAndConfirm();
@@ -537,6 +539,56 @@ void TestImport::closingTheConsoleWhileSheetsAreListedEndsTheProgram()
 }
 
 // Enter in the cell editor of a spec commits the cell; only 确定 imports.
+void TestImport::officeExportsNamedXlsThroughTheSheetChooser_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("sheets");
+    QTest::newRow("web page") << QStringLiteral("entrants-html.xls") << 2;
+    QTest::newRow("XML Spreadsheet 2003") << QStringLiteral("entrants-xmlss.xls") << 3;
+}
+
+// HR systems' .xls files that are a web page or XML take the road of any
+// workbook: listed, ticked, previewed and stored.
+void TestImport::officeExportsNamedXlsThroughTheSheetChooser()
+{
+    QFETCH(QString, file);
+    QFETCH(int, sheets);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/") + file);
+    int listed = -1;
+    QTimer::singleShot(50, [&listed] {
+        auto *chooser = qobject_cast<Sheets *>(openWindow(Sheets::caption()));
+        if (!chooser || chooser->grid()->TextMatrix(1, 1) != QStringLiteral("√"))
+            return;
+        listed = chooser->grid()->Rows() - 1;
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
+    });
+    console.pressButton(20);
+    QCOMPARE(listed, sheets);
+    QCOMPARE(transfer::ImportSheetName, QStringLiteral("名单"));
+    auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
+    QVERIFY(map);
+    QCOMPARE(map->preview()->TextMatrix(2, 1), QStringLiteral("0012"));
+    QCOMPARE(map->preview()->TextMatrix(2, 4), QStringLiteral("13800138000"));
+    map->setSpec(0, QStringLiteral("A"));
+    map->setSpec(1, QStringLiteral("B"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_0"))->setText(QStringLiteral("2"));
+    map->findChild<QLineEdit *>(QStringLiteral("T_1"))->setText(QStringLiteral("11"));
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!openWindow(InputMap::caption()));
+    // The empty row 5 is not stored.
+    QCOMPARE(storedEntrants(draw),
+        QStringList({ "0012|张三", "12|李四", "1003|王五", "1005|欧阳娜娜", "1006|Zhang San", "1007|钱七",
+            "1008|孙八", "1009|周九", "1010|吴十" }));
+    const QStringList readerErrors = { QStringLiteral("无法打开XLS文件！"), transfer::WorkbookErrorMessage(5),
+        transfer::WorkbookErrorMessage(9), transfer::WorkbookErrorMessage(438) };
+    for (const QString &message : m_prompts->messages())
+        QVERIFY2(!readerErrors.contains(message), qPrintable(message));
+}
+
 void TestImport::enterInASpecCellOnlyFinishesTheCell()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
