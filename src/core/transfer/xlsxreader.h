@@ -27,8 +27,11 @@ public:
     static constexpr int MaxColumns = 16384;
 
     // On failure null, with *error CannotOpen or NotAWorkbook.
-    static std::unique_ptr<XlsxWorkbook> open(const QString &path, int *error);
-    static std::unique_ptr<XlsxWorkbook> openData(const QByteArray &bytes, int *error);
+    // With a scope, the scope's sheet keeps only the cells it names.
+    static std::unique_ptr<XlsxWorkbook> open(
+        const QString &path, int *error, const CellScope *scope = nullptr);
+    static std::unique_ptr<XlsxWorkbook> openData(
+        const QByteArray &bytes, int *error, const CellScope *scope = nullptr);
     ~XlsxWorkbook() override;
 
     QStringList sheetNames() const override;
@@ -59,7 +62,19 @@ private:
     int load();
     bool loadSharedStrings(const QString &part);
     bool loadStyles(const QString &part);
-    bool loadSheet(const QString &part);
+    bool loadSheet(const QString &part, const CellScope *scope);
+    enum class ScanResult
+    {
+        Read,
+        Broken,
+        Unsure,
+    };
+    ScanResult scanSheet(const QString &part, const CellScope &scope);
+    bool readSheet(const QString &part, const CellScope *scope);
+    const CellScope *scopeFor(const QString &sheet) const;
+    void storeCell(int row, int col, QStringView type, QString &value, const QString &inlineText,
+        bool hasInline, int style);
+    void storeText(int row, int col, const QString &text);
     QString numberCellText(const QString &value, int style) const;
 
     zip *m_zip = nullptr;
@@ -68,6 +83,8 @@ private:
     std::vector<QString> m_shared;
     std::vector<quint8> m_styleDates; // date kind of each cell style
     bool m_date1904 = false;
+    bool m_scoped = false;
+    CellScope m_scope;
 
     int m_selected = -1;
     std::vector<StoredCell> m_cells; // sorted by key
