@@ -543,6 +543,7 @@ public:
             return -1;
         return uchar(m_buffer[m_pos++]);
     }
+    bool failed() const { return m_failed; }
     // Gives back the byte next() has just given.
     void unget() { --m_pos; }
     // Appends the bytes before the next '<' to out (when given) and takes
@@ -824,8 +825,11 @@ XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const Cell
         return ScanResult::Unsure;
     ScannedTag tag;
     std::string declaration;
+    std::vector<std::string> open; // the elements around the cells
+    bool rootClosed = false;
     bool inData = false;
     bool sawData = false;
+    bool rowOpen = false;
     int row = 0;
     int col = 0;
     std::string raw;
@@ -852,28 +856,47 @@ XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const Cell
     bool atTag = true; // its '<' taken
     for (;;) {
         if (!atTag && !in.textUntilTag(nullptr))
-            return sawData ? ScanResult::Read : ScanResult::Unsure;
+            return sawData && open.empty() && !in.failed() ? ScanResult::Read : ScanResult::Unsure;
         atTag = false;
         if (!readTag(in, tag))
             return ScanResult::Unsure;
-        if (tag.name.find(':') != std::string::npos) {
-            if (inData
-                || (tag.name.size() >= 10 && tag.name.compare(tag.name.size() - 10, 10, ":sheetData") == 0))
-                return ScanResult::Unsure;
-            continue;
-        }
         if (!inData) {
-            if (tag.is("sheetData") && !tag.end) {
+            // Outside the cells only the nesting is checked.
+            const bool prefixed = tag.name.find(':') != std::string::npos;
+            if (prefixed && tag.name.size() >= 10
+                && tag.name.compare(tag.name.size() - 10, 10, ":sheetData") == 0)
+                return ScanResult::Unsure;
+            if (tag.end) {
+                if (open.empty() || open.back() != tag.name)
+                    return ScanResult::Unsure;
+                open.pop_back();
+                rootClosed = open.empty();
+                continue;
+            }
+            if (rootClosed)
+                return ScanResult::Unsure;
+            if (tag.is("sheetData") && !open.empty()) {
                 sawData = true;
                 inData = !tag.empty;
+                rowOpen = false;
             }
+            if (!tag.empty)
+                open.push_back(tag.name);
+            else if (open.empty())
+                rootClosed = true;
             continue;
         }
+        if (tag.name.find(':') != std::string::npos)
+            return ScanResult::Unsure;
         if (tag.end) {
-            if (tag.is("sheetData"))
+            if (tag.is("sheetData") && !rowOpen) {
                 inData = false;
-            else if (!tag.is("row"))
+                open.pop_back();
+            } else if (tag.is("row") && rowOpen) {
+                rowOpen = false;
+            } else {
                 return ScanResult::Unsure;
+            }
             continue;
         }
         if (tag.is("row")) {
@@ -884,6 +907,9 @@ XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const Cell
                 return ScanResult::Unsure;
             row = ok && number >= 1 ? number : row + 1;
             col = 0;
+            if (rowOpen)
+                return ScanResult::Unsure;
+            rowOpen = !tag.empty;
             if (row > scope.lastRow)
                 return ScanResult::Read;
             continue;

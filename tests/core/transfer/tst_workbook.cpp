@@ -156,10 +156,16 @@ private slots:
     void unknownErrorMessage();
     void hugeDeclaredDimensionStaysSparse();
     void refusesZipBombs();
+    void scopedReadKeepsWhatAFullReadKeeps_data();
+    void scopedReadKeepsWhatAFullReadKeeps();
+    void scopedReadStopsAfterItsLastRow();
 
     void readRowsOfTheRange_data();
     void readRowsOfTheRange();
     void readRowsComposesSpecs();
+    void readRowsOfFewColumnsInTheMiddle_data();
+    void readRowsOfFewColumnsInTheMiddle();
+    void readRowsOfAWideSparseSheet();
     void readRowsReportsErrors_data();
     void readRowsReportsErrors();
     void previewFillsFirstRowsAndColumns();
@@ -418,6 +424,125 @@ void TestWorkbook::refusesZipBombs()
     }
 }
 
+namespace {
+
+// Worksheet XML as writers write it, and as they might: the scanner that
+// reads plain sheets must agree with the XML reader it hands the rest to.
+QByteArray sheetXml(const QByteArray &rows)
+{
+    return "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+           "<dimension ref=\"A1:Z20\"/><sheetData>"
+        + rows + "</sheetData><pageMargins left=\"0.7\"/></worksheet>";
+}
+
+} // namespace
+
+void TestWorkbook::scopedReadKeepsWhatAFullReadKeeps_data()
+{
+    QTest::addColumn<QByteArray>("sheet");
+    QTest::newRow("plain") << sheetXml(
+        "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>甲&amp;乙</t></is></c>"
+        "<c r=\"B1\"><v>1.5</v></c><c r=\"C1\" t=\"n\"><v>13800138000</v></c></row>"
+        "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>x</t><t>y</t></is></c></row>");
+    QTest::newRow("declaration and byte order mark")
+        << "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+            + sheetXml("<row r=\"1\"><c r=\"B1\"><v>7</v></c></row>");
+    QTest::newRow("other encoding") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+            + sheetXml("<row r=\"2\"><c r=\"B2\" t=\"str\"><v>caf\xE9</v></c></row>");
+    QTest::newRow("prefixed") << QByteArray(
+        "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/"
+        "spreadsheetml/2006/main\"><x:sheetData><x:row r=\"2\"><x:c "
+        "r=\"B2\"><x:v>7</x:v></x:c></x:row></x:sheetData></x:worksheet>");
+    QTest::newRow("comment and CDATA") << sheetXml(
+        "<row r=\"2\"><c r=\"B2\" t=\"str\"><v><![CDATA[a<b]]></v></c><!-- note --><c><v>2</v></c></row>");
+    QTest::newRow("rich and phonetic text") << sheetXml(
+        "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><r><t>红</t></r><r><rPr><b/></rPr><t>色</t></r>"
+        "<rPh sb=\"0\" eb=\"1\"><t>hong</t></rPh></is></c></row>");
+    QTest::newRow("references and escapes") << sheetXml(
+        "<row r=\"2\"><c r=\"A2\" t=\"str\"><v>&#x4E00;&#20108;&lt;&gt;&quot;&apos;</v></c>"
+        "<c r=\"B2\" t=\"str\"><v>line&#13;&#10;two_x0009_end</v></c>"
+        "<c r=\"C2\" t=\"str\"><v>raw\r\nbreak</v></c><c r=\"D2\" t=\"str\"><v> 2 </v></c></row>");
+    QTest::newRow("sparse rows and cells") << sheetXml(
+        "<row><c><v>1</v></c><c r=\"D1\"><v>4</v></c><c><v>5</v></c></row><row/>"
+        "<row r=\"7\"><c><v>9</v></c><c><v>10</v></c></row><row><c r=\"B8\" s=\"1\"><v>3</v></c></row>"
+        "<row><c/><c t=\"inlineStr\"/><c t=\"b\"><v>0</v></c></row>");
+    QTest::newRow("cell kinds") << sheetXml(
+        "<row r=\"2\" spans=\"1:6\" ht=\"15\"><c r=\"A2\" t=\"b\"><v>1</v></c>"
+        "<c r=\"B2\" t=\"e\"><v>#DIV/0!</v></c><c r=\"C2\" t=\"d\"><v>2024-01-02T03:04:05</v></c>"
+        "<c r=\"D2\"><f>1+1</f><v>2</v></c><c r=\"E2\" t=\"s\"><v>0</v></c>"
+        "<c r=\"F2\" t=\"str\"><f t=\"shared\" si=\"0\"/><v>共享</v></c></row>");
+    QTest::newRow("unordered and repeated cells")
+        << sheetXml("<row r=\"3\"><c r=\"B3\"><v>1</v></c></row><row r=\"2\"><c r=\"B2\"><v>2</v></c><c "
+                    "r=\"B2\"><v>3</v></c>"
+                    "</row>");
+    QTest::newRow("odd attributes") << sheetXml("<row r=\" 2\"><c r=\"B2 \" s=\" 0\"><v>5</v></c></row><row "
+                                                "r='3' ><c r = 'B3' ><v >x</v ></c ></row>");
+    QTest::newRow("unknown element in a row") << sheetXml(
+        "<row r=\"2\"><c r=\"B2\"><v>1</v><extLst><ext/></extLst></c><x14:y/><c><v>2</v></c></row>");
+    QTest::newRow("broken") << QByteArray("<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c></row>"
+                                          "</sheetData></worksheet><extra/>");
+    QTest::newRow("unclosed") << QByteArray(
+        "<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c></row>"
+        "</sheetData>");
+    QTest::newRow("mismatched") << QByteArray("<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c>"
+                                              "</sheetData></row></worksheet>");
+}
+
+// Read with a scope, every cell the scope names reads as a full read reads
+// it, and every other cell is left out; a sheet one reader refuses the other
+// refuses too.
+void TestWorkbook::scopedReadKeepsWhatAFullReadKeeps()
+{
+    QFETCH(QByteArray, sheet);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("scoped.xlsx"));
+    QVERIFY(writePackage(path, sheet));
+    int error = -1;
+    const std::unique_ptr<XlsxWorkbook> full = XlsxWorkbook::open(path, &error);
+    QVERIFY(full);
+    const int fullResult = full->selectSheet(QStringLiteral("Sheet1"));
+
+    CellScope everything { QStringLiteral("sheet1"), {}, 1, 100 };
+    for (int c = 1; c <= 30; ++c)
+        everything.columns.push_back(c);
+    const CellScope middle { QStringLiteral("Sheet1"), { 2, 4 }, 2, 7 };
+    for (const CellScope &scope : { everything, middle }) {
+        const std::unique_ptr<XlsxWorkbook> scoped = XlsxWorkbook::open(path, &error, &scope);
+        QVERIFY(scoped);
+        QCOMPARE(scoped->selectSheet(QStringLiteral("Sheet1")), fullResult);
+        for (int r = 1; r <= 12; ++r) {
+            for (int c = 1; c <= 8; ++c) {
+                const QString expected = scope.wants(r, c) ? full->cell(r, c) : QString();
+                QVERIFY2(scoped->cell(r, c) == expected,
+                    qPrintable(QStringLiteral("%1,%2: %3").arg(r).arg(c).arg(scoped->cell(r, c))));
+            }
+        }
+    }
+}
+
+// Rows after the last one asked for are not read, so a sheet damaged only
+// there reads; read to its end it does not.
+void TestWorkbook::scopedReadStopsAfterItsLastRow()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tail.xlsx"));
+    QVERIFY(writePackage(path,
+        "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\" "
+        "t=\"inlineStr\">"
+        "<is><t>二</t></is></c></row><row r=\"3\"><c r=\"A3\"><v>3</v></c><broken"));
+    int error = -1;
+    const CellScope twoRows { QStringLiteral("Sheet1"), { 1 }, 1, 2 };
+    const std::unique_ptr<XlsxWorkbook> scoped = XlsxWorkbook::open(path, &error, &twoRows);
+    QVERIFY(scoped);
+    QCOMPARE(scoped->selectSheet(QStringLiteral("Sheet1")), 0);
+    QCOMPARE(scoped->cell(2, 1), QStringLiteral("二"));
+    QCOMPARE(scoped->rowCount(), 2);
+    const CellScope allRows { QStringLiteral("Sheet1"), { 1 }, 1, 10 };
+    const std::unique_ptr<XlsxWorkbook> whole = XlsxWorkbook::open(path, &error, &allRows);
+    QVERIFY(whole);
+    QCOMPARE(whole->selectSheet(QStringLiteral("Sheet1")), int(NotAWorkbook));
+}
+
 void TestWorkbook::readRowsOfTheRange_data()
 {
     QTest::addColumn<QString>("file");
@@ -461,6 +586,61 @@ void TestWorkbook::readRowsComposesSpecs()
     QCOMPARE(entrantRows(rows),
         QList<QStringList>(
             { { "NO.工号-", "【姓名】" }, { "NO.0012-", "【张三】" }, { "NO.12-", "【李四】" } }));
+}
+
+void TestWorkbook::readRowsOfFewColumnsInTheMiddle_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx");
+    QTest::newRow("xls") << QStringLiteral("entrants.xls");
+}
+
+// Two rows from the middle, one spec naming the last column and one
+// combining two others; the empty column C on its own gives empty names.
+void TestWorkbook::readRowsOfFewColumnsInTheMiddle()
+{
+    QFETCH(QString, file);
+    ScopedScriptedPrompts prompts;
+    std::vector<data::EntrantRow> rows;
+    QCOMPARE(ReadWorkbookRows(dataFile(file), QStringLiteral("名单"), 3, 4, { "E", "B,\"/\",D" }, rows), 0);
+    QCOMPARE(entrantRows(rows),
+        QList<QStringList>({ { "2023-03-15 08:30:00", "李四/0.1" }, { "08:30:00", "王五/13912345678" } }));
+    QCOMPARE(ReadWorkbookRows(dataFile(file), QStringLiteral("名单"), 6, 8, { "C", "C" }, rows), 0);
+    QCOMPARE(entrantRows(rows), QList<QStringList>({ { "", "" }, { "", "" }, { "", "" } }));
+    QCOMPARE(prompts.messages(), QStringList());
+}
+
+// A sheet of 26 columns whose rows and cells mostly go without references:
+// the columns kept are the ones the specs name, wherever they lie.
+void TestWorkbook::readRowsOfAWideSparseSheet()
+{
+    QByteArray rows;
+    for (int r = 1; r <= 20; ++r) {
+        rows += r % 3 == 0 ? QByteArray("<row>") : "<row r=\"" + QByteArray::number(r) + "\">";
+        for (int c = 1; c <= 26; ++c) {
+            if (c == 3 && r % 2 == 0)
+                continue; // a gap the next referenced cell closes
+            const QByteArray text
+                = "<is><t>" + QByteArray(1, char('A' + c - 1)) + QByteArray::number(r) + "</t></is>";
+            if (c % 4 == 0 || c == 26 || c == 1 || c == 4 || (c == 3 && r % 2 == 1))
+                rows += "<c r=\"" + QByteArray(1, char('A' + c - 1)) + QByteArray::number(r)
+                    + "\" t=\"inlineStr\">" + text + "</c>";
+            else if (c == 2 || c > 4)
+                rows += "<c t=\"inlineStr\">" + text + "</c>";
+        }
+        rows += "</row>";
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wide.xlsx"));
+    QVERIFY(writePackage(path, sheetXml(rows)));
+    ScopedScriptedPrompts prompts;
+    std::vector<data::EntrantRow> read;
+    QCOMPARE(ReadWorkbookRows(path, QStringLiteral("Sheet1"), 8, 10, { "Z", "A,\"-\",C,Y" }, read), 0);
+    QCOMPARE(entrantRows(read),
+        QList<QStringList>({ { "Z8", "A8-Y8" }, { "Z9", "A9-C9Y9" }, { "Z10", "A10-Y10" } }));
+    QCOMPARE(ReadWorkbookRows(path, QStringLiteral("Sheet1"), 19, 22, { "AA", "B" }, read), 0);
+    QCOMPARE(entrantRows(read), QList<QStringList>({ { "", "B19" }, { "", "B20" }, { "", "" }, { "", "" } }));
+    QCOMPARE(prompts.messages(), QStringList());
 }
 
 void TestWorkbook::readRowsReportsErrors_data()
