@@ -385,15 +385,35 @@ int XlsxWorkbook::load()
     return NoError;
 }
 
+void XlsxWorkbook::addSharedString(const QString &text)
+{
+    m_sharedText += text;
+    m_sharedEnds.push_back(quint32(m_sharedText.size()));
+}
+
+QString XlsxWorkbook::sharedString(quint32 index) const
+{
+    const quint32 start = index == 0 ? 0 : m_sharedEnds[index - 1];
+    return m_sharedText.mid(start, m_sharedEnds[index] - start);
+}
+
 bool XlsxWorkbook::loadSharedStrings(const QString &part)
 {
+    if (m_scoped) {
+        const ScanResult scanned = scanSharedStrings(part);
+        if (scanned != ScanResult::Unsure)
+            return scanned == ScanResult::Read;
+        m_sharedText.clear();
+        m_sharedEnds.clear();
+    }
     const PartStatus status = parsePart(m_zip, part, [&](QXmlStreamReader &xml) {
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isStartElement() && xml.name() == QLatin1String("si"))
-                m_shared.push_back(readRichText(xml));
+                addSharedString(readRichText(xml));
         }
     });
+    m_sharedText.squeeze();
     return status != PartStatus::Broken;
 }
 
@@ -612,7 +632,13 @@ struct ScannedTag
     bool end = false;
     bool empty = false; // <x/>
 
-    bool is(const char *n) const { return name == n; }
+    std::string attribute, value; // scratch, kept for its capacity
+
+    bool is(const char *n) const
+    {
+        const size_t length = std::strlen(n);
+        return name.size() == length && std::memcmp(name.data(), n, length) == 0;
+    }
 };
 
 // Reads a tag after its '<'. False for whatever the scanner leaves to the
@@ -650,7 +676,8 @@ bool readTag(PartBytes &in, ScannedTag &tag)
         }
         if (ch < 0 || tag.end)
             return false;
-        std::string name;
+        std::string &name = tag.attribute;
+        name.clear();
         while (ch >= 0 && !isSpace(ch) && ch != '=' && ch != '>' && ch != '/') {
             name += char(ch);
             ch = in.next();
@@ -665,7 +692,8 @@ bool readTag(PartBytes &in, ScannedTag &tag)
         if (ch != '"' && ch != '\'')
             return false;
         const int quote = ch;
-        std::string value;
+        std::string &value = tag.value;
+        value.clear();
         for (ch = in.next(); ch >= 0 && ch != quote; ch = in.next()) {
             if (ch == '<')
                 return false;
@@ -674,15 +702,17 @@ bool readTag(PartBytes &in, ScannedTag &tag)
         if (ch < 0)
             return false;
         ch = in.next();
+        if (name.size() != 1)
+            continue;
         std::string *slot = nullptr;
         bool *seen = nullptr;
-        if (name == "r") {
+        if (name[0] == 'r') {
             slot = &tag.r;
             seen = &tag.hasR;
-        } else if (name == "t") {
+        } else if (name[0] == 't') {
             slot = &tag.t;
             seen = &tag.hasT;
-        } else if (name == "s") {
+        } else if (name[0] == 's') {
             slot = &tag.s;
             seen = &tag.hasS;
         } else {
@@ -691,7 +721,7 @@ bool readTag(PartBytes &in, ScannedTag &tag)
         if (*seen || !std::all_of(value.begin(), value.end(), isAsciiAlnum))
             return false;
         *seen = true;
-        *slot = std::move(value);
+        slot->assign(value);
     }
 }
 
@@ -736,9 +766,15 @@ bool decodeText(const std::string &raw, QString &out)
 {
     std::string text;
     const std::string *bytes = &raw;
+    bool plain = true; // ASCII without references
     for (const char c : raw) {
         if ((uchar(c) < 0x20 && c != '\t' && c != '\n') || c == '>')
             return false;
+        plain = plain && uchar(c) < 0x80 && c != '&';
+    }
+    if (plain) {
+        out = QString::fromLatin1(raw.data(), qsizetype(raw.size()));
+        return true;
     }
     if (raw.find('&') != std::string::npos) {
         text.reserve(raw.size());
@@ -787,6 +823,33 @@ bool decodeText(const std::string &raw, QString &out)
     return !decoder.hasError();
 }
 
+// parseCellReference() over the letters and digits of a scanned reference.
+bool parseAsciiCellReference(const std::string &ref, int &row, int &col)
+{
+    size_t i = 0;
+    qint64 c = 0;
+    while (i < ref.size() && i < 4) {
+        const char ch = char(std::toupper(uchar(ref[i])));
+        if (ch < 'A' || ch > 'Z')
+            break;
+        c = c * 26 + (ch - 'A' + 1);
+        ++i;
+    }
+    if (i == 0 || i == ref.size())
+        return false;
+    qint64 r = 0;
+    for (size_t j = i; j < ref.size(); ++j) {
+        if (ref[j] < '0' || ref[j] > '9')
+            return false;
+        r = std::min<qint64>(r * 10 + (ref[j] - '0'), qint64(XlsxWorkbook::MaxRows) + 1);
+    }
+    if (r < 1 || r > XlsxWorkbook::MaxRows || c > XlsxWorkbook::MaxColumns)
+        return false;
+    row = int(r);
+    col = int(c);
+    return true;
+}
+
 // An ASCII attribute value as the view the XML reader's attributes give.
 struct AsciiView
 {
@@ -800,6 +863,37 @@ struct AsciiView
     }
     QStringView view() const { return QStringView(chars, size); }
 };
+
+// Reads up to the root element, taking its '<'. False for what the scanner
+// leaves to the XML reader: UTF-16, another encoding, a doctype, comments.
+bool startDocument(PartBytes &in)
+{
+    // Only UTF-8 without a byte order mark other than UTF-8's.
+    std::string head;
+    if (!in.textUntilTag(&head))
+        return false;
+    if (!(head.empty() || head == "\xEF\xBB\xBF"))
+        return false;
+    std::string declaration;
+    // The declaration names no encoding, or UTF-8.
+    const int afterOpen = in.next();
+    if (afterOpen == '?') {
+        if (!in.textUntilTag(&declaration))
+            return false;
+        while (!declaration.empty() && isSpace(declaration.back()))
+            declaration.pop_back();
+        std::transform(declaration.begin(), declaration.end(), declaration.begin(),
+            [](char c) { return char(std::tolower(uchar(c))); });
+        const size_t encoding = declaration.find("encoding");
+        if (declaration.size() < 6 || declaration.compare(0, 4, "xml ") != 0
+            || declaration.find('>') != declaration.size() - 1 || declaration[declaration.size() - 2] != '?'
+            || (encoding != std::string::npos && declaration.find("utf-8", encoding) == std::string::npos))
+            return false;
+    } else {
+        in.unget();
+    }
+    return true;
+}
 
 } // namespace
 
@@ -817,14 +911,9 @@ XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const Cell
         return opened == PartStatus::Missing ? ScanResult::Read : ScanResult::Broken;
     PartBytes in(file, limit);
 
-    // Only UTF-8 without a byte order mark other than UTF-8's.
-    std::string head;
-    if (!in.textUntilTag(&head))
-        return ScanResult::Unsure;
-    if (!(head.empty() || head == "\xEF\xBB\xBF"))
+    if (!startDocument(in))
         return ScanResult::Unsure;
     ScannedTag tag;
-    std::string declaration;
     std::vector<std::string> open; // the elements around the cells
     bool rootClosed = false;
     bool inData = false;
@@ -836,23 +925,6 @@ XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const Cell
     QString value;
     QString inlineText;
     QString piece;
-    // The declaration names no encoding, or UTF-8.
-    const int afterOpen = in.next();
-    if (afterOpen == '?') {
-        if (!in.textUntilTag(&declaration))
-            return ScanResult::Unsure;
-        while (!declaration.empty() && isSpace(declaration.back()))
-            declaration.pop_back();
-        std::transform(declaration.begin(), declaration.end(), declaration.begin(),
-            [](char c) { return char(std::tolower(uchar(c))); });
-        const size_t encoding = declaration.find("encoding");
-        if (declaration.size() < 6 || declaration.compare(0, 4, "xml ") != 0
-            || declaration.find('>') != declaration.size() - 1 || declaration[declaration.size() - 2] != '?'
-            || (encoding != std::string::npos && declaration.find("utf-8", encoding) == std::string::npos))
-            return ScanResult::Unsure;
-    } else {
-        in.unget();
-    }
     bool atTag = true; // its '<' taken
     for (;;) {
         if (!atTag && !in.textUntilTag(nullptr))
@@ -918,7 +990,7 @@ XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const Cell
             return ScanResult::Unsure;
         int cellRow = 0;
         int cellCol = 0;
-        if (tag.hasR && parseCellReference(AsciiView(tag.r).view(), cellRow, cellCol)) {
+        if (tag.hasR && parseAsciiCellReference(tag.r, cellRow, cellCol)) {
             row = cellRow;
             col = cellCol;
         } else {
@@ -989,6 +1061,69 @@ XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const Cell
             storeCell(row, col, typeView.view(), value, hasInline ? decodeEscapes(inlineText) : QString(),
                 hasInline, styled ? style : -1);
         }
+    }
+}
+
+// Reads the shared strings with the scanner: an <sst> of <si> items, each a
+// <t> or runs of <r> with their <t>, phonetic runs left out as the XML
+// reader's path leaves them out; anything else is left to that reader.
+XlsxWorkbook::ScanResult XlsxWorkbook::scanSharedStrings(const QString &part)
+{
+    zip_file_t *file = nullptr;
+    qint64 limit = 0;
+    const PartStatus opened = openPart(m_zip, part, &file, &limit);
+    if (opened != PartStatus::Ok)
+        return opened == PartStatus::Missing ? ScanResult::Read : ScanResult::Unsure;
+    PartBytes in(file, limit);
+    if (!startDocument(in))
+        return ScanResult::Unsure;
+    ScannedTag tag;
+    std::vector<std::string> open; // the elements around the text
+    std::string raw;
+    QString text;
+    QString piece;
+    bool atTag = true; // its '<' taken
+    bool rootClosed = false;
+    int phonetic = 0; // depth inside <rPh>
+    for (;;) {
+        if (!atTag && !in.textUntilTag(nullptr))
+            return rootClosed && !in.failed() ? ScanResult::Read : ScanResult::Unsure;
+        atTag = false;
+        if (!readTag(in, tag) || tag.name.find(':') != std::string::npos)
+            return ScanResult::Unsure;
+        if (tag.end) {
+            if (open.empty() || open.back() != tag.name)
+                return ScanResult::Unsure;
+            open.pop_back();
+            if (phonetic > 0)
+                --phonetic;
+            else if (tag.is("si") && open.size() == 1)
+                addSharedString(decodeEscapes(text));
+            rootClosed = open.empty();
+            continue;
+        }
+        if (rootClosed || (open.empty() && !tag.is("sst")) || (open.size() == 1 && !tag.is("si")))
+            return ScanResult::Unsure;
+        if (open.size() == 1)
+            text.clear();
+        if (phonetic == 0 && tag.is("t") && open.size() >= 2) {
+            if (!tag.empty) {
+                raw.clear();
+                if (!in.textUntilTag(&raw) || !readTag(in, tag) || !tag.end || !tag.is("t")
+                    || !decodeText(raw, piece))
+                    return ScanResult::Unsure;
+                text += piece;
+            }
+            continue;
+        }
+        if (tag.empty) {
+            if (open.size() == 1)
+                addSharedString(QString());
+            continue;
+        }
+        if (phonetic > 0 || tag.is("rPh"))
+            ++phonetic;
+        open.push_back(tag.name);
     }
 }
 
@@ -1072,7 +1207,8 @@ void XlsxWorkbook::storeCell(
     if (type == QLatin1String("s")) {
         bool ok = false;
         const uint index = value.trimmed().toUInt(&ok);
-        if (ok && index < m_shared.size() && !m_shared[index].isEmpty())
+        if (ok && index < m_sharedEnds.size()
+            && (index == 0 ? 0 : m_sharedEnds[index - 1]) != m_sharedEnds[index])
             m_cells.push_back({ (quint64(quint32(row)) << 32) | quint32(col), index, -1 });
     } else if (type == QLatin1String("inlineStr")) {
         storeText(row, col, hasInline ? inlineText : decodeEscapes(value));
@@ -1177,7 +1313,7 @@ QString XlsxWorkbook::cell(int row, int col) const
     if (found == m_cells.end() || found->key != key)
         return QString();
     if (found->length < 0)
-        return m_shared[found->index];
+        return sharedString(found->index);
     return m_pool.mid(found->index, found->length);
 }
 

@@ -61,6 +61,8 @@ private:
 
     int load();
     bool loadSharedStrings(const QString &part);
+    void addSharedString(const QString &text);
+    QString sharedString(quint32 index) const;
     bool loadStyles(const QString &part);
     bool loadSheet(const QString &part, const CellScope *scope);
     enum class ScanResult
@@ -70,6 +72,7 @@ private:
         Unsure,
     };
     ScanResult scanSheet(const QString &part, const CellScope &scope);
+    ScanResult scanSharedStrings(const QString &part);
     bool readSheet(const QString &part, const CellScope *scope);
     const CellScope *scopeFor(const QString &sheet) const;
     void storeCell(int row, int col, QStringView type, QString &value, const QString &inlineText,
@@ -80,7 +83,9 @@ private:
     zip *m_zip = nullptr;
     QByteArray m_data; // the bytes behind an in-memory zip
     QVector<Sheet> m_sheets;
-    std::vector<QString> m_shared;
+    // The shared strings one after another, and where each ends.
+    QString m_sharedText;
+    std::vector<quint32> m_sharedEnds;
     std::vector<quint8> m_styleDates; // date kind of each cell style
     bool m_date1904 = false;
     bool m_scoped = false;
