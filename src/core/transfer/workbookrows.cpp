@@ -119,7 +119,10 @@ QStringList ListWorksheets(const QString &path, int *error)
     const QString text = QStringLiteral("正在读取EXCEL文件数据……");
     ProgressScope progress(text, 100);
     int result = NoError;
-    const std::unique_ptr<Workbook> book = OpenWorkbook(path, &result);
+    // A scope of no cells: the names are all the chooser needs, and the .xls
+    // reader then sends no cell at all.
+    const CellScope namesOnly { QString(), {}, 1, 0 };
+    const std::unique_ptr<Workbook> book = OpenWorkbook(path, &result, &namesOnly);
     if (error)
         *error = result;
     if (!book)

@@ -168,6 +168,7 @@ private slots:
     void scopedReadKeepsWhatAFullReadKeeps_data();
     void scopedReadKeepsWhatAFullReadKeeps();
     void scopedReadStopsAfterItsLastRow();
+    void scopedXlsReadHoldsOnlyItsSheetsCells();
 
     void readRowsOfTheRange_data();
     void readRowsOfTheRange();
@@ -580,6 +581,35 @@ void TestWorkbook::scopedReadStopsAfterItsLastRow()
     const std::unique_ptr<XlsxWorkbook> whole = XlsxWorkbook::open(path, &error, &allRows);
     QVERIFY(whole);
     QCOMPARE(whole->selectSheet(QStringLiteral("Sheet1")), int(NotAWorkbook));
+}
+
+// The .xls child sends every sheet's name but only the scope's cells, from
+// the sheet named without regard to case; a names-only listing of a file
+// that crashes the child is still no workbook.
+void TestWorkbook::scopedXlsReadHoldsOnlyItsSheetsCells()
+{
+    int error = -1;
+    const CellScope scope { QStringLiteral("名单"), { 2, 4 }, 3, 4 };
+    const std::unique_ptr<XlsWorkbook> book
+        = XlsWorkbook::open(dataFile(QStringLiteral("entrants.xls")), &error, &scope);
+    QVERIFY(book);
+    QCOMPARE(book->sheetNames(), QStringList({ "名单", "Sheet2" }));
+    QCOMPARE(book->selectSheet(QStringLiteral("名单")), 0);
+    for (int r = 1; r <= Roster.size(); ++r) {
+        for (int col = 1; col <= 5; ++col)
+            QCOMPARE(book->cell(r, col), scope.wants(r, col) ? Roster.at(r - 1).at(col - 1) : QString());
+    }
+    QCOMPARE(book->cell(3, 4), QStringLiteral("0.1"));
+    QCOMPARE(book->rowCount(), 4);
+    QCOMPARE(book->selectSheet(QStringLiteral("sheet2")), 0);
+    QCOMPARE(book->cell(1, 1), QString());
+
+    ScopedScriptedPrompts prompts;
+    QCOMPARE(
+        ListWorksheets(dataFile(QStringLiteral("entrants.xls")), &error), QStringList({ "名单", "Sheet2" }));
+    QCOMPARE(error, 0);
+    QCOMPARE(ListWorksheets(dataFile(QStringLiteral("freexl-segfault.xls")), &error), QStringList());
+    QCOMPARE(error, int(NotAWorkbook));
 }
 
 void TestWorkbook::readRowsOfTheRange_data()
