@@ -564,7 +564,7 @@ public:
         return uchar(m_buffer[m_pos++]);
     }
     bool failed() const { return m_failed; }
-    // Gives back the byte next() has just given.
+    // Gives back the byte a successful next() has just given.
     void unget() { --m_pos; }
     // Appends the bytes before the next '<' to out (when given) and takes
     // the '<'; false at the end of the part.
@@ -877,6 +877,8 @@ bool startDocument(PartBytes &in)
     std::string declaration;
     // The declaration names no encoding, or UTF-8.
     const int afterOpen = in.next();
+    if (afterOpen < 0)
+        return false;
     if (afterOpen == '?') {
         if (!in.textUntilTag(&declaration))
             return false;

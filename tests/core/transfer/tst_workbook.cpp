@@ -465,6 +465,7 @@ void TestWorkbook::scopedReadKeepsWhatAFullReadKeeps_data()
                "<si><t>&#20116;</t></si></sst>");
     QTest::newRow("shared strings left to the XML reader") << sheetXml(
         sharedRow) << QByteArray("<sst><si><t><![CDATA[甲]]></t></si><!-- --><si><t>乙</t></si></sst>");
+    QTest::newRow("cut short after a bracket") << QByteArray("<") << QByteArray("<");
     QTest::newRow("broken shared strings")
         << sheetXml(sharedRow) << QByteArray("<sst><si><t>甲</t></si></ss>");
     QTest::newRow("plain") << sheetXml(
