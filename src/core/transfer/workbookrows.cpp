@@ -94,11 +94,7 @@ int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QString
     cells.clear();
     ProgressScope progress(readingText(), PreviewRows + 1);
     int error = NoError;
-    CellScope scope;
-    for (int c = 1; c <= PreviewColumns; ++c)
-        scope.columns.push_back(c);
-    scope.lastRow = PreviewRows;
-    const std::unique_ptr<Workbook> book = openSheet(path, sheet, &error, &scope);
+    const std::unique_ptr<Workbook> book = openSheet(path, sheet, &error, nullptr);
     if (!book) {
         prompts().message(WorkbookErrorMessage(error));
         return error;
