@@ -10,7 +10,7 @@
 
 namespace tombolix::transfer {
 
-std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error)
+std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error, const CellScope *scope)
 {
     int result = NoError;
     std::unique_ptr<Workbook> book;
@@ -22,9 +22,9 @@ std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error)
         const QByteArray head = file.read(8);
         file.close();
         if (head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06"))
-            book = XlsxWorkbook::open(path, &result);
+            book = XlsxWorkbook::open(path, &result, scope);
         else if (head == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
-            book = XlsWorkbook::open(path, &result);
+            book = XlsWorkbook::open(path, &result, scope);
         else
             book = MarkupWorkbook::open(path, &result);
     }

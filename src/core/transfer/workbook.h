@@ -3,7 +3,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <climits>
 #include <memory>
+#include <vector>
 
 // A workbook opened for reading, whatever its file format: its worksheets in
 // workbook order, one of them selected, and the selected sheet's cells as the
@@ -32,6 +35,22 @@ struct SheetInfo
     bool hidden = false;
 };
 
+// The cells a caller means to read: the given columns (1-based, ascending,
+// no repeats) of rows firstRow..lastRow of one sheet. A reader given a scope
+// may leave out every other cell, and may stop reading the sheet after its
+// last row, so a scoped workbook answers rowCount() and columnCount() for
+// what it kept, and its other sheets may read as empty.
+struct CellScope
+{
+    QString sheet;
+    std::vector<int> columns;
+    int firstRow = 1;
+    int lastRow = INT_MAX;
+
+    bool wantsColumn(int col) const { return std::binary_search(columns.begin(), columns.end(), col); }
+    bool wants(int row, int col) const { return row >= firstRow && row <= lastRow && wantsColumn(col); }
+};
+
 class Workbook
 {
 public:
@@ -58,8 +77,9 @@ public:
 // Opens a workbook by its content, not its name: a zip container is read as
 // .xlsx, an OLE compound file as .xls, an XML Spreadsheet 2003 file or an
 // HTML page by their markup (see markupworkbook.h). On failure returns null and sets
-// *error to CannotOpen (missing or unreadable file) or NotAWorkbook.
-std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error);
+// *error to CannotOpen (missing or unreadable file) or NotAWorkbook. With a
+// scope, only the cells it names need be read (see CellScope).
+std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error, const CellScope *scope = nullptr);
 
 // The operator's message for an error number, unknown numbers included.
 QString WorkbookErrorMessage(int error);

@@ -17,30 +17,34 @@ QString readingText()
 }
 
 // Opens the workbook and selects the sheet; null with *error set otherwise.
-std::unique_ptr<Workbook> openSheet(const QString &path, const QString &sheet, int *error)
+std::unique_ptr<Workbook> openSheet(const QString &path, const QString &sheet, int *error, CellScope *scope)
 {
-    std::unique_ptr<Workbook> book = OpenWorkbook(path, error);
+    if (scope)
+        scope->sheet = sheet;
+    std::unique_ptr<Workbook> book = OpenWorkbook(path, error, scope);
     if (book)
         *error = book->selectSheet(sheet);
     return *error == NoError ? std::move(book) : nullptr;
 }
 
-// The highest column the specs read, found by composing them over cells that
-// only note which column was asked for, so pieces are judged exactly as the
-// read itself will judge them.
-int widestColumn(const QStringList &specs)
+// The columns the specs read, found by composing them over cells that only
+// note which column was asked for, so pieces are judged exactly as the read
+// itself will judge them.
+std::vector<int> columnsRead(const QStringList &specs)
 {
-    int widest = 0;
+    std::vector<int> columns;
     for (const QString &spec : specs) {
         ComposeSpecValue(
             spec,
-            [&widest](int col) {
-                widest = std::max(widest, col);
+            [&columns](int col) {
+                columns.push_back(col);
                 return QString();
             },
             true);
     }
-    return widest;
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    return columns;
 }
 
 } // namespace
@@ -50,10 +54,16 @@ int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int l
 {
     rows.clear();
     ProgressScope progress(readingText(), 100);
-    int error = NoError;
-    std::unique_ptr<Workbook> book = openSheet(path, sheet, &error);
     NormaliseColumnSpecs(specs);
-    if (book && widestColumn(specs) > book->maxColumns())
+    // Only the cells the specs read are kept while the sheet is read: a
+    // list's other columns and rows cost the reader no memory.
+    CellScope scope;
+    scope.columns = columnsRead(specs);
+    scope.firstRow = first;
+    scope.lastRow = last;
+    int error = NoError;
+    std::unique_ptr<Workbook> book = openSheet(path, sheet, &error, &scope);
+    if (book && !scope.columns.empty() && scope.columns.back() > book->maxColumns())
         error = ColumnOutOfRange;
     // Errors are all found before any row is read: a failed read used to
     // leave empty rows behind, and the import then stored them as entrants.
@@ -86,7 +96,7 @@ int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QString
         *rowCount = 0;
     ProgressScope progress(readingText(), PreviewRows + 1);
     int error = NoError;
-    const std::unique_ptr<Workbook> book = openSheet(path, sheet, &error);
+    const std::unique_ptr<Workbook> book = openSheet(path, sheet, &error, nullptr);
     if (!book) {
         prompts().message(WorkbookErrorMessage(error));
         return error;
@@ -117,7 +127,10 @@ QList<SheetInfo> ListWorksheetInfo(const QString &path, int *error)
     const QString text = QStringLiteral("正在读取EXCEL文件数据……");
     ProgressScope progress(text, 100);
     int result = NoError;
-    const std::unique_ptr<Workbook> book = OpenWorkbook(path, &result);
+    // A scope of no cells: the names are all the chooser needs, and the .xls
+    // reader then sends no cell at all.
+    const CellScope namesOnly { QString(), {}, 1, 0 };
+    const std::unique_ptr<Workbook> book = OpenWorkbook(path, &result, &namesOnly);
     if (error)
         *error = result;
     if (!book)

@@ -91,8 +91,39 @@ private:
     std::vector<char> m_buffer;
 };
 
-// The child's whole life: read the workbook with FreeXL and send it.
-[[noreturn]] void readInChild(const QByteArray &path, int fd)
+// Sends one cell's value, if it has one.
+void sendCell(FrameWriter &out, const void *handle, unsigned int r, unsigned short c)
+{
+    FreeXL_CellValue value;
+    if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
+        return;
+    switch (value.type) {
+    case FREEXL_CELL_INT:
+        out.frame(
+            CellFrame, r + 1, c + 1U, reinterpret_cast<const char *>(&value.value.int_value), 4, IntegerCell);
+        break;
+    case FREEXL_CELL_DOUBLE:
+        out.frame(CellFrame, r + 1, c + 1U, reinterpret_cast<const char *>(&value.value.double_value), 8,
+            DoubleCell);
+        break;
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT:
+    case FREEXL_CELL_DATE:
+    case FREEXL_CELL_DATETIME:
+    case FREEXL_CELL_TIME:
+        if (value.value.text_value)
+            out.frame(CellFrame, r + 1, c + 1U, value.value.text_value,
+                quint32(std::strlen(value.value.text_value)), TextCell);
+        break;
+    default:
+        break;
+    }
+}
+
+// The child's whole life: read the workbook with FreeXL and send it, or
+// with a scope the sheet names and the scope's cells, so that the pipe and
+// the parent carry no cell nobody reads.
+[[noreturn]] void readInChild(const QByteArray &path, int fd, const CellScope *scope)
 {
     // A crash here is expected on hostile files and is the parent's to
     // judge, not a crash handler's to report.
@@ -112,13 +143,19 @@ private:
         _exit(0);
     }
     sheets = std::min(sheets, 0xffffU);
+    int scopeSheet = -1;
     for (unsigned int i = 0; i < sheets; ++i) {
         const char *name = nullptr;
         if (freexl_get_worksheet_name(handle, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
             _exit(1);
         out.frame(SheetFrame, i, 0, name, quint32(std::strlen(name)));
+        if (scope && scopeSheet < 0
+            && QString::fromUtf8(name).compare(scope->sheet, Qt::CaseInsensitive) == 0)
+            scopeSheet = int(i);
     }
     for (unsigned int i = 0; i < sheets; ++i) {
+        if (scope && int(i) != scopeSheet)
+            continue;
         unsigned int rows = 0;
         unsigned short columns = 0;
         if (freexl_select_active_worksheet(handle, static_cast<unsigned short>(i)) != FREEXL_OK
@@ -127,32 +164,19 @@ private:
         out.frame(SelectFrame, i, 0);
         rows = std::min(rows, unsigned(XlsWorkbook::MaxRows));
         columns = std::min(columns, static_cast<unsigned short>(XlsWorkbook::MaxColumns));
-        for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < columns; ++c) {
-                FreeXL_CellValue value;
-                if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
-                    continue;
-                switch (value.type) {
-                case FREEXL_CELL_INT:
-                    out.frame(CellFrame, r + 1, c + 1U,
-                        reinterpret_cast<const char *>(&value.value.int_value), 4, IntegerCell);
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    out.frame(CellFrame, r + 1, c + 1U,
-                        reinterpret_cast<const char *>(&value.value.double_value), 8, DoubleCell);
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    if (value.value.text_value)
-                        out.frame(CellFrame, r + 1, c + 1U, value.value.text_value,
-                            quint32(std::strlen(value.value.text_value)), TextCell);
-                    break;
-                default:
-                    break;
-                }
+        if (!scope) {
+            for (unsigned int r = 0; r < rows; ++r) {
+                for (unsigned short c = 0; c < columns; ++c)
+                    sendCell(out, handle, r, c);
+            }
+            continue;
+        }
+        const unsigned int firstRow = unsigned(std::max(scope->firstRow, 1)) - 1;
+        const unsigned int endRow = std::min(rows, unsigned(std::max(scope->lastRow, 0)));
+        for (unsigned int r = firstRow; r < endRow; ++r) {
+            for (const int col : scope->columns) {
+                if (col >= 1 && col <= columns)
+                    sendCell(out, handle, r, static_cast<unsigned short>(col - 1));
             }
         }
     }
@@ -163,7 +187,7 @@ private:
 
 // Runs the reading child and collects what it sends; false when it failed,
 // crashed, overran its time or said too much.
-bool readSandboxed(const QByteArray &path, QByteArray &frames)
+bool readSandboxed(const QByteArray &path, const CellScope *scope, QByteArray &frames)
 {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
@@ -176,7 +200,7 @@ bool readSandboxed(const QByteArray &path, QByteArray &frames)
     }
     if (child == 0) {
         ::close(pipeEnds[0]);
-        readInChild(path, pipeEnds[1]);
+        readInChild(path, pipeEnds[1], scope);
     }
     ::close(pipeEnds[1]);
 
@@ -223,7 +247,7 @@ void XlsWorkbook::setReadTimeout(int milliseconds)
     g_readTimeoutMs = std::max(1, milliseconds);
 }
 
-std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString &path, int *error)
+std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString &path, int *error, const CellScope *scope)
 {
     auto fail = [error](int code) {
         if (error)
@@ -236,7 +260,7 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString &path, int *error)
         return fail(CannotOpen);
     file.close();
     QByteArray frames;
-    if (!readSandboxed(QFile::encodeName(path), frames))
+    if (!readSandboxed(QFile::encodeName(path), scope, frames))
         return fail(NotAWorkbook);
     std::unique_ptr<XlsWorkbook> book(new XlsWorkbook);
     const int result = book->load(frames);

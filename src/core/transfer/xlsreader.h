@@ -13,7 +13,7 @@
 // FreeXL 1.0.6 misbehaves on damaged files: it can write outside its buffers,
 // spin for minutes over absurd date serials, and allocate every cell a sheet
 // declares. So it never runs in our process: a forked child opens the file
-// and sends every sheet's cells back through a pipe, and a child that
+// and sends the sheet names and the cells asked for back through a pipe, and a child that
 // crashes, fails or overruns its time makes the file count as no workbook.
 namespace tombolix::transfer {
 
@@ -26,10 +26,12 @@ public:
     static constexpr int DefaultReadTimeoutMs = 30000;
     static void setReadTimeout(int milliseconds);
 
-    // Reads the whole workbook. On failure null, with *error CannotOpen or
+    // Reads the whole workbook, or with a scope the sheet names and the
+    // scope's cells only. On failure null, with *error CannotOpen or
     // NotAWorkbook (password-protected workbooks included: their cells
     // cannot be read).
-    static std::unique_ptr<XlsWorkbook> open(const QString &path, int *error);
+    static std::unique_ptr<XlsWorkbook> open(
+        const QString &path, int *error, const CellScope *scope = nullptr);
 
     QStringList sheetNames() const override;
     int selectSheet(const QString &name) override;

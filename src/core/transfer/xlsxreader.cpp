@@ -6,11 +6,15 @@
 #include <QFile>
 #include <QHash>
 #include <QIODevice>
+#include <QStringDecoder>
 #include <QTime>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <zip.h>
 
 namespace tombolix::transfer {
@@ -62,9 +66,9 @@ enum class PartStatus
     Broken,
 };
 
-// Runs parse over the XML of a part. Part names are case-insensitive in a
-// package, and writers do not agree on case.
-template<typename Parse> PartStatus parsePart(zip_t *zip, const QString &name, Parse &&parse)
+// Opens a part for reading, with the most it may inflate to. Part names are
+// case-insensitive in a package, and writers do not agree on case.
+PartStatus openPart(zip_t *zip, const QString &name, zip_file_t **file, qint64 *limit)
 {
     const zip_int64_t index = zip_name_locate(zip, name.toUtf8().constData(), ZIP_FL_NOCASE);
     if (index < 0)
@@ -74,15 +78,24 @@ template<typename Parse> PartStatus parsePart(zip_t *zip, const QString &name, P
     if (zip_stat_index(zip, zip_uint64_t(index), 0, &stat) != 0)
         return PartStatus::Broken;
     // A few hundred bytes of zip can declare, or inflate to, gigabytes.
-    qint64 limit = XlsxWorkbook::MaxPartSize;
+    *limit = XlsxWorkbook::MaxPartSize;
     if (stat.valid & ZIP_STAT_SIZE) {
-        if (stat.size > zip_uint64_t(limit))
+        if (stat.size > zip_uint64_t(*limit))
             return PartStatus::Broken;
-        limit = qint64(stat.size);
+        *limit = qint64(stat.size);
     }
-    zip_file_t *file = zip_fopen_index(zip, zip_uint64_t(index), 0);
-    if (!file)
-        return PartStatus::Broken;
+    *file = zip_fopen_index(zip, zip_uint64_t(index), 0);
+    return *file ? PartStatus::Ok : PartStatus::Broken;
+}
+
+// Runs parse over the XML of a part.
+template<typename Parse> PartStatus parsePart(zip_t *zip, const QString &name, Parse &&parse)
+{
+    zip_file_t *file = nullptr;
+    qint64 limit = 0;
+    const PartStatus opened = openPart(zip, name, &file, &limit);
+    if (opened != PartStatus::Ok)
+        return opened;
     ZipPartDevice device(file, limit);
     QXmlStreamReader xml(&device);
     parse(xml);
@@ -245,7 +258,7 @@ XlsxWorkbook::~XlsxWorkbook()
         zip_discard(m_zip);
 }
 
-std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString &path, int *error)
+std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString &path, int *error, const CellScope *scope)
 {
     int zipError = 0;
     zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &zipError);
@@ -258,15 +271,24 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString &path, int *error
     }
     std::unique_ptr<XlsxWorkbook> book(new XlsxWorkbook);
     book->m_zip = archive;
+    if (scope) {
+        book->m_scoped = true;
+        book->m_scope = *scope;
+    }
     const int result = book->load();
     if (error)
         *error = result;
     return result == NoError ? std::move(book) : nullptr;
 }
 
-std::unique_ptr<XlsxWorkbook> XlsxWorkbook::openData(const QByteArray &bytes, int *error)
+std::unique_ptr<XlsxWorkbook> XlsxWorkbook::openData(
+    const QByteArray &bytes, int *error, const CellScope *scope)
 {
     std::unique_ptr<XlsxWorkbook> book(new XlsxWorkbook);
+    if (scope) {
+        book->m_scoped = true;
+        book->m_scope = *scope;
+    }
     book->m_data = bytes;
     zip_error_t zipError;
     zip_error_init(&zipError);
@@ -367,15 +389,35 @@ int XlsxWorkbook::load()
     return NoError;
 }
 
+void XlsxWorkbook::addSharedString(const QString &text)
+{
+    m_sharedText += text;
+    m_sharedEnds.push_back(quint32(m_sharedText.size()));
+}
+
+QString XlsxWorkbook::sharedString(quint32 index) const
+{
+    const quint32 start = index == 0 ? 0 : m_sharedEnds[index - 1];
+    return m_sharedText.mid(start, m_sharedEnds[index] - start);
+}
+
 bool XlsxWorkbook::loadSharedStrings(const QString &part)
 {
+    if (m_scoped) {
+        const ScanResult scanned = scanSharedStrings(part);
+        if (scanned != ScanResult::Unsure)
+            return scanned == ScanResult::Read;
+        m_sharedText.clear();
+        m_sharedEnds.clear();
+    }
     const PartStatus status = parsePart(m_zip, part, [&](QXmlStreamReader &xml) {
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isStartElement() && xml.name() == QLatin1String("si"))
-                m_shared.push_back(readRichText(xml));
+                addSharedString(readRichText(xml));
         }
     });
+    m_sharedText.squeeze();
     return status != PartStatus::Broken;
 }
 
@@ -503,26 +545,597 @@ QString XlsxWorkbook::numberCellText(const QString &value, int style) const
     return dateText + QLatin1Char(' ') + timeText;
 }
 
-bool XlsxWorkbook::loadSheet(const QString &part)
+namespace {
+
+// The bytes of a part, pulled through a buffer, for the sheet scanner.
+class PartBytes
 {
-    m_cells.clear();
-    m_pool.clear();
-    m_rowCount = 0;
-    m_columnCount = 0;
+public:
+    PartBytes(zip_file_t *file, qint64 limit)
+        : m_file(file)
+        , m_limit(limit)
+        , m_buffer(new char[BufferSize])
+    { }
+    ~PartBytes() { zip_fclose(m_file); }
+    PartBytes(const PartBytes &) = delete;
+    PartBytes &operator=(const PartBytes &) = delete;
 
-    auto store = [this](int row, int col, const QString &text) {
-        if (text.isEmpty())
-            return;
-        m_cells.push_back(
-            { (quint64(quint32(row)) << 32) | quint32(col), quint32(m_pool.size()), qint32(text.size()) });
-        m_pool += text;
-    };
-    auto storeShared = [this](int row, int col, quint32 index) {
-        if (m_shared[index].isEmpty())
-            return;
-        m_cells.push_back({ (quint64(quint32(row)) << 32) | quint32(col), index, -1 });
-    };
+    // The next byte, or -1 at the end of the part or when it cannot be read.
+    int next()
+    {
+        if (m_pos == m_end && !refill())
+            return -1;
+        return uchar(m_buffer[m_pos++]);
+    }
+    bool failed() const { return m_failed; }
+    // Gives back the byte a successful next() has just given.
+    void unget() { --m_pos; }
+    // Appends the bytes before the next '<' to out (when given) and takes
+    // the '<'; false at the end of the part.
+    bool textUntilTag(std::string *out)
+    {
+        for (;;) {
+            if (m_pos == m_end && !refill())
+                return false;
+            const char *from = m_buffer.get() + m_pos;
+            const void *found = std::memchr(from, '<', size_t(m_end - m_pos));
+            const qsizetype length
+                = found ? static_cast<const char *>(found) - from : qsizetype(m_end - m_pos);
+            if (out)
+                out->append(from, size_t(length));
+            m_pos += length;
+            if (found) {
+                ++m_pos;
+                return true;
+            }
+        }
+    }
 
+private:
+    static constexpr qsizetype BufferSize = 1 << 16;
+    bool refill()
+    {
+        if (m_failed)
+            return false;
+        const zip_int64_t n = zip_fread(m_file, m_buffer.get(), zip_uint64_t(BufferSize));
+        m_total += std::max<zip_int64_t>(n, 0);
+        if (n < 0 || m_total > m_limit) {
+            m_failed = true;
+            return false;
+        }
+        m_pos = 0;
+        m_end = qsizetype(n);
+        return n > 0;
+    }
+
+    zip_file_t *m_file;
+    qint64 m_limit;
+    qint64 m_total = 0;
+    std::unique_ptr<char[]> m_buffer;
+    qsizetype m_pos = 0;
+    qsizetype m_end = 0;
+    bool m_failed = false;
+};
+
+bool isSpace(int ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
+}
+
+bool isAsciiAlnum(char ch)
+{
+    return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
+}
+
+// A tag as the scanner sees it: its name and the three cell attributes.
+struct ScannedTag
+{
+    std::string name;
+    std::string r, t, s;
+    bool hasR = false, hasT = false, hasS = false;
+    bool end = false;
+    bool empty = false; // <x/>
+
+    std::string attribute, value; // scratch, kept for its capacity
+
+    bool is(const char *n) const
+    {
+        const size_t length = std::strlen(n);
+        return name.size() == length && std::memcmp(name.data(), n, length) == 0;
+    }
+};
+
+// Reads a tag after its '<'. False for whatever the scanner leaves to the
+// full XML reader: declarations, comments, CDATA, processing instructions,
+// and cell attributes that are anything but letters and digits.
+bool readTag(PartBytes &in, ScannedTag &tag)
+{
+    tag.name.clear();
+    tag.r.clear();
+    tag.t.clear();
+    tag.s.clear();
+    tag.hasR = tag.hasT = tag.hasS = false;
+    tag.end = tag.empty = false;
+    int ch = in.next();
+    if (ch == '/') {
+        tag.end = true;
+        ch = in.next();
+    }
+    if (ch == '!' || ch == '?' || ch < 0)
+        return false;
+    while (ch >= 0 && !isSpace(ch) && ch != '/' && ch != '>') {
+        tag.name += char(ch);
+        ch = in.next();
+    }
+    if (tag.name.empty())
+        return false;
+    for (;;) {
+        while (isSpace(ch))
+            ch = in.next();
+        if (ch == '>')
+            return true;
+        if (ch == '/') {
+            tag.empty = !tag.end && in.next() == '>';
+            return tag.empty;
+        }
+        if (ch < 0 || tag.end)
+            return false;
+        std::string &name = tag.attribute;
+        name.clear();
+        while (ch >= 0 && !isSpace(ch) && ch != '=' && ch != '>' && ch != '/') {
+            name += char(ch);
+            ch = in.next();
+        }
+        while (isSpace(ch))
+            ch = in.next();
+        if (ch != '=')
+            return false;
+        ch = in.next();
+        while (isSpace(ch))
+            ch = in.next();
+        if (ch != '"' && ch != '\'')
+            return false;
+        const int quote = ch;
+        std::string &value = tag.value;
+        value.clear();
+        for (ch = in.next(); ch >= 0 && ch != quote; ch = in.next()) {
+            if (ch == '<')
+                return false;
+            value += char(ch);
+        }
+        if (ch < 0)
+            return false;
+        ch = in.next();
+        if (name.size() != 1)
+            continue;
+        std::string *slot = nullptr;
+        bool *seen = nullptr;
+        if (name[0] == 'r') {
+            slot = &tag.r;
+            seen = &tag.hasR;
+        } else if (name[0] == 't') {
+            slot = &tag.t;
+            seen = &tag.hasT;
+        } else if (name[0] == 's') {
+            slot = &tag.s;
+            seen = &tag.hasS;
+        } else {
+            continue;
+        }
+        if (*seen || !std::all_of(value.begin(), value.end(), isAsciiAlnum))
+            return false;
+        *seen = true;
+        slot->assign(value);
+    }
+}
+
+// A number of digits only, as toInt() reads it; absent or empty gives ok
+// false. False for anything toInt() might read otherwise.
+bool readDigits(const std::string &text, int &number, bool &ok)
+{
+    ok = false;
+    if (text.empty())
+        return true;
+    if (text.size() > 9
+        || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    number = std::stoi(text);
+    ok = true;
+    return true;
+}
+
+void appendUtf8(std::string &out, char32_t code)
+{
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | (code >> 6));
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | (code >> 12));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | (code >> 18));
+        out += char(0x80 | ((code >> 12) & 0x3F));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
+// Element text as the XML reader gives it: references resolved, UTF-8
+// decoded. False for what the scanner leaves to that reader (line ends it
+// would normalise, control characters, unknown entities, bad UTF-8).
+bool decodeText(const std::string &raw, QString &out)
+{
+    std::string text;
+    const std::string *bytes = &raw;
+    bool plain = true; // ASCII without references
+    for (const char c : raw) {
+        if ((uchar(c) < 0x20 && c != '\t' && c != '\n') || c == '>')
+            return false;
+        plain = plain && uchar(c) < 0x80 && c != '&';
+    }
+    if (plain) {
+        out = QString::fromLatin1(raw.data(), qsizetype(raw.size()));
+        return true;
+    }
+    if (raw.find('&') != std::string::npos) {
+        text.reserve(raw.size());
+        for (size_t i = 0; i < raw.size();) {
+            if (raw[i] != '&') {
+                text += raw[i++];
+                continue;
+            }
+            const size_t semicolon = raw.find(';', i);
+            if (semicolon == std::string::npos || semicolon - i > 12)
+                return false;
+            const std::string name = raw.substr(i + 1, semicolon - i - 1);
+            i = semicolon + 1;
+            if (name == "lt") {
+                text += '<';
+            } else if (name == "gt") {
+                text += '>';
+            } else if (name == "amp") {
+                text += '&';
+            } else if (name == "quot") {
+                text += '"';
+            } else if (name == "apos") {
+                text += '\'';
+            } else if (name.size() >= 2 && name[0] == '#') {
+                const bool hex = name[1] == 'x';
+                const std::string digits = name.substr(hex ? 2 : 1);
+                if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [hex](char c) {
+                        return hex ? std::isxdigit(uchar(c)) != 0 : (c >= '0' && c <= '9');
+                    }))
+                    return false;
+                const unsigned long code = std::stoul(digits, nullptr, hex ? 16 : 10);
+                const bool allowed = code == 0x9 || code == 0xA || code == 0xD
+                    || (code >= 0x20 && code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD)
+                    || (code >= 0x10000 && code <= 0x10FFFF);
+                if (!allowed)
+                    return false;
+                appendUtf8(text, char32_t(code));
+            } else {
+                return false;
+            }
+        }
+        bytes = &text;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    out = decoder(QByteArrayView(bytes->data(), qsizetype(bytes->size())));
+    return !decoder.hasError();
+}
+
+// parseCellReference() over the letters and digits of a scanned reference.
+bool parseAsciiCellReference(const std::string &ref, int &row, int &col)
+{
+    size_t i = 0;
+    qint64 c = 0;
+    while (i < ref.size() && i < 4) {
+        const char ch = char(std::toupper(uchar(ref[i])));
+        if (ch < 'A' || ch > 'Z')
+            break;
+        c = c * 26 + (ch - 'A' + 1);
+        ++i;
+    }
+    if (i == 0 || i == ref.size())
+        return false;
+    qint64 r = 0;
+    for (size_t j = i; j < ref.size(); ++j) {
+        if (ref[j] < '0' || ref[j] > '9')
+            return false;
+        r = std::min<qint64>(r * 10 + (ref[j] - '0'), qint64(XlsxWorkbook::MaxRows) + 1);
+    }
+    if (r < 1 || r > XlsxWorkbook::MaxRows || c > XlsxWorkbook::MaxColumns)
+        return false;
+    row = int(r);
+    col = int(c);
+    return true;
+}
+
+// An ASCII attribute value as the view the XML reader's attributes give.
+struct AsciiView
+{
+    char16_t chars[24];
+    qsizetype size = 0;
+    explicit AsciiView(const std::string &text)
+    {
+        size = qsizetype(std::min(text.size(), sizeof chars / sizeof chars[0]));
+        for (qsizetype i = 0; i < size; ++i)
+            chars[i] = char16_t(uchar(text[size_t(i)]));
+    }
+    QStringView view() const { return QStringView(chars, size); }
+};
+
+// Reads up to the root element, taking its '<'. False for what the scanner
+// leaves to the XML reader: UTF-16, another encoding, a doctype, comments.
+bool startDocument(PartBytes &in)
+{
+    // Only UTF-8 without a byte order mark other than UTF-8's.
+    std::string head;
+    if (!in.textUntilTag(&head))
+        return false;
+    if (!(head.empty() || head == "\xEF\xBB\xBF"))
+        return false;
+    std::string declaration;
+    // The declaration names no encoding, or UTF-8.
+    const int afterOpen = in.next();
+    if (afterOpen < 0)
+        return false;
+    if (afterOpen == '?') {
+        if (!in.textUntilTag(&declaration))
+            return false;
+        while (!declaration.empty() && isSpace(declaration.back()))
+            declaration.pop_back();
+        std::transform(declaration.begin(), declaration.end(), declaration.begin(),
+            [](char c) { return char(std::tolower(uchar(c))); });
+        const size_t encoding = declaration.find("encoding");
+        if (declaration.size() < 6 || declaration.compare(0, 4, "xml ") != 0
+            || declaration.find('>') != declaration.size() - 1 || declaration[declaration.size() - 2] != '?'
+            || (encoding != std::string::npos && declaration.find("utf-8", encoding) == std::string::npos))
+            return false;
+    } else {
+        in.unget();
+    }
+    return true;
+}
+
+} // namespace
+
+// Reads the sheet's cells with a scanner of the little XML that worksheets
+// are written in, keeping only the scope's cells and stopping after its last
+// row; what the full XML reader would read differently or judge broken
+// (namespace prefixes, comments, CDATA, rich text, odd attribute values)
+// makes it give up with Unsure and leave the sheet to that reader.
+XlsxWorkbook::ScanResult XlsxWorkbook::scanSheet(const QString &part, const CellScope &scope)
+{
+    zip_file_t *file = nullptr;
+    qint64 limit = 0;
+    const PartStatus opened = openPart(m_zip, part, &file, &limit);
+    if (opened != PartStatus::Ok)
+        return opened == PartStatus::Missing ? ScanResult::Read : ScanResult::Broken;
+    PartBytes in(file, limit);
+
+    if (!startDocument(in))
+        return ScanResult::Unsure;
+    ScannedTag tag;
+    std::vector<std::string> open; // the elements around the cells
+    bool rootClosed = false;
+    bool inData = false;
+    bool sawData = false;
+    bool rowOpen = false;
+    int row = 0;
+    int col = 0;
+    std::string raw;
+    QString value;
+    QString inlineText;
+    QString piece;
+    bool atTag = true; // its '<' taken
+    for (;;) {
+        if (!atTag && !in.textUntilTag(nullptr))
+            return sawData && open.empty() && !in.failed() ? ScanResult::Read : ScanResult::Unsure;
+        atTag = false;
+        if (!readTag(in, tag))
+            return ScanResult::Unsure;
+        if (!inData) {
+            // Outside the cells only the nesting is checked.
+            const bool prefixed = tag.name.find(':') != std::string::npos;
+            if (prefixed && tag.name.size() >= 10
+                && tag.name.compare(tag.name.size() - 10, 10, ":sheetData") == 0)
+                return ScanResult::Unsure;
+            if (tag.end) {
+                if (open.empty() || open.back() != tag.name)
+                    return ScanResult::Unsure;
+                open.pop_back();
+                rootClosed = open.empty();
+                continue;
+            }
+            if (rootClosed)
+                return ScanResult::Unsure;
+            if (tag.is("sheetData") && !open.empty()) {
+                sawData = true;
+                inData = !tag.empty;
+                rowOpen = false;
+            }
+            if (!tag.empty)
+                open.push_back(tag.name);
+            else if (open.empty())
+                rootClosed = true;
+            continue;
+        }
+        if (tag.name.find(':') != std::string::npos)
+            return ScanResult::Unsure;
+        if (tag.end) {
+            if (tag.is("sheetData") && !rowOpen) {
+                inData = false;
+                open.pop_back();
+            } else if (tag.is("row") && rowOpen) {
+                rowOpen = false;
+            } else {
+                return ScanResult::Unsure;
+            }
+            continue;
+        }
+        if (tag.is("row")) {
+            // Rows without a number follow the previous one.
+            int number = 0;
+            bool ok = false;
+            if (!readDigits(tag.r, number, ok))
+                return ScanResult::Unsure;
+            row = ok && number >= 1 ? number : row + 1;
+            col = 0;
+            if (rowOpen)
+                return ScanResult::Unsure;
+            rowOpen = !tag.empty;
+            if (row > scope.lastRow)
+                return ScanResult::Read;
+            continue;
+        }
+        if (!tag.is("c"))
+            return ScanResult::Unsure;
+        int cellRow = 0;
+        int cellCol = 0;
+        if (tag.hasR && parseAsciiCellReference(tag.r, cellRow, cellCol)) {
+            row = cellRow;
+            col = cellCol;
+        } else {
+            // Cells without a reference follow the previous one.
+            row = std::max(row, 1);
+            ++col;
+        }
+        if (row > scope.lastRow)
+            return ScanResult::Read;
+        int style = -1;
+        bool styled = false;
+        if (!readDigits(tag.s, style, styled))
+            return ScanResult::Unsure;
+        const bool keep = row <= MaxRows && col <= MaxColumns && scope.wants(row, col);
+        const std::string type = tag.t;
+        value.clear();
+        inlineText.clear();
+        bool hasInline = false;
+        if (!tag.empty) {
+            for (;;) {
+                if (!in.textUntilTag(nullptr) || !readTag(in, tag))
+                    return ScanResult::Unsure;
+                if (tag.end) {
+                    if (tag.is("c"))
+                        break;
+                    return ScanResult::Unsure;
+                }
+                if (tag.is("v") || tag.is("f")) {
+                    const bool isValue = tag.is("v");
+                    raw.clear();
+                    if (!tag.empty) {
+                        if (!in.textUntilTag(&raw) || !readTag(in, tag) || !tag.end
+                            || !tag.is(isValue ? "v" : "f"))
+                            return ScanResult::Unsure;
+                    }
+                    if (isValue && keep && !decodeText(raw, value))
+                        return ScanResult::Unsure;
+                } else if (tag.is("is")) {
+                    hasInline = true;
+                    inlineText.clear();
+                    for (bool open = !tag.empty; open;) {
+                        if (!in.textUntilTag(nullptr) || !readTag(in, tag))
+                            return ScanResult::Unsure;
+                        if (tag.end && tag.is("is")) {
+                            open = false;
+                            continue;
+                        }
+                        if (tag.end || !tag.is("t"))
+                            return ScanResult::Unsure;
+                        if (tag.empty)
+                            continue;
+                        raw.clear();
+                        if (!in.textUntilTag(&raw) || !readTag(in, tag) || !tag.end || !tag.is("t"))
+                            return ScanResult::Unsure;
+                        if (keep) {
+                            if (!decodeText(raw, piece))
+                                return ScanResult::Unsure;
+                            inlineText += piece;
+                        }
+                    }
+                } else {
+                    return ScanResult::Unsure;
+                }
+            }
+        }
+        if (keep) {
+            const AsciiView typeView(type);
+            storeCell(row, col, typeView.view(), value, hasInline ? decodeEscapes(inlineText) : QString(),
+                hasInline, styled ? style : -1);
+        }
+    }
+}
+
+// Reads the shared strings with the scanner: an <sst> of <si> items, each a
+// <t> or runs of <r> with their <t>, phonetic runs left out as the XML
+// reader's path leaves them out; anything else is left to that reader.
+XlsxWorkbook::ScanResult XlsxWorkbook::scanSharedStrings(const QString &part)
+{
+    zip_file_t *file = nullptr;
+    qint64 limit = 0;
+    const PartStatus opened = openPart(m_zip, part, &file, &limit);
+    if (opened != PartStatus::Ok)
+        return opened == PartStatus::Missing ? ScanResult::Read : ScanResult::Unsure;
+    PartBytes in(file, limit);
+    if (!startDocument(in))
+        return ScanResult::Unsure;
+    ScannedTag tag;
+    std::vector<std::string> open; // the elements around the text
+    std::string raw;
+    QString text;
+    QString piece;
+    bool atTag = true; // its '<' taken
+    bool rootClosed = false;
+    int phonetic = 0; // depth inside <rPh>
+    for (;;) {
+        if (!atTag && !in.textUntilTag(nullptr))
+            return rootClosed && !in.failed() ? ScanResult::Read : ScanResult::Unsure;
+        atTag = false;
+        if (!readTag(in, tag) || tag.name.find(':') != std::string::npos)
+            return ScanResult::Unsure;
+        if (tag.end) {
+            if (open.empty() || open.back() != tag.name)
+                return ScanResult::Unsure;
+            open.pop_back();
+            if (phonetic > 0)
+                --phonetic;
+            else if (tag.is("si") && open.size() == 1)
+                addSharedString(decodeEscapes(text));
+            rootClosed = open.empty();
+            continue;
+        }
+        if (rootClosed || (open.empty() && !tag.is("sst")) || (open.size() == 1 && !tag.is("si")))
+            return ScanResult::Unsure;
+        if (open.size() == 1)
+            text.clear();
+        if (phonetic == 0 && tag.is("t") && open.size() >= 2) {
+            if (!tag.empty) {
+                raw.clear();
+                if (!in.textUntilTag(&raw) || !readTag(in, tag) || !tag.end || !tag.is("t")
+                    || !decodeText(raw, piece))
+                    return ScanResult::Unsure;
+                text += piece;
+            }
+            continue;
+        }
+        if (tag.empty) {
+            if (open.size() == 1)
+                addSharedString(QString());
+            continue;
+        }
+        if (phonetic > 0 || tag.is("rPh"))
+            ++phonetic;
+        open.push_back(tag.name);
+    }
+}
+
+// Reads the sheet's cells with the full XML reader.
+bool XlsxWorkbook::readSheet(const QString &part, const CellScope *scope)
+{
     const PartStatus status = parsePart(m_zip, part, [&](QXmlStreamReader &xml) {
         bool inData = false;
         int row = 0;
@@ -576,38 +1189,73 @@ bool XlsxWorkbook::loadSheet(const QString &part)
                     xml.skipCurrentElement(); // the formula; its cached value is in <v>
                 }
             }
-            if (xml.hasError() || row > MaxRows || col > MaxColumns)
+            if (xml.hasError() || row > MaxRows || col > MaxColumns || (scope && !scope->wants(row, col)))
                 continue;
-            if (type == QLatin1String("s")) {
-                bool ok = false;
-                const uint index = value.trimmed().toUInt(&ok);
-                if (ok && index < m_shared.size())
-                    storeShared(row, col, index);
-            } else if (type == QLatin1String("inlineStr")) {
-                store(row, col, hasInline ? inlineText : decodeEscapes(value));
-            } else if (type == QLatin1String("str")) {
-                store(row, col, decodeEscapes(value));
-            } else if (type == QLatin1String("b")) {
-                const QString flag = value.trimmed();
-                store(row, col,
-                    flag == QLatin1String("1")       ? QStringLiteral("TRUE")
-                        : flag == QLatin1String("0") ? QStringLiteral("FALSE")
-                                                     : value);
-            } else if (type == QLatin1String("e")) {
-                store(row, col, value);
-            } else if (type == QLatin1String("d")) {
-                store(row, col, value.replace(QLatin1Char('T'), QLatin1Char(' ')));
-            } else if (!value.isEmpty()) {
-                store(row, col, numberCellText(value, styled ? style : -1));
-            }
+            storeCell(row, col, type, value, inlineText, hasInline, styled ? style : -1);
         }
     });
-    if (status != PartStatus::Ok) {
+    return status == PartStatus::Ok;
+}
+
+void XlsxWorkbook::storeText(int row, int col, const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    m_cells.push_back(
+        { (quint64(quint32(row)) << 32) | quint32(col), quint32(m_pool.size()), qint32(text.size()) });
+    m_pool += text;
+}
+
+// A cell's value as its type and style show it.
+void XlsxWorkbook::storeCell(
+    int row, int col, QStringView type, QString &value, const QString &inlineText, bool hasInline, int style)
+{
+    if (type == QLatin1String("s")) {
+        bool ok = false;
+        const uint index = value.trimmed().toUInt(&ok);
+        if (ok && index < m_sharedEnds.size()
+            && (index == 0 ? 0 : m_sharedEnds[index - 1]) != m_sharedEnds[index])
+            m_cells.push_back({ (quint64(quint32(row)) << 32) | quint32(col), index, -1 });
+    } else if (type == QLatin1String("inlineStr")) {
+        storeText(row, col, hasInline ? inlineText : decodeEscapes(value));
+    } else if (type == QLatin1String("str")) {
+        storeText(row, col, decodeEscapes(value));
+    } else if (type == QLatin1String("b")) {
+        const QString flag = value.trimmed();
+        storeText(row, col,
+            flag == QLatin1String("1")       ? QStringLiteral("TRUE")
+                : flag == QLatin1String("0") ? QStringLiteral("FALSE")
+                                             : value);
+    } else if (type == QLatin1String("e")) {
+        storeText(row, col, value);
+    } else if (type == QLatin1String("d")) {
+        storeText(row, col, value.replace(QLatin1Char('T'), QLatin1Char(' ')));
+    } else if (!value.isEmpty()) {
+        storeText(row, col, numberCellText(value, style));
+    }
+}
+
+bool XlsxWorkbook::loadSheet(const QString &part, const CellScope *scope)
+{
+    m_cells.clear();
+    m_pool.clear();
+    m_rowCount = 0;
+    m_columnCount = 0;
+
+    ScanResult scanned = ScanResult::Unsure;
+    if (scope)
+        scanned = scanSheet(part, *scope);
+    if (scanned == ScanResult::Unsure) {
+        m_cells.clear();
+        m_pool.clear();
+        if (!readSheet(part, scope))
+            scanned = ScanResult::Broken;
+    }
+    if (scanned == ScanResult::Broken) {
         m_cells.clear();
         m_pool.clear();
         return false;
     }
-
     // Writers put cells in order, but nothing forces them to; a cell given
     // twice keeps its last value.
     auto byKey = [](const StoredCell &a, const StoredCell &b) { return a.key < b.key; };
@@ -627,6 +1275,11 @@ bool XlsxWorkbook::loadSheet(const QString &part)
         m_columnCount = std::max(m_columnCount, int(stored.key & 0xffffffffU));
     }
     return true;
+}
+
+const CellScope *XlsxWorkbook::scopeFor(const QString &sheet) const
+{
+    return m_scoped && sheet.compare(m_scope.sheet, Qt::CaseInsensitive) == 0 ? &m_scope : nullptr;
 }
 
 QStringList XlsxWorkbook::sheetNames() const
@@ -653,7 +1306,7 @@ int XlsxWorkbook::selectSheet(const QString &name)
         if (i == m_selected)
             return NoError;
         m_selected = -1;
-        if (!loadSheet(m_sheets.at(i).part)) {
+        if (!loadSheet(m_sheets.at(i).part, scopeFor(m_sheets.at(i).name))) {
             m_rowCount = 0;
             m_columnCount = 0;
             return NotAWorkbook;
@@ -674,7 +1327,7 @@ QString XlsxWorkbook::cell(int row, int col) const
     if (found == m_cells.end() || found->key != key)
         return QString();
     if (found->length < 0)
-        return m_shared[found->index];
+        return sharedString(found->index);
     return m_pool.mid(found->index, found->length);
 }
 

@@ -55,8 +55,10 @@ QString zipPart(const QString &path, const char *name)
     return QString::fromUtf8(bytes);
 }
 
-// The minimal package around one worksheet part, written with libzip.
-bool writePackage(const QString &path, const QByteArray &sheet)
+// The minimal package around one worksheet part, and its shared strings
+// when given, written with libzip.
+bool writePackage(
+    const QString &path, const QByteArray &sheet, const QByteArray &sharedStrings = QByteArray())
 {
     const QByteArray relationships = "<Relationships "
                                      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
@@ -76,13 +78,20 @@ bool writePackage(const QString &path, const QByteArray &sheet)
                                     .arg(QString::fromLatin1(officeRelationships + "/worksheet"),
                                         QStringLiteral("worksheets/sheet1.xml"))
                                     .toLatin1();
+    const QByteArray bookAndStringRels = QByteArray(bookRels).replace("</Relationships>",
+        "<Relationship Id=\"rId2\" Type=\"" + officeRelationships
+            + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>");
     zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
     if (!archive)
         return false;
+    const bool withStrings = !sharedStrings.isEmpty();
     const std::pair<const char *, const QByteArray *> parts[]
         = { { "_rels/.rels", &rels }, { "xl/workbook.xml", &book },
-              { "xl/_rels/workbook.xml.rels", &bookRels }, { "xl/worksheets/sheet1.xml", &sheet } };
+              { "xl/_rels/workbook.xml.rels", withStrings ? &bookAndStringRels : &bookRels },
+              { "xl/worksheets/sheet1.xml", &sheet }, { "xl/sharedStrings.xml", &sharedStrings } };
     for (const auto &[name, bytes] : parts) {
+        if (bytes->isEmpty())
+            continue;
         zip_source_t *source = zip_source_buffer(archive, bytes->constData(), zip_uint64_t(bytes->size()), 0);
         if (!source || zip_file_add(archive, name, source, ZIP_FL_OVERWRITE) < 0) {
             zip_source_free(source);
@@ -156,10 +165,17 @@ private slots:
     void unknownErrorMessage();
     void hugeDeclaredDimensionStaysSparse();
     void refusesZipBombs();
+    void scopedReadKeepsWhatAFullReadKeeps_data();
+    void scopedReadKeepsWhatAFullReadKeeps();
+    void scopedReadStopsAfterItsLastRow();
+    void scopedXlsReadHoldsOnlyItsSheetsCells();
 
     void readRowsOfTheRange_data();
     void readRowsOfTheRange();
     void readRowsComposesSpecs();
+    void readRowsOfFewColumnsInTheMiddle_data();
+    void readRowsOfFewColumnsInTheMiddle();
+    void readRowsOfAWideSparseSheet();
     void readRowsReportsErrors_data();
     void readRowsReportsErrors();
     void previewFillsFirstRowsAndColumns();
@@ -448,6 +464,185 @@ void TestWorkbook::refusesZipBombs()
     }
 }
 
+namespace {
+
+// Worksheet XML as writers write it, and as they might: the scanner that
+// reads plain sheets must agree with the XML reader it hands the rest to.
+QByteArray sheetXml(const QByteArray &rows)
+{
+    return "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+           "<dimension ref=\"A1:Z20\"/><sheetData>"
+        + rows + "</sheetData><pageMargins left=\"0.7\"/></worksheet>";
+}
+
+} // namespace
+
+void TestWorkbook::scopedReadKeepsWhatAFullReadKeeps_data()
+{
+    QTest::addColumn<QByteArray>("sheet");
+    QTest::addColumn<QByteArray>("strings");
+    const QByteArray sharedRow
+        = "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>0</v></c><c r=\"B2\" t=\"s\"><v>1</v></c>"
+          "<c r=\"C2\" t=\"s\"><v>2</v></c><c r=\"D2\" t=\"s\"><v>3</v></c>"
+          "<c r=\"E2\" t=\"s\"><v>4</v></c><c r=\"F2\" t=\"s\"><v>9</v></c></row>";
+    QTest::newRow("shared strings")
+        << sheetXml(sharedRow)
+        << QByteArray(
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sst xmlns=\"http://schemas.openxmlformats.org/"
+               "spreadsheetml/2006/main\" count=\"5\"><si><t>张三</t></si><si><t xml:space=\"preserve\"> "
+               "a&amp;b_x000D_</t></si><si><r><rPr><b/><sz val=\"11\"/></rPr><t>红</t></r><r><t>色</t></r>"
+               "<rPh sb=\"0\" eb=\"1\"><t>hong</t></rPh><phoneticPr fontId=\"1\"/></si><si/>"
+               "<si><t>&#20116;</t></si></sst>");
+    QTest::newRow("shared strings left to the XML reader") << sheetXml(
+        sharedRow) << QByteArray("<sst><si><t><![CDATA[甲]]></t></si><!-- --><si><t>乙</t></si></sst>");
+    QTest::newRow("cut short after a bracket") << QByteArray("<") << QByteArray("<");
+    QTest::newRow("broken shared strings")
+        << sheetXml(sharedRow) << QByteArray("<sst><si><t>甲</t></si></ss>");
+    QTest::newRow("plain") << sheetXml(
+        "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>甲&amp;乙</t></is></c>"
+        "<c r=\"B1\"><v>1.5</v></c><c r=\"C1\" t=\"n\"><v>13800138000</v></c></row>"
+        "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>x</t><t>y</t></is></c></row>")
+                           << QByteArray();
+    QTest::newRow("declaration and byte order mark")
+        << "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+            + sheetXml("<row r=\"1\"><c r=\"B1\"><v>7</v></c></row>")
+        << QByteArray();
+    QTest::newRow("other encoding") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+            + sheetXml("<row r=\"2\"><c r=\"B2\" t=\"str\"><v>caf\xE9</v></c></row>")
+                                    << QByteArray();
+    QTest::newRow("prefixed") << QByteArray("<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/"
+                                            "spreadsheetml/2006/main\"><x:sheetData><x:row r=\"2\"><x:c "
+                                            "r=\"B2\"><x:v>7</x:v></x:c></x:row></x:sheetData></x:worksheet>")
+                              << QByteArray();
+    QTest::newRow("comment and CDATA") << sheetXml(
+        "<row r=\"2\"><c r=\"B2\" t=\"str\"><v><![CDATA[a<b]]></v></c><!-- note --><c><v>2</v></c></row>")
+                                       << QByteArray();
+    QTest::newRow("rich and phonetic text") << sheetXml(
+        "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><r><t>红</t></r><r><rPr><b/></rPr><t>色</t></r>"
+        "<rPh sb=\"0\" eb=\"1\"><t>hong</t></rPh></is></c></row>")
+                                            << QByteArray();
+    QTest::newRow("references and escapes")
+        << sheetXml("<row r=\"2\"><c r=\"A2\" t=\"str\"><v>&#x4E00;&#20108;&lt;&gt;&quot;&apos;</v></c>"
+                    "<c r=\"B2\" t=\"str\"><v>line&#13;&#10;two_x0009_end</v></c>"
+                    "<c r=\"C2\" t=\"str\"><v>raw\r\nbreak</v></c><c r=\"D2\" t=\"str\"><v> 2 </v></c></row>")
+        << QByteArray();
+    QTest::newRow("sparse rows and cells") << sheetXml(
+        "<row><c><v>1</v></c><c r=\"D1\"><v>4</v></c><c><v>5</v></c></row><row/>"
+        "<row r=\"7\"><c><v>9</v></c><c><v>10</v></c></row><row><c r=\"B8\" s=\"1\"><v>3</v></c></row>"
+        "<row><c/><c t=\"inlineStr\"/><c t=\"b\"><v>0</v></c></row>")
+                                           << QByteArray();
+    QTest::newRow("cell kinds") << sheetXml(
+        "<row r=\"2\" spans=\"1:6\" ht=\"15\"><c r=\"A2\" t=\"b\"><v>1</v></c>"
+        "<c r=\"B2\" t=\"e\"><v>#DIV/0!</v></c><c r=\"C2\" t=\"d\"><v>2024-01-02T03:04:05</v></c>"
+        "<c r=\"D2\"><f>1+1</f><v>2</v></c><c r=\"E2\" t=\"s\"><v>0</v></c>"
+        "<c r=\"F2\" t=\"str\"><f t=\"shared\" si=\"0\"/><v>共享</v></c></row>")
+                                << QByteArray();
+    QTest::newRow("unordered and repeated cells") << sheetXml(
+        "<row r=\"3\"><c r=\"B3\"><v>1</v></c></row><row r=\"2\"><c r=\"B2\"><v>2</v></c><c "
+        "r=\"B2\"><v>3</v></c>"
+        "</row>") << QByteArray();
+    QTest::newRow("odd attributes") << sheetXml("<row r=\" 2\"><c r=\"B2 \" s=\" 0\"><v>5</v></c></row><row "
+                                                "r='3' ><c r = 'B3' ><v >x</v ></c ></row>")
+                                    << QByteArray();
+    QTest::newRow("unknown element in a row") << sheetXml(
+        "<row r=\"2\"><c r=\"B2\"><v>1</v><extLst><ext/></extLst></c><x14:y/><c><v>2</v></c></row>")
+                                              << QByteArray();
+    QTest::newRow("broken") << QByteArray("<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c></row>"
+                                          "</sheetData></worksheet><extra/>")
+                            << QByteArray();
+    QTest::newRow("unclosed") << QByteArray(
+        "<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c></row>"
+        "</sheetData>") << QByteArray();
+    QTest::newRow("mismatched") << QByteArray("<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c>"
+                                              "</sheetData></row></worksheet>")
+                                << QByteArray();
+}
+
+// Read with a scope, every cell the scope names reads as a full read reads
+// it, and every other cell is left out; a sheet one reader refuses the other
+// refuses too.
+void TestWorkbook::scopedReadKeepsWhatAFullReadKeeps()
+{
+    QFETCH(QByteArray, sheet);
+    QFETCH(QByteArray, strings);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("scoped.xlsx"));
+    QVERIFY(writePackage(path, sheet, strings));
+    int error = -1;
+    const std::unique_ptr<XlsxWorkbook> full = XlsxWorkbook::open(path, &error);
+    const int fullResult = full ? full->selectSheet(QStringLiteral("Sheet1")) : error;
+
+    CellScope everything { QStringLiteral("sheet1"), {}, 1, 100 };
+    for (int c = 1; c <= 30; ++c)
+        everything.columns.push_back(c);
+    const CellScope middle { QStringLiteral("Sheet1"), { 2, 4 }, 2, 7 };
+    for (const CellScope &scope : { everything, middle }) {
+        const std::unique_ptr<XlsxWorkbook> scoped = XlsxWorkbook::open(path, &error, &scope);
+        QCOMPARE(scoped ? scoped->selectSheet(QStringLiteral("Sheet1")) : error, fullResult);
+        if (!full)
+            continue;
+        for (int r = 1; r <= 12; ++r) {
+            for (int c = 1; c <= 8; ++c) {
+                const QString expected = scope.wants(r, c) ? full->cell(r, c) : QString();
+                QVERIFY2(scoped->cell(r, c) == expected,
+                    qPrintable(QStringLiteral("%1,%2: %3").arg(r).arg(c).arg(scoped->cell(r, c))));
+            }
+        }
+    }
+}
+
+// Rows after the last one asked for are not read, so a sheet damaged only
+// there reads; read to its end it does not.
+void TestWorkbook::scopedReadStopsAfterItsLastRow()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tail.xlsx"));
+    QVERIFY(writePackage(path,
+        "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\" "
+        "t=\"inlineStr\">"
+        "<is><t>二</t></is></c></row><row r=\"3\"><c r=\"A3\"><v>3</v></c><broken"));
+    int error = -1;
+    const CellScope twoRows { QStringLiteral("Sheet1"), { 1 }, 1, 2 };
+    const std::unique_ptr<XlsxWorkbook> scoped = XlsxWorkbook::open(path, &error, &twoRows);
+    QVERIFY(scoped);
+    QCOMPARE(scoped->selectSheet(QStringLiteral("Sheet1")), 0);
+    QCOMPARE(scoped->cell(2, 1), QStringLiteral("二"));
+    QCOMPARE(scoped->rowCount(), 2);
+    const CellScope allRows { QStringLiteral("Sheet1"), { 1 }, 1, 10 };
+    const std::unique_ptr<XlsxWorkbook> whole = XlsxWorkbook::open(path, &error, &allRows);
+    QVERIFY(whole);
+    QCOMPARE(whole->selectSheet(QStringLiteral("Sheet1")), int(NotAWorkbook));
+}
+
+// The .xls child sends every sheet's name but only the scope's cells, from
+// the sheet named without regard to case; a names-only listing of a file
+// that crashes the child is still no workbook.
+void TestWorkbook::scopedXlsReadHoldsOnlyItsSheetsCells()
+{
+    int error = -1;
+    const CellScope scope { QStringLiteral("名单"), { 2, 4 }, 3, 4 };
+    const std::unique_ptr<XlsWorkbook> book
+        = XlsWorkbook::open(dataFile(QStringLiteral("entrants.xls")), &error, &scope);
+    QVERIFY(book);
+    QCOMPARE(book->sheetNames(), QStringList({ "名单", "Sheet2" }));
+    QCOMPARE(book->selectSheet(QStringLiteral("名单")), 0);
+    for (int r = 1; r <= Roster.size(); ++r) {
+        for (int col = 1; col <= 5; ++col)
+            QCOMPARE(book->cell(r, col), scope.wants(r, col) ? Roster.at(r - 1).at(col - 1) : QString());
+    }
+    QCOMPARE(book->cell(3, 4), QStringLiteral("0.1"));
+    QCOMPARE(book->rowCount(), 4);
+    QCOMPARE(book->selectSheet(QStringLiteral("sheet2")), 0);
+    QCOMPARE(book->cell(1, 1), QString());
+
+    ScopedScriptedPrompts prompts;
+    QCOMPARE(
+        ListWorksheets(dataFile(QStringLiteral("entrants.xls")), &error), QStringList({ "名单", "Sheet2" }));
+    QCOMPARE(error, 0);
+    QCOMPARE(ListWorksheets(dataFile(QStringLiteral("freexl-segfault.xls")), &error), QStringList());
+    QCOMPARE(error, int(NotAWorkbook));
+}
+
 void TestWorkbook::readRowsOfTheRange_data()
 {
     QTest::addColumn<QString>("file");
@@ -493,6 +688,61 @@ void TestWorkbook::readRowsComposesSpecs()
     QCOMPARE(entrantRows(rows),
         QList<QStringList>(
             { { "NO.工号-", "【姓名】" }, { "NO.0012-", "【张三】" }, { "NO.12-", "【李四】" } }));
+}
+
+void TestWorkbook::readRowsOfFewColumnsInTheMiddle_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx");
+    QTest::newRow("xls") << QStringLiteral("entrants.xls");
+}
+
+// Two rows from the middle, one spec naming the last column and one
+// combining two others; the empty column C on its own gives empty names.
+void TestWorkbook::readRowsOfFewColumnsInTheMiddle()
+{
+    QFETCH(QString, file);
+    ScopedScriptedPrompts prompts;
+    std::vector<data::EntrantRow> rows;
+    QCOMPARE(ReadWorkbookRows(dataFile(file), QStringLiteral("名单"), 3, 4, { "E", "B,\"/\",D" }, rows), 0);
+    QCOMPARE(entrantRows(rows),
+        QList<QStringList>({ { "2023-03-15 08:30:00", "李四/0.1" }, { "08:30:00", "王五/13912345678" } }));
+    QCOMPARE(ReadWorkbookRows(dataFile(file), QStringLiteral("名单"), 6, 8, { "C", "C" }, rows), 0);
+    QCOMPARE(entrantRows(rows), QList<QStringList>({ { "", "" }, { "", "" }, { "", "" } }));
+    QCOMPARE(prompts.messages(), QStringList());
+}
+
+// A sheet of 26 columns whose rows and cells mostly go without references:
+// the columns kept are the ones the specs name, wherever they lie.
+void TestWorkbook::readRowsOfAWideSparseSheet()
+{
+    QByteArray rows;
+    for (int r = 1; r <= 20; ++r) {
+        rows += r % 3 == 0 ? QByteArray("<row>") : "<row r=\"" + QByteArray::number(r) + "\">";
+        for (int c = 1; c <= 26; ++c) {
+            if (c == 3 && r % 2 == 0)
+                continue; // a gap the next referenced cell closes
+            const QByteArray text
+                = "<is><t>" + QByteArray(1, char('A' + c - 1)) + QByteArray::number(r) + "</t></is>";
+            if (c % 4 == 0 || c == 26 || c == 1 || c == 4 || (c == 3 && r % 2 == 1))
+                rows += "<c r=\"" + QByteArray(1, char('A' + c - 1)) + QByteArray::number(r)
+                    + "\" t=\"inlineStr\">" + text + "</c>";
+            else if (c == 2 || c > 4)
+                rows += "<c t=\"inlineStr\">" + text + "</c>";
+        }
+        rows += "</row>";
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wide.xlsx"));
+    QVERIFY(writePackage(path, sheetXml(rows)));
+    ScopedScriptedPrompts prompts;
+    std::vector<data::EntrantRow> read;
+    QCOMPARE(ReadWorkbookRows(path, QStringLiteral("Sheet1"), 8, 10, { "Z", "A,\"-\",C,Y" }, read), 0);
+    QCOMPARE(entrantRows(read),
+        QList<QStringList>({ { "Z8", "A8-Y8" }, { "Z9", "A9-C9Y9" }, { "Z10", "A10-Y10" } }));
+    QCOMPARE(ReadWorkbookRows(path, QStringLiteral("Sheet1"), 19, 22, { "AA", "B" }, read), 0);
+    QCOMPARE(entrantRows(read), QList<QStringList>({ { "", "B19" }, { "", "B20" }, { "", "" }, { "", "" } }));
+    QCOMPARE(prompts.messages(), QStringList());
 }
 
 void TestWorkbook::readRowsReportsErrors_data()
