@@ -33,14 +33,6 @@ std::unique_ptr<Workbook> OpenWorkbook(const QString &path, int *error, const Ce
     return book;
 }
 
-QList<SheetInfo> Workbook::sheets() const
-{
-    QList<SheetInfo> infos;
-    for (const QString &name : sheetNames())
-        infos.append({ name, false });
-    return infos;
-}
-
 QString WorkbookErrorMessage(int error)
 {
     switch (error) {

@@ -60,7 +60,13 @@ public:
     virtual QStringList sheetNames() const = 0;
     // The same worksheets with whether each is hidden; readers that cannot
     // tell report every sheet as shown.
-    virtual QList<SheetInfo> sheets() const;
+    virtual QList<SheetInfo> sheets() const
+    {
+        QList<SheetInfo> infos;
+        for (const QString &name : sheetNames())
+            infos.append({ name, false });
+        return infos;
+    }
     // Selects a worksheet by name, without regard to case. Returns 0,
     // NoSuchSheet, or NotAWorkbook when the sheet's own data is damaged.
     virtual int selectSheet(const QString &name) = 0;
