@@ -23,25 +23,8 @@ void SheetCells::set(int row, int col, const QString &text)
 
 void SheetCells::finish()
 {
-    auto byKey = [](const Stored &a, const Stored &b) { return a.key < b.key; };
-    if (!std::is_sorted(m_cells.begin(), m_cells.end(), byKey))
-        std::stable_sort(m_cells.begin(), m_cells.end(), byKey);
-    size_t kept = 0;
-    for (size_t i = 0; i < m_cells.size(); ++i) {
-        if (kept > 0 && m_cells[kept - 1].key == m_cells[i].key)
-            m_cells[kept - 1] = m_cells[i];
-        else
-            m_cells[kept++] = m_cells[i];
-    }
-    m_cells.resize(kept);
-    m_cells.shrink_to_fit();
+    SortCellsKeepingLast(m_cells, m_rowCount, m_columnCount);
     m_pool.squeeze();
-    m_rowCount = 0;
-    m_columnCount = 0;
-    for (const Stored &stored : m_cells) {
-        m_rowCount = std::max(m_rowCount, int(stored.key >> 32));
-        m_columnCount = std::max(m_columnCount, int(stored.key & 0xffffffffU));
-    }
 }
 
 QString SheetCells::at(int row, int col) const

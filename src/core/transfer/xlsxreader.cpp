@@ -1,6 +1,7 @@
 #include "transfer/xlsxreader.h"
 
 #include "common/conventions.h"
+#include "transfer/sheetcells.h"
 
 #include <QDate>
 #include <QFile>
@@ -1256,24 +1257,7 @@ bool XlsxWorkbook::loadSheet(const QString &part, const CellScope *scope)
         m_pool.clear();
         return false;
     }
-    // Writers put cells in order, but nothing forces them to; a cell given
-    // twice keeps its last value.
-    auto byKey = [](const StoredCell &a, const StoredCell &b) { return a.key < b.key; };
-    if (!std::is_sorted(m_cells.begin(), m_cells.end(), byKey))
-        std::stable_sort(m_cells.begin(), m_cells.end(), byKey);
-    size_t kept = 0;
-    for (size_t i = 0; i < m_cells.size(); ++i) {
-        if (kept > 0 && m_cells[kept - 1].key == m_cells[i].key)
-            m_cells[kept - 1] = m_cells[i];
-        else
-            m_cells[kept++] = m_cells[i];
-    }
-    m_cells.resize(kept);
-    m_cells.shrink_to_fit();
-    for (const StoredCell &stored : m_cells) {
-        m_rowCount = std::max(m_rowCount, int(stored.key >> 32));
-        m_columnCount = std::max(m_columnCount, int(stored.key & 0xffffffffU));
-    }
+    SortCellsKeepingLast(m_cells, m_rowCount, m_columnCount);
     return true;
 }
 
