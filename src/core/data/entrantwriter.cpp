@@ -8,6 +8,7 @@
 
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <sqlite3.h>
 
 namespace tombolix::data {
@@ -54,56 +55,116 @@ enum class Ids
 
 // The insert through SQLite's own interface on the connection's handle: for
 // a list of tens of thousands, binding through QtSql costs more than SQLite
-// spends storing the rows. Every value is still bound. Not valid when the
-// connection is not SQLite's; QtSql inserts then.
+// spends storing the rows. Rows go in statements of many rows each: SQLite's
+// work per statement (opening the table and its index, reading and writing
+// the table's sequence) would otherwise cost twice what storing the rows
+// does. Every value is still bound. Not valid when the connection is not
+// SQLite's; QtSql inserts then.
 class NativeInsert
 {
 public:
-    explicit NativeInsert(const QString &statement)
+    static constexpr int RowsPerStatement = 100;
+
+    NativeInsert(const QString &table, const QStringList &columns)
+        : m_table(table)
+        , m_columns(columns)
     {
         const QVariant handle = connection().driver()->handle();
-        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-            return;
-        m_db = *static_cast<sqlite3 *const *>(handle.constData());
-        const QByteArray text = statement.toUtf8();
-        if (!m_db
-            || sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_statement, nullptr)
-                != SQLITE_OK) {
-            sqlite3_finalize(m_statement);
-            m_statement = nullptr;
-        }
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_db = *static_cast<sqlite3 *const *>(handle.constData());
+        if (m_db)
+            m_db = statement(1) ? m_db : nullptr;
     }
     ~NativeInsert() { finish(); }
     NativeInsert(const NativeInsert &) = delete;
     NativeInsert &operator=(const NativeInsert &) = delete;
 
-    bool isValid() const { return m_statement != nullptr; }
+    bool isValid() const { return m_db != nullptr; }
 
-    // Texts are bound as they stand, a null one as empty text.
-    bool exec(qint64 drawId, const QString &number, const QString &name)
+    // Inserts the rows picked by the indexes from..from+count, as many to a
+    // statement as it holds. Texts are bound as they stand, a null one as
+    // empty text.
+    bool insert(qint64 drawId, const std::vector<EntrantRow> &rows, const std::vector<size_t> &picked,
+        size_t from, size_t count)
     {
-        const bool bound = sqlite3_bind_int64(m_statement, 1, drawId) == SQLITE_OK
-            && sqlite3_bind_text16(m_statement, 2, number.utf16(), int(number.size() * 2), SQLITE_STATIC)
-                == SQLITE_OK
-            && sqlite3_bind_text16(m_statement, 3, name.utf16(), int(name.size() * 2), SQLITE_STATIC)
-                == SQLITE_OK;
-        const bool done = bound && sqlite3_step(m_statement) == SQLITE_DONE;
-        sqlite3_reset(m_statement);
-        sqlite3_clear_bindings(m_statement);
-        return done;
+        while (count > 0) {
+            const int n = int(std::min<size_t>(count, RowsPerStatement));
+            sqlite3_stmt *const insert = statement(n);
+            if (!insert)
+                return false;
+            // The texts of the statement's rows, converted into one buffer that
+            // lives until the statement has run.
+            qsizetype space = 1;
+            for (int k = 0; k < n; ++k) {
+                const EntrantRow &row = rows[picked[from + size_t(k)]];
+                space += m_utf8.requiredSpace(row.number.size()) + m_utf8.requiredSpace(row.name.size());
+            }
+            if (m_texts.size() < space)
+                m_texts.resize(space);
+            char *out = m_texts.data();
+            bool bound = true;
+            for (int k = 0; k < n && bound; ++k) {
+                const EntrantRow &row = rows[picked[from + size_t(k)]];
+                bound = sqlite3_bind_int64(insert, 3 * k + 1, drawId) == SQLITE_OK
+                    && bindText(insert, 3 * k + 2, row.number, out)
+                    && bindText(insert, 3 * k + 3, row.name, out);
+            }
+            const bool done = bound && sqlite3_step(insert) == SQLITE_DONE;
+            sqlite3_reset(insert);
+            sqlite3_clear_bindings(insert);
+            if (!done)
+                return false;
+            from += size_t(n);
+            count -= size_t(n);
+        }
+        return true;
     }
 
     qint64 lastInsertedId() const { return sqlite3_last_insert_rowid(m_db); }
 
     void finish()
     {
-        sqlite3_finalize(m_statement);
-        m_statement = nullptr;
+        for (auto &[rowCount, prepared] : m_statements)
+            sqlite3_finalize(prepared);
+        m_statements.clear();
     }
 
 private:
+    // Binds the text converted at out, and moves out past it.
+    bool bindText(sqlite3_stmt *insert, int index, const QString &text, char *&out)
+    {
+        char *const start = out;
+        out = m_utf8.appendToBuffer(out, text);
+        return sqlite3_bind_text(insert, index, start, int(out - start), SQLITE_STATIC) == SQLITE_OK;
+    }
+
+    // The statement inserting rowCount rows, prepared on first use.
+    sqlite3_stmt *statement(int rowCount)
+    {
+        for (const auto &[count, prepared] : m_statements) {
+            if (count == rowCount)
+                return prepared;
+        }
+        QString text = insertStatement(m_table, m_columns);
+        const QString marks = text.mid(text.lastIndexOf(QLatin1Char('(')));
+        for (int i = 1; i < rowCount; ++i)
+            text += QLatin1String(", ") + marks;
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_stmt *prepared = nullptr;
+        if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &prepared, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(prepared);
+            return nullptr;
+        }
+        m_statements.emplace_back(rowCount, prepared);
+        return prepared;
+    }
+
+    QString m_table;
+    QStringList m_columns;
     sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_statement = nullptr;
+    std::vector<std::pair<int, sqlite3_stmt *>> m_statements;
+    QStringEncoder m_utf8 { QStringEncoder::Utf8, QStringEncoder::Flag::Stateless };
+    QByteArray m_texts;
 };
 
 // The outcome of one attempt: Retry when the inserted rows were not given
@@ -149,7 +210,7 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
     QSqlQuery insert(connection());
     QSqlQuery update(connection());
     const QStringList columns { entrants::DrawId, entrants::Number, entrants::Name };
-    NativeInsert native(insertStatement(entrants::Table, columns));
+    NativeInsert native(entrants::Table, columns);
     if ((!native.isValid() && !insert.prepare(insertStatement(entrants::Table, columns)))
         || !update.prepare(updateStatement(entrants::Table, columns, entrants::Id))) {
         rolledBack(transaction, insert, update, tellFailure);
@@ -161,8 +222,6 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
     // afterwards, counted from the first and the last.
     std::vector<StoredRow> stored;
     std::vector<size_t> inserted;
-    qint64 firstId = 0;
-    qint64 lastId = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         const EntrantRow &row = rows[i];
         if (row.state == EntrantRow::State::Saved)
@@ -175,37 +234,53 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
             // An entrant deleted meanwhile matches no row; the typed values
             // would be lost while the list claimed them stored.
             if (!update.exec() || update.numRowsAffected() != 1) {
+                native.finish();
                 rolledBack(transaction, insert, update, tellFailure);
                 return Attempt::Failed;
             }
             stored.push_back({ i, row.key });
-        } else {
-            if (row.number.trimmed().isEmpty() && row.name.trimmed().isEmpty())
-                continue;
-            bool done = false;
+        } else if (!row.number.trimmed().isEmpty() || !row.name.trimmed().isEmpty()) {
+            inserted.push_back(i);
+        }
+    }
+
+    qint64 firstId = 0;
+    qint64 lastId = 0;
+    bool done = true;
+    if (!inserted.empty() && native.isValid() && ids == Ids::Consecutive) {
+        // The first row alone gives the first ID exactly; the rest go many
+        // to a statement.
+        done = native.insert(drawId, rows, inserted, 0, 1);
+        firstId = native.lastInsertedId();
+        done = done && native.insert(drawId, rows, inserted, 1, inserted.size() - 1);
+        lastId = native.lastInsertedId();
+    } else {
+        for (size_t n = 0; n < inserted.size() && done; ++n) {
+            const EntrantRow &row = rows[inserted[n]];
+            qint64 id = 0;
             if (native.isValid()) {
-                done = native.exec(drawId, row.number, row.name);
+                done = native.insert(drawId, rows, inserted, n, 1);
+                id = native.lastInsertedId();
             } else {
                 insert.bindValue(0, drawId);
                 insert.bindValue(1, textForStorage(row.number));
                 insert.bindValue(2, textForStorage(row.name));
                 done = insert.exec();
+                id = lastInsertedId(insert);
             }
-            if (!done) {
-                native.finish();
-                rolledBack(transaction, insert, update, tellFailure);
-                return Attempt::Failed;
-            }
-            const qint64 id = native.isValid() ? native.lastInsertedId() : lastInsertedId(insert);
-            if (ids == Ids::ReadBack) {
-                stored.push_back({ i, id });
-                continue;
-            }
-            if (inserted.empty())
+            if (ids == Ids::ReadBack)
+                stored.push_back({ inserted[n], id });
+            if (n == 0)
                 firstId = id;
             lastId = id;
-            inserted.push_back(i);
         }
+        if (ids == Ids::ReadBack)
+            inserted.clear();
+    }
+    if (!done) {
+        native.finish();
+        rolledBack(transaction, insert, update, tellFailure);
+        return Attempt::Failed;
     }
     native.finish();
     if (!inserted.empty()) {

@@ -70,7 +70,7 @@ bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 draw
     const QString drawText = QString::number(drawId);
     for (size_t i : stored) {
         const int r = firstRow + int(i);
-        grid.setTextMatrix(r, column::Key, QString::number(rows[i].key));
+        grid.setTextMatrix(r, column::Key, IntegerText(rows[i].key));
         if (was[i] == EntrantRow::State::New)
             grid.setTextMatrix(r, column::Draw, drawText);
     }
@@ -107,7 +107,7 @@ int AppendEntrantRows(GridModel &grid, const std::vector<EntrantRow> &rows, cons
         const int r = oldRows + int(i);
         if (entrant.state != EntrantRow::State::New)
             grid.setTextMatrix(r, column::Key,
-                QString::number(entrant.state == EntrantRow::State::Changed ? -entrant.key : entrant.key));
+                IntegerText(entrant.state == EntrantRow::State::Changed ? -entrant.key : entrant.key));
         grid.setTextMatrix(r, column::Number, entrant.number);
         grid.setTextMatrix(r, column::Name, entrant.name);
     }

@@ -148,7 +148,7 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
                 case Kind::Computed:
                     break;
                 case Kind::Serial:
-                    grid.setTextMatrix(r, c, QString::number(r - first + 1));
+                    grid.setTextMatrix(r, c, IntegerText(r - first + 1));
                     break;
                 case Kind::Lookup: {
                     const QString key = textOf(rs.field(column.field));
@@ -275,7 +275,22 @@ void RenumberGrid(GridModel &grid)
     if (serial < 0)
         return;
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
-        grid.setTextMatrix(r, serial, QString::number(r - grid.FixedRows() + 1));
+        grid.setTextMatrix(r, serial, IntegerText(r - grid.FixedRows() + 1));
+}
+
+QString IntegerText(qint64 value)
+{
+    char16_t digits[20]; // a sign and the 19 digits of the largest magnitude
+    char16_t *const end = digits + 20;
+    char16_t *first = end;
+    quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
+    do {
+        *--first = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        *--first = u'-';
+    return QString(reinterpret_cast<const QChar *>(first), end - first);
 }
 
 bool ClickMarkColumn(GridModel &grid, int shift, int row, int col, bool multi)

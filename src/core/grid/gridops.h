@@ -43,6 +43,9 @@ void SortGridByColumn(GridModel &grid, int col);
 // to general (4 to 9), as text when left or centre-top (0 to 3).
 bool IsNumericAlignment(Align align);
 void RenumberGrid(GridModel &grid);
+// The decimal text of a whole number, as QString::number gives it, for the
+// serials and keys written into tens of thousands of cells at a time.
+QString IntegerText(qint64 value);
 // The serial column: the first "序号" caption among columns 0..FixedCols,
 // else FixedCols - 1.
 int SerialColumn(const GridModel &grid);

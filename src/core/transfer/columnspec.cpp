@@ -137,11 +137,10 @@ void NormaliseColumnSpecs(QStringList &specs)
     }
 }
 
-QString ComposeSpecValue(const QString &spec, const std::function<QString(int)> &cell, bool trimPieces)
+SpecPieces::SpecPieces(const QString &spec, bool trimPieces)
 {
-    QString value;
     if (spec.isEmpty())
-        return value;
+        return;
     const QStringList pieces = spec.split(QLatin1Char(','));
     for (QString piece : pieces) {
         if (trimPieces) {
@@ -149,16 +148,25 @@ QString ComposeSpecValue(const QString &spec, const std::function<QString(int)> 
             piece = trimSpaces(piece);
         }
         if (isLiteral(piece)) {
-            value += QStringView(piece).mid(1, piece.size() - 2);
+            m_pieces.push_back({ piece.mid(1, piece.size() - 2), 0 });
         } else if (piece.size() == 1 && piece.front() == Quote) {
             continue; // a lone quote is neither a literal nor a column
         } else {
             const int column = ColumnNumber(piece);
             if (column > 0)
-                value += cell(column);
+                m_pieces.push_back({ QString(), column });
         }
     }
+}
+
+QString SpecPieces::finish(const QString &value)
+{
     return markLineBreaks(value);
+}
+
+QString ComposeSpecValue(const QString &spec, const std::function<QString(int)> &cell, bool trimPieces)
+{
+    return SpecPieces(spec, trimPieces).compose(cell);
 }
 
 } // namespace tombolix::transfer

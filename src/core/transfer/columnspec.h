@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 // Column specs: how one target field is put together from file columns and
 // literal texts. A spec is a list of pieces separated by ","; a piece is a
@@ -33,6 +34,43 @@ int CountOccurrences(const QString &text, const QString &sub);
 // left as typed): full-width quotes and commas become ASCII, spaces around
 // are trimmed, and one leading and one trailing comma are dropped.
 void NormaliseColumnSpecs(QStringList &specs);
+
+// A spec split into its pieces once, for composing it over many rows: the
+// value of the spec over a row is what ComposeSpecValue gives.
+class SpecPieces
+{
+public:
+    SpecPieces(const QString &spec, bool trimPieces);
+
+    template<typename Cell> QString compose(const Cell &cell) const
+    {
+        QString value;
+        for (const Piece &piece : m_pieces)
+            value += piece.column > 0 ? cell(piece.column) : piece.literal;
+        return finish(value);
+    }
+
+    // The 1-based columns the pieces read, in the order written.
+    std::vector<int> columns() const
+    {
+        std::vector<int> read;
+        for (const Piece &piece : m_pieces) {
+            if (piece.column > 0)
+                read.push_back(piece.column);
+        }
+        return read;
+    }
+
+private:
+    struct Piece
+    {
+        QString literal;
+        int column; // 0 for a literal
+    };
+    static QString finish(const QString &value);
+
+    std::vector<Piece> m_pieces;
+};
 
 // The value of one spec over one row, cell(n) giving the text of the 1-based
 // column n. With trimPieces (the workbook reader) every piece first loses CR

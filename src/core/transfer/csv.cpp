@@ -89,8 +89,8 @@ int ReadCsvRows(
     NormaliseColumnSpecs(specs);
     const int keepFields = widestColumn(specs);
     const qint64 count = std::max<qint64>(0, qint64(last) - first + 1);
-    const QString numberSpec = specs.value(0);
-    const QString nameSpec = specs.value(1);
+    const SpecPieces numberSpec(specs.value(0), false);
+    const SpecPieces nameSpec(specs.value(1), false);
     rows.reserve(size_t(count));
     while (qint64(rows.size()) < count && !lines.atEnd()) {
         bool emptyLine = false;
@@ -100,8 +100,8 @@ int ReadCsvRows(
             const auto field = [&record](int column) {
                 return column <= record->size() ? record->at(column - 1) : QString();
             };
-            row.number = ComposeSpecValue(numberSpec, field, false);
-            row.name = ComposeSpecValue(nameSpec, field, false);
+            row.number = numberSpec.compose(field);
+            row.name = nameSpec.compose(field);
         }
         rows.push_back(std::move(row));
     }

@@ -27,20 +27,14 @@ std::unique_ptr<Workbook> openSheet(const QString &path, const QString &sheet, i
     return *error == NoError ? std::move(book) : nullptr;
 }
 
-// The columns the specs read, found by composing them over cells that only
-// note which column was asked for, so pieces are judged exactly as the read
-// itself will judge them.
+// The columns the specs read, from the same pieces the read composes, so
+// pieces are judged exactly as the read itself will judge them.
 std::vector<int> columnsRead(const QStringList &specs)
 {
     std::vector<int> columns;
     for (const QString &spec : specs) {
-        ComposeSpecValue(
-            spec,
-            [&columns](int col) {
-                columns.push_back(col);
-                return QString();
-            },
-            true);
+        const std::vector<int> read = SpecPieces(spec, true).columns();
+        columns.insert(columns.end(), read.begin(), read.end());
     }
     std::sort(columns.begin(), columns.end());
     columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
@@ -74,14 +68,14 @@ int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int l
 
     const int count = std::max(0, last - first + 1);
     OpenProgress(readingText(), rowsShown + count);
-    const QString numberSpec = specs.value(0);
-    const QString nameSpec = specs.value(1);
+    const SpecPieces numberSpec(specs.value(0), true);
+    const SpecPieces nameSpec(specs.value(1), true);
     rows.resize(size_t(count));
     for (int i = 0; i < count; ++i) {
         const int fileRow = first + i;
         const auto cell = [&](int col) { return book->cell(fileRow, col); };
-        rows[size_t(i)].number = ComposeSpecValue(numberSpec, cell, true);
-        rows[size_t(i)].name = ComposeSpecValue(nameSpec, cell, true);
+        rows[size_t(i)].number = numberSpec.compose(cell);
+        rows[size_t(i)].name = nameSpec.compose(cell);
         progress.advance();
     }
     return NoError;

@@ -195,6 +195,11 @@ void TestEntrantWriter::bulkIdsAreTheOnesAssigned_data()
     QTest::newRow("gap") << QStringLiteral(
         "CREATE TRIGGER slip AFTER INSERT ON 号码表 WHEN NEW.号码='gap' "
         "BEGIN INSERT INTO 号码表 (CID, 号码) VALUES (-1, 'slipped'); END");
+    // A row slips in before every inserted one: the IDs step by two, which
+    // the first and last alone would not show when the first were guessed.
+    QTest::newRow("every other") << QStringLiteral(
+        "CREATE TRIGGER slip BEFORE INSERT ON 号码表 WHEN NEW.CID>0 "
+        "BEGIN INSERT INTO 号码表 (CID, 号码) VALUES (-1, 'slipped'); END");
 }
 
 void TestEntrantWriter::bulkIdsAreTheOnesAssigned()

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QTest>
+#include <limits>
 
 using namespace tombolix;
 using namespace tombolix::grid;
@@ -388,6 +389,9 @@ void TestGridOps::formattingHelpers()
     QCOMPARE(BoolToMark(QVariant()), QString());
     QCOMPARE(ToggleMark(QString()), QStringLiteral("√"));
     QCOMPARE(ToggleMark(QStringLiteral("x")), QString());
+    for (const qint64 value : { qint64(0), qint64(7), qint64(-1), qint64(1000000),
+             std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min() })
+        QCOMPARE(IntegerText(value), QString::number(value));
     int a = 3, b = 9;
     OrderPair(a, b);
     QCOMPARE(a, 9);
