@@ -34,6 +34,8 @@ public:
     bool atEnd() const;
     // The next line without its line end; empty at the end.
     QString next();
+    // The same, seen in place: valid until the next call.
+    QStringView nextView();
     // The line end that closed the line last returned: CR LF, LF or CR, or
     // nothing at the end of the text.
     QStringView lineEnd() const;
