@@ -91,6 +91,8 @@ void benchCsvRowCount();
 int runImportCommand(const QStringList &args);
 // The stage's banner.
 void benchBannerRepaint();
+// Qt's own texts in Chinese, at start-up.
+void benchChineseTexts();
 } // namespace tombolix::bench
 
 namespace {
@@ -124,6 +126,7 @@ const std::vector<Benchmark> &benchmarks()
         { "csv_row_count_1m", benchCsvRowCount },
         // The stage's banner.
         { "banner_repaint_1080p", benchBannerRepaint },
+        { "chinese_texts_install", benchChineseTexts },
     };
     return all;
 }

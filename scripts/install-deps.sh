@@ -12,6 +12,8 @@ packages=(
     libxlsxwriter-dev libfreexl-dev libzip-dev libsqlite3-dev
     clang libclang-rt-14-dev clang-format
     fonts-wqy-microhei
+    # Qt's own texts in Chinese: standard buttons, file, colour and font dialogs.
+    qt6-translations-l10n
     xvfb xauth
 )
 

@@ -1,3 +1,4 @@
+#include "common/chinesetexts.h"
 #include "common/indicator.h"
 #include "common/progress.h"
 #include "common/qtprompts.h"
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
 {
     tombolix::AllowLargeCachedGlyphs();
     QApplication app(argc, argv);
+    tombolix::installChineseTranslations(app);
     tombolix::FSet::nameApplication();
 
     tombolix::QtPrompts prompts;

@@ -80,8 +80,8 @@ QString QtPrompts::qtFilter(const QString &filter)
 
 QString QtPrompts::openFileName(const QString &filter)
 {
-    const QString path = QFileDialog::getOpenFileName(
-        parentWindow(), QStringLiteral("打开"), m_lastDirectory, qtFilter(filter));
+    const QString path = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("打开"), m_lastDirectory,
+        qtFilter(filter), nullptr, QFileDialog::DontUseNativeDialog);
     if (!path.isEmpty())
         m_lastDirectory = QFileInfo(path).absolutePath();
     return path;
@@ -93,7 +93,7 @@ QString QtPrompts::saveFileName(const QString &filter, const QString &suggested)
         = m_lastDirectory.isEmpty() ? suggested : m_lastDirectory + QLatin1Char('/') + suggested;
     // The export asks its own overwrite question; Qt's would make it two.
     const QString path = QFileDialog::getSaveFileName(parentWindow(), QStringLiteral("另存为"), start,
-        qtFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
+        qtFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog);
     if (!path.isEmpty())
         m_lastDirectory = QFileInfo(path).absolutePath();
     return path;
@@ -101,7 +101,8 @@ QString QtPrompts::saveFileName(const QString &filter, const QString &suggested)
 
 std::optional<QColor> QtPrompts::colour(const QColor &start)
 {
-    const QColor chosen = QColorDialog::getColor(start, parentWindow(), QStringLiteral("颜色"));
+    const QColor chosen = QColorDialog::getColor(
+        start, parentWindow(), QStringLiteral("颜色"), QColorDialog::DontUseNativeDialog);
     if (!chosen.isValid())
         return std::nullopt;
     return chosen;
@@ -110,12 +111,13 @@ std::optional<QColor> QtPrompts::colour(const QColor &start)
 std::optional<FontChoice> QtPrompts::font(const FontChoice &start)
 {
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, start.font, parentWindow(), QStringLiteral("字体"));
+    const QFont chosen = QFontDialog::getFont(
+        &ok, start.font, parentWindow(), QStringLiteral("字体"), QFontDialog::DontUseNativeDialog);
     if (!ok)
         return std::nullopt;
     FontChoice result { chosen, start.colour };
-    const QColor colour
-        = QColorDialog::getColor(colorFromStored(start.colour), parentWindow(), QStringLiteral("文字颜色"));
+    const QColor colour = QColorDialog::getColor(colorFromStored(start.colour), parentWindow(),
+        QStringLiteral("文字颜色"), QColorDialog::DontUseNativeDialog);
     if (colour.isValid())
         result.colour = storedFromColor(colour);
     return result;

@@ -6,7 +6,9 @@ class QWidget;
 
 namespace tombolix {
 
-// The prompts the program shows: Qt's message boxes and dialogs.
+// The prompts the program shows: Qt's message boxes and dialogs. The file,
+// colour and font dialogs are always Qt's own, never the desktop's native
+// ones: those speak the desktop's language, Qt's the program's Chinese.
 class QtPrompts : public Prompts
 {
 public:

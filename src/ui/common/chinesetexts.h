@@ -1,0 +1,14 @@
+#pragma once
+
+class QCoreApplication;
+
+namespace tombolix {
+
+// Qt's own texts (standard buttons, the file, colour and font dialogs, the
+// edit menus of text boxes) in Chinese like the rest of the program, whatever
+// the desktop's language. Number and date formats stay the locale's. False
+// when Qt's Chinese catalogue is not installed: those texts then stay English.
+// Calling it again changes nothing.
+bool installChineseTranslations(QCoreApplication &app);
+
+} // namespace tombolix
