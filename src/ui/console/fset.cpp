@@ -2,6 +2,7 @@
 
 #include "common/celleditor.h"
 #include "common/conventions.h"
+#include "common/desktop.h"
 #include "common/gridview.h"
 #include "common/idlist.h"
 #include "common/prompts.h"
@@ -198,6 +199,9 @@ void FSet::buildMenus()
     m_restore = file->addAction(QStringLiteral("恢复数据库…"));
     m_restore->setObjectName(QStringLiteral("M_Restore"));
     connect(m_restore, &QAction::triggered, this, &FSet::restoreByHand);
+    QAction *dataFolder = file->addAction(QStringLiteral("打开数据文件所在文件夹"));
+    dataFolder->setObjectName(QStringLiteral("M_DataFolder"));
+    connect(dataFolder, &QAction::triggered, this, &FSet::openDataFolder);
     file->addSeparator();
     file->addMenu(new StageScreenMenu(this));
     file->addSeparator();
@@ -496,6 +500,13 @@ void FSet::backUpByHand()
         prompts().message(QStringLiteral("数据库已备份到：") + QDir::toNativeSeparators(path));
     else
         prompts().message(QStringLiteral("数据库备份失败，没有写入任何文件！"));
+}
+
+void FSet::openDataFolder()
+{
+    const QString folder = QFileInfo(data::DatabasePath()).absolutePath();
+    if (!OpenUrl(QUrl::fromLocalFile(folder)))
+        prompts().message(QStringLiteral("无法打开文件夹：") + QDir::toNativeSeparators(folder));
 }
 
 void FSet::restoreByHand()
