@@ -13,6 +13,9 @@ packages=(
     clang libclang-rt-14-dev clang-format
     fonts-wqy-microhei
     xvfb xauth
+    # The Debian package (scripts/package.sh) and its test: CPack's
+    # dpkg-shlibdeps, lintian, and the checks of the menu entry and AppStream data.
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

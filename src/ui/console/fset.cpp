@@ -36,6 +36,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -52,6 +53,11 @@
 static void initConsoleResources()
 {
     Q_INIT_RESOURCE(console);
+}
+
+static void initIconResources()
+{
+    Q_INIT_RESOURCE(icon);
 }
 
 namespace tombolix {
@@ -181,6 +187,15 @@ void FSet::nameApplication()
 {
     QCoreApplication::setOrganizationName(AppName);
     QCoreApplication::setApplicationName(AppName);
+    // The desktop matches the windows to the menu entry by this name, and
+    // shows the icon the entry names; the icon set here serves where it
+    // does not.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tombolix.Tombolix"));
+    initIconResources();
+    QIcon icon;
+    for (const int size : { 16, 24, 32, 48, 64, 128, 256 })
+        icon.addFile(QStringLiteral(":/tombolix/icon/%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     // No display name: the platform would append it to every window title
     // that does not already end with it: the caption, " — ", "澄曜抽奖软件".
 }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -87,6 +88,12 @@ void TestFSet::titleBarShowsTheCaptionAlone()
     console.show();
     QVERIFY(QTest::qWaitForWindowExposed(&console));
     QCOMPARE(platformTitle(console), QStringLiteral("澄曜抽奖软件1.12"));
+    // The windows carry the program's own icon, at the sizes a desktop asks.
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.tombolix.Tombolix"));
+    const QIcon icon = console.windowIcon();
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.availableSizes().size(), 7);
+    QCOMPARE(icon.pixmap(QSize(256, 256)).size(), QSize(256, 256));
 }
 
 void TestFSet::closingEndsTheProgram()
