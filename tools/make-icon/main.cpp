@@ -86,7 +86,8 @@ QImage render(int size)
         p.setPen(QPen(QColor(255, 214, 130, 150), std::max(1.0, s / 96)));
         const double inset = s * 0.035;
         QPainterPath rim;
-        rim.addRoundedRect(tile.adjusted(inset, inset, -inset, -inset), tile.width() * 0.19, tile.width() * 0.19);
+        rim.addRoundedRect(
+            tile.adjusted(inset, inset, -inset, -inset), tile.width() * 0.19, tile.width() * 0.19);
         p.drawPath(rim);
     }
 

@@ -89,7 +89,7 @@ DataLocationInputs DataLocationInputsOfThisRun(const QString &requested)
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     return { requested, programFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-        QDir(programFolder).filePath(QStringLiteral("../share/tombolix/") + FileName) };
+        QDir::cleanPath(QDir(programFolder).filePath(QStringLiteral("../share/tombolix/") + FileName)) };
 }
 
 DataLocation UseDataLocation(const QString &requested)

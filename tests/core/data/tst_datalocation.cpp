@@ -4,6 +4,7 @@
 #include "data/datalocation.h"
 #include "support/testsupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -43,6 +44,7 @@ private slots:
     void otherwiseTheShippedDatabaseIsCopiedOnceForTheUser();
     void aCopyThatCannotBeMadeLeavesNothingAndTheConnectionFails();
     void backupsGoBesideTheDatabaseInUse();
+    void anInstalledProgramFindsWhatItShips();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -202,6 +204,22 @@ void TestDataLocation::backupsGoBesideTheDatabaseInUse()
     QVERIFY(!BackupDatabase(backupreason::Daily).isEmpty());
     QVERIFY(!everythingUnder(BackupFolder()).isEmpty());
     QVERIFY(!QFileInfo::exists(QDir(m_inputs.programFolder).filePath(BackupFolder().section('/', -1))));
+}
+
+// Installed as bin/tombolix and share/tombolix/Data.mdb under one prefix; the
+// user's folder under the names the program gives itself.
+void TestDataLocation::anInstalledProgramFindsWhatItShips()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Tombolix"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tombolix"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(QDir(m_dir->path()).filePath(QStringLiteral("data"))));
+    const DataLocationInputs inputs = DataLocationInputsOfThisRun(QStringLiteral("x.mdb"));
+    QCOMPARE(inputs.requested, QStringLiteral("x.mdb"));
+    QCOMPARE(inputs.programFolder, QCoreApplication::applicationDirPath());
+    QDir prefix(QCoreApplication::applicationDirPath());
+    QVERIFY(prefix.cdUp());
+    QCOMPARE(inputs.shippedDatabase, prefix.filePath(QStringLiteral("share/tombolix/Data.mdb")));
+    QCOMPARE(inputs.userFolder, QDir(m_dir->path()).filePath(QStringLiteral("data/Tombolix/Tombolix")));
 }
 
 QTEST_GUILESS_MAIN(TestDataLocation)
