@@ -172,6 +172,16 @@ void TestDataLocation::aCopyThatCannotBeMadeLeavesNothingAndTheConnectionFails()
     QVERIFY(!location.ready);
     QCOMPARE(everythingUnder(m_dir->path()), withBlocker);
 
+    // A folder nobody may write in, not even root.
+    if (QFileInfo(QStringLiteral("/proc/self")).isDir()) {
+        DataLocationInputs readOnly = m_inputs;
+        readOnly.userFolder = QStringLiteral("/proc/self/Tombolix");
+        location = ChooseDataLocation(readOnly);
+        QVERIFY(!location.ready);
+        QCOMPARE(location.path, QStringLiteral("/proc/self/Tombolix/Data.mdb"));
+        QVERIFY(!QFileInfo::exists(readOnly.userFolder));
+    }
+
     // The folder exists but may not be written: the copy fails, the folder
     // stays as it was and no partial file is left.
     QVERIFY(QFile::remove(blocker));
