@@ -15,6 +15,9 @@ packages=(
     # Qt's own texts in Chinese: standard buttons, file, colour and font dialogs.
     qt6-translations-l10n
     xvfb xauth
+    # The Debian package (scripts/package.sh) and its test: CPack's
+    # dpkg-shlibdeps, lintian, and the checks of the menu entry and AppStream data.
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,19 +1,27 @@
 #include "common/chinesetexts.h"
+#include "common/commandline.h"
 #include "common/indicator.h"
 #include "common/progress.h"
 #include "common/qtprompts.h"
 #include "console/fset.h"
 #include "console/startup.h"
+#include "data/datalocation.h"
 #include "drawscreen/largeglyphs.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    // The command line is read before the display is reached, so --version
+    // and --help work without one; a wrong one ends here with code 2.
+    const tombolix::CommandLine command = tombolix::ReadCommandLine(argc, argv);
+    if (command.exitCode)
+        return *command.exitCode;
     tombolix::AllowLargeCachedGlyphs();
     QApplication app(argc, argv);
     tombolix::installChineseTranslations(app);
     tombolix::FSet::nameApplication();
+    tombolix::data::UseDataLocation(command.database);
 
     tombolix::QtPrompts prompts;
     tombolix::setPrompts(&prompts);

@@ -2,7 +2,11 @@
 
 #include "common/version.h"
 #include "common/windowops.h"
+#include "data/database.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,6 +23,8 @@ namespace {
 
 const QColor AccentColour(0x1e, 0x63, 0xd6);
 const QColor QuietColour(0x6b, 0x72, 0x80);
+// What the data file's line may take of the box's fixed width.
+const int DataFileWidth = 330;
 
 // The studio's emblem: the character 澄 on a blue rounded square, drawn at the
 // screen's pixel ratio so it stays sharp.
@@ -123,6 +129,18 @@ About::About(QWidget *parent)
         contact->addWidget(key, row, 0);
         contact->addWidget(value, row, 1);
     }
+    // Where the draws are kept, for the operator who copies or backs up the
+    // file by hand. A long path is shortened in its middle; the whole of it
+    // shows as the tip.
+    const QString dataFile = QDir::toNativeSeparators(QFileInfo(data::DatabasePath()).absoluteFilePath());
+    auto *dataKey = makeLabel(QString(), QStringLiteral("数据文件："), this);
+    setQuiet(dataKey);
+    auto *dataValue = makeLabel(QStringLiteral("DataFile"), dataFile, this);
+    dataValue->setToolTip(dataFile);
+    dataValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    dataValue->setText(dataValue->fontMetrics().elidedText(dataFile, Qt::ElideMiddle, DataFileWidth));
+    contact->addWidget(dataKey, lines.size(), 0);
+    contact->addWidget(dataValue, lines.size(), 1);
     contact->setColumnStretch(1, 1);
 
     auto *copyright

@@ -2,6 +2,7 @@
 
 #include "common/celleditor.h"
 #include "common/conventions.h"
+#include "common/desktop.h"
 #include "common/gridview.h"
 #include "common/idlist.h"
 #include "common/prompts.h"
@@ -35,6 +36,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -51,6 +53,11 @@
 static void initConsoleResources()
 {
     Q_INIT_RESOURCE(console);
+}
+
+static void initIconResources()
+{
+    Q_INIT_RESOURCE(icon);
 }
 
 namespace tombolix {
@@ -180,6 +187,15 @@ void FSet::nameApplication()
 {
     QCoreApplication::setOrganizationName(AppName);
     QCoreApplication::setApplicationName(AppName);
+    // The desktop matches the windows to the menu entry by this name, and
+    // shows the icon the entry names; the icon set here serves where it
+    // does not.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tombolix.Tombolix"));
+    initIconResources();
+    QIcon icon;
+    for (const int size : { 16, 24, 32, 48, 64, 128, 256 })
+        icon.addFile(QStringLiteral(":/tombolix/icon/%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     // No display name: the platform would append it to every window title
     // that does not already end with it: the caption, " — ", "澄曜抽奖软件".
 }
@@ -198,6 +214,9 @@ void FSet::buildMenus()
     m_restore = file->addAction(QStringLiteral("恢复数据库…"));
     m_restore->setObjectName(QStringLiteral("M_Restore"));
     connect(m_restore, &QAction::triggered, this, &FSet::restoreByHand);
+    QAction *dataFolder = file->addAction(QStringLiteral("打开数据文件所在文件夹"));
+    dataFolder->setObjectName(QStringLiteral("M_DataFolder"));
+    connect(dataFolder, &QAction::triggered, this, &FSet::openDataFolder);
     file->addSeparator();
     file->addMenu(new StageScreenMenu(this));
     file->addSeparator();
@@ -496,6 +515,13 @@ void FSet::backUpByHand()
         prompts().message(QStringLiteral("数据库已备份到：") + QDir::toNativeSeparators(path));
     else
         prompts().message(QStringLiteral("数据库备份失败，没有写入任何文件！"));
+}
+
+void FSet::openDataFolder()
+{
+    const QString folder = QFileInfo(data::DatabasePath()).absolutePath();
+    if (!OpenUrl(QUrl::fromLocalFile(folder)))
+        prompts().message(QStringLiteral("无法打开文件夹：") + QDir::toNativeSeparators(folder));
 }
 
 void FSet::restoreByHand()

@@ -84,6 +84,7 @@ private:
     void lockForEditor(bool locked);
     void backUpByHand();
     void restoreByHand();
+    void openDataFolder();
     bool hasDataRowSelected(int index) const;
 
     // The in-grid editor of the entrants grid.
