@@ -1,243 +1,162 @@
 #include "transfer/xlsreader.h"
 
 #include "common/conventions.h"
+#include "transfer/xlsstream.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <freexl.h>
-#include <poll.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <optional>
 
 namespace tombolix::transfer {
 
 namespace {
 
-// What the reading child sends: frames of a kind byte, two numbers and a
-// payload, all little-endian as the machine is the same on both ends.
-enum FrameKind : quint8
-{
-    ErrorFrame = 1, // a = error number
-    SheetFrame, // payload = sheet name in UTF-8
-    SelectFrame, // a = sheet index; the cells that follow are its own
-    CellFrame, // a = row, b = column (1-based), payload = type byte + value
-    EndFrame,
-};
-enum CellType : char
-{
-    IntegerCell = 'i',
-    DoubleCell = 'd',
-    TextCell = 't',
-};
-constexpr int FrameHeaderSize = 13;
-int g_readTimeoutMs = XlsWorkbook::DefaultReadTimeoutMs;
-constexpr qsizetype MaxFrameBytes = qsizetype(1) << 30;
+using namespace xlsstream;
 
-class FrameWriter
+static_assert(ErrorCannotOpen == CannotOpen && ErrorNotAWorkbook == NotAWorkbook);
+static_assert(MaxRows == XlsWorkbook::MaxRows && MaxColumns == XlsWorkbook::MaxColumns);
+
+int g_readTimeoutMs = XlsWorkbook::DefaultReadTimeoutMs;
+QString g_helperProgram;
+// More than any .xls can hold; a helper that says more is not reading one.
+constexpr qsizetype MaxStreamBytes = qsizetype(1) << 30;
+
+struct Frame
+{
+    quint8 kind = 0;
+    quint32 a = 0;
+    quint32 b = 0;
+    quint32 length = 0;
+    const char *payload = nullptr;
+};
+
+// Takes the next whole frame of stream at *at; false when the stream ends
+// before it does.
+bool nextFrame(const QByteArray &stream, qsizetype *at, Frame *frame)
+{
+    if (stream.size() - *at < HeaderSize)
+        return false;
+    const char *header = stream.constData() + *at;
+    frame->kind = quint8(header[0]);
+    std::memcpy(&frame->a, header + 1, 4);
+    std::memcpy(&frame->b, header + 5, 4);
+    std::memcpy(&frame->length, header + 9, 4);
+    if (frame->length > quint64(stream.size() - *at - HeaderSize))
+        return false;
+    frame->payload = header + HeaderSize;
+    *at += HeaderSize + qsizetype(frame->length);
+    return true;
+}
+
+enum class HelperRun
+{
+    Read,
+    Missing,
+    Failed,
+};
+
+// Answers the helper's question once the sheet names have come: the index of
+// the first sheet named as the scope's, without regard to case.
+class SheetChooser
 {
 public:
-    explicit FrameWriter(int fd)
-        : m_fd(fd)
+    explicit SheetChooser(const QString &sheet)
+        : m_sheet(sheet)
     { }
 
-    void frame(FrameKind kind, quint32 a, quint32 b, const char *payload = nullptr, quint32 length = 0,
-        char type = 0)
+    // Looks at what has come so far; true with *index once the question has.
+    bool answer(const QByteArray &stream, quint32 *index)
     {
-        const quint32 total = length + (type ? 1 : 0);
-        char header[FrameHeaderSize];
-        header[0] = char(kind);
-        std::memcpy(header + 1, &a, 4);
-        std::memcpy(header + 5, &b, 4);
-        std::memcpy(header + 9, &total, 4);
-        append(header, FrameHeaderSize);
-        if (type)
-            append(&type, 1);
-        append(payload, length);
-    }
-
-    void flush()
-    {
-        const char *data = m_buffer.data();
-        size_t left = m_buffer.size();
-        while (left > 0) {
-            const ssize_t n = ::write(m_fd, data, left);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                _exit(1);
-            data += n;
-            left -= size_t(n);
+        Frame frame;
+        while (nextFrame(stream, &m_scanned, &frame)) {
+            if (frame.kind == SheetFrame && m_chosen == NoSheet
+                && QString::fromUtf8(frame.payload, qsizetype(frame.length))
+                        .compare(m_sheet, Qt::CaseInsensitive)
+                    == 0)
+                m_chosen = m_names;
+            if (frame.kind == SheetFrame)
+                ++m_names;
+            if (frame.kind == ChooseFrame) {
+                *index = m_chosen;
+                return true;
+            }
         }
-        m_buffer.clear();
+        return false;
     }
 
 private:
-    void append(const char *data, size_t length)
-    {
-        if (length == 0)
-            return;
-        m_buffer.insert(m_buffer.end(), data, data + length);
-        if (m_buffer.size() >= 1 << 16)
-            flush();
-    }
-
-    int m_fd;
-    std::vector<char> m_buffer;
+    QString m_sheet;
+    qsizetype m_scanned = 0;
+    quint32 m_names = 0;
+    quint32 m_chosen = NoSheet;
 };
 
-// Sends one cell's value, if it has one.
-void sendCell(FrameWriter &out, const void *handle, unsigned int r, unsigned short c)
+// Runs the helper on path and collects its whole output in stream. Waits
+// without an event loop, so no click can arrive in the middle of a read.
+HelperRun runHelper(const QString &path, const CellScope *scope, QByteArray &stream)
 {
-    FreeXL_CellValue value;
-    if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
-        return;
-    switch (value.type) {
-    case FREEXL_CELL_INT:
-        out.frame(
-            CellFrame, r + 1, c + 1U, reinterpret_cast<const char *>(&value.value.int_value), 4, IntegerCell);
-        break;
-    case FREEXL_CELL_DOUBLE:
-        out.frame(CellFrame, r + 1, c + 1U, reinterpret_cast<const char *>(&value.value.double_value), 8,
-            DoubleCell);
-        break;
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_DATETIME:
-    case FREEXL_CELL_TIME:
-        if (value.value.text_value)
-            out.frame(CellFrame, r + 1, c + 1U, value.value.text_value,
-                quint32(std::strlen(value.value.text_value)), TextCell);
-        break;
-    default:
-        break;
+    const QString program = XlsWorkbook::helperProgram();
+    if (program.isEmpty())
+        return HelperRun::Missing;
+    QStringList arguments { path };
+    if (scope) {
+        arguments << QString::number(scope->firstRow) << QString::number(scope->lastRow);
+        for (const int col : scope->columns)
+            arguments << QString::number(col);
     }
-}
-
-// The child's whole life: read the workbook with FreeXL and send it, or
-// with a scope the sheet names and the scope's cells, so that the pipe and
-// the parent carry no cell nobody reads.
-[[noreturn]] void readInChild(const QByteArray &path, int fd, const CellScope *scope)
-{
-    // A crash here is expected on hostile files and is the parent's to
-    // judge, not a crash handler's to report.
-    for (const int number : { SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGPIPE })
-        std::signal(number, SIG_DFL);
-    FrameWriter out(fd);
-    const void *handle = nullptr;
-    const int opened = freexl_open(path.constData(), &handle);
-    unsigned int password = 0;
-    unsigned int sheets = 0;
-    if (opened != FREEXL_OK || freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &password) != FREEXL_OK
-        || password == FREEXL_BIFF_OBFUSCATED
-        || freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK) {
-        out.frame(ErrorFrame, opened == FREEXL_FILE_NOT_FOUND ? CannotOpen : NotAWorkbook, 0);
-        out.frame(EndFrame, 0, 0);
-        out.flush();
-        _exit(0);
-    }
-    sheets = std::min(sheets, 0xffffU);
-    int scopeSheet = -1;
-    for (unsigned int i = 0; i < sheets; ++i) {
-        const char *name = nullptr;
-        if (freexl_get_worksheet_name(handle, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
-            _exit(1);
-        out.frame(SheetFrame, i, 0, name, quint32(std::strlen(name)));
-        if (scope && scopeSheet < 0
-            && QString::fromUtf8(name).compare(scope->sheet, Qt::CaseInsensitive) == 0)
-            scopeSheet = int(i);
-    }
-    for (unsigned int i = 0; i < sheets; ++i) {
-        if (scope && int(i) != scopeSheet)
-            continue;
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        if (freexl_select_active_worksheet(handle, static_cast<unsigned short>(i)) != FREEXL_OK
-            || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-            _exit(1);
-        out.frame(SelectFrame, i, 0);
-        rows = std::min(rows, unsigned(XlsWorkbook::MaxRows));
-        columns = std::min(columns, static_cast<unsigned short>(XlsWorkbook::MaxColumns));
-        if (!scope) {
-            for (unsigned int r = 0; r < rows; ++r) {
-                for (unsigned short c = 0; c < columns; ++c)
-                    sendCell(out, handle, r, c);
-            }
-            continue;
-        }
-        const unsigned int firstRow = unsigned(std::max(scope->firstRow, 1)) - 1;
-        const unsigned int endRow = std::min(rows, unsigned(std::max(scope->lastRow, 0)));
-        for (unsigned int r = firstRow; r < endRow; ++r) {
-            for (const int col : scope->columns) {
-                if (col >= 1 && col <= columns)
-                    sendCell(out, handle, r, static_cast<unsigned short>(col - 1));
-            }
-        }
-    }
-    out.frame(EndFrame, 0, 0);
-    out.flush();
-    _exit(0);
-}
-
-// Runs the reading child and collects what it sends; false when it failed,
-// crashed, overran its time or said too much.
-bool readSandboxed(const QByteArray &path, const CellScope *scope, QByteArray &frames)
-{
-    int pipeEnds[2];
-    if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
-        return false;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(pipeEnds[0]);
-        ::close(pipeEnds[1]);
-        return false;
-    }
-    if (child == 0) {
-        ::close(pipeEnds[0]);
-        readInChild(path, pipeEnds[1], scope);
-    }
-    ::close(pipeEnds[1]);
-
-    bool ok = true;
     QElapsedTimer clock;
     clock.start();
     const qint64 deadline = g_readTimeoutMs;
-    std::vector<char> buffer(1 << 16);
+    auto left = [&clock, deadline] { return int(std::max<qint64>(0, deadline - clock.elapsed())); };
+
+    QProcess helper;
+    helper.setStandardErrorFile(QProcess::nullDevice());
+    if (!scope)
+        helper.setStandardInputFile(QProcess::nullDevice());
+    helper.start(program, arguments, scope ? QIODevice::ReadWrite : QIODevice::ReadOnly);
+    if (!helper.waitForStarted(std::max(left(), 1)))
+        return helper.error() == QProcess::FailedToStart ? HelperRun::Missing : HelperRun::Failed;
+
+    std::optional<SheetChooser> chooser;
+    if (scope)
+        chooser.emplace(scope->sheet);
+    bool ok = true;
     for (;;) {
-        const qint64 left = deadline - clock.elapsed();
-        pollfd readable { pipeEnds[0], POLLIN, 0 };
-        const int ready = left > 0 ? ::poll(&readable, 1, int(left)) : 0;
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0) {
+        stream += helper.readAllStandardOutput();
+        if (stream.size() > MaxStreamBytes) {
             ok = false;
             break;
         }
-        const ssize_t n = ::read(pipeEnds[0], buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
+        quint32 index = NoSheet;
+        if (chooser && chooser->answer(stream, &index)) {
+            chooser.reset();
+            helper.write(reinterpret_cast<const char *>(&index), sizeof index);
+            helper.closeWriteChannel();
         }
-        frames.append(buffer.data(), qsizetype(n));
-        if (frames.size() > MaxFrameBytes) {
+        if (helper.state() == QProcess::NotRunning)
+            break;
+        if (left() == 0) {
             ok = false;
             break;
         }
+        // A helper that has closed its output but not ended yields no
+        // further data; wait for its end instead of turning round.
+        if (!helper.waitForReadyRead(left()) && helper.state() != QProcess::NotRunning && left() > 0)
+            helper.waitForFinished(left());
     }
-    ::close(pipeEnds[0]);
-    if (!ok)
-        ::kill(child, SIGKILL);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
-    return ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!ok || helper.state() != QProcess::NotRunning) {
+        helper.kill();
+        helper.waitForFinished();
+        return HelperRun::Failed;
+    }
+    stream += helper.readAllStandardOutput();
+    return helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0 ? HelperRun::Read
+                                                                                 : HelperRun::Failed;
 }
 
 } // namespace
@@ -247,6 +166,22 @@ void XlsWorkbook::setReadTimeout(int milliseconds)
     g_readTimeoutMs = std::max(1, milliseconds);
 }
 
+void XlsWorkbook::setHelperProgram(const QString &path)
+{
+    g_helperProgram = path;
+}
+
+QString XlsWorkbook::helperProgram()
+{
+    if (!g_helperProgram.isEmpty())
+        return g_helperProgram;
+    if (!QCoreApplication::instance())
+        return QString();
+    // Found with the platform's suffix for programs, and only if it may run.
+    return QStandardPaths::findExecutable(
+        QString::fromLatin1(HelperName), { QCoreApplication::applicationDirPath() });
+}
+
 std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString &path, int *error, const CellScope *scope)
 {
     auto fail = [error](int code) {
@@ -254,47 +189,53 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString &path, int *error, 
             *error = code;
         return nullptr;
     };
-    // FreeXL would say "not found" for these too; the parent can tell early.
+    // FreeXL would say "not found" for these too; the reader can tell early.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(CannotOpen);
     file.close();
-    QByteArray frames;
-    if (!readSandboxed(QFile::encodeName(path), scope, frames))
+    QByteArray stream;
+    switch (runHelper(path, scope, stream)) {
+    case HelperRun::Missing:
+        return fail(CannotOpen);
+    case HelperRun::Failed:
         return fail(NotAWorkbook);
+    case HelperRun::Read:
+        break;
+    }
+    return fromStream(stream, error);
+}
+
+std::unique_ptr<XlsWorkbook> XlsWorkbook::fromStream(const QByteArray &stream, int *error)
+{
     std::unique_ptr<XlsWorkbook> book(new XlsWorkbook);
-    const int result = book->load(frames);
-    if (result != NoError)
-        return fail(result);
+    const int result = book->load(stream);
     if (error)
-        *error = NoError;
+        *error = result;
+    if (result != NoError)
+        return nullptr;
     return book;
 }
 
-// Takes the child's frames apart; anything out of place makes the whole
+// Takes the helper's frames apart; anything out of place makes the whole
 // workbook unreadable rather than half read.
-int XlsWorkbook::load(const QByteArray &frames)
+int XlsWorkbook::load(const QByteArray &stream)
 {
     Sheet *current = nullptr;
     qsizetype at = 0;
-    while (at + FrameHeaderSize <= frames.size()) {
-        const char *header = frames.constData() + at;
-        quint32 a = 0;
-        quint32 b = 0;
-        quint32 length = 0;
-        std::memcpy(&a, header + 1, 4);
-        std::memcpy(&b, header + 5, 4);
-        std::memcpy(&length, header + 9, 4);
-        at += FrameHeaderSize;
-        if (length > quint64(frames.size() - at))
-            return NotAWorkbook;
-        const char *payload = frames.constData() + at;
-        at += length;
-        switch (quint8(header[0])) {
+    Frame frame;
+    while (nextFrame(stream, &at, &frame)) {
+        const quint32 a = frame.a;
+        const quint32 b = frame.b;
+        const quint32 length = frame.length;
+        const char *payload = frame.payload;
+        switch (frame.kind) {
         case ErrorFrame:
             return a == CannotOpen ? int(CannotOpen) : int(NotAWorkbook);
         case SheetFrame:
             m_sheets.push_back({ QString::fromUtf8(payload, qsizetype(length)), {}, 0, 0 });
+            break;
+        case ChooseFrame:
             break;
         case SelectFrame:
             if (a >= quint32(m_sheets.size()))
@@ -327,6 +268,8 @@ int XlsWorkbook::load(const QByteArray &frames)
             break;
         }
         case EndFrame:
+            if (at != stream.size())
+                return NotAWorkbook;
             for (Sheet &sheet : m_sheets) {
                 auto byKey = [](const StoredCell &x, const StoredCell &y) { return x.key < y.key; };
                 if (!std::is_sorted(sheet.cells.begin(), sheet.cells.end(), byKey))
@@ -337,7 +280,7 @@ int XlsWorkbook::load(const QByteArray &frames)
             return NotAWorkbook;
         }
     }
-    return NotAWorkbook; // the child stopped before its last frame
+    return NotAWorkbook; // the helper stopped before its last frame
 }
 
 QStringList XlsWorkbook::sheetNames() const
