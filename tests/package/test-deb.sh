@@ -38,7 +38,7 @@ echo "Made $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Computed by dpkg-shlibdeps from the libraries the program links…
-for library in libc6 libqt6core6 libqt6widgets6 libqt6sql6; do
+for library in libc6 libqt6core6 libqt6widgets6 libqt6sql6 libfreexl1; do
     grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library"
 done
 # …and the plug-in it cannot see.
@@ -52,10 +52,12 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 expected=(
     usr/bin/tombolix
+    usr/bin/tombolix-xlsread
     usr/share/tombolix/Data.mdb
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
     usr/share/man/man1/tombolix.1.gz
+    usr/share/man/man1/tombolix-xlsread.1.gz
     usr/share/doc/tombolix/copyright
     usr/share/doc/tombolix/changelog.gz
 )
@@ -98,6 +100,10 @@ PY
 # --- The unpacked program --------------------------------------------------
 program=$root/usr/bin/tombolix
 [ "$("$program" --version)" = "tombolix $version" ] || fail "tombolix --version"
+# The .xls helper runs from where it is installed, its libraries found.
+"$root/usr/bin/tombolix-xlsread" "$(dirname "$0")/../data/entrants.xls" </dev/null >"$work/sheets.bin" \
+    || fail "tombolix-xlsread cannot read a workbook"
+[ -s "$work/sheets.bin" ] || fail "tombolix-xlsread sent nothing"
 
 export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
 export QT_QPA_PLATFORM=offscreen
