@@ -7,13 +7,13 @@
 //   inputs (the helper program exists for that reason), so here a forked
 //   child stands in for the helper process, with a time limit, and only our
 //   own code runs in the fuzzer's process.
+#include "readcells.h"
 #include "transfer/xlsreader.h"
 #include "transfer/xlsstream.h"
 
 #include <QDir>
 #include <QFile>
 #include <QString>
-#include <algorithm>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -114,32 +114,13 @@ QByteArray streamOfFile(const QByteArray &path, bool scoped)
     return stream;
 }
 
-qsizetype readAll(const std::unique_ptr<XlsWorkbook> &book)
-{
-    qsizetype total = 0;
-    if (!book)
-        return total;
-    for (const QString &name : book->sheetNames()) {
-        if (book->selectSheet(name) != 0)
-            continue;
-        const int rows = std::min(book->rowCount(), 64);
-        const int columns = std::min(book->columnCount(), 64);
-        for (int r = 0; r <= rows + 1; ++r) {
-            for (int c = 0; c <= columns + 1; ++c)
-                total += book->cell(r, c).size();
-        }
-        total += book->cell(book->rowCount(), book->columnCount()).size();
-    }
-    return total;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     int error = 0;
-    qsizetype total = readAll(XlsWorkbook::fromStream(bytes, &error));
+    qsizetype total = ReadWorksheetCorners(XlsWorkbook::fromStream(bytes, &error).get());
 
     static const QString path = QDir::temp().filePath(QStringLiteral("fuzz_xls_%1.xls").arg(getpid()));
     {
@@ -150,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     // Whole or scoped by the last byte, so that both are fuzzed.
     const bool scoped = size > 0 && (data[size - 1] & 1);
-    total += readAll(XlsWorkbook::fromStream(streamOfFile(QFile::encodeName(path), scoped), &error));
+    total += ReadWorksheetCorners(
+        XlsWorkbook::fromStream(streamOfFile(QFile::encodeName(path), scoped), &error).get());
     QFile::remove(path);
     return total < 0 ? 1 : 0;
 }

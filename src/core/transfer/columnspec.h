@@ -36,7 +36,7 @@ int CountOccurrences(const QString &text, const QString &sub);
 void NormaliseColumnSpecs(QStringList &specs);
 
 // A spec split into its pieces once, for composing it over many rows: the
-// value of the spec over a row is what ComposeSpecValue gives.
+// value a row gives is what ComposeSpecValue gives.
 class SpecPieces
 {
 public:
