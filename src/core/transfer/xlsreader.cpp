@@ -221,7 +221,9 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::fromStream(const QByteArray &stream, i
 // workbook unreadable rather than half read.
 int XlsWorkbook::load(const QByteArray &stream)
 {
-    Sheet *current = nullptr;
+    // The sheet being filled, by index: a pointer would dangle when a sheet
+    // frame after it grows the list.
+    int current = -1;
     qsizetype at = 0;
     Frame frame;
     while (nextFrame(stream, &at, &frame)) {
@@ -233,6 +235,8 @@ int XlsWorkbook::load(const QByteArray &stream)
         case ErrorFrame:
             return a == CannotOpen ? int(CannotOpen) : int(NotAWorkbook);
         case SheetFrame:
+            if (current >= 0)
+                return NotAWorkbook; // every name comes before the first cell
             m_sheets.push_back({ QString::fromUtf8(payload, qsizetype(length)), {}, 0, 0 });
             break;
         case ChooseFrame:
@@ -240,10 +244,11 @@ int XlsWorkbook::load(const QByteArray &stream)
         case SelectFrame:
             if (a >= quint32(m_sheets.size()))
                 return NotAWorkbook;
-            current = &m_sheets[int(a)];
+            current = int(a);
             break;
         case CellFrame: {
-            if (!current || length < 1 || a < 1 || a > quint32(MaxRows) || b < 1 || b > quint32(MaxColumns))
+            if (current < 0 || length < 1 || a < 1 || a > quint32(MaxRows) || b < 1
+                || b > quint32(MaxColumns))
                 return NotAWorkbook;
             QString text;
             if (payload[0] == IntegerCell && length == 5) {
@@ -261,9 +266,10 @@ int XlsWorkbook::load(const QByteArray &stream)
             }
             if (text.isEmpty())
                 break;
-            current->cells.push_back({ (a << 9) | b, quint32(m_pool.size()), quint32(text.size()) });
-            current->rows = std::max(current->rows, int(a));
-            current->columns = std::max(current->columns, int(b));
+            Sheet &sheet = m_sheets[current];
+            sheet.cells.push_back({ (a << 9) | b, quint32(m_pool.size()), quint32(text.size()) });
+            sheet.rows = std::max(sheet.rows, int(a));
+            sheet.columns = std::max(sheet.columns, int(b));
             m_pool += text;
             break;
         }

@@ -183,6 +183,13 @@ void TestXlsHelper::malformedFramesAreNoWorkbook_data()
     QTest::newRow("cell before any sheet") << textCell(1, 1, "x") + end << int(NotAWorkbook);
     QTest::newRow("sheet chosen that was not named")
         << frame(SheetFrame, 0, 0, "a") + frame(SelectFrame, 1) + end << int(NotAWorkbook);
+    // Names after a chosen sheet grow the sheet list under the sheet being
+    // filled (found by the fuzzer: the cell then went to freed memory).
+    QByteArray lateNames;
+    for (quint32 i = 1; i <= 40; ++i)
+        lateNames += frame(SheetFrame, i, 0, "late");
+    QTest::newRow("sheet named after one was chosen")
+        << sheet + lateNames + textCell(2, 3, "张三") + end << int(NotAWorkbook);
     QTest::newRow("row 0") << sheet + textCell(0, 1, "x") + end << int(NotAWorkbook);
     QTest::newRow("row past the format") << sheet + textCell(65537, 1, "x") + end << int(NotAWorkbook);
     QTest::newRow("column past the format") << sheet + textCell(1, 257, "x") + end << int(NotAWorkbook);
