@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QPixmap>
 #include <QSet>
 #include <QSqlQuery>
@@ -190,6 +191,15 @@ void RecordingProgress::advance(qint64 step, const QString &)
 void RecordingProgress::close()
 {
     ++closes;
+}
+
+QAction *menuAction(const QMenu *menu, const char *objectName)
+{
+    for (QAction *action : menu->actions()) {
+        if (action->objectName() == QLatin1String(objectName))
+            return action;
+    }
+    return nullptr;
 }
 
 } // namespace tombolix::test

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class QAction;
+class QMenu;
 class QWidget;
 
 namespace tombolix::grid {
@@ -81,5 +83,8 @@ public:
 private:
     ProgressSink *m_previous = nullptr;
 };
+
+// The menu's action of that object name; null when there is none.
+QAction *menuAction(const QMenu *menu, const char *objectName);
 
 } // namespace tombolix::test

@@ -21,11 +21,7 @@ namespace {
 
 QAction *menuItem(MF &screen, const char *name)
 {
-    for (QAction *action : screen.contextMenu()->actions()) {
-        if (action->objectName() == QLatin1String(name))
-            return action;
-    }
-    return nullptr;
+    return test::menuAction(screen.contextMenu(), name);
 }
 
 // The dialog of its kind that is on show (a closed one waits for deletion).

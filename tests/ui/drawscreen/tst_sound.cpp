@@ -29,11 +29,7 @@ const QString StopSound = QStringLiteral("StopSound");
 
 QAction *menuItem(MF &screen, const char *name)
 {
-    for (QAction *action : screen.contextMenu()->actions()) {
-        if (action->objectName() == QLatin1String(name))
-            return action;
-    }
-    return nullptr;
+    return test::menuAction(screen.contextMenu(), name);
 }
 
 void click(QWidget *window, const char *name)

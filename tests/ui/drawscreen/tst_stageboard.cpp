@@ -18,11 +18,7 @@ namespace {
 
 QAction *menuItem(MF &screen, const char *name)
 {
-    for (QAction *action : screen.contextMenu()->actions()) {
-        if (action->objectName() == QLatin1String(name))
-            return action;
-    }
-    return nullptr;
+    return test::menuAction(screen.contextMenu(), name);
 }
 
 BoardList *boardList(MF &screen)

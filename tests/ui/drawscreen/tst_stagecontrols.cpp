@@ -33,11 +33,7 @@ QString bannerText(MF &screen)
 
 QAction *menuItem(MF &screen, const char *name)
 {
-    for (QAction *action : screen.contextMenu()->actions()) {
-        if (action->objectName() == QLatin1String(name))
-            return action;
-    }
-    return nullptr;
+    return test::menuAction(screen.contextMenu(), name);
 }
 
 void click(MF &screen, const char *name)

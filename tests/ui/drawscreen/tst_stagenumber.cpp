@@ -23,11 +23,7 @@ constexpr double Twips = TwipsPerPixel;
 
 QAction *menuItem(MF &screen, const char *name)
 {
-    for (QAction *action : screen.contextMenu()->actions()) {
-        if (action->objectName() == QLatin1String(name))
-            return action;
-    }
-    return nullptr;
+    return test::menuAction(screen.contextMenu(), name);
 }
 
 // One round by two clicks on the background.
