@@ -84,7 +84,7 @@ int ReadCsvRows(
     // read, nor is it checked.
     CsvLines &lines = file->lines();
     for (qint64 skipped = 0; skipped < qint64(first) - 1 && !lines.atEnd(); ++skipped)
-        lines.next();
+        lines.nextView();
 
     NormaliseColumnSpecs(specs);
     const int keepFields = widestColumn(specs);
