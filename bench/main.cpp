@@ -4,7 +4,6 @@
 #include "benchutil.h"
 #include "data/backup.h"
 #include "data/database.h"
-#include "drawscreen/largeglyphs.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -79,6 +78,7 @@ void benchStopRecord();
 void benchStopLatency();
 void benchResume();
 void benchStageNumber();
+void benchStageNumber2160();
 void benchBoardRebuild();
 // The roll on a projector.
 void benchRollJitter();
@@ -116,6 +116,7 @@ const std::vector<Benchmark> &benchmarks()
         { "stop_latency_1ms_roll", benchStopLatency },
         { "resume_1m_500_won", benchResume },
         { "paint_tick_1080p_5_lines_names", benchStageNumber },
+        { "paint_tick_2160p_5_lines_names", benchStageNumber2160 },
         { "board_rebuild_500", benchBoardRebuild },
         { "roll_jitter_10ms", benchRollJitter },
         { "fill_grid_69998", benchFillGrid },
@@ -146,7 +147,6 @@ int main(int argc, char *argv[])
     // The draw screen is measured off screen unless a display is asked for.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    AllowLargeCachedGlyphs(); // as the program does
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2)

@@ -14,7 +14,9 @@ packages=(
     fonts-wqy-microhei
     # Qt's own texts in Chinese: standard buttons, file, colour and font dialogs.
     qt6-translations-l10n
-    xvfb xauth
+    # The stage is looked at on a real X server: Xvfb with a window manager,
+    # real keys and clicks from xdotool, the screen taken with xwd.
+    xvfb xauth openbox xdotool x11-apps
     # The Debian package (scripts/package.sh) and its test: CPack's
     # dpkg-shlibdeps, lintian, and the checks of the menu entry and AppStream data.
     dpkg-dev lintian desktop-file-utils appstream

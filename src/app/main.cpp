@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     const tombolix::CommandLine command = tombolix::ReadCommandLine(argc, argv);
     if (command.exitCode)
         return *command.exitCode;
-    tombolix::AllowLargeCachedGlyphs();
+    tombolix::KeepLargeTextPainted();
     QApplication app(argc, argv);
     tombolix::installChineseTranslations(app);
     tombolix::FSet::nameApplication();

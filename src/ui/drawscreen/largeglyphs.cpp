@@ -1,15 +1,22 @@
 #include "drawscreen/largeglyphs.h"
 
-#include <QByteArray>
 #include <QtGlobal>
 
 namespace tombolix {
 
-void AllowLargeCachedGlyphs()
+namespace {
+
+// Qt's own limit, up to which cached glyphs are drawn.
+constexpr int SafeCachedGlyphSize = 64;
+
+} // namespace
+
+void KeepLargeTextPainted()
 {
-    // The built-in number is 180 pixels high on a 4K screen.
-    if (!qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE"))
-        qputenv("QT_MAX_CACHED_GLYPH_SIZE", QByteArrayLiteral("256"));
+    bool ok = false;
+    const int limit = qEnvironmentVariableIntValue("QT_MAX_CACHED_GLYPH_SIZE", &ok);
+    if (qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE") && (!ok || limit > SafeCachedGlyphSize))
+        qunsetenv("QT_MAX_CACHED_GLYPH_SIZE");
 }
 
 } // namespace tombolix

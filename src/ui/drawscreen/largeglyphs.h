@@ -2,11 +2,12 @@
 
 namespace tombolix {
 
-// The draw screen prints its number far larger than the 64 pixels up to which
-// Qt keeps rendered glyphs; beyond that every glyph is filled from its outline
-// at every repaint, several times the cost of a whole tick. Qt reads the
-// limit once, at the first text it paints, so this comes before anything is
-// shown. A limit set in the environment stays as set.
-void AllowLargeCachedGlyphs();
+// Qt 6.4 paints nothing of a glyph larger than 64 pixels once its glyph
+// cache is allowed to hold glyphs that large (QT_MAX_CACHED_GLYPH_SIZE): the
+// number, the banner and, on large screens, the board would vanish from the
+// stage. A raised limit in the environment is taken away before the first
+// text is painted; large glyphs are then filled from their outlines, which
+// the stage affords.
+void KeepLargeTextPainted();
 
 } // namespace tombolix

@@ -4,7 +4,6 @@
 #include "common/settingsstore.h"
 #include "data/database.h"
 #include "drawscreen/frmset.h"
-#include "drawscreen/largeglyphs.h"
 #include "drawscreen/mf.h"
 #include "support/testsupport.h"
 
@@ -133,8 +132,6 @@ private slots:
     void longNamesShrink();
     void namesOptionThroughTheMenu();
     void tickRepaintsOnlyTheNumber();
-    void screenshotsOfTheStage();
-    void largeGlyphsAreCachedUnlessTheEnvironmentSaysOtherwise();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -477,45 +474,6 @@ void TestStageNumber::tickRepaintsOnlyTheNumber()
     QVERIFY(framePixels(screen).height() < fiveFrame.height());
     QVERIFY(three.contains(fiveFrame));
     QVERIFY(three.width() <= fiveFrame.width() + 12);
-}
-
-void TestStageNumber::screenshotsOfTheStage()
-{
-    m_db->addAward(m_draw, 1, QStringLiteral("特等奖"), 1, 1, true, false, QStringLiteral("新能源汽车一辆"));
-    m_db->addAward(m_draw, 2, QStringLiteral("一等奖"), 5, 5, true, false, QStringLiteral("笔记本电脑"));
-    m_db->addAward(m_draw, 3, QStringLiteral("二等奖"), 10, 5, true, false, QStringLiteral("智能手机"));
-    m_db->addAward(m_draw, 4, QStringLiteral("三等奖"), 30, 5, true, false, QStringLiteral("购物卡"));
-    MF screen(m_draw);
-    showAt(screen, QSize(1920, 1080));
-    holdRound(screen);
-    QVERIFY(inkInsideFrame(screen));
-    test::saveShot(&screen, QStringLiteral("MF-stage-default"));
-    holdRound(screen);
-    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 5);
-    QVERIFY(inkInsideFrame(screen));
-    test::saveShot(&screen, QStringLiteral("MF-stage-5-lines"));
-    menuItem(screen, "m_Names")->trigger();
-    holdRound(screen);
-    QVERIFY(screen.numberCaption().contains(QStringLiteral("  ")));
-    QVERIFY(inkInsideFrame(screen));
-    test::saveShot(&screen, QStringLiteral("MF-stage-names"));
-}
-
-void TestStageNumber::largeGlyphsAreCachedUnlessTheEnvironmentSaysOtherwise()
-{
-    const QByteArray before = qgetenv("QT_MAX_CACHED_GLYPH_SIZE");
-    const bool wasSet = qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE");
-    qunsetenv("QT_MAX_CACHED_GLYPH_SIZE");
-    AllowLargeCachedGlyphs();
-    // Above the 180 pixels of the built-in number on a 4K screen.
-    QVERIFY(qEnvironmentVariableIntValue("QT_MAX_CACHED_GLYPH_SIZE") >= 180);
-    qputenv("QT_MAX_CACHED_GLYPH_SIZE", "100");
-    AllowLargeCachedGlyphs();
-    QCOMPARE(qgetenv("QT_MAX_CACHED_GLYPH_SIZE"), QByteArray("100"));
-    if (wasSet)
-        qputenv("QT_MAX_CACHED_GLYPH_SIZE", before);
-    else
-        qunsetenv("QT_MAX_CACHED_GLYPH_SIZE");
 }
 
 QTEST_MAIN(TestStageNumber)

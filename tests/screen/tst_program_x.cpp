@@ -1,0 +1,191 @@
+// The built program, started the ordinary way on a real X server and driven
+// the way an operator drives it: a click on the console's start button, Enter
+// in the chooser, Space to start and stop, a click on the picture, a key held
+// down. What it shows is taken from the X server, what it stored is read
+// from its database.
+#include "appearance/stagenumber.h"
+#include "common/conventions.h"
+#include "data/database.h"
+#include "data/resultstore.h"
+#include "support/testsupport.h"
+#include "support/xscreen.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tombolix;
+
+namespace {
+
+constexpr double Twips = TwipsPerPixel;
+
+// The window's place on the screen: "X Y WIDTH HEIGHT".
+QRect windowGeometry(const QString &window)
+{
+    const QString shell
+        = test::xdotool({ QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window });
+    QRect place;
+    for (const QString &line : shell.split(QLatin1Char('\n'))) {
+        const QString key = line.section(QLatin1Char('='), 0, 0);
+        const int value = line.section(QLatin1Char('='), 1).toInt();
+        if (key == QLatin1String("X"))
+            place.moveLeft(value);
+        else if (key == QLatin1String("Y"))
+            place.moveTop(value);
+        else if (key == QLatin1String("WIDTH"))
+            place.setWidth(value);
+        else if (key == QLatin1String("HEIGHT"))
+            place.setHeight(value);
+    }
+    return place;
+}
+
+// Where the console's big red start button is, found as a person finds it:
+// by its colour.
+QPoint startButton(const QImage &shot, const QRect &console)
+{
+    QList<QPoint> red;
+    const QRect inside = console.intersected(shot.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QRgb p = shot.pixel(x, y);
+            if (qRed(p) > 100 && qRed(p) < 215 && qGreen(p) < 50 && qBlue(p) < 70 && qRed(p) > 2 * qBlue(p))
+                red << QPoint(x, y);
+        }
+    }
+    if (red.size() < 2000) // the button is 110 pixels square
+        return QPoint();
+    QList<int> xs, ys;
+    for (const QPoint &p : red) {
+        xs << p.x();
+        ys << p.y();
+    }
+    std::sort(xs.begin(), xs.end());
+    std::sort(ys.begin(), ys.end());
+    return QPoint(xs.at(xs.size() / 2), ys.at(ys.size() / 2));
+}
+
+qint64 results(const QString &database)
+{
+    data::setDatabasePath(database);
+    const qint64 count = data::ResultStore::countForDraw(1).value_or(-1);
+    data::CloseConnection();
+    return count;
+}
+
+void key(const QString &name)
+{
+    test::xdotool({ QStringLiteral("key"), name });
+}
+
+} // namespace
+
+class TestProgramOnX : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void drawOnTheStage();
+};
+
+void TestProgramOnX::drawOnTheStage()
+{
+    const QString program = qEnvironmentVariable("TOMBOLIX_PROGRAM");
+    QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
+
+    QString database;
+    test::TestDatabase db;
+    {
+        const qint64 draw = db.addDraw(QStringLiteral("年会"), QStringLiteral("20"), QString(),
+            QStringLiteral("0"), QStringLiteral("5"));
+        QCOMPARE(draw, 1);
+        db.addAward(draw, 1, QStringLiteral("三等奖"), 10, 1, true, false, QStringLiteral("小米手环9"));
+        db.addAward(draw, 2, QStringLiteral("一等奖"), 1, 1, true, false, QStringLiteral("iPhone 16 Pro"));
+        data::Transaction transaction;
+        for (int i = 1; i <= 300; ++i)
+            db.addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+        transaction.commit();
+        database = db.path();
+        data::CloseConnection();
+    }
+
+    // A home of its own: settings, data folder and runtime folder.
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("run"));
+    QFile::setPermissions(home.filePath(QStringLiteral("run")),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+    QProcess tombolix;
+    tombolix.setProcessEnvironment(environment);
+    tombolix.setProcessChannelMode(QProcess::ForwardedChannels);
+    tombolix.start(program, { QStringLiteral("--database"), database });
+    QVERIFY(tombolix.waitForStarted());
+    const auto stop = qScopeGuard([&tombolix] {
+        tombolix.kill();
+        tombolix.waitForFinished();
+    });
+
+    const QString console = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件[0-9.]+$"));
+    QVERIFY2(!console.isEmpty(), "no console");
+    QTest::qWait(500);
+    const QPoint start = startButton(test::grabXScreen(), windowGeometry(console));
+    QVERIFY2(!start.isNull(), "no start button on the console");
+    test::xdotool({ QStringLiteral("mousemove"), QString::number(start.x()), QString::number(start.y()),
+        QStringLiteral("click"), QStringLiteral("1") });
+    QVERIFY2(!test::waitForXWindow(QStringLiteral("^选择抽奖设置$")).isEmpty(), "no chooser");
+    QTest::qWait(300);
+    key(QStringLiteral("Return"));
+    const QString stage = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件操作界面$"));
+    QVERIFY2(!stage.isEmpty(), "no draw screen");
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    QTRY_COMPARE_WITH_TIMEOUT(windowGeometry(stage).size(), screen, 10000);
+    QTest::qWait(500);
+
+    // Space starts, Space stops: the number is on the screen and stored.
+    key(QStringLiteral("space"));
+    QTest::qWait(400);
+    key(QStringLiteral("space"));
+    QTRY_COMPARE(results(database), 1);
+    QTest::qWait(300);
+    const QImage shot = test::grabXScreen();
+    test::saveXShot(
+        shot, QStringLiteral("x-program-%1x%2-after-space").arg(screen.width()).arg(screen.height()));
+    const QRectF frameTwips = appearance::BuiltInFrame(appearance::StageScaleFor(QSizeF(screen))).rect();
+    const QRect frame = QRectF(frameTwips.left() / Twips, frameTwips.top() / Twips,
+        frameTwips.width() / Twips, frameTwips.height() / Twips)
+                            .toAlignedRect();
+    const int ink = test::inkPixels(shot, frame, QColor(255, 215, 0));
+    QVERIFY2(ink > frame.width() * frame.height() / 50,
+        qPrintable(QStringLiteral("%1 pixels of the number in the frame").arg(ink)));
+
+    // A click on the picture starts, another stops.
+    const QPoint picture(screen.width() / 10, screen.height() * 17 / 20);
+    test::xdotool({ QStringLiteral("mousemove"), QString::number(picture.x()), QString::number(picture.y()),
+        QStringLiteral("click"), QStringLiteral("1") });
+    QTest::qWait(400);
+    test::xdotool({ QStringLiteral("click"), QStringLiteral("1") });
+    QTRY_COMPARE(results(database), 2);
+
+    // Space held down for a second and a half, as a nervous hand does, with
+    // the X server repeating it: the round starts once and rolls on.
+    test::xdotool({ QStringLiteral("keydown"), QStringLiteral("space") });
+    QTest::qWait(1500);
+    test::xdotool({ QStringLiteral("keyup"), QStringLiteral("space") });
+    QTest::qWait(500);
+    QCOMPARE(results(database), 2);
+    key(QStringLiteral("space"));
+    QTRY_COMPARE(results(database), 3);
+    QTest::qWait(500);
+    QCOMPARE(results(database), 3);
+}
+
+QTEST_MAIN(TestProgramOnX)
+#include "tst_program_x.moc"

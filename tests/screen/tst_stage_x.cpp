@@ -1,0 +1,217 @@
+// The stage as the audience sees it on a real X server: the screen taken
+// from the server after a stop, its ink looked for where the number, the
+// banner and the board should be. Run by on-x.sh on one screen size each.
+#include "common/conventions.h"
+#include "common/prompts.h"
+#include "common/settingsstore.h"
+#include "data/database.h"
+#include "drawscreen/boardlist.h"
+#include "drawscreen/largeglyphs.h"
+#include "drawscreen/mf.h"
+#include "support/testsupport.h"
+#include "support/xscreen.h"
+
+#include <QApplication>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTest>
+
+using namespace tombolix;
+
+namespace {
+
+constexpr double Twips = TwipsPerPixel;
+
+QRect pixelsOf(const QRectF &twips)
+{
+    return QRectF(twips.left() / Twips, twips.top() / Twips, twips.width() / Twips, twips.height() / Twips)
+        .toAlignedRect();
+}
+
+QString sizeName()
+{
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+}
+
+QColor colourOf(const appearance::FontSpec &spec)
+{
+    return colorFromStored(spec.colour);
+}
+
+// The screen after every paint has reached the server.
+QImage settledScreen(QWidget *window)
+{
+    for (int i = 0; i < 3; ++i) {
+        window->update();
+        QTest::qWait(60);
+    }
+    return test::grabXScreen();
+}
+
+} // namespace
+
+class TestStageOnX : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void stageAfterAStop_data();
+    void stageAfterAStop();
+    void fontDialogShowsItsSample();
+
+private:
+    test::TestDatabase *m_db = nullptr;
+    ScopedScriptedPrompts *m_prompts = nullptr;
+};
+
+void TestStageOnX::init()
+{
+    m_db = new test::TestDatabase;
+    m_prompts = new ScopedScriptedPrompts;
+}
+
+void TestStageOnX::cleanup()
+{
+    delete m_prompts;
+    delete m_db;
+}
+
+void TestStageOnX::stageAfterAStop_data()
+{
+    QTest::addColumn<QString>("numberFont"); // L2, empty for the built-in one
+    QTest::addColumn<int>("perRound");
+    QTest::addColumn<bool>("names");
+    QTest::addColumn<int>("earlierWinners"); // already on the board
+
+    QTest::newRow("built-in") << QString() << 1 << false << 0;
+    QTest::newRow("stored 72 pt") << QStringLiteral("WenQuanYi Micro Hei】【√】【】【72】【】【】【16776960")
+                                  << 1 << false << 0;
+    QTest::newRow("five lines with names, a full board") << QString() << 5 << true << 60;
+}
+
+void TestStageOnX::stageAfterAStop()
+{
+    QFETCH(QString, numberFont);
+    QFETCH(int, perRound);
+    QFETCH(bool, names);
+    QFETCH(int, earlierWinners);
+
+    const qint64 draw = m_db->addDraw(
+        QStringLiteral("年会"), QStringLiteral("20"), QString(), QStringLiteral("0"), QStringLiteral("5"));
+    {
+        data::Transaction transaction;
+        for (int i = 1; i <= 300; ++i)
+            m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+        transaction.commit();
+    }
+    const qint64 earlier = m_db->addAward(
+        draw, 1, QStringLiteral("特等奖"), earlierWinners, 5, true, false, QStringLiteral("旅游基金"));
+    m_db->addAward(draw, 2, QStringLiteral("三等奖"), 20, perRound, true, false, QStringLiteral("小米手环9"));
+    for (int i = 1; i <= earlierWinners; ++i) {
+        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"),
+            { draw, earlier, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i) });
+    }
+    if (!numberFont.isEmpty())
+        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L2=? WHERE ID=?"), { numberFont, draw });
+    WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), names);
+
+    MF screen(draw, earlierWinners > 0 ? draw::Entry::Continue : draw::Entry::Afresh);
+    screen.setControlsIdleInterval(60 * 1000);
+    screen.showFullScreen();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    const QRect screenRect(QPoint(0, 0), QGuiApplication::primaryScreen()->size());
+    QTRY_COMPARE(screen.geometry(), screenRect);
+    QWidget *canvas = screen.canvas();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(10, screenRect.height() / 2));
+    QTest::qWait(120);
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(10, screenRect.height() / 2));
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(screen.printedNumberLines().size(), size_t(perRound));
+
+    const QImage shot = settledScreen(&screen);
+    QVERIFY2(!shot.isNull(), "xwd could not take the screen");
+    test::saveXShot(
+        shot, QStringLiteral("x-%1-MF-%2").arg(sizeName(), QString::fromLatin1(QTest::currentDataTag())));
+
+    // The number: its colour covers a fair share of the frame, every line
+    // has ink, and none of it runs over the frame or off the screen.
+    const QRect frame = pixelsOf(screen.frameLayout().rect());
+    QVERIFY2(screenRect.contains(frame),
+        qPrintable(QStringLiteral("frame %1,%2 %3x%4")
+                       .arg(frame.x())
+                       .arg(frame.y())
+                       .arg(frame.width())
+                       .arg(frame.height())));
+    const QColor number = colourOf(screen.elementFont(MF::Element::Number));
+    const double share = double(test::inkPixels(shot, frame, number)) / (frame.width() * frame.height());
+    QVERIFY2(
+        share > 0.01 && share < 0.6, qPrintable(QStringLiteral("number ink %1 of the frame").arg(share)));
+    const QRect ink = test::inkBounds(shot, frame, number);
+    QVERIFY2(frame.contains(ink), "the number runs over the frame's edge");
+    const QFontMetricsF metrics(screen.printedNumberFont());
+    for (const appearance::PrintedLine &line : screen.printedNumberLines()) {
+        const QRect box = QRectF(
+            line.left / Twips, line.top / Twips, metrics.horizontalAdvance(line.text), metrics.height())
+                              .toAlignedRect();
+        QVERIFY2(test::inkPixels(shot, box, number) > metrics.height(), qPrintable(line.text));
+    }
+
+    // The banner, above the frame, names the award.
+    auto *banner = screen.findChild<QLabel *>(QStringLiteral("awardBanner"));
+    QVERIFY(banner->isVisible());
+    QVERIFY(banner->geometry().bottom() < frame.top());
+    const QColor bannerInk = colourOf(screen.bannerFont());
+    QVERIFY2(test::inkPixels(shot, banner->geometry(), bannerInk) > banner->height() * 4,
+        qPrintable(banner->text()));
+
+    // The board: its title and its last line.
+    auto *title = screen.findChild<QLabel *>(QStringLiteral("LL_0"));
+    QVERIFY2(test::inkPixels(shot, title->geometry(), colourOf(screen.elementFont(MF::Element::Title)))
+            > title->height() * 2,
+        "the board's title");
+    auto *list = screen.findChild<BoardList *>(QStringLiteral("LL_1"));
+    QVERIFY(!list->fit().placed.isEmpty());
+    const QRect last = list->lineRect(list->fit().placed.constLast()).toAlignedRect().translated(list->pos());
+    QVERIFY2(screenRect.contains(last), "the board's last line is off the screen");
+    QVERIFY2(test::inkPixels(shot, last, colourOf(screen.elementFont(MF::Element::List))) > last.height(),
+        qPrintable(list->lineText(list->fit().placed.constLast())));
+    screen.close();
+}
+
+void TestStageOnX::fontDialogShowsItsSample()
+{
+    // Qt's own dialog, as the font items open it, with the size a hall's
+    // number is chosen at.
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPointSize(72);
+    QFontDialog dialog(font);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QLineEdit *sample = nullptr;
+    for (auto *group : dialog.findChildren<QGroupBox *>()) {
+        if (auto *edit = group->findChild<QLineEdit *>())
+            sample = edit;
+    }
+    QVERIFY(sample);
+    const QImage shot = settledScreen(&dialog);
+    test::saveXShot(shot, QStringLiteral("x-%1-font-dialog").arg(sizeName()));
+    const QRect area(sample->mapToGlobal(QPoint(0, 0)), sample->size());
+    const QColor text = sample->palette().color(QPalette::Text);
+    QVERIFY2(test::inkPixels(shot, area, text, 60) > 200, "the sample is blank");
+}
+
+int main(int argc, char *argv[])
+{
+    KeepLargeTextPainted(); // as the program starts
+    QApplication app(argc, argv);
+    TestStageOnX test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_stage_x.moc"
