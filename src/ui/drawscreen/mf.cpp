@@ -531,6 +531,8 @@ void MF::fitBoardList()
 
 bool MF::event(QEvent *event)
 {
+    if (event->type() == QEvent::WindowDeactivate)
+        m_heldKeys.clear(); // a key let go elsewhere is not reported here
     if (event->type() == QEvent::WindowActivate) {
         // A title naming the last award is reset until the next stop names one.
         m_title->setText(QStringLiteral("获奖名单"));
@@ -541,16 +543,22 @@ bool MF::event(QEvent *event)
 
 void MF::keyPressEvent(QKeyEvent *event)
 {
+    event->accept();
+    // A key held down must not start and stop the roll over and over.
+    if (!m_heldKeys.press(event->key(), event->timestamp(), event->isAutoRepeat()))
+        return;
     // Esc is where an operator's hand goes to get out of the way; it must not
     // draw anyone. It brings the controls back instead.
     if (event->key() == Qt::Key_Escape) {
         m_fader->wake();
-        event->accept();
         return;
     }
-    // A key held down must not start and stop the roll over and over.
-    if (!event->isAutoRepeat())
-        ToggleRoll();
+    ToggleRoll();
+}
+
+void MF::keyReleaseEvent(QKeyEvent *event)
+{
+    m_heldKeys.release(event->key(), event->timestamp(), event->isAutoRepeat());
     event->accept();
 }
 

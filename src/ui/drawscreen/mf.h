@@ -3,6 +3,7 @@
 #include "appearance/fontspec.h"
 #include "appearance/framelayout.h"
 #include "draw/drawsession.h"
+#include "draw/heldkeys.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -165,6 +166,7 @@ signals:
 protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -211,6 +213,7 @@ private:
     std::vector<appearance::PrintedLine> m_printedLines;
     QRect m_printedArea; // pixels: the ink and the boxes of the printed lines
     bool m_rolling = false;
+    draw::HeldKeys m_heldKeys;
     bool m_reverseOrder = false;
     bool m_oneAward = false;
     bool m_hideBoard = false;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSet>
+
+// Which key presses are presses of a hand, not the repeats of a key held
+// down. Qt's repeat flag is decided on X11 by looking ahead in the event
+// queue, and a loaded machine hands a held key over as press and release
+// pairs without it. A key's own history settles it: a press while the key is
+// down is a repeat, and so is a press at the very moment the key was let go,
+// which no hand can do but the X server's repeat does.
+namespace tombolix::draw {
+
+class HeldKeys
+{
+public:
+    // True when the press is a new one. Timestamps are the events' own, in
+    // milliseconds; 0 means unknown.
+    bool press(int key, quint64 timestamp, bool flaggedRepeat);
+    void release(int key, quint64 timestamp, bool flaggedRepeat);
+    // The window lost the keyboard: releases will not reach it.
+    void clear();
+
+private:
+    QSet<int> m_down;
+    int m_releasedKey = 0;
+    quint64 m_releasedAt = 0;
+};
+
+} // namespace tombolix::draw
