@@ -80,9 +80,11 @@ bool AwardStore::reorder(qint64 drawId, const QList<qint64> &idsInOrder)
     return ok && transaction.commit();
 }
 
-std::optional<double> AwardStore::totalWinners()
+std::optional<double> AwardStore::totalWinners(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT SUM(%1) FROM %2").arg(awards::Count, awards::Table));
+    Recordset rs = OpenRecordset(
+        QStringLiteral("SELECT SUM(%1) FROM %2 WHERE %3=?").arg(awards::Count, awards::Table, awards::DrawId),
+        { drawId });
     if (!rs.isOpen())
         return std::nullopt;
     // NULL, a sum over no awards, reads as 0.

@@ -25,9 +25,9 @@ public:
     // one transaction.
     static bool reorder(qint64 drawId, const QList<qint64> &idsInOrder);
 
-    // The winners all awards of all draws have together; nothing when that
-    // could not be read.
-    static std::optional<double> totalWinners();
+    // The winners the draw's awards have together; nothing when that could
+    // not be read.
+    static std::optional<double> totalWinners(qint64 drawId);
 
     // Deletes the awards with their results and presets, in one transaction:
     // all of them or, when the database refuses, none.

@@ -32,9 +32,11 @@ EntrantRows EntrantStore::ofDraw(qint64 drawId, Order order)
     return rows;
 }
 
-std::optional<qint64> EntrantStore::countAll()
+std::optional<qint64> EntrantStore::countDrawable(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM ") + entrants::Table);
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=? AND TRIM(%3, ' ')<>''")
+                                     .arg(entrants::Table, entrants::DrawId, entrants::Number),
+        { drawId });
     if (!rs.isOpen())
         return std::nullopt;
     return rs.field(0).toLongLong();

@@ -38,8 +38,9 @@ public:
     };
 
     static EntrantRows ofDraw(qint64 drawId, Order order = Order::AsStored);
-    // The entrants of all draws together; nothing when that could not be read.
-    static std::optional<qint64> countAll();
+    // The draw's entrants that can be drawn: those with a number that is not
+    // blank. Nothing when that could not be read.
+    static std::optional<qint64> countDrawable(qint64 drawId);
 
     // Deletes the entrants in one transaction and returns how many there
     // were (one deleted meanwhile by someone else is simply gone); nothing

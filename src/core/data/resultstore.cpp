@@ -9,8 +9,9 @@
 
 namespace tombolix::data {
 
-std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners)
+std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners, std::vector<qint64> *ids)
 {
+    std::vector<qint64> storedIds;
     // One transaction per round: every stored winner is on disk before it is
     // shown, and a round costs one write to the disk, not one per winner.
     Transaction transaction;
@@ -25,8 +26,10 @@ std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners
         insert.bindValue(1, winner.awardId);
         insert.bindValue(2, winner.number);
         insert.bindValue(3, winner.name);
-        if (insert.exec())
+        if (insert.exec()) {
             stored.push_back(i);
+            storedIds.push_back(insert.lastInsertId().toLongLong());
+        }
         // A locked, full or missing database fails every winner alike and
         // may have rolled the transaction back already, after which the next
         // winners would be stored one by one while the round counts them as
@@ -38,9 +41,13 @@ std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners
     if (transaction.isActive()) {
         if (databaseFailed)
             transaction.rollback();
-        if (databaseFailed || !transaction.commit())
+        if (databaseFailed || !transaction.commit()) {
             stored.clear();
+            storedIds.clear();
+        }
     }
+    if (ids)
+        *ids = std::move(storedIds);
     return stored;
 }
 

@@ -28,8 +28,10 @@ public:
     // Stores one round's winners in one transaction and returns the
     // positions, in `winners`, of those stored. A winner whose row is refused
     // (a constraint or trigger) is left out and the others are stored; any
-    // other failure stores none of them.
-    static std::vector<size_t> record(const std::vector<ResultRecord> &winners);
+    // other failure stores none of them. With `ids`, the IDs of the stored
+    // rows, in the same order.
+    static std::vector<size_t> record(
+        const std::vector<ResultRecord> &winners, std::vector<qint64> *ids = nullptr);
     // Deletes the results in one transaction: all of them or none.
     static bool withdraw(const QList<qint64> &ids);
 

@@ -7,25 +7,22 @@
 
 namespace tombolix::draw {
 
-QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining, bool finished)
+QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining)
 {
-    if (finished)
-        return QStringLiteral("抽奖结束");
-    if (remaining < 1)
-        return QString();
     QStringList parts;
     for (const QString &part : { name.trimmed(), prize.trimmed() }) {
         if (!part.isEmpty())
             parts << part;
     }
-    parts << QStringLiteral("剩余 %1 名").arg(remaining);
+    parts << (remaining > 0 ? QStringLiteral("剩余 %1 名").arg(remaining) : QStringLiteral("已抽完"));
     return parts.join(QStringLiteral(" · "));
 }
 
 QString AwardBannerText(const DrawSession &session)
 {
-    const AwardState &award = session.awardState();
-    return AwardBannerText(award.name, award.prize, award.Remaining, session.DrawFinished());
+    if (const std::optional<BannerAward> award = session.bannerAward())
+        return AwardBannerText(award->name, award->prize, award->remaining);
+    return session.DrawFinished() ? QStringLiteral("抽奖结束") : QString();
 }
 
 QRect PlaceAwardBanner(const QSize &screen, const QRect &frame, const QSize &banner)

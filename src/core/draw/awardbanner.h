@@ -10,10 +10,13 @@ namespace tombolix::draw {
 class DrawSession;
 
 // "一等奖 · iPhone 16 Pro · 剩余 1 名": the award's name, its prize when it has
-// one, and how many winners it still draws; "抽奖结束" once the draw is
-// finished. Empty while no award is current (a draw without awards before
-// its first stop).
-QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining, bool finished);
+// one, and how many winners it still draws, "已抽完" when none.
+QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining);
+// The session's banner. After a stop it names the award whose winners are on
+// show, complete or not, until the next round starts or results are
+// withdrawn; then the current award. "抽奖结束" once the draw is finished
+// with no winners on show; empty while no award is current (a draw without
+// awards before its first stop).
 QString AwardBannerText(const DrawSession &session);
 
 // Where the banner goes on a screen of `screen` pixels whose number frame

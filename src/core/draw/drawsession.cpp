@@ -46,6 +46,10 @@ void DrawSession::start(qint64 drawId, Entry entry)
         m_finished = !awardLeft || !winnersKnown;
     m_picks.clear();
     m_picksValid = false;
+    m_roundUnderway = false;
+    m_reselectAfterRound = false;
+    m_onShow.reset();
+    m_toldShort.clear();
 }
 
 bool DrawSession::leaveOutStoredWinners()
@@ -102,9 +106,30 @@ qint64 DrawSession::linesPerTick() const
     return std::max<qint64>(0, std::min(m_award.Remaining, m_award.PerRound));
 }
 
-void DrawSession::beginRound()
+bool DrawSession::beginRound()
 {
     m_picksValid = false;
+    m_onShow.reset();
+    const qsizetype left = m_pool.eligibleCount();
+    // An award that allows winning again can be filled from anyone left.
+    const qint64 needed = m_award.RepeatAllowed ? std::min<qint64>(1, m_award.Remaining) : m_award.Remaining;
+    if (left < needed) {
+        const qint64 award = integerValue(m_wid);
+        if (!m_toldShort.contains(award)) {
+            m_toldShort.insert(award);
+            prompts().message(QStringLiteral("剩余可抽人数不足：%1 还差%2名，可抽的只有%3人。")
+                                  .arg(m_award.name.trimmed())
+                                  .arg(m_award.Remaining)
+                                  .arg(left));
+        }
+        if (left == 0) {
+            // Nobody is left for this award nor for any after it.
+            m_finished = true;
+            return false;
+        }
+    }
+    m_roundUnderway = true;
+    return true;
 }
 
 QStringList DrawSession::RollTick()
@@ -124,17 +149,20 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
         RollTick(); // a stop before the round's first tick draws afresh
     m_picksValid = false;
 
+    m_roundUnderway = false;
+
     StopOutcome outcome;
     std::vector<qsizetype> eligible;
     std::vector<data::ResultRecord> winners;
     for (qsizetype index : m_picks) {
-        if (!m_pool.isEligible(index))
+        // An award never holds more winners than its 数量.
+        if (!m_pool.isEligible(index) || qint64(eligible.size()) >= m_award.Remaining)
             continue;
         eligible.push_back(index);
         winners.push_back(
             { 0, m_settings.drawId, integerValue(m_wid), m_pool.number(index), m_pool.name(index) });
     }
-    const std::vector<size_t> stored = data::ResultStore::record(winners);
+    const std::vector<size_t> stored = data::ResultStore::record(winners, &outcome.resultIds);
     outcome.failed = int(eligible.size() - stored.size());
 
     QStringList shown;
@@ -146,20 +174,26 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
         --m_award.Remaining;
     }
     outcome.recorded = int(stored.size());
-    if (outcome.recorded > 0)
+    if (outcome.recorded > 0) {
         m_lastRoundAward = integerValue(m_wid);
+        // The room sees this award's winners: the banner names it until the
+        // next round starts, also when it is complete now.
+        m_onShow = BannerAward { m_award.name, m_award.prize, std::max<qint64>(0, m_award.Remaining) };
+    }
     if (outcome.failed > 0)
         prompts().message(QStringLiteral("抽奖结果保存失败，该号码未计入获奖名单！"));
     outcome.numberText = shown.join(QStringLiteral("\r\n"));
     outcome.board = WinnersText(ascending, onlyCurrent);
-    if (m_award.Remaining < 1)
+    if (m_award.Remaining < 1 || m_reselectAfterRound) {
+        m_reselectAfterRound = false;
         m_finished = !SelectNextAward();
+    }
     m_picks.clear();
     return outcome;
 }
 
 DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
-    const std::vector<WithdrawnResult> &results, bool timedStopPending, bool ascending, bool onlyCurrent)
+    const std::vector<WithdrawnResult> &results, bool ascending, bool onlyCurrent)
 {
     WithdrawOutcome outcome;
     if (results.empty())
@@ -177,9 +211,21 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
     outcome.deleted = int(results.size());
     RemoveWinners(m_pool, winners);
     outcome.board = WinnersText(ascending, onlyCurrent);
-    if (!timedStopPending)
+    m_onShow.reset();
+    if (m_roundUnderway)
+        m_reselectAfterRound = true;
+    else
         m_finished = !SelectNextAward();
     return outcome;
+}
+
+std::optional<BannerAward> DrawSession::bannerAward() const
+{
+    if (m_onShow)
+        return m_onShow;
+    if (m_finished || m_award.Remaining < 1)
+        return std::nullopt;
+    return BannerAward { m_award.name, m_award.prize, m_award.Remaining };
 }
 
 BoardText DrawSession::WinnersText(bool ascending, bool onlyCurrent) const

@@ -4,9 +4,11 @@
 #include "draw/entrantpool.h"
 #include "draw/randomsource.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tombolix::draw {
@@ -45,9 +47,19 @@ enum class Entry
 struct StopOutcome
 {
     QString numberText; // the winners' display texts, one per line
+    std::vector<qint64> resultIds; // the stored result of each line
     BoardText board;
     int recorded = 0;
     int failed = 0; // winners whose result could not be stored
+};
+
+// The award the banner names: the one whose winners are on show after a
+// stop, else the current one.
+struct BannerAward
+{
+    QString name;
+    QString prize;
+    qint64 remaining = 0; // 0: every winner of it is drawn
 };
 
 // A draw held on screen, without any widget: the pool, the current award,
@@ -85,8 +97,13 @@ public:
     void setNamesShown(bool on) { m_namesShown = on; }
     bool namesShown() const { return m_namesShown; }
 
-    // A round begins: the picks of the last round no longer count.
-    void beginRound();
+    // A round begins under the current award: the picks of the last round no
+    // longer count. When fewer entrants are left than the award still draws,
+    // the operator is told once per award; with nobody left, no award can
+    // be drawn any more: the draw is finished and no round rolls (false).
+    bool beginRound();
+    // Between a start and its stop.
+    bool roundUnderway() const { return m_roundUnderway; }
     // A fresh pick of eligible entrants; returns their lines (StageLine).
     QStringList RollTick();
     // The pool indexes the last tick showed.
@@ -115,10 +132,14 @@ public:
     // Deletes the results in one transaction and takes their winners out of
     // the pool, matched by the stored number and name (so a masked or padded
     // display still matches). The board is rebuilt for the award current
-    // until now; then, unless a timed stop is pending, the current award is
-    // chosen again.
+    // until now; then the current award is chosen again, at once, or, while
+    // a round is under way, when it stops: a round records under the award
+    // it started with.
     WithdrawOutcome WithdrawResults(
-        const std::vector<WithdrawnResult> &results, bool timedStopPending, bool ascending, bool onlyCurrent);
+        const std::vector<WithdrawnResult> &results, bool ascending, bool onlyCurrent);
+
+    // What the banner names; nothing when no award is on show or current.
+    std::optional<BannerAward> bannerAward() const;
 
     // The board as it stands, for a redraw after results changed.
     BoardText WinnersText(bool ascending, bool onlyCurrent) const;
@@ -140,6 +161,10 @@ private:
     std::vector<qsizetype> m_picks;
     bool m_picksValid = false;
     bool m_namesShown = false;
+    bool m_roundUnderway = false;
+    bool m_reselectAfterRound = false; // results were withdrawn while the round rolled
+    std::optional<BannerAward> m_onShow; // the award of the round the last stop showed
+    QSet<qint64> m_toldShort; // awards the operator was told cannot be filled
 };
 
 } // namespace tombolix::draw

@@ -124,13 +124,7 @@ int DelAward::DeleteMarkedResults()
     }
     if (marked.empty())
         return 0;
-    const draw::DrawSession::WithdrawOutcome outcome = m_screen->session().WithdrawResults(
-        marked, m_screen->timedStopPending(), !m_screen->reverseOrder(), m_screen->oneAwardOnly());
-    if (outcome.failed)
-        return -1;
-    m_screen->showBoard(outcome.board);
-    m_screen->refreshAwardBanner();
-    return outcome.deleted;
+    return m_screen->withdrawResults(marked);
 }
 
 } // namespace tombolix

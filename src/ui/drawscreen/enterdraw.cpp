@@ -94,11 +94,12 @@ MF *EnterDraw(QWidget *console)
     if (!data::OpenConnection())
         return nullptr;
 
-    // Winners wanted and entrants available, over the whole database.
-    const std::optional<double> total = data::AwardStore::totalWinners();
+    // Winners wanted and entrants that can be drawn, of this draw: others'
+    // entrants can never win here.
+    const std::optional<double> total = data::AwardStore::totalWinners(drawId);
     if (!total)
         return nullptr;
-    const std::optional<qint64> entrants = data::EntrantStore::countAll();
+    const std::optional<qint64> entrants = data::EntrantStore::countDrawable(drawId);
     if (!entrants)
         return nullptr;
     if (*entrants < roundHalfEven(*total)

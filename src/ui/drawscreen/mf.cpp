@@ -282,8 +282,12 @@ void MF::ToggleRoll()
         return;
     const draw::DrawSettings &settings = m_session.settings();
     if (!m_rolling) {
+        // The banner names the award this round draws.
+        const bool rolls = m_session.beginRound();
+        refreshAwardBanner();
+        if (!rolls) // nobody left to draw: the draw has ended
+            return;
         m_rolling = true;
-        m_session.beginRound();
         m_sound->startRoll();
         if (settings.P_Timer >= 1)
             m_fin->start();
@@ -300,6 +304,7 @@ void MF::ToggleRoll()
 
 void MF::RollTick()
 {
+    m_shownResults.clear();
     setNumberLines(m_session.RollTick());
     if (m_frame.autoFit() && std::abs(m_numberLabel.height() + 20 - m_frame.Height) > 0.01)
         m_frame.Height = float(m_numberLabel.height() + 20);
@@ -326,6 +331,7 @@ void MF::applyStop(const draw::StopOutcome &outcome)
 {
     setNumberLines(
         outcome.numberText.isEmpty() ? QStringList() : outcome.numberText.split(QStringLiteral("\r\n")));
+    m_shownResults = outcome.resultIds;
     showBoard(outcome.board);
     refreshAwardBanner();
     refreshNumberArea();
@@ -828,9 +834,34 @@ void MF::showBoard(const draw::BoardText &board)
     }
 }
 
-bool MF::timedStopPending() const
+int MF::withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &results)
 {
-    return m_fin->isActive();
+    const draw::DrawSession::WithdrawOutcome outcome
+        = m_session.WithdrawResults(results, !m_reverseOrder, m_oneAward);
+    if (outcome.failed)
+        return -1;
+    showBoard(outcome.board);
+    refreshAwardBanner();
+    // A withdrawn winner still in the frame leaves it; the rest of the round stays.
+    if (!m_rolling && !m_shownResults.empty() && m_shownResults.size() == size_t(m_numberLines.size())) {
+        QStringList lines;
+        std::vector<qint64> ids;
+        for (size_t i = 0; i < m_shownResults.size(); ++i) {
+            const qint64 id = m_shownResults[i];
+            const bool withdrawn = std::any_of(results.begin(), results.end(),
+                [id](const draw::DrawSession::WithdrawnResult &result) { return result.id == id; });
+            if (!withdrawn) {
+                lines << m_numberLines.at(qsizetype(i));
+                ids.push_back(id);
+            }
+        }
+        if (ids.size() != m_shownResults.size()) {
+            setNumberLines(lines);
+            m_shownResults = ids;
+            refreshNumberArea();
+        }
+    }
+    return outcome.deleted;
 }
 
 void MF::showAwardUndo()

@@ -142,8 +142,10 @@ public:
 
     // Shows a rebuilt board; a board that could not be read leaves the list as it was.
     void showBoard(const draw::BoardText &board);
-    // True while a timed round is under way.
-    bool timedStopPending() const;
+    // Withdraws results (see DrawSession::WithdrawResults) and shows what
+    // follows: the board, the banner, and the frame without the withdrawn
+    // winners. The number withdrawn, -1 when the database refused.
+    int withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &results);
     // Opens the result withdrawal dialog.
     void showAwardUndo();
 
@@ -202,6 +204,7 @@ private:
     appearance::FrameLayout m_frame;
     QRectF m_numberLabel; // twips
     QStringList m_numberLines;
+    std::vector<qint64> m_shownResults; // after a stop: the result each line stands for
     QPixmap m_background;
     QPixmap m_scaledBackground;
     QRect m_paintedNumberArea;

@@ -326,11 +326,12 @@ void TestStores::reorderTouchesOnlyTheDrawsAwards()
 
 void TestStores::countsAndTotals()
 {
-    QCOMPARE(AwardStore::totalWinners(), std::optional<double>(0.0));
-    QCOMPARE(EntrantStore::countAll(), std::optional<qint64>(0));
+    QCOMPARE(AwardStore::totalWinners(1), std::optional<double>(0.0));
+    QCOMPARE(EntrantStore::countDrawable(1), std::optional<qint64>(0));
     const TwoDraws f(*m_db);
-    QCOMPARE(AwardStore::totalWinners(), std::optional<double>(8.0));
-    QCOMPARE(EntrantStore::countAll(), std::optional<qint64>(6));
+    QCOMPARE(AwardStore::totalWinners(f.draws[0]), std::optional<double>(4.0));
+    m_db->addEntrant(f.draws[0], u"  "_s, u"没有号码"_s); // blank numbers are never drawn
+    QCOMPARE(EntrantStore::countDrawable(f.draws[0]), std::optional<qint64>(3));
     QCOMPARE(ResultStore::countForDraw(f.draws[1]), std::optional<qint64>(2));
     QCOMPARE(ResultStore::countForAward(f.draws[0], f.awards[0][1]), qint64(1));
     QCOMPARE(ResultStore::countForAward(f.draws[1], f.awards[0][1]), qint64(0));
@@ -417,7 +418,7 @@ void TestStores::entrantsReadAndRemoved()
 
     // One already gone counts for nothing.
     QCOMPARE(EntrantStore::remove({ c, a, 12345 }), std::optional<int>(2));
-    QCOMPARE(EntrantStore::countAll(), std::optional<qint64>(2));
+    QCOMPARE(EntrantStore::countDrawable(draw), std::optional<qint64>(1));
     EntrantRows left = EntrantStore::ofDraw(draw);
     EntrantRecord entrant;
     QVERIFY(left.next(entrant));
@@ -571,10 +572,10 @@ void TestStores::missingFileIsToldAsTheRoutinesTellIt()
     QVERIFY(told(u"SELECT * FROM 奖项表 WHERE ID=2"_s));
     QVERIFY(!AwardStore::forDraw(1));
     QVERIFY(told(u"SELECT * FROM 奖项表 WHERE CID=1 ORDER BY 顺序"_s));
-    QVERIFY(!AwardStore::totalWinners());
-    QVERIFY(told(u"SELECT SUM(数量) FROM 奖项表"_s));
-    QVERIFY(!EntrantStore::countAll());
-    QVERIFY(told(u"SELECT COUNT(*) FROM 号码表"_s));
+    QVERIFY(!AwardStore::totalWinners(1));
+    QVERIFY(told(u"SELECT SUM(数量) FROM 奖项表 WHERE CID=1"_s));
+    QVERIFY(!EntrantStore::countDrawable(1));
+    QVERIFY(told(u"SELECT COUNT(*) FROM 号码表 WHERE CID=1 AND TRIM(号码, ' ')<>''"_s));
     QVERIFY(!EntrantStore::ofDraw(1).isOpen());
     QVERIFY(told(u"SELECT ID, 号码, 姓名 FROM 号码表 WHERE CID=1"_s));
     QVERIFY(!ResultStore::countForDraw(1));

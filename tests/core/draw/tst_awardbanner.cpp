@@ -27,25 +27,21 @@ void TestAwardBanner::text_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("prize");
     QTest::addColumn<qint64>("remaining");
-    QTest::addColumn<bool>("finished");
     QTest::addColumn<QString>("expected");
     QTest::newRow("name, prize and count")
-        << QStringLiteral("一等奖") << QStringLiteral("iPhone 16 Pro") << qint64(1) << false
+        << QStringLiteral("一等奖") << QStringLiteral("iPhone 16 Pro") << qint64(1)
         << QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 1 名");
-    QTest::newRow("no prize") << QStringLiteral("一等奖") << QString() << qint64(1) << false
+    QTest::newRow("no prize") << QStringLiteral("一等奖") << QString() << qint64(1)
                               << QStringLiteral("一等奖 · 剩余 1 名");
-    QTest::newRow("blank prize counts as none")
-        << QStringLiteral("三等奖") << QStringLiteral("  ") << qint64(20) << false
-        << QStringLiteral("三等奖 · 剩余 20 名");
+    QTest::newRow("blank prize counts as none") << QStringLiteral("三等奖") << QStringLiteral("  ")
+                                                << qint64(20) << QStringLiteral("三等奖 · 剩余 20 名");
     QTest::newRow("blanks around the name go")
-        << QStringLiteral(" 特别奖 ") << QStringLiteral("旅游基金") << qint64(2) << false
+        << QStringLiteral(" 特别奖 ") << QStringLiteral("旅游基金") << qint64(2)
         << QStringLiteral("特别奖 · 旅游基金 · 剩余 2 名");
     QTest::newRow("award without a name")
-        << QString() << QString() << qint64(3) << false << QStringLiteral("剩余 3 名");
-    QTest::newRow("finished wins over any award")
-        << QStringLiteral("一等奖") << QStringLiteral("iPhone 16 Pro") << qint64(1) << true
-        << QStringLiteral("抽奖结束");
-    QTest::newRow("no award current yet") << QString() << QString() << qint64(0) << false << QString();
+        << QString() << QString() << qint64(3) << QStringLiteral("剩余 3 名");
+    QTest::newRow("drawn out") << QStringLiteral("一等奖") << QStringLiteral("iPhone 16 Pro") << qint64(0)
+                               << QStringLiteral("一等奖 · iPhone 16 Pro · 已抽完");
 }
 
 void TestAwardBanner::text()
@@ -53,13 +49,13 @@ void TestAwardBanner::text()
     QFETCH(QString, name);
     QFETCH(QString, prize);
     QFETCH(qint64, remaining);
-    QFETCH(bool, finished);
     QFETCH(QString, expected);
-    QCOMPARE(AwardBannerText(name, prize, remaining, finished), expected);
+    QCOMPARE(AwardBannerText(name, prize, remaining), expected);
 }
 
-// Three awards, rounds of two, one and one: the banner counts each award down
-// and hands over to the next in 顺序 the moment one is complete.
+// Three awards, rounds of two, one and one: the banner counts each award down,
+// names a complete award while its winners are on show, and the next award
+// in 顺序 when its first round starts.
 void TestAwardBanner::followsAWholeDraw()
 {
     test::TestDatabase db;
@@ -74,14 +70,20 @@ void TestAwardBanner::followsAWholeDraw()
     QStringList seen { AwardBannerText(session) };
     for (int round = 0; round < 4; ++round) {
         session.beginRound();
+        seen << AwardBannerText(session);
         session.RollTick();
         session.StopAndRecord(true, false);
         seen << AwardBannerText(session);
     }
     QCOMPARE(seen,
         (QStringList { QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 3 名"),
-            QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 1 名"), QStringLiteral("二等奖 · 剩余 1 名"),
-            QStringLiteral("三等奖 · 购物卡 · 剩余 1 名"), QStringLiteral("抽奖结束") }));
+            QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 3 名"),
+            QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 1 名"),
+            QStringLiteral("一等奖 · iPhone 16 Pro · 剩余 1 名"),
+            QStringLiteral("一等奖 · iPhone 16 Pro · 已抽完"), QStringLiteral("二等奖 · 剩余 1 名"),
+            QStringLiteral("二等奖 · 已抽完"), QStringLiteral("三等奖 · 购物卡 · 剩余 1 名"),
+            QStringLiteral("三等奖 · 购物卡 · 已抽完") }));
+    QVERIFY(session.DrawFinished());
 
     // A draw without awards shows nothing until its first stop finishes it.
     const qint64 empty = db.addDraw(QStringLiteral("空"));

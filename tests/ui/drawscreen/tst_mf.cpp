@@ -65,6 +65,34 @@ void click(MF *screen, const char *name)
     QTest::mouseClick(screen->findChild<QWidget *>(QString::fromLatin1(name)), Qt::LeftButton);
 }
 
+// Ticks the results whose award is named so in the withdrawal window, by
+// clicks on their mark cells, and confirms.
+void withdrawThroughDialog(MF *screen, const QString &award)
+{
+    click(screen, "AwardUndo");
+    DelAward *withdrawal = nullptr;
+    for (DelAward *dialog : screen->findChildren<DelAward *>()) {
+        if (dialog->isVisible())
+            withdrawal = dialog;
+    }
+    QVERIFY(withdrawal);
+    grid::GridModel *results = withdrawal->grid();
+    auto *view = withdrawal->findChild<QAbstractItemView *>(QStringLiteral("MSF"));
+    for (int row = results->FixedRows(); row < results->Rows(); ++row) {
+        if (results->TextMatrix(row, 4) != award)
+            continue;
+        const QModelIndex mark = view->model()->index(results->modelRow(row), 3);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(mark).center());
+    }
+    QTest::mouseClick(withdrawal->findChild<QPushButton *>(QStringLiteral("Com_0")), Qt::LeftButton);
+}
+
+qint64 awardResults(qint64 award)
+{
+    return data::CountRows(
+        QStringLiteral("结果表"), QStringLiteral("WID=%1").arg(award), QStringLiteral("ID"));
+}
+
 // One round by two clicks on the background.
 void holdRound(MF *screen)
 {
@@ -120,6 +148,8 @@ private slots:
     void earlierResultsAreNotWipedWithoutAsking();
     void continuingFinishesTheDrawWhereItStopped();
     void tooFewEntrantsAsksFirst();
+    void aRoundKeepsItsAwardThroughAWithdrawal();
+    void anAwardThatCannotBeFilledIsToldAndLetGo();
     void timedRoundStopsByItself();
     void timedRoundLastsItsSeconds();
     void zeroIntervalStillDrawsAtTheStop();
@@ -506,25 +536,87 @@ void TestDrawScreen::continuingFinishesTheDrawWhereItStopped()
 
 void TestDrawScreen::tooFewEntrantsAsksFirst()
 {
-    // Counted over the whole database: 10 + 5 entrants against 12 winners asks nothing.
+    // Counted for the draw entered, over the entrants it can draw: another
+    // draw's entrants and blank numbers never make up for missing ones.
     const qint64 big = m_db->addDraw(QStringLiteral("大"));
     const qint64 small = m_db->addDraw(QStringLiteral("小"));
     m_db->addEntrants(big, 10);
+    m_db->addEntrant(big, QStringLiteral("  "), QStringLiteral("无号"));
     m_db->addEntrants(small, 5);
-    m_db->addAward(big, 1, QStringLiteral("A"), 12, 1);
+    m_db->addAward(big, 1, QStringLiteral("A"), 11, 1);
+    m_db->addAward(small, 1, QStringLiteral("B"), 4, 1);
     FSet console;
     console.show();
-    MF *screen = enterThroughConsole(console);
-    QVERIFY(screen);
-    QVERIFY(m_prompts->questions().isEmpty());
-    screen->close();
-    QTRY_VERIFY(console.isVisible());
-
-    m_db->addAward(small, 1, QStringLiteral("B"), 4, 1);
     m_prompts->queueAnswer(false);
-    QVERIFY(!enterThroughConsole(console));
+    QVERIFY(!enterThroughConsole(console, 1)); // the chooser lists the newest first
     QCOMPARE(
         m_prompts->questions(), QStringList { QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？") });
+    MF *screen = enterThroughConsole(console, 0);
+    QVERIFY(screen);
+    QCOMPARE(screen->session().drawId(), small);
+    QCOMPARE(m_prompts->questions().size(), 1);
+    screen->close();
+}
+
+void TestDrawScreen::aRoundKeepsItsAwardThroughAWithdrawal()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("撤销"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 20);
+    const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A奖"), 1, 1);
+    const qint64 b = m_db->addAward(draw, 2, QStringLiteral("B奖"), 5, 5);
+    MF screen(draw);
+    screen.show();
+    holdRound(&screen);
+    QCOMPARE(awardResults(a), 1);
+
+    // B's round rolls while A's winner is withdrawn: the round stays B's.
+    click(&screen, "bIMG");
+    QVERIFY(screen.isRolling());
+    withdrawThroughDialog(&screen, QStringLiteral("A奖"));
+    QCOMPARE(awardResults(a), 0);
+    QTest::qWait(30);
+    click(&screen, "bIMG");
+    QVERIFY(!screen.isRolling());
+    QCOMPARE(awardResults(b), 5);
+    QCOMPARE(awardResults(a), 0);
+    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 5);
+
+    // Then A is drawn again, one place.
+    QCOMPARE(screen.session().WID(), QString::number(a));
+    holdRound(&screen);
+    QCOMPARE(awardResults(a), 1);
+    QCOMPARE(awardResults(b), 5);
+    QVERIFY(screen.session().DrawFinished());
+    QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
+}
+
+void TestDrawScreen::anAwardThatCannotBeFilledIsToldAndLetGo()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("人少"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 3);
+    m_db->addEntrant(draw, QStringLiteral("   ")); // never drawn
+    const qint64 a = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 5, 2);
+    m_db->addAward(draw, 2, QStringLiteral("二等奖"), 1, 1);
+    MF screen(draw);
+    screen.show();
+    const QString told = QStringLiteral("剩余可抽人数不足：一等奖 还差5名，可抽的只有3人。");
+    click(&screen, "bIMG");
+    QCOMPARE(m_prompts->messages(), QStringList { told });
+    QTest::qWait(30);
+    click(&screen, "bIMG");
+    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 2);
+    // The round draws who is left, and is not told twice.
+    holdRound(&screen);
+    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 1);
+    QCOMPARE(awardResults(a), 3);
+    QCOMPARE(m_prompts->messages(), QStringList { told });
+    // Nobody left: no empty round rolls; the draw is at its end.
+    click(&screen, "bIMG");
+    QVERIFY(!screen.isRolling());
+    QVERIFY(screen.session().DrawFinished());
+    QCOMPARE(screen.findChild<QLabel *>(QStringLiteral("awardBanner"))->text(), QStringLiteral("抽奖结束"));
+    QCOMPARE(resultCount(draw), 3);
+    QCOMPARE(m_prompts->messages(), QStringList { told });
 }
 
 void TestDrawScreen::timedRoundStopsByItself()
