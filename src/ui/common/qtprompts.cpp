@@ -110,11 +110,29 @@ std::optional<QColor> QtPrompts::colour(const QColor &start)
 
 std::optional<FontChoice> QtPrompts::font(const FontChoice &start)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(
-        &ok, start.font, parentWindow(), QStringLiteral("字体"), QFontDialog::DontUseNativeDialog);
-    if (!ok)
+    // The dialog lists the faces of the family it is given: an alias such as
+    // "Sans Serif" has none, and a bold font would be offered, and returned,
+    // regular. It is given the family the font resolves to, in points.
+    QFont offered = start.font;
+    const QFontInfo resolved(start.font);
+    offered.setFamily(resolved.family());
+    if (start.font.pixelSize() > 0)
+        offered.setPointSizeF(resolved.pointSizeF());
+    QFontDialog dialog(offered, parentWindow());
+    dialog.setWindowTitle(QStringLiteral("字体"));
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    const QFont shown = dialog.currentFont();
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    QFont chosen = dialog.selectedFont();
+    // A family without a bold or an italic face offers none: in the same
+    // family, what the operator left as shown stays as it was.
+    if (chosen.family() == shown.family()) {
+        if (chosen.bold() == shown.bold())
+            chosen.setWeight(start.font.weight());
+        if (chosen.italic() == shown.italic())
+            chosen.setItalic(start.font.italic());
+    }
     FontChoice result { chosen, start.colour };
     const QColor colour = QColorDialog::getColor(colorFromStored(start.colour), parentWindow(),
         QStringLiteral("文字颜色"), QColorDialog::DontUseNativeDialog);

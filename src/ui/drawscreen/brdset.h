@@ -20,10 +20,11 @@ public:
 
     static QString caption() { return QStringLiteral("公告板位置设置"); }
 
-private:
-    void boxChanged();
     // The board's title as the boxes place it (twips); empty while the board is hidden.
     QRectF boxesRect() const;
+
+private:
+    void boxChanged();
 
     MF *m_screen;
     QLineEdit *m_boxes[4] = {};

@@ -88,10 +88,15 @@ bool ControlsFader::eventFilter(QObject *watched, QEvent *event)
         }
         break;
     case QEvent::MouseButtonPress:
-        // A press where a faded control sits both does what it does and
-        // brings the controls back.
-        if (watched != m_screen)
+    case QEvent::MouseButtonDblClick:
+        // A press where a faded control sits only brings the controls back:
+        // the operator cannot see what it would do. A visible control acts.
+        if (watched != m_screen) {
+            const bool faded = m_faded;
             wake();
+            if (faded)
+                return true;
+        }
         break;
     default:
         break;

@@ -14,8 +14,8 @@ namespace tombolix {
 
 // Fades the operator's controls out of the audience's sight once the pointer
 // has rested over the screen for a while, and brings them back when it moves
-// or when a faded control is pressed. Faded controls stay where they are and
-// keep working, by click and by key.
+// or when a faded control is pressed; that press does nothing else. Keys
+// keep working while the controls are out of sight.
 class ControlsFader : public QObject
 {
     Q_OBJECT

@@ -13,7 +13,9 @@
 #include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QScreen>
@@ -61,6 +63,43 @@ StagePlace stagePlaceFor(QWidget *console)
     }
     return { consoleScreen, false };
 }
+
+// With the draw on a projector the console stays in view, and a click on it
+// takes the keyboard there: a presenter's remote would then page through
+// the console. Keys pressed in the console go to the draw while it is held;
+// shortcuts with Ctrl or Alt stay the console's.
+class ConsoleKeysToStage : public QObject
+{
+public:
+    ConsoleKeysToStage(QWidget *console, MF *screen)
+        : QObject(screen)
+        , m_console(console)
+        , m_screen(screen)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+            return false;
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget || !m_console || widget->window() != m_console || !m_screen->isVisible())
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return false;
+        QKeyEvent forwarded(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat());
+        forwarded.setTimestamp(key->timestamp());
+        QCoreApplication::sendEvent(m_screen, &forwarded);
+        return true;
+    }
+
+private:
+    QPointer<QWidget> m_console;
+    MF *m_screen;
+};
 
 } // namespace
 
@@ -172,8 +211,10 @@ MF *EnterDraw(QWidget *console)
     }
     // On a projector the console stays in view on the operator's screen,
     // and the draw screen's dialogs and questions are shown there.
-    if (place.consoleStaysVisible)
+    if (place.consoleStaysVisible) {
         SetDialogHost(screen, console);
+        new ConsoleKeysToStage(console, screen);
+    }
     screen->setWindowFlag(Qt::FramelessWindowHint);
     screen->showFullScreen();
     screen->activateWindow();

@@ -3,6 +3,7 @@
 #include "appearance/stagenumber.h"
 #include "appearance/stagescale.h"
 #include "common/conventions.h"
+#include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "draw/awardbanner.h"
 #include "drawscreen/bannerlabel.h"
@@ -280,6 +281,12 @@ void MF::ToggleRoll()
 {
     if (m_session.DrawFinished())
         return;
+    // The layout dialogs take the presses on the screen for moving and
+    // sizing; a slip must not start or stop a round behind them.
+    for (const QPointer<QDialog> &open : { m_frmSet, m_brdSet }) {
+        if (open && open->isVisible())
+            return;
+    }
     const draw::DrawSettings &settings = m_session.settings();
     if (!m_rolling) {
         // The banner names the award this round draws.
@@ -508,6 +515,13 @@ void MF::placeBoard()
     m_end->raise();
     m_undo->raise();
     m_listPlace = m_list->geometry();
+    // While the board dialog is open the board stands where its boxes say,
+    // typed but not stored yet.
+    if (auto *dialog = qobject_cast<BRDSet *>(m_brdSet.data()); dialog && dialog->isVisible()) {
+        const QRectF typed = dialog->boxesRect();
+        if (!typed.isEmpty())
+            placeBoardTitle(typed);
+    }
     fitBoardList();
     placeBanner();
 }
@@ -585,6 +599,12 @@ void MF::closeEvent(QCloseEvent *event)
     if (m_loading > 0) {
         // Deleting the screen now would delete the loading window under it.
         m_closeWanted = true;
+        event->ignore();
+        return;
+    }
+    if (m_rolling
+        && !prompts().askYesNo(
+            QStringLiteral("本轮抽奖尚未停止，结束抽奖将放弃本轮。是否结束抽奖？"), DefaultAnswer::No)) {
         event->ignore();
         return;
     }
@@ -878,9 +898,15 @@ template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)
         open->activateWindow();
         return;
     }
+    // A dialog loading with the progress window lets a second press of the
+    // same command run meanwhile; it finds this one on its way.
+    if (m_opening.contains(&open))
+        return;
+    m_opening.insert(&open);
     ++m_loading;
     open = new Dialog(this);
     --m_loading;
+    m_opening.remove(&open);
     open->show();
     if (m_closeWanted && m_loading == 0) {
         m_closeWanted = false;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 class QAction;
@@ -248,6 +249,7 @@ private:
     // close asked for meanwhile waits until the loading is done.
     int m_loading = 0;
     bool m_closeWanted = false;
+    QSet<QPointer<QDialog> *> m_opening; // dialogs being built
 };
 
 } // namespace tombolix

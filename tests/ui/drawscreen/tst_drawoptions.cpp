@@ -1,6 +1,7 @@
 #include "common/conventions.h"
 #include "common/indicator.h"
 #include "common/prompts.h"
+#include "common/qtprompts.h"
 #include "common/settingsstore.h"
 #include "data/database.h"
 #include "drawscreen/brdset.h"
@@ -13,14 +14,18 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 #include <set>
 
 using namespace tombolix;
@@ -102,13 +107,16 @@ private slots:
     void paintingLeavesTheFrameAsItStands();
     void boardDialogPlacesLiveAndStoresOnConfirm();
     void fontsAndRefreshKeepTheTypedPlacement();
+    void noRoundWhileALayoutDialogIsOpen();
+    void fontDialogKeepsBoldAndItalic();
     void activationResetsTheBoardTitle();
     void markupInNamesShowsAsTyped();
     void oneSettingsWindowOfEachKind();
     void withdrawingAWinnerRedrawsThePlace();
     void refusedWithdrawalChangesNothing();
     void withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent();
-    void endingTheDrawWhileWithdrawalsLoadWaitsForThem();
+    void pressedWhileWithdrawalsLoad_data();
+    void pressedWhileWithdrawalsLoad();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -400,7 +408,92 @@ void TestDrawOptions::fontsAndRefreshKeepTheTypedPlacement()
     menuItem(screen, "M_Refresh")->trigger();
     QCOMPARE(title->geometry(), titlePlace);
     QCOMPARE(list->geometry(), listPlace);
-    test::saveShot(&screen, QStringLiteral("MF-typed-board"));
+
+    // The screen activated again, as a click on it does, keeps the typed place.
+    QWidget elsewhere;
+    elsewhere.show();
+    QApplication::setActiveWindow(&elsewhere);
+    QApplication::setActiveWindow(&screen);
+    QTRY_VERIFY(screen.isActiveWindow());
+    QCOMPARE(title->geometry(), titlePlace);
+    QCOMPARE(list->geometry(), listPlace);
+}
+
+void TestDrawOptions::noRoundWhileALayoutDialogIsOpen()
+{
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    for (const char *item : { "M_FrmSet", "M_BRD" }) {
+        menuItem(screen, item)->trigger();
+        QWidget *dialog = qobject_cast<QWidget *>(screen.findChild<FRMSet *>());
+        if (QByteArray(item) == "M_BRD")
+            dialog = screen.findChild<BRDSet *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, QPoint(1200, 700));
+        QTest::keyClick(&screen, Qt::Key_Space);
+        QTest::mouseClick(screen.findChild<QLabel *>(QStringLiteral("lStart")), Qt::LeftButton);
+        QVERIFY2(!screen.isRolling(), item);
+        dialog->close();
+        QTest::keyClick(&screen, Qt::Key_Space);
+        QVERIFY2(screen.isRolling(), item);
+        QTest::keyClick(&screen, Qt::Key_Space);
+    }
+    QCOMPARE(results(m_draw), qint64(2));
+}
+
+void TestDrawOptions::fontDialogKeepsBoldAndItalic()
+{
+    // Qt's own dialogs, as the operator sees them: Enter confirms the font
+    // dialog unchanged, then the colour dialog.
+    QtPrompts real;
+    Prompts *scripted = setPrompts(&real);
+    const auto restore = qScopeGuard([scripted] { setPrompts(scripted); });
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    QVERIFY(screen.elementFont(MF::Element::Title).font.bold());
+    int dialogs = 0;
+    QStringList offered; // the fonts offered whose family has a bold face, and whether as bold
+    QTimer confirm;
+    QObject::connect(&confirm, &QTimer::timeout, [&dialogs, &offered] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            if (auto *dialog = qobject_cast<QFontDialog *>(modal)) {
+                const QFont font = dialog->currentFont();
+                if (QFontDatabase::styles(font.family()).contains(QStringLiteral("Bold")))
+                    offered << font.family() + (font.bold() ? QStringLiteral(" bold") : QString());
+            }
+            QTest::keyClick(modal, Qt::Key_Return);
+            ++dialogs;
+        }
+    });
+    confirm.start(50);
+    menuItem(screen, "M_TFont")->trigger();
+    QCOMPARE(dialogs, 2);
+    for (const QString &font : std::as_const(offered))
+        QVERIFY2(font.endsWith(QStringLiteral(" bold")), qPrintable(font));
+    QVERIFY(screen.elementFont(MF::Element::Title).font.bold());
+    const QStringList stored
+        = data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("L0"))
+              .toString()
+              .split(QStringLiteral("】【"));
+    QCOMPARE(stored.value(1), QStringLiteral("√"));
+
+    // A face without bold or italic of its own keeps them as they were.
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L1=? WHERE ID=?"),
+        { QStringLiteral("WenQuanYi Micro Hei】【√】【√】【20】【】【】【16777215"), m_draw });
+    QWidget elsewhere;
+    elsewhere.show();
+    QApplication::setActiveWindow(&elsewhere);
+    QApplication::setActiveWindow(&screen);
+    QTRY_VERIFY(screen.elementFont(MF::Element::List).font.italic());
+    menuItem(screen, "M_ConFont")->trigger();
+    QCOMPARE(dialogs, 4);
+    QVERIFY(screen.elementFont(MF::Element::List).font.bold());
+    QVERIFY(screen.elementFont(MF::Element::List).font.italic());
 }
 
 void TestDrawOptions::activationResetsTheBoardTitle()
@@ -642,9 +735,17 @@ void TestDrawOptions::withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent()
 // The withdrawal window fits its columns with the progress window, which lets
 // queued input run: an "结束抽奖" pressed meanwhile must not delete the draw
 // screen, and the window with it, under the loading. It ends the draw once the
-// loading is done.
-void TestDrawOptions::endingTheDrawWhileWithdrawalsLoadWaitsForThem()
+// loading is done. A second "取消结果" opens no second window.
+void TestDrawOptions::pressedWhileWithdrawalsLoad_data()
 {
+    QTest::addColumn<QString>("pressed");
+    QTest::newRow("结束抽奖") << QStringLiteral("lEnd");
+    QTest::newRow("取消结果") << QStringLiteral("AwardUndo");
+}
+
+void TestDrawOptions::pressedWhileWithdrawalsLoad()
+{
+    QFETCH(QString, pressed);
     const qint64 award = m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 400, 1, true, true);
     {
         data::Transaction transaction;
@@ -666,13 +767,19 @@ void TestDrawOptions::endingTheDrawWhileWithdrawalsLoadWaitsForThem()
     QPointer<MF> screen = new MF(m_draw);
     screen->resize(1280, 720);
     screen->show();
-    QWidget *end = screen->findChild<QLabel *>(QStringLiteral("lEnd"));
+    QWidget *queued = screen->findChild<QLabel *>(pressed);
     const QPointF inside(4, 4);
-    QCoreApplication::postEvent(end,
-        new QMouseEvent(QEvent::MouseButtonPress, inside, end->mapToGlobal(inside), Qt::LeftButton,
+    QCoreApplication::postEvent(queued,
+        new QMouseEvent(QEvent::MouseButtonPress, inside, queued->mapToGlobal(inside), Qt::LeftButton,
             Qt::LeftButton, Qt::NoModifier));
     QTest::mouseClick(screen->findChild<QLabel *>(QStringLiteral("AwardUndo")), Qt::LeftButton);
-    QTRY_VERIFY(!screen);
+    if (pressed == QLatin1String("lEnd")) {
+        QTRY_VERIFY(!screen);
+    } else {
+        QTest::qWait(100);
+        QCOMPARE(screen->findChildren<DelAward *>().size(), 1);
+        delete screen;
+    }
     setProgressSink(previous);
     QCOMPARE(results(m_draw), qint64(300));
 }

@@ -223,7 +223,8 @@ void TestLayoutDrag::frameIsDraggedAndSizedWithoutARound()
     QCOMPARE(results(m_draw), 0);
     QCOMPARE(screen.frameLayout().rect(), sized); // a click is a drag of no distance
 
-    // Elsewhere a press does what it always does.
+    // Elsewhere the right button opens the menu, and a slip of the left one
+    // draws no one while the dialog is open.
     const QPoint away(pixels(sized.bottomLeft()) + QPoint(0, 80));
     mouse.press(away, Qt::RightButton);
     mouse.release(away, Qt::RightButton);
@@ -231,11 +232,8 @@ void TestLayoutDrag::frameIsDraggedAndSizedWithoutARound()
     screen.contextMenu()->hide();
     mouse.press(away);
     mouse.release(away);
-    QVERIFY(screen.isRolling());
-    mouse.press(away);
-    mouse.release(away);
     QVERIFY(!screen.isRolling());
-    QCOMPARE(results(m_draw), 1);
+    QCOMPARE(results(m_draw), 0);
 
     // 取消 keeps the dragged frame on screen and stores nothing; afterwards
     // a press on the frame is a press on the picture again.
@@ -430,8 +428,7 @@ void TestLayoutDrag::boardIsTakenByAllOfItsList()
     const QPoint title = pixels(screen.boardTitleTwips().center());
     QCOMPARE(mouse.press(title), screen.canvas());
     mouse.release(title);
-    QVERIFY(screen.isRolling());
-    screen.ToggleRoll();
+    QVERIFY(!screen.isRolling());
     QCOMPARE(boxes(dialog), numbers(opened.translated(300, 150)));
     menuItem(screen, "M_HideList")->trigger();
     click(dialog, QStringLiteral("Com_0"));

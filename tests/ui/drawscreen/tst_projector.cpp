@@ -221,6 +221,20 @@ void TestProjector::drawOnTheProjectorLeavesTheConsoleInView()
     QVERIFY(!screen->isRolling());
     QCOMPARE(screen->session().awardState().Remaining, 1);
 
+    // A click on the console takes the keyboard there; the remote's keys
+    // still reach the draw.
+    QTest::mouseClick(console.findChild<QPushButton *>(QStringLiteral("Entr")), Qt::LeftButton);
+    QApplication::setActiveWindow(&console);
+    QTRY_VERIFY(console.isActiveWindow());
+    QWidget *focused = QApplication::focusWidget() ? QApplication::focusWidget() : &console;
+    QCOMPARE(focused->window(), &console);
+    QTest::keyClick(focused, Qt::Key_PageDown);
+    QVERIFY(screen->isRolling());
+    QTest::qWait(60);
+    QTest::keyClick(focused, Qt::Key_PageDown);
+    QVERIFY(!screen->isRolling());
+    QVERIFY(screen->session().DrawFinished());
+
     // The operator moved the console meanwhile: it stays where it is now.
     console.move(200, 100);
     const QRect moved = console.geometry();

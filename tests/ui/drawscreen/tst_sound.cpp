@@ -249,6 +249,7 @@ void TestSound::closingMidRollStopsWithoutFanfare()
     click(screen, "bIMG");
     QTest::qWait(30);
     QVERIFY(screen->isRolling());
+    m_prompts->queueAnswer(true); // yes, end the draw and give the round up
     click(screen, "lEnd");
     QCOMPARE(closed.count(), 1);
     QTRY_VERIFY(!screen); // the screen is deleted on close

@@ -112,7 +112,8 @@ private slots:
     void bannerIsGoldOverASoftShadow();
     void bannerFontIsKeptWithTheDraw();
     void controlsFadeAndComeBackWhenThePointerMoves();
-    void fadedControlsStillWorkByClickAndKey();
+    void fadedControlsShowFirstKeysStillWork();
+    void endingARollingRoundAsksFirst();
     void escapeDrawsNoOneAndShowsTheControls();
     void otherKeysToggleTheRoll();
     void startCaptionTellsWhatAClickDoes();
@@ -381,7 +382,7 @@ void TestStageControls::controlsFadeAndComeBackWhenThePointerMoves()
     QCOMPARE(results(draw), qint64(0));
 }
 
-void TestStageControls::fadedControlsStillWorkByClickAndKey()
+void TestStageControls::fadedControlsShowFirstKeysStillWork()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("淡出"), QStringLiteral("10"));
     m_db->addEntrants(draw, 10);
@@ -391,14 +392,24 @@ void TestStageControls::fadedControlsStillWorkByClickAndKey()
     showStage(screen);
     QTRY_VERIFY(controlsFaded(screen));
 
-    // A click where the faded 开始抽奖 sits starts, and shows the controls.
+    // A click where a faded control sits shows the controls, and does no
+    // more: the operator could not see what it would do. Once shown, a
+    // control acts.
+    click(screen, "lStart");
+    QVERIFY(!screen.isRolling());
+    QVERIFY(controlsShown(screen));
     click(screen, "lStart");
     QVERIFY(screen.isRolling());
-    QVERIFY(controlsShown(screen));
     QTRY_VERIFY(controlsFaded(screen));
+    click(screen, "lStart");
+    QVERIFY(screen.isRolling());
     click(screen, "lStart");
     QVERIFY(!screen.isRolling());
     QCOMPARE(results(draw), qint64(1));
+    QTRY_VERIFY(controlsFaded(screen));
+    click(screen, "lEnd");
+    QVERIFY(screen.isVisible());
+    QTRY_VERIFY(controlsFaded(screen));
 
     // Keys go on working while the controls are out of sight, and leave them so.
     QTRY_VERIFY(controlsFaded(screen));
@@ -408,6 +419,30 @@ void TestStageControls::fadedControlsStillWorkByClickAndKey()
     QVERIFY(!screen.isRolling());
     QCOMPARE(results(draw), qint64(2));
     QVERIFY(controlsFaded(screen));
+}
+
+void TestStageControls::endingARollingRoundAsksFirst()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("结束"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 10);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    MF screen(draw);
+    screen.setAttribute(Qt::WA_DeleteOnClose, false);
+    showStage(screen);
+    click(screen, "lStart");
+    QVERIFY(screen.isRolling());
+    // No, the default, keeps the round rolling.
+    click(screen, "lEnd");
+    QCOMPARE(m_prompts->questions(),
+        QStringList { QStringLiteral("本轮抽奖尚未停止，结束抽奖将放弃本轮。是否结束抽奖？") });
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QVERIFY(screen.isVisible());
+    QVERIFY(screen.isRolling());
+    // Yes ends the draw and records nothing of the round.
+    m_prompts->queueAnswer(true);
+    click(screen, "lEnd");
+    QVERIFY(!screen.isVisible());
+    QCOMPARE(results(draw), qint64(0));
 }
 
 void TestStageControls::escapeDrawsNoOneAndShowsTheControls()
