@@ -10,7 +10,7 @@ if [ "${1:-}" != --inside ]; then
     shift
     # -a picks a free display; two servers started at the same moment could
     # pick the same one, which ctest prevents with a resource lock.
-    exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" "$0" --inside "$@"
+    exec xvfb-run -a -e /dev/stderr -s "-screen 0 ${size}x24 -nolisten tcp" "$0" --inside "$@"
 fi
 shift
 

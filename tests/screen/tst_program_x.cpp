@@ -3,7 +3,7 @@
 // in the chooser, Space to start and stop, a click on the picture, a key held
 // down. What it shows is taken from the X server, what it stored is read
 // from its database.
-#include "appearance/stagenumber.h"
+#include "appearance/stagelayout.h"
 #include "common/conventions.h"
 #include "data/database.h"
 #include "data/resultstore.h"
@@ -158,7 +158,7 @@ void TestProgramOnX::drawOnTheStage()
     const QImage shot = test::grabXScreen();
     test::saveXShot(
         shot, QStringLiteral("x-program-%1x%2-after-space").arg(screen.width()).arg(screen.height()));
-    const QRectF frameTwips = appearance::BuiltInFrame(appearance::StageScaleFor(QSizeF(screen))).rect();
+    const QRectF frameTwips = appearance::BuiltInStageLayout(QSizeF(screen)).frame;
     const QRect frame = QRectF(frameTwips.left() / Twips, frameTwips.top() / Twips,
         frameTwips.width() / Twips, frameTwips.height() / Twips)
                             .toAlignedRect();

@@ -1,5 +1,8 @@
 #include "appearance/dragrect.h"
 
+#include "appearance/stagelayout.h"
+#include "common/conventions.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -113,7 +116,7 @@ QRectF DragRect(const QRectF &start, Grip grip, const QPointF &delta, const Drag
     return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
 
-QRectF FitScreenRect(const QSizeF &screen, int lines, double digitHeight)
+QRectF FitScreenRect(const QSizeF &screen, int lines, double digitHeight, const QRectF &keepClear)
 {
     const int n = std::max(1, lines);
     // The number is printed with lines 20 twips closer than the font's
@@ -121,14 +124,28 @@ QRectF FitScreenRect(const QSizeF &screen, int lines, double digitHeight)
     const double pitch = std::max(1.0, digitHeight - 20);
     const double block = pitch * n + 20;
     const double margin = pitch / 3;
+    const QSizeF pixels(screen.width() / TwipsPerPixel, screen.height() / TwipsPerPixel);
+    const StageLayout layout = BuiltInStageLayout(pixels);
+    QRectF frame = layout.frame;
+    const double lowest = (pixels.height() - layout.edge) * TwipsPerPixel;
     // Whole units: the layout dialog shows them, and the operator reads them.
-    // At most a third of the screen, so the upper half keeps a band above it
-    // for the award's name; a round too long for that is printed smaller.
-    const double height = std::round(std::min(screen.height() / 3, block + 20 + 2 * margin));
-    const double width = std::round(screen.width() * 0.6);
-    const double left = std::round((screen.width() - width) / 2);
-    const double top = std::round(std::max(0.0, (screen.height() / 2 - height) / 2));
-    return QRectF(left, top, width, height);
+    frame.setHeight(std::round(std::min(lowest - frame.top(), block + 20 + 2 * margin)));
+    if (!keepClear.isEmpty() && frame.intersects(keepClear)) {
+        constexpr double Gap = 300; // twips, 20 pixels
+        QRectF beside = frame;
+        if (keepClear.center().x() >= frame.center().x())
+            beside.setRight(keepClear.left() - Gap);
+        else
+            beside.setLeft(keepClear.right() + Gap);
+        if (beside.width() >= frame.width() / 2) {
+            frame = beside;
+        } else {
+            frame.moveTop(keepClear.bottom() + Gap);
+            frame.setHeight(std::max(750.0, std::min(frame.height(), lowest - frame.top())));
+        }
+    }
+    return QRectF(std::round(frame.left()), std::round(frame.top()), std::round(frame.width()),
+        std::round(frame.height()));
 }
 
 } // namespace tombolix::appearance

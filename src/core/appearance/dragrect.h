@@ -45,11 +45,12 @@ struct DragLimits
 // edge stops at the bounds and at the minimum size from the opposite edge.
 QRectF DragRect(const QRectF &start, Grip grip, const QPointF &delta, const DragLimits &limits);
 
-// The number frame fitted to the screen: 60% of its width, centred across it
-// and centred in its upper half, as high as `lines` printed lines (each
-// `digitHeight` high and spaced as the number is printed) and a margin above
-// and below, but no higher than a third of the screen (the number then
-// prints smaller to stay inside).
-QRectF FitScreenRect(const QSizeF &screen, int lines, double digitHeight);
+// The number frame fitted to the screen (all in twips): where the built-in
+// look puts it, below the banner's band, as high as `lines` printed lines
+// (each `digitHeight` high and spaced as the number is printed) and a margin
+// above and below, no lower than the screen's foot allows (the number then
+// prints smaller to stay inside). It keeps clear of `keepClear`, the board's
+// title where the operator has put it: narrower beside it, or below it.
+QRectF FitScreenRect(const QSizeF &screen, int lines, double digitHeight, const QRectF &keepClear = QRectF());
 
 } // namespace tombolix::appearance

@@ -17,16 +17,6 @@ constexpr double SmallestScale = 0.02;
 
 } // namespace
 
-FrameLayout BuiltInFrame(const StageScale &scale)
-{
-    FrameLayout frame;
-    frame.Left = float(std::round(frame.Left * scale.x));
-    frame.Width = float(std::round(frame.Width * scale.x));
-    frame.Top = float(std::round(frame.Top * scale.y));
-    frame.Height = float(std::round(frame.Height * scale.y));
-    return frame;
-}
-
 int ScaledFontPixels(int pixelsAt768, const StageScale &scale)
 {
     return std::max(1, int(std::lround(pixelsAt768 * scale.y)));

@@ -11,10 +11,6 @@
 // their frame.
 namespace tombolix::appearance {
 
-// The built-in frame at this scale: left and width follow the width, top and
-// height the height, in whole twips. Colour, opacity and AutoFit stay the
-// built-in ones.
-FrameLayout BuiltInFrame(const StageScale &scale);
 // A built-in font's pixel size (drawn for a 768-pixel-high screen) on a
 // screen this much higher or lower; never below one pixel.
 int ScaledFontPixels(int pixelsAt768, const StageScale &scale);

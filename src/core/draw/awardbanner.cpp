@@ -25,12 +25,19 @@ QString AwardBannerText(const DrawSession &session)
     return session.DrawFinished() ? QStringLiteral("抽奖结束") : QString();
 }
 
-QRect PlaceAwardBanner(const QSize &screen, const QRect &frame, const QSize &banner)
+QRect PlaceAwardBanner(const QSize &screen, const QRect &frame, const QSize &banner, const QRect &across)
 {
     const int margin = std::max(4, screen.height() / 48);
-    const int width = std::max(0, std::min(banner.width(), screen.width() - 2 * margin));
+    int from = margin;
+    int to = screen.width() - margin;
+    if (!across.isEmpty()) {
+        from = std::max(from, across.left());
+        to = std::min(to, across.left() + across.width());
+    }
+    const int width = std::max(0, std::min(banner.width(), to - from));
     const int height = banner.height();
-    const int left = (screen.width() - width) / 2;
+    const int centre = frame.isEmpty() ? screen.width() / 2 : frame.left() + frame.width() / 2;
+    const int left = std::clamp(centre - width / 2, from, std::max(from, to - width));
     // Above a low frame the band reaches into the middle of the screen, where
     // the board may stand; the banner keeps to the top of it.
     const int band = std::min(frame.top(), std::max(height + 2 * margin, screen.height() / 5));

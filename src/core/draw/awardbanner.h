@@ -20,10 +20,12 @@ QString AwardBannerText(const QString &name, const QString &prize, qint64 remain
 QString AwardBannerText(const DrawSession &session);
 
 // Where the banner goes on a screen of `screen` pixels whose number frame
-// covers `frame`: centred across the screen in the band above the frame and
-// near the top, never lower than the top fifth, so the board below stays
-// clear; at the top when the band is too low for it. A text wider than the
-// screen is given the screen's width less the margins.
-QRect PlaceAwardBanner(const QSize &screen, const QRect &frame, const QSize &banner);
+// covers `frame`: centred over the frame in the band above it and near the
+// top, never lower than the top fifth, so the board below stays clear; at
+// the top when the band is too low for it. It keeps within the columns
+// `across` spans (the screen less its margins when empty), moving aside
+// rather than out of them; a text wider than those is given their width.
+QRect PlaceAwardBanner(
+    const QSize &screen, const QRect &frame, const QSize &banner, const QRect &across = QRect());
 
 } // namespace tombolix::draw

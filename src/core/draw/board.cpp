@@ -38,7 +38,10 @@ BoardText WinnersText(
                 heading = row.awardName + QStringLiteral("(奖品：") + row.prize + QStringLiteral(")");
             } else {
                 board.title = QStringLiteral("获奖名单");
-                heading = row.awardName + row.prize;
+                // Award and prize set apart, as the banner shows them.
+                heading = row.awardName;
+                if (!row.prize.trimmed().isEmpty())
+                    heading += QStringLiteral(" · ") + row.prize;
             }
             board.text += heading + CrLf;
             headingLine = board.lines.size();
@@ -100,6 +103,24 @@ BoardPlacement ResultBrd(const BoardInput &in)
             numericValue(in.left), numericValue(in.top), numericValue(in.width), numericValue(in.height));
         out.list = QRectF(out.title.left(), out.title.top() + out.title.height(), out.title.width(), 50000);
     }
+    return out;
+}
+
+BoardPlacement BuiltInBoardPlacement(const QRectF &column, const BoardInput &in, const QPointF &commandsEnd)
+{
+    constexpr double Gap = 180; // twips, 12 pixels
+    BoardPlacement out;
+    out.title = QRectF(column.left() + (column.width() - in.titleSize.width()) / 2, column.top(),
+        in.titleSize.width(), in.titleSize.height());
+    const double listTop = out.title.bottom() + 60;
+    out.list = QRectF(column.left(), listTop, column.width(), std::max(0.0, column.bottom() - listTop));
+    out.end = QRectF(
+        QPointF(commandsEnd.x() - in.endSize.width(), commandsEnd.y() - in.endSize.height()), in.endSize);
+    out.start = QRectF(
+        QPointF(out.end.left() - Gap - in.startSize.width(), commandsEnd.y() - in.startSize.height()),
+        in.startSize);
+    out.undoTop = out.start.top();
+    out.boardVisible = !in.hidden;
     return out;
 }
 

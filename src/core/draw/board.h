@@ -31,8 +31,9 @@ struct BoardText
 };
 
 // The winners of the draw grouped by award in the order of 顺序 (reversed when
-// not ascending), each line indented by five blanks, the number brought to
-// the fixed length and masked. With onlyCurrent, just the given award.
+// not ascending), each under a heading of the award's name and prize
+// ("三等奖 · 小米手环9"), each line indented by five blanks, the number brought
+// to the fixed length and masked. With onlyCurrent, just the given award.
 BoardText WinnersText(
     qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength, const QString &mask);
 
@@ -67,5 +68,12 @@ struct BoardPlacement
 };
 
 BoardPlacement ResultBrd(const BoardInput &input);
+
+// The board of the built-in look, while no rectangle is stored: the title
+// centred at the top of the board's column, the list right below it as wide
+// as the column and down to its foot; 结束抽奖 ends at `commandsEnd`, with
+// 开始抽奖 to its left. All in twips.
+BoardPlacement BuiltInBoardPlacement(
+    const QRectF &column, const BoardInput &input, const QPointF &commandsEnd);
 
 } // namespace tombolix::draw

@@ -56,17 +56,30 @@ std::vector<qsizetype> keepRanks(const QList<BoardLine> &lines, qsizetype &units
 
 } // namespace
 
+QString DroppedWinnersNote(qsizetype count)
+{
+    return QStringLiteral("… 另有%1名获奖者").arg(count);
+}
+
 BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
 {
     BoardFit fit;
     qsizetype units = 0;
     const std::vector<qsizetype> rank = keepRanks(lines, units);
+    // The winners out of sight when the oldest `dropped` units go.
+    auto winnersBelow = [&lines, &rank](qsizetype dropped) {
+        qsizetype count = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            count += !lines[i].heading && rank[size_t(i)] < dropped ? 1 : 0;
+        return count;
+    };
     const double lineHeight = request.lineHeight;
     const double areaWidth = request.area.width();
     const qsizetype rows
         = lineHeight > 0 && request.area.height() > 0 ? qsizetype(request.area.height() / lineHeight) : 0;
     if (lines.isEmpty() || rows < 1 || !(areaWidth > 0)) {
         fit.dropped = units;
+        fit.droppedWinners = winnersBelow(units);
         return fit;
     }
 
@@ -77,13 +90,25 @@ BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
         for (qsizetype i = 0; i < lines.size(); ++i)
             widths[size_t(i)] = request.lineWidth(i);
     }
+    const QRectF spare = request.columns ? request.spare : QRectF();
+    const qsizetype spareRows
+        = lineHeight > 0 && spare.height() > 0 ? qsizetype(spare.height() / lineHeight) : 0;
 
+    struct Slot
+    {
+        double left = 0;
+        double top = 0;
+        qsizetype rows = 0;
+    };
+    std::vector<Slot> preferred; // the area's columns, then the spare room's, nearest first
+    std::vector<Slot> used; // the first of them, left to right
     std::vector<qsizetype> shown;
     shown.reserve(size_t(lines.size()));
     double columnWidth = areaWidth;
-    qsizetype columnsThatFit = 1;
-    // Lays out the lines that stay when `dropped` units go; false when they
-    // need more room than there is. With `out`, records where they go.
+
+    // Lays out the lines that stay when `dropped` units go, with the note
+    // after them when any winner goes; false when they need more room than
+    // there is. With `out`, records where they go.
     auto flow = [&](qsizetype dropped, BoardFit *out) {
         shown.clear();
         double widest = 0;
@@ -94,44 +119,81 @@ BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
                     widest = std::max(widest, widths[size_t(i)]);
             }
         }
-        if (!request.columns) {
+        const qsizetype droppedWinners = dropped > 0 ? winnersBelow(dropped) : 0;
+        const qsizetype items = qsizetype(shown.size()) + (droppedWinners > 0 ? 1 : 0);
+        columnWidth = request.columns && !widths.empty() ? std::min(widest, areaWidth) : areaWidth;
+        if (request.columns && !(columnWidth > 0))
             columnWidth = areaWidth;
-            columnsThatFit = 1;
-        } else {
-            columnWidth = std::min(widest, areaWidth);
-            columnsThatFit = std::max<qsizetype>(1, qsizetype((areaWidth + gap) / (columnWidth + gap)));
+
+        preferred.clear();
+        const qsizetype inArea = request.columns
+            ? std::max<qsizetype>(1, qsizetype((areaWidth + gap) / (columnWidth + gap)))
+            : 1;
+        for (qsizetype c = 0; c < inArea; ++c)
+            preferred.push_back({ double(c) * (columnWidth + gap), 0, rows });
+        if (spareRows > 0) {
+            for (double right = std::min(spare.right(), -gap); right - columnWidth >= spare.left() - 1e-9;
+                 right -= columnWidth + gap)
+                preferred.push_back({ right - columnWidth, spare.top(), spareRows });
         }
-        qsizetype column = 0;
-        qsizetype row = 0;
-        for (size_t s = 0; s < shown.size(); ++s) {
-            const BoardLine &line = lines[shown[s]];
-            // A heading at the foot of a column would stand apart from its
-            // winners: it opens the next column instead.
-            if (request.columns && line.heading && rows > 1 && row == rows - 1 && s + 1 < shown.size()) {
-                const BoardLine &next = lines[shown[s + 1]];
-                if (!next.heading && next.group == line.group) {
-                    ++column;
+
+        qsizetype capacity = 0;
+        for (size_t k = 0; k < preferred.size(); ++k) {
+            capacity += preferred[k].rows;
+            if (capacity < items)
+                continue; // too few rows for the lines, whatever their order
+            used.assign(preferred.begin(), preferred.begin() + qsizetype(k) + 1);
+            std::sort(used.begin(), used.end(), [](const Slot &a, const Slot &b) { return a.left < b.left; });
+            size_t slot = 0;
+            qsizetype row = 0;
+            bool fits = true;
+            if (out)
+                out->placed.clear();
+            for (qsizetype s = 0; s < items && fits; ++s) {
+                const bool isLine = s < qsizetype(shown.size());
+                if (isLine && request.columns) {
+                    // A heading at the foot of a column would stand apart
+                    // from its winners: it opens the next column instead.
+                    const BoardLine &line = lines[shown[size_t(s)]];
+                    if (line.heading && slot < used.size() && used[slot].rows > 1
+                        && row == used[slot].rows - 1 && s + 1 < qsizetype(shown.size())) {
+                        const BoardLine &next = lines[shown[size_t(s + 1)]];
+                        if (!next.heading && next.group == line.group) {
+                            ++slot;
+                            row = 0;
+                        }
+                    }
+                }
+                if (slot >= used.size()) {
+                    fits = false;
+                    break;
+                }
+                if (out) {
+                    const QRectF rect(
+                        used[slot].left, used[slot].top + double(row) * lineHeight, columnWidth, lineHeight);
+                    if (isLine)
+                        out->placed.append({ shown[size_t(s)], int(slot), int(row), rect });
+                    else
+                        out->note = rect;
+                }
+                if (++row == used[slot].rows) {
+                    ++slot;
                     row = 0;
                 }
             }
-            if (column >= columnsThatFit)
-                return false;
+            if (!fits)
+                continue;
             if (out) {
-                const double left = double(column) * (columnWidth + gap);
-                out->placed.append({ shown[s], int(column), int(row),
-                    QRectF(left, double(row) * lineHeight, columnWidth, lineHeight) });
+                out->columns = int(slot + (row > 0 ? 1 : 0));
+                out->droppedWinners = droppedWinners;
             }
-            if (++row == rows) {
-                ++column;
-                row = 0;
-            }
+            return true;
         }
-        if (out)
-            out->columns = int(column + (row > 0 ? 1 : 0));
-        return true;
+        return false;
     };
 
-    // The fewest units dropped that let the rest fit; dropping all always fits.
+    // The fewest units dropped that let the rest fit; dropping all always
+    // fits, but for the note, which needs a row of its own.
     qsizetype low = 0;
     qsizetype high = units;
     while (low < high) {
@@ -141,8 +203,12 @@ BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
         else
             low = middle + 1;
     }
-    fit.placed.reserve(qsizetype(std::min<qsizetype>(lines.size(), rows * columnsThatFit)));
-    flow(low, &fit);
+    fit.placed.reserve(lines.size());
+    if (!flow(low, &fit)) {
+        fit.placed.clear();
+        fit.note = QRectF();
+        fit.droppedWinners = winnersBelow(units);
+    }
     fit.dropped = low;
     fit.columnWidth = columnWidth;
     return fit;

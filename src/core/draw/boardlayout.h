@@ -22,14 +22,19 @@ struct BoardFitRequest
     double columnGap = 0;
     // The width a line takes, by its index; asked in columns mode only.
     std::function<double(qsizetype)> lineWidth;
+    // In columns mode, free room to the left of the area (in the area's
+    // coordinates, so further left than 0): when the area's own columns are
+    // full, more columns go there, the nearest first. The lines still read
+    // from the leftmost column used to the rightmost.
+    QRectF spare;
 };
 
 struct PlacedLine
 {
     qsizetype line = 0; // its index in the board's lines
-    int column = 0;
+    int column = 0; // counted from the leftmost column used
     int row = 0;
-    QRectF rect; // within the area; never beyond it
+    QRectF rect; // within the area or the spare room; never beyond them
 };
 
 struct BoardFit
@@ -38,7 +43,14 @@ struct BoardFit
     int columns = 0; // the columns used
     double columnWidth = 0;
     qsizetype dropped = 0; // winner lines (and bare headings) left out, oldest first
+    // The winners left out. They are never left out in silence: a line
+    // after the last one shown says how many ("… 另有N名获奖者").
+    qsizetype droppedWinners = 0;
+    QRectF note; // where that line goes; empty when nobody is left out
 };
+
+// The line that stands for the winners a full board leaves out.
+QString DroppedWinnersNote(qsizetype count);
 
 // Which lines are shown and where. The oldest winners are left out first,
 // whatever their place in the text; a heading stays while any line of its

@@ -33,6 +33,30 @@ void BoardList::setRoom(const QRect &room)
     refit();
 }
 
+void BoardList::setSpare(const QRect &spare)
+{
+    if (m_spare == spare)
+        return;
+    m_spare = spare;
+    refit();
+}
+
+void BoardList::setSmallestPixelSize(int pixels)
+{
+    if (m_smallestPixels == pixels)
+        return;
+    m_smallestPixels = pixels;
+    refit();
+}
+
+void BoardList::setCentred(bool on)
+{
+    if (m_centred == on)
+        return;
+    m_centred = on;
+    refit();
+}
+
 QString BoardList::lineText(const draw::PlacedLine &placed) const
 {
     return m_lines.value(placed.line).text;
@@ -51,6 +75,16 @@ QStringList BoardList::shownLines() const
     return lines;
 }
 
+QString BoardList::noteText() const
+{
+    return m_fit.droppedWinners > 0 ? draw::DroppedWinnersNote(m_fit.droppedWinners) : QString();
+}
+
+QRectF BoardList::noteRect() const
+{
+    return m_fit.note.isEmpty() ? QRectF() : m_fit.note.translated(m_origin);
+}
+
 void BoardList::takeTextAsLines()
 {
     if (m_linesText == text())
@@ -61,13 +95,19 @@ void BoardList::takeTextAsLines()
     refit();
 }
 
-void BoardList::refit()
+double BoardList::measured(const QString &text)
 {
-    QRect area = rect();
-    if (m_room)
-        area = m_room->translated(-pos()).intersected(area);
-    m_origin = area.topLeft();
-    const QFontMetricsF metrics(font());
+    auto known = m_measured.constFind(text);
+    if (known == m_measured.constEnd())
+        known = m_measured.insert(text, QFontMetricsF(font()).horizontalAdvance(text));
+    return *known;
+}
+
+// The fit in a font `scale` times the list's own: widths measured once in
+// the list's font and scaled, with a little to spare for hinting.
+draw::BoardFit BoardList::fitIn(const QRect &area, const QFont &font, double scale)
+{
+    const QFontMetricsF metrics(font);
     draw::BoardFitRequest request;
     request.area = area.size();
     request.lineHeight = metrics.lineSpacing();
@@ -79,17 +119,82 @@ void BoardList::refit()
             if (m_measured.size() > 4 * m_lines.size() + 64)
                 m_measured.clear(); // lines withdrawn or of another draw
             m_widths.resize(size_t(m_lines.size()));
-            for (qsizetype i = 0; i < m_lines.size(); ++i) {
-                const QString &text = m_lines[i].text;
-                auto known = m_measured.constFind(text);
-                if (known == m_measured.constEnd())
-                    known = m_measured.insert(text, metrics.horizontalAdvance(text));
-                m_widths[size_t(i)] = *known;
+            for (qsizetype i = 0; i < m_lines.size(); ++i)
+                m_widths[size_t(i)] = measured(m_lines[i].text);
+        }
+        const double slack = scale < 1 ? 1.03 : 1.0;
+        request.lineWidth
+            = [this, scale, slack](qsizetype line) { return m_widths[size_t(line)] * scale * slack; };
+        if (!m_spare.isEmpty())
+            request.spare = QRectF(m_spare.translated(-pos()).translated(-area.topLeft()));
+    }
+    return draw::FitBoard(m_lines, request);
+}
+
+void BoardList::refit()
+{
+    QRect area = rect();
+    if (m_room)
+        area = m_room->translated(-pos()).intersected(area);
+    m_origin = area.topLeft();
+    m_paintFont = font();
+    m_fit = fitIn(area, m_paintFont, 1.0);
+
+    // In columns the font gives way before any winner does, down to a size
+    // still read from the back of the hall.
+    const int pixels = QFontInfo(font()).pixelSize();
+    if (m_columns && m_fit.droppedWinners > 0 && m_smallestPixels > 0 && pixels > m_smallestPixels) {
+        int low = m_smallestPixels;
+        int high = pixels - 1;
+        int best = 0;
+        draw::BoardFit bestFit;
+        while (low <= high) {
+            const int middle = (low + high) / 2;
+            QFont smaller = font();
+            smaller.setPixelSize(middle);
+            draw::BoardFit fit = fitIn(area, smaller, double(middle) / pixels);
+            if (fit.droppedWinners == 0) {
+                best = middle;
+                bestFit = std::move(fit);
+                low = middle + 1;
+            } else {
+                high = middle - 1;
             }
         }
-        request.lineWidth = [this](qsizetype line) { return m_widths[size_t(line)]; };
+        m_paintFont.setPixelSize(best > 0 ? best : m_smallestPixels);
+        m_fit = best > 0 ? std::move(bestFit) : fitIn(area, m_paintFont, double(m_smallestPixels) / pixels);
     }
-    m_fit = draw::FitBoard(m_lines, request);
+
+    // Centred under the title while the lines keep to their own room.
+    bool spareUsed = false;
+    double right = 0;
+    for (const draw::PlacedLine &placed : std::as_const(m_fit.placed)) {
+        spareUsed = spareUsed || placed.rect.left() < 0;
+        double width = placed.rect.width();
+        if (!m_columns)
+            width = std::min(width, QFontMetricsF(m_paintFont).horizontalAdvance(m_lines[placed.line].text));
+        right = std::max(right, placed.rect.left() + width);
+    }
+    if (m_centred && !spareUsed && right > 0 && right < area.width()) {
+        for (draw::PlacedLine &placed : m_fit.placed)
+            placed.rect.setRight(std::min(placed.rect.right(), right));
+        if (!m_fit.note.isEmpty())
+            m_fit.note.setRight(std::min(m_fit.note.right(), right));
+        m_origin.rx() += std::floor((area.width() - right) / 2);
+    }
+
+    // Spread over free room, the list lets presses through where it paints
+    // nothing: to the number frame beside its columns.
+    if (m_columns && !m_spare.isEmpty()) {
+        QRegion painted;
+        for (const draw::PlacedLine &placed : std::as_const(m_fit.placed))
+            painted += lineRect(placed).toAlignedRect();
+        if (!m_fit.note.isEmpty())
+            painted += noteRect().toAlignedRect();
+        setMask(painted.isEmpty() ? QRegion(0, 0, 1, 1) : painted);
+    } else if (!mask().isEmpty()) {
+        clearMask();
+    }
     update();
 }
 
@@ -97,11 +202,15 @@ void BoardList::paintEvent(QPaintEvent *)
 {
     takeTextAsLines();
     QPainter painter(this);
-    painter.setFont(font());
-    for (const draw::PlacedLine &placed : m_fit.placed) {
+    painter.setFont(m_paintFont);
+    for (const draw::PlacedLine &placed : std::as_const(m_fit.placed)) {
         // Each line is cut at its column's edge rather than run into the next.
         style()->drawItemText(&painter, lineRect(placed).toAlignedRect(), Qt::AlignLeft | Qt::AlignTop,
             palette(), isEnabled(), m_lines[placed.line].text, foregroundRole());
+    }
+    if (!m_fit.note.isEmpty()) {
+        style()->drawItemText(&painter, noteRect().toAlignedRect(), Qt::AlignLeft | Qt::AlignTop, palette(),
+            isEnabled(), noteText(), foregroundRole());
     }
 }
 

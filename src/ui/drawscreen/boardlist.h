@@ -11,7 +11,9 @@ namespace tombolix {
 
 // The board's list. Its text stays the whole list, as the board builds it;
 // what it paints is the part that fits the room the screen leaves it, the
-// newest winners under their headings, in one column or several.
+// newest winners under their headings, in one column or several. In columns
+// the font steps down to a floor before anyone is left out; whoever is left
+// out is counted on a line of its own.
 class BoardList : public ClickLabel
 {
     Q_OBJECT
@@ -29,6 +31,13 @@ public:
     // Where the lines may go, in the parent's coordinates; the part of it
     // this label covers is used. Until a room is given, the label's own rect.
     void setRoom(const QRect &room);
+    // In columns, free room to the left of the room (parent's coordinates),
+    // taken when the room's own columns are full.
+    void setSpare(const QRect &spare);
+    // The smallest pixel size the font steps down to in columns; 0: none.
+    void setSmallestPixelSize(int pixels);
+    // The lines as a block centred under the title, rather than from the left.
+    void setCentred(bool on);
 
     // What is painted: the lines shown and their places, in this label's
     // coordinates.
@@ -36,6 +45,11 @@ public:
     QString lineText(const draw::PlacedLine &placed) const;
     QRectF lineRect(const draw::PlacedLine &placed) const;
     QStringList shownLines() const;
+    // "… 另有N名获奖者" and where it is painted; empty while nobody is left out.
+    QString noteText() const;
+    QRectF noteRect() const;
+    // The font the lines are painted in: the list's, or smaller in columns.
+    const QFont &paintedFont() const { return m_paintFont; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -46,6 +60,8 @@ protected:
 private:
     void takeTextAsLines();
     void refit();
+    draw::BoardFit fitIn(const QRect &area, const QFont &font, double scale);
+    double measured(const QString &text);
 
     QList<draw::BoardLine> m_lines;
     QString m_linesText; // the text m_lines stand for
@@ -54,9 +70,13 @@ private:
     // of hundreds measured before.
     QHash<QString, double> m_measured;
     bool m_columns = false;
+    bool m_centred = false;
+    int m_smallestPixels = 0;
     std::optional<QRect> m_room;
+    QRect m_spare;
     QPointF m_origin; // the top left corner of the lines' area, in this label
     draw::BoardFit m_fit;
+    QFont m_paintFont;
 };
 
 } // namespace tombolix

@@ -172,7 +172,10 @@ void FRMSet::fitToScreen()
     const QFontMetricsF metrics(m_screen->elementFont(MF::Element::Number).font);
     const QSizeF screen(
         m_screen->width() * double(TwipsPerPixel), m_screen->height() * double(TwipsPerPixel));
-    showRect(appearance::FitScreenRect(screen, int(lines), metrics.height() * TwipsPerPixel));
+    // Clear of the board's title where it shows.
+    const auto *title = m_screen->findChild<QWidget *>(QStringLiteral("LL_0"));
+    const QRectF keepClear = title && title->isVisible() ? m_screen->boardTitleTwips() : QRectF();
+    showRect(appearance::FitScreenRect(screen, int(lines), metrics.height() * TwipsPerPixel, keepClear));
 }
 
 void FRMSet::chooseColour()

@@ -1,11 +1,13 @@
 #include "drawscreen/mf.h"
 
+#include "appearance/stagelayout.h"
 #include "appearance/stagenumber.h"
 #include "appearance/stagescale.h"
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "draw/awardbanner.h"
+#include "draw/displayrules.h"
 #include "drawscreen/bannerlabel.h"
 #include "drawscreen/boardlist.h"
 #include "drawscreen/brdset.h"
@@ -59,11 +61,15 @@ const QColor BannerColour(255, 215, 0);
 constexpr double BannerPixels = 46; // at 768 pixels high
 
 // Built-in font sizes in pixels on a screen 768 pixels high. The number's
-// digits fill about three quarters of the built-in frame's height, so a hall
-// reads them from the back.
-constexpr int TitlePixels = 40;
-constexpr int ListPixels = 24;
-constexpr int NumberPixels = 64;
+// digits fill half the built-in frame's height, so a hall reads them from the
+// back with room around them.
+constexpr int TitlePixels = 42;
+constexpr int ListPixels = 26;
+constexpr int NumberPixels = 104;
+// In columns, a full board's list steps down to no less than this (24 pixels
+// at 1080), still read from the back of a hall.
+constexpr int SmallestListPixels = 17;
+constexpr int CommandPixels = 16;
 
 QFont pixelFont(const QFont &base, int pixels, bool bold)
 {
@@ -141,6 +147,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     buildMenu();
 
     m_session.start(drawId, entry);
+    showPlaceholder();
     setSound(std::make_unique<StageSoundPlayer>());
     if (entry == draw::Entry::Continue)
         showBoard(m_session.lastRoundBoard(!m_reverseOrder, m_oneAward));
@@ -216,7 +223,7 @@ void MF::buildControls()
     m_end = makeLabel(QStringLiteral("lEnd"), QStringLiteral("结束抽奖"));
     m_undo = makeLabel(QStringLiteral("AwardUndo"), QStringLiteral("取消结果"));
     for (ClickLabel *label : { m_start, m_end, m_undo }) {
-        label->setFont(pixelFont(font(), 20, false));
+        label->setFont(pixelFont(font(), CommandPixels, false));
         label->setStyleSheet(commandStyle);
         label->setCursor(Qt::PointingHandCursor);
         label->adjustSize();
@@ -265,6 +272,19 @@ void MF::onPressed(Qt::MouseButton button, const QPoint &globalPos)
         ToggleRoll();
     else
         popupMenu(globalPos);
+}
+
+void MF::showPlaceholder()
+{
+    // Zeros as long as the draw's numbers are shown, masked as they are.
+    const draw::DrawSettings &settings = m_session.settings();
+    if (settings.P_Long <= 0)
+        return;
+    QString zeros = QStringLiteral("0");
+    draw::FixLength(zeros, settings.P_Long);
+    draw::MaskText(zeros, settings.P_Hide);
+    m_number->setText(zeros);
+    m_numberLines = QStringList { zeros };
 }
 
 QWidget *MF::canvas() const
@@ -377,20 +397,22 @@ void MF::fitNumberLabel()
     palette.setColor(QPalette::Window, colorFromStored(quint32(m_frame.BackColor)));
     m_number->setPalette(palette);
     layOutNumber();
+    // A frame grown for a longer round may stand where the board's columns went.
+    if (m_list->columns() && toPixels(m_frame.rect()) != m_frameAtBoardFit)
+        fitBoardList();
 }
 
 void MF::growBuiltInFrame()
 {
     // The built-in frame holds one line; a round of several gets a line's
     // pitch more for each, so every number keeps the size the room can read.
-    // Below the screen's bottom it grows no further, and the lines shrink.
-    const FrameLayout builtIn = appearance::BuiltInFrame(appearance::StageScaleFor(QSizeF(size())));
+    // Near the screen's bottom it grows no further, and the lines shrink.
     const double pitch = QFontMetricsF(m_number->font()).height() * Twips - 20;
-    const qsizetype extra = std::max<qsizetype>(0, m_numberLines.size() - 1);
-    double grown = builtIn.Height + std::max(0.0, pitch) * double(extra);
-    if (height() > 0)
-        grown = std::min(grown, std::max(double(builtIn.Height), (height() - 16) * Twips - builtIn.Top));
-    m_frame.Height = float(grown);
+    const QRectF grown = appearance::BuiltInFrameFor(QSizeF(size()), m_numberLines.size(), pitch);
+    m_frame.Left = float(grown.left());
+    m_frame.Top = float(grown.top());
+    m_frame.Width = float(grown.width());
+    m_frame.Height = float(grown.height());
 }
 
 void MF::layOutNumber()
@@ -413,13 +435,15 @@ void MF::layOutNumber()
     // Shrinking is a paint-time size: the stored number font stays as chosen.
     QFont font = m_number->font();
     const qsizetype lineCount = m_numberLines.size();
-    double scale = appearance::NumberFitScale(m_numberLabel.size(), lineCount, measure(font));
+    // Lines as wide as the frame would touch its rounded sides.
+    const QSizeF room(std::min(m_numberLabel.width(), m_frame.Width * 0.94), m_numberLabel.height());
+    double scale = appearance::NumberFitScale(room, lineCount, measure(font));
     int pixels = QFontInfo(font).pixelSize();
     // Metrics do not shrink quite in proportion; a second look settles it.
     for (int attempt = 0; scale < 1 && pixels > 1 && attempt < 6; ++attempt) {
         pixels = std::max(1, std::min(pixels - 1, int(std::floor(pixels * scale))));
         font.setPixelSize(pixels);
-        scale = appearance::NumberFitScale(m_numberLabel.size(), lineCount, measure(font));
+        scale = appearance::NumberFitScale(room, lineCount, measure(font));
     }
 
     m_printFont = font;
@@ -499,7 +523,15 @@ void MF::placeBoard()
     input.width = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Width"), QString());
     input.height = ReadRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), QString());
     input.hidden = m_hideBoard;
-    const draw::BoardPlacement placement = draw::ResultBrd(input);
+    draw::BoardPlacement placement = draw::ResultBrd(input);
+    // Without a stored rectangle the board stands in the built-in look's column.
+    m_builtInBoard = input.left.isEmpty();
+    if (m_builtInBoard) {
+        const appearance::StageLayout layout = appearance::BuiltInStageLayout(QSizeF(size()));
+        placement = draw::BuiltInBoardPlacement(toTwips(layout.board.toAlignedRect()), input,
+            QPointF(layout.commandsRight, layout.commandsBottom) * Twips);
+    }
+    m_list->setCentred(m_builtInBoard);
 
     m_title->setGeometry(toPixels(placement.title));
     m_list->setGeometry(toPixels(placement.list));
@@ -528,24 +560,53 @@ void MF::placeBoard()
 
 void MF::fitBoardList()
 {
-    // In columns the list may reach the screen's right edge; it ends above
-    // the command labels where they sit below its top, and never below the
-    // screen.
+    // The list ends above the command labels where they sit below its top,
+    // and never below the screen. In columns a list placed by the operator
+    // may reach the screen's right edge, and any list may take free room to
+    // its left, below whatever stands there, before its font gives way.
     if (m_listPlace.isNull())
         return; // not placed yet: the first resize places and fits it
     constexpr int Margin = 8;
+    const appearance::StageLayout layout = appearance::BuiltInStageLayout(QSizeF(size()));
+    const int edge = m_builtInBoard ? int(std::lround(layout.edge)) : Margin;
+    auto bottomAbove = [this, edge](int left, int right, int top) {
+        int bottom = height() - edge;
+        for (const QWidget *command : { m_start, m_end, m_undo }) {
+            const QRect place = command->geometry();
+            if (place.bottom() >= top && place.left() <= right && place.right() >= left)
+                bottom = std::min(bottom, place.top() - Margin);
+        }
+        return bottom;
+    };
     QRect list = m_listPlace;
-    if (m_list->columns())
+    if (m_list->columns() && !m_builtInBoard)
         list.setRight(std::max(list.right(), width() - Margin - 1));
-    if (m_list->geometry() != list)
-        m_list->setGeometry(list);
-    int bottom = height() - Margin;
-    for (const QWidget *command : { m_start, m_end, m_undo }) {
-        const QRect place = command->geometry();
-        if (place.bottom() >= list.top() && place.left() <= list.right() && place.right() >= list.left())
-            bottom = std::min(bottom, place.top() - Margin);
-    }
+    const int bottom = bottomAbove(list.left(), list.right(), list.top());
     const QRect room(list.left(), list.top(), list.width(), std::max(0, bottom - list.top()));
+
+    QRect spare;
+    if (m_list->columns()) {
+        const int left = m_builtInBoard ? int(std::lround(layout.stage.left())) : Margin;
+        const int right = room.left() - Margin;
+        int top = room.top();
+        QList<QRect> standing { toPixels(m_frame.rect()) };
+        for (const QWidget *widget : { static_cast<QWidget *>(m_banner), static_cast<QWidget *>(m_title) }) {
+            if (widget->isVisibleTo(this))
+                standing << widget->geometry();
+        }
+        for (const QRect &place : std::as_const(standing)) {
+            if (place.right() >= left && place.left() <= right && place.bottom() >= top)
+                top = std::max(top, place.bottom() + 2 * Margin);
+        }
+        const int spareBottom = bottomAbove(left, right, top);
+        if (right > left && spareBottom > top)
+            spare = QRect(QPoint(left, top), QPoint(right, spareBottom));
+    }
+    m_frameAtBoardFit = toPixels(m_frame.rect());
+    const QRect covered = spare.isEmpty() ? list : list.united(spare);
+    if (m_list->geometry() != covered)
+        m_list->setGeometry(covered);
+    m_list->setSpare(spare);
     m_list->setRoom(room.isEmpty() ? QRect() : room.intersected(rect()));
 }
 
@@ -806,11 +867,11 @@ void MF::applyStageScale()
 {
     const appearance::StageScale scale = appearance::StageScaleFor(QSizeF(size()));
     if (m_builtInFrame) {
-        const FrameLayout builtIn = appearance::BuiltInFrame(scale);
-        m_frame.Left = builtIn.Left;
-        m_frame.Top = builtIn.Top;
-        m_frame.Width = builtIn.Width;
-        m_frame.Height = builtIn.Height;
+        const QRectF builtIn = appearance::BuiltInStageLayout(QSizeF(size())).frame;
+        m_frame.Left = float(builtIn.left());
+        m_frame.Top = float(builtIn.top());
+        m_frame.Width = float(builtIn.width());
+        m_frame.Height = float(builtIn.height());
     }
     const int builtInPixels[] = { TitlePixels, ListPixels, NumberPixels };
     for (Element element : { Element::Title, Element::List, Element::Number }) {
@@ -819,6 +880,15 @@ void MF::applyStageScale()
         m_fonts[int(element)].font.setPixelSize(
             appearance::ScaledFontPixels(builtInPixels[int(element)], scale));
         applyElementFont(element);
+    }
+    m_list->setSmallestPixelSize(appearance::ScaledFontPixels(SmallestListPixels, scale));
+    // The operator's controls grow with the screen too, to be hit at 4K.
+    const int commandPixels = appearance::ScaledFontPixels(CommandPixels, scale);
+    for (ClickLabel *label : { m_start, m_end, m_undo }) {
+        if (label->font().pixelSize() != commandPixels) {
+            label->setFont(pixelFont(font(), commandPixels, false));
+            label->adjustSize();
+        }
     }
     m_title->adjustSize();
     fitNumberLabel();
@@ -838,6 +908,8 @@ QRectF MF::boardTitleTwips() const
 
 void MF::placeBoardTitle(const QRectF &twips)
 {
+    m_builtInBoard = false;
+    m_list->setCentred(false);
     m_title->setGeometry(toPixels(twips));
     m_list->setGeometry(toPixels(QRectF(twips.left(), twips.top() + twips.height(), twips.width(), 50000)));
     m_listPlace = m_list->geometry();
@@ -972,7 +1044,11 @@ void MF::placeBanner()
     const QFontMetrics metrics(m_banner->font());
     const int pad = metrics.height() / 2;
     const QSize natural(metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad / 2);
-    QRect place = draw::PlaceAwardBanner(size(), toPixels(m_frame.rect()), natural);
+    // Over the frame, and clear of the picture's top corners.
+    const appearance::StageLayout layout = appearance::BuiltInStageLayout(QSizeF(size()));
+    const QRect across(QPoint(int(std::lround(layout.stage.left())), 0),
+        QPoint(width() - int(std::lround(layout.stage.left())) - 1, height() - 1));
+    QRect place = draw::PlaceAwardBanner(size(), toPixels(m_frame.rect()), natural, across);
     if (place.width() < natural.width())
         place.setHeight(std::max(natural.height(), m_banner->heightForWidth(place.width())));
     m_banner->setGeometry(place);

@@ -175,6 +175,7 @@ protected:
 
 private:
     void buildControls();
+    void showPlaceholder();
     void stopRound();
     void setNumberLines(const QStringList &lines);
     void applyStop(const draw::StopOutcome &outcome);
@@ -231,6 +232,8 @@ private:
     ClickLabel *m_title = nullptr;
     BoardList *m_list = nullptr;
     QRect m_listPlace; // where the list was placed, before columns widen it
+    bool m_builtInBoard = true; // no board rectangle stored
+    QRect m_frameAtBoardFit; // the frame the board's columns were fitted beside
     ClickLabel *m_number = nullptr;
     ClickLabel *m_start = nullptr;
     ClickLabel *m_end = nullptr;

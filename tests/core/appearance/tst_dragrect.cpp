@@ -1,4 +1,5 @@
 #include "appearance/dragrect.h"
+#include "appearance/stagelayout.h"
 
 #include <QTest>
 
@@ -188,20 +189,28 @@ void TestDragRect::fitScreen()
     QFETCH(int, lines);
     QFETCH(double, height);
     const QSizeF screen(28800, 16200); // 1920 x 1080 pixels
+    const QRectF builtIn = BuiltInStageLayout(QSizeF(1920, 1080)).frame;
     const QRectF fitted = FitScreenRect(screen, lines, 705);
-    QCOMPARE(fitted.width(), 17280.0); // 60%
-    QCOMPARE(fitted.left(), 5760.0); // centred
+    // Where the built-in look has it, as high as its lines.
+    QCOMPARE(fitted.topLeft(), builtIn.topLeft());
+    QCOMPARE(fitted.width(), builtIn.width());
     QCOMPARE(fitted.height(), height);
-    QCOMPARE(fitted.top(), std::round((8100 - height) / 2)); // centred in the upper half
-    QVERIFY(fitted.bottom() <= 8100);
 
-    // Too many lines: a third of the screen, centred in the upper half, and
-    // the number prints smaller.
+    // Too many lines: down to the screen's foot, above the picture's rule.
     for (int many : { 40, 400 }) {
         const QRectF tall = FitScreenRect(screen, many, 705);
-        QCOMPARE(tall.height(), 5400.0);
-        QCOMPARE(tall.top(), 1350.0);
+        QCOMPARE(tall.bottom(), (1080 - 54) * 15.0);
     }
+
+    // The board's title put by the operator over that place: the frame
+    // stays clear of it, narrower beside it or below it.
+    const QRectF beside(builtIn.right() - 2000, builtIn.top() + 300, 3000, 900);
+    QVERIFY(!FitScreenRect(screen, lines, 705, beside).intersects(beside));
+    QCOMPARE(FitScreenRect(screen, lines, 705, beside).left(), builtIn.left());
+    const QRectF across(builtIn.left() - 500, builtIn.top(), builtIn.width() + 1000, 900);
+    const QRectF below = FitScreenRect(screen, lines, 705, across);
+    QVERIFY(!below.intersects(across));
+    QVERIFY(below.top() > across.bottom());
 }
 
 QTEST_APPLESS_MAIN(TestDragRect)

@@ -1,4 +1,6 @@
+#include "appearance/stagelayout.h"
 #include "appearance/stagenumber.h"
+#include "common/conventions.h"
 #include "common/prompts.h"
 #include "data/database.h"
 #include "support/testsupport.h"
@@ -44,8 +46,8 @@ class TestNumberFit : public QObject
     Q_OBJECT
 
 private slots:
-    void builtInFrameFollowsTheScreen_data();
-    void builtInFrameFollowsTheScreen();
+    void builtInLayoutKeepsClearOfTheOrnaments_data();
+    void builtInLayoutKeepsClearOfTheOrnaments();
     void builtInFontsFollowTheHeight();
     void frameRecordsAndStoredFonts();
     void linesThatFitKeepTheirSize();
@@ -55,26 +57,56 @@ private slots:
     void hopelessBoxesStillGiveASize();
 };
 
-void TestNumberFit::builtInFrameFollowsTheScreen_data()
+void TestNumberFit::builtInLayoutKeepsClearOfTheOrnaments_data()
 {
     QTest::addColumn<QSizeF>("screen");
     QTest::addColumn<QRectF>("frame");
-    QTest::newRow("1024x768 as drawn") << QSizeF(1024, 768) << QRectF(840, 1920, 5175, 975);
-    QTest::newRow("1920x1080") << QSizeF(1920, 1080) << QRectF(1575, 2700, 9703, 1371);
-    QTest::newRow("3840x2160") << QSizeF(3840, 2160) << QRectF(3150, 5400, 19406, 2742);
-    QTest::newRow("no size yet") << QSizeF(0, 0) << QRectF(840, 1920, 5175, 975);
+    QTest::newRow("1024x768, the picture's sides cut off")
+        << QSizeF(1024, 768) << QRectF(676, 2765, 8018, 2304);
+    QTest::newRow("1920x1080") << QSizeF(1920, 1080) << QRectF(4550, 3888, 11923, 3240);
+    QTest::newRow("2560x1440") << QSizeF(2560, 1440) << QRectF(6067, 5184, 15898, 4320);
+    QTest::newRow("3840x2160") << QSizeF(3840, 2160) << QRectF(9101, 7776, 23846, 6480);
 }
 
-void TestNumberFit::builtInFrameFollowsTheScreen()
+void TestNumberFit::builtInLayoutKeepsClearOfTheOrnaments()
 {
     QFETCH(QSizeF, screen);
     QFETCH(QRectF, frame);
-    const FrameLayout scaled = BuiltInFrame(StageScaleFor(screen));
-    QCOMPARE(scaled.rect(), frame);
-    const FrameLayout builtIn;
-    QCOMPARE(scaled.BackColor, builtIn.BackColor);
-    QCOMPARE(scaled.Opaque, builtIn.Opaque);
-    QCOMPARE(scaled.AutoFit, builtIn.AutoFit);
+    const StageLayout layout = BuiltInStageLayout(screen);
+    QCOMPARE(layout.frame, frame);
+    const QRectF framePixels(frame.topLeft() / TwipsPerPixel, frame.size() / TwipsPerPixel);
+    // The frame centred over the stage's part, the board in a column of its
+    // own beside it, their tops level.
+    QVERIFY(layout.stage.contains(framePixels));
+    QVERIFY(qAbs(framePixels.center().x() - layout.stage.center().x()) < 1);
+    QVERIFY(layout.board.left() > layout.stage.right());
+    QVERIFY(qAbs(layout.board.top() - framePixels.top()) < 0.1);
+    // Clear of the fret corners of the picture (245 x 250 pixels of its
+    // 1920 x 1080), as it covers this screen, and of its rule along the edges.
+    const double scale = std::max(screen.width() / 1920, screen.height() / 1080);
+    const double cropX = (1920 * scale - screen.width()) / 2;
+    const QSizeF corner(245 * scale - cropX, 250 * scale);
+    const QRectF corners[] = {
+        QRectF(QPointF(0, 0), corner),
+        QRectF(QPointF(screen.width() - corner.width(), 0), corner),
+        QRectF(QPointF(0, screen.height() - corner.height()), corner),
+        QRectF(QPointF(screen.width() - corner.width(), screen.height() - corner.height()), corner),
+    };
+    for (const QRectF &ornament : corners) {
+        if (ornament.width() <= 0)
+            continue; // cut off
+        QVERIFY(!ornament.intersects(framePixels));
+        QVERIFY(!ornament.intersects(layout.board));
+        QVERIFY(!ornament.contains(QPointF(layout.commandsRight - 1, layout.commandsBottom - 1)));
+    }
+    const QRectF inside = QRectF(QPointF(0, 0), screen)
+                              .adjusted(30 * scale - std::min(cropX, 30 * scale), 45 * scale,
+                                  -(30 * scale - std::min(cropX, 30 * scale)), -45 * scale);
+    QVERIFY(inside.contains(framePixels) && inside.contains(layout.board));
+    // Grown for many lines, the frame stops above the rule at the foot.
+    const QRectF tall = BuiltInFrameFor(screen, 40, frame.height());
+    QCOMPARE(tall.topLeft(), frame.topLeft());
+    QCOMPARE(tall.bottom(), std::round((screen.height() - layout.edge) * TwipsPerPixel));
 }
 
 void TestNumberFit::builtInFontsFollowTheHeight()
@@ -98,7 +130,7 @@ void TestNumberFit::frameRecordsAndStoredFonts()
     ScopedScriptedPrompts prompts;
     const qint64 draw = db.addDraw(QStringLiteral("年会"));
     QVERIFY(!DrawHasFrameLayout(draw));
-    SaveFrameLayout(BuiltInFrame(StageScaleFor(QSizeF(1920, 1080))), draw);
+    SaveFrameLayout(FrameLayout(), draw);
     QVERIFY(DrawHasFrameLayout(draw));
 
     FontSpec spec;

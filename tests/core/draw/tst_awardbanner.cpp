@@ -127,20 +127,27 @@ void TestAwardBanner::placement_data()
     QTest::addColumn<QSize>("screen");
     QTest::addColumn<QRect>("frame");
     QTest::addColumn<QSize>("banner");
+    QTest::addColumn<QRect>("across");
     QTest::addColumn<QRect>("expected");
-    // The built-in frame starts 128 pixels down a 768 screen.
-    QTest::newRow("centred in the band above the built-in frame")
-        << QSize(1024, 768) << QRect(56, 128, 345, 65) << QSize(400, 60) << QRect(312, 34, 400, 60);
-    QTest::newRow("scaled to 1080") << QSize(1920, 1080) << QRect(105, 180, 647, 91) << QSize(700, 84)
-                                    << QRect(610, 48, 700, 84);
+    // Over the frame, in the band above it.
+    QTest::newRow("centred over the frame")
+        << QSize(1024, 768) << QRect(56, 128, 345, 65) << QSize(400, 60) << QRect() << QRect(28, 34, 400, 60);
+    QTest::newRow("at 1080") << QSize(1920, 1080) << QRect(105, 180, 647, 91) << QSize(700, 84) << QRect()
+                             << QRect(78, 48, 700, 84);
     QTest::newRow("a low frame: the banner keeps to the top fifth")
-        << QSize(1000, 800) << QRect(100, 600, 400, 80) << QSize(400, 60) << QRect(300, 50, 400, 60);
-    QTest::newRow("a frame at the top: the banner goes to the top")
-        << QSize(1000, 800) << QRect(100, 20, 400, 80) << QSize(400, 60) << QRect(300, 16, 400, 60);
-    QTest::newRow("a frame above the screen")
-        << QSize(1000, 800) << QRect(100, -90, 400, 80) << QSize(400, 60) << QRect(300, 16, 400, 60);
+        << QSize(1000, 800) << QRect(100, 600, 400, 80) << QSize(400, 60) << QRect()
+        << QRect(100, 50, 400, 60);
+    QTest::newRow("a frame at the top: the banner goes to the top") << QSize(1000,
+        800) << QRect(100, 20, 400, 80) << QSize(400, 60) << QRect() << QRect(100, 16, 400, 60);
+    QTest::newRow("a frame above the screen") << QSize(1000, 800) << QRect(100, -90, 400, 80)
+                                              << QSize(400, 60) << QRect() << QRect(100, 16, 400, 60);
     QTest::newRow("wider than the screen keeps the margins")
-        << QSize(1000, 800) << QRect(100, 300, 400, 80) << QSize(1400, 60) << QRect(16, 50, 968, 60);
+        << QSize(1000, 800) << QRect(100, 300, 400, 80) << QSize(1400, 60) << QRect()
+        << QRect(16, 50, 968, 60);
+    // Clear of the picture's corners: moved aside rather than into them.
+    QTest::newRow("kept within the columns given")
+        << QSize(1920, 1080) << QRect(302, 259, 795, 216) << QSize(1000, 96) << QRect(259, 0, 1402, 1080)
+        << QRect(259, 60, 1000, 96);
 }
 
 void TestAwardBanner::placement()
@@ -148,8 +155,9 @@ void TestAwardBanner::placement()
     QFETCH(QSize, screen);
     QFETCH(QRect, frame);
     QFETCH(QSize, banner);
+    QFETCH(QRect, across);
     QFETCH(QRect, expected);
-    QCOMPARE(PlaceAwardBanner(screen, frame, banner), expected);
+    QCOMPARE(PlaceAwardBanner(screen, frame, banner, across), expected);
 }
 
 QTEST_GUILESS_MAIN(TestAwardBanner)

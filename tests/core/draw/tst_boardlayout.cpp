@@ -119,6 +119,7 @@ private slots:
     void everythingShownWhenItFits();
     void columnsTakeWhatTheListNeeds();
     void headingNeverEndsAColumn();
+    void columnsGoIntoTheSpareRoomWhenTheAreaIsFull();
     void tooManyForTheColumnsKeepsTheNewest();
     void widestLineSetsTheColumns();
     void bareHeadingGoesByItsAge();
@@ -134,11 +135,12 @@ void TestBoardLayout::newestWinnersStayUnderTheirHeadings_data()
     QTest::addColumn<QList<qint64>>("ages");
     QTest::addColumn<int>("headings");
     // 200 winners over four awards of 50; the last award's winners are newest.
-    QTest::newRow("ascending, within one award") << false << 20 << range(182, 200) << 1;
-    QTest::newRow("reversed, within one award") << true << 20 << range(182, 200) << 1;
-    QTest::newRow("ascending, over two awards") << false << 60 << range(143, 200) << 2;
-    QTest::newRow("reversed, over two awards") << true << 60 << range(143, 200) << 2;
-    QTest::newRow("a heading alone does not fit") << false << 52 << range(151, 200) << 1;
+    // The last row says how many are left out.
+    QTest::newRow("ascending, within one award") << false << 20 << range(183, 200) << 1;
+    QTest::newRow("reversed, within one award") << true << 20 << range(183, 200) << 1;
+    QTest::newRow("ascending, over two awards") << false << 60 << range(144, 200) << 2;
+    QTest::newRow("reversed, over two awards") << true << 60 << range(144, 200) << 2;
+    QTest::newRow("a heading alone does not fit") << false << 53 << range(151, 200) << 1;
 }
 
 void TestBoardLayout::newestWinnersStayUnderTheirHeadings()
@@ -154,10 +156,14 @@ void TestBoardLayout::newestWinnersStayUnderTheirHeadings()
     QCOMPARE(shownAges(lines, fit), ages);
     QCOMPARE(fit.placed.size(), ages.size() + headings);
     QCOMPARE(fit.dropped, 200 - ages.size());
+    QCOMPARE(fit.droppedWinners, 200 - ages.size());
     QCOMPARE(fit.columns, 1);
-    // One column, top to bottom, as wide as the area.
+    // One column, top to bottom, as wide as the area, and the note below.
     for (qsizetype i = 0; i < fit.placed.size(); ++i)
         QCOMPARE(fit.placed[i].rect, QRectF(0, double(i) * 20, 300, 20));
+    QCOMPARE(fit.note, QRectF(0, double(fit.placed.size()) * 20, 300, 20));
+    QCOMPARE(
+        DroppedWinnersNote(fit.droppedWinners), QStringLiteral("… 另有%1名获奖者").arg(200 - ages.size()));
 }
 
 void TestBoardLayout::everythingShownWhenItFits()
@@ -166,6 +172,8 @@ void TestBoardLayout::everythingShownWhenItFits()
     const BoardFit fit = FitBoard(lines, oneColumn(QSizeF(100, 180), 20));
     QCOMPARE(fit.placed.size(), lines.size());
     QCOMPARE(fit.dropped, 0);
+    QCOMPARE(fit.droppedWinners, 0);
+    QVERIFY(fit.note.isEmpty());
 }
 
 void TestBoardLayout::columnsTakeWhatTheListNeeds()
@@ -208,6 +216,30 @@ void TestBoardLayout::headingNeverEndsAColumn()
     QCOMPARE(fit.columns, 3); // 4 | heading and 4 | 2, heading, 2
 }
 
+void TestBoardLayout::columnsGoIntoTheSpareRoomWhenTheAreaIsFull()
+{
+    // One column of five rows in the area; room for three columns of ten
+    // further left, below something that stands above them.
+    const QList<BoardLine> lines = drawnBoard({ 5, 5, 5, 5 });
+    BoardFitRequest request = columnsOf(QSizeF(200, 100), 20, 150, 30);
+    request.spare = QRectF(-700, 60, 680, 200);
+    BoardFit fit = FitBoard(lines, request);
+    QCOMPARE(fit.placed.size(), lines.size()); // 24 lines: the area's 5 and the nearest two spare columns
+    QCOMPARE(fit.dropped, 0);
+    QCOMPARE(fit.columns, 3);
+    // Read from the leftmost column used to the area's.
+    QCOMPARE(fit.placed.constFirst().rect, QRectF(-360, 60, 150, 20));
+    QCOMPARE(fit.placed.constLast().rect.left(), 0.0);
+    for (const PlacedLine &placed : fit.placed) {
+        QVERIFY(QRectF(0, 0, 200, 100).contains(placed.rect) || request.spare.contains(placed.rect));
+    }
+    // Without the spare room, the oldest go and the note says so.
+    request.spare = QRectF();
+    fit = FitBoard(lines, request);
+    QCOMPARE(fit.placed.size(), 4);
+    QCOMPARE(fit.droppedWinners, 17);
+}
+
 void TestBoardLayout::tooManyForTheColumnsKeepsTheNewest()
 {
     for (bool reversed : { false, true }) {
@@ -217,8 +249,9 @@ void TestBoardLayout::tooManyForTheColumnsKeepsTheNewest()
         const BoardFit fit = FitBoard(lines, columnsOf(area, 20, 160, 20));
         checkSound(lines, fit, area);
         QCOMPARE(fit.columns, 3);
-        QCOMPARE(shownAges(lines, fit), range(172, 200));
-        QCOMPARE(fit.placed.size(), 30);
+        QCOMPARE(shownAges(lines, fit), range(173, 200));
+        QCOMPARE(fit.placed.size(), 29);
+        QCOMPARE(fit.note, QRectF(360, 180, 160, 20)); // the last row of the last column
         for (const PlacedLine &placed : fit.placed) {
             if (placed.row == 9)
                 QVERIFY(!lines[placed.line].heading);
@@ -236,7 +269,7 @@ void TestBoardLayout::widestLineSetsTheColumns()
     BoardFit fit = FitBoard(lines, request);
     QCOMPARE(fit.columns, 1);
     QCOMPARE(fit.columnWidth, 500.0);
-    QCOMPARE(shownAges(lines, fit), range(22, 30));
+    QCOMPARE(shownAges(lines, fit), range(23, 30));
     // Measured lines set the width: four columns of 100 and 10 apart.
     request.lineWidth = [](qsizetype) { return 100.0; };
     fit = FitBoard(lines, request);
@@ -254,14 +287,16 @@ void TestBoardLayout::bareHeadingGoesByItsAge()
     const BoardFit all = FitBoard(lines, oneColumn(QSizeF(100, 400), 20));
     QCOMPARE(all.placed.size(), lines.size());
     auto firstShown = [&lines](const BoardFit &fit) { return lines[fit.placed.constFirst().line].text; };
-    BoardFit fit = FitBoard(lines, oneColumn(QSizeF(100, 140), 20));
-    checkSound(lines, fit, QSizeF(100, 140));
+    BoardFit fit = FitBoard(lines, oneColumn(QSizeF(100, 160), 20));
+    checkSound(lines, fit, QSizeF(100, 160));
     QCOMPARE(shownAges(lines, fit), range(7, 11));
     QCOMPARE(fit.dropped, 5); // the first award's winners, older than the bare heading
+    QCOMPARE(fit.droppedWinners, 5);
     QCOMPARE(firstShown(fit), QStringLiteral("2等奖"));
-    fit = FitBoard(lines, oneColumn(QSizeF(100, 120), 20));
+    fit = FitBoard(lines, oneColumn(QSizeF(100, 140), 20));
     QCOMPARE(shownAges(lines, fit), range(7, 11));
     QCOMPARE(fit.dropped, 6);
+    QCOMPARE(fit.droppedWinners, 5); // a heading is nobody
     QCOMPARE(firstShown(fit), QStringLiteral("3等奖"));
 }
 
@@ -275,9 +310,10 @@ void TestBoardLayout::nothingFitsALineTallerThanTheArea()
         QVERIFY(fit.placed.isEmpty());
         QCOMPARE(fit.dropped, 3);
     }
-    // One row: the newest winner needs its heading too, which leaves no room.
-    QVERIFY(FitBoard(lines, oneColumn(QSizeF(500, 39), 20)).placed.isEmpty());
-    QCOMPARE(FitBoard(lines, oneColumn(QSizeF(500, 40), 20)).placed.size(), 2);
+    // The newest winner needs its heading, and the winners left out a line
+    // that says so: two rows are too few.
+    QVERIFY(FitBoard(lines, oneColumn(QSizeF(500, 40), 20)).placed.isEmpty());
+    QCOMPARE(FitBoard(lines, oneColumn(QSizeF(500, 60), 20)).placed.size(), 2);
 }
 
 void TestBoardLayout::emptyBoard()

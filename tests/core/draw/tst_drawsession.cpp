@@ -472,13 +472,13 @@ void TestDrawSession::boardText_data()
     QTest::addColumn<QString>("title");
     const QString crlf = QStringLiteral("\r\n");
     QTest::newRow("ascending") << true << false
-                               << QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000101(张三)")
-            + crlf + QStringLiteral("     000102") + crlf + QStringLiteral("二等奖手机") + crlf
-            + QStringLiteral("隐藏奖") + crlf
+                               << QStringLiteral("一等奖 · 电视机") + crlf
+            + QStringLiteral("     000101(张三)") + crlf + QStringLiteral("     000102") + crlf
+            + QStringLiteral("二等奖 · 手机") + crlf + QStringLiteral("隐藏奖") + crlf
                                << QStringLiteral("获奖名单");
     QTest::newRow("reverse") << false << false
                              << QStringLiteral("隐藏奖") + crlf + QStringLiteral("同序") + crlf
-            + QStringLiteral("一等奖电视机") + crlf + QStringLiteral("     000102") + crlf
+            + QStringLiteral("一等奖 · 电视机") + crlf + QStringLiteral("     000102") + crlf
             + QStringLiteral("     000101(张三)") + crlf
                              << QStringLiteral("获奖名单");
     QTest::newRow("current only") << true << true
@@ -527,7 +527,7 @@ void TestDrawSession::boardText()
     for (const BoardLine &line : board.lines) {
         if (line.heading && newestOfGroup.contains(line.group))
             QCOMPARE(line.age, newestOfGroup.value(line.group));
-        if (line.text == QStringLiteral("同序") || line.text == QStringLiteral("二等奖手机"))
+        if (line.text == QStringLiteral("同序") || line.text == QStringLiteral("二等奖 · 手机"))
             QCOMPARE(line.age, newest); // its award's winners are not listed
     }
     QVERIFY(board.title.has_value());

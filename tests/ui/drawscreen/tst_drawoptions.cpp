@@ -234,12 +234,15 @@ void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
     MF screen(m_draw);
     screen.resize(1280, 720);
     screen.show();
+    // Before the first round the frame shows zeros as the draw shows its
+    // numbers: six long (定长 6), masked with 0**.
+    QCOMPARE(screen.numberCaption(), QStringLiteral("0**000"));
     menuItem(screen, "M_FrmSet")->trigger();
     auto *dialog = openDialog<FRMSet>(screen);
     QVERIFY(dialog);
     auto *width = dialog->findChild<QLineEdit *>(QStringLiteral("TT_2"));
-    // The built-in frame as it is on this screen: 5175 twips wide at 1024 x 768.
-    QCOMPARE(width->text(), QStringLiteral("6469"));
+    // The built-in frame as it is on this screen, 1280 x 720.
+    QCOMPARE(width->text(), QStringLiteral("7949"));
     width->setText(QStringLiteral("6000"));
     QCOMPARE(screen.frameLayout().Width, 6000.0f); // at once, on screen
     dialog->findChild<QLineEdit *>(QStringLiteral("TT_3"))->setText(QString());
@@ -258,7 +261,7 @@ void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
     QTest::mouseClick(dialog->findChild<QLabel *>(QStringLiteral("LClr")), Qt::LeftButton);
     QCOMPARE(screen.frameLayout().BackColor, 255);
     click(dialog, QStringLiteral("Com_0"));
-    QCOMPARE(frameRecord(m_draw), QStringLiteral("1500】【1800】【6000】【750】【1】【255】【0"));
+    QCOMPARE(frameRecord(m_draw), QStringLiteral("1500】【2592】【6000】【750】【1】【255】【0"));
     test::saveShot(&screen, QStringLiteral("MF-custom-layout"));
 }
 

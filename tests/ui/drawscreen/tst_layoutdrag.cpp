@@ -142,7 +142,7 @@ private slots:
     void cursorShowsTheGripWhileTheDialogIsOpen();
     void boardIsDraggedAndSizedFromTitleAndList();
     void boardIsTakenByAllOfItsList();
-    void fitScreenFillsTheUpperHalf();
+    void fitScreenPlacesTheFrameAsBuiltIn();
 
 private:
     MF *openScreen(const QSize &size = QSize(1024, 768));
@@ -255,17 +255,19 @@ void TestLayoutDrag::frameDragIsStoredOnConfirmOnly()
     menuItem(screen, "M_FrmSet")->trigger();
     auto *dialog = shown<FRMSet>(screen);
     QVERIFY(dialog);
-    const QPoint topLeft = pixels(screen.frameLayout().rect().topLeft());
+    const QRectF before = screen.frameLayout().rect();
+    const QPoint topLeft = pixels(before.topLeft());
     mouse.drag(topLeft, topLeft + QPoint(-20, 10));
+    // 20 pixels left and 10 down, the opposite corner where it was.
+    const QRectF expected(
+        before.left() - 300, before.top() + 150, before.width() + 300, before.height() - 150);
     const QStringList dragged = boxes(dialog);
-    QCOMPARE(dragged,
-        (QStringList {
-            QStringLiteral("540"), QStringLiteral("2070"), QStringLiteral("5475"), QStringLiteral("825") }));
+    QCOMPARE(dragged, numbers(expected));
     QVERIFY(frameRecord(m_draw).isEmpty());
     click(dialog, QStringLiteral("Com_0"));
     QCOMPARE(frameRecord(m_draw).section(appearance::FieldSeparator, 0, 3),
         dragged.join(appearance::FieldSeparator));
-    QCOMPARE(screen.frameLayout().rect(), QRectF(540, 2070, 5475, 825));
+    QCOMPARE(screen.frameLayout().rect(), expected);
 }
 
 void TestLayoutDrag::frameStaysOnTheScreenAndGrippable()
@@ -435,7 +437,7 @@ void TestLayoutDrag::boardIsTakenByAllOfItsList()
     QVERIFY(!list->testAttribute(Qt::WA_SetCursor));
 }
 
-void TestLayoutDrag::fitScreenFillsTheUpperHalf()
+void TestLayoutDrag::fitScreenPlacesTheFrameAsBuiltIn()
 {
     m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 5, 5);
     m_db->addAward(m_draw, 2, QStringLiteral("二等奖"), 1, 1);
@@ -444,20 +446,26 @@ void TestLayoutDrag::fitScreenFillsTheUpperHalf()
     menuItem(screen, "M_FrmSet")->trigger();
     auto *dialog = shown<FRMSet>(screen);
     QVERIFY(dialog);
+    const QRectF builtIn = screen.frameLayout().rect();
     click(dialog, QStringLiteral("fitScreen"));
     const QRectF fitted = screen.frameLayout().rect();
-    QCOMPARE(fitted.width(), 1920 * 0.6 * TwipsPerPixel);
-    QCOMPARE(fitted.left() + fitted.width() / 2, 960.0 * TwipsPerPixel); // centred across
-    QVERIFY(qAbs(fitted.center().y() - 270.0 * TwipsPerPixel) <= 1); // centred in the upper half
-    QVERIFY(fitted.top() > 0);
+    QCOMPARE(fitted.topLeft(), builtIn.topLeft());
+    QCOMPARE(fitted.width(), builtIn.width());
     QCOMPARE(boxes(dialog), numbers(fitted));
     // Five lines of the number font, printed as the frame prints them, or
-    // a third of the screen when they need more.
+    // down to the screen's foot when they need more.
     const QFontMetricsF metrics(screen.elementFont(MF::Element::Number).font);
     const double pitch = metrics.height() * TwipsPerPixel - 20;
-    QVERIFY(fitted.height() <= 360 * TwipsPerPixel);
-    QVERIFY(fitted.height() == 360 * TwipsPerPixel || fitted.height() > 5 * pitch + 40);
+    QVERIFY(fitted.bottom() <= (1080 - 54) * TwipsPerPixel);
+    QVERIFY(fitted.bottom() == (1080 - 54) * TwipsPerPixel || fitted.height() > 5 * pitch + 40);
     QVERIFY(fitted.height() < 6 * pitch + 40);
+    // Clear of the banner and the board's title.
+    for (const char *name : { "awardBanner", "LL_0" }) {
+        const QRect other = screen.findChild<QWidget *>(QString::fromLatin1(name))->geometry();
+        QVERIFY2(!QRectF(other.x() * 15.0, other.y() * 15.0, other.width() * 15.0, other.height() * 15.0)
+                      .intersects(fitted),
+            name);
+    }
     click(dialog, QStringLiteral("Com_0"));
     QCOMPARE(frameRecord(m_draw).section(appearance::FieldSeparator, 0, 3),
         boxes(dialog).join(appearance::FieldSeparator));
@@ -482,7 +490,7 @@ void TestLayoutDrag::fitScreenFillsTheUpperHalf()
     const QRectF single = screen.frameLayout().rect();
     QCOMPARE(single.width(), fitted.width());
     QVERIFY(single.height() > pitch + 40 && single.height() < 2 * pitch + 40);
-    QVERIFY(qAbs(single.center().y() - 270.0 * TwipsPerPixel) <= 1);
+    QCOMPARE(single.top(), fitted.top());
     click(dialog, QStringLiteral("Com_1"));
 }
 

@@ -103,7 +103,7 @@ void holdRound(MF *screen)
 
 // The board a draw held in one go shows for the draw's stored winners,
 // composed from the rows themselves: each award by 顺序 under a heading of
-// its name and prize, its winners in the order drawn as "     number(name)";
+// its name and prize apart, its winners in the order drawn as "     number(name)";
 // reversed, both orders turn round.
 QString boardOf(qint64 draw, bool ascending)
 {
@@ -115,8 +115,10 @@ QString boardOf(qint64 draw, bool ascending)
              { draw });
          !rs.eof(); rs.moveNext()) {
         QStringList &lines = awards[rs.field(0).toLongLong()];
-        if (lines.isEmpty())
-            lines << rs.field(1).toString() + rs.field(2).toString();
+        if (lines.isEmpty()) {
+            const QString prize = rs.field(2).toString();
+            lines << rs.field(1).toString() + (prize.isEmpty() ? QString() : QStringLiteral(" · ") + prize);
+        }
         lines << QStringLiteral("     ") + rs.field(3).toString() + QLatin1Char('(') + rs.field(4).toString()
                 + QLatin1Char(')');
     }
@@ -224,7 +226,7 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     QCOMPARE(resultCount(draw), qint64(2));
     const QStringList firstWinners = labelText(screen, "LL_2").split(QStringLiteral("\r\n"));
     QCOMPARE(firstWinners.size(), 2);
-    QVERIFY(labelText(screen, "LL_1").startsWith(QStringLiteral("一等奖笔记本电脑\r\n     ")));
+    QVERIFY(labelText(screen, "LL_1").startsWith(QStringLiteral("一等奖 · 笔记本电脑\r\n     ")));
     test::saveShot(screen, QStringLiteral("MF-after-stop"));
 
     // Round 2 through lStart: the last place of the first award.
@@ -244,7 +246,7 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
 
     const QString board = labelText(screen, "LL_1");
     QCOMPARE(board.count(QStringLiteral("\r\n")), 6); // two headings, four winners
-    QVERIFY(board.contains(QStringLiteral("特别奖旅游基金\r\n     10")));
+    QVERIFY(board.contains(QStringLiteral("特别奖 · 旅游基金\r\n     10")));
     QCOMPARE(labelText(screen, "LL_0"), QStringLiteral("获奖名单"));
 
     // Every winner distinct and stored with the name.
@@ -463,7 +465,7 @@ void TestDrawScreen::continuingFinishesTheDrawWhereItStopped()
     QCOMPARE(screen->session().pool().eligibleCount(), qsizetype(24 - 6));
     QVERIFY(!screen->session().DrawFinished());
     QCOMPARE(labelText(screen, "LL_1"), boardOf(draw, false));
-    QVERIFY(labelText(screen, "LL_1").startsWith(QStringLiteral("幸运奖红包\r\n     1")));
+    QVERIFY(labelText(screen, "LL_1").startsWith(QStringLiteral("幸运奖 · 红包\r\n     1")));
     screen->showNormal();
     screen->resize(1280, 720);
     QTest::qWait(50);

@@ -34,20 +34,41 @@ void showAt1080p(MF &screen)
     QTest::qWait(50);
 }
 
-// Every painted line lies on the screen and clear of the command labels.
+// Every painted line, and the line that counts those left out, lies on the
+// screen, clear of the number frame and the command labels.
 void checkOnScreen(MF &screen)
 {
     BoardList *list = boardList(screen);
     QVERIFY(list->isVisible());
     QVERIFY(!list->fit().placed.isEmpty());
-    for (const draw::PlacedLine &placed : list->fit().placed) {
-        const QRectF line = list->lineRect(placed).translated(list->pos());
-        QVERIFY2(QRectF(screen.rect()).contains(line), qPrintable(list->lineText(placed)));
+    QList<QPair<QString, QRectF>> painted;
+    for (const draw::PlacedLine &placed : list->fit().placed)
+        painted.append({ list->lineText(placed), list->lineRect(placed).translated(list->pos()) });
+    if (!list->noteText().isEmpty())
+        painted.append({ list->noteText(), list->noteRect().translated(list->pos()) });
+    const QRectF frame = screen.frameLayout().rect();
+    const QRectF framePixels(frame.left() / 15, frame.top() / 15, frame.width() / 15, frame.height() / 15);
+    for (const auto &[text, line] : std::as_const(painted)) {
+        QVERIFY2(QRectF(screen.rect()).contains(line), qPrintable(text));
+        QVERIFY2(!line.intersects(framePixels), qPrintable(text));
         for (const char *name : { "lStart", "lEnd", "AwardUndo" }) {
             const QRect command = screen.findChild<QWidget *>(QString::fromLatin1(name))->geometry();
             QVERIFY2(!line.intersects(command), name);
         }
     }
+}
+
+// The winners the board leaves out are counted on a line of their own.
+void checkNoneLeftOutInSilence(MF &screen, qint64 winners)
+{
+    BoardList *list = boardList(screen);
+    qsizetype shown = 0;
+    for (const QString &line : list->shownLines())
+        shown += line.startsWith(QStringLiteral("     ")) ? 1 : 0;
+    if (shown == winners)
+        QVERIFY(list->noteText().isEmpty());
+    else
+        QCOMPARE(list->noteText(), QStringLiteral("… 另有%1名获奖者").arg(winners - shown));
 }
 
 // The board line of the newest stored winner.
@@ -79,7 +100,7 @@ private slots:
     void twoHundredWinnersFitTheScreen_data();
     void twoHundredWinnersFitTheScreen();
     void columnsOptionActsAtOnceAndIsKept();
-    void columnsChosenBeforeTheScreenShows();
+    void columnsTakeTheFreeWidthBelowTheFrame();
     void fittingFollowsPlaceAndFont();
     void textSetOtherwiseIsPaintedAsLines();
 
@@ -153,18 +174,21 @@ void TestStageBoard::twoHundredWinnersFitTheScreen()
     QVERIFY(screen.session().DrawFinished());
 
     BoardList *list = boardList(screen);
-    // The label keeps the whole list; only what it paints is cut.
+    // The label keeps the whole list; only what it paints is cut, and said.
     QCOMPARE(list->text(), screen.session().WinnersText(!reversed, false).text);
     checkOnScreen(screen);
     QVERIFY(list->fit().dropped > 0);
+    checkNoneLeftOutInSilence(screen, 200);
     const QStringList shown = list->shownLines();
     QVERIFY(shown.contains(newestWinnerLine(m_draw)));
-    QVERIFY(shown.contains(QStringLiteral("特等奖新能源汽车")));
-    QVERIFY(!shown.contains(QStringLiteral("三等奖保温杯"))); // the oldest award has gone
+    QVERIFY(shown.contains(QStringLiteral("特等奖 · 新能源汽车")));
+    QVERIFY(!shown.contains(QStringLiteral("三等奖 · 保温杯"))); // the oldest award has gone
+    // The ten-line frame leaves no room beside the board: in columns its
+    // font gives way, to 24 pixels at 1080 and no less.
     if (columns)
-        QVERIFY(list->fit().columns >= 2);
+        QCOMPARE(list->paintedFont().pixelSize(), 24);
     else
-        QCOMPARE(list->fit().columns, 1);
+        QCOMPARE(list->paintedFont(), list->font());
     if (!shot.isEmpty())
         test::saveShot(&screen, shot);
 }
@@ -192,7 +216,6 @@ void TestStageBoard::columnsOptionActsAtOnceAndIsKept()
 
     menuItem(screen, "m_Columns")->trigger();
     QVERIFY(ReadViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns")));
-    QVERIFY(list->fit().columns >= 2);
     QVERIFY(list->fit().placed.size() > oneColumn);
     checkOnScreen(screen);
 
@@ -202,7 +225,7 @@ void TestStageBoard::columnsOptionActsAtOnceAndIsKept()
         showAt1080p(next);
         QVERIFY(menuItem(next, "m_Columns")->isChecked());
         QVERIFY(boardList(next)->columns());
-        QVERIFY(boardList(next)->fit().columns >= 2);
+        QVERIFY(boardList(next)->fit().placed.size() >= list->fit().placed.size());
         checkOnScreen(next);
         next.hide();
     }
@@ -214,14 +237,34 @@ void TestStageBoard::columnsOptionActsAtOnceAndIsKept()
     QCOMPARE(list->fit().placed.size(), oneColumn);
 }
 
-void TestStageBoard::columnsChosenBeforeTheScreenShows()
+void TestStageBoard::columnsTakeTheFreeWidthBelowTheFrame()
 {
-    MF screen(m_draw);
-    menuItem(screen, "m_Columns")->trigger();
+    // 120 winners drawn one at a time: the frame holds one line, and the
+    // part of the screen below it is free.
+    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 同时=1 WHERE CID=?"), { m_draw });
+    const qint64 award
+        = data::LookupValue(QStringLiteral("奖项表"), m_draw, QStringLiteral("CID"), QStringLiteral("ID"))
+              .toLongLong();
+    {
+        data::Transaction transaction;
+        for (int i = 1; i <= 120; ++i)
+            data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"),
+                { m_draw, award, QStringLiteral("2026%1").arg(i, 3, 10, QLatin1Char('0')),
+                    QStringLiteral("员工%1").arg(i) });
+        transaction.commit();
+    }
+    MF screen(m_draw, draw::Entry::Continue);
+    menuItem(screen, "m_Columns")->trigger(); // chosen before the screen shows
     showAt1080p(screen);
-    holdRounds(screen, 20);
-    QVERIFY(boardList(screen)->fit().columns >= 2);
+    BoardList *list = boardList(screen);
     checkOnScreen(screen);
+    checkNoneLeftOutInSilence(screen, 120);
+    QVERIFY(list->fit().columns >= 3);
+    QVERIFY(list->fit().placed.constFirst().rect.left() < 0); // left of the board's own column
+    QVERIFY(list->shownLines().contains(newestWinnerLine(m_draw)));
+    // A press where no line is painted reaches the picture, beside the frame too.
+    QVERIFY(!list->mask().isEmpty());
+    QVERIFY(!list->mask().contains(list->mapFromParent(QPoint(200, 300))));
 }
 
 void TestStageBoard::fittingFollowsPlaceAndFont()

@@ -164,11 +164,13 @@ void TestStageNumber::builtInLayoutFollowsTheScreen()
         QRectF frame;
         int title, list, number;
     };
+    // The frame centred over the stage's left part, below a band for the
+    // banner, clear of the picture's corners (cut off on a 4:3 screen).
     const Expected sizes[] = {
-        { QSize(1024, 768), QRectF(840, 1920, 5175, 975), 40, 24, 64 },
-        { QSize(1920, 1080), QRectF(1575, 2700, 9703, 1371), 56, 34, 90 },
-        { QSize(3840, 2160), QRectF(3150, 5400, 19406, 2742), 113, 68, 180 },
-        { QSize(1024, 768), QRectF(840, 1920, 5175, 975), 40, 24, 64 }, // and back
+        { QSize(1024, 768), QRectF(676, 2765, 8018, 2304), 42, 26, 104 },
+        { QSize(1920, 1080), QRectF(4550, 3888, 11923, 3240), 59, 37, 146 },
+        { QSize(3840, 2160), QRectF(9101, 7776, 23846, 6480), 118, 73, 293 },
+        { QSize(1024, 768), QRectF(676, 2765, 8018, 2304), 42, 26, 104 }, // and back
     };
     for (const Expected &expected : sizes) {
         showAt(screen, expected.size);
@@ -203,11 +205,11 @@ void TestStageNumber::storedLayoutAndFontsAreShownAsStored()
     QTRY_COMPARE(screen.elementFont(MF::Element::Number).font.pointSizeF(), 40.0);
     QCOMPARE(screen.frameLayout().rect(), QRectF(1000, 2000, 6000, 1200));
     // The board's fonts, stored nowhere, still follow the screen.
-    QCOMPARE(screen.elementFont(MF::Element::Title).font.pixelSize(), 56);
+    QCOMPARE(screen.elementFont(MF::Element::Title).font.pixelSize(), 59);
     showAt(screen, QSize(3840, 2160));
     QCOMPARE(screen.frameLayout().rect(), QRectF(1000, 2000, 6000, 1200));
     QCOMPARE(screen.elementFont(MF::Element::Number).font.pointSizeF(), 40.0);
-    QCOMPARE(screen.elementFont(MF::Element::Title).font.pixelSize(), 113);
+    QCOMPARE(screen.elementFont(MF::Element::Title).font.pixelSize(), 118);
 
     // A number font chosen on screen is the operator's from then on.
     showAt(screen, QSize(1920, 1080));
@@ -218,7 +220,7 @@ void TestStageNumber::storedLayoutAndFontsAreShownAsStored()
     QVERIFY(screen.chooseFont(MF::Element::Title));
     showAt(screen, QSize(1024, 768));
     QCOMPARE(screen.elementFont(MF::Element::Title).font.pointSizeF(), 50.0);
-    QCOMPARE(screen.elementFont(MF::Element::List).font.pixelSize(), 24);
+    QCOMPARE(screen.elementFont(MF::Element::List).font.pixelSize(), 26);
 }
 
 void TestStageNumber::layoutDialogShowsTheFrameOnScreen()
@@ -232,16 +234,16 @@ void TestStageNumber::layoutDialogShowsTheFrameOnScreen()
     for (int i = 0; i < 4; ++i)
         shown << dialog->findChild<QLineEdit *>(QStringLiteral("TT_%1").arg(i))->text();
     QCOMPARE(shown,
-        (QStringList { QStringLiteral("1575"), QStringLiteral("2700"), QStringLiteral("9703"),
-            QStringLiteral("1371") }));
+        (QStringList { QStringLiteral("4550"), QStringLiteral("3888"), QStringLiteral("11923"),
+            QStringLiteral("3240") }));
     // An edit makes the frame the operator's: a resize leaves it where it was put.
     dialog->findChild<QLineEdit *>(QStringLiteral("TT_0"))->setText(QStringLiteral("3000"));
     showAt(screen, QSize(1024, 768));
-    QCOMPARE(screen.frameLayout().rect(), QRectF(3000, 2700, 9703, 1371));
+    QCOMPARE(screen.frameLayout().rect(), QRectF(3000, 3888, 11923, 3240));
     QTest::mouseClick(dialog->findChild<QWidget *>(QStringLiteral("Com_0")), Qt::LeftButton);
     QCOMPARE(data::LookupValue(QStringLiteral("奖次表"), m_draw, QStringLiteral("ID"), QStringLiteral("FRM"))
                  .toString(),
-        QStringLiteral("3000】【2700】【9703】【1371】【0】【%1】【1")
+        QStringLiteral("3000】【3888】【11923】【3240】【0】【%1】【1")
             .arg(appearance::FrameLayout().BackColor));
 }
 
@@ -253,10 +255,10 @@ void TestStageNumber::oneLineFillsTheFrameAt1080p()
     holdRound(screen);
     QCOMPARE(screen.numberCaption().size(), 4); // 定长 4
     const QRectF frame = framePixels(screen);
-    QVERIFY(qAbs(frame.height() - 1371 / Twips) < 0.01);
+    QCOMPARE(frame.height(), 216.0); // a fifth of the screen
     const QFontMetricsF metrics(screen.printedNumberFont());
     const double digits = metrics.tightBoundingRect(QStringLiteral("0123456789")).height();
-    QVERIFY2(digits >= frame.height() * 2 / 3,
+    QVERIFY2(digits >= frame.height() * 0.45 && digits >= 100,
         qPrintable(QStringLiteral("digits %1 px in a frame of %2 px").arg(digits).arg(frame.height())));
     QVERIFY(inkInsideFrame(screen));
     QCOMPARE(screen.printedNumberLines().size(), size_t(1));
@@ -278,9 +280,9 @@ void TestStageNumber::fiveLinesStayInTheFixedFrame()
     QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")).size(), 5);
     QVERIFY(inkInsideFrame(screen)); // and at the stop
     QCOMPARE(framePixels(screen), frame); // the frame stays as it is
-    QVERIFY(screen.printedNumberFont().pixelSize() < 90);
+    QVERIFY(screen.printedNumberFont().pixelSize() < 146);
     // The stored number font is not touched by shrinking.
-    QCOMPARE(screen.elementFont(MF::Element::Number).font.pixelSize(), 90);
+    QCOMPARE(screen.elementFont(MF::Element::Number).font.pixelSize(), 146);
     // The lines stay apart: each below the one before.
     const QList<QRectF> ink = printedInk(screen);
     for (int i = 1; i < ink.size(); ++i)
@@ -297,24 +299,25 @@ void TestStageNumber::builtInFrameGrowsToTheRound()
     screen.ToggleRoll();
     QTRY_COMPARE(screen.printedNumberLines().size(), size_t(5));
     screen.ToggleRoll();
-    // Five lines at the size of one: the frame grows downwards only.
+    // Five lines: the frame grows downwards only, to the screen's foot, clear
+    // of the picture's rule, and the lines shrink no more than they must.
     const QRectF five = framePixels(screen);
     QCOMPARE(five.topLeft(), oneLine.topLeft());
     QCOMPARE(five.width(), oneLine.width());
-    QVERIFY(five.height() > 4 * oneLine.height());
+    QCOMPARE(five.bottom(), 1080.0 - 54);
     QVERIFY(inkInsideFrame(screen));
-    QCOMPARE(screen.printedNumberFont().pixelSize(), 90);
+    QVERIFY(screen.printedNumberFont().pixelSize() > 100);
 
-    // Ten lines reach the screen's bottom and no further; then they shrink.
+    // Ten lines reach no further; they shrink more.
     screen.ToggleRoll();
     QTRY_COMPARE(screen.printedNumberLines().size(), size_t(5));
     screen.ToggleRoll(); // the first award is complete
     screen.ToggleRoll();
     QTRY_COMPARE(screen.printedNumberLines().size(), size_t(10));
     screen.ToggleRoll();
-    QVERIFY(framePixels(screen).bottom() <= 1080);
+    QCOMPARE(framePixels(screen), five);
     QVERIFY(inkInsideFrame(screen));
-    QVERIFY(screen.printedNumberFont().pixelSize() < 90);
+    QVERIFY(screen.printedNumberFont().pixelSize() < 70);
 
     // A stored frame is the operator's: it keeps its height.
     screen.frameChanged();
@@ -330,7 +333,7 @@ void TestStageNumber::autoFitGrowsTheFrameNoFurtherThanTheScreen()
     m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 100, 5);
     // Room for the five lines below the frame: it grows to them, nothing shrinks.
     data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-        { QStringLiteral("1575】【2700】【9703】【1371】【1】【255】【1"), m_draw });
+        { QStringLiteral("1575】【1500】【9703】【1371】【1】【255】【1"), m_draw });
     {
         MF screen(m_draw);
         showAt(screen, QSize(1920, 1080));
@@ -338,7 +341,7 @@ void TestStageNumber::autoFitGrowsTheFrameNoFurtherThanTheScreen()
         screen.RollTick();
         QVERIFY(screen.frameLayout().Height > 1371 * 3);
         QVERIFY(inkInsideFrame(screen));
-        QCOMPARE(screen.printedNumberFont().pixelSize(), 90);
+        QCOMPARE(screen.printedNumberFont().pixelSize(), 146);
         screen.ToggleRoll();
     }
     // Near the bottom: it grows to the bottom and no further; the lines shrink.
