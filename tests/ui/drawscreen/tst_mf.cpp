@@ -65,16 +65,22 @@ void click(MF *screen, const char *name)
     QTest::mouseClick(screen->findChild<QWidget *>(QString::fromLatin1(name)), Qt::LeftButton);
 }
 
+// Opens 取消结果 with a click, as the operator does.
+DelAward *openWithdrawal(MF *screen)
+{
+    click(screen, "AwardUndo");
+    for (DelAward *dialog : screen->findChildren<DelAward *>()) {
+        if (dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
 // Ticks the results whose award is named so in the withdrawal window, by
 // clicks on their mark cells, and confirms.
 void withdrawThroughDialog(MF *screen, const QString &award)
 {
-    click(screen, "AwardUndo");
-    DelAward *withdrawal = nullptr;
-    for (DelAward *dialog : screen->findChildren<DelAward *>()) {
-        if (dialog->isVisible())
-            withdrawal = dialog;
-    }
+    DelAward *withdrawal = openWithdrawal(screen);
     QVERIFY(withdrawal);
     grid::GridModel *results = withdrawal->grid();
     auto *view = withdrawal->findChild<QAbstractItemView *>(QStringLiteral("MSF"));
@@ -504,12 +510,7 @@ void TestDrawScreen::continuingFinishesTheDrawWhereItStopped()
 
     // Withdrawing a 幸运奖 win reopens that award; its winner leaves the
     // pool, and the place goes to someone who has won nothing barring repeats.
-    click(screen, "AwardUndo");
-    DelAward *withdrawal = nullptr;
-    for (DelAward *dialog : screen->findChildren<DelAward *>()) {
-        if (dialog->isVisible())
-            withdrawal = dialog;
-    }
+    DelAward *withdrawal = openWithdrawal(screen);
     QVERIFY(withdrawal);
     grid::GridModel *results = withdrawal->grid();
     int row = results->FixedRows();
