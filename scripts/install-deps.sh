@@ -15,8 +15,9 @@ packages=(
     # Qt's own texts in Chinese: standard buttons, file, colour and font dialogs.
     qt6-translations-l10n
     # The stage is looked at on a real X server: Xvfb with a window manager,
-    # real keys and clicks from xdotool, the screen taken with xwd.
-    xvfb xauth openbox xdotool x11-apps
+    # real keys and clicks from xdotool, the screen taken with xwd, the window
+    # manager seen ready with xprop.
+    xvfb xauth openbox xdotool x11-apps x11-utils
     # The Debian package (scripts/package.sh) and its test: CPack's
     # dpkg-shlibdeps, lintian, and the checks of the menu entry and AppStream data.
     dpkg-dev lintian desktop-file-utils appstream

@@ -28,6 +28,14 @@ QString FrameNumberText(float value)
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
+void FrameLayout::setRect(const QRectF &twips)
+{
+    Left = float(twips.left());
+    Top = float(twips.top());
+    Width = float(twips.width());
+    Height = float(twips.height());
+}
+
 bool FrameLayout::autoFit() const
 {
     return numericValue(AutoFit) > 0;

@@ -25,6 +25,7 @@ struct FrameLayout
 
     bool autoFit() const;
     QRectF rect() const { return QRectF(Left, Top, Width, Height); }
+    void setRect(const QRectF &twips);
     bool operator==(const FrameLayout &other) const;
 };
 

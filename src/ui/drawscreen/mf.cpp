@@ -408,11 +408,7 @@ void MF::growBuiltInFrame()
     // pitch more for each, so every number keeps the size the room can read.
     // Near the screen's bottom it grows no further, and the lines shrink.
     const double pitch = QFontMetricsF(m_number->font()).height() * Twips - 20;
-    const QRectF grown = appearance::BuiltInFrameFor(QSizeF(size()), m_numberLines.size(), pitch);
-    m_frame.Left = float(grown.left());
-    m_frame.Top = float(grown.top());
-    m_frame.Width = float(grown.width());
-    m_frame.Height = float(grown.height());
+    m_frame.setRect(appearance::BuiltInFrameFor(QSizeF(size()), m_numberLines.size(), pitch));
 }
 
 void MF::layOutNumber()
@@ -866,13 +862,8 @@ void MF::frameChanged()
 void MF::applyStageScale()
 {
     const appearance::StageScale scale = appearance::StageScaleFor(QSizeF(size()));
-    if (m_builtInFrame) {
-        const QRectF builtIn = appearance::BuiltInStageLayout(QSizeF(size())).frame;
-        m_frame.Left = float(builtIn.left());
-        m_frame.Top = float(builtIn.top());
-        m_frame.Width = float(builtIn.width());
-        m_frame.Height = float(builtIn.height());
-    }
+    if (m_builtInFrame)
+        m_frame.setRect(appearance::BuiltInStageLayout(QSizeF(size())).frame);
     const int builtInPixels[] = { TitlePixels, ListPixels, NumberPixels };
     for (Element element : { Element::Title, Element::List, Element::Number }) {
         if (m_fontStored[int(element)])
