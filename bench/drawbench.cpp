@@ -125,7 +125,8 @@ void benchStopLatency()
         QElapsedTimer timer;
         timer.start();
         QCoreApplication::postEvent(&screen, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
-        QCoreApplication::postEvent(&screen, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            &screen, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier));
         while (screen.isRolling() && timer.elapsed() < 5000)
             QCoreApplication::processEvents();
         latencies.push_back(timer.nsecsElapsed() / 1e6);
