@@ -28,10 +28,14 @@ int main(int argc, char *argv[])
     tombolix::IndicatorProgress progress;
     tombolix::setProgressSink(&progress);
 
-    // The day's first start backs the database up before anything shows.
-    const std::unique_ptr<tombolix::FSet> console = tombolix::StartConsole();
+    // The day's first start backs the database up before anything shows. A
+    // file that is not the program's ends it with code 3; an operator who
+    // chose not to go on, with 0.
+    tombolix::StartRefusal refusal = tombolix::StartRefusal::None;
+    const std::unique_ptr<tombolix::FSet> console
+        = tombolix::StartConsole(QDateTime::currentDateTime(), &refusal);
     if (!console)
-        return 0;
+        return refusal == tombolix::StartRefusal::Declined ? 0 : 3;
     console->show();
     return app.exec();
 }

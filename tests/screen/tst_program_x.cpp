@@ -90,6 +90,8 @@ class TestProgramOnX : public QObject
 
 private slots:
     void drawOnTheStage();
+    void aFileThatIsNotOursIsToldAndLeftAlone_data();
+    void aFileThatIsNotOursIsToldAndLeftAlone();
 };
 
 void TestProgramOnX::drawOnTheStage()
@@ -185,6 +187,53 @@ void TestProgramOnX::drawOnTheStage()
     QTRY_COMPARE(results(database), 3);
     QTest::qWait(500);
     QCOMPARE(results(database), 3);
+}
+
+void TestProgramOnX::aFileThatIsNotOursIsToldAndLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray jet(8192, '\0');
+    jet.replace(4, 15, "Standard Jet DB");
+    QTest::newRow("an Access database named Data.mdb") << jet;
+    QTest::newRow("a zero-byte Data.mdb") << QByteArray();
+}
+
+void TestProgramOnX::aFileThatIsNotOursIsToldAndLeftAlone()
+{
+    QFETCH(QByteArray, bytes);
+    const QString program = qEnvironmentVariable("TOMBOLIX_PROGRAM");
+    QTemporaryDir folder;
+    const QString database = folder.filePath(QStringLiteral("Data.mdb"));
+    QVERIFY(test::writeFile(database, bytes));
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    QProcess tombolix;
+    tombolix.setProcessEnvironment(environment);
+    tombolix.start(program, { QStringLiteral("--database"), database });
+    QVERIFY(tombolix.waitForStarted());
+    const auto stop = qScopeGuard([&tombolix] {
+        tombolix.kill();
+        tombolix.waitForFinished();
+    });
+
+    // The operator reads what the file is and presses Enter.
+    const QString box = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件$"));
+    QVERIFY2(!box.isEmpty(), "no message");
+    QTest::qWait(300);
+    test::saveXShot(
+        test::grabXScreen(), QStringLiteral("x-program-not-our-file-%1").arg(bytes.isEmpty() ? 0 : 1));
+    test::xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), box });
+    test::xdotool({ QStringLiteral("key"), QStringLiteral("Return") });
+    QVERIFY(tombolix.waitForFinished(15000));
+    QCOMPARE(tombolix.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tombolix.exitCode(), 3);
+    // The file as it was, alone in its folder.
+    QCOMPARE(test::readFile(database), bytes);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList { QStringLiteral("Data.mdb") });
 }
 
 QTEST_MAIN(TestProgramOnX)

@@ -64,30 +64,47 @@ void WriteViewOption(const QString &section, const QString &key, bool on)
 
 namespace {
 
-QString drawSection(qint64 drawId)
-{
-    return QStringLiteral("Draw%1").arg(drawId);
-}
+const QString DrawSectionPrefix = QStringLiteral("Draw");
 
 } // namespace
 
-QString ReadDrawSetting(qint64 drawId, const QString &key, const QString &defaultValue)
+QMap<qint64, QMap<QString, QString>> StoredDrawSettings()
 {
+    QMap<qint64, QMap<QString, QString>> stored;
     auto settings = openSettings(AppName);
-    const QString value = settings->value(settingKey(drawSection(drawId), key)).toString();
-    return value.isEmpty() ? defaultValue : value;
+    for (const QString &group : settings->childGroups()) {
+        if (!group.startsWith(DrawSectionPrefix))
+            continue;
+        bool ok = false;
+        const qint64 drawId = group.mid(DrawSectionPrefix.size()).toLongLong(&ok);
+        if (!ok)
+            continue;
+        settings->beginGroup(group);
+        for (const QString &key : settings->childKeys()) {
+            const QString value = settings->value(key).toString();
+            if (!value.isEmpty())
+                stored[drawId][key] = value;
+        }
+        settings->endGroup();
+    }
+    return stored;
 }
 
-bool WriteDrawSetting(qint64 drawId, const QString &key, const QString &value)
-{
-    return WriteRegValue(AppName, drawSection(drawId), key, value);
-}
-
-void RemoveDrawSettings(qint64 drawId)
+void ForgetStoredDrawSettings()
 {
     auto settings = openSettings(AppName);
-    settings->remove(drawSection(drawId));
+    for (const QString &group : settings->childGroups()) {
+        bool ok = false;
+        group.mid(DrawSectionPrefix.size()).toLongLong(&ok);
+        if (group.startsWith(DrawSectionPrefix) && ok)
+            settings->remove(group);
+    }
     settings->sync();
+}
+
+void WriteStoredDrawSetting(qint64 drawId, const QString &key, const QString &value)
+{
+    WriteRegValue(AppName, DrawSectionPrefix + QString::number(drawId), key, value);
 }
 
 void setSettingsFile(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 
 // Installation-wide options, kept as text values per section and key under the
@@ -20,12 +21,14 @@ QString ReadRegValue(
 bool ReadViewOption(const QString &section, const QString &key, bool defaultOn = false);
 void WriteViewOption(const QString &section, const QString &key, bool on);
 
-// Settings of one draw that have no column in its row: section "Draw<ID>",
-// so an older Data.mdb opens unchanged.
-QString ReadDrawSetting(qint64 drawId, const QString &key, const QString &defaultValue = QString());
-bool WriteDrawSetting(qint64 drawId, const QString &key, const QString &value);
-// Forgets every setting of a deleted draw.
-void RemoveDrawSettings(qint64 drawId);
+// Settings of a draw that earlier versions kept here, in a section "Draw<ID>"
+// per draw; they belong with the draw, in the database, and are carried over
+// once. By draw, key and value.
+QMap<qint64, QMap<QString, QString>> StoredDrawSettings();
+// Forgets them, once carried over.
+void ForgetStoredDrawSettings();
+// For tests of the carrying over: writes one as those versions did.
+void WriteStoredDrawSetting(qint64 drawId, const QString &key, const QString &value);
 
 // Tests and tools point the store at a file of their own; an empty path goes
 // back to the user's settings.

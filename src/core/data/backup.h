@@ -25,6 +25,7 @@ inline const QString DeleteDuplicates = QStringLiteral("删除重复");
 inline const QString Withdraw = QStringLiteral("删除无效获奖");
 inline const QString Import = QStringLiteral("导入数据");
 inline const QString Restore = QStringLiteral("恢复数据库");
+inline const QString Upgrade = QStringLiteral("升级数据库");
 } // namespace backupreason
 
 // The folder "备份" beside the database file.

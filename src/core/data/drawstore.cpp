@@ -122,23 +122,66 @@ Condition DrawStore::rowsOfDraw(qint64 id)
     return { DrawKey + QStringLiteral("=?"), { id } };
 }
 
+QString DrawStore::extraSetting(qint64 id, const QString &key)
+{
+    Recordset rs = OpenRecordset(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3=? AND %4=?")
+            .arg(drawsettings::Value, drawsettings::Table, drawsettings::DrawId, drawsettings::Key),
+        { id, key });
+    return rs.eof() ? QString() : textOf(rs.field(0));
+}
+
+bool DrawStore::setExtraSetting(qint64 id, const QString &key, const QString &value)
+{
+    if (value.isEmpty()) {
+        return ExecuteSql(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=?")
+                              .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key),
+            { id, key });
+    }
+    return ExecuteSql(
+        QStringLiteral("INSERT OR REPLACE INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
+            .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key, drawsettings::Value),
+        { id, key, value });
+}
+
+void DrawStore::carryOverStoredSettings()
+{
+    const QMap<qint64, QMap<QString, QString>> stored = StoredDrawSettings();
+    if (stored.isEmpty())
+        return;
+    const bool carried = inOneTransaction([&stored] {
+        for (auto draw = stored.cbegin(); draw != stored.cend(); ++draw) {
+            const std::optional<bool> exists = rowExists(draws::Table, draws::Id, draw.key());
+            if (!exists)
+                return false;
+            if (!*exists)
+                continue; // a draw of another database: nothing of it is here
+            for (auto setting = draw->cbegin(); setting != draw->cend(); ++setting) {
+                if (!ExecuteSql(QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
+                                    .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key,
+                                        drawsettings::Value),
+                        { draw.key(), setting.key(), setting.value() }))
+                    return false;
+            }
+        }
+        return true;
+    });
+    if (carried)
+        ForgetStoredDrawSettings();
+}
+
 bool DrawStore::remove(const QList<qint64> &ids)
 {
-    const bool removed = inOneTransaction([&ids] {
+    return inOneTransaction([&ids] {
         for (qint64 id : ids) {
             if (!AwardStore::deleteForDraw(id) || !EntrantStore::deleteForDraw(id)
                 || !ResultStore::deleteForDraw(id) || !PresetStore::deleteForDraw(id)
+                || !deleteWhere(drawsettings::Table, drawsettings::DrawId, id)
                 || !deleteWhere(draws::Table, draws::Id, id))
                 return false;
         }
         return true;
     });
-    // A later draw may be given the same ID; it starts without these.
-    if (removed) {
-        for (qint64 id : ids)
-            RemoveDrawSettings(id);
-    }
-    return removed;
 }
 
 } // namespace tombolix::data

@@ -45,12 +45,24 @@ public:
     static QString font(qint64 id, const QString &column);
     static bool saveFont(qint64 id, const QString &column, const QString &record);
 
+    // Settings of a draw that have no column in its row (抽奖设置表), such as
+    // the banner's font and the stage's sounds: the stored text, "" when none.
+    static QString extraSetting(qint64 id, const QString &key);
+    // Stores the text; an empty one removes the setting. False when the
+    // database refused.
+    static bool setExtraSetting(qint64 id, const QString &key, const QString &value);
+    // Carries the settings earlier versions kept per draw in the user's
+    // settings into the database open now, for its draws, and forgets them
+    // there once stored. A setting the database already holds stays.
+    static void carryOverStoredSettings();
+
     // The condition that picks a draw's own rows out of 奖项表, 号码表 and
     // 结果表.
     static Condition rowsOfDraw(qint64 id);
 
-    // Deletes the draws with their awards, entrants, results and presets,
-    // in one transaction: all of them or, when the database refuses, none.
+    // Deletes the draws with their awards, entrants, results, withdrawals,
+    // presets and settings, in one transaction: all of them or, when the
+    // database refuses, none.
     static bool remove(const QList<qint64> &ids);
 };
 

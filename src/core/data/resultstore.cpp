@@ -5,6 +5,7 @@
 #include "data/storesupport.h"
 #include "data/tables.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 
 namespace tombolix::data {
@@ -51,19 +52,53 @@ std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners
     return stored;
 }
 
-bool ResultStore::withdraw(const QList<qint64> &ids)
+bool ResultStore::withdraw(const QList<qint64> &ids, const QString &reason)
 {
     if (ids.isEmpty())
         return true;
+    if (!OpenConnection())
+        return false;
+    // The withdrawal and the deletion stand or fall together: a crash between
+    // them can leave neither a deleted win unrecorded nor a record of a win
+    // still stored.
     Transaction transaction;
-    // Without a transaction a refusal half way would leave some gone.
-    if (!transaction.isActive() && ids.size() > 1)
+    if (!transaction.isActive())
+        return false;
+    const QString when = QDateTime::currentDateTime().toString(Qt::ISODate);
+    QSqlQuery keep(connection());
+    if (!keep.prepare(
+            QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8) "
+                           "SELECT %9, %10, %11, %12, %13, ?, ? FROM %14 WHERE %11=?")
+                .arg(withdrawals::Table, withdrawals::DrawId, withdrawals::AwardId, withdrawals::ResultId,
+                    withdrawals::Number, withdrawals::Name, withdrawals::Time, withdrawals::Reason)
+                .arg(results::DrawId, results::AwardId, results::Id, results::Number, results::Name,
+                    results::Table)))
         return false;
     for (qint64 id : ids) {
-        if (!deleteWhere(results::Table, results::Id, id))
+        keep.bindValue(0, when);
+        keep.bindValue(1, reason);
+        keep.bindValue(2, id);
+        if (!keep.exec() || !deleteWhere(results::Table, results::Id, id))
             return false; // the transaction rolls back
     }
-    return !transaction.isActive() || transaction.commit();
+    keep.finish();
+    return transaction.commit();
+}
+
+std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=? ORDER BY %1")
+                                     .arg(withdrawals::Id, withdrawals::AwardId, withdrawals::Number,
+                                         withdrawals::Name, withdrawals::Table, withdrawals::DrawId),
+        { drawId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    QList<ResultRecord> list;
+    for (; !rs.eof(); rs.moveNext()) {
+        list.append({ rs.field(0).toLongLong(), drawId, integerValue(rs.field(1)), textOf(rs.field(2)),
+            textOf(rs.field(3)) });
+    }
+    return list;
 }
 
 std::optional<qint64> ResultStore::countForDraw(qint64 drawId)
@@ -137,12 +172,14 @@ std::optional<QList<BoardRow>> ResultStore::boardRows(
 
 bool ResultStore::deleteForDraw(qint64 drawId)
 {
-    return deleteWhere(results::Table, results::DrawId, drawId);
+    return deleteWhere(results::Table, results::DrawId, drawId)
+        && deleteWhere(withdrawals::Table, withdrawals::DrawId, drawId);
 }
 
 bool ResultStore::deleteForAward(qint64 awardId)
 {
-    return deleteWhere(results::Table, results::AwardId, awardId);
+    return deleteWhere(results::Table, results::AwardId, awardId)
+        && deleteWhere(withdrawals::Table, withdrawals::AwardId, awardId);
 }
 
 } // namespace tombolix::data

@@ -8,6 +8,12 @@
 
 namespace tombolix::data {
 
+// Why a win was withdrawn, as 撤销表 keeps it.
+namespace withdrawreason {
+inline const QString OnStage = QStringLiteral("取消结果");
+inline const QString ResultsTab = QStringLiteral("删除结果");
+} // namespace withdrawreason
+
 // A result together with the award it was won in, as the winners board
 // lists them.
 struct BoardRow
@@ -32,8 +38,12 @@ public:
     // rows, in the same order.
     static std::vector<size_t> record(
         const std::vector<ResultRecord> &winners, std::vector<qint64> *ids = nullptr);
-    // Deletes the results in one transaction: all of them or none.
-    static bool withdraw(const QList<qint64> &ids);
+    // Withdraws the results in one transaction, all of them or none: each is
+    // kept in 撤销表 with the time and the reason, then deleted.
+    static bool withdraw(const QList<qint64> &ids, const QString &reason);
+    // The entrants whose wins in the draw were withdrawn, in the order of
+    // withdrawal; nothing when they could not be read.
+    static std::optional<QList<ResultRecord>> withdrawnInDraw(qint64 drawId);
 
     // The draw's results, nothing when they could not be read.
     static std::optional<qint64> countForDraw(qint64 drawId);
@@ -50,7 +60,8 @@ public:
     static std::optional<QList<BoardRow>> boardRows(
         qint64 drawId, std::optional<qint64> onlyAward, bool ascending);
 
-    // One statement each, inside the caller's transaction when there is one.
+    // The results and the withdrawals of a draw or an award; inside the
+    // caller's transaction when there is one.
     static bool deleteForDraw(qint64 drawId);
     static bool deleteForAward(qint64 awardId);
 };

@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <algorithm>
 
 namespace tombolix::schema {
 
@@ -22,6 +23,39 @@ QStringList schemaStatements()
         if (!part.trimmed().isEmpty())
             statements << part.trimmed();
     }
+    return statements;
+}
+
+namespace {
+
+// Each step brings a file from its index to the next version.
+const QList<QStringList> &upgradeSteps()
+{
+    static const QList<QStringList> steps {
+        // 0 to 1: withdrawn wins are kept, so a continued draw leaves their
+        // entrants out as the screen did; settings of a draw that have no
+        // column in its row travel with the file.
+        {
+            QStringLiteral("CREATE TABLE 撤销表 (ID INTEGER PRIMARY KEY AUTOINCREMENT, CID INTEGER, "
+                           "WID INTEGER, 结果ID INTEGER, 号码 TEXT, 姓名 TEXT, 时间 TEXT, 原因 TEXT)"),
+            QStringLiteral("CREATE INDEX 撤销表_CID ON 撤销表 (CID)"),
+            QStringLiteral("CREATE TABLE 抽奖设置表 (CID INTEGER NOT NULL, 键 TEXT NOT NULL, 值 TEXT, "
+                           "PRIMARY KEY (CID, 键))"),
+        },
+    };
+    return steps;
+}
+
+} // namespace
+
+QStringList upgradeStatements(int version)
+{
+    QStringList statements;
+    const QList<QStringList> &steps = upgradeSteps();
+    for (qsizetype step = std::max(0, version); step < steps.size(); ++step)
+        statements << steps.at(step);
+    if (version < CurrentVersion)
+        statements << QStringLiteral("PRAGMA user_version = %1").arg(CurrentVersion);
     return statements;
 }
 
@@ -51,7 +85,7 @@ bool createEmptyDatabase(const QString &path, QString *error)
                 *error = db.lastError().text();
         }
         QSqlQuery query(db);
-        for (const QString &statement : schemaStatements()) {
+        for (const QString &statement : schemaStatements() + upgradeStatements(0)) {
             if (!ok)
                 break;
             if (!query.exec(statement)) {

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The five tables of Data.mdb and the columns the program uses, each name
-// written here once for the stores. Only functions read them, never the
+// The tables of Data.mdb and the columns the program uses, each name written
+// here once for the stores. Only functions read them, never the
 // initialiser of another constant, so their order of construction does not
 // matter.
 namespace tombolix::data {
@@ -61,5 +61,26 @@ inline const QString Table = QStringLiteral("预设表");
 inline const QString DrawId = QStringLiteral("PID");
 inline const QString AwardId = QStringLiteral("AID");
 } // namespace presets
+
+// Since version 1: the wins withdrawn, kept with the result they undid.
+namespace withdrawals {
+inline const QString Table = QStringLiteral("撤销表");
+inline const QString Id = QStringLiteral("ID");
+inline const QString &DrawId = DrawKey;
+inline const QString AwardId = QStringLiteral("WID");
+inline const QString ResultId = QStringLiteral("结果ID");
+inline const QString Number = QStringLiteral("号码");
+inline const QString Name = QStringLiteral("姓名");
+inline const QString Time = QStringLiteral("时间");
+inline const QString Reason = QStringLiteral("原因");
+} // namespace withdrawals
+
+// Since version 1: settings of a draw that have no column in its row.
+namespace drawsettings {
+inline const QString Table = QStringLiteral("抽奖设置表");
+inline const QString &DrawId = DrawKey;
+inline const QString Key = QStringLiteral("键");
+inline const QString Value = QStringLiteral("值");
+} // namespace drawsettings
 
 } // namespace tombolix::data

@@ -57,6 +57,17 @@ bool DrawSession::leaveOutStoredWinners()
     const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(m_settings.drawId);
     if (!results)
         return false;
+    // Entrants whose wins were withdrawn stay out, as the screen that
+    // withdrew them left them.
+    const std::optional<QList<data::ResultRecord>> withdrawn
+        = data::ResultStore::withdrawnInDraw(m_settings.drawId);
+    if (!withdrawn)
+        return false;
+    QList<WinnerKey> left;
+    for (const data::ResultRecord &entrant : *withdrawn)
+        left.append({ entrant.number, entrant.name });
+    if (!left.isEmpty())
+        RemoveWinners(m_pool, left);
     if (results->isEmpty())
         return true;
     m_lastRoundAward = results->constLast().awardId;
@@ -204,7 +215,7 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
         ids << result.id;
         winners.append({ result.number, result.name });
     }
-    if (!data::ResultStore::withdraw(ids)) {
+    if (!data::ResultStore::withdraw(ids, data::withdrawreason::OnStage)) {
         outcome.failed = true;
         return outcome;
     }

@@ -213,8 +213,8 @@ void Modi::loadRow(qint64 id)
     applyCheckRule(0);
     applyCheckRule(1);
 
-    m_rollSound->setText(ReadDrawSetting(id, draw::RollSoundKey));
-    m_stopSound->setText(ReadDrawSetting(id, draw::StopSoundKey));
+    m_rollSound->setText(data::DrawStore::extraSetting(id, draw::RollSoundKey));
+    m_stopSound->setText(data::DrawStore::extraSetting(id, draw::StopSoundKey));
 }
 
 void Modi::applyCheckRule(int index)
@@ -297,8 +297,8 @@ bool Modi::save()
     // The sound files are settings of the draw beside its row, so an older
     // Data.mdb needs no new column; the path is kept as typed, the file is
     // not copied.
-    WriteDrawSetting(saved.id, draw::RollSoundKey, m_rollSound->text());
-    WriteDrawSetting(saved.id, draw::StopSoundKey, m_stopSound->text());
+    data::DrawStore::setExtraSetting(saved.id, draw::RollSoundKey, m_rollSound->text());
+    data::DrawStore::setExtraSetting(saved.id, draw::StopSoundKey, m_stopSound->text());
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include "common/prompts.h"
 #include "common/windowops.h"
+#include "data/database.h"
+#include "data/databasefile.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -152,10 +154,19 @@ void RestoreDialog::restoreFrom(const QString &path)
         prompts().message(NotADatabase);
         return;
     }
+    // A copy made by a newer version would be read wrongly: refused here too.
+    const data::DatabaseFileCheck check = data::CheckDatabaseFile(path);
+    if (check.kind == data::DatabaseFileKind::TooNew) {
+        prompts().message(data::DatabaseFileMessage(check, path));
+        return;
+    }
     if (!prompts().askYesNo(ReplaceQuestion, DefaultAnswer::No))
         return;
     switch (data::BackUpAndRestore(path)) {
     case data::RestoreOutcome::Restored:
+        // A backup older than the program's version is brought up to it.
+        if (!data::UpgradeDatabase())
+            prompts().message(data::UpgradeFailedMessage(data::DatabasePath()));
         emit restored();
         prompts().message(QStringLiteral("数据库已恢复！"));
         close();

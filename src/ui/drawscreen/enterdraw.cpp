@@ -8,6 +8,7 @@
 #include "data/database.h"
 #include "data/entrantstore.h"
 #include "data/resultstore.h"
+#include "data/storesupport.h"
 #include "draw/drawstate.h"
 #include "draw/stagescreen.h"
 #include "drawscreen/getproject.h"
@@ -151,19 +152,26 @@ MF *EnterDraw(QWidget *console)
     const std::optional<qint64> earlier = data::ResultStore::countForDraw(drawId);
     if (!earlier)
         return nullptr;
+    // Withdrawn wins count too: going on keeps their entrants out, starting
+    // again lets them win.
+    const std::optional<QList<data::ResultRecord>> withdrawn = data::ResultStore::withdrawnInDraw(drawId);
+    if (!withdrawn)
+        return nullptr;
     draw::Entry entry = draw::Entry::Afresh;
-    if (*earlier > 0) {
+    if (*earlier > 0 || !withdrawn->isEmpty()) {
         const QString count = QString::number(*earlier);
+        QString held = QStringLiteral("该抽奖已有") + count + QStringLiteral("条抽奖结果。");
+        if (!withdrawn->isEmpty())
+            held += QStringLiteral("另有%1条结果已撤销。").arg(withdrawn->size());
         enum
         {
             Continue,
             Restart,
             Cancel
         };
-        const int chosen
-            = prompts().askChoice(QStringLiteral("该抽奖已有") + count + QStringLiteral("条抽奖结果。"),
-                { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"), QStringLiteral("取消") }, Continue,
-                Cancel);
+        const int chosen = prompts().askChoice(held,
+            { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"), QStringLiteral("取消") }, Continue,
+            Cancel);
         if (chosen == Cancel)
             return nullptr;
         if (chosen == Continue) {
@@ -177,7 +185,8 @@ MF *EnterDraw(QWidget *console)
     }
     // Results left in place by a fresh start would be mixed with the new
     // draw's on the board and in the award counts.
-    if (entry == draw::Entry::Afresh && !data::ResultStore::deleteForDraw(drawId)) {
+    if (entry == draw::Entry::Afresh
+        && !data::inOneTransaction([drawId] { return data::ResultStore::deleteForDraw(drawId); })) {
         prompts().message(QStringLiteral("原有抽奖结果删除失败，抽奖未开始，请检查数据库！"));
         return nullptr;
     }

@@ -6,6 +6,7 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
+#include "data/drawstore.h"
 #include "draw/awardbanner.h"
 #include "draw/displayrules.h"
 #include "drawscreen/bannerlabel.h"
@@ -837,8 +838,8 @@ void MF::setSound(std::unique_ptr<draw::StageSound> sound)
         m_sound->stopRoll();
     m_sound = std::move(sound);
     m_sound->setMuted(m_muted);
-    m_sound->setFiles(ReadDrawSetting(m_session.drawId(), draw::RollSoundKey),
-        ReadDrawSetting(m_session.drawId(), draw::StopSoundKey));
+    m_sound->setFiles(data::DrawStore::extraSetting(m_session.drawId(), draw::RollSoundKey),
+        data::DrawStore::extraSetting(m_session.drawId(), draw::StopSoundKey));
     if (m_rolling)
         m_sound->startRoll();
 }
@@ -985,7 +986,7 @@ void MF::setUpBanner()
 {
     m_bannerFont = { pixelFont(font(), int(BannerPixels), true), storedFromColor(BannerColour) };
     m_bannerFontStored = appearance::ApplyFontRecord(
-        ReadDrawSetting(m_session.drawId(), QStringLiteral("L3")), m_bannerFont);
+        data::DrawStore::extraSetting(m_session.drawId(), QStringLiteral("L3")), m_bannerFont);
     applyBannerFont();
     refreshAwardBanner();
 }
@@ -1006,7 +1007,7 @@ bool MF::chooseBannerFont()
     m_bannerFont = spec;
     m_bannerFontStored = true;
     applyBannerFont();
-    WriteDrawSetting(m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec));
+    data::DrawStore::setExtraSetting(m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec));
     placeBanner();
     return true;
 }

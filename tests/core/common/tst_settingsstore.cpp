@@ -129,13 +129,22 @@ void TestSettingsStore::optionOnByDefaultIsOffOnlyWhenStoredSo()
 
 void TestSettingsStore::drawSettingsBelongToTheirDraw()
 {
-    QVERIFY(WriteDrawSetting(7, QStringLiteral("L3"), QStringLiteral("黑体】【√")));
-    QVERIFY(WriteDrawSetting(8, QStringLiteral("L3"), QStringLiteral("宋体")));
-    QCOMPARE(ReadDrawSetting(7, QStringLiteral("L3")), QStringLiteral("黑体】【√"));
-    QCOMPARE(ReadDrawSetting(9, QStringLiteral("L3"), QStringLiteral("-")), QStringLiteral("-"));
-    RemoveDrawSettings(7);
-    QCOMPARE(ReadDrawSetting(7, QStringLiteral("L3")), QString());
-    QCOMPARE(ReadDrawSetting(8, QStringLiteral("L3")), QStringLiteral("宋体"));
+    // As earlier versions kept them, beside sections that are no draw's.
+    WriteStoredDrawSetting(7, QStringLiteral("L3"), QStringLiteral("黑体】【√"));
+    WriteStoredDrawSetting(7, QStringLiteral("RollSound"), QStringLiteral("/音乐/鼓.wav"));
+    WriteStoredDrawSetting(8, QStringLiteral("L3"), QStringLiteral("宋体"));
+    WriteRegValue(AppName, QStringLiteral("DrawingBoard"), QStringLiteral("x"), QStringLiteral("1"));
+    WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), true);
+    const QMap<qint64, QMap<QString, QString>> stored = StoredDrawSettings();
+    QCOMPARE(stored.keys(), (QList<qint64> { 7, 8 }));
+    QCOMPARE(stored[7].value(QStringLiteral("RollSound")), QStringLiteral("/音乐/鼓.wav"));
+    QCOMPARE(stored[8].value(QStringLiteral("L3")), QStringLiteral("宋体"));
+    ForgetStoredDrawSettings();
+    QVERIFY(StoredDrawSettings().isEmpty());
+    // The user's own options stay.
+    QVERIFY(ReadViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order")));
+    QCOMPARE(ReadRegValue(AppName, QStringLiteral("DrawingBoard"), QStringLiteral("x"), QString()),
+        QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -370,9 +370,9 @@ void TestStores::roundsAndTheBoard()
 
     // Withdrawing takes exactly the rows named.
     const qint64 first = LookupValue(u"结果表"_s, u"001"_s, u"号码"_s, u"ID"_s).toLongLong();
-    QVERIFY(ResultStore::withdraw({ first }));
+    QVERIFY(ResultStore::withdraw({ first }, withdrawreason::OnStage));
     QCOMPARE(describe(*ResultStore::boardRows(draw, std::nullopt, true)), ascending.mid(1));
-    QVERIFY(ResultStore::withdraw({}));
+    QVERIFY(ResultStore::withdraw({}, withdrawreason::OnStage));
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
@@ -437,11 +437,11 @@ void TestStores::deletionsTakeWhatHangsOnThem()
     QCOMPARE(rows(u"结果表"_s), qint64(3));
     QCOMPARE(rows(u"预设表"_s), qint64(3));
 
-    WriteDrawSetting(f.draws[0], u"L3"_s, u"kept"_s);
-    WriteDrawSetting(f.draws[1], u"L3"_s, u"gone"_s);
+    QVERIFY(DrawStore::setExtraSetting(f.draws[0], u"L3"_s, u"kept"_s));
+    QVERIFY(DrawStore::setExtraSetting(f.draws[1], u"L3"_s, u"gone"_s));
     QVERIFY(DrawStore::remove({ f.draws[1] }));
-    QCOMPARE(ReadDrawSetting(f.draws[1], u"L3"_s), QString());
-    QCOMPARE(ReadDrawSetting(f.draws[0], u"L3"_s), u"kept"_s);
+    QCOMPARE(DrawStore::extraSetting(f.draws[1], u"L3"_s), QString());
+    QCOMPARE(DrawStore::extraSetting(f.draws[0], u"L3"_s), u"kept"_s);
     for (const QString &table : { u"奖项表"_s, u"号码表"_s, u"结果表"_s })
         QCOMPARE(rows(table, u"CID=%1"_s.arg(f.draws[1])), qint64(0));
     QCOMPARE(rows(u"预设表"_s, u"PID=%1"_s.arg(f.draws[1])), qint64(0));
@@ -459,7 +459,7 @@ void TestStores::deletionsTakeWhatHangsOnThem()
     const QStringList before = everything();
     QVERIFY(!DrawStore::remove({ f.draws[0] }));
     QCOMPARE(everything(), before);
-    QCOMPARE(ReadDrawSetting(f.draws[0], u"L3"_s), u"kept"_s);
+    QCOMPARE(DrawStore::extraSetting(f.draws[0], u"L3"_s), u"kept"_s);
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
@@ -535,7 +535,7 @@ void TestStores::refusalChangesNothing()
         written = !ResultStore::record({ { 0, f.draws[0], f.awards[0][0], u"2"_s, {} } }).empty();
         break;
     case Operation::Withdraw:
-        written = ResultStore::withdraw({ f.results[0][0], f.results[1][0] });
+        written = ResultStore::withdraw({ f.results[0][0], f.results[1][0] }, withdrawreason::ResultsTab);
         break;
     case Operation::RemoveEntrants:
         written = EntrantStore::remove({ f.entrants[0], f.entrants[1] }).has_value();

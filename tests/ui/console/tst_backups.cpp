@@ -1,11 +1,14 @@
 #include "common/gridview.h"
 #include "common/prompts.h"
+#include "common/settingsstore.h"
 #include "console/checkdialog.h"
 #include "console/fset.h"
 #include "console/restoredialog.h"
 #include "console/startup.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/databasefile.h"
+#include "data/drawstore.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
 #include "grid/gridmodel.h"
@@ -27,6 +30,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUuid>
+#include <QtEndian>
 #include <memory>
 
 using namespace tombolix;
@@ -163,6 +167,10 @@ private slots:
     void destructiveActionsBackUpFirst();
     void aSecondImportPressDuringTheQuestionImportsOnce();
     void startUpBacksUpOncePerDay();
+    void anOlderFileIsUpgradedQuietly();
+    void aFileThatIsNotOursIsLeftAlone_data();
+    void aFileThatIsNotOursIsLeftAlone();
+    void aFailedUpgradeLeavesTheFileAsItWas();
     void backingUpByHand();
     void anOpenEditorLocksBackupAndRestore();
     void restoringABackup();
@@ -395,6 +403,127 @@ void TestBackups::startUpBacksUpOncePerDay()
     QVERIFY(StartConsole(morning.addDays(1)));
     QCOMPARE(data::ListBackups().size(), 1);
     QVERIFY(m_prompts->messages().isEmpty());
+}
+
+namespace {
+
+// A database as version 1.12 of the program kept it (schema version 0): a
+// draw 2025年会 of three entrants and an award of two, one of them drawn.
+const QString Landed = QStringLiteral(TOMBOLIX_TEST_DATA "/Data-1.12.mdb");
+
+// Every file in the folder, with its bytes.
+QMap<QString, QByteArray> folderContents(const QString &folder)
+{
+    QMap<QString, QByteArray> contents;
+    const QFileInfoList entries
+        = QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo &entry : entries)
+        contents[entry.fileName()]
+            = entry.isFile() ? test::readFile(entry.filePath()) : QByteArray("<folder>");
+    return contents;
+}
+
+int fileVersion(const QString &path)
+{
+    const QByteArray header = test::readFile(path).left(64);
+    return header.size() < 64 ? -1 : qFromBigEndian<qint32>(header.constData() + 60);
+}
+
+} // namespace
+
+void TestBackups::anOlderFileIsUpgradedQuietly()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Data.mdb"));
+    QVERIFY(QFile::copy(Landed, path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    data::setDatabasePath(path);
+    // The banner's font that version kept in the user's settings.
+    WriteStoredDrawSetting(1, QStringLiteral("L3"), QStringLiteral("黑体】【√】【】【40】【】【】【255"));
+    const QStringList before = rowsIn(path);
+
+    StartRefusal refusal = StartRefusal::Declined;
+    const std::unique_ptr<FSet> console = StartConsole(QDateTime::currentDateTime(), &refusal);
+    QVERIFY(console);
+    QCOMPARE(refusal, StartRefusal::None);
+    QVERIFY(m_prompts->shown().isEmpty()); // nothing to say when all goes well
+    QCOMPARE(fileVersion(path), 1);
+    QCOMPARE(rowsIn(path), before);
+    QCOMPARE(reasons(), (QStringList { data::backupreason::Daily, data::backupreason::Upgrade }));
+    QCOMPARE(fileVersion(data::ListBackups().constLast().path), 0); // the file as it was
+    // The setting travels with the file now, and the user's settings forget it.
+    QCOMPARE(data::DrawStore::extraSetting(1, QStringLiteral("L3")),
+        QStringLiteral("黑体】【√】【】【40】【】【】【255"));
+    QVERIFY(StoredDrawSettings().isEmpty());
+    // Opened again, it is current: no second upgrade, no second backup of it.
+    QVERIFY(StartConsole(QDateTime::currentDateTime()));
+    QCOMPARE(data::ListBackups().size(), 2);
+}
+
+void TestBackups::aFileThatIsNotOursIsLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("told");
+    QByteArray jet(4096, '\0');
+    jet.replace(4, 15, "Standard Jet DB");
+    QByteArray ace(4096, '\0');
+    ace.replace(4, 15, "Standard ACE DB");
+    QByteArray newer = test::readFile(Landed);
+    qToBigEndian<qint32>(7, newer.data() + 60);
+    const QString moveIt = QStringLiteral("请把它移到别处保存，或用 --database 指定另一个数据文件。");
+    QTest::newRow("Access (Jet)") << jet
+                                  << QStringLiteral(" 是旧版 Access 数据库，本程序不能直接打开。") + moveIt;
+    QTest::newRow("Access (ACE)") << ace
+                                  << QStringLiteral(" 是旧版 Access 数据库，本程序不能直接打开。") + moveIt;
+    QTest::newRow("zero bytes") << QByteArray()
+                                << QStringLiteral(" 是一个空文件，不是本程序的数据库。") + moveIt;
+    QTest::newRow("text") << QByteArray("工号,姓名\n1001,张三\n")
+                          << QStringLiteral(" 不是本程序的数据库。") + moveIt;
+    QTest::newRow("a newer version's")
+        << newer
+        << QStringLiteral(" 由较新版本的程序建立（数据库版本 7），本程序只能打开版本 1 "
+                          "及以前的数据文件。请用新版程序打开它，或用 --database "
+                          "指定另一个数据文件。");
+}
+
+void TestBackups::aFileThatIsNotOursIsLeftAlone()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, told);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Data.mdb"));
+    QVERIFY(test::writeFile(path, bytes));
+    data::setDatabasePath(path);
+    const QMap<QString, QByteArray> before = folderContents(folder.path());
+
+    StartRefusal refusal = StartRefusal::None;
+    QVERIFY(!StartConsole(QDateTime::currentDateTime(), &refusal));
+    QCOMPARE(refusal, StartRefusal::NotOurFile);
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("数据文件 ") + QDir::toNativeSeparators(path) + told });
+    QVERIFY(m_prompts->questions().isEmpty());
+    // Its bytes as they were, and nothing new beside it: no 备份 folder.
+    QCOMPARE(folderContents(folder.path()), before);
+}
+
+void TestBackups::aFailedUpgradeLeavesTheFileAsItWas()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Data.mdb"));
+    QVERIFY(QFile::copy(Landed, path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    // Someone made a table of the upgrade's name by hand.
+    data::setDatabasePath(path);
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TABLE 抽奖设置表 (x)")));
+    data::CloseConnection();
+    const QByteArray before = test::readFile(path);
+
+    StartRefusal refusal = StartRefusal::None;
+    QVERIFY(!StartConsole(QDateTime::currentDateTime(), &refusal));
+    QCOMPARE(refusal, StartRefusal::UpgradeFailed);
+    QCOMPARE(m_prompts->messages(), QStringList { data::UpgradeFailedMessage(path) });
+    data::CloseConnection();
+    QCOMPARE(test::readFile(path), before);
 }
 
 void TestBackups::backingUpByHand()

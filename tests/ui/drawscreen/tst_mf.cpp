@@ -157,6 +157,7 @@ private slots:
     void continuingFinishesTheDrawWhereItStopped();
     void tooFewEntrantsAsksFirst();
     void aRoundKeepsItsAwardThroughAWithdrawal();
+    void aWithdrawnWinnerStaysOutWhenTheDrawGoesOn();
     void anAwardThatCannotBeFilledIsToldAndLetGo();
     void timedRoundStopsByItself();
     void timedRoundLastsItsSeconds();
@@ -591,6 +592,49 @@ void TestDrawScreen::aRoundKeepsItsAwardThroughAWithdrawal()
     QCOMPARE(awardResults(b), 5);
     QVERIFY(screen.session().DrawFinished());
     QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
+}
+
+void TestDrawScreen::aWithdrawnWinnerStaysOutWhenTheDrawGoesOn()
+{
+    // Two entrants, an award of two: the first winner is withdrawn (absent),
+    // the other drawn; the draw is ended and continued.
+    const qint64 draw = m_db->addDraw(QStringLiteral("缺席"), QStringLiteral("10"));
+    m_db->addEntrant(draw, QStringLiteral("P1"), QStringLiteral("甲"));
+    m_db->addEntrant(draw, QStringLiteral("P2"), QStringLiteral("乙"));
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 2, 1);
+    FSet console;
+    console.show();
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    holdRound(screen);
+    const QString absent = screen->numberCaption();
+    withdrawThroughDialog(screen, QStringLiteral("一等奖"));
+    holdRound(screen);
+    QVERIFY(screen->numberCaption() != absent);
+    QCOMPARE(resultCount(draw), 1); // the award cannot be filled: the operator was told
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+
+    m_prompts->queueChoice(QStringLiteral("继续抽奖"));
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    // Nobody is left who may win: the absent winner stays out.
+    holdRound(screen);
+    QVERIFY(screen->session().DrawFinished());
+    QCOMPARE(resultCount(draw), 1);
+    QVERIFY(screen->numberCaption() != absent);
+    QCOMPARE(m_prompts->messages(),
+        (QStringList { QStringLiteral("剩余可抽人数不足：一等奖 还差2名，可抽的只有1人。"),
+            QStringLiteral("剩余可抽人数不足：一等奖 还差1名，可抽的只有0人。") }));
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+
+    // 重新开始 clears the withdrawals with the results: both may win again.
+    m_prompts->queueChoice(QStringLiteral("重新开始"));
+    m_prompts->queueAnswer(true);
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QCOMPARE(screen->session().pool().eligibleCount(), 2);
 }
 
 void TestDrawScreen::anAwardThatCannotBeFilledIsToldAndLetGo()

@@ -1,6 +1,7 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "data/database.h"
+#include "data/drawstore.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
 #include "grid/gridmodel.h"
@@ -316,7 +317,7 @@ void TestStageControls::bannerFontIsKeptWithTheDraw()
 
         m_prompts->queueFont(std::nullopt);
         menuItem(screen, "M_AFont")->trigger();
-        QCOMPARE(ReadDrawSetting(draw, QStringLiteral("L3")), QString());
+        QCOMPARE(data::DrawStore::extraSetting(draw, QStringLiteral("L3")), QString());
 
         FontChoice choice;
         choice.font = QFont(QStringLiteral("WenQuanYi Micro Hei"));
@@ -328,10 +329,10 @@ void TestStageControls::bannerFontIsKeptWithTheDraw()
         QCOMPARE(
             actions.indexOf(menuItem(screen, "M_AFont")), actions.indexOf(menuItem(screen, "M_CFont")) + 1);
         menuItem(screen, "M_AFont")->trigger();
-        QCOMPARE(ReadDrawSetting(draw, QStringLiteral("L3")),
+        QCOMPARE(data::DrawStore::extraSetting(draw, QStringLiteral("L3")),
             QStringLiteral("WenQuanYi Micro Hei】【】【√】【54】【】【】【255"));
         QCOMPARE(label(screen, "awardBanner")->font().pointSizeF(), 54.0);
-        QCOMPARE(ReadDrawSetting(other, QStringLiteral("L3")), QString());
+        QCOMPARE(data::DrawStore::extraSetting(other, QStringLiteral("L3")), QString());
         // Nothing goes into the draw's row.
         QVERIFY(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("L0"))
                     .isNull());

@@ -14,6 +14,9 @@
 //       the chooser and answers 继续抽奖, then reports as the draw does
 //       asked<TAB>text         each choice the operator was offered
 //       not entered            when no draw screen opened
+//   tombolix-drill withdraw DBPATH DRAWID
+//       holds one round, then withdraws its winner through 取消结果
+//       withdrawn<TAB>number   once the withdrawal window has closed
 //   tombolix-drill import DBPATH DRAWID CSVPATH
 //       started                before the import
 //       done<TAB>N             after it, N the rows stored
@@ -26,6 +29,7 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "data/database.h"
+#include "drawscreen/delaward.h"
 #include "drawscreen/enterdraw.h"
 #include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
@@ -74,6 +78,7 @@ int usage()
 {
     std::fputs("usage: tombolix-drill draw DBPATH DRAWID\n"
                "       tombolix-drill continue DBPATH DRAWID\n"
+               "       tombolix-drill withdraw DBPATH DRAWID\n"
                "       tombolix-drill import DBPATH DRAWID CSVPATH\n",
         stderr);
     return 2;
@@ -167,6 +172,29 @@ int runContinue(QApplication &app, ScriptedPrompts &prompts, qint64 drawId)
     return holdDraw(app, prompts, *screen);
 }
 
+// One round, and its winner withdrawn as the operator does: 取消结果, a tick
+// in the winner's row, 确定.
+int runWithdraw(QApplication &app, qint64 drawId)
+{
+    MF screen(drawId);
+    screen.setAttribute(Qt::WA_DeleteOnClose, false);
+    screen.show();
+    screen.ToggleRoll();
+    pump(30);
+    screen.ToggleRoll();
+    screen.showAwardUndo();
+    auto *dialog = screen.findChild<DelAward *>();
+    if (!dialog || dialog->grid()->Rows() <= dialog->grid()->FixedRows())
+        return 1;
+    grid::GridModel *results = dialog->grid();
+    const int row = results->Rows() - 1; // the newest result
+    const QString number = results->TextMatrix(row, 6);
+    results->setTextMatrix(row, 3, QStringLiteral("√"));
+    dialog->findChild<QPushButton *>(QStringLiteral("Com_0"))->click();
+    say(QStringLiteral("withdrawn\t") + number);
+    return app.exec();
+}
+
 int countLines(const QString &path)
 {
     QFile file(path);
@@ -224,6 +252,8 @@ int main(int argc, char *argv[])
         return runDraw(app, prompts, drawId);
     if (mode == QLatin1String("continue") && args.size() == 4)
         return runContinue(app, prompts, drawId);
+    if (mode == QLatin1String("withdraw") && args.size() == 4)
+        return runWithdraw(app, drawId);
     if (mode == QLatin1String("import") && args.size() == 5)
         return runImport(app, drawId, args.at(4));
     return usage();

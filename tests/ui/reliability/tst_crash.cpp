@@ -234,6 +234,7 @@ private slots:
     void initTestCase();
     void drawKilledAnywhereKeepsWhatWasShown();
     void drawKilledThenContinuedFinishesExactly();
+    void aWithdrawalKilledAfterItStaysOut();
     void importKilledHalfwayIsAllOrNothing();
 
 private:
@@ -476,6 +477,47 @@ void TestCrash::drawKilledThenContinuedFinishesExactly()
     for (const ContinuedAward &award : awards)
         QCOMPARE(file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size(),
             award.count);
+}
+
+// Four entrants for four places: the draw can only be finished by drawing the
+// withdrawn winner again, which it must not.
+void TestCrash::aWithdrawalKilledAfterItStaysOut()
+{
+    test::TestDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    db.addAward(draw, 1, QStringLiteral("一等奖"), 4, 1);
+    db.addEntrants(draw, 4);
+    data::CloseConnection(); // the drill is the only writer
+
+    Drill withdraw({ QStringLiteral("withdraw"), db.path(), QString::number(draw) });
+    QVERIFY(withdraw.started());
+    QVERIFY2(withdraw.readUntilLine(QStringLiteral("withdrawn")), qPrintable(withdraw.transcript()));
+    withdraw.kill();
+    QVERIFY(withdraw.killedBySignal());
+    QString absent;
+    for (const QString &line : withdraw.lines()) {
+        if (line.startsWith(QStringLiteral("withdrawn\t")))
+            absent = line.section(QLatin1Char('\t'), 1);
+    }
+    QVERIFY(!absent.isEmpty());
+    {
+        FileCheck file(db.path());
+        QCOMPARE(file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { draw }), QStringList());
+        QCOMPARE(file.values(QStringLiteral("SELECT 号码 || '|' || 原因 FROM 撤销表 WHERE CID=?"), { draw }),
+            QStringList { absent + QStringLiteral("|取消结果") });
+    }
+
+    // Continued after the crash, the withdrawn winner stays out.
+    Drill go({ QStringLiteral("continue"), db.path(), QString::number(draw) });
+    QVERIFY(go.started());
+    QVERIFY2(go.readUntilLine(QStringLiteral("finished")), qPrintable(go.transcript()));
+    go.kill();
+    FileCheck file(db.path());
+    const QStringList stored = file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { draw });
+    QCOMPARE(stored.size(), 3);
+    QVERIFY2(!stored.contains(absent), qPrintable(go.transcript()));
+    QCOMPARE(messages(go.lines()),
+        QStringList { QStringLiteral("剩余可抽人数不足：一等奖 还差4名，可抽的只有3人。") });
 }
 
 void TestCrash::importKilledHalfwayIsAllOrNothing()
