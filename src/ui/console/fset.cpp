@@ -16,6 +16,8 @@
 #include "console/restoredialog.h"
 #include "data/awardstore.h"
 #include "data/backup.h"
+#include "data/resultstore.h"
+#include "data/entrantstore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "drawscreen/enterdraw.h"
@@ -622,7 +624,22 @@ void FSet::deleteRows(int index, const QString &backupReason)
     // The copy is made once the operator has said yes, before any row goes.
     if (!data::BackUpBefore(backupReason))
         return;
-    grid::DeleteGridRows(grid, first, last, false, true);
+    // The records go first, all of them or none; the grid lets go of its rows
+    // only once they are gone. A result deleted here is kept as withdrawn, so
+    // a continued draw leaves its winner out as the stage does.
+    QList<qint64> ids;
+    for (int r = first; r <= last; ++r) {
+        const QString key = grid.TextMatrix(r, 0).trimmed();
+        if (!key.isEmpty())
+            ids << integerValue(key);
+    }
+    const bool deleted = index == 3 ? data::ResultStore::withdraw(ids, data::withdrawreason::ResultsTab)
+                                    : data::EntrantStore::remove(ids).has_value();
+    if (!deleted) {
+        prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
+        return;
+    }
+    grid::DeleteGridRows(grid, first, last, false, false);
 }
 
 void FSet::MoveAwardRow(int from, int to)

@@ -272,6 +272,8 @@ void TestConsole::refusedDeletionChangesNothing_data()
     QTest::newRow("a draw's presets refused") << 0 << QStringLiteral("预设表");
     QTest::newRow("award row refused") << 1 << QStringLiteral("奖项表");
     QTest::newRow("an award's presets refused") << 1 << QStringLiteral("预设表");
+    QTest::newRow("entrant rows refused") << 2 << QStringLiteral("号码表");
+    QTest::newRow("result rows refused") << 3 << QStringLiteral("结果表");
 }
 
 void TestConsole::refusedDeletionChangesNothing()
@@ -302,14 +304,25 @@ void TestConsole::refusedDeletionChangesNothing()
     GridModel *grid = console.grid(tab);
     const QStringList shown = column(*grid, 2);
     selectRows(console, tab, 2, 3);
+    const QString deleteButton = QStringList { "Com_2", "Com_12", "Com_23", "Com_30" }.at(tab);
     m_prompts->queueAnswer(true);
     m_prompts->queueAnswer(true);
-    click(&console, tab == 0 ? QStringLiteral("Com_2") : QStringLiteral("Com_12"));
+    click(&console, deleteButton);
 
     QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("删除失败，数据库未作改动！") });
     for (int i = 0; i < tables.size(); ++i)
         QCOMPARE(count(tables[i]), before[i]);
     QCOMPARE(column(*grid, 2), shown);
+    QCOMPARE(count(QStringLiteral("撤销表")), qint64(0));
+
+    // Allowed again, the rows go; results deleted here are kept as withdrawn.
+    QVERIFY(data::ExecuteSql(QStringLiteral("DROP TRIGGER refuse")));
+    m_prompts->queueAnswer(true);
+    m_prompts->queueAnswer(true);
+    selectRows(console, tab, 2, 3);
+    click(&console, deleteButton);
+    QCOMPARE(grid->Rows() - grid->FixedRows(), int(shown.size()) - 2);
+    QCOMPARE(count(QStringLiteral("撤销表"), QStringLiteral("原因='删除结果'")), qint64(tab == 3 ? 2 : 0));
 }
 
 void TestConsole::movingAwardsStoresTheOrder()
