@@ -42,6 +42,34 @@ std::optional<qint64> EntrantStore::countDrawable(qint64 drawId)
     return rs.field(0).toLongLong();
 }
 
+std::optional<int> EntrantStore::removeCopies(qint64 drawId, const QList<qint64> &ids)
+{
+    int deleted = 0;
+    const bool done = inOneTransaction([drawId, &ids, &deleted] {
+        QSqlQuery remove(connection());
+        // Blanks and line ends around a number do not make it another one.
+        const QString trimmed = QStringLiteral("TRIM(%1, ' ' || char(9) || char(10) || char(13))");
+        if (!remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=? AND %4<>'' AND EXISTS "
+                                           "(SELECT 1 FROM %1 AS kept WHERE kept.%3=%1.%3 AND kept.%2<%1.%2 "
+                                           "AND %5=%4)")
+                                .arg(entrants::Table, entrants::Id, entrants::DrawId,
+                                    trimmed.arg(entrants::Table + QLatin1Char('.') + entrants::Number),
+                                    trimmed.arg(QStringLiteral("kept.") + entrants::Number))))
+            return false;
+        for (qint64 id : ids) {
+            remove.bindValue(0, id);
+            remove.bindValue(1, drawId);
+            if (!remove.exec())
+                return false;
+            deleted += std::max(0, remove.numRowsAffected());
+        }
+        return true;
+    });
+    if (!done)
+        return std::nullopt;
+    return deleted;
+}
+
 std::optional<int> EntrantStore::remove(const QList<qint64> &ids)
 {
     int deleted = 0;

@@ -74,7 +74,9 @@ int DeleteDuplicateCopies(const DuplicateReport &report)
     QList<qint64> copies;
     for (const DuplicateGroup &group : report.groups)
         copies << group.ids.mid(1);
-    return data::EntrantStore::remove(copies).value_or(-1);
+    // The list may have been edited since the check: only what is still a
+    // copy goes.
+    return data::EntrantStore::removeCopies(report.drawId, copies).value_or(-1);
 }
 
 LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength)

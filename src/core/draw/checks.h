@@ -29,9 +29,9 @@ struct DuplicateReport
 // Blank numbers are left out: they are not a number given twice, and the
 // length check lists them.
 DuplicateReport FindDuplicateNumbers(qint64 drawId);
-// Deletes every copy but the first of each group, all in one transaction.
-// Returns the number of entrants deleted, or -1 when the database refused and
-// nothing was deleted.
+// Deletes every copy but the first of each group that is still a copy when it
+// is deleted, all in one transaction. Returns the number of entrants deleted,
+// or -1 when the database refused and nothing was deleted.
 int DeleteDuplicateCopies(const DuplicateReport &report);
 
 enum class LengthRule

@@ -16,10 +16,10 @@
 #include "console/restoredialog.h"
 #include "data/awardstore.h"
 #include "data/backup.h"
-#include "data/resultstore.h"
-#include "data/entrantstore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
+#include "data/entrantstore.h"
+#include "data/resultstore.h"
 #include "drawscreen/enterdraw.h"
 #include "drawscreen/mf.h"
 #include "drawscreen/stagescreenmenu.h"
@@ -478,12 +478,18 @@ void FSet::openEditorOf(QDialog *editor)
     // One editor at a time, and nothing changes under it: every tab's grids
     // and buttons wait until it closes.
     hideCellEditor();
-    m_editor = editor;
-    lockForEditor(true);
-    connect(editor, &QDialog::finished, this, &FSet::releaseEditor);
+    holdWhileOpen(editor);
     editor->show();
     editor->raise();
     editor->activateWindow();
+}
+
+void FSet::holdWhileOpen(QDialog *window)
+{
+    m_editor = window;
+    lockForEditor(true);
+    // Closed by its button, its close box or Esc, a dialog finishes.
+    connect(window, &QDialog::finished, this, &FSet::releaseEditor);
 }
 
 void FSet::releaseEditor()
@@ -701,16 +707,23 @@ void FSet::addEntrant()
 
 void FSet::checkDuplicates()
 {
+    hideCellEditor();
     CheckDialog *dialog = CheckDialog::showDuplicates(this, chosenDraw(2));
-    if (dialog)
-        connect(dialog, &CheckDialog::changed, this, [this] { comboClick(2); });
+    if (!dialog)
+        return;
+    // What it found must still stand when its deletion runs: nothing in the
+    // tabs changes under it.
+    holdWhileOpen(dialog);
+    connect(dialog, &CheckDialog::changed, this, [this] { comboClick(2); });
 }
 
 void FSet::checkLengths()
 {
+    hideCellEditor();
     const qint64 draw = chosenDraw(2);
     const qint64 length = integerValue(data::DrawStore::setting(draw, data::DrawStore::Setting::Length));
-    CheckDialog::showLengths(this, draw, length);
+    if (CheckDialog *dialog = CheckDialog::showLengths(this, draw, length))
+        holdWhileOpen(dialog);
 }
 
 void FSet::showAbout()
@@ -796,9 +809,13 @@ void FSet::showEvent(QShowEvent *event)
 
 void FSet::closeEvent(QCloseEvent *event)
 {
-    // Closing the console ends the program, whatever else is open.
+    // Closing the console ends the program, whatever else is open, and at
+    // once: quit() would first close every other window, whose closing steps
+    // (an editor reloading the console, the draw screen's question) would
+    // then run with the console gone. What they hold is stored already.
     event->accept();
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 } // namespace tombolix

@@ -82,6 +82,8 @@ private:
     void releaseEditor();
     // The tabs and the menu commands that change data wait while an editor is open.
     void lockForEditor(bool locked);
+    // Locks the tabs while the window is open, as an editor does.
+    void holdWhileOpen(QDialog *window);
     void backUpByHand();
     void restoreByHand();
     void openDataFolder();

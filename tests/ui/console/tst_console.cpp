@@ -16,12 +16,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -138,6 +140,7 @@ private slots:
     void hidingTheCellEditorKeepsTheCurrentRow();
     void cellEditorWritesOnlyTheEntrantItWasOpenedOn();
     void refusedCellEditsKeepTheKeyAndAreToldOnce();
+    void closingTheConsoleEndsTheProgramAtOnce();
     void anOpenEditorLocksTheTabs_data();
     void anOpenEditorLocksTheTabs();
     void gridMenuOffersTheExport();
@@ -673,6 +676,39 @@ void TestConsole::refusedCellEditsKeepTheKeyAndAreToldOnce()
     QCOMPARE(count(QStringLiteral("号码表"), QStringLiteral("ID=") + key), qint64(0));
 }
 
+// The close box of the console ends the program: the editor open on it and
+// a draw screen rolling beside it are left as they are, their closing steps
+// not run, nothing asked with the console gone.
+void TestConsole::closingTheConsoleEndsTheProgramAtOnce()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    m_db->addEntrants(draw, 5);
+    FSet console;
+    console.show();
+    selectRows(console, 0, 2, 2);
+    click(&console, QStringLiteral("Com_1"));
+    QPointer<QWidget> editor = openWindow(Modi::caption());
+    QVERIFY(editor);
+    MF screen(draw);
+    screen.setAttribute(Qt::WA_DeleteOnClose, false);
+    screen.show();
+    screen.ToggleRoll();
+    QVERIFY(screen.isRolling());
+
+    QTimer::singleShot(0, &console, [&console] {
+        QCoreApplication::postEvent(console.windowHandle(), new QCloseEvent); // the close box
+    });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // a quit held up by a window
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(m_prompts->shown().isEmpty());
+    QVERIFY(editor && editor->isVisible());
+    QVERIFY(screen.isRolling());
+    QCOMPARE(count(QStringLiteral("结果表")), qint64(0));
+    editor->close();
+    screen.ToggleRoll();
+}
+
 void TestConsole::anOpenEditorLocksTheTabs_data()
 {
     QTest::addColumn<int>("tab");
@@ -688,6 +724,11 @@ void TestConsole::anOpenEditorLocksTheTabs_data()
                                << QStringList { "Com_10", "Com_11", "Com_12", "Com_13" } << "Com_2";
     QTest::newRow("added entrant") << 2 << "Com_24" << AddMem::caption() << QStringList { "Com_24", "Com_23" }
                                    << "Com_1";
+    // The checks' windows hold what they found until they close.
+    QTest::newRow("duplicates check") << 2 << "Com_21" << QStringLiteral("检查重复")
+                                      << QStringList { "Com_21", "Com_22", "Com_23" } << "Close";
+    QTest::newRow("length check") << 2 << "Com_22" << QStringLiteral("检查号长")
+                                  << QStringList { "Com_21", "Com_22", "Com_23" } << "Close";
 }
 
 void TestConsole::anOpenEditorLocksTheTabs()
