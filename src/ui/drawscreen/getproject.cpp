@@ -3,6 +3,10 @@
 #include "common/dialogparts.h"
 #include "common/idlist.h"
 #include "common/windowops.h"
+#include "common/conventions.h"
+#include "common/prompts.h"
+#include "data/storesupport.h"
+#include "data/tables.h"
 #include "draw/drawstate.h"
 
 #include <QComboBox>
@@ -47,7 +51,22 @@ GetProject::GetProject(QWidget *parent)
 
 void GetProject::confirm()
 {
-    draw::ChosenDraw = m_draws->currentText();
+    // The console stays usable while this waits; the draw may have been
+    // deleted there meanwhile.
+    const QString chosen = m_draws->currentText();
+    if (!chosen.isEmpty()) {
+        const std::optional<bool> exists
+            = data::rowExists(data::draws::Table, data::draws::Id, integerValue(chosen));
+        if (!exists)
+            return; // unreadable: the database routine has told the operator
+        if (!*exists) {
+            prompts().message(QStringLiteral("该抽奖设置已被删除，请重新选择！"));
+            m_draws->clear();
+            data::FillDrawList(m_draws);
+            return;
+        }
+    }
+    draw::ChosenDraw = chosen;
     close();
 }
 

@@ -1,3 +1,4 @@
+#include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/fset.h"
@@ -152,6 +153,7 @@ private slots:
     void holdsAWholeDrawFromTheConsole();
     void cancellingTheChooserStartsNothing();
     void startPressedAgainWhileChoosingOpensNothingMore();
+    void aDrawDeletedWhileChoosingIsNotEntered();
     void consoleComesBackWhereItWas();
     void earlierResultsAreNotWipedWithoutAsking();
     void continuingFinishesTheDrawWhereItStopped();
@@ -320,6 +322,45 @@ void TestDrawScreen::startPressedAgainWhileChoosingOpensNothingMore()
     QTest::qWait(100);
     QCOMPARE(choosers, 1);
     QCOMPARE(countOpen(MF::caption()), 1);
+}
+
+// The console stays usable while the chooser waits: the draw shown in the
+// chooser can be deleted there meanwhile.
+void TestDrawScreen::aDrawDeletedWhileChoosingIsNotEntered()
+{
+    const qint64 kept = m_db->addDraw(QStringLiteral("留下"));
+    const qint64 gone = m_db->addDraw(QStringLiteral("删掉"));
+    m_db->addEntrants(kept, 3);
+    FSet console;
+    console.show();
+    QStringList listed;
+    QTimer::singleShot(50, [&] {
+        QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置"));
+        QVERIFY(chooser);
+        auto *draws = chooser->findChild<QComboBox *>(QStringLiteral("TT"));
+        QCOMPARE(integerValue(draws->currentText()), gone); // the newest first
+        // Deleted on the console's first tab: selected, 删除设置, Yes.
+        grid::GridModel *grid = console.grid(0);
+        for (int r = grid->FixedRows(); r < grid->Rows(); ++r) {
+            if (integerValue(grid->TextMatrix(r, 0)) == gone) {
+                grid->setRow(r);
+                grid->setRowSel(r);
+            }
+        }
+        m_prompts->queueAnswer(true);
+        m_prompts->queueAnswer(true);
+        QTest::mouseClick(console.findChild<QPushButton *>(QStringLiteral("Com_2")), Qt::LeftButton);
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+        QVERIFY(chooser->isVisible());
+        for (int i = 0; i < draws->count(); ++i)
+            listed << draws->itemText(i);
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_0")), Qt::LeftButton);
+    });
+    QTest::mouseClick(console.findChild<QPushButton *>(QStringLiteral("Entr")), Qt::LeftButton);
+    QVERIFY(!openWindow(MF::caption()));
+    QVERIFY(m_prompts->messages().contains(QStringLiteral("该抽奖设置已被删除，请重新选择！")));
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(integerValue(listed.value(0)), kept);
 }
 
 void TestDrawScreen::consoleComesBackWhereItWas()
