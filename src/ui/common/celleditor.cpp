@@ -1,6 +1,7 @@
 #include "common/celleditor.h"
 
 #include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QKeyEvent>
 
 namespace tombolix {
@@ -47,6 +48,13 @@ void CellEditor::closeEditor()
     hide();
 }
 
+bool CellEditor::event(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && moveOn(static_cast<QKeyEvent *>(event)))
+        return true;
+    return QLineEdit::event(event);
+}
+
 void CellEditor::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -55,6 +63,30 @@ void CellEditor::keyPressEvent(QKeyEvent *event)
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+bool CellEditor::moveOn(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        break;
+    default:
+        return false;
+    }
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return false;
+    // What was typed is written already; the editor closes on its own cell,
+    // and the view moves on.
+    closeEditor();
+    QKeyEvent moved(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat());
+    QCoreApplication::sendEvent(m_view, &moved);
+    event->accept();
+    return true;
 }
 
 } // namespace tombolix

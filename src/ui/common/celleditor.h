@@ -11,7 +11,10 @@ namespace tombolix {
 // into. Every change of its text is reported at once, so the grid below is
 // written through and there is nothing left to save when it closes. Enter
 // closes it and goes no further: it neither moves the view nor presses a
-// dialog's button.
+// dialog's button. A key that moves to another cell (Tab, Shift+Tab, the
+// arrows up and down, Page Up and Page Down) closes it first and then moves
+// the view's current cell: the editor never stands over one row while the
+// grid's current row is another.
 class CellEditor : public QLineEdit
 {
     Q_OBJECT
@@ -32,7 +35,13 @@ signals:
     void cellTextChanged(const QString &text);
 
 protected:
+    // Keys are looked at before the focus chain takes Tab.
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // True when the key moves to another cell: it has been handed to the view.
+    bool moveOn(QKeyEvent *event);
 
 private:
     QAbstractItemView *m_view;

@@ -139,6 +139,8 @@ private slots:
     void pressesOnTheEntrantsGrid();
     void hidingTheCellEditorKeepsTheCurrentRow();
     void cellEditorWritesOnlyTheEntrantItWasOpenedOn();
+    void keysThatMoveOnCloseTheCellEditorFirst_data();
+    void keysThatMoveOnCloseTheCellEditorFirst();
     void refusedCellEditsKeepTheKeyAndAreToldOnce();
     void closingTheConsoleEndsTheProgramAtOnce();
     void anOpenEditorLocksTheTabs_data();
@@ -648,6 +650,45 @@ void TestConsole::cellEditorWritesOnlyTheEntrantItWasOpenedOn()
     QTest::keyClicks(tab.editor, QStringLiteral("9"));
     QCOMPARE(storedNumber(opened), tab.editor->text());
     QCOMPARE(storedNumbers().count(tab.editor->text()), 1);
+}
+
+void TestConsole::keysThatMoveOnCloseTheCellEditorFirst_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("row"); // the grid's current row after it, a data row
+    QTest::newRow("Tab") << int(Qt::Key_Tab) << 5;
+    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << 5;
+    QTest::newRow("Down") << int(Qt::Key_Down) << 6;
+    QTest::newRow("Up") << int(Qt::Key_Up) << 4;
+    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << -1;
+    QTest::newRow("Page Up") << int(Qt::Key_PageUp) << 0;
+}
+
+// Typing goes to the entrant under the editor; a key that moves to another
+// cell closes the editor there, and the next keys reach no entrant unseen.
+void TestConsole::keysThatMoveOnCloseTheCellEditorFirst()
+{
+    QFETCH(int, key);
+    QFETCH(int, row);
+    m_db->addEntrants(m_db->addDraw(QStringLiteral("年会")), 40, 1, 3);
+    EntrantsTab tab;
+    const QStringList stored = column(*tab.grid, 3);
+    tab.clickCell(5, 3);
+    QVERIFY(tab.editor->isVisible());
+    const QString edited = tab.grid->TextMatrix(tab.grid->FixedRows() + 5, 0);
+    QTest::keyClicks(tab.editor, QStringLiteral("7"));
+    QTest::keyClick(tab.editor, Qt::Key(key), key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    QVERIFY(!tab.editor->isVisible());
+    const int current = tab.grid->Row() - tab.grid->FixedRows();
+    if (row >= 0)
+        QCOMPARE(current, row);
+    else
+        QVERIFY(current > 6);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("9"));
+    QCOMPARE(storedNumber(edited), stored.at(5) + QStringLiteral("7"));
+    QStringList expected = stored;
+    expected[5] += QStringLiteral("7");
+    QCOMPARE(storedNumbers(), expected);
 }
 
 void TestConsole::refusedCellEditsKeepTheKeyAndAreToldOnce()
