@@ -1,10 +1,10 @@
 #include "drawscreen/getproject.h"
 
+#include "common/conventions.h"
 #include "common/dialogparts.h"
 #include "common/idlist.h"
-#include "common/windowops.h"
-#include "common/conventions.h"
 #include "common/prompts.h"
+#include "common/windowops.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
 #include "draw/drawstate.h"
@@ -57,8 +57,12 @@ void GetProject::confirm()
     if (!chosen.isEmpty()) {
         const std::optional<bool> exists
             = data::rowExists(data::draws::Table, data::draws::Id, integerValue(chosen));
-        if (!exists)
-            return; // unreadable: the database routine has told the operator
+        if (!exists) {
+            // Unreadable: the database routine has told the operator, and
+            // nothing can be entered from a file that cannot be read.
+            close();
+            return;
+        }
         if (!*exists) {
             prompts().message(QStringLiteral("该抽奖设置已被删除，请重新选择！"));
             m_draws->clear();
