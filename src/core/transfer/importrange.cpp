@@ -1,5 +1,6 @@
 #include "transfer/importrange.h"
 
+#include "transfer/columnspec.h"
 #include "transfer/importer.h"
 #include "transfer/workbook.h"
 
@@ -53,6 +54,28 @@ private:
     bool m_filled = false; // the current record has a character
     bool m_afterCr = false;
 };
+
+bool isCaption(QString cell)
+{
+    static const QStringList captions { QStringLiteral("号码"), QStringLiteral("抽奖号"),
+        QStringLiteral("抽奖号码"), QStringLiteral("工号"), QStringLiteral("编号"), QStringLiteral("员工号"),
+        QStringLiteral("员工编号"), QStringLiteral("序号"), QStringLiteral("学号"), QStringLiteral("卡号"),
+        QStringLiteral("姓名"), QStringLiteral("名字"), QStringLiteral("员工姓名"), QStringLiteral("ID"),
+        QStringLiteral("No"), QStringLiteral("No."), QStringLiteral("Number"), QStringLiteral("Name") };
+    while (cell.endsWith(u':') || cell.endsWith(u'：'))
+        cell.chop(1);
+    return captions.contains(cell.trimmed(), Qt::CaseInsensitive);
+}
+
+bool allDigits(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
+}
+
+bool hasDigit(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
+}
 
 enum class Units
 {
@@ -153,6 +176,56 @@ QString ShortRangeQuestion(qint64 fileRows, int first, int last)
         .arg(fileRows)
         .arg(first)
         .arg(last);
+}
+
+void KeepRangeInFile(qint64 fileRows, int &first, int &last)
+{
+    if (fileRows < 1)
+        return;
+    first = int(std::min<qint64>(first, fileRows));
+    last = int(std::min<qint64>(last, fileRows));
+}
+
+QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QStringList &specs)
+{
+    if (first < 1 || first > preview.size())
+        return QString();
+    const auto compose = [&preview](const QString &spec, int row) {
+        const QStringList &fields = preview.at(row - 1);
+        return ComposeSpecValue(
+            spec, [&fields](int column) { return fields.value(column - 1); }, true)
+            .trimmed();
+    };
+    const QString number = compose(specs.value(0), first);
+    bool looks = isCaption(number) || isCaption(compose(specs.value(1), first));
+    if (!looks && !number.isEmpty()) {
+        int below = 0;
+        bool digitsBelow = true;
+        bool digitInEach = true;
+        for (int row = first + 1; row <= preview.size() && below < 10; ++row) {
+            const QString other = compose(specs.value(0), row);
+            if (other.isEmpty())
+                continue;
+            ++below;
+            digitsBelow = digitsBelow && allDigits(other);
+            digitInEach = digitInEach && hasDigit(other);
+        }
+        looks = below > 0 && ((digitsBelow && !allDigits(number)) || (digitInEach && !hasDigit(number)));
+    }
+    if (!looks)
+        return QString();
+    constexpr int ShownCells = 6;
+    QStringList cells;
+    for (const QString &field : preview.at(first - 1)) {
+        if (field.trimmed().isEmpty())
+            continue;
+        if (cells.size() == ShownCells) {
+            cells << QStringLiteral("…");
+            break;
+        }
+        cells << field.trimmed();
+    }
+    return QStringLiteral("第%1行像是表头（%2），是否也作为名单导入？").arg(first).arg(cells.join(u'、'));
 }
 
 qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored)

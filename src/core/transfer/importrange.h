@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class QIODevice;
@@ -32,6 +34,19 @@ QString FileRowsText(qint64 fileRows);
 // is unknown. Only the end is checked: a range starting after row 1 leaves
 // out header rows on purpose, and the preview shows what they hold.
 QString ShortRangeQuestion(qint64 fileRows, int first, int last);
+
+// A range's rows never past the file's last row: either end beyond it is
+// brought back to it. Nothing changes when the count is unknown or the file
+// has no rows.
+void KeepRangeInFile(qint64 fileRows, int &first, int &last);
+
+// The question to ask when row `first` looks like a header rather than an
+// entrant: its number or its name (composed by specs 0 and 1) is a caption
+// such as 工号 or 姓名, or its number is unlike the numbers below it (text
+// where they are digits, or no digit where they all have one). preview holds
+// the file's first rows, preview[0] being row 1; a row beyond it is not
+// judged. Empty when the row looks like an entrant.
+QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QStringList &specs);
 
 // The rows of the range that lie within the file but were not stored: the
 // import drops rows without number and name. 0 when the count is unknown.

@@ -139,15 +139,16 @@ void InputMap::loadPreview()
     m_preview->endBulkChange();
 
     m_fileRows = -1;
+    m_previewRows.clear();
     if (transfer::IsCsvPath(ImportFilePath)) {
-        showPreview(*m_preview, transfer::PreviewCsvRows(ImportFilePath));
+        m_previewRows = transfer::PreviewCsvRows(ImportFilePath);
+        showPreview(*m_preview, m_previewRows);
         m_fileRows = transfer::CountCsvRows(ImportFilePath);
     } else if (transfer::IsWorkbookPath(ImportFilePath)) {
-        QList<QStringList> cells;
         int rows = 0;
-        if (transfer::PreviewWorkbookRows(ImportFilePath, ImportSheetName, cells, &rows) == 0)
+        if (transfer::PreviewWorkbookRows(ImportFilePath, ImportSheetName, m_previewRows, &rows) == 0)
             m_fileRows = rows;
-        showPreview(*m_preview, cells);
+        showPreview(*m_preview, m_previewRows);
     } else {
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
         ImportFilePath.clear();
@@ -205,6 +206,17 @@ void InputMap::loadSettings()
             m_range[i]->setText(range);
         setSpec(i, ReadRegValue(AppName, Section, QStringLiteral("I(%1)").arg(i), QString()));
     }
+    // A range remembered from a longer list, or the default end, is brought
+    // back to this file's last row.
+    int first = int(integerValue(m_range[0]->text()));
+    int last = int(integerValue(m_range[1]->text()));
+    const int shownFirst = first;
+    const int shownLast = last;
+    transfer::KeepRangeInFile(m_fileRows, first, last);
+    if (first != shownFirst)
+        m_range[0]->setText(QString::number(first));
+    if (last != shownLast)
+        m_range[1]->setText(QString::number(last));
 }
 
 void InputMap::saveSettings()
@@ -265,20 +277,29 @@ void InputMap::confirm()
         const QString path = ImportFilePath;
         const QString sheet = ImportSheetName;
         const qint64 fileRows = m_fileRows;
-        const QString question = transfer::ShortRangeQuestion(fileRows, first, last);
-        if (!question.isEmpty() && !prompts().askYesNo(question, DefaultAnswer::No))
-            return;
-        // Before a row is read, a copy of the database as it was; without
-        // one the operator may choose to stay in the dialog.
-        if (!data::BackUpBefore(data::backupreason::Import))
-            return;
-        const int oldRows = m_entrants->Rows();
-        const grid::ImportResult result
-            = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
-        if (result.error == 0) {
-            emit imported(oldRows, result.stored);
-            prompts().message(transfer::ImportedMessage(
-                result.stored, transfer::SkippedEmptyRows(fileRows, first, last, result.stored)));
+        // A header row (a title above it pushed it into the range) is left
+        // out unless the operator wants it as an entrant.
+        const QString header = transfer::HeaderRowQuestion(m_previewRows, first, specs);
+        if (!header.isEmpty() && !prompts().askYesNo(header, DefaultAnswer::No))
+            ++first;
+        if (first > last) {
+            prompts().message(transfer::ImportedMessage(0, 0)); // the range held only that row
+        } else {
+            const QString question = transfer::ShortRangeQuestion(fileRows, first, last);
+            if (!question.isEmpty() && !prompts().askYesNo(question, DefaultAnswer::No))
+                return;
+            // Before a row is read, a copy of the database as it was; without
+            // one the operator may choose to stay in the dialog.
+            if (!data::BackUpBefore(data::backupreason::Import))
+                return;
+            const int oldRows = m_entrants->Rows();
+            const grid::ImportResult result
+                = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+            if (result.error == 0) {
+                emit imported(oldRows, result.stored);
+                prompts().message(transfer::ImportedMessage(
+                    result.stored, transfer::SkippedEmptyRows(fileRows, first, last, result.stored)));
+            }
         }
     }
     close();

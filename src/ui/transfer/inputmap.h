@@ -63,6 +63,7 @@ private:
     QLineEdit *m_range[2] = {};
     QLabel *m_fileRowsLabel = nullptr;
     qint64 m_fileRows = -1;
+    QList<QStringList> m_previewRows; // the file's first rows, as previewed
     int m_editRow = -1;
     bool m_importing = false;
 };

@@ -73,7 +73,10 @@ bool Sheets::load()
     int error = 0;
     const QList<transfer::SheetInfo> sheets = transfer::ListWorksheetInfo(ImportFilePath, &error);
     if (error != 0) {
-        prompts().message(QStringLiteral("无法打开XLS文件！"));
+        // A file whose content is no workbook (a Word document or a text
+        // file renamed) is told apart from one that cannot be read.
+        prompts().message(error == transfer::NotAWorkbook ? transfer::WorkbookErrorMessage(error)
+                                                          : QStringLiteral("无法打开XLS文件！"));
         return false;
     }
     m_grid->beginBulkChange();
@@ -154,6 +157,11 @@ void ChooseImportFile(QWidget *console, int mode)
     ImportFilePath = AskOpenFileName(filter);
     if (ImportFilePath.isEmpty() || transfer::IsCsvPath(ImportFilePath))
         return;
+    if (!transfer::IsWorkbookPath(ImportFilePath)) {
+        prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
+        ImportFilePath.clear();
+        return;
+    }
     // Top-level windows of their own: disabling the console must not
     // disable them.
     auto *chooser = new Sheets(mode);

@@ -202,7 +202,8 @@ private slots:
     void failedReadStoresNothing();
     void officeExportsNamedXlsThroughTheSheetChooser_data();
     void officeExportsNamedXlsThroughTheSheetChooser();
-    void packageThatIsNoWorkbookIsRefusedWhenListing();
+    void filesThatAreNoWorkbookAreNamed_data();
+    void filesThatAreNoWorkbookAreNamed();
     void importRunsOnceUnderQueuedCloseAndConfirm_data();
     void importRunsOnceUnderQueuedCloseAndConfirm();
     void consoleStaysDisabledWhileThePreviewReads();
@@ -213,6 +214,8 @@ private slots:
     void aShortRangeIsImportedOnlyWhenTheOperatorSaysSo_data();
     void aShortRangeIsImportedOnlyWhenTheOperatorSaysSo();
     void clicksDuringTheQuestionAndTheMessageImportOnce();
+    void aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo_data();
+    void aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo();
     void theMessageCountsSkippedEmptyRows_data();
     void theMessageCountsSkippedEmptyRows();
     void hiddenSheetsAreMarkedAndNotTickedFirst();
@@ -409,21 +412,40 @@ void TestImport::failedReadStoresNothing()
     QVERIFY(storedEntrants(draw).isEmpty());
 }
 
-// A Word document renamed .xlsx is a zip package too; it has no sheets to
-// list, and the chooser says so instead of offering an empty list.
-void TestImport::packageThatIsNoWorkbookIsRefusedWhenListing()
+void TestImport::filesThatAreNoWorkbookAreNamed_data()
 {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+    const QString notExcel = QStringLiteral("文件类型不对，请选择Excel文档！");
+    // A Word document renamed .xlsx is a zip package too, with no sheets.
+    QTest::newRow("Word document named .xlsx")
+        << QStringLiteral(TOMBOLIX_TEST_DATA "/word-document.xlsx") << notExcel;
+    QTest::newRow("text named .xlsx")
+        << QStringLiteral(TOMBOLIX_TEST_DATA "/not-a-workbook.xlsx") << notExcel;
+    QTest::newRow("text named .xls") << QStringLiteral("list.xls") << notExcel;
+    QTest::newRow(".txt") << QStringLiteral("list.txt")
+                          << QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！");
+}
+
+// Chosen from the console, a file that is no workbook is named for what it
+// is, and neither the sheet chooser nor the mapping dialog opens.
+void TestImport::filesThatAreNoWorkbookAreNamed()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+    if (!file.contains(u'/'))
+        file = writeFile(m_db->folder(), file, "工号\t姓名\r\n1001\t甲\r\n");
     m_db->addDraw(QStringLiteral("年会"));
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(2);
-    m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/word-document.xlsx"));
+    m_prompts->queueFileName(file);
     QTimer::singleShot(2000, &console, [] { // a chooser that did open is closed, so the test goes on
         if (QWidget *chooser = openWindow(Sheets::caption()))
             chooser->close();
     });
     console.pressButton(20);
-    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("无法打开XLS文件！") });
+    QCOMPARE(m_prompts->messages(), QStringList { message });
     QVERIFY(!openWindow(Sheets::caption()));
     QVERIFY(!openWindow(InputMap::caption()));
     QVERIFY(transfer::ImportSheetName.isEmpty());
@@ -756,6 +778,60 @@ void TestImport::clicksDuringTheQuestionAndTheMessageImportOnce()
     QCOMPARE(prompts.messages(), QStringList { QStringLiteral("已导入99条记录。") });
     QCOMPARE(storedEntrants(draw).size(), 99);
     QCOMPARE(entrants.Rows() - entrants.FixedRows(), 99);
+}
+
+void TestImport::aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("first"); // 0: the range as the dialog shows it
+    QTest::addColumn<int>("last");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("stored");
+    const QByteArray titled = "2024年会名单\r\n工号,姓名\r\n1001,甲\r\n1002,乙\r\n";
+    const QString titledQuestion = QStringLiteral("第2行像是表头（工号、姓名），是否也作为名单导入？");
+    QTest::newRow("title above the header, 否")
+        << titled << 0 << 0 << false << titledQuestion << QStringList { "1001|甲", "1002|乙" };
+    QTest::newRow("title above the header, 是")
+        << titled << 0 << 0 << true << titledQuestion << QStringList { "工号|姓名", "1001|甲", "1002|乙" };
+    QTest::newRow("only the header in the range")
+        << titled << 2 << 2 << false << titledQuestion << QStringList();
+    QTest::newRow("text where the numbers are digits")
+        << QByteArray("Staff No,Full name\r\n1001,甲\r\n1002,乙\r\n") << 1 << 3 << false
+        << QStringLiteral("第1行像是表头（Staff No、Full name），是否也作为名单导入？")
+        << QStringList { "1001|甲", "1002|乙" };
+    QTest::newRow("no header") << QByteArray("1001,甲\r\nA-7,乙\r\n") << 1 << 2 << false << QString()
+                               << QStringList { "1001|甲", "A-7|乙" };
+}
+
+// A title row above the header pushes the header into the default range: the
+// operator is asked, and 否 (the default) leaves out that row only. The range
+// the dialog offers never reaches past the file's last row.
+void TestImport::aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(bool, yes);
+    QFETCH(QString, question);
+    QFETCH(QStringList, stored);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("名单.csv"), text);
+    GridModel entrants;
+    setupEntrants(entrants);
+    QPointer<InputMap> map = openMap(entrants, draw);
+    QCOMPARE(map->findChild<QLineEdit *>(QStringLiteral("T_1"))->text(), QString::number(map->fileRows()));
+    if (first > 0)
+        setRange(map, first, last);
+    if (yes)
+        m_prompts->queueAnswer(true);
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    QCOMPARE(m_prompts->questions(), question.isEmpty() ? QStringList() : QStringList { question });
+    if (!question.isEmpty())
+        QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
+    QCOMPARE(storedEntrants(draw), stored);
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入%1条记录。").arg(stored.size()) });
 }
 
 void TestImport::theMessageCountsSkippedEmptyRows_data()
