@@ -268,6 +268,20 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
     layout->addLayout(bar);
 
     m_grids[index] = new GridModel(this);
+    if (index == 2) {
+        m_entrantCount = new QLabel(page);
+        m_entrantCount->setObjectName(QStringLiteral("EntrantCount"));
+        bar->addWidget(m_entrantCount);
+        GridModel *entrants = m_grids[index];
+        const auto count = [this, entrants] {
+            const int rows = entrants->Rows() - entrants->FixedRows();
+            m_entrantCount->setText(chosenDraw(2) > 0 ? QStringLiteral("共%1人").arg(rows) : QString());
+        };
+        connect(entrants, &QAbstractItemModel::rowsInserted, this, count);
+        connect(entrants, &QAbstractItemModel::rowsRemoved, this, count);
+        connect(entrants, &QAbstractItemModel::modelReset, this, count);
+        connect(entrants, &GridModel::layoutPropertiesChanged, this, count);
+    }
     m_views[index] = new GridView(page);
     m_views[index]->setObjectName(QStringLiteral("MSF_%1").arg(index));
     m_views[index]->setGrid(m_grids[index]);

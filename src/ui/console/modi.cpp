@@ -187,6 +187,8 @@ Modi::Modi(QWidget *parent)
     applyCheckRule(0);
     applyCheckRule(1);
     adjustSize();
+    // What the operator types first is the draw's name.
+    m_text[Name]->setFocus();
 }
 
 void Modi::setDrawId(qint64 id)

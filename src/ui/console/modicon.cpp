@@ -120,9 +120,11 @@ void ModiCon::loadRow(qint64 id)
 
 void ModiCon::confirm()
 {
+    // A round draws whole entrants: 2.5 is refused, not rounded.
+    const double typed = numericValue(m_perRound->text());
     const qint64 perRound = integerValue(m_perRound->text());
     const double total = numericValue(m_count->text());
-    if (!(perRound > 0 && total >= perRound)) {
+    if (!(typed == double(perRound) && perRound > 0 && total >= perRound)) {
         prompts().message(QStringLiteral("一次抽出获奖人数不能少于一人或大于总获奖人数！"));
         return;
     }

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace tombolix {
 
@@ -36,9 +37,19 @@ bool ExportGrid(const grid::GridModel &grid, const QString &sheetName)
             return false;
         }
     }
-    if (path.right(3).toLower() == QLatin1String("csv"))
-        return transfer::ExportGridToCsv(table, path);
-    return transfer::ExportGridToWorkbook(table, path, sheetName);
+    if (path.right(3).toLower() == QLatin1String("csv")) {
+        if (!transfer::ExportGridToCsv(table, path)) {
+            prompts().message(QStringLiteral("文件保存出错！"));
+            return false;
+        }
+    } else if (!transfer::ExportGridToWorkbook(table, path, sheetName)) {
+        return false; // the writer has told the operator
+    }
+    // The operator learns where the list went and that all of it is there.
+    prompts().message(QStringLiteral("已导出%1行：%2")
+                          .arg(std::max(0, table.rowCount - table.headerRows))
+                          .arg(QFileInfo(path).fileName()));
+    return true;
 }
 
 } // namespace tombolix

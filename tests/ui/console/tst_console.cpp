@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -382,8 +383,21 @@ void TestConsole::combosGoBackToTheNewestDraw()
     const qint64 older = m_db->addDraw(QStringLiteral("旧"));
     const qint64 newer = m_db->addDraw(QStringLiteral("新"));
     m_db->addAward(older, 1, QStringLiteral("旧奖"), 1, 1);
+    m_db->addEntrants(older, 3);
+    m_db->addEntrants(newer, 2);
     FSet console;
     console.show();
+    // The entrants tab counts the chosen draw's entrants, as they change.
+    auto *entrantCount = console.findChild<QLabel *>(QStringLiteral("EntrantCount"));
+    console.tabs()->setCurrentIndex(2);
+    QCOMPARE(entrantCount->text(), QStringLiteral("共2人"));
+    console.combo(2)->setCurrentIndex(1);
+    console.comboClick(2);
+    QCOMPARE(entrantCount->text(), QStringLiteral("共3人"));
+    selectRows(console, 2, 2, 3);
+    m_prompts->queueAnswer(true);
+    click(&console, QStringLiteral("Com_23"));
+    QCOMPARE(entrantCount->text(), QStringLiteral("共1人"));
     console.tabs()->setCurrentIndex(1);
     QCOMPARE(console.chosenDraw(1), newer);
     QCOMPARE(console.grid(1)->Rows(), 2);

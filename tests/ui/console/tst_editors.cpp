@@ -114,6 +114,8 @@ void TestEditors::newDrawStartsEmptyAndStoresEveryField()
     QPointer<Modi> editor = new Modi;
     QSignalSpy closed(editor.data(), &Modi::closedEditor);
     editor->show();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    QCOMPARE(QApplication::focusWidget(), child(editor, u"TT_4"_s)); // typing names the draw
     QCOMPARE(child<QScrollBar>(editor, u"HS"_s)->value(), 1);
     for (int i : { 0, 1 }) {
         QVERIFY(!child(editor, u"TT_%1"_s.arg(i + 2))->isEnabled()); // until its box is ticked
@@ -448,9 +450,9 @@ void TestEditors::perRoundCountIsChecked_data()
     QTest::newRow("more than the total") << u"5"_s << u"6"_s << false;
     QTest::newRow("none") << u"5"_s << u"0"_s << false;
     QTest::newRow("negative") << u"5"_s << u"-1"_s << false;
-    QTest::newRow("2.5 rounds down to 2") << u"2"_s << u"2.5"_s << true;
-    QTest::newRow("3.5 rounds up to 4") << u"3"_s << u"3.5"_s << false;
-    QTest::newRow("0.5 rounds to none") << u"5"_s << u"0.5"_s << false;
+    // A round draws whole entrants.
+    QTest::newRow("2.5 is no whole number") << u"5"_s << u"2.5"_s << false;
+    QTest::newRow("0.5 is no whole number") << u"5"_s << u"0.5"_s << false;
     QTest::newRow("total not a number") << u"五"_s << u"1"_s << false;
     QTest::newRow("total with a unit") << u"5人"_s << u"5"_s << true;
 }

@@ -960,7 +960,8 @@ void TestImport::exportReadsBackCellByCell()
         sheet << cells.join(QLatin1Char('|'));
     }
     QCOMPARE(sheet, expected);
-    QVERIFY(m_prompts->messages().isEmpty());
+    QCOMPARE(m_prompts->messages(),
+        QStringList({ QStringLiteral("已导出2行：results.CSV"), QStringLiteral("已导出2行：results.xlsx") }));
 }
 
 void TestImport::exportAsksBeforeOverwriting()
@@ -981,7 +982,11 @@ void TestImport::exportAsksBeforeOverwriting()
     QVERIFY(ExportGrid(grid, QStringLiteral("澄曜抽奖"))); // cancelled: nothing written
     GridModel empty;
     QVERIFY(!ExportGrid(empty, QStringLiteral("澄曜抽奖")));
-    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("表格中没有数据！") });
+    // A CSV file that cannot be written is told, as a workbook is.
+    m_prompts->queueFileName(m_db->folder() + QStringLiteral("/gone/名单.csv"));
+    QVERIFY(!ExportGrid(grid, QStringLiteral("澄曜抽奖")));
+    QCOMPARE(m_prompts->messages(),
+        QStringList({ QStringLiteral("表格中没有数据！"), QStringLiteral("文件保存出错！") }));
 }
 
 QTEST_MAIN(TestImport)
