@@ -138,6 +138,10 @@ void TestProgramOnX::drawOnTheStage()
     const QString console = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件[0-9.]+$"));
     QVERIFY2(!console.isEmpty(), "no console");
     QTest::qWait(500);
+    // Moved where this operator keeps it: it must come back there.
+    test::xdotool({ QStringLiteral("windowmove"), console, QStringLiteral("300"), QStringLiteral("120") });
+    QTest::qWait(500);
+    const QRect consolePlace = windowGeometry(console);
     const QPoint start = startButton(test::grabXScreen(), windowGeometry(console));
     QVERIFY2(!start.isNull(), "no start button on the console");
     test::xdotool({ QStringLiteral("mousemove"), QString::number(start.x()), QString::number(start.y()),
@@ -187,6 +191,13 @@ void TestProgramOnX::drawOnTheStage()
     QTRY_COMPARE(results(database), 3);
     QTest::qWait(500);
     QCOMPARE(results(database), 3);
+
+    // Closed the way the window manager closes windows, the stage gives the
+    // screen back to the console, where the operator had it.
+    key(QStringLiteral("alt+F4"));
+    QCOMPARE(test::waitForXWindow(QStringLiteral("^澄曜抽奖软件[0-9.]+$")), console);
+    QTest::qWait(500);
+    QCOMPARE(windowGeometry(console), consolePlace);
 }
 
 void TestProgramOnX::aFileThatIsNotOursIsToldAndLeftAlone_data()

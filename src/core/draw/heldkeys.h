@@ -10,6 +10,11 @@
 // which no hand can do but the X server's repeat does.
 namespace tombolix::draw {
 
+// Whether a key pressed on the stage starts or stops a round. A modifier on
+// its own does not: it is the first half of Alt+F4, Alt+Tab or Ctrl+C, whose
+// other half the window manager or nobody takes.
+bool KeyTogglesRoll(int key);
+
 class HeldKeys
 {
 public:

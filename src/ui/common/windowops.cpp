@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 namespace tombolix {
@@ -119,6 +120,27 @@ void WaitWhileFormOpen(const QString &caption)
         if (quitting)
             return;
     }
+}
+
+void ShowWithGeometry(QWidget *window, const QByteArray &geometry)
+{
+    window->restoreGeometry(geometry);
+    const QPoint wanted = window->pos();
+    window->show();
+    constexpr int Checks = 20;
+    constexpr int CheckInterval = 50; // ms
+    auto *timer = new QTimer(window);
+    timer->setInterval(CheckInterval);
+    QObject::connect(timer, &QTimer::timeout, window, [window, timer, wanted, checks = 0]() mutable {
+        // Hidden, maximized or minimized meanwhile, it has a place of its own.
+        if (!window->isVisible() || window->windowState() != Qt::WindowNoState || ++checks == Checks) {
+            timer->deleteLater();
+            return;
+        }
+        if (window->pos() != wanted)
+            window->move(wanted);
+    });
+    timer->start();
 }
 
 } // namespace tombolix

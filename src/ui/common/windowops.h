@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QWidget;
@@ -10,6 +11,12 @@ namespace tombolix {
 // Centres the window on the available area of its screen (the screen less its
 // task bars).
 void CentreOnWorkArea(QWidget *form);
+
+// Shows a hidden window again with the geometry saveGeometry() gave. A
+// window manager places a window being mapped by its own rules (openbox puts
+// it in the top-left corner) and Qt then still believes the old place; for a
+// moment after showing, a window found elsewhere is moved back.
+void ShowWithGeometry(QWidget *window, const QByteArray &geometry);
 // Keeps the window above the others, the draw screen included.
 void MakeTopmost(QWidget *form);
 // A window in the audience's view (the draw screen on a projector) has its

@@ -211,8 +211,7 @@ MF *EnterDraw(QWidget *console)
             guard->show(); // the state places it
             return;
         }
-        guard->restoreGeometry(consolePlace);
-        guard->show();
+        ShowWithGeometry(guard, consolePlace);
     });
     if (place.screen) {
         screen->setScreen(place.screen);

@@ -631,6 +631,8 @@ void MF::keyPressEvent(QKeyEvent *event)
         m_fader->wake();
         return;
     }
+    if (!draw::KeyTogglesRoll(event->key()))
+        return;
     ToggleRoll();
 }
 
