@@ -77,6 +77,9 @@ void benchPaint();
 void benchStopRecord();
 void benchStopLatency();
 void benchResume();
+void benchContinueWithdrawn();
+// A database of the earlier format, opened and upgraded.
+void benchOpenAndUpgrade();
 void benchStageNumber();
 void benchStageNumber2160();
 void benchBoardRebuild();
@@ -115,6 +118,8 @@ const std::vector<Benchmark> &benchmarks()
         { "stop_record_10", benchStopRecord },
         { "stop_latency_1ms_roll", benchStopLatency },
         { "resume_1m_500_won", benchResume },
+        { "continue_1m_500_won_50_withdrawn", benchContinueWithdrawn },
+        { "open_and_upgrade_1m", benchOpenAndUpgrade },
         { "paint_tick_1080p_5_lines_names", benchStageNumber },
         { "paint_tick_2160p_5_lines_names", benchStageNumber2160 },
         { "board_rebuild_500", benchBoardRebuild },
