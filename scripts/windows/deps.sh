@@ -154,36 +154,33 @@ build_qt() {
     touch "$(done_mark qtbase)"
 }
 
-build_libzip() {
-    [ -f "$(done_mark libzip)" ] && return
-    local src
-    src=$(fetch "$libzip")
-    local build=$cache/build/libzip
+# Configures, builds and installs a CMake project for Windows into the prefix.
+cmake_library() {
+    local component=$1 src=$2
+    shift 2
+    local build=$cache/build/$component
     rm -rf "$build"
-    log "building libzip"
     cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
-        -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF \
-        -DENABLE_WINDOWS_CRYPTO=ON -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
-        -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF >/dev/null
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON "$@" >/dev/null
     cmake --build "$build" --parallel "$jobs" >/dev/null
     cmake --install "$build" >/dev/null
-    touch "$(done_mark libzip)"
+    touch "$(done_mark "$component")"
+}
+
+build_libzip() {
+    [ -f "$(done_mark libzip)" ] && return
+    log "building libzip"
+    cmake_library libzip "$(fetch "$libzip")" \
+        -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF \
+        -DENABLE_WINDOWS_CRYPTO=ON -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
+        -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF
 }
 
 build_xlsxwriter() {
     [ -f "$(done_mark xlsxwriter)" ] && return
-    local src
-    src=$(fetch "$xlsxwriter")
-    local build=$cache/build/xlsxwriter
-    rm -rf "$build"
     log "building libxlsxwriter"
-    cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF \
-        -DUSE_SYSTEM_MINIZIP=OFF -DUSE_STANDARD_TMPFILE=ON >/dev/null
-    cmake --build "$build" --parallel "$jobs" >/dev/null
-    cmake --install "$build" >/dev/null
-    touch "$(done_mark xlsxwriter)"
+    cmake_library xlsxwriter "$(fetch "$xlsxwriter")" \
+        -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DUSE_SYSTEM_MINIZIP=OFF -DUSE_STANDARD_TMPFILE=ON
 }
 
 # FreeXL converts a sheet's code page through iconv, which Windows lacks:

@@ -8,6 +8,35 @@
 
 namespace tombolix::data {
 
+namespace {
+
+// Runs the deletion once for each ID (its first parameter; the draw, when
+// given, its second), all in one transaction: the rows deleted, or nothing
+// when any of it failed and so none of it was done.
+std::optional<int> deleteEach(const QString &sql, const QList<qint64> &ids, qint64 drawId = 0)
+{
+    int deleted = 0;
+    const bool done = inOneTransaction([&] {
+        QSqlQuery remove(connection());
+        if (!remove.prepare(sql))
+            return false;
+        for (qint64 id : ids) {
+            remove.bindValue(0, id);
+            if (drawId > 0)
+                remove.bindValue(1, drawId);
+            if (!remove.exec())
+                return false;
+            deleted += std::max(0, remove.numRowsAffected());
+        }
+        return true;
+    });
+    if (!done)
+        return std::nullopt;
+    return deleted;
+}
+
+} // namespace
+
 bool EntrantRows::next(EntrantRecord &entrant)
 {
     if (m_rows.eof())
@@ -44,50 +73,20 @@ std::optional<qint64> EntrantStore::countDrawable(qint64 drawId)
 
 std::optional<int> EntrantStore::removeCopies(qint64 drawId, const QList<qint64> &ids)
 {
-    int deleted = 0;
-    const bool done = inOneTransaction([drawId, &ids, &deleted] {
-        QSqlQuery remove(connection());
-        // Blanks and line ends around a number do not make it another one.
-        const QString trimmed = QStringLiteral("TRIM(%1, ' ' || char(9) || char(10) || char(13))");
-        if (!remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=? AND %4<>'' AND EXISTS "
-                                           "(SELECT 1 FROM %1 AS kept WHERE kept.%3=%1.%3 AND kept.%2<%1.%2 "
-                                           "AND %5=%4)")
-                                .arg(entrants::Table, entrants::Id, entrants::DrawId,
-                                    trimmed.arg(entrants::Table + QLatin1Char('.') + entrants::Number),
-                                    trimmed.arg(QStringLiteral("kept.") + entrants::Number))))
-            return false;
-        for (qint64 id : ids) {
-            remove.bindValue(0, id);
-            remove.bindValue(1, drawId);
-            if (!remove.exec())
-                return false;
-            deleted += std::max(0, remove.numRowsAffected());
-        }
-        return true;
-    });
-    if (!done)
-        return std::nullopt;
-    return deleted;
+    // Blanks and line ends around a number do not make it another one.
+    const QString trimmed = QStringLiteral("TRIM(%1, ' ' || char(9) || char(10) || char(13))");
+    return deleteEach(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=? AND %4<>'' AND EXISTS "
+                                     "(SELECT 1 FROM %1 AS kept WHERE kept.%3=%1.%3 AND kept.%2<%1.%2 "
+                                     "AND %5=%4)")
+                          .arg(entrants::Table, entrants::Id, entrants::DrawId,
+                              trimmed.arg(entrants::Table + QLatin1Char('.') + entrants::Number),
+                              trimmed.arg(QStringLiteral("kept.") + entrants::Number)),
+        ids, drawId);
 }
 
 std::optional<int> EntrantStore::remove(const QList<qint64> &ids)
 {
-    int deleted = 0;
-    const bool done = inOneTransaction([&ids, &deleted] {
-        QSqlQuery remove(connection());
-        if (!remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(entrants::Table, entrants::Id)))
-            return false;
-        for (qint64 id : ids) {
-            remove.bindValue(0, id);
-            if (!remove.exec())
-                return false;
-            deleted += std::max(0, remove.numRowsAffected());
-        }
-        return true;
-    });
-    if (!done)
-        return std::nullopt;
-    return deleted;
+    return deleteEach(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(entrants::Table, entrants::Id), ids);
 }
 
 bool EntrantStore::deleteForDraw(qint64 drawId)

@@ -87,18 +87,8 @@ bool ResultStore::withdraw(const QList<qint64> &ids, const QString &reason)
 
 std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=? ORDER BY %1")
-                                     .arg(withdrawals::Id, withdrawals::AwardId, withdrawals::Number,
-                                         withdrawals::Name, withdrawals::Table, withdrawals::DrawId),
-        { drawId });
-    if (!rs.isOpen())
-        return std::nullopt;
-    QList<ResultRecord> list;
-    for (; !rs.eof(); rs.moveNext()) {
-        list.append({ rs.field(0).toLongLong(), drawId, integerValue(rs.field(1)), textOf(rs.field(2)),
-            textOf(rs.field(3)) });
-    }
-    return list;
+    return rowsOfDraw(withdrawals::Table, withdrawals::Id, withdrawals::AwardId, withdrawals::Number,
+        withdrawals::Name, withdrawals::DrawId, drawId);
 }
 
 std::optional<qint64> ResultStore::countForDraw(qint64 drawId)
@@ -113,9 +103,15 @@ std::optional<qint64> ResultStore::countForDraw(qint64 drawId)
 
 std::optional<QList<ResultRecord>> ResultStore::forDraw(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1,%2,%3,%4 FROM %5 WHERE %6=? ORDER BY %1")
-                                     .arg(results::Id, results::AwardId, results::Number, results::Name,
-                                         results::Table, results::DrawId),
+    return rowsOfDraw(results::Table, results::Id, results::AwardId, results::Number, results::Name,
+        results::DrawId, drawId);
+}
+
+std::optional<QList<ResultRecord>> ResultStore::rowsOfDraw(const QString &table, const QString &id,
+    const QString &award, const QString &number, const QString &name, const QString &draw, qint64 drawId)
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=? ORDER BY %1")
+                                     .arg(id, award, number, name, table, draw),
         { drawId });
     if (!rs.isOpen())
         return std::nullopt;

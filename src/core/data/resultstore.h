@@ -64,6 +64,12 @@ public:
     // caller's transaction when there is one.
     static bool deleteForDraw(qint64 drawId);
     static bool deleteForAward(qint64 awardId);
+
+private:
+    // The rows of a draw in a table laid out as the results are: ID, award,
+    // number and name, in the order they were written.
+    static std::optional<QList<ResultRecord>> rowsOfDraw(const QString &table, const QString &id,
+        const QString &award, const QString &number, const QString &name, const QString &draw, qint64 drawId);
 };
 
 } // namespace tombolix::data
