@@ -1,5 +1,6 @@
 #include "data/backup.h"
 
+#include "common/filereplace.h"
 #include "common/prompts.h"
 #include "data/database.h"
 #include "data/tables.h"
@@ -131,12 +132,6 @@ DatabaseSummary inspect(QSqlDatabase &db, bool checkIntegrity)
     return summary;
 }
 
-bool replaceFile(const QString &from, const QString &to)
-{
-    // Renamed over the old file in one step: the database is never missing.
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-}
-
 // Puts a copy of the file in place of the database, after the backup of the
 // database as it is when backUpFirst is set. The copy is made and checked
 // before that backup: pruning may take the chosen file, the oldest backup.
@@ -162,7 +157,7 @@ RestoreOutcome restoreFrom(const QString &path, bool backUpFirst)
     }
     QFile(staging).setPermissions(QFile(target).permissions());
     CloseConnection();
-    if (!replaceFile(staging, target)) {
+    if (!ReplaceFileWith(staging, target)) {
         QFile::remove(staging);
         return RestoreOutcome::Failed;
     }
@@ -281,7 +276,7 @@ bool SaveDatabaseCopy(const QString &path)
         + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128));
     if (!CopyDatabaseTo(partial))
         return false;
-    if (!replaceFile(partial, target.absoluteFilePath())) {
+    if (!ReplaceFileWith(partial, target.absoluteFilePath())) {
         QFile::remove(partial);
         return false;
     }

@@ -1,5 +1,6 @@
 #include "transfer/xlsxwriter.h"
 
+#include "common/filereplace.h"
 #include "common/progress.h"
 #include "common/prompts.h"
 
@@ -63,14 +64,6 @@ int plainNumberDecimals(const QString &text)
     if (digits.size() > 15 || (digits.isEmpty() && text.startsWith(QLatin1Char('-'))))
         return -1;
     return int(match.captured(3).size());
-}
-
-bool replaceFile(const QString &from, const QString &to)
-{
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    QFile::remove(to);
-    return QFile::rename(from, to);
 }
 
 // Fills the sheet; false when the library refuses a cell or a width.
@@ -161,7 +154,7 @@ bool ExportGridToWorkbook(const ExportTable &table, const QString &path, const Q
     const bool written = sheet && writeSheet(table, book, sheet, progress);
     // Closing frees the workbook and writes the file, wanted or not.
     const bool closed = workbook_close(book) == LXW_NO_ERROR;
-    if (!written || !closed || !replaceFile(temporary, path)) {
+    if (!written || !closed || !ReplaceFileWith(temporary, path)) {
         QFile::remove(temporary);
         return fail();
     }
