@@ -1,6 +1,7 @@
 #include "transfer/columnspec.h"
 
-#include <QStringEncoder>
+#include "transfer/gb18030.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -30,11 +31,9 @@ int characterCode(QChar character)
 {
     if (character.unicode() < 0x80)
         return character.unicode();
-    QStringEncoder encoder("GB18030", QStringEncoder::Flag::Stateless);
-    if (!encoder.isValid())
-        return '?';
-    const QByteArray bytes = encoder.encode(QStringView(&character, 1));
-    if (encoder.hasError())
+    bool encoded = false;
+    const QByteArray bytes = EncodeGb18030(QStringView(&character, 1), &encoded);
+    if (!encoded)
         return '?';
     if (bytes.size() == 1)
         return static_cast<unsigned char>(bytes.at(0));

@@ -1,5 +1,6 @@
 #include "transfer/htmltables.h"
 
+#include "transfer/gb18030.h"
 #include "transfer/textcodec.h"
 
 #include <QHash>
@@ -429,9 +430,8 @@ QString DecodeHtml(const QByteArray &bytes)
     static const QSet<QByteArray> chinese = { "gb2312", "gbk", "x-gbk", "gb18030", "cp936", "windows-936",
         "gb_2312-80", "csgb2312", "chinese" };
     if (chinese.contains(charset)) {
-        QStringDecoder gb18030("GB18030", QStringDecoder::Flag::Stateless);
-        if (gb18030.isValid())
-            return gb18030.decode(bytes);
+        if (Gb18030Available())
+            return DecodeGb18030(bytes);
     }
     // A page whose charset could be read in ASCII is not UTF-16 whatever it
     // says, and one that claims UTF-8 but is not was saved by a GBK editor.

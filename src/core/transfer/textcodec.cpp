@@ -1,5 +1,7 @@
 #include "transfer/textcodec.h"
 
+#include "transfer/gb18030.h"
+
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -35,10 +37,9 @@ QString DecodeText(const QByteArray &bytes)
         return text;
 
     // Excel's "CSV (逗号分隔)" on a Chinese Windows writes the ANSI code page.
-    QStringDecoder gb18030("GB18030", QStringDecoder::Flag::Stateless);
-    if (gb18030.isValid())
-        return gb18030.decode(view);
-    return text; // Qt without ICU: the UTF-8 reading with replacement characters
+    if (Gb18030Available())
+        return DecodeGb18030(view);
+    return text; // no GB18030 here: the UTF-8 reading with replacement characters
 }
 
 TextFileReader::TextFileReader(QIODevice &device, qsizetype chunkSize)
@@ -89,7 +90,7 @@ void TextFileReader::decide()
         QStringDecoder::Utf8, m_end ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default);
     [[maybe_unused]] const QString probe = utf8.decode(QByteArrayView(m_bytes));
     m_encoding = Encoding::Utf8;
-    if (utf8.hasError() && QStringDecoder("GB18030").isValid())
+    if (utf8.hasError() && Gb18030Available())
         m_encoding = Encoding::Gb18030;
 }
 
@@ -161,8 +162,7 @@ QString TextFileReader::read()
                 m_decoder.emplace(QStringDecoder::Utf16BE, flags);
                 break;
             case Encoding::Gb18030:
-                m_decoder.emplace("GB18030", flags);
-                break;
+                break; // decoded piece by piece below: pieces end at line breaks
             default:
                 m_decoder.emplace(QStringDecoder::Utf8, flags);
                 break;
@@ -170,7 +170,8 @@ QString TextFileReader::read()
         }
         const qsizetype length = decodableLength();
         if (length > 0) {
-            QString text = m_decoder->decode(QByteArrayView(m_bytes).first(length));
+            const QByteArrayView piece = QByteArrayView(m_bytes).first(length);
+            QString text = m_encoding == Encoding::Gb18030 ? DecodeGb18030(piece) : m_decoder->decode(piece);
             m_bytes.remove(0, length);
             m_firstPiece = false;
             if (!text.isEmpty())
