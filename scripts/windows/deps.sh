@@ -208,6 +208,10 @@ build_freexl() {
     (cd "$build" && "$src/configure" --host=$host --prefix="$prefix" --enable-shared --disable-static \
         CC=$cc CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" LIBS="-liconv -lkernel32" >/dev/null \
         && make -s -j"$jobs" >/dev/null && make -s install >/dev/null)
+    # Built as a static library (libtool makes no DLL of it here): whoever
+    # links it links the iconv stand-in too.
+    sed -i 's/^Libs: .*/Libs: -L${libdir} -lfreexl -liconv/; s/^Cflags: .*/Cflags: -I${includedir}/' \
+        "$prefix/lib/pkgconfig/freexl.pc"
     touch "$(done_mark freexl)"
 }
 

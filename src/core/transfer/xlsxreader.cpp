@@ -4,6 +4,7 @@
 #include "transfer/sheetcells.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QIODevice>
@@ -262,7 +263,23 @@ XlsxWorkbook::~XlsxWorkbook()
 std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString &path, int *error, const CellScope *scope)
 {
     int zipError = 0;
+#ifdef Q_OS_WIN
+    // libzip opens a narrow name in the ANSI code page, which cannot name
+    // 员工名单.xlsx on most machines; a wide-character source can.
+    zip_t *archive = nullptr;
+    zip_error_t sourceError;
+    zip_error_init(&sourceError);
+    const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
+    if (zip_source_t *source = zip_source_win32w_create(wide.c_str(), 0, -1, &sourceError)) {
+        archive = zip_open_from_source(source, ZIP_RDONLY, &sourceError);
+        if (!archive)
+            zip_source_free(source);
+    }
+    zipError = zip_error_code_zip(&sourceError);
+    zip_error_fini(&sourceError);
+#else
     zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &zipError);
+#endif
     if (!archive) {
         const bool unreadable
             = zipError == ZIP_ER_NOENT || zipError == ZIP_ER_OPEN || zipError == ZIP_ER_READ;

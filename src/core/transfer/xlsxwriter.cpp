@@ -142,7 +142,12 @@ bool ExportGridToWorkbook(const ExportTable &table, const QString &path, const Q
     const QString temporary = temporaryNameFor(path);
     if (temporary.isEmpty() || name.isEmpty() || !QFileInfo(QFileInfo(path).absolutePath()).isDir())
         return fail();
+#ifdef Q_OS_WIN
+    // The library takes UTF-8 names on Windows and opens them as Unicode.
+    lxw_workbook *book = workbook_new(QDir::toNativeSeparators(temporary).toUtf8().constData());
+#else
     lxw_workbook *book = workbook_new(QFile::encodeName(temporary).constData());
+#endif
     if (!book)
         return fail();
     progress.advance();
