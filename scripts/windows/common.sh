@@ -1,0 +1,42 @@
+# What the Windows scripts share; sourced, not run.
+#   win_prefix            the libraries built by deps.sh (built when missing)
+#   win_build             the Windows build folder (TOMBOLIX_WINDOWS_BUILD_DIR, default build-win64)
+#   win_run PROGRAM ARGS  runs a Windows program under Wine, in a Wine prefix of the cache
+#   win_deploy FOLDER     puts the DLLs and Qt plug-ins the programs need beside them
+
+win_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+win_root=$(cd "$win_here/../.." && pwd)
+win_prefix=$("$win_here/deps.sh")
+win_cache=$(dirname "$win_prefix")
+win_build=${TOMBOLIX_WINDOWS_BUILD_DIR:-$win_root/build-win64}
+export WINEPREFIX=${WINEPREFIX:-$win_cache/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+# Wine's own Mono and Gecko are not needed and not installed.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+win_wine=/usr/lib/wine/wine64
+
+win_run() {
+    "$win_wine" "$@"
+}
+
+win_deploy() {
+    local folder=$1
+    mkdir -p "$folder/platforms" "$folder/sqldrivers" "$folder/styles" "$folder/imageformats" "$folder/translations"
+    local mingw=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
+    cp -u "$mingw/libstdc++-6.dll" "$mingw/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll \
+        /usr/x86_64-w64-mingw32/lib/zlib1.dll "$folder/"
+    cp -u "$win_prefix"/bin/libsqlite3-0.dll "$win_prefix"/bin/libzip.dll "$win_prefix"/bin/libxlsxwriter.dll "$folder/"
+    local module
+    for module in Core Gui Widgets Sql Test PrintSupport; do
+        cp -u "$win_prefix/bin/Qt6$module.dll" "$folder/"
+    done
+    cp -u "$win_prefix"/plugins/platforms/{qwindows,qoffscreen}.dll "$folder/platforms/"
+    cp -u "$win_prefix"/plugins/sqldrivers/qsqlite.dll "$folder/sqldrivers/"
+    cp -u "$win_prefix"/plugins/styles/*.dll "$folder/styles/" 2>/dev/null || true
+    cp -u "$win_prefix"/plugins/imageformats/*.dll "$folder/imageformats/" 2>/dev/null || true
+    # Qt's own texts in Chinese (dialogs, standard buttons), from the same
+    # Qt version's translations the Linux build uses.
+    cp -u /usr/share/qt6/translations/qtbase_zh_CN.qm /usr/share/qt6/translations/qt_zh_CN.qm \
+        "$folder/translations/" 2>/dev/null || true
+}
