@@ -39,4 +39,6 @@ win_deploy() {
     # Qt version's translations the Linux build uses.
     cp -u /usr/share/qt6/translations/qtbase_zh_CN.qm /usr/share/qt6/translations/qt_zh_CN.qm \
         "$folder/translations/" 2>/dev/null || true
+    # Qt looks for its plug-ins and translations beside the program.
+    printf '[Paths]\nPrefix = .\nPlugins = .\nTranslations = translations\n' >"$folder/qt.conf"
 }

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Runs the Windows build's test programs under Wine (Qt's offscreen
+# platform), one line per test and a closing count. A test is skipped only
+# where Wine or the lane lacks what it needs; each skip names its reason.
+#   scripts/windows/test.sh [NAME…]    only the tests named
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+bin=$win_build/bin
+[ -d "$bin" ] || { echo "no Windows build: run scripts/windows/build.sh first" >&2; exit 2; }
+
+# Wine renders Chinese only with a CJK font among its own.
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+if [ ! -f "$fonts/wqy-microhei.ttc" ]; then
+    win_run wineboot -u >/dev/null 2>&1 || true
+    mkdir -p "$fonts"
+    cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$fonts/"
+fi
+
+declare -A skipped=(
+    # The lane of a real X server (xdotool, xwd) is Linux's; its tests are
+    # not built for Windows.
+)
+
+passed=0
+failed=0
+skips=0
+names=("$@")
+if [ ${#names[@]} -eq 0 ]; then
+    for exe in "$bin"/tst_*.exe; do
+        names+=("$(basename "$exe" .exe)")
+    done
+fi
+for name in "${names[@]}"; do
+    if [ -n "${skipped[$name]:-}" ]; then
+        echo "SKIP $name: ${skipped[$name]}"
+        skips=$((skips + 1))
+        continue
+    fi
+    log=$win_build/wine-tests/$name.log
+    mkdir -p "$(dirname "$log")"
+    start=$(date +%s)
+    if (cd "$bin" && QT_QPA_PLATFORM=offscreen timeout 900 "$win_wine" "./$name.exe" >"$log" 2>&1); then
+        echo "PASS $name ($(($(date +%s) - start)) s)"
+        passed=$((passed + 1))
+    else
+        echo "FAIL $name ($(($(date +%s) - start)) s): $(grep -m1 -E 'FAIL!|QFATAL|Totals' "$log" || tail -1 "$log")"
+        failed=$((failed + 1))
+    fi
+done
+echo "$passed passed, $failed failed, $skips skipped"
+[ "$failed" -eq 0 ]
