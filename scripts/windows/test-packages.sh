@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Installs the setup silently under Wine, runs the installed program (its
+# version, then a start on Qt's offscreen platform, which copies the empty
+# database into the user's data folder), uninstalls it and checks the
+# user's data is still there; then unpacks the portable zip and runs it the
+# same way, where the database beside the program is the one used.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+version=$(sed -n 's/^project(Tombolix VERSION \([0-9.]*\).*/\1/p' "$win_root/CMakeLists.txt")
+out=$win_build/package
+setup=$out/Tombolix-$version-win64-setup.exe
+zip=$out/Tombolix-$version-win64-portable.zip
+[ -f "$setup" ] && [ -f "$zip" ] || { echo "no packages: run scripts/windows/package.sh first" >&2; exit 2; }
+
+# A Wine prefix of its own, as a fresh Windows user would have.
+export WINEPREFIX=$win_cache/wine-packages
+rm -rf "$WINEPREFIX"
+win_run wineboot -i >/dev/null 2>&1
+drive=$WINEPREFIX/drive_c
+user_data=$(find "$drive/users" -maxdepth 1 -mindepth 1 -type d ! -name Public | head -1)/AppData/Roaming/Tombolix/Tombolix
+
+fail() {
+    echo "package test: $*" >&2
+    exit 1
+}
+
+check_version() {
+    local printed
+    printed=$(win_run "$1" --version 2>/dev/null | tr -d '\r')
+    [ "$printed" = "tombolix $version" ] || fail "$1 --version printed '$printed'"
+}
+
+# Started offscreen, left running a moment, then ended.
+start_briefly() {
+    QT_QPA_PLATFORM=offscreen timeout 20 "$win_wine" "$@" >/dev/null 2>&1 &
+    local pid=$!
+    sleep 12
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    "$(dirname "$win_wine")/wineserver" -k 2>/dev/null || true
+}
+
+win_run "$setup" /S
+"$(dirname "$win_wine")/wineserver" -w
+program="$drive/Program Files/Tombolix/bin/tombolix.exe"
+[ -f "$program" ] || fail "the setup installed no tombolix.exe"
+[ -f "$drive/Program Files/Tombolix/share/tombolix/Data.mdb" ] || fail "no shipped database"
+[ ! -f "$drive/Program Files/Tombolix/bin/Data.mdb" ] || fail "a database beside the installed program"
+check_version 'C:\Program Files\Tombolix\bin\tombolix.exe'
+start_briefly 'C:\Program Files\Tombolix\bin\tombolix.exe'
+[ -f "$user_data/Data.mdb" ] || fail "the installed program made no database in the user's folder"
+echo "installed: ok"
+
+win_run 'C:\Program Files\Tombolix\uninstall.exe' /S
+"$(dirname "$win_wine")/wineserver" -w
+sleep 2
+[ ! -f "$program" ] || fail "the uninstaller left tombolix.exe"
+[ -f "$user_data/Data.mdb" ] || fail "the uninstaller took the user's data"
+echo "uninstalled, the user's data kept: ok"
+
+portable=$drive/portable
+rm -rf "$portable"
+mkdir -p "$portable"
+unzip -q "$zip" -d "$portable"
+folder=$(basename "$zip" .zip)
+rm -f "$user_data/Data.mdb"
+check_version "C:\\portable\\$folder\\tombolix.exe"
+start_briefly "C:\\portable\\$folder\\tombolix.exe"
+[ ! -f "$user_data/Data.mdb" ] || fail "the portable program used the user's folder"
+# The day's first start backs the database in use up beside it.
+[ -d "$portable/$folder/备份" ] || fail "the portable program did not use the Data.mdb beside it"
+echo "portable: ok"
