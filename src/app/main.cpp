@@ -20,6 +20,7 @@ int main(int argc, char *argv[])
     tombolix::KeepLargeTextPainted();
     QApplication app(argc, argv);
     tombolix::installChineseTranslations(app);
+    tombolix::useChineseUiFont();
     tombolix::FSet::nameApplication();
     tombolix::data::UseDataLocation(command.database);
 

@@ -1,6 +1,9 @@
 #include "common/chinesetexts.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -24,6 +27,26 @@ bool installChineseTranslations(QCoreApplication &app)
         return false;
     }
     return true;
+}
+
+void useChineseUiFont()
+{
+#ifdef Q_OS_WIN
+    const QFont current = QApplication::font();
+    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    if (chinese.contains(QFontInfo(current).family()))
+        return;
+    for (const QString &family : { QStringLiteral("Microsoft YaHei UI"), QStringLiteral("Microsoft YaHei"),
+             QStringLiteral("微软雅黑"), QStringLiteral("DengXian"), QStringLiteral("SimHei"),
+             QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei") }) {
+        if (chinese.contains(family)) {
+            QFont font = current;
+            font.setFamily(family);
+            QApplication::setFont(font);
+            return;
+        }
+    }
+#endif
 }
 
 } // namespace tombolix

@@ -11,4 +11,9 @@ namespace tombolix {
 // Calling it again changes nothing.
 bool installChineseTranslations(QCoreApplication &app);
 
+// On Windows, the windows' text in the system's Chinese UI font (微软雅黑
+// where present) when the desktop's own font has no Chinese, as on a Windows
+// set to another language. Elsewhere the desktop's font stays.
+void useChineseUiFont();
+
 } // namespace tombolix
