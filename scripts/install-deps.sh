@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that build, test and run Tombolix, skipping those already present.
+#   scripts/install-deps.sh [PACKAGE…]   installs the packages named instead
 set -euo pipefail
 
 packages=(
@@ -22,6 +23,9 @@ packages=(
     # dpkg-shlibdeps, lintian, and the checks of the menu entry and AppStream data.
     dpkg-dev lintian desktop-file-utils appstream
 )
+if [ $# -gt 0 ]; then
+    packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
