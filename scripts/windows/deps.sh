@@ -135,7 +135,8 @@ build_qt() {
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
         -DBUILD_SHARED_LIBS=ON \
         -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF \
-        -DFEATURE_dbus=OFF -DFEATURE_tabletevent=OFF -DFEATURE_icu=OFF \
+        -DFEATURE_dbus=OFF -DFEATURE_tabletevent=OFF -DFEATURE_icu=OFF -DFEATURE_vulkan=OFF \
+        -DFEATURE_fontconfig=OFF -DFEATURE_brotli=OFF -DFEATURE_zstd=OFF -DFEATURE_glib=OFF \
         -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
         -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF \
         -DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON \
