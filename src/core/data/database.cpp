@@ -72,16 +72,16 @@ struct FileIdentity
     bool operator!=(const FileIdentity &other) const { return !(*this == other); }
 };
 
-FileIdentity identityOf(const QByteArray &nativePath)
+FileIdentity identityOf(const QString &path)
 {
 #ifdef Q_OS_UNIX
     struct stat info;
-    if (::stat(nativePath.constData(), &info) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return {};
     return { true, quint64(info.st_dev), quint64(info.st_ino) };
 #else
     // Windows refuses to delete a file SQLite holds open; existence will do.
-    return { QFileInfo::exists(QFile::decodeName(nativePath)), 0, 0 };
+    return { QFileInfo::exists(path), 0, 0 };
 #endif
 }
 
@@ -89,7 +89,6 @@ FileIdentity identityOf(const QByteArray &nativePath)
 struct OpenedFile
 {
     QString path;
-    QByteArray nativePath;
     FileIdentity identity;
     bool readOnlyByPermission = false;
 };
@@ -107,7 +106,7 @@ void closeRunConnection()
 // True when the open connection still writes to the file under the path.
 bool stillTheOpenedFile()
 {
-    return identityOf(g_opened.nativePath) == g_opened.identity;
+    return identityOf(g_opened.path) == g_opened.identity;
 }
 
 // A write is only stored if the file it went to is still the database: one
@@ -163,8 +162,7 @@ bool ensureOpen()
     check.finish();
 
     g_opened.path = path;
-    g_opened.nativePath = QFile::encodeName(path);
-    g_opened.identity = identityOf(g_opened.nativePath);
+    g_opened.identity = identityOf(path);
     g_opened.readOnlyByPermission = readOnlyByPermission;
     return true;
 }
