@@ -4,8 +4,9 @@
 #include "drawscreen/stagesoundplayer.h"
 
 #include <QFile>
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <mmsystem.h>
 
 namespace tombolix {
 
