@@ -2,6 +2,7 @@
 #include "common/prompts.h"
 #include "data/entrantrow.h"
 #include "support/testsupport.h"
+#include "transfer/gb18030.h"
 #include "transfer/htmltables.h"
 #include "transfer/importer.h"
 #include "transfer/markupworkbook.h"
@@ -25,8 +26,7 @@ QString dataFile(const QString &name)
 
 QByteArray gbk(const QString &text)
 {
-    QStringEncoder encoder("GB18030");
-    return encoder.encode(text);
+    return transfer::EncodeGb18030(text);
 }
 
 const QByteArray XmlHead = "<?xml version=\"1.0\"?>\n"
