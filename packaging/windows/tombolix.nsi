@@ -2,7 +2,9 @@
 ; scripts/windows/package.sh with VERSION and STAGE (the folder laid out as
 ; installed: bin\ with the programs and their DLLs, share\tombolix\Data.mdb)
 ; and OUTFILE defined.
-Unicode true
+; A 64-bit installer: it runs where the 64-bit program runs, and under a
+; 64-bit-only Wine.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -21,6 +23,7 @@ VIAddVersionKey /LANG=2052 "CompanyName" "澄曜软件工作室"
 VIAddVersionKey /LANG=2052 "FileDescription" "澄曜抽奖软件安装程序"
 VIAddVersionKey /LANG=2052 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=2052 "LegalCopyright" "© 澄曜软件工作室"
 
 !define MUI_ICON "${STAGE}\..\tombolix.ico"
 !define MUI_UNICON "${STAGE}\..\tombolix.ico"

@@ -17,6 +17,10 @@ zip=$out/Tombolix-$version-win64-portable.zip
 export WINEPREFIX=$win_cache/wine-packages
 rm -rf "$WINEPREFIX"
 win_run wineboot -i >/dev/null 2>&1
+# Qt's offscreen platform, through the prefix's environment (Wine does not
+# hand QT_QPA_PLATFORM from this one to a program).
+win_run reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /t REG_SZ /d offscreen /f >/dev/null 2>&1
+"$(dirname "$win_wine")/wineserver" -w
 drive=$WINEPREFIX/drive_c
 user_data=$(find "$drive/users" -maxdepth 1 -mindepth 1 -type d ! -name Public | head -1)/AppData/Roaming/Tombolix/Tombolix
 
@@ -33,7 +37,7 @@ check_version() {
 
 # Started offscreen, left running a moment, then ended.
 start_briefly() {
-    QT_QPA_PLATFORM=offscreen timeout 20 "$win_wine" "$@" >/dev/null 2>&1 &
+    timeout 20 "$win_wine" "$@" >/dev/null 2>&1 &
     local pid=$!
     sleep 12
     kill "$pid" 2>/dev/null || true
