@@ -181,7 +181,7 @@ build_xlsxwriter() {
     [ -f "$(done_mark xlsxwriter)" ] && return
     log "building libxlsxwriter"
     cmake_library xlsxwriter "$(fetch "$xlsxwriter")" \
-        -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DUSE_SYSTEM_MINIZIP=OFF -DUSE_STANDARD_TMPFILE=ON
+        -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DUSE_SYSTEM_MINIZIP=OFF
 }
 
 # FreeXL converts a sheet's code page through iconv, which Windows lacks:
