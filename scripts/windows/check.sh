@@ -5,6 +5,8 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 summary=()
 status=0
+tests_log=${TMPDIR:-/tmp}/tombolix-wine-tests.log
+rm -f "$tests_log"
 
 step() {
     local name=$1
@@ -22,7 +24,9 @@ step() {
 step "libraries (scripts/windows/deps.sh)" "$here/deps.sh"
 step "build (scripts/windows/build.sh)" "$here/build.sh"
 if [ $status -eq 0 ]; then
-    step "tests under Wine (scripts/windows/test.sh)" bash -c "'$here/test.sh' | tee /dev/stderr | tail -1 >'${TMPDIR:-/tmp}/tombolix-wine-tests'"
+    # The tests' lines go to the terminal and to a log, whose last line is
+    # the count; the step fails when any test failed.
+    step "tests under Wine (scripts/windows/test.sh)" bash -c "set -o pipefail; '$here/test.sh' | tee '$tests_log'"
     step "packages (scripts/windows/package.sh)" "$here/package.sh"
     step "packages installed and run under Wine (scripts/windows/test-packages.sh)" "$here/test-packages.sh"
 fi
@@ -30,5 +34,5 @@ fi
 echo
 echo "Windows check:"
 printf '  %s\n' "${summary[@]}"
-[ -f "${TMPDIR:-/tmp}/tombolix-wine-tests" ] && echo "  tests: $(cat "${TMPDIR:-/tmp}/tombolix-wine-tests")"
+[ -f "$tests_log" ] && echo "  tests: $(tail -1 "$tests_log")"
 exit $status
