@@ -129,7 +129,7 @@ void TestStageOnX::stageAfterAStop()
     screen.showFullScreen();
     QVERIFY(QTest::qWaitForWindowExposed(&screen));
     const QRect screenRect(QPoint(0, 0), QGuiApplication::primaryScreen()->size());
-    QTRY_COMPARE(screen.geometry(), screenRect);
+    QTRY_COMPARE_WITH_TIMEOUT(screen.geometry(), screenRect, 15000);
     QWidget *canvas = screen.canvas();
     QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(10, screenRect.height() / 2));
     QTest::qWait(120);
