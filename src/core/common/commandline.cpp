@@ -1,9 +1,9 @@
 #include "common/commandline.h"
 
+#include "common/commandline_platform.h"
 #include "common/version.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <cstdio>
 
 namespace tombolix {
@@ -46,6 +46,14 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption version(QStringList { QStringLiteral("v"), QStringLiteral("version") });
     const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("file"));
     parser.addOptions({ help, version, database });
+    // Qt's own options are the application's to take (-platform, -style, …).
+    QList<QCommandLineOption> qtOptions;
+    for (const char *name : { "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+             "qwindowicon", "qwindowtitle", "style", "stylesheet", "session", "display", "geometry" })
+        qtOptions.append(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+    for (const char *name : { "reverse", "widgetcount", "nograb", "dograb", "sync" })
+        qtOptions.append(QCommandLineOption(QLatin1String(name)));
+    parser.addOptions(qtOptions);
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -80,12 +88,9 @@ CommandLine ParseCommandLine(const QStringList &arguments)
 
 CommandLine ReadCommandLine(int argc, char *argv[])
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QFile::decodeName(argv[i]);
-    const CommandLine result = ParseCommandLine(arguments);
-    std::fputs(result.output.toLocal8Bit().constData(), stdout);
-    std::fputs(result.error.toLocal8Bit().constData(), stderr);
+    const CommandLine result = ParseCommandLine(ProgramArguments(argc, argv));
+    WriteProgramText(stdout, result.output);
+    WriteProgramText(stderr, result.error);
     return result;
 }
 

@@ -49,8 +49,11 @@ Run runProgram(const QStringList &arguments, const QString &home)
         return run;
     }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.output = QString::fromUtf8(process.readAllStandardOutput());
-    run.error = QString::fromUtf8(process.readAllStandardError());
+    // Windows ends a line of text output with CR LF.
+    run.output = QString::fromUtf8(process.readAllStandardOutput())
+                     .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    run.error = QString::fromUtf8(process.readAllStandardError())
+                    .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return run;
 }
 
@@ -79,6 +82,11 @@ void TestCommandLine::optionsAreRead()
     QVERIFY(!line.exitCode);
     QCOMPARE(line.database, QStringLiteral("/srv/年会/Data.mdb"));
     QCOMPARE(parse({ QStringLiteral("--database=a.mdb") }).database, QStringLiteral("a.mdb"));
+    // Qt's own options are left to the application.
+    line = parse({ QStringLiteral("-platform"), QStringLiteral("windows"), QStringLiteral("-reverse"),
+        QStringLiteral("--database"), QStringLiteral("a.mdb") });
+    QVERIFY(!line.exitCode);
+    QCOMPARE(line.database, QStringLiteral("a.mdb"));
 
     for (const QString &flag : { QStringLiteral("--version"), QStringLiteral("-v") }) {
         line = parse({ flag });
@@ -105,7 +113,7 @@ void TestCommandLine::whatIsNotUnderstoodEndsWithCodeTwo_data()
         << QStringList { QStringLiteral("-bogus") } << QStringLiteral("“--bogus”");
     QTest::newRow("unknown letter") << QStringList { QStringLiteral("-x") } << QStringLiteral("“-x”");
     QTest::newRow("unknown after a good one") << QStringList { QStringLiteral("--version"),
-        QStringLiteral("--style=fusion") } << QStringLiteral("“--style”");
+        QStringLiteral("--colour=red") } << QStringLiteral("“--colour”");
     QTest::newRow("stray argument") << QStringList { QStringLiteral("Data.mdb") }
                                     << QStringLiteral("“Data.mdb”");
     QTest::newRow("after the end of options")
