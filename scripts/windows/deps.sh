@@ -177,11 +177,21 @@ build_libzip() {
         -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF
 }
 
+# Under MinGW libxlsxwriter opens the workbook it writes by its narrow name,
+# in the ANSI code page, so 获奖名单.xlsx cannot be written on most systems:
+# let it take the wide-name path it has for Microsoft's compiler. (The mark
+# is named for the change, so a cache built without it is rebuilt.)
 build_xlsxwriter() {
-    [ -f "$(done_mark xlsxwriter)" ] && return
+    [ -f "$(done_mark xlsxwriter-wide-names)" ] && return
     log "building libxlsxwriter"
-    cmake_library xlsxwriter "$(fetch "$xlsxwriter")" \
+    local src
+    src=$(fetch "$xlsxwriter")
+    perl -0pi -e 's/#ifdef __MINGW32__\n#undef _WIN32\n#endif\n//' "$src/src/packager.c"
+    perl -0pi -e 's/if\(MSVC\)(\s+list\(APPEND LXW_SOURCES third_party\/minizip\/iowin32\.c\))/if(WIN32)$1/' \
+        "$src/CMakeLists.txt"
+    cmake_library xlsxwriter "$src" \
         -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DUSE_SYSTEM_MINIZIP=OFF
+    touch "$(done_mark xlsxwriter-wide-names)"
 }
 
 # FreeXL converts a sheet's code page through iconv, which Windows lacks:

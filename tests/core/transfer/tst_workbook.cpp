@@ -42,7 +42,12 @@ QString dataFile(const QString &name)
 // One part of a zip package as text, for looking at what the writer wrote.
 QString zipPart(const QString &path, const char *name)
 {
+#ifdef Q_OS_WIN
+    // libzip takes a name in UTF-8 on Windows.
+    zip_t *archive = zip_open(path.toUtf8().constData(), ZIP_RDONLY, nullptr);
+#else
     zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, nullptr);
+#endif
     if (!archive)
         return QString();
     QByteArray bytes;
