@@ -29,4 +29,13 @@ QByteArray EncodeGb18030(QStringView text, bool *ok)
     return encoded ? bytes : QByteArray();
 }
 
+std::optional<QString> DecodeCharset(QByteArrayView charset, QByteArrayView bytes)
+{
+    QStringDecoder decoder(
+        QByteArray(charset.data(), charset.size()).constData(), QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid())
+        return std::nullopt;
+    return decoder.decode(bytes);
+}
+
 } // namespace tombolix::transfer

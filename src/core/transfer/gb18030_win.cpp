@@ -14,7 +14,60 @@ UINT gb18030CodePage()
     return codePage;
 }
 
+QString decodeCodePage(UINT codePage, QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return QString();
+    const int size = int(bytes.size());
+    const int length = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    if (length <= 0)
+        return QString();
+    QString text(length, Qt::Uninitialized);
+    MultiByteToWideChar(codePage, 0, bytes.data(), size, reinterpret_cast<wchar_t *>(text.data()), length);
+    return text;
+}
+
+// The Windows code page of an encoding's name, as pages and XML name them;
+// 0 when none is known.
+UINT codePageOf(QByteArray name)
+{
+    name = name.trimmed().toLower();
+    if (name.startsWith("windows-"))
+        return name.mid(8).toUInt();
+    if (name.startsWith("cp"))
+        return name.mid(2).toUInt();
+    if (name.startsWith("iso-8859-"))
+        return 28590 + name.mid(9).toUInt();
+    static const struct
+    {
+        const char *name;
+        UINT codePage;
+    } known[] = { { "us-ascii", 20127 }, { "ascii", 20127 }, { "latin1", 28591 }, { "shift_jis", 932 },
+        { "sjis", 932 }, { "euc-jp", 20932 }, { "euc-kr", 949 }, { "ks_c_5601-1987", 949 }, { "big5", 950 },
+        { "koi8-r", 20866 }, { "koi8-u", 21866 }, { "utf-8", CP_UTF8 }, { "utf8", CP_UTF8 } };
+    for (const auto &entry : known) {
+        if (name == entry.name)
+            return entry.codePage;
+    }
+    return 0;
+}
+
 } // namespace
+
+std::optional<QString> DecodeCharset(QByteArrayView charset, QByteArrayView bytes)
+{
+    const QByteArray name = QByteArray(charset.data(), charset.size()).toLower();
+    static const QByteArray chinese[] = { "gb2312", "gbk", "x-gbk", "gb18030", "cp936", "windows-936",
+        "gb_2312-80", "csgb2312", "chinese" };
+    for (const QByteArray &each : chinese) {
+        if (name == each)
+            return Gb18030Available() ? std::optional<QString>(DecodeGb18030(bytes)) : std::nullopt;
+    }
+    const UINT codePage = codePageOf(name);
+    if (codePage == 0 || !IsValidCodePage(codePage))
+        return std::nullopt;
+    return decodeCodePage(codePage, bytes);
+}
 
 bool Gb18030Available()
 {
@@ -23,16 +76,7 @@ bool Gb18030Available()
 
 QString DecodeGb18030(QByteArrayView bytes)
 {
-    if (bytes.isEmpty())
-        return QString();
-    const int size = int(bytes.size());
-    const int length = MultiByteToWideChar(gb18030CodePage(), 0, bytes.data(), size, nullptr, 0);
-    if (length <= 0)
-        return QString();
-    QString text(length, Qt::Uninitialized);
-    MultiByteToWideChar(
-        gb18030CodePage(), 0, bytes.data(), size, reinterpret_cast<wchar_t *>(text.data()), length);
-    return text;
+    return decodeCodePage(gb18030CodePage(), bytes);
 }
 
 QByteArray EncodeGb18030(QStringView text, bool *ok)

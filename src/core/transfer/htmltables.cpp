@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStringDecoder>
 #include <algorithm>
 
 namespace tombolix::transfer {
@@ -438,8 +437,9 @@ QString DecodeHtml(const QByteArray &bytes)
     if (charset.isEmpty() || charset.startsWith("utf") || charset.startsWith("unicode")
         || chinese.contains(charset))
         return DecodeText(bytes);
-    QStringDecoder declared(charset.constData(), QStringDecoder::Flag::Stateless);
-    return declared.isValid() ? declared.decode(bytes) : DecodeText(bytes);
+    if (std::optional<QString> text = DecodeCharset(charset, bytes))
+        return *text;
+    return DecodeText(bytes);
 }
 
 void ParseHtmlTables(const QString &html, std::vector<MarkupSheet> &sheets)

@@ -1,11 +1,14 @@
 #include "transfer/markupworkbook.h"
 
+#include "transfer/gb18030.h"
 #include "transfer/htmltables.h"
 #include "transfer/spreadsheetxml.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
 
 namespace tombolix::transfer {
 
@@ -53,6 +56,36 @@ QStringView firstElement(QStringView text, QStringView *doctype)
             return text;
         }
     }
+}
+
+// The encoding an XML declaration names, when this build of Qt cannot read
+// it by itself (GB2312 where Qt has no ICU, as on Windows).
+QByteArray encodingQtLacks(const QByteArray &head)
+{
+    static const QRegularExpression declaration(
+        QStringLiteral("^\\s*<\\?xml[^>]*\\bencoding\\s*=\\s*[\"']([^\"']+)[\"']"));
+    const QRegularExpressionMatch match = declaration.match(QString::fromLatin1(head));
+    if (!match.hasMatch())
+        return QByteArray();
+    const QByteArray name = match.captured(1).toLatin1();
+    return QStringDecoder(name.constData()).isValid() ? QByteArray() : name;
+}
+
+// The file as UTF-8 under a declaration that says so, when its own encoding
+// is one Qt lacks and this program can convert; empty otherwise.
+QByteArray asUtf8Xml(QIODevice *xml)
+{
+    const QByteArray head = xml->peek(SniffLength);
+    if (head.startsWith("\xEF\xBB\xBF") || head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
+        return QByteArray();
+    const QByteArray encoding = encodingQtLacks(head);
+    if (encoding.isEmpty())
+        return QByteArray();
+    const std::optional<QString> text = DecodeCharset(encoding, xml->readAll());
+    if (!text)
+        return QByteArray();
+    const qsizetype end = text->indexOf(QLatin1String("?>"));
+    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + text->mid(end + 2).toUtf8();
 }
 
 } // namespace
@@ -116,7 +149,15 @@ std::unique_ptr<MarkupWorkbook> MarkupWorkbook::read(
     book->m_kind = kind;
     bool read = false;
     if (kind == MarkupKind::SpreadsheetXml) {
-        read = ParseSpreadsheetXml(xml, book->m_sheets);
+        const QByteArray utf8 = asUtf8Xml(xml);
+        if (utf8.isEmpty()) {
+            read = ParseSpreadsheetXml(xml, book->m_sheets);
+        } else {
+            QBuffer buffer;
+            buffer.setData(utf8);
+            buffer.open(QIODevice::ReadOnly);
+            read = ParseSpreadsheetXml(&buffer, book->m_sheets);
+        }
     } else if (kind == MarkupKind::HtmlTables) {
         ParseHtmlTables(html, book->m_sheets);
         read = true;
