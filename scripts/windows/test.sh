@@ -18,8 +18,11 @@ if [ ! -f "$fonts/wqy-microhei.ttc" ]; then
 fi
 
 # Wine does not hand QT_QPA_PLATFORM from this environment to a program;
-# the Wine prefix's own environment gives the offscreen platform.
+# the Wine prefix's own environment gives the offscreen platform, and the
+# folder of fonts that platform reads (on Windows it looks for them beside
+# Qt, where none are shipped).
 win_run reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /t REG_SZ /d offscreen /f >/dev/null 2>&1
+win_run reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ /d 'C:\windows\Fonts' /f >/dev/null 2>&1
 "$(dirname "$win_wine")/wineserver" -w
 
 declare -A skipped=(

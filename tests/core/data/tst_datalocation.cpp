@@ -236,7 +236,13 @@ void TestDataLocation::anInstalledProgramFindsWhatItShips()
     QDir prefix(QCoreApplication::applicationDirPath());
     QVERIFY(prefix.cdUp());
     QCOMPARE(inputs.shippedDatabase, prefix.filePath(QStringLiteral("share/tombolix/Data.mdb")));
+#ifdef Q_OS_WIN
+    // The user's roaming application data, which Windows names itself.
+    QVERIFY2(inputs.userFolder.endsWith(QStringLiteral("/AppData/Roaming/Tombolix/Tombolix")),
+        qPrintable(inputs.userFolder));
+#else
     QCOMPARE(inputs.userFolder, QDir(m_dir->path()).filePath(QStringLiteral("data/Tombolix/Tombolix")));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestDataLocation)

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDir>
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -500,7 +501,10 @@ int main(int argc, char *argv[])
                 "{\"name\": \"LAPTOP\", \"x\": 0, \"y\": 0, \"width\": 1366, \"height\": 768},"
                 "{\"name\": \"HDMI-1\", \"x\": 1366, \"y\": 0, \"width\": 1920, \"height\": 1080}"
                 "]}"));
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
+        // The platform's options are split at colons, which a Windows drive
+        // letter has: name the file relative to its own folder.
+        QDir::setCurrent(dir.path());
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=screens.json");
     } else {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

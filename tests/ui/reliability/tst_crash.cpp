@@ -30,6 +30,15 @@ namespace {
 
 constexpr int LineTimeoutMs = 20000;
 
+QString drillProgram()
+{
+#ifdef Q_OS_WIN
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-drill.exe");
+#else
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-drill");
+#endif
+}
+
 quint32 crashSeed()
 {
     bool ok = false;
@@ -46,8 +55,7 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(environment);
-        m_process.start(
-            QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-drill"), arguments);
+        m_process.start(drillProgram(), arguments);
     }
 
     bool started() { return m_process.waitForStarted(LineTimeoutMs); }
@@ -117,6 +125,8 @@ private:
     {
         QString line = QString::fromUtf8(m_process.readLine());
         if (line.endsWith(QLatin1Char('\n')))
+            line.chop(1);
+        if (line.endsWith(QLatin1Char('\r'))) // a Windows line end
             line.chop(1);
         m_lines << line;
         return line;
@@ -246,8 +256,7 @@ void TestCrash::initTestCase()
     const quint32 seed = crashSeed();
     qInfo("kill moments from seed %u (TOMBOLIX_CRASH_SEED repeats them)", seed);
     m_random.seed(seed);
-    QVERIFY2(QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/tombolix-drill")),
-        "tombolix-drill is built beside the test");
+    QVERIFY2(QFileInfo::exists(drillProgram()), "tombolix-drill is built beside the test");
 }
 
 void TestCrash::drawKilledAnywhereKeepsWhatWasShown()

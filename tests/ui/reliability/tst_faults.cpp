@@ -33,6 +33,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Windows keeps a file that is open from being deleted or replaced: there a
+// database cannot go from under the program that way.
+#ifdef Q_OS_WIN
+constexpr bool OpenFilesCanGo = false;
+#else
+constexpr bool OpenFilesCanGo = true;
+#endif
+
 enum class Fault
 {
     Deleted,
@@ -305,6 +313,8 @@ void TestDatabaseFaults::cleanup()
 
 void TestDatabaseFaults::deletedOrReplacedFileIsNoticed()
 {
+    if (!OpenFilesCanGo)
+        QSKIP("Windows keeps an open database from being deleted or replaced");
     const QString path = m_db->path();
     QVERIFY(data::ExecuteSql(u"INSERT INTO 奖次表 (抽奖内容) VALUES ('甲')"_s));
 
@@ -348,7 +358,8 @@ void TestDatabaseFaults::enteringADraw_data()
     const QString earlier = u"重新开始将删除这2条抽奖结果，是否继续？"_s;
     // The chooser looks the draw up before anything is entered.
     const QString lookUp = u"数据库打开错误(SELECT ID FROM 奖次表 WHERE ID=1)！"_s;
-    QTest::newRow("deleted") << Fault::Deleted << QStringList() << QStringList { lookUp } << false;
+    if (OpenFilesCanGo)
+        QTest::newRow("deleted") << Fault::Deleted << QStringList() << QStringList { lookUp } << false;
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList { earlier }
                                << QStringList { u"原有抽奖结果删除失败，抽奖未开始，请检查数据库！"_s }
                                << false;
@@ -408,7 +419,9 @@ void TestDatabaseFaults::recordingWinners_data()
     QTest::addColumn<bool>("readable");
 
     // When nothing can be read either, the board cannot be rebuilt and says so.
-    QTest::newRow("deleted") << Fault::Deleted << QStringList { ResultSaveFailed, BoardReadFailed } << false;
+    if (OpenFilesCanGo)
+        QTest::newRow("deleted") << Fault::Deleted << QStringList { ResultSaveFailed, BoardReadFailed }
+                                 << false;
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList { ResultSaveFailed } << true;
     QTest::newRow("locked") << Fault::Locked << QStringList { ResultSaveFailed, BoardReadFailed } << false;
     QTest::newRow("full") << Fault::Full << QStringList { ResultSaveFailed } << true;
@@ -486,8 +499,9 @@ void TestDatabaseFaults::savingEditors_data()
 
     // The draw editor reads before it writes; a new award is written at once.
     const QString drawRead = u"数据库打开错误(SELECT ID FROM 奖次表 WHERE ID=1)！"_s;
-    QTest::newRow("deleted") << Fault::Deleted << QStringList { drawRead }
-                             << QStringList { ConnectionFailed, EditorSaveFailed };
+    if (OpenFilesCanGo)
+        QTest::newRow("deleted") << Fault::Deleted << QStringList { drawRead }
+                                 << QStringList { ConnectionFailed, EditorSaveFailed };
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList { EditorSaveFailed }
                                << QStringList { EditorSaveFailed };
     QTest::newRow("locked") << Fault::Locked << QStringList { drawRead } << QStringList { EditorSaveFailed };
@@ -552,7 +566,8 @@ void TestDatabaseFaults::importingEntrants_data()
     addFaultColumn();
     QTest::addColumn<QStringList>("messages");
 
-    QTest::newRow("deleted") << Fault::Deleted << QStringList { ConnectionFailed, ListSaveFailed };
+    if (OpenFilesCanGo)
+        QTest::newRow("deleted") << Fault::Deleted << QStringList { ConnectionFailed, ListSaveFailed };
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList { ListSaveFailed };
     QTest::newRow("locked") << Fault::Locked << QStringList { ListSaveFailed };
     QTest::newRow("full") << Fault::Full << QStringList { ListSaveFailed };
