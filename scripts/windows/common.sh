@@ -2,6 +2,7 @@
 #   win_prefix            the libraries built by deps.sh (built when missing)
 #   win_build             the Windows build folder (TOMBOLIX_WINDOWS_BUILD_DIR, default build-win64)
 #   win_run PROGRAM ARGS  runs a Windows program under Wine, in a Wine prefix of the cache
+#   win_screen_test       the Linux build's tst_program_x (built when missing)
 #   win_deploy FOLDER     puts the DLLs and Qt plug-ins the programs need beside them
 
 win_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -15,6 +16,17 @@ export WINEARCH=win64
 # Wine's own Mono and Gecko are not needed and not installed.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 win_wine=/usr/lib/wine/wine64
+
+# The Linux build's tst_program_x, which drives a program on an X server with
+# real X input; built when missing. Prints its path, or nothing.
+win_screen_test() {
+    local test=$win_root/build/bin/tst_program_x
+    if [ ! -x "$test" ]; then
+        cmake -S "$win_root" -B "$win_root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+            cmake --build "$win_root/build" --target tst_program_x --parallel "$(nproc)" >/dev/null || true
+    fi
+    [ ! -x "$test" ] || echo "$test"
+}
 
 win_run() {
     "$win_wine" "$@"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the setup silently under Wine, runs the installed program (its
 # version, then a start on Qt's offscreen platform, which copies the empty
-# database into the user's data folder), uninstalls it and checks the
+# database into the user's data folder, then a draw held on an X server with
+# real X input, whose winners are stored), uninstalls it and checks the
 # user's data is still there; then unpacks the portable zip and runs it the
 # same way, where the database beside the program is the one used.
 set -euo pipefail
@@ -45,6 +46,21 @@ start_briefly() {
     "$(dirname "$win_wine")/wineserver" -k 2>/dev/null || true
 }
 
+# A draw held with the program on an X server of its own (Xvfb, openbox):
+# the console's start button, the chooser, Space to start and stop; the
+# winners must be in the database (the Linux build's tst_program_x drives it).
+screen_test=$(win_screen_test)
+[ -n "$screen_test" ] || fail "the Linux build's tst_program_x could not be built"
+hold_a_draw() {
+    "$(dirname "$win_wine")/wineserver" -k 2>/dev/null || true
+    "$(dirname "$win_wine")/wineserver" -w 2>/dev/null || true
+    local log=$win_build/package/$2-draw.log
+    TOMBOLIX_WINDOWS_PROGRAM=$1 TOMBOLIX_PROGRAM="$win_here/tombolix-on-x.sh" LC_ALL=C.UTF-8 \
+        TOMBOLIX_SHOTS="$win_build/package/$2-shots" timeout 300 "$win_root/tests/screen/on-x.sh" 1920x1080 \
+        "$screen_test" drawOnTheStage -o "$log,txt" >/dev/null 2>&1 ||
+        fail "$2: no draw stored ($(grep -m1 'FAIL!' "$log" 2>/dev/null || tail -1 "$log" 2>/dev/null))"
+}
+
 win_run "$setup" /S
 "$(dirname "$win_wine")/wineserver" -w
 program="$drive/Program Files/Tombolix/bin/tombolix.exe"
@@ -54,6 +70,7 @@ program="$drive/Program Files/Tombolix/bin/tombolix.exe"
 check_version 'C:\Program Files\Tombolix\bin\tombolix.exe'
 start_briefly 'C:\Program Files\Tombolix\bin\tombolix.exe'
 [ -f "$user_data/Data.mdb" ] || fail "the installed program made no database in the user's folder"
+hold_a_draw 'C:\Program Files\Tombolix\bin\tombolix.exe' installed
 echo "installed: ok"
 
 win_run 'C:\Program Files\Tombolix\uninstall.exe' /S
@@ -74,4 +91,5 @@ start_briefly "C:\\portable\\$folder\\tombolix.exe"
 [ ! -f "$user_data/Data.mdb" ] || fail "the portable program used the user's folder"
 # The day's first start backs the database in use up beside it.
 [ -d "$portable/$folder/备份" ] || fail "the portable program did not use the Data.mdb beside it"
+hold_a_draw "C:\\portable\\$folder\\tombolix.exe" portable
 echo "portable: ok"

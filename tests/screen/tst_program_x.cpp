@@ -138,6 +138,7 @@ void TestProgramOnX::drawOnTheStage()
     const QString console = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件[0-9.]+$"));
     QVERIFY2(!console.isEmpty(), "no console");
     QTest::qWait(500);
+    test::saveXShot(test::grabXScreen(), QStringLiteral("x-program-console"));
     // Moved where this operator keeps it: it must come back there.
     test::xdotool({ QStringLiteral("windowmove"), console, QStringLiteral("300"), QStringLiteral("120") });
     QTest::qWait(500);

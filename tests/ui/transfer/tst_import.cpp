@@ -196,6 +196,7 @@ private slots:
     void init();
     void cleanup();
     void csvFromTheConsoleToTheTable();
+    void workbookThroughTheSheetChooser_data();
     void workbookThroughTheSheetChooser();
     void cancelNeverImportsAndSettingsComeBack();
     void rangeIsOrderedAndLimited();
@@ -289,14 +290,29 @@ void TestImport::csvFromTheConsoleToTheTable()
     QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入3条记录，跳过1个空行。") });
 }
 
+void TestImport::workbookThroughTheSheetChooser_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("xlsx") << QStringLiteral("entrants.xlsx") << QStringLiteral("员工名单.xlsx");
+    QTest::newRow("xls") << QStringLiteral("entrants.xls") << QStringLiteral("名单.xls");
+}
+
 void TestImport::workbookThroughTheSheetChooser()
 {
+    QFETCH(QString, fixture);
+    QFETCH(QString, name);
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(2);
-    const QString xlsx = QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx");
-    m_prompts->queueFileName(xlsx);
+    // Chinese names all the way, as the operator's files have them.
+    const QString folder = QDir(m_db->folder()).filePath(QStringLiteral("年会"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString workbook = QDir(folder).filePath(name);
+    QFile::remove(workbook);
+    QVERIFY(QFile::copy(QStringLiteral(TOMBOLIX_TEST_DATA "/") + fixture, workbook));
+    m_prompts->queueFileName(workbook);
     QTimer::singleShot(50, [] {
         QWidget *chooser = openWindow(Sheets::caption());
         if (!chooser)
@@ -933,7 +949,7 @@ void TestImport::exportReadsBackCellByCell()
         expected << cells.join(QLatin1Char('|'));
     }
 
-    const QString csv = QDir(m_db->folder()).filePath(QStringLiteral("results.CSV"));
+    const QString csv = QDir(m_db->folder()).filePath(QStringLiteral("获奖名单.CSV"));
     m_prompts->queueFileName(csv);
     console.pressButton(31);
     QFile written(csv);
@@ -944,7 +960,7 @@ void TestImport::exportReadsBackCellByCell()
         read << record->join(QLatin1Char('|'));
     QCOMPARE(read, expected);
 
-    const QString workbook = QDir(m_db->folder()).filePath(QStringLiteral("results.xlsx"));
+    const QString workbook = QDir(m_db->folder()).filePath(QStringLiteral("获奖名单.xlsx"));
     m_prompts->queueFileName(workbook);
     console.pressButton(31);
     int error = 0;
@@ -961,7 +977,8 @@ void TestImport::exportReadsBackCellByCell()
     }
     QCOMPARE(sheet, expected);
     QCOMPARE(m_prompts->messages(),
-        QStringList({ QStringLiteral("已导出2行：results.CSV"), QStringLiteral("已导出2行：results.xlsx") }));
+        QStringList(
+            { QStringLiteral("已导出2行：获奖名单.CSV"), QStringLiteral("已导出2行：获奖名单.xlsx") }));
 }
 
 void TestImport::exportAsksBeforeOverwriting()
