@@ -34,6 +34,10 @@ passed=0
 failed=0
 skips=0
 names=("$@")
+screen_lane=no
+if [ ${#names[@]} -eq 0 ] || [[ " ${names[*]} " == *" tst_program_x "* ]]; then
+    screen_lane=yes
+fi
 if [ ${#names[@]} -eq 0 ]; then
     for exe in "$bin"/tst_*.exe; do
         names+=("$(basename "$exe" .exe)")
@@ -66,7 +70,7 @@ done
 # tst_program_x, pointed at tombolix.exe. Its screenshots (the console, the
 # stage after a stop, the refusal of a file that is not ours) go to
 # build-win64/wine-shots.
-if [ ${#names[@]} -eq 0 ] || [[ " ${names[*]} " == *" tst_program_x "* ]]; then
+if [ "$screen_lane" = yes ]; then
     name=tst_program_x
     screen_test=$(win_screen_test)
     # Wine's processes of the offscreen runs know no display; a program that
