@@ -2,15 +2,19 @@
 
 #include "common/conventions.h"
 #include "data/database.h"
+#include "data/notarystore.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlQuery>
 
 namespace tombolix::data {
 
-std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners, std::vector<qint64> *ids)
+std::vector<size_t> ResultStore::record(
+    const std::vector<ResultRecord> &winners, std::vector<qint64> *ids, bool *failed)
 {
     std::vector<qint64> storedIds;
     // One transaction per round: every stored winner is on disk before it is
@@ -49,6 +53,8 @@ std::vector<size_t> ResultStore::record(const std::vector<ResultRecord> &winners
     }
     if (ids)
         *ids = std::move(storedIds);
+    if (failed)
+        *failed = databaseFailed;
     return stored;
 }
 
@@ -78,11 +84,33 @@ bool ResultStore::withdraw(const QList<qint64> &ids, const QString &reason)
         keep.bindValue(0, when);
         keep.bindValue(1, reason);
         keep.bindValue(2, id);
-        if (!keep.exec() || !deleteWhere(results::Table, results::Id, id))
+        if (!keep.exec() || !recordWithdrawal(id, reason) || !deleteWhere(results::Table, results::Id, id))
             return false; // the transaction rolls back
     }
     keep.finish();
     return transaction.commit();
+}
+
+bool ResultStore::recordWithdrawal(qint64 id, const QString &reason)
+{
+    // The draw's chained record names the withdrawn win, so its entrant can be
+    // left out of later rounds by anyone who checks them.
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=?")
+                                     .arg(results::DrawId, results::AwardId, results::Number, results::Name,
+                                         results::Table, results::Id),
+        { id });
+    if (!rs.isOpen())
+        return false;
+    if (rs.eof())
+        return true;
+    const qint64 drawId = integerValue(rs.field(0));
+    const QJsonObject content { { QStringLiteral("result"), id },
+        { QStringLiteral("award"), integerValue(rs.field(1)) },
+        { QStringLiteral("number"), textOf(rs.field(2)) }, { QStringLiteral("name"), textOf(rs.field(3)) },
+        { QStringLiteral("reason"), reason } };
+    CloseRecordset(rs);
+    return NotaryStore::append(drawId, QStringLiteral("withdrawal"),
+        QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact)));
 }
 
 std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)

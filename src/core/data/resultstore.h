@@ -36,8 +36,10 @@ public:
     // (a constraint or trigger) is left out and the others are stored; any
     // other failure stores none of them. With `ids`, the IDs of the stored
     // rows, in the same order.
+    // *failed: the database failed (not a row refused); inside a caller's
+    // transaction the caller must then roll it back.
     static std::vector<size_t> record(
-        const std::vector<ResultRecord> &winners, std::vector<qint64> *ids = nullptr);
+        const std::vector<ResultRecord> &winners, std::vector<qint64> *ids = nullptr, bool *failed = nullptr);
     // Withdraws the results in one transaction, all of them or none: each is
     // kept in 撤销表 with the time and the reason, then deleted.
     static bool withdraw(const QList<qint64> &ids, const QString &reason);
@@ -68,6 +70,7 @@ public:
 private:
     // The rows of a draw in a table laid out as the results are: ID, award,
     // number and name, in the order they were written.
+    static bool recordWithdrawal(qint64 id, const QString &reason);
     static std::optional<QList<ResultRecord>> rowsOfDraw(const QString &table, const QString &id,
         const QString &award, const QString &number, const QString &name, const QString &draw, qint64 drawId);
 };

@@ -1,12 +1,18 @@
 #include "draw/drawsession.h"
 
 #include "common/conventions.h"
+#include "common/notary.h"
 #include "common/prompts.h"
 #include "data/awardstore.h"
+#include "data/database.h"
 #include "data/drawstore.h"
+#include "data/notarystore.h"
 #include "data/resultstore.h"
 #include "draw/displayrules.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 
 namespace tombolix::draw {
@@ -41,6 +47,7 @@ void DrawSession::start(qint64 drawId, Entry entry)
     // again. The database routine has told the operator.
     const bool winnersKnown = entry == Entry::Afresh || leaveOutStoredWinners();
     FormatDisplayTexts(m_pool, m_settings.P_Long, m_settings.P_Hide);
+    commitToTheDraw(entry);
     const bool awardLeft = SelectNextAward();
     if (entry == Entry::Continue)
         m_finished = !awardLeft || !winnersKnown;
@@ -86,6 +93,126 @@ bool DrawSession::leaveOutStoredWinners()
     }
     RemoveWinners(m_pool, winners);
     return true;
+}
+
+namespace {
+
+QString compact(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+void DrawSession::commitToTheDraw(Entry entry)
+{
+    m_seed.clear();
+    m_code.clear();
+    m_codeOnShow = false;
+    m_roundsOfAward.clear();
+    const qint64 draw = m_settings.drawId;
+    const std::optional<data::NotarySeed> stored = data::NotaryStore::seedOf(draw);
+    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore::entries(draw);
+    if (!stored || !entries)
+        return; // the database has said why; rounds are drawn as they roll
+
+    notary::Fingerprint fingerprint;
+    QJsonArray excluded;
+    for (qsizetype i = 1; i <= m_pool.size(); ++i) {
+        fingerprint.add(m_pool.numberView(i), m_pool.nameView(i));
+        if (!m_pool.isEligible(i))
+            excluded.append(i);
+    }
+    const QString listPrint = fingerprint.result();
+
+    // Continued on the seed it committed to, while that is still secret and
+    // the list is the one it was committed with.
+    QString lastPrint;
+    bool roundSince = false;
+    for (const data::NotaryEntry &each : *entries) {
+        const QJsonObject content = QJsonDocument::fromJson(each.content.toUtf8()).object();
+        if (each.type == QLatin1String("entered")) {
+            lastPrint = content.value(QLatin1String("fingerprint")).toString();
+            roundSince = false;
+        } else if (each.type == QLatin1String("round")) {
+            const qint64 award = content.value(QLatin1String("award")).toInteger();
+            m_roundsOfAward[award]
+                = std::max(m_roundsOfAward.value(award), content.value(QLatin1String("round")).toInteger());
+            roundSince = true;
+        }
+    }
+    if (entry == Entry::Continue && !stored->seed.isEmpty() && !stored->revealed && lastPrint == listPrint) {
+        m_seed = stored->seed;
+        m_code = stored->code;
+        m_codeOnShow = !roundSince;
+        return;
+    }
+
+    const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(draw);
+    if (!awards)
+        return;
+    QList<notary::CommittedAward> committed;
+    QJsonArray awardList;
+    for (const data::AwardRecord &award : *awards) {
+        const notary::CommittedAward one { award.id, integerValue(award.order), award.name, award.prize,
+            integerValue(award.count), std::max<qint64>(1, integerValue(award.perRound)), award.repeat };
+        committed.append(one);
+        awardList.append(QJsonObject { { QStringLiteral("id"), one.id },
+            { QStringLiteral("order"), one.order }, { QStringLiteral("name"), one.name },
+            { QStringLiteral("prize"), one.prize }, { QStringLiteral("count"), one.count },
+            { QStringLiteral("perRound"), one.perRound }, { QStringLiteral("repeat"), one.repeat } });
+    }
+    data::NotarySeed fresh;
+    fresh.seed = notary::NewSeed();
+    fresh.commitment = notary::Commitment(fresh.seed);
+    const QString digest = notary::AwardsDigest(committed);
+    fresh.code = notary::NotaryCode(fresh.commitment, listPrint, digest);
+
+    data::Transaction transaction;
+    bool written = transaction.isActive();
+    // A seed given up is revealed, so the rounds drawn from it can be checked.
+    if (written && !stored->seed.isEmpty() && !stored->revealed) {
+        written = data::NotaryStore::append(draw, QStringLiteral("restart"),
+            compact({ { QStringLiteral("seed"), notary::Hex(stored->seed) },
+                { QStringLiteral("reason"),
+                    entry == Entry::Afresh ? QStringLiteral("重新开始") : QStringLiteral("名单已改动") } }));
+    }
+    written = written
+        && data::NotaryStore::append(draw, QStringLiteral("entered"),
+            compact({ { QStringLiteral("rule"), QLatin1String(notary::Rule) },
+                { QStringLiteral("draw"), draw }, { QStringLiteral("commitment"), fresh.commitment },
+                { QStringLiteral("fingerprint"), listPrint },
+                { QStringLiteral("entrants"), fingerprint.count() }, { QStringLiteral("awards"), awardList },
+                { QStringLiteral("awardsDigest"), digest }, { QStringLiteral("code"), fresh.code },
+                { QStringLiteral("excluded"), excluded } }))
+        && data::NotaryStore::setSeed(draw, fresh) && transaction.commit();
+    if (!written)
+        return;
+    m_seed = fresh.seed;
+    m_code = fresh.code;
+    m_codeOnShow = true;
+}
+
+QString DrawSession::notaryCode() const
+{
+    return notary::GroupedCode(m_code);
+}
+
+bool DrawSession::revealSeed()
+{
+    const std::optional<data::NotarySeed> stored = data::NotaryStore::seedOf(m_settings.drawId);
+    if (!stored || stored->seed.isEmpty())
+        return false;
+    if (stored->revealed)
+        return true;
+    data::Transaction transaction;
+    const bool revealed = transaction.isActive()
+        && data::NotaryStore::append(m_settings.drawId, QStringLiteral("reveal"),
+            compact({ { QStringLiteral("seed"), notary::Hex(stored->seed) } }))
+        && data::NotaryStore::markRevealed(m_settings.drawId) && transaction.commit();
+    if (revealed)
+        m_seed.clear(); // a seed everyone knows draws no more rounds
+    return revealed;
 }
 
 bool DrawSession::SelectNextAward()
@@ -156,8 +283,17 @@ QStringList DrawSession::RollTick()
 
 StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
 {
-    if (!m_picksValid)
+    const qint64 award = integerValue(m_wid);
+    const qint64 round = m_roundsOfAward.value(award) + 1;
+    const qsizetype eligibleBefore = m_pool.eligibleCount();
+    if (!m_seed.isEmpty()) {
+        // The winners come from the committed seed, whatever the last tick
+        // showed: what stops on the screen is what anyone can recompute.
+        notary::DerivedStream stream(m_seed, award, round);
+        m_picks = m_pool.pickInOrder(std::min<qint64>(linesPerTick(), m_award.Remaining), stream);
+    } else if (!m_picksValid) {
         RollTick(); // a stop before the round's first tick draws afresh
+    }
     m_picksValid = false;
 
     m_roundUnderway = false;
@@ -173,7 +309,42 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
         winners.push_back(
             { 0, m_settings.drawId, integerValue(m_wid), m_pool.number(index), m_pool.name(index) });
     }
-    const std::vector<size_t> stored = data::ResultStore::record(winners, &outcome.resultIds);
+    std::vector<size_t> stored;
+    if (m_seed.isEmpty()) {
+        stored = data::ResultStore::record(winners, &outcome.resultIds);
+    } else if (!eligible.empty()) {
+        // The round and its entry in the record stand or fall together. A
+        // winner the results table refuses is named in the entry without a
+        // result, and stays in the draw.
+        data::Transaction transaction;
+        bool failed = false;
+        stored = data::ResultStore::record(winners, &outcome.resultIds, &failed);
+        bool written = transaction.isActive() && !failed && !stored.empty();
+        if (written) {
+            std::vector<qint64> resultOf(eligible.size(), 0);
+            for (size_t k = 0; k < stored.size(); ++k)
+                resultOf[stored[k]] = outcome.resultIds[k];
+            QJsonArray list;
+            for (size_t i = 0; i < eligible.size(); ++i) {
+                list.append(QJsonObject { { QStringLiteral("position"), qint64(eligible[i]) },
+                    { QStringLiteral("number"), winners[i].number },
+                    { QStringLiteral("name"), winners[i].name },
+                    { QStringLiteral("result"), resultOf[i] ? QJsonValue(resultOf[i]) : QJsonValue() } });
+            }
+            written = data::NotaryStore::append(m_settings.drawId, QStringLiteral("round"),
+                          compact({ { QStringLiteral("award"), award }, { QStringLiteral("round"), round },
+                              { QStringLiteral("eligible"), qint64(eligibleBefore) },
+                              { QStringLiteral("winners"), list } }))
+                && transaction.commit();
+        }
+        if (!written) {
+            stored.clear();
+            outcome.resultIds.clear();
+        } else {
+            m_roundsOfAward[award] = round;
+            m_codeOnShow = false;
+        }
+    }
     outcome.failed = int(eligible.size() - stored.size());
 
     QStringList shown;

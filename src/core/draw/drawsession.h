@@ -4,6 +4,7 @@
 #include "draw/entrantpool.h"
 #include "draw/randomsource.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -138,6 +139,14 @@ public:
     WithdrawOutcome WithdrawResults(
         const std::vector<WithdrawnResult> &results, bool ascending, bool onlyCurrent);
 
+    // The 公证码 of the draw's committed seed, grouped for reading out; empty
+    // when the draw could not commit. codeOnShow: no round since it was made.
+    QString notaryCode() const;
+    bool codeOnShow() const { return m_codeOnShow && !m_code.isEmpty(); }
+    // Reveals the seed into the record (抽奖结束, or an export of the record);
+    // no round is drawn from it afterwards.
+    bool revealSeed();
+
     // What the banner names; nothing when no award is on show or current.
     std::optional<BannerAward> bannerAward() const;
 
@@ -150,6 +159,8 @@ public:
 private:
     // False when the stored winners could not be read.
     bool leaveOutStoredWinners();
+    // Makes and records the draw's commitment, or takes up the one it has.
+    void commitToTheDraw(Entry entry);
 
     std::unique_ptr<RandomSource> m_random;
     DrawSettings m_settings;
@@ -165,6 +176,10 @@ private:
     bool m_reselectAfterRound = false; // results were withdrawn while the round rolled
     std::optional<BannerAward> m_onShow; // the award of the round the last stop showed
     QSet<qint64> m_toldShort; // awards the operator was told cannot be filled
+    QByteArray m_seed; // the committed seed, while it is secret
+    QString m_code;
+    bool m_codeOnShow = false;
+    QHash<qint64, qint64> m_roundsOfAward; // rounds recorded, by award
 };
 
 } // namespace tombolix::draw

@@ -14,6 +14,7 @@ void EntrantPool::clear()
     m_text.clear();
     m_eligible.clear();
     m_where.assign(1, NotEligible);
+    m_order.clear();
 }
 
 void EntrantPool::reserve(qsizetype count)
@@ -43,6 +44,7 @@ void EntrantPool::append(qint64 id, const QString &number, const QString &name)
 {
     if (m_where.empty())
         m_where.push_back(NotEligible);
+    m_order.clear();
     const QString trimmed = number.trimmed();
     Slot slot;
     slot.id = id;
@@ -129,6 +131,8 @@ void EntrantPool::setShow(qsizetype index, const QString &show)
     }
 
     const quint32 where = m_where[size_t(index)];
+    if (!m_order.empty() && (slot.showLen == 0) != (where == NotEligible))
+        orderAdd(index, slot.showLen == 0 ? -1 : 1);
     if (slot.showLen == 0 && where != NotEligible) {
         // Swap the last eligible index into the freed place.
         const quint32 moved = m_eligible.back();
@@ -160,16 +164,72 @@ std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random)
     return picks;
 }
 
+void EntrantPool::orderAdd(qsizetype index, int delta)
+{
+    const size_t size = m_order.size();
+    for (size_t i = size_t(index); i < size; i += i & (~i + 1))
+        m_order[i] = quint32(qint64(m_order[i]) + delta);
+}
+
+void EntrantPool::buildOrder()
+{
+    // A Fenwick tree of the eligible flags, built in one pass.
+    const size_t size = m_slots.size();
+    m_order.assign(size, 0);
+    for (size_t i = 1; i < size; ++i) {
+        m_order[i] += m_where[i] != NotEligible ? 1 : 0;
+        const size_t parent = i + (i & (~i + 1));
+        if (parent < size)
+            m_order[parent] += m_order[i];
+    }
+}
+
+qsizetype EntrantPool::eligibleAt(qsizetype rank) const
+{
+    // Walks down the tree to the index below which `rank` eligible ones lie.
+    size_t position = 0;
+    quint64 left = quint64(rank) + 1;
+    size_t step = 1;
+    while (step * 2 < m_order.size())
+        step *= 2;
+    for (; step > 0; step /= 2) {
+        if (position + step < m_order.size() && m_order[position + step] < left) {
+            position += step;
+            left -= m_order[position];
+        }
+    }
+    return qsizetype(position + 1);
+}
+
+std::vector<qsizetype> EntrantPool::pickInOrder(qsizetype count, notary::DerivedStream &stream)
+{
+    if (m_order.empty())
+        buildOrder();
+    std::vector<qsizetype> picks;
+    qsizetype left = qsizetype(m_eligible.size());
+    const qsizetype wanted = std::clamp<qsizetype>(count, 0, left);
+    picks.reserve(size_t(wanted));
+    for (qsizetype k = 0; k < wanted; ++k, --left) {
+        const qsizetype index = eligibleAt(qsizetype(stream.below(quint64(left))));
+        picks.push_back(index);
+        orderAdd(index, -1); // not twice in one round
+    }
+    for (qsizetype index : picks)
+        orderAdd(index, 1);
+    return picks;
+}
+
 size_t EntrantPool::memoryBytes() const
 {
     return m_slots.capacity() * sizeof(Slot) + m_text.capacity() * sizeof(char16_t)
-        + m_eligible.capacity() * sizeof(quint32) + m_where.capacity() * sizeof(quint32);
+        + m_eligible.capacity() * sizeof(quint32) + m_where.capacity() * sizeof(quint32)
+        + m_order.capacity() * sizeof(quint32);
 }
 
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
 {
     pool.clear();
-    data::EntrantRows rows = data::EntrantStore::ofDraw(drawId);
+    data::EntrantRows rows = data::EntrantStore::ofDraw(drawId, data::EntrantStore::Order::ById);
     if (!rows.isOpen())
         return;
     pool.reserve(rows.count());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/notary.h"
 #include "draw/randomsource.h"
 
 #include <QString>
@@ -49,6 +50,12 @@ public:
     // likely; fewer when fewer are eligible.
     std::vector<qsizetype> pick(qsizetype count, RandomSource &random);
 
+    // The pick of a checkable draw: `count` distinct eligible indexes (fewer
+    // when fewer are eligible), each the stream.below(n)-th, counted from 0,
+    // of the n eligible indexes in ascending order that this round has not
+    // picked yet.
+    std::vector<qsizetype> pickInOrder(qsizetype count, notary::DerivedStream &stream);
+
     // Bytes held by the pool, for the memory figures.
     size_t memoryBytes() const;
 
@@ -71,6 +78,12 @@ private:
     std::vector<char16_t> m_text;
     std::vector<quint32> m_eligible; // eligible indexes, in no particular order
     std::vector<quint32> m_where; // position of each index in m_eligible
+    // Eligible flags by index as a Fenwick tree, built by the first ordered
+    // pick (empty until then) and kept up to date after it.
+    std::vector<quint32> m_order;
+    void buildOrder();
+    void orderAdd(qsizetype index, int delta);
+    qsizetype eligibleAt(qsizetype rank) const;
 };
 
 // Reads the entrants of the draw: number trimmed, Null as empty text.

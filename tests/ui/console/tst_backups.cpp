@@ -9,6 +9,7 @@
 #include "data/database.h"
 #include "data/databasefile.h"
 #include "data/drawstore.h"
+#include "data/schema.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
 #include "grid/gridmodel.h"
@@ -447,7 +448,7 @@ void TestBackups::anOlderFileIsUpgradedQuietly()
     QVERIFY(console);
     QCOMPARE(refusal, StartRefusal::None);
     QVERIFY(m_prompts->shown().isEmpty()); // nothing to say when all goes well
-    QCOMPARE(fileVersion(path), 1);
+    QCOMPARE(fileVersion(path), schema::CurrentVersion);
     QCOMPARE(rowsIn(path), before);
     QCOMPARE(reasons(), (QStringList { data::backupreason::Daily, data::backupreason::Upgrade }));
     QCOMPARE(fileVersion(data::ListBackups().constLast().path), 0); // the file as it was
@@ -481,7 +482,7 @@ void TestBackups::aFileThatIsNotOursIsLeftAlone_data()
                           << QStringLiteral(" 不是本程序的数据库。") + moveIt;
     QTest::newRow("a newer version's")
         << newer
-        << QStringLiteral(" 由较新版本的程序建立（数据库版本 7），本程序只能打开版本 1 "
+        << QStringLiteral(" 由较新版本的程序建立（数据库版本 7），本程序只能打开版本 2 "
                           "及以前的数据文件。请用新版程序打开它，或用 --database "
                           "指定另一个数据文件。");
 }
