@@ -46,9 +46,10 @@ const QList<QStringList> &upgradeSteps()
         // happened, and its seed with the commitment published before the
         // first round.
         {
-            QStringLiteral("CREATE TABLE 公证记录表 (ID INTEGER PRIMARY KEY AUTOINCREMENT, CID INTEGER NOT NULL, "
-                           "序号 INTEGER NOT NULL, 类型 TEXT NOT NULL, 时间 TEXT NOT NULL, 内容 TEXT NOT NULL, "
-                           "前哈希 TEXT NOT NULL, 哈希 TEXT NOT NULL, UNIQUE (CID, 序号))"),
+            QStringLiteral(
+                "CREATE TABLE 公证记录表 (ID INTEGER PRIMARY KEY AUTOINCREMENT, CID INTEGER NOT NULL, "
+                "序号 INTEGER NOT NULL, 类型 TEXT NOT NULL, 时间 TEXT NOT NULL, 内容 TEXT NOT NULL, "
+                "前哈希 TEXT NOT NULL, 哈希 TEXT NOT NULL, UNIQUE (CID, 序号))"),
             QStringLiteral("CREATE TABLE 公证种子表 (CID INTEGER PRIMARY KEY, 种子 TEXT NOT NULL, "
                            "承诺 TEXT NOT NULL, 公证码 TEXT NOT NULL, 已公开 INTEGER NOT NULL DEFAULT 0)"),
         },
