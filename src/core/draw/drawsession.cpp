@@ -9,6 +9,7 @@
 #include "data/notarystore.h"
 #include "data/resultstore.h"
 #include "draw/displayrules.h"
+#include "draw/notaryrecord.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -180,7 +181,9 @@ void DrawSession::commitToTheDraw(Entry entry)
     written = written
         && data::NotaryStore::append(draw, QStringLiteral("entered"),
             compact({ { QStringLiteral("rule"), QLatin1String(notary::Rule) },
-                { QStringLiteral("draw"), draw }, { QStringLiteral("commitment"), fresh.commitment },
+                { QStringLiteral("draw"), draw },
+                { QStringLiteral("name"), data::DrawStore::load(draw).value_or(data::DrawRecord {}).name },
+                { QStringLiteral("commitment"), fresh.commitment },
                 { QStringLiteral("fingerprint"), listPrint },
                 { QStringLiteral("entrants"), fingerprint.count() }, { QStringLiteral("awards"), awardList },
                 { QStringLiteral("awardsDigest"), digest }, { QStringLiteral("code"), fresh.code },
@@ -200,16 +203,7 @@ QString DrawSession::notaryCode() const
 
 bool DrawSession::revealSeed()
 {
-    const std::optional<data::NotarySeed> stored = data::NotaryStore::seedOf(m_settings.drawId);
-    if (!stored || stored->seed.isEmpty())
-        return false;
-    if (stored->revealed)
-        return true;
-    data::Transaction transaction;
-    const bool revealed = transaction.isActive()
-        && data::NotaryStore::append(m_settings.drawId, QStringLiteral("reveal"),
-            compact({ { QStringLiteral("seed"), notary::Hex(stored->seed) } }))
-        && data::NotaryStore::markRevealed(m_settings.drawId) && transaction.commit();
+    const bool revealed = RevealSeed(m_settings.drawId);
     if (revealed)
         m_seed.clear(); // a seed everyone knows draws no more rounds
     return revealed;
