@@ -155,6 +155,7 @@ void TestProgramOnX::drawOnTheStage()
     const QSize screen = QGuiApplication::primaryScreen()->size();
     QTRY_COMPARE_WITH_TIMEOUT(windowGeometry(stage).size(), screen, 10000);
     QTest::qWait(500);
+    test::saveXShot(test::grabXScreen(), QStringLiteral("x-program-before-the-first-round"));
 
     // Space starts, Space stops: the number is on the screen and stored.
     key(QStringLiteral("space"));

@@ -253,6 +253,14 @@ void MF::buildControls()
     m_banner->setAlignment(Qt::AlignCenter);
     m_banner->setWordWrap(true);
     connect(m_banner, &ClickLabel::pressed, this, &MF::onPressed);
+    // The draw's 公证码, for the hall to read or photograph before the first
+    // round: small, in a corner, gone once the first winners stop.
+    m_notary = new ClickLabel(this);
+    m_notary->setObjectName(QStringLiteral("notaryCode"));
+    m_notary->setTextFormat(Qt::PlainText);
+    m_notary->setFocusPolicy(Qt::NoFocus);
+    m_notary->hide();
+    connect(m_notary, &ClickLabel::pressed, this, &MF::onPressed);
 
     m_scr = new QTimer(this);
     m_scr->setObjectName(QStringLiteral("Scr"));
@@ -553,6 +561,7 @@ void MF::placeBoard()
     }
     fitBoardList();
     placeBanner();
+    placeNotaryCode();
 }
 
 void MF::fitBoardList()
@@ -1018,6 +1027,29 @@ void MF::refreshAwardBanner()
 {
     m_banner->setText(draw::AwardBannerText(m_session));
     placeBanner();
+    placeNotaryCode();
+}
+
+void MF::placeNotaryCode()
+{
+    m_notary->setVisible(m_session.codeOnShow());
+    if (!m_notary->isVisibleTo(this))
+        return;
+    m_notary->setText(QStringLiteral("公证码 ") + m_session.notaryCode());
+    const int pixels = std::max(12, height() / 40);
+    QFont font = this->font();
+    font.setPixelSize(pixels);
+    m_notary->setFont(font);
+    QPalette palette = m_notary->palette();
+    palette.setColor(QPalette::WindowText, QColor(255, 244, 214, 210));
+    m_notary->setPalette(palette);
+    const appearance::StageLayout layout = appearance::BuiltInStageLayout(QSizeF(size()));
+    const QSize natural = m_notary->sizeHint();
+    m_notary->setGeometry(
+        QRect(QPoint(int(std::lround(layout.stage.left())) + pixels,
+                  height() - int(std::lround(layout.stage.top())) - natural.height() - pixels),
+            natural));
+    m_notary->raise();
 }
 
 void MF::placeBanner()

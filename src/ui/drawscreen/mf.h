@@ -239,6 +239,8 @@ private:
     ClickLabel *m_end = nullptr;
     ClickLabel *m_undo = nullptr;
     ClickLabel *m_banner = nullptr;
+    ClickLabel *m_notary = nullptr;
+    void placeNotaryCode();
     appearance::FontSpec m_bannerFont;
     bool m_bannerFontStored = false;
     bool m_showBanner = true;
