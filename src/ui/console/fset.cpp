@@ -20,6 +20,7 @@
 #include "data/drawstore.h"
 #include "data/entrantstore.h"
 #include "data/resultstore.h"
+#include "draw/notaryrecord.h"
 #include "drawscreen/enterdraw.h"
 #include "drawscreen/mf.h"
 #include "drawscreen/stagescreenmenu.h"
@@ -39,11 +40,13 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTabWidget>
@@ -707,7 +710,37 @@ void FSet::showExportMenu(int index, const QPoint &globalPos)
     exportGrid->setObjectName(QStringLiteral("M_OutMSF"));
     connect(exportGrid, &QAction::triggered, this,
         [this, index] { ExportGrid(*m_grids[index], QStringLiteral("澄曜抽奖")); });
+    if (index == 3) {
+        QAction *record = menu.addAction(QStringLiteral("导出公证记录…"));
+        record->setObjectName(QStringLiteral("M_OutRecord"));
+        connect(record, &QAction::triggered, this, [this] { exportNotaryRecord(chosenDraw(3)); });
+    }
     menu.exec(globalPos);
+}
+
+void FSet::exportNotaryRecord(qint64 draw)
+{
+    if (draw < 1)
+        return;
+    const QString path
+        = prompts().saveFileName(QStringLiteral("公证记录(*.json)|*.json"), QStringLiteral("公证记录.json"));
+    if (path.isEmpty())
+        return;
+    // The seed is revealed first: a record is checkable only with it, and a
+    // revealed seed draws no further rounds.
+    if (!draw::RevealSeed(draw)) {
+        prompts().message(QStringLiteral("该抽奖还没有公证记录（尚未进入过抽奖），或数据库无法写入！"));
+        return;
+    }
+    const std::optional<QJsonObject> record = draw::ExportRecord(draw);
+    QSaveFile file(path);
+    if (!record || !file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(*record).toJson()) < 0
+        || !file.commit()) {
+        prompts().message(QStringLiteral("文件保存出错！"));
+        return;
+    }
+    prompts().message(
+        QStringLiteral("已导出公证记录：%1\n可用 tombolix-verify 验证。").arg(QFileInfo(path).fileName()));
 }
 
 void FSet::addEntrant()

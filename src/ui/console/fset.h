@@ -75,6 +75,8 @@ private:
     void addEntrant();
     void importEntrants();
     void showExportMenu(int index, const QPoint &globalPos);
+    // Reveals the draw's seed and writes its record for tombolix-verify.
+    void exportNotaryRecord(qint64 draw);
     void checkDuplicates();
     void checkLengths();
     void showAbout();
