@@ -3,6 +3,7 @@
 #   win_build             the Windows build folder (TOMBOLIX_WINDOWS_BUILD_DIR, default build-win64)
 #   win_run PROGRAM ARGS  runs a Windows program under Wine, in a Wine prefix of the cache
 #   win_screen_test       the Linux build's tst_program_x (built when missing)
+#   win_settle [kill]     waits for (or ends) the prefix's Wine processes
 #   win_deploy FOLDER     puts the DLLs and Qt plug-ins the programs need beside them
 
 win_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,6 +27,15 @@ win_screen_test() {
             cmake --build "$win_root/build" --target tst_program_x --parallel "$(nproc)" >/dev/null || true
     fi
     [ ! -x "$test" ] || echo "$test"
+}
+
+# Waits until the prefix's Wine processes have ended; with "kill", ends
+# them first (a program started after them gets Wine's display afresh).
+win_settle() {
+    local server
+    server="$(dirname "$win_wine")/wineserver"
+    [ "${1:-}" != kill ] || "$server" -k 2>/dev/null || true
+    "$server" -w 2>/dev/null || true
 }
 
 win_run() {

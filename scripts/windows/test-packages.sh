@@ -21,7 +21,7 @@ win_run wineboot -i >/dev/null 2>&1
 # Qt's offscreen platform, through the prefix's environment (Wine does not
 # hand QT_QPA_PLATFORM from this one to a program).
 win_run reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /t REG_SZ /d offscreen /f >/dev/null 2>&1
-"$(dirname "$win_wine")/wineserver" -w
+win_settle
 drive=$WINEPREFIX/drive_c
 user_data=$(find "$drive/users" -maxdepth 1 -mindepth 1 -type d ! -name Public | head -1)/AppData/Roaming/Tombolix/Tombolix
 
@@ -43,7 +43,7 @@ start_briefly() {
     sleep 12
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-    "$(dirname "$win_wine")/wineserver" -k 2>/dev/null || true
+    win_settle kill
 }
 
 # A draw held with the program on an X server of its own (Xvfb, openbox):
@@ -52,8 +52,7 @@ start_briefly() {
 screen_test=$(win_screen_test)
 [ -n "$screen_test" ] || fail "the Linux build's tst_program_x could not be built"
 hold_a_draw() {
-    "$(dirname "$win_wine")/wineserver" -k 2>/dev/null || true
-    "$(dirname "$win_wine")/wineserver" -w 2>/dev/null || true
+    win_settle kill
     local log=$win_build/package/$2-draw.log
     TOMBOLIX_WINDOWS_PROGRAM=$1 TOMBOLIX_PROGRAM="$win_here/tombolix-on-x.sh" LC_ALL=C.UTF-8 \
         TOMBOLIX_SHOTS="$win_build/package/$2-shots" timeout 300 "$win_root/tests/screen/on-x.sh" 1920x1080 \
@@ -62,7 +61,7 @@ hold_a_draw() {
 }
 
 win_run "$setup" /S
-"$(dirname "$win_wine")/wineserver" -w
+win_settle
 program="$drive/Program Files/Tombolix/bin/tombolix.exe"
 [ -f "$program" ] || fail "the setup installed no tombolix.exe"
 [ -f "$drive/Program Files/Tombolix/share/tombolix/Data.mdb" ] || fail "no shipped database"
@@ -74,7 +73,7 @@ hold_a_draw 'C:\Program Files\Tombolix\bin\tombolix.exe' installed
 echo "installed: ok"
 
 win_run 'C:\Program Files\Tombolix\uninstall.exe' /S
-"$(dirname "$win_wine")/wineserver" -w
+win_settle
 sleep 2
 [ ! -f "$program" ] || fail "the uninstaller left tombolix.exe"
 [ -f "$user_data/Data.mdb" ] || fail "the uninstaller took the user's data"

@@ -23,7 +23,7 @@ fi
 # Qt, where none are shipped).
 win_run reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /t REG_SZ /d offscreen /f >/dev/null 2>&1
 win_run reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ /d 'C:\windows\Fonts' /f >/dev/null 2>&1
-"$(dirname "$win_wine")/wineserver" -w
+win_settle
 
 declare -A skipped=(
     # The lane of a real X server (xdotool, xwd) is Linux's; its tests are
@@ -33,6 +33,18 @@ declare -A skipped=(
 passed=0
 failed=0
 skips=0
+# One line for a test that ran: report NAME LABEL START PASSED(yes/no) LOG.
+report() {
+    local seconds=$(($(date +%s) - $3))
+    if [ "$4" = yes ]; then
+        echo "PASS $1$2 ($seconds s)"
+        passed=$((passed + 1))
+    else
+        echo "FAIL $1$2 ($seconds s): $(grep -m1 -E 'FAIL!|QFATAL' "$5" 2>/dev/null || tail -1 "$5" 2>/dev/null ||
+            echo 'no log')"
+        failed=$((failed + 1))
+    fi
+}
 names=("$@")
 screen_lane=no
 if [ ${#names[@]} -eq 0 ] || [[ " ${names[*]} " == *" tst_program_x "* ]]; then
@@ -56,14 +68,9 @@ for name in "${names[@]}"; do
     # Under Wine a test's own output reaches no terminal: it writes its log
     # to a file, named through Wine's Z: drive.
     rm -f "$log"
-    if (cd "$bin" && timeout 900 "$win_wine" "./$name.exe" -o "Z:$log,txt" >/dev/null 2>&1); then
-        echo "PASS $name ($(($(date +%s) - start)) s)"
-        passed=$((passed + 1))
-    else
-        echo "FAIL $name ($(($(date +%s) - start)) s): $(grep -m1 -E 'FAIL!|QFATAL' "$log" 2>/dev/null \
-            || tail -1 "$log" 2>/dev/null || echo 'no log')"
-        failed=$((failed + 1))
-    fi
+    ok=no
+    (cd "$bin" && timeout 900 "$win_wine" "./$name.exe" -o "Z:$log,txt" >/dev/null 2>&1) && ok=yes
+    report "$name" "" "$start" "$ok" "$log"
 done
 # The program itself under Wine on an X server of its own (Xvfb, openbox),
 # its windows drawn by Wine and driven with real X input: the Linux build's
@@ -75,21 +82,18 @@ if [ "$screen_lane" = yes ]; then
     screen_test=$(win_screen_test)
     # Wine's processes of the offscreen runs know no display; a program that
     # joined them would open its windows nowhere.
-    "$(dirname "$win_wine")/wineserver" -k 2>/dev/null || true
-    "$(dirname "$win_wine")/wineserver" -w 2>/dev/null || true
+    win_settle kill
     log=$win_build/wine-tests/$name.log
     start=$(date +%s)
     if [ -z "$screen_test" ]; then
         echo "SKIP $name: the Linux build's tst_program_x could not be built"
         skips=$((skips + 1))
-    elif TOMBOLIX_PROGRAM="$win_here/tombolix-on-x.sh" TOMBOLIX_SHOTS="$win_build/wine-shots" LC_ALL=C.UTF-8 \
-        timeout 600 "$win_root/tests/screen/on-x.sh" 1920x1080 "$screen_test" -o "$log,txt" >/dev/null 2>&1; then
-        echo "PASS $name: tombolix.exe under Wine on Xvfb ($(($(date +%s) - start)) s)"
-        passed=$((passed + 1))
     else
-        echo "FAIL $name: tombolix.exe under Wine on Xvfb ($(($(date +%s) - start)) s): $(grep -m1 -E 'FAIL!|QFATAL' "$log" 2>/dev/null \
-            || tail -1 "$log" 2>/dev/null || echo 'no log')"
-        failed=$((failed + 1))
+        ok=no
+        TOMBOLIX_PROGRAM="$win_here/tombolix-on-x.sh" TOMBOLIX_SHOTS="$win_build/wine-shots" LC_ALL=C.UTF-8 \
+            timeout 600 "$win_root/tests/screen/on-x.sh" 1920x1080 "$screen_test" -o "$log,txt" >/dev/null 2>&1 &&
+            ok=yes
+        report "$name" ": tombolix.exe under Wine on Xvfb" "$start" "$ok" "$log"
     fi
 fi
 
