@@ -4,6 +4,7 @@
 #include "data/database.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
 
 namespace tombolix::data {
 
@@ -51,8 +52,9 @@ std::optional<QList<NotaryEntry>> NotaryStore::entries(qint64 drawId)
     return list;
 }
 
-bool NotaryStore::append(qint64 drawId, const QString &type, const QString &content)
+bool NotaryStore::append(qint64 drawId, const QString &type, const QJsonObject &object)
 {
+    const QString content = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     Recordset last = OpenRecordset(
         QStringLiteral("SELECT 序号, 哈希 FROM 公证记录表 WHERE CID=? ORDER BY 序号 DESC LIMIT 1"),
         { drawId });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -36,9 +37,10 @@ public:
     static bool markRevealed(qint64 drawId);
 
     static std::optional<QList<NotaryEntry>> entries(qint64 drawId);
-    // Appends an entry after the draw's last one, chained to it. Meant to
-    // run inside the caller's transaction, with the change it records.
-    static bool append(qint64 drawId, const QString &type, const QString &content);
+    // Appends an entry after the draw's last one, chained to it, its content
+    // written as compact JSON. Meant to run inside the caller's transaction,
+    // with the change it records.
+    static bool append(qint64 drawId, const QString &type, const QJsonObject &content);
 };
 
 } // namespace tombolix::data

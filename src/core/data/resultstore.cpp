@@ -7,7 +7,6 @@
 #include "data/tables.h"
 
 #include <QDateTime>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
 
@@ -109,8 +108,7 @@ bool ResultStore::recordWithdrawal(qint64 id, const QString &reason)
         { QStringLiteral("number"), textOf(rs.field(2)) }, { QStringLiteral("name"), textOf(rs.field(3)) },
         { QStringLiteral("reason"), reason } };
     CloseRecordset(rs);
-    return NotaryStore::append(drawId, QStringLiteral("withdrawal"),
-        QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact)));
+    return NotaryStore::append(drawId, QStringLiteral("withdrawal"), content);
 }
 
 std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)

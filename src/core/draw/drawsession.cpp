@@ -96,15 +96,6 @@ bool DrawSession::leaveOutStoredWinners()
     return true;
 }
 
-namespace {
-
-QString compact(const QJsonObject &object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-} // namespace
-
 void DrawSession::commitToTheDraw(Entry entry)
 {
     m_seed.clear();
@@ -174,20 +165,20 @@ void DrawSession::commitToTheDraw(Entry entry)
     // A seed given up is revealed, so the rounds drawn from it can be checked.
     if (written && !stored->seed.isEmpty() && !stored->revealed) {
         written = data::NotaryStore::append(draw, QStringLiteral("restart"),
-            compact({ { QStringLiteral("seed"), notary::Hex(stored->seed) },
+            QJsonObject { { QStringLiteral("seed"), notary::Hex(stored->seed) },
                 { QStringLiteral("reason"),
-                    entry == Entry::Afresh ? QStringLiteral("重新开始") : QStringLiteral("名单已改动") } }));
+                    entry == Entry::Afresh ? QStringLiteral("重新开始") : QStringLiteral("名单已改动") } });
     }
     written = written
         && data::NotaryStore::append(draw, QStringLiteral("entered"),
-            compact({ { QStringLiteral("rule"), QLatin1String(notary::Rule) },
+            QJsonObject { { QStringLiteral("rule"), QLatin1String(notary::Rule) },
                 { QStringLiteral("draw"), draw },
                 { QStringLiteral("name"), data::DrawStore::load(draw).value_or(data::DrawRecord {}).name },
                 { QStringLiteral("commitment"), fresh.commitment },
                 { QStringLiteral("fingerprint"), listPrint },
                 { QStringLiteral("entrants"), fingerprint.count() }, { QStringLiteral("awards"), awardList },
                 { QStringLiteral("awardsDigest"), digest }, { QStringLiteral("code"), fresh.code },
-                { QStringLiteral("excluded"), excluded } }))
+                { QStringLiteral("excluded"), excluded } })
         && data::NotaryStore::setSeed(draw, fresh) && transaction.commit();
     if (!written)
         return;
@@ -300,8 +291,7 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
         if (!m_pool.isEligible(index) || qint64(eligible.size()) >= m_award.Remaining)
             continue;
         eligible.push_back(index);
-        winners.push_back(
-            { 0, m_settings.drawId, integerValue(m_wid), m_pool.number(index), m_pool.name(index) });
+        winners.push_back({ 0, m_settings.drawId, award, m_pool.number(index), m_pool.name(index) });
     }
     std::vector<size_t> stored;
     if (m_seed.isEmpty()) {
@@ -325,10 +315,11 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
                     { QStringLiteral("name"), winners[i].name },
                     { QStringLiteral("result"), resultOf[i] ? QJsonValue(resultOf[i]) : QJsonValue() } });
             }
-            written = data::NotaryStore::append(m_settings.drawId, QStringLiteral("round"),
-                          compact({ { QStringLiteral("award"), award }, { QStringLiteral("round"), round },
-                              { QStringLiteral("eligible"), qint64(eligibleBefore) },
-                              { QStringLiteral("winners"), list } }))
+            written
+                = data::NotaryStore::append(m_settings.drawId, QStringLiteral("round"),
+                      QJsonObject { { QStringLiteral("award"), award }, { QStringLiteral("round"), round },
+                          { QStringLiteral("eligible"), qint64(eligibleBefore) },
+                          { QStringLiteral("winners"), list } })
                 && transaction.commit();
         }
         if (!written) {

@@ -24,9 +24,7 @@ bool RevealSeed(qint64 drawId)
     data::Transaction transaction;
     return transaction.isActive()
         && data::NotaryStore::append(drawId, QStringLiteral("reveal"),
-            QString::fromUtf8(
-                QJsonDocument(QJsonObject { { QStringLiteral("seed"), notary::Hex(stored->seed) } })
-                    .toJson(QJsonDocument::Compact)))
+            QJsonObject { { QStringLiteral("seed"), notary::Hex(stored->seed) } })
         && data::NotaryStore::markRevealed(drawId) && transaction.commit();
 }
 
