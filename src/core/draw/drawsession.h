@@ -143,6 +143,8 @@ public:
     // when the draw could not commit. codeOnShow: no round since it was made.
     QString notaryCode() const;
     bool codeOnShow() const { return m_codeOnShow && !m_code.isEmpty(); }
+    // Whether this screen drew rounds from a committed seed still secret.
+    bool hasRecord() const { return !m_seed.isEmpty(); }
     // Reveals the seed into the record (抽奖结束, or an export of the record);
     // no round is drawn from it afterwards.
     bool revealSeed();

@@ -20,7 +20,7 @@
 #include "data/drawstore.h"
 #include "data/entrantstore.h"
 #include "data/resultstore.h"
-#include "draw/notaryrecord.h"
+#include "draw/certificate.h"
 #include "drawscreen/enterdraw.h"
 #include "drawscreen/mf.h"
 #include "drawscreen/stagescreenmenu.h"
@@ -40,13 +40,11 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTabWidget>
@@ -726,21 +724,17 @@ void FSet::exportNotaryRecord(qint64 draw)
         = prompts().saveFileName(QStringLiteral("公证记录(*.json)|*.json"), QStringLiteral("公证记录.json"));
     if (path.isEmpty())
         return;
-    // The seed is revealed first: a record is checkable only with it, and a
+    // The seed is revealed with it: a record is checkable only so, and a
     // revealed seed draws no further rounds.
-    if (!draw::RevealSeed(draw)) {
-        prompts().message(QStringLiteral("该抽奖还没有公证记录（尚未进入过抽奖），或数据库无法写入！"));
-        return;
-    }
-    const std::optional<QJsonObject> record = draw::ExportRecord(draw);
-    QSaveFile file(path);
-    if (!record || !file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(*record).toJson()) < 0
-        || !file.commit()) {
-        prompts().message(QStringLiteral("文件保存出错！"));
+    const std::optional<draw::NotaryFiles> files = draw::WriteNotaryFiles(draw, path);
+    if (!files) {
+        prompts().message(
+            QStringLiteral("公证记录导出失败：该抽奖还没有公证记录（尚未进入过抽奖），或文件无法写入！"));
         return;
     }
     prompts().message(
-        QStringLiteral("已导出公证记录：%1\n可用 tombolix-verify 验证。").arg(QFileInfo(path).fileName()));
+        QStringLiteral("已导出公证记录：%1 和公证证书：%2\n可用 tombolix-verify 验证。")
+            .arg(QFileInfo(files->record).fileName(), QFileInfo(files->certificate).fileName()));
 }
 
 void FSet::addEntrant()

@@ -8,6 +8,7 @@
 #include "common/settingsstore.h"
 #include "data/drawstore.h"
 #include "draw/awardbanner.h"
+#include "draw/certificate.h"
 #include "draw/displayrules.h"
 #include "drawscreen/bannerlabel.h"
 #include "drawscreen/boardlist.h"
@@ -680,6 +681,12 @@ void MF::closeEvent(QCloseEvent *event)
     m_scr->stop();
     m_fin->stop();
     m_sound->stopRoll();
+    // A draw that has ended reveals its seed and leaves its record and
+    // certificate in 公证记录 beside the database, for anyone to check; the
+    // room is not kept waiting for a word about it unless it failed.
+    if (m_session.DrawFinished() && m_session.hasRecord()
+        && !draw::WriteNotaryFiles(m_session.drawId(), draw::NotaryRecordPathAtTheEnd(m_session.drawId())))
+        prompts().message(QStringLiteral("公证记录未能保存，请在“抽奖结果”页导出公证记录。"));
     emit closed();
     QWidget::closeEvent(event);
 }

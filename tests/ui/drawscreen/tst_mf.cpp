@@ -4,6 +4,8 @@
 #include "console/fset.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "draw/certificate.h"
+#include "draw/notaryrecord.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
 #include "grid/gridmodel.h"
@@ -12,10 +14,15 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -278,6 +285,32 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     QTRY_VERIFY(console.isVisible());
     QTRY_VERIFY(!openWindow(MF::caption()));
     QVERIFY(m_prompts->messages().isEmpty());
+
+    // The ended draw left its record, which checks, and its certificate.
+    const QDir records(QDir(m_db->folder()).filePath(QStringLiteral("公证记录")));
+    const QStringList json = records.entryList({ QStringLiteral("2026年会抽奖-公证记录-*.json") });
+    QCOMPARE(json.size(), 1);
+    QFile file(records.filePath(json.constFirst()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const draw::Verification verification
+        = draw::VerifyRecord(QJsonDocument::fromJson(file.readAll()).object());
+    QVERIFY2(verification.passed, qPrintable(verification.problem));
+    QFileInfo certificate(
+        records.filePath(QFileInfo(json.constFirst()).completeBaseName() + QStringLiteral(".pdf")));
+    QVERIFY(certificate.size() > 1000);
+    // Its page as a picture, for the eye (a PDF has no viewer here).
+    if (const QString shots = qEnvironmentVariable("TOMBOLIX_SHOTS"); !shots.isEmpty()) {
+        QImage page(2480, 3508, QImage::Format_RGB32); // A4 at 300 dpi, as written
+        page.setDotsPerMeterX(11811);
+        page.setDotsPerMeterY(11811);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        file.seek(0);
+        QVERIFY(draw::PaintCertificate(painter, page.rect().adjusted(180, 180, -180, -180),
+            QJsonDocument::fromJson(file.readAll()).object()));
+        painter.end();
+        page.save(QDir(shots).filePath(QStringLiteral("certificate.png")));
+    }
 }
 
 void TestDrawScreen::cancellingTheChooserStartsNothing()
