@@ -5,6 +5,7 @@
 #include "common/desktop.h"
 #include "common/gridview.h"
 #include "common/idlist.h"
+#include "common/notary.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "common/version.h"
@@ -19,6 +20,7 @@
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "data/entrantstore.h"
+#include "data/notarystore.h"
 #include "data/resultstore.h"
 #include "draw/certificate.h"
 #include "drawscreen/enterdraw.h"
@@ -282,6 +284,22 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
         connect(entrants, &QAbstractItemModel::rowsRemoved, this, count);
         connect(entrants, &QAbstractItemModel::modelReset, this, count);
         connect(entrants, &GridModel::layoutPropertiesChanged, this, count);
+    }
+    if (index == 3) {
+        // The draw's 公证码 and commitment in full, to be read out, photographed
+        // or posted before the first round.
+        m_notaryLine = new QLabel(page);
+        m_notaryLine->setObjectName(QStringLiteral("NotaryCode"));
+        m_notaryLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(m_notaryLine);
+        connect(m_grids[index], &QAbstractItemModel::modelReset, this, [this] {
+            const std::optional<data::NotarySeed> seed = data::NotaryStore::seedOf(chosenDraw(3));
+            m_notaryLine->setText(!seed || seed->seed.isEmpty()
+                    ? QString()
+                    : QStringLiteral("公证码 %1　　种子承诺 %2%3")
+                          .arg(notary::GroupedCode(seed->code), seed->commitment,
+                              seed->revealed ? QStringLiteral("　　（种子已公开）") : QString()));
+        });
     }
     m_views[index] = new GridView(page);
     m_views[index]->setObjectName(QStringLiteral("MSF_%1").arg(index));

@@ -111,7 +111,8 @@ private:
     // The draw, award or entrant editor while one is open.
     QPointer<QDialog> m_editor;
     CellEditor *m_cellEditor = nullptr;
-    QLabel *m_entrantCount = nullptr; // how many entrants the chosen draw has
+    QLabel *m_entrantCount = nullptr;
+    QLabel *m_notaryLine = nullptr; // the results tab's 公证码 // how many entrants the chosen draw has
     int m_editRow = -1;
     int m_editCol = -1;
     // The entrant being edited; 0 for a row not stored yet, which is known

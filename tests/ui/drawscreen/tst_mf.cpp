@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -226,6 +227,12 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     QVERIFY(!console.isVisible());
     QVERIFY(screen->isFullScreen());
     QCOMPARE(labelText(screen, "LL_2"), QStringLiteral("00000000000"));
+    // The 公证码 is on show until the first round, and read on the results tab.
+    const QLabel *code = screen->findChild<QLabel *>(QStringLiteral("notaryCode"));
+    QVERIFY(code && code->isVisible());
+    QVERIFY2(QRegularExpression(QStringLiteral("^公证码( [0-9A-F]{4}){4}$")).match(code->text()).hasMatch(),
+        qPrintable(code->text()));
+    const QString grouped = code->text().mid(4);
     screen->showNormal();
     screen->resize(1280, 720);
     QTest::qWait(50);
@@ -240,6 +247,7 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     click(screen, "bIMG");
     QVERIFY(!screen->isRolling());
     QCOMPARE(resultCount(draw), qint64(2));
+    QVERIFY(!code->isVisible());
     const QStringList firstWinners = labelText(screen, "LL_2").split(QStringLiteral("\r\n"));
     QCOMPARE(firstWinners.size(), 2);
     QVERIFY(labelText(screen, "LL_1").startsWith(QStringLiteral("一等奖 · 笔记本电脑\r\n     ")));
@@ -285,6 +293,16 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     QTRY_VERIFY(console.isVisible());
     QTRY_VERIFY(!openWindow(MF::caption()));
     QVERIFY(m_prompts->messages().isEmpty());
+
+    console.tabs()->setCurrentIndex(3);
+    auto *draws = console.findChild<QComboBox *>(QStringLiteral("CMB_3"));
+    const int item = draws->findText(QString::number(draw), Qt::MatchStartsWith);
+    QVERIFY(item >= 0);
+    draws->setCurrentIndex(item);
+    emit draws->activated(item);
+    QTRY_VERIFY(console.findChild<QLabel *>(QStringLiteral("NotaryCode"))
+                    ->text()
+                    .startsWith(QStringLiteral("公证码 ") + grouped));
 
     // The ended draw left its record, which checks, and its certificate.
     const QDir records(QDir(m_db->folder()).filePath(QStringLiteral("公证记录")));
