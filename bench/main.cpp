@@ -97,6 +97,9 @@ int runImportCommand(const QStringList &args);
 void benchBannerRepaint();
 // Qt's own texts in Chinese, at start-up.
 void benchChineseTexts();
+void benchPickDerived();
+void benchEnterDraw();
+void benchVerify();
 } // namespace tombolix::bench
 
 namespace {
@@ -134,6 +137,9 @@ const std::vector<Benchmark> &benchmarks()
         // The stage's banner.
         { "banner_repaint_1080p", benchBannerRepaint },
         { "chinese_texts_install", benchChineseTexts },
+        { "pick_derived_10_of_1m_90pct_won", benchPickDerived },
+        { "enter_draw_70000", benchEnterDraw },
+        { "verify_1000_rounds_70000", benchVerify },
     };
     return all;
 }
