@@ -18,7 +18,7 @@ mkdir -p "$out"
 stage_programs() {
     local folder=$1
     mkdir -p "$folder"
-    cp "$bin/tombolix.exe" "$bin/tombolix-xlsread.exe" "$folder/"
+    cp "$bin/tombolix.exe" "$bin/tombolix-xlsread.exe" "$bin/tombolix-verify.exe" "$folder/"
     win_deploy "$folder"
 }
 
@@ -29,6 +29,8 @@ installed=$out/installed
 stage_programs "$installed/bin"
 mkdir -p "$installed/share/tombolix"
 cp "$empty" "$installed/share/tombolix/Data.mdb"
+mkdir -p "$installed/share/doc/tombolix"
+cp "$win_root/docs/verifiable-draw.md" "$installed/share/doc/tombolix/"
 cp "$win_build/src/app/tombolix.ico" "$out/tombolix.ico"
 setup=$out/Tombolix-$version-win64-setup.exe
 makensis -V2 -DVERSION="$version" -DSTAGE="$installed" -DOUTFILE="$setup" \
@@ -37,6 +39,7 @@ makensis -V2 -DVERSION="$version" -DSTAGE="$installed" -DOUTFILE="$setup" \
 portable=$out/Tombolix-$version-win64-portable
 stage_programs "$portable"
 cp "$empty" "$portable/Data.mdb"
+cp "$win_root/docs/verifiable-draw.md" "$portable/"
 (cd "$out" && rm -f "$(basename "$portable").zip" && zip -qr "$(basename "$portable").zip" "$(basename "$portable")")
 
 echo "$setup"

@@ -66,6 +66,7 @@ program="$drive/Program Files/Tombolix/bin/tombolix.exe"
 [ -f "$program" ] || fail "the setup installed no tombolix.exe"
 [ -f "$drive/Program Files/Tombolix/share/tombolix/Data.mdb" ] || fail "no shipped database"
 [ ! -f "$drive/Program Files/Tombolix/bin/Data.mdb" ] || fail "a database beside the installed program"
+[ -f "$drive/Program Files/Tombolix/bin/tombolix-verify.exe" ] || fail "the setup installed no tombolix-verify.exe"
 check_version 'C:\Program Files\Tombolix\bin\tombolix.exe'
 start_briefly 'C:\Program Files\Tombolix\bin\tombolix.exe'
 [ -f "$user_data/Data.mdb" ] || fail "the installed program made no database in the user's folder"
