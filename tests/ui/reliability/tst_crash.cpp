@@ -6,6 +6,7 @@
 // The kill moments are random; TOMBOLIX_CRASH_SEED repeats a run.
 
 #include "data/database.h"
+#include "draw/notaryrecord.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -486,6 +487,12 @@ void TestCrash::drawKilledThenContinuedFinishesExactly()
     for (const ContinuedAward &award : awards)
         QCOMPARE(file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size(),
             award.count);
+
+    // Through every kill, each round followed from the seed committed at the
+    // start: the record checks.
+    QVERIFY(draw::RevealSeed(draw));
+    const draw::Verification verification = draw::VerifyRecord(*draw::ExportRecord(draw));
+    QVERIFY2(verification.passed, qPrintable(verification.problem));
 }
 
 // Four entrants for four places: the draw can only be finished by drawing the
