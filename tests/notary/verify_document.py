@@ -96,6 +96,8 @@ if len(sys.argv) > 1:
                     if not repeat[c['award']]:
                         eligible.discard(w['position'])
             checked += 1
+        elif e['type'] == 'restart' and c.get('cleared'):
+            standing = {}
         elif e['type'] == 'withdrawal':
             del standing[c['result']]
             eligible -= {p for p in eligible if entrants[p - 1] == (c['number'].strip(), c['name'])}

@@ -162,12 +162,17 @@ void DrawSession::commitToTheDraw(Entry entry)
 
     data::Transaction transaction;
     bool written = transaction.isActive();
-    // A seed given up is revealed, so the rounds drawn from it can be checked.
-    if (written && !stored->seed.isEmpty() && !stored->revealed) {
-        written = data::NotaryStore::append(draw, QStringLiteral("restart"),
-            QJsonObject { { QStringLiteral("seed"), notary::Hex(stored->seed) },
-                { QStringLiteral("reason"),
-                    entry == Entry::Afresh ? QStringLiteral("重新开始") : QStringLiteral("名单已改动") } });
+    // A seed given up is revealed, so the rounds drawn from it can be checked;
+    // 重新开始 says the results before it were cleared.
+    const bool givenUp = !stored->seed.isEmpty() && !stored->revealed;
+    if (written && (givenUp || (entry == Entry::Afresh && !entries->isEmpty()))) {
+        QJsonObject restart { { QStringLiteral("reason"),
+                                  entry == Entry::Afresh ? QStringLiteral("重新开始")
+                                                         : QStringLiteral("名单已改动") },
+            { QStringLiteral("cleared"), entry == Entry::Afresh } };
+        if (givenUp)
+            restart.insert(QStringLiteral("seed"), notary::Hex(stored->seed));
+        written = data::NotaryStore::append(draw, QStringLiteral("restart"), restart);
     }
     written = written
         && data::NotaryStore::append(draw, QStringLiteral("entered"),

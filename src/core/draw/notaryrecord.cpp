@@ -260,6 +260,8 @@ Verification VerifyRecord(
             ++withdrawals;
         } else if (type == QLatin1String("reveal")) {
             seed.clear();
+        } else if (type == QLatin1String("restart") && content.value(QLatin1String("cleared")).toBool()) {
+            standing.clear(); // 重新开始 deleted the draw's results
         }
     }
 

@@ -64,6 +64,17 @@ qint64 resultCount(qint64 draw)
         QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
 }
 
+// The draw's record, its seed revealed, checks: every round followed from it.
+bool recordChecks(qint64 draw)
+{
+    if (!draw::RevealSeed(draw))
+        return false;
+    const draw::Verification verification = draw::VerifyRecord(*draw::ExportRecord(draw));
+    if (!verification.passed)
+        qWarning("%s", qPrintable(verification.problem));
+    return verification.passed;
+}
+
 QString labelText(MF *screen, const char *name)
 {
     return screen->findChild<QLabel *>(QString::fromLatin1(name))->text();
@@ -684,6 +695,7 @@ void TestDrawScreen::aRoundKeepsItsAwardThroughAWithdrawal()
     QCOMPARE(awardResults(b), 5);
     QVERIFY(screen.session().DrawFinished());
     QCOMPARE(test::wonAgainAfterANoRepeatWin(draw), QStringList());
+    QVERIFY(recordChecks(draw));
 }
 
 void TestDrawScreen::aWithdrawnWinnerStaysOutWhenTheDrawGoesOn()
@@ -727,6 +739,7 @@ void TestDrawScreen::aWithdrawnWinnerStaysOutWhenTheDrawGoesOn()
     screen = enterThroughConsole(console);
     QVERIFY(screen);
     QCOMPARE(screen->session().pool().eligibleCount(), 2);
+    QVERIFY(recordChecks(draw));
 }
 
 void TestDrawScreen::anAwardThatCannotBeFilledIsToldAndLetGo()
@@ -772,6 +785,7 @@ void TestDrawScreen::timedRoundStopsByItself()
     QVERIFY(screen.isRolling());
     QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling(), 3000);
     QCOMPARE(resultCount(draw), qint64(1));
+    QVERIFY(recordChecks(draw));
 }
 
 void TestDrawScreen::timedRoundLastsItsSeconds()
