@@ -3,6 +3,7 @@
 #include "common/settingsstore.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "draw/entrantpool.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -70,6 +71,16 @@ void ScratchDatabase::addEntrants(qint64 draw, qint64 count)
         query.exec();
     }
     transaction.commit();
+}
+
+void fillPoolMostlyWon(draw::EntrantPool &pool)
+{
+    pool.reserve(1000000);
+    for (int i = 1; i <= 1000000; ++i)
+        pool.append(i, QString::number(i), QString());
+    draw::RandomSource random(1);
+    for (qsizetype index : pool.pick(900000, random))
+        pool.makeIneligible(index);
 }
 
 } // namespace tombolix::bench

@@ -4,7 +4,14 @@
 #include <QTemporaryDir>
 #include <functional>
 
+namespace tombolix::draw {
+class EntrantPool;
+}
+
 namespace tombolix::bench {
+
+// A million entrants numbered from 1, nine in ten of them already won.
+void fillPoolMostlyWon(draw::EntrantPool &pool);
 
 // Runs the body once to warm up, then `runs` times, and returns the median
 // duration in seconds.

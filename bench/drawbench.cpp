@@ -46,12 +46,8 @@ void benchPoolLoad()
 void benchTick()
 {
     draw::EntrantPool pool;
-    pool.reserve(1000000);
-    for (int i = 1; i <= 1000000; ++i)
-        pool.append(i, QString::number(i), QString());
-    draw::RandomSource random(1);
-    for (qsizetype index : pool.pick(900000, random))
-        pool.makeIneligible(index);
+    fillPoolMostlyWon(pool);
+    draw::RandomSource random(2);
     const int ticks = 100000;
     QStringList lines;
     const double seconds = medianSeconds(5, [&] {

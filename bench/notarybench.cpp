@@ -15,12 +15,7 @@ namespace tombolix::bench {
 void benchPickDerived()
 {
     draw::EntrantPool pool;
-    pool.reserve(1000000);
-    for (int i = 1; i <= 1000000; ++i)
-        pool.append(i, QString::number(i), QString());
-    draw::RandomSource random(1);
-    for (qsizetype index : pool.pick(900000, random))
-        pool.makeIneligible(index);
+    fillPoolMostlyWon(pool);
     const QByteArray seed = notary::NewSeed();
     const int rounds = 20000;
     const double seconds = medianSeconds(5, [&] {
