@@ -13,8 +13,10 @@
 #include <QPixmap>
 #include <QSet>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QVariant>
 #include <QWidget>
+#include <memory>
 
 namespace tombolix::test {
 
@@ -97,6 +99,25 @@ QWidget *openWindow(const QString &caption)
             return window;
     }
     return nullptr;
+}
+
+void whenWindowOpens(QObject *context, const QString &caption, const std::function<void(QWidget *)> &act)
+{
+    auto *timer = new QTimer(context);
+    timer->setInterval(20);
+    auto left = std::make_shared<int>(1500);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, caption, act, left] {
+        QWidget *window = openWindow(caption);
+        if (window || --*left <= 0) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        if (window) {
+            const std::function<void(QWidget *)> run = act; // the timer may go while it runs
+            run(window);
+        }
+    });
+    timer->start();
 }
 
 void saveShot(QWidget *widget, const QString &name)

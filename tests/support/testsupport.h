@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
+
+class QObject;
 
 class QAction;
 class QMenu;
@@ -47,6 +50,11 @@ private:
 
 // The visible top-level window with this caption, or nullptr.
 QWidget *openWindow(const QString &caption);
+
+// Hands the window with this caption to `act` once it is open, looking every
+// 20 ms for up to 30 s, so a machine slowed by its load is waited for; the
+// looking ends with `context`.
+void whenWindowOpens(QObject *context, const QString &caption, const std::function<void(QWidget *)> &act);
 
 // Saves the window as PNG when TOMBOLIX_SHOTS names a folder.
 void saveShot(QWidget *widget, const QString &name);

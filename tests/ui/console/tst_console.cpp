@@ -503,9 +503,8 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
     test::saveShot(&console, QStringLiteral("FSet-entrants"));
 
     // Hold the draw.
-    QTimer::singleShot(50, [] {
-        if (QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置")))
-            QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+    test::whenWindowOpens(&console, QStringLiteral("选择抽奖设置"), [](QWidget *chooser) {
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
     });
     click(&console, QStringLiteral("Entr"));
     auto *screen = qobject_cast<MF *>(openWindow(MF::caption()));

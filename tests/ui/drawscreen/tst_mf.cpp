@@ -42,10 +42,7 @@ using test::openWindow;
 // `choice` in its list, or cancel when choice is negative.
 MF *enterThroughConsole(FSet &console, int choice = 0)
 {
-    QTimer::singleShot(50, [choice] {
-        QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置"));
-        if (!chooser)
-            return;
+    test::whenWindowOpens(&console, QStringLiteral("选择抽奖设置"), [choice](QWidget *chooser) {
         test::saveShot(chooser, QStringLiteral("GetProject"));
         if (choice < 0) {
             QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_0")), Qt::LeftButton);

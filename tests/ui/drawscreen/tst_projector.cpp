@@ -45,10 +45,7 @@ const QRect ProjectorArea(1366, 0, 1920, 1080);
 // Clicks the console's start button and takes the first draw the chooser offers.
 MF *enterThroughConsole(FSet &console)
 {
-    QTimer::singleShot(50, [] {
-        QWidget *chooser = openWindow(QStringLiteral("选择抽奖设置"));
-        if (!chooser)
-            return;
+    test::whenWindowOpens(&console, QStringLiteral("选择抽奖设置"), [](QWidget *chooser) {
         chooser->findChild<QComboBox *>(QStringLiteral("TT"))->setCurrentIndex(0);
         QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
     });

@@ -227,10 +227,8 @@ QWidget *openWindow(const QString &caption)
 // with the chooser open and its list already read.
 MF *enterDraw(const std::function<void()> &whileChoosing = {})
 {
-    QTimer::singleShot(50, [whileChoosing] {
-        QWidget *chooser = openWindow(u"选择抽奖设置"_s);
-        if (!chooser)
-            return;
+    QObject choosing; // the looking ends with this function
+    test::whenWindowOpens(&choosing, u"选择抽奖设置"_s, [whileChoosing](QWidget *chooser) {
         if (whileChoosing)
             whileChoosing();
         QTest::mouseClick(chooser->findChild<QPushButton *>(u"Com_1"_s), Qt::LeftButton);

@@ -313,10 +313,7 @@ void TestImport::workbookThroughTheSheetChooser()
     QFile::remove(workbook);
     QVERIFY(QFile::copy(QStringLiteral(TOMBOLIX_TEST_DATA "/") + fixture, workbook));
     m_prompts->queueFileName(workbook);
-    QTimer::singleShot(50, [] {
-        QWidget *chooser = openWindow(Sheets::caption());
-        if (!chooser)
-            return;
+    test::whenWindowOpens(&console, Sheets::caption(), [](QWidget *chooser) {
         auto *sheets = qobject_cast<Sheets *>(chooser);
         GridModel *grid = sheets->grid();
         if (grid->Rows() < 3 || grid->TextMatrix(1, 1) != QStringLiteral("√"))
@@ -535,9 +532,8 @@ void TestImport::consoleStaysDisabledWhileThePreviewReads()
     YieldingProgress progress;
     progress.queueOnOpen(QStringLiteral("正在读取EXCEL数据……"),
         [&console] { postClick(console.findChild<QPushButton *>(QStringLiteral("Com_20"))); });
-    QTimer::singleShot(50, &console, [] {
-        if (QWidget *chooser = openWindow(Sheets::caption()))
-            QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
+    test::whenWindowOpens(&console, Sheets::caption(), [](QWidget *chooser) {
+        QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
     });
     console.pressButton(20);
     auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
@@ -597,8 +593,8 @@ void TestImport::officeExportsNamedXlsThroughTheSheetChooser()
     console.tabs()->setCurrentIndex(2);
     m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/") + file);
     int listed = -1;
-    QTimer::singleShot(50, [&listed] {
-        auto *chooser = qobject_cast<Sheets *>(openWindow(Sheets::caption()));
+    test::whenWindowOpens(&console, Sheets::caption(), [&listed](QWidget *window) {
+        auto *chooser = qobject_cast<Sheets *>(window);
         if (!chooser || chooser->grid()->TextMatrix(1, 1) != QStringLiteral("√"))
             return;
         listed = chooser->grid()->Rows() - 1;
@@ -902,8 +898,8 @@ void TestImport::hiddenSheetsAreMarkedAndNotTickedFirst()
     console.tabs()->setCurrentIndex(2);
     m_prompts->queueFileName(QStringLiteral(TOMBOLIX_TEST_DATA "/hidden-sheets.xlsx"));
     QStringList listed;
-    QTimer::singleShot(50, &console, [&listed] {
-        auto *chooser = qobject_cast<Sheets *>(openWindow(Sheets::caption()));
+    test::whenWindowOpens(&console, Sheets::caption(), [&listed](QWidget *window) {
+        auto *chooser = qobject_cast<Sheets *>(window);
         if (!chooser)
             return;
         GridModel *grid = chooser->grid();
