@@ -5,7 +5,6 @@
 // that differs and ends with 1; 2 when a file cannot be read.
 
 #include "common/commandline_platform.h"
-#include "common/notary.h"
 #include "draw/notaryrecord.h"
 #include "transfer/csvparse.h"
 #include "transfer/textcodec.h"
@@ -14,7 +13,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -22,38 +20,34 @@ using namespace tombolix;
 
 namespace {
 
-using Rows = QList<std::pair<QString, QString>>;
-
 void say(std::FILE *stream, const QString &text)
 {
     WriteProgramText(stream, text + QLatin1Char('\n'));
 }
 
-void keep(Rows &rows, const QString &number, const QString &name)
+// Every row of a .csv file, or of a workbook's first sheet.
+std::optional<QList<QStringList>> readRows(const QString &path)
 {
-    if (!number.trimmed().isEmpty())
-        rows.append({ number.trimmed(), name });
-}
-
-// Column A (or the first field) is the number, B the name.
-std::optional<Rows> readList(const QString &path)
-{
-    Rows rows;
+    QList<QStringList> rows;
     if (QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return std::nullopt;
         transfer::CsvLines lines(transfer::DecodeText(file.readAll()));
         while (const std::optional<QStringList> record = transfer::NextCsvRecord(lines, nullptr))
-            keep(rows, record->value(0), record->value(1));
+            rows.append(*record);
         return rows;
     }
     int error = 0;
     std::unique_ptr<transfer::Workbook> book = transfer::OpenWorkbook(path, &error);
     if (!book || book->sheetNames().isEmpty() || book->selectSheet(book->sheetNames().constFirst()) != 0)
         return std::nullopt;
-    for (int row = 1; row <= book->rowCount(); ++row)
-        keep(rows, book->cell(row, 1), book->cell(row, 2));
+    for (int row = 1; row <= book->rowCount(); ++row) {
+        QStringList cells;
+        for (int col = 1; col <= book->columnCount(); ++col)
+            cells.append(book->cell(row, col));
+        rows.append(cells);
+    }
     return rows;
 }
 
@@ -80,25 +74,14 @@ int main(int argc, char *argv[])
     }
     const QJsonObject record = document.object();
 
-    std::optional<Rows> list;
+    std::optional<draw::EntrantList> list;
     if (arguments.size() == 3) {
-        list = readList(arguments.at(2));
-        if (!list) {
+        const std::optional<QList<QStringList>> rows = readRows(arguments.at(2));
+        if (!rows) {
             say(stderr, QStringLiteral("无法读取名单文件 %1").arg(arguments.at(2)));
             return 2;
         }
-        // A header row above the list is no entrant: compare without it when
-        // the list matches only so.
-        notary::Fingerprint recorded;
-        for (const QJsonValue &each : record.value(QLatin1String("entrants")).toArray())
-            recorded.add(each.toArray().at(0).toString(), each.toArray().at(1).toString());
-        if (!list->isEmpty()) {
-            notary::Fingerprint withoutFirst;
-            for (qsizetype i = 1; i < list->size(); ++i)
-                withoutFirst.add(list->at(i).first, list->at(i).second);
-            if (withoutFirst.result() == recorded.result())
-                list->removeFirst();
-        }
+        list = draw::EntrantListOfRows(*rows);
     }
 
     const draw::Verification verification = draw::VerifyRecord(record, list);

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
+#include <algorithm>
 
 namespace tombolix::draw {
 
@@ -71,6 +72,47 @@ QString fingerprintOf(const QList<std::pair<QString, QString>> &rows)
     return fingerprint.result();
 }
 
+EntrantList sorted(EntrantList list)
+{
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+// The list file against the committed entrants: the same people, in the same
+// order or in another; else the first person on one and not on the other.
+std::optional<QString> compareList(EntrantList given, const EntrantList &entrants, QStringList *summary)
+{
+    const EntrantList committed = sorted(entrants);
+    // A header row of names other than ours above the list is no entrant.
+    if (given.size() == entrants.size() + 1 && sorted(given.mid(1)) == committed)
+        given.removeFirst();
+    if (given == entrants) {
+        *summary << QStringLiteral("名单文件与承诺时的名单一致（%1 人）").arg(given.size());
+        return std::nullopt;
+    }
+    const EntrantList offered = sorted(given);
+    if (offered == committed) {
+        *summary << QStringLiteral(
+            "名单文件与承诺时的名单人员一致（%1 人），排列顺序不同；中奖者按记录中的录入顺序算出")
+                        .arg(given.size());
+        return std::nullopt;
+    }
+    const QString problem = QStringLiteral("名单文件与承诺时的名单不符（名单文件 %1 人，承诺时 %2 人）：%3");
+    // Both sorted: walk them side by side to the first difference.
+    qsizetype a = 0;
+    qsizetype b = 0;
+    while (a < offered.size() && b < committed.size() && offered.at(a) == committed.at(b)) {
+        ++a;
+        ++b;
+    }
+    const QString detail = b < committed.size() && (a == offered.size() || committed.at(b) < offered.at(a))
+        ? QStringLiteral("承诺时名单中的 %1 %2 不在名单文件中")
+              .arg(committed.at(b).first, committed.at(b).second)
+        : QStringLiteral("名单文件中的 %1 %2 不在承诺时的名单中")
+              .arg(offered.at(a).first, offered.at(a).second);
+    return problem.arg(given.size()).arg(entrants.size()).arg(detail);
+}
+
 QString entryName(qsizetype index, const QString &type)
 {
     return QStringLiteral("第%1条记录（%2）").arg(index + 1).arg(type);
@@ -78,8 +120,37 @@ QString entryName(qsizetype index, const QString &type)
 
 } // namespace
 
-Verification VerifyRecord(
-    const QJsonObject &record, const std::optional<QList<std::pair<QString, QString>>> &list)
+EntrantList EntrantListOfRows(const QList<QStringList> &rows)
+{
+    qsizetype first = 0;
+    qsizetype numberColumn = 0;
+    qsizetype nameColumn = 1;
+    for (qsizetype r = 0; r < std::min<qsizetype>(rows.size(), 5); ++r) {
+        const QStringList &row = rows.at(r);
+        qsizetype found = -1;
+        for (qsizetype c = 0; c < row.size() && found < 0; ++c) {
+            const QString caption = row.at(c).trimmed();
+            if (caption == QStringLiteral("抽奖号码") || caption == QStringLiteral("号码"))
+                found = c;
+        }
+        if (found < 0)
+            continue;
+        first = r + 1;
+        numberColumn = found;
+        const qsizetype name = row.indexOf(QStringLiteral("姓名"));
+        nameColumn = name >= 0 ? name : found + 1;
+        break;
+    }
+    EntrantList list;
+    for (qsizetype r = first; r < rows.size(); ++r) {
+        const QString number = rows.at(r).value(numberColumn).trimmed();
+        if (!number.isEmpty())
+            list.append({ number, rows.at(r).value(nameColumn) });
+    }
+    return list;
+}
+
+Verification VerifyRecord(const QJsonObject &record, const std::optional<EntrantList> &list)
 {
     Verification result;
     auto fail = [&result](const QString &problem) {
@@ -92,7 +163,7 @@ Verification VerifyRecord(
         return fail(
             QStringLiteral("不是澄曜抽奖软件的公证记录（格式应为 %1）").arg(QLatin1String(RecordFormat)));
 
-    QList<std::pair<QString, QString>> entrants;
+    EntrantList entrants;
     for (const QJsonValue &each : record.value(QLatin1String("entrants")).toArray()) {
         const QJsonArray pair = each.toArray();
         entrants.append({ pair.at(0).toString(), pair.at(1).toString() });
@@ -293,11 +364,9 @@ Verification VerifyRecord(
     }
 
     if (list) {
-        const QString filePrint = fingerprintOf(*list);
-        if (filePrint != listPrint)
-            return fail(
-                QStringLiteral("名单文件的指纹为 %1，与承诺时的名单指纹 %2 不符").arg(filePrint, listPrint));
-        result.summary << QStringLiteral("名单文件与承诺时的名单一致（%1 人）").arg(list->size());
+        const std::optional<QString> problem = compareList(*list, entrants, &result.summary);
+        if (problem)
+            return fail(*problem);
     }
     result.summary
         << QStringLiteral("记录 %1 条，哈希链完整，最后一条哈希 %2").arg(chain.size()).arg(previous);

@@ -21,6 +21,14 @@ bool RevealSeed(qint64 drawId);
 // could not be read.
 std::optional<QJsonObject> ExportRecord(qint64 drawId);
 
+// Number and name per row, as an entrant list gives them.
+using EntrantList = QList<std::pair<QString, QString>>;
+
+// The entrant list in the rows of a file: the columns headed 抽奖号码 (or
+// 号码) and 姓名 when one of the first rows names them, as the console's
+// export does, else the first two columns. Rows without a number are left out.
+EntrantList EntrantListOfRows(const QList<QStringList> &rows);
+
 struct Verification
 {
     bool passed = false;
@@ -30,8 +38,9 @@ struct Verification
 
 // Recomputes the chain, the commitments, the fingerprints, every round's
 // winners and the results a record names. `list`: the entrant list as a file
-// gives it (number, name per row), checked against the fingerprint.
-Verification VerifyRecord(
-    const QJsonObject &record, const std::optional<QList<std::pair<QString, QString>>> &list = std::nullopt);
+// gives it, which must hold exactly the committed entrants (a header row of
+// its own above them is allowed); its order may differ, since the winners
+// follow the record's order.
+Verification VerifyRecord(const QJsonObject &record, const std::optional<EntrantList> &list = std::nullopt);
 
 } // namespace tombolix::draw

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -83,6 +85,26 @@ QString storedNumber(const QString &id)
 {
     return data::LookupValue(QStringLiteral("号码表"), id, QStringLiteral("ID"), QStringLiteral("号码"))
         .toString();
+}
+
+// The console's own export of a tab, through the grid's menu as the
+// operator opens it, into a file the prompts name.
+void exportTab(FSet &console, int index, const QString &path, ScopedScriptedPrompts &prompts)
+{
+    prompts.queueFileName(path);
+    grid::GridView *view = console.gridView(index);
+    QTimer::singleShot(0, view, [] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *menu = qobject_cast<QMenu *>(window);
+            if (menu && menu->isVisible() && menu->objectName() == QStringLiteral("M_Out")) {
+                QAction *action = menu->findChild<QAction *>(QStringLiteral("M_OutMSF"));
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            }
+        }
+    });
+    const QPoint cell = view->visualRect(console.grid(index)->index(2, 3)).center();
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, cell);
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, cell);
 }
 
 // The console shown on its entrants tab, with the grid's view and its cell editor.
@@ -528,6 +550,26 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
     QCOMPARE(column(*results, 3).count(QStringLiteral("一等奖")), 2);
     test::saveShot(&console, QStringLiteral("FSet-results"));
     QVERIFY(m_prompts->messages().isEmpty());
+
+    // The finance officer checks the record the end of the draw left with the
+    // entrant list the console exports, as it stands and sorted by name.
+    const QFileInfoList records = QDir(QFileInfo(m_db->path()).dir().filePath(QStringLiteral("公证记录")))
+                                      .entryInfoList({ QStringLiteral("*.json") });
+    QCOMPARE(records.size(), 1);
+    console.tabs()->setCurrentIndex(2);
+    QTemporaryDir lists;
+    exportTab(console, 2, lists.filePath(QStringLiteral("名单.xlsx")), *m_prompts);
+    QHeaderView *header = console.gridView(2)->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(4) + header->sectionSize(4) / 2, 4));
+    exportTab(console, 2, lists.filePath(QStringLiteral("名单.csv")), *m_prompts);
+    for (const QString &name : { QStringLiteral("名单.xlsx"), QStringLiteral("名单.csv") }) {
+        QProcess verify;
+        verify.start(QStringLiteral(TOMBOLIX_VERIFY), { records.at(0).filePath(), lists.filePath(name) });
+        QVERIFY(verify.waitForFinished(60000));
+        const QString said = QString::fromUtf8(verify.readAllStandardOutput());
+        QVERIFY2(verify.exitCode() == 0 && said.contains(QStringLiteral("（20 人")), qPrintable(name + said));
+    }
 }
 
 void TestConsole::shiftPressMarksFromTheCurrentRow()
