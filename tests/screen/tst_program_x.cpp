@@ -155,7 +155,8 @@ void TestProgramOnX::drawOnTheStage()
     const QSize screen = QGuiApplication::primaryScreen()->size();
     QTRY_COMPARE_WITH_TIMEOUT(windowGeometry(stage).size(), screen, 10000);
     QTest::qWait(500);
-    test::saveXShot(test::grabXScreen(), QStringLiteral("x-program-before-the-first-round"));
+    const QImage before = test::grabXScreen();
+    test::saveXShot(before, QStringLiteral("x-program-before-the-first-round"));
 
     // Space starts, Space stops: the number is on the screen and stored.
     key(QStringLiteral("space"));
@@ -173,6 +174,15 @@ void TestProgramOnX::drawOnTheStage()
     const int ink = test::inkPixels(shot, frame, QColor(255, 215, 0));
     QVERIFY2(ink > frame.width() * frame.height() / 50,
         qPrintable(QStringLiteral("%1 pixels of the number in the frame").arg(ink)));
+    // The 公证码 stands bottom left until the first round, then leaves.
+    const QRect corner(0, screen.height() * 17 / 20, screen.width() / 2, screen.height() * 3 / 20);
+    const QColor code(220, 202, 178); // its pale ink over the dark picture
+    const int codeBefore = test::inkPixels(before, corner, code);
+    const int codeAfter = test::inkPixels(shot, corner, code);
+    QVERIFY2(codeBefore > 300 && codeAfter < codeBefore / 10,
+        qPrintable(QStringLiteral("公证码 pixels %1 before the first round, %2 after")
+                       .arg(codeBefore)
+                       .arg(codeAfter)));
 
     // A click on the picture starts, another stops.
     const QPoint picture(screen.width() / 10, screen.height() * 17 / 20);
