@@ -214,15 +214,6 @@ bool FaultInjector::remove()
     return false;
 }
 
-QWidget *openWindow(const QString &caption)
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->windowTitle() == caption)
-            return window;
-    }
-    return nullptr;
-}
-
 // Starts the only draw as the console's start button does; whileChoosing runs
 // with the chooser open and its list already read.
 MF *enterDraw(const std::function<void()> &whileChoosing = {})
