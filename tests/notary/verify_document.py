@@ -77,13 +77,15 @@ if len(sys.argv) > 1:
             seeds[opened] = bytes.fromhex(c['seed'])
             assert sha(seeds[opened]) == contents[opened]['commitment']
             opened = None
+    earlier = {k: [tuple(e) for e in v] for k, v in record.get('earlierLists', {}).items()}
     eligible, repeat, rounds, standing, seed, checked = set(), {}, {}, {}, None, 0
     for i, (e, c) in enumerate(zip(entries, contents)):
         if e['type'] == 'entered':
-            assert c['fingerprint'] == fingerprint(entrants)
+            listed = entrants if c['fingerprint'] == fingerprint(entrants) else earlier[c['fingerprint']]
+            assert c['fingerprint'] == fingerprint(listed)
             assert c['code'] == code(c['commitment'], c['fingerprint'], awards_digest(c['awards']))
-            repeat.update({a['id']: a['repeat'] for a in c['awards']})
-            eligible = set(range(1, len(entrants) + 1)) - set(c['excluded'])
+            repeat = {a['id']: a['repeat'] for a in c['awards']}
+            eligible = set(range(1, len(listed) + 1)) - set(c['excluded'])
             seed = seeds[i]
         elif e['type'] == 'round':
             rounds[c['award']] = rounds.get(c['award'], 0) + 1
@@ -100,6 +102,6 @@ if len(sys.argv) > 1:
             standing = {}
         elif e['type'] == 'withdrawal':
             del standing[c['result']]
-            eligible -= {p for p in eligible if entrants[p - 1] == (c['number'].strip(), c['name'])}
+            eligible -= {p for p in eligible if listed[p - 1] == (c['number'].strip(), c['name'])}
     assert standing == {r['id']: (r['award'], r['number'], r['name']) for r in record['results']}
     print(f'record: {checked} rounds recomputed, {len(standing)} results agree')

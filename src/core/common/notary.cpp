@@ -57,6 +57,31 @@ QString Fingerprint::result() const
     return Hex(m_state->hash.result());
 }
 
+void AppendListRow(QByteArray &text, QStringView number, QStringView name)
+{
+    text += number.toUtf8();
+    text += '\x1f';
+    text += name.toUtf8();
+    text += '\x1e';
+}
+
+QList<std::pair<QString, QString>> ListRows(const QByteArray &text)
+{
+    QList<std::pair<QString, QString>> rows;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf('\x1e', start);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView row(text.constData() + start, end - start);
+        const qsizetype unit = row.indexOf('\x1f');
+        rows.append({ QString::fromUtf8(row.first(unit < 0 ? row.size() : unit)),
+            unit < 0 ? QString() : QString::fromUtf8(row.sliced(unit + 1)) });
+        start = end + 1;
+    }
+    return rows;
+}
+
 QString AwardsDigest(const QList<CommittedAward> &awards)
 {
     QByteArray text;

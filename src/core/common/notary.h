@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 #include <memory>
+#include <utility>
 
 // The rule that makes a draw checkable by anyone (docs/verifiable-draw.md):
 // a secret seed committed to before the first round, the entrant list and
@@ -38,6 +39,11 @@ private:
     std::shared_ptr<State> m_state;
     qint64 m_count = 0;
 };
+
+// An entrant list as it is kept beside a record: per entrant the number, the
+// unit separator (0x1F), the name and the record separator (0x1E), in UTF-8.
+void AppendListRow(QByteArray &text, QStringView number, QStringView name);
+QList<std::pair<QString, QString>> ListRows(const QByteArray &text);
 
 // One award as the record commits to it.
 struct CommittedAward

@@ -74,4 +74,30 @@ bool NotaryStore::append(qint64 drawId, const QString &type, const QJsonObject &
         { drawId, sequence, type, time, content, previous, hash });
 }
 
+std::optional<bool> NotaryStore::hasList(qint64 drawId, const QString &fingerprint)
+{
+    Recordset rs = OpenRecordset(
+        QStringLiteral("SELECT 1 FROM 公证名单表 WHERE CID=? AND 指纹=?"), { drawId, fingerprint });
+    if (!rs.isOpen())
+        return std::nullopt;
+    return !rs.eof();
+}
+
+bool NotaryStore::keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text)
+{
+    return ExecuteSql(QStringLiteral("INSERT OR IGNORE INTO 公证名单表 (CID, 指纹, 名单) VALUES (?, ?, ?)"),
+        { drawId, fingerprint, qCompress(text) });
+}
+
+std::optional<QHash<QString, QByteArray>> NotaryStore::lists(qint64 drawId)
+{
+    Recordset rs = OpenRecordset(QStringLiteral("SELECT 指纹, 名单 FROM 公证名单表 WHERE CID=?"), { drawId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    QHash<QString, QByteArray> lists;
+    for (; !rs.eof(); rs.moveNext())
+        lists.insert(rs.field(0).toString(), qUncompress(rs.field(1).toByteArray()));
+    return lists;
+}
+
 } // namespace tombolix::data

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -41,6 +42,13 @@ public:
     // written as compact JSON. Meant to run inside the caller's transaction,
     // with the change it records.
     static bool append(qint64 drawId, const QString &type, const QJsonObject &content);
+
+    // The entrant lists the draw's commitments were made to, one per
+    // fingerprint: number US name RS per entrant, UTF-8 (see ListText).
+    static std::optional<bool> hasList(qint64 drawId, const QString &fingerprint);
+    static bool keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text);
+    // Every kept list of the draw by its fingerprint; nothing when unreadable.
+    static std::optional<QHash<QString, QByteArray>> lists(qint64 drawId);
 };
 
 } // namespace tombolix::data

@@ -53,6 +53,12 @@ const QList<QStringList> &upgradeSteps()
             QStringLiteral("CREATE TABLE 公证种子表 (CID INTEGER PRIMARY KEY, 种子 TEXT NOT NULL, "
                            "承诺 TEXT NOT NULL, 公证码 TEXT NOT NULL, 已公开 INTEGER NOT NULL DEFAULT 0)"),
         },
+        // 2 to 3: the entrant list each commitment was made to, kept once per
+        // list, so a draw whose list changed between sittings still checks.
+        {
+            QStringLiteral("CREATE TABLE 公证名单表 (CID INTEGER NOT NULL, 指纹 TEXT NOT NULL, "
+                           "名单 BLOB NOT NULL, PRIMARY KEY (CID, 指纹))"),
+        },
     };
     return steps;
 }

@@ -117,29 +117,6 @@ void DrawSession::commitToTheDraw(Entry entry)
     }
     const QString listPrint = fingerprint.result();
 
-    // Continued on the seed it committed to, while that is still secret and
-    // the list is the one it was committed with.
-    QString lastPrint;
-    bool roundSince = false;
-    for (const data::NotaryEntry &each : *entries) {
-        const QJsonObject content = QJsonDocument::fromJson(each.content.toUtf8()).object();
-        if (each.type == QLatin1String("entered")) {
-            lastPrint = content.value(QLatin1String("fingerprint")).toString();
-            roundSince = false;
-        } else if (each.type == QLatin1String("round")) {
-            const qint64 award = content.value(QLatin1String("award")).toInteger();
-            m_roundsOfAward[award]
-                = std::max(m_roundsOfAward.value(award), content.value(QLatin1String("round")).toInteger());
-            roundSince = true;
-        }
-    }
-    if (entry == Entry::Continue && !stored->seed.isEmpty() && !stored->revealed && lastPrint == listPrint) {
-        m_seed = stored->seed;
-        m_code = stored->code;
-        m_codeOnShow = !roundSince;
-        return;
-    }
-
     const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(draw);
     if (!awards)
         return;
@@ -154,10 +131,37 @@ void DrawSession::commitToTheDraw(Entry entry)
             { QStringLiteral("prize"), one.prize }, { QStringLiteral("count"), one.count },
             { QStringLiteral("perRound"), one.perRound }, { QStringLiteral("repeat"), one.repeat } });
     }
+    const QString digest = notary::AwardsDigest(committed);
+
+    // Continued on the seed it committed to, while that is still secret and
+    // the list and the awards are the ones it was committed with.
+    QString lastPrint;
+    QString lastDigest;
+    bool roundSince = false;
+    for (const data::NotaryEntry &each : *entries) {
+        const QJsonObject content = QJsonDocument::fromJson(each.content.toUtf8()).object();
+        if (each.type == QLatin1String("entered")) {
+            lastPrint = content.value(QLatin1String("fingerprint")).toString();
+            lastDigest = content.value(QLatin1String("awardsDigest")).toString();
+            roundSince = false;
+        } else if (each.type == QLatin1String("round")) {
+            const qint64 award = content.value(QLatin1String("award")).toInteger();
+            m_roundsOfAward[award]
+                = std::max(m_roundsOfAward.value(award), content.value(QLatin1String("round")).toInteger());
+            roundSince = true;
+        }
+    }
+    if (entry == Entry::Continue && !stored->seed.isEmpty() && !stored->revealed && lastPrint == listPrint
+        && lastDigest == digest) {
+        m_seed = stored->seed;
+        m_code = stored->code;
+        m_codeOnShow = !roundSince;
+        return;
+    }
+
     data::NotarySeed fresh;
     fresh.seed = notary::NewSeed();
     fresh.commitment = notary::Commitment(fresh.seed);
-    const QString digest = notary::AwardsDigest(committed);
     fresh.code = notary::NotaryCode(fresh.commitment, listPrint, digest);
 
     data::Transaction transaction;
@@ -167,8 +171,9 @@ void DrawSession::commitToTheDraw(Entry entry)
     const bool givenUp = !stored->seed.isEmpty() && !stored->revealed;
     if (written && (givenUp || (entry == Entry::Afresh && !entries->isEmpty()))) {
         QJsonObject restart { { QStringLiteral("reason"),
-                                  entry == Entry::Afresh ? QStringLiteral("重新开始")
-                                                         : QStringLiteral("名单已改动") },
+                                  entry == Entry::Afresh       ? QStringLiteral("重新开始")
+                                      : lastPrint != listPrint ? QStringLiteral("名单已改动")
+                                                               : QStringLiteral("奖项已改动") },
             { QStringLiteral("cleared"), entry == Entry::Afresh } };
         if (givenUp)
             restart.insert(QStringLiteral("seed"), notary::Hex(stored->seed));
@@ -184,7 +189,15 @@ void DrawSession::commitToTheDraw(Entry entry)
                 { QStringLiteral("entrants"), fingerprint.count() }, { QStringLiteral("awards"), awardList },
                 { QStringLiteral("awardsDigest"), digest }, { QStringLiteral("code"), fresh.code },
                 { QStringLiteral("excluded"), excluded } })
-        && data::NotaryStore::setSeed(draw, fresh) && transaction.commit();
+        && data::NotaryStore::setSeed(draw, fresh);
+    // The list committed to is kept, once, for checking after it changed.
+    if (written && !data::NotaryStore::hasList(draw, listPrint).value_or(false)) {
+        QByteArray text;
+        for (qsizetype i = 1; i <= m_pool.size(); ++i)
+            notary::AppendListRow(text, m_pool.numberView(i), m_pool.nameView(i));
+        written = data::NotaryStore::keepList(draw, listPrint, text);
+    }
+    written = written && transaction.commit();
     if (!written)
         return;
     m_seed = fresh.seed;

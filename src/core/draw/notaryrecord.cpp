@@ -34,13 +34,27 @@ std::optional<QJsonObject> ExportRecord(qint64 drawId)
     const std::optional<data::DrawRecord> draw = data::DrawStore::load(drawId);
     const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore::entries(drawId);
     const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(drawId);
-    if (!draw || !entries || !results)
+    const std::optional<QHash<QString, QByteArray>> kept = data::NotaryStore::lists(drawId);
+    if (!draw || !entries || !results || !kept)
         return std::nullopt;
     EntrantPool pool;
     LoadEntrantPool(pool, drawId);
     QJsonArray entrants;
-    for (qsizetype i = 1; i <= pool.size(); ++i)
+    notary::Fingerprint fingerprint;
+    for (qsizetype i = 1; i <= pool.size(); ++i) {
         entrants.append(QJsonArray { pool.number(i), pool.name(i) });
+        fingerprint.add(pool.numberView(i), pool.nameView(i));
+    }
+    // The lists earlier commitments were made to, when the list changed since.
+    QJsonObject earlier;
+    for (auto it = kept->cbegin(); it != kept->cend(); ++it) {
+        if (it.key() == fingerprint.result())
+            continue;
+        QJsonArray list;
+        for (const auto &[number, name] : notary::ListRows(*it))
+            list.append(QJsonArray { number, name });
+        earlier.insert(it.key(), list);
+    }
     QJsonArray chain;
     for (const data::NotaryEntry &entry : *entries) {
         chain.append(QJsonObject { { QStringLiteral("sequence"), entry.sequence },
@@ -54,12 +68,15 @@ std::optional<QJsonObject> ExportRecord(qint64 drawId)
             { QStringLiteral("award"), result.awardId },
             { QStringLiteral("number"), result.number.trimmed() }, { QStringLiteral("name"), result.name } });
     }
-    return QJsonObject { { QStringLiteral("format"), QLatin1String(RecordFormat) },
+    QJsonObject record { { QStringLiteral("format"), QLatin1String(RecordFormat) },
         { QStringLiteral("rule"), QLatin1String(notary::Rule) },
         { QStringLiteral("draw"),
             QJsonObject { { QStringLiteral("id"), drawId }, { QStringLiteral("name"), draw->name } } },
         { QStringLiteral("entrants"), entrants }, { QStringLiteral("entries"), chain },
         { QStringLiteral("results"), stored } };
+    if (!earlier.isEmpty())
+        record.insert(QStringLiteral("earlierLists"), earlier);
+    return record;
 }
 
 namespace {
@@ -113,6 +130,16 @@ std::optional<QString> compareList(EntrantList given, const EntrantList &entrant
     return problem.arg(given.size()).arg(entrants.size()).arg(detail);
 }
 
+EntrantList listOf(const QJsonArray &rows)
+{
+    EntrantList list;
+    for (const QJsonValue &each : rows) {
+        const QJsonArray pair = each.toArray();
+        list.append({ pair.at(0).toString(), pair.at(1).toString() });
+    }
+    return list;
+}
+
 QString entryName(qsizetype index, const QString &type)
 {
     return QStringLiteral("第%1条记录（%2）").arg(index + 1).arg(type);
@@ -163,12 +190,9 @@ Verification VerifyRecord(const QJsonObject &record, const std::optional<Entrant
         return fail(
             QStringLiteral("不是澄曜抽奖软件的公证记录（格式应为 %1）").arg(QLatin1String(RecordFormat)));
 
-    EntrantList entrants;
-    for (const QJsonValue &each : record.value(QLatin1String("entrants")).toArray()) {
-        const QJsonArray pair = each.toArray();
-        entrants.append({ pair.at(0).toString(), pair.at(1).toString() });
-    }
+    const EntrantList entrants = listOf(record.value(QLatin1String("entrants")).toArray());
     const QString listPrint = fingerprintOf(entrants);
+    const QJsonObject earlierLists = record.value(QLatin1String("earlierLists")).toObject();
 
     // The chain: every entry follows the one before it, unaltered.
     const QJsonArray chain = record.value(QLatin1String("entries")).toArray();
@@ -216,9 +240,7 @@ Verification VerifyRecord(const QJsonObject &record, const std::optional<Entrant
 
     // The draw replayed: every round's winners recomputed from its seed.
     EntrantPool pool;
-    for (qsizetype i = 0; i < entrants.size(); ++i)
-        pool.append(i + 1, entrants.at(i).first, entrants.at(i).second);
-    QHash<qint64, bool> repeatOf;
+    QHash<qint64, bool> repeatOf; // the awards of the commitment in force
     QHash<qint64, qint64> roundsOf;
     QHash<qint64, QJsonObject> standing; // result id → the win it names
     QByteArray seed;
@@ -240,11 +262,19 @@ Verification VerifyRecord(const QJsonObject &record, const std::optional<Entrant
                     != drawInfo.value(QLatin1String("id")).toInteger())
                 return fail(QStringLiteral("%1承诺的是抽奖“%2”")
                                 .arg(entryName(i, type), content.value(QLatin1String("name")).toString()));
-            if (lastPrint != listPrint)
-                return fail(QStringLiteral("%1的名单指纹为 %2，记录所附名单的指纹为 %3")
-                                .arg(entryName(i, type), lastPrint, listPrint));
-            if (content.value(QLatin1String("entrants")).toInteger() != entrants.size())
-                return fail(QStringLiteral("%1的人数应为 %2").arg(entryName(i, type)).arg(entrants.size()));
+            // The list committed to: the record's own, or one it changed from.
+            const EntrantList committedList
+                = lastPrint == listPrint ? entrants : listOf(earlierLists.value(lastPrint).toArray());
+            if (fingerprintOf(committedList) != lastPrint)
+                return fail(
+                    QStringLiteral("%1承诺的名单（指纹 %2）不在记录中").arg(entryName(i, type), lastPrint));
+            if (content.value(QLatin1String("entrants")).toInteger() != committedList.size())
+                return fail(
+                    QStringLiteral("%1的人数应为 %2").arg(entryName(i, type)).arg(committedList.size()));
+            pool.clear();
+            for (qsizetype e = 0; e < committedList.size(); ++e)
+                pool.append(e + 1, committedList.at(e).first, committedList.at(e).second);
+            repeatOf.clear();
             QList<notary::CommittedAward> awards;
             for (const QJsonValue &each : content.value(QLatin1String("awards")).toArray()) {
                 const QJsonObject award = each.toObject();
@@ -272,7 +302,7 @@ Verification VerifyRecord(const QJsonObject &record, const std::optional<Entrant
             result.summary << QStringLiteral("公证码 %1：承诺 %2，名单 %3 人，指纹 %4")
                                   .arg(notary::GroupedCode(code),
                                       content.value(QLatin1String("commitment")).toString())
-                                  .arg(entrants.size())
+                                  .arg(committedList.size())
                                   .arg(lastPrint);
         } else if (type == QLatin1String("round")) {
             if (!committed)
@@ -281,6 +311,9 @@ Verification VerifyRecord(const QJsonObject &record, const std::optional<Entrant
                 return fail(QStringLiteral("%1的种子尚未公开，无法验证").arg(entryName(i, type)));
             const qint64 award = content.value(QLatin1String("award")).toInteger();
             const qint64 round = content.value(QLatin1String("round")).toInteger();
+            if (!repeatOf.contains(award))
+                return fail(
+                    QStringLiteral("%1的奖项 %2 不在承诺的奖项中").arg(entryName(i, type)).arg(award));
             if (round != roundsOf.value(award) + 1)
                 return fail(QStringLiteral("%1应为该奖项的第%2轮")
                                 .arg(entryName(i, type))

@@ -25,6 +25,8 @@ private slots:
     void init();
     void cleanup();
     void aHeldDrawVerifiesAndNoChangePasses();
+    void changesBetweenSessionsStillCheck_data();
+    void changesBetweenSessionsStillCheck();
     void derivedPicksAreFairAndDistinct();
     void testVectors();
 
@@ -123,6 +125,68 @@ void TestNotary::aHeldDrawVerifiesAndNoChangePasses()
     const Verification deleted = VerifyRecord(*ExportRecord(draw));
     QVERIFY(!deleted.passed);
     QVERIFY2(deleted.problem.contains(QStringLiteral("已不在结果表中")), qPrintable(deleted.problem));
+}
+
+// What happens at parties between two sittings of a draw: a latecomer
+// joins the list, the boss adds an award, an award is made to allow repeat
+// winners. The draw continued afterwards still checks.
+void TestNotary::changesBetweenSessionsStillCheck_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("latecomer") << QStringLiteral(
+        "INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (1, '2001', '迟到者')");
+    QTest::newRow("award added") << QStringLiteral(
+        "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复, 奖品) VALUES (1, 3, '老板加奖', 3, 1, "
+        "1, 1, '红包')");
+    QTest::newRow("repeats allowed") << QStringLiteral("UPDATE 奖项表 SET 重复=1 WHERE 顺序=2");
+    QTest::newRow("count raised") << QStringLiteral("UPDATE 奖项表 SET 数量=4 WHERE 顺序=1");
+}
+
+void TestNotary::changesBetweenSessionsStillCheck()
+{
+    QFETCH(QString, change);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    QCOMPARE(draw, qint64(1));
+    for (int i = 1; i <= 12; ++i)
+        m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1").arg(i));
+    m_db->addAward(draw, 1, QStringLiteral("三等奖"), 2, 1, true, false);
+    m_db->addAward(draw, 2, QStringLiteral("二等奖"), 3, 1, true, false);
+    QString codeBefore;
+    {
+        DrawSession session;
+        session.start(draw);
+        codeBefore = session.notaryCode();
+        QVERIFY(session.beginRound());
+        QCOMPARE(session.StopAndRecord(true, false).recorded, 1);
+    }
+    QVERIFY(data::ExecuteSql(change));
+    DrawSession session;
+    session.start(draw, Entry::Continue);
+    // The changed draw is committed to afresh before its next round.
+    QVERIFY(session.codeOnShow());
+    QVERIFY(session.notaryCode() != codeBefore);
+    while (!session.DrawFinished()) {
+        QVERIFY(session.beginRound());
+        QVERIFY(session.StopAndRecord(true, false).recorded > 0);
+    }
+    QVERIFY(session.revealSeed());
+    const QJsonObject record = *ExportRecord(draw);
+    const Verification verification = VerifyRecord(record);
+    QVERIFY2(verification.passed, qPrintable(verification.problem));
+    if (const QString out = qEnvironmentVariable("TOMBOLIX_RECORD_OUT");
+        !out.isEmpty() && QTest::currentDataTag() == QByteArray("latecomer"))
+        QVERIFY(test::writeFile(out + QStringLiteral(".latecomer"), QJsonDocument(record).toJson()));
+    // The list the draw began with travels in the record and is checked too.
+    QJsonObject earlier = record.value(QLatin1String("earlierLists")).toObject();
+    QCOMPARE(earlier.size(), QTest::currentDataTag() == QByteArray("latecomer") ? 1 : 0);
+    if (!earlier.isEmpty()) {
+        QJsonArray list = earlier.begin()->toArray();
+        list.removeLast();
+        earlier.insert(earlier.begin().key(), list);
+        QJsonObject changed = record;
+        changed.insert(QStringLiteral("earlierLists"), earlier);
+        QVERIFY(!VerifyRecord(changed).passed);
+    }
 }
 
 void TestNotary::derivedPicksAreFairAndDistinct()

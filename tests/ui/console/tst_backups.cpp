@@ -482,9 +482,10 @@ void TestBackups::aFileThatIsNotOursIsLeftAlone_data()
                           << QStringLiteral(" 不是本程序的数据库。") + moveIt;
     QTest::newRow("a newer version's")
         << newer
-        << QStringLiteral(" 由较新版本的程序建立（数据库版本 7），本程序只能打开版本 2 "
+        << QStringLiteral(" 由较新版本的程序建立（数据库版本 7），本程序只能打开版本 %1 "
                           "及以前的数据文件。请用新版程序打开它，或用 --database "
-                          "指定另一个数据文件。");
+                          "指定另一个数据文件。")
+               .arg(schema::CurrentVersion);
 }
 
 void TestBackups::aFileThatIsNotOursIsLeftAlone()
