@@ -46,9 +46,10 @@ std::optional<QJsonObject> ExportRecord(qint64 drawId)
         fingerprint.add(pool.numberView(i), pool.nameView(i));
     }
     // The lists earlier commitments were made to, when the list changed since.
+    const QString current = fingerprint.result();
     QJsonObject earlier;
     for (auto it = kept->cbegin(); it != kept->cend(); ++it) {
-        if (it.key() == fingerprint.result())
+        if (it.key() == current)
             continue;
         QJsonArray list;
         for (const auto &[number, name] : notary::ListRows(*it))
@@ -81,7 +82,7 @@ std::optional<QJsonObject> ExportRecord(qint64 drawId)
 
 namespace {
 
-QString fingerprintOf(const QList<std::pair<QString, QString>> &rows)
+QString fingerprintOf(const EntrantList &rows)
 {
     notary::Fingerprint fingerprint;
     for (const auto &[number, name] : rows)
