@@ -190,40 +190,31 @@ double secondsToFirstTick(qint64 draw, draw::Entry entry)
 }
 
 // A draw of a million entrants with 500 winners stored, spread over five
-// awards that allow no repeat; the winners in `winners`.
+// awards that allow no repeat, drawn as the stage draws them (its record
+// names every one); the winners in `winners`.
 qint64 addDrawWith500Won(ScratchDatabase &db, QList<draw::WinnerKey> &winners)
 {
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 1000000);
     data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='8', 屏蔽='000**' WHERE ID=?"), { draw });
-    {
-        data::Transaction transaction;
-        QSqlQuery award(data::connection());
-        award.prepare(QStringLiteral(
-            "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复) VALUES (?, ?, ?, ?, 10, 1, 0)"));
-        QSqlQuery result(data::connection());
-        result.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"));
-        for (int a = 0; a < 5; ++a) {
-            award.addBindValue(draw);
-            award.addBindValue(a + 1);
-            award.addBindValue(QStringLiteral("%1等奖").arg(5 - a));
-            award.addBindValue(a == 4 ? 200 : 100); // the last one half drawn
-            award.exec();
-            const qint64 awardId = award.lastInsertId().toLongLong();
-            for (int w = 0; w < 100; ++w) {
-                // Spread over the whole list, as chance spreads them.
-                const qint64 entrant = 1 + (qint64(a * 100 + w) * 1999) % 1000000;
-                winners.append({ QString::number(entrant), QStringLiteral("员工%1").arg(entrant) });
-                result.addBindValue(draw);
-                result.addBindValue(awardId);
-                result.addBindValue(winners.constLast().number);
-                result.addBindValue(winners.constLast().name);
-                result.exec();
-            }
-        }
-        transaction.commit();
+    for (int a = 0; a < 5; ++a) {
+        data::ExecuteSql(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复) "
+                                        "VALUES (?, ?, ?, ?, 10, 1, 0)"),
+            { draw, a + 1, QStringLiteral("%1等奖").arg(5 - a),
+                a == 4 ? 200 : 100 }); // the last one half drawn
     }
-
+    draw::DrawSession session;
+    session.start(draw);
+    if (!session.lockHallNumbers(QStringLiteral("3 14 159")))
+        std::fprintf(stderr, "resume: the hall's numbers were not stored\n");
+    for (int round = 0; round < 50; ++round) {
+        session.beginRound();
+        if (session.StopAndRecord(true, false).recorded != 10)
+            std::fprintf(stderr, "resume: a round was not stored\n");
+    }
+    const QList<data::ResultRecord> results = data::ResultStore::forDraw(draw).value_or(QList<data::ResultRecord> {});
+    for (const data::ResultRecord &result : results)
+        winners.append({ result.number, result.name });
     return draw;
 }
 
@@ -277,24 +268,15 @@ void benchContinueWithdrawn()
     ScratchDatabase db;
     QList<draw::WinnerKey> winners;
     const qint64 draw = addDrawWith500Won(db, winners);
-    const qint64 award
-        = data::LookupValue(QStringLiteral("奖项表"), 5, QStringLiteral("顺序"), QStringLiteral("ID"))
-              .toLongLong();
     QList<qint64> withdrawn;
     {
-        data::Transaction transaction;
-        QSqlQuery result(data::connection());
-        result.prepare(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"));
-        for (int w = 0; w < 50; ++w) {
-            const qint64 entrant = 2 + (qint64(500 + w) * 1999) % 1000000;
-            result.addBindValue(draw);
-            result.addBindValue(award);
-            result.addBindValue(QString::number(entrant));
-            result.addBindValue(QStringLiteral("员工%1").arg(entrant));
-            result.exec();
-            withdrawn << result.lastInsertId().toLongLong();
+        draw::DrawSession session;
+        session.start(draw, draw::Entry::Continue);
+        for (int round = 0; round < 5; ++round) {
+            session.beginRound();
+            for (qint64 id : session.StopAndRecord(true, false).resultIds)
+                withdrawn << id;
         }
-        transaction.commit();
     }
     if (!data::ResultStore::withdraw(withdrawn, data::withdrawreason::OnStage))
         std::fprintf(stderr, "continue: the withdrawals were not stored\n");

@@ -100,6 +100,7 @@ void benchChineseTexts();
 void benchPickDerived();
 void benchEnterDraw();
 void benchVerify();
+void benchVerifyMillion();
 } // namespace tombolix::bench
 
 namespace {
@@ -140,6 +141,7 @@ const std::vector<Benchmark> &benchmarks()
         { "pick_derived_10_of_1m_90pct_won", benchPickDerived },
         { "enter_draw_70000", benchEnterDraw },
         { "verify_1000_rounds_70000", benchVerify },
+        { "verify_1m_1000_rounds_50_commitments", benchVerifyMillion },
     };
     return all;
 }

@@ -11,6 +11,9 @@ packages=(
     # server is the output, and without one the stage is silent.
     qt6-multimedia-dev
     libxlsxwriter-dev libfreexl-dev libzip-dev libsqlite3-dev
+    # QR codes of a draw's commitment and of its record's last hash; zbarimg
+    # reads them back in the tests, as a phone would.
+    libqrencode-dev zbar-tools
     clang libclang-rt-14-dev clang-format
     fonts-wqy-microhei
     # Qt's own texts in Chinese: standard buttons, file, colour and font dialogs.

@@ -17,7 +17,7 @@ cmake --build "$build" --parallel "$(nproc)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in csv xlsx xls markup records; do
+for target in csv xlsx xls markup records verify; do
     mkdir -p "$work/$target"
     cp -r fuzz/corpus/"$target"/. "$work/$target"/ 2>/dev/null || true
     echo "fuzz_$target: ${seconds}s"

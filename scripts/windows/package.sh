@@ -30,7 +30,7 @@ stage_programs "$installed/bin"
 mkdir -p "$installed/share/tombolix"
 cp "$empty" "$installed/share/tombolix/Data.mdb"
 mkdir -p "$installed/share/doc/tombolix"
-cp "$win_root/docs/verifiable-draw.md" "$installed/share/doc/tombolix/"
+cp "$win_root/docs/verifiable-draw.md" "$win_root/docs/verifiable-draw-example.json" "$installed/share/doc/tombolix/"
 cp "$win_build/src/app/tombolix.ico" "$out/tombolix.ico"
 setup=$out/Tombolix-$version-win64-setup.exe
 makensis -V2 -DVERSION="$version" -DSTAGE="$installed" -DOUTFILE="$setup" \
@@ -39,7 +39,7 @@ makensis -V2 -DVERSION="$version" -DSTAGE="$installed" -DOUTFILE="$setup" \
 portable=$out/Tombolix-$version-win64-portable
 stage_programs "$portable"
 cp "$empty" "$portable/Data.mdb"
-cp "$win_root/docs/verifiable-draw.md" "$portable/"
+cp "$win_root/docs/verifiable-draw.md" "$win_root/docs/verifiable-draw-example.json" "$portable/"
 (cd "$out" && rm -f "$(basename "$portable").zip" && zip -qr "$(basename "$portable").zip" "$(basename "$portable")")
 
 echo "$setup"

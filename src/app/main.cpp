@@ -30,8 +30,8 @@ int main(int argc, char *argv[])
     tombolix::setProgressSink(&progress);
 
     // The day's first start backs the database up before anything shows. A
-    // file that is not the program's ends it with code 3; an operator who
-    // chose not to go on, with 0.
+    // file that is not the program's, or one another copy of the program has
+    // open, ends it with code 3; an operator who chose not to go on, with 0.
     tombolix::StartRefusal refusal = tombolix::StartRefusal::None;
     const std::unique_ptr<tombolix::FSet> console
         = tombolix::StartConsole(QDateTime::currentDateTime(), &refusal);

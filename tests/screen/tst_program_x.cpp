@@ -14,6 +14,8 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,6 +94,7 @@ private slots:
     void drawOnTheStage();
     void aFileThatIsNotOursIsToldAndLeftAlone_data();
     void aFileThatIsNotOursIsToldAndLeftAlone();
+    void aSecondCopyOnTheSameFileIsRefused();
 };
 
 void TestProgramOnX::drawOnTheStage()
@@ -157,6 +160,41 @@ void TestProgramOnX::drawOnTheStage()
     QTest::qWait(500);
     const QImage before = test::grabXScreen();
     test::saveXShot(before, QStringLiteral("x-program-before-the-first-round"));
+    // The QR code beside the 公证码 reads, as a phone reads it, as the whole
+    // hash of the commitment the record holds.
+    {
+        QTemporaryDir scratch;
+        const QString picture = scratch.filePath(QStringLiteral("stage.png"));
+        QVERIFY(before.save(picture));
+        QProcess zbar;
+        zbar.start(QStringLiteral("zbarimg"), { QStringLiteral("--raw"), QStringLiteral("-q"), picture });
+        QVERIFY(zbar.waitForFinished(30000));
+        const QString read = QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("qr"));
+        file.setDatabaseName(database);
+        QVERIFY(file.open());
+        QSqlQuery hash(QStringLiteral("SELECT 公证码 FROM 公证种子表"), file);
+        QVERIFY(hash.next());
+        QCOMPARE(read, QStringLiteral("TOMBOLIX-V2 ") + hash.value(0).toString());
+        hash.finish();
+        file.close();
+    }
+
+    // The first Space asks for the hall's numbers: typed as the tables call
+    // them, shown large, locked with Enter.
+    key(QStringLiteral("space"));
+    QTest::qWait(300);
+    test::xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
+        QStringLiteral("3 14 159") });
+    QTest::qWait(300);
+    const QImage typed = test::grabXScreen();
+    test::saveXShot(typed, QStringLiteral("x-program-hall-numbers"));
+    const QRect middle(screen.width() / 5, screen.height() / 3, screen.width() * 3 / 5, screen.height() / 3);
+    QVERIFY2(test::inkPixels(typed, middle, QColor(255, 255, 255)) > middle.width() * middle.height() / 100,
+        "the hall's numbers are not on the stage");
+    QCOMPARE(results(database), 0);
+    key(QStringLiteral("Return"));
+    QTest::qWait(300);
 
     // Space starts, Space stops: the number is on the screen and stored.
     key(QStringLiteral("space"));
@@ -257,6 +295,58 @@ void TestProgramOnX::aFileThatIsNotOursIsToldAndLeftAlone()
     QCOMPARE(test::readFile(database), bytes);
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
         QStringList { QStringLiteral("Data.mdb") });
+}
+
+// Two copies of the program on one Data.mdb would draw one winner twice: the
+// second is told where the file is open and ends; once the first is killed,
+// its lock is stale and the program starts again.
+void TestProgramOnX::aSecondCopyOnTheSameFileIsRefused()
+{
+    const QString program = qEnvironmentVariable("TOMBOLIX_PROGRAM");
+    test::TestDatabase db;
+    const QString database = db.path();
+    data::CloseConnection();
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    auto startOn = [&](QProcess &process) {
+        process.setProcessEnvironment(environment);
+        process.start(program, { QStringLiteral("--database"), database });
+        return process.waitForStarted();
+    };
+    QProcess first;
+    QVERIFY(startOn(first));
+    const auto stopFirst = qScopeGuard([&first] {
+        first.kill();
+        first.waitForFinished();
+    });
+    QVERIFY2(!test::waitForXWindow(QStringLiteral("^澄曜抽奖软件[0-9.]+$")).isEmpty(), "no console");
+
+    QProcess second;
+    QVERIFY(startOn(second));
+    const QString box = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件$"));
+    QVERIFY2(!box.isEmpty(), "the second copy said nothing");
+    QTest::qWait(300);
+    test::saveXShot(test::grabXScreen(), QStringLiteral("x-program-second-copy"));
+    test::xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), box });
+    test::xdotool({ QStringLiteral("key"), QStringLiteral("Return") });
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitCode(), 3);
+
+    first.kill(); // as a crash would: its lock stays behind
+    first.waitForFinished();
+    QVERIFY(QFileInfo::exists(database + QStringLiteral(".lock")));
+    QProcess third;
+    QVERIFY(startOn(third));
+    const auto stopThird = qScopeGuard([&third] {
+        third.kill();
+        third.waitForFinished();
+    });
+    QVERIFY2(
+        !test::waitForXWindow(QStringLiteral("^澄曜抽奖软件[0-9.]+$")).isEmpty(), "no console after a crash");
+    QCOMPARE(third.state(), QProcess::Running);
 }
 
 QTEST_MAIN(TestProgramOnX)

@@ -40,10 +40,13 @@ TestDatabase::TestDatabase()
     m_valid = m_dir.isValid() && schema::createEmptyDatabase(path());
     data::setDatabasePath(path());
     setSettingsFile(m_dir.filePath(QStringLiteral("settings.ini")));
+    // Tests of other things than the hall's numbers go past them.
+    draw::SetHallNumbersForTesting(QStringLiteral("7"));
 }
 
 TestDatabase::~TestDatabase()
 {
+    draw::SetHallNumbersForTesting(std::nullopt);
     data::CloseConnection();
     data::setDatabasePath(QString());
     setSettingsFile(QString());
@@ -181,6 +184,36 @@ QStringList wonAgainAfterANoRepeatWin(qint64 draw)
             gone.insert(number);
     }
     return again;
+}
+
+draw::StartReport startDraw(
+    draw::DrawSession &session, qint64 draw, draw::Entry entry, const QString &hallNumbers)
+{
+    const draw::StartReport report = session.start(draw, entry);
+    if (session.needsHallNumbers() && !session.lockHallNumbers(hallNumbers))
+        qWarning("the hall's numbers were not stored");
+    return report;
+}
+
+int drawToTheEnd(draw::DrawSession &session)
+{
+    int rounds = 0;
+    while (!session.DrawFinished() && session.beginRound()) {
+        if (session.StopAndRecord(true, false).recorded == 0)
+            break;
+        ++rounds;
+    }
+    return rounds;
+}
+
+std::vector<qint64> holdRounds(qint64 draw, int rounds)
+{
+    draw::DrawSession session;
+    startDraw(session, draw, draw::Entry::Continue);
+    std::vector<qint64> ids;
+    for (int round = 0; round < rounds && session.beginRound(); ++round)
+        ids = session.StopAndRecord(true, false).resultIds;
+    return ids;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

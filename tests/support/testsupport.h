@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/progress.h"
+#include "draw/drawsession.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,7 +23,8 @@ namespace tombolix::test {
 
 // A fresh Data.mdb with the five empty tables in a folder of its own, used by
 // the database routines while the object lives; settings go to a file in the
-// same folder, never to the user's.
+// same folder, never to the user's. Draws entered meanwhile take "7" as the
+// hall's numbers (SetHallNumbersForTesting) unless a test turns that off.
 class TestDatabase
 {
 public:
@@ -70,6 +72,17 @@ QStringList storedEntrants(qint64 draw);
 // Numbers stored as winners again after a win in an award that allows no
 // repeat: empty for a sound draw, whose pool let go of them.
 QStringList wonAgainAfterANoRepeatWin(qint64 draw);
+
+// Starts the session on the draw and, when it asks for them, gives the
+// hall's numbers, as the stage asks before a commitment's first round.
+draw::StartReport startDraw(draw::DrawSession &session, qint64 draw, draw::Entry entry = draw::Entry::Afresh,
+    const QString &hallNumbers = QStringLiteral("7"));
+// Holds every round left, as stops of the stage do; the rounds recorded.
+int drawToTheEnd(draw::DrawSession &session);
+// Holds `rounds` rounds of the draw in a session of their own, as a sitting
+// on the stage does, so its results stand in its record; the last round's
+// result IDs.
+std::vector<qint64> holdRounds(qint64 draw, int rounds = 1);
 
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

@@ -5,7 +5,7 @@
 // that differs and ends with 1; 2 when a file cannot be read.
 
 #include "common/commandline_platform.h"
-#include "draw/notaryrecord.h"
+#include "draw/recordcheck.h"
 #include "transfer/csvparse.h"
 #include "transfer/textcodec.h"
 #include "transfer/workbook.h"
@@ -13,8 +13,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 using namespace tombolix;
 
@@ -66,13 +64,7 @@ int main(int argc, char *argv[])
         say(stderr, QStringLiteral("无法打开 %1").arg(arguments.at(1)));
         return 2;
     }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (!document.isObject()) {
-        say(stderr, QStringLiteral("%1 不是公证记录文件：%2").arg(arguments.at(1), parseError.errorString()));
-        return 2;
-    }
-    const QJsonObject record = document.object();
+    const QByteArray bytes = file.readAll();
 
     std::optional<draw::EntrantList> list;
     if (arguments.size() == 3) {
@@ -84,15 +76,17 @@ int main(int argc, char *argv[])
         list = draw::EntrantListOfRows(*rows);
     }
 
-    const draw::Verification verification = draw::VerifyRecord(record, list);
-    if (!verification.passed) {
-        say(stdout, QStringLiteral("验证未通过：") + verification.problem);
+    const draw::RecordCheck check = draw::CheckRecord(bytes, list);
+    if (check.outcome == draw::RecordCheck::Outcome::NotARecord) {
+        say(stderr, QStringLiteral("%1 不是公证记录文件：%2").arg(arguments.at(1), check.problem));
+        return 2;
+    }
+    if (!check.passed()) {
+        say(stdout, QStringLiteral("验证未通过：") + check.problem);
         return 1;
     }
     say(stdout, QStringLiteral("验证通过"));
-    const QJsonObject drawInfo = record.value(QLatin1String("draw")).toObject();
-    say(stdout, QStringLiteral("抽奖：%1").arg(drawInfo.value(QLatin1String("name")).toString()));
-    for (const QString &line : verification.summary)
+    for (const QString &line : check.summary)
         say(stdout, line);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "data/awardstore.h"
 #include "data/database.h"
 #include "data/entrantstore.h"
+#include "data/notarystore.h"
 #include "data/presetstore.h"
 #include "data/resultstore.h"
 #include "data/storesupport.h"
@@ -176,6 +177,7 @@ bool DrawStore::remove(const QList<qint64> &ids)
         for (qint64 id : ids) {
             if (!AwardStore::deleteForDraw(id) || !EntrantStore::deleteForDraw(id)
                 || !ResultStore::deleteForDraw(id) || !PresetStore::deleteForDraw(id)
+                || !NotaryStore::deleteForDraw(id)
                 || !deleteWhere(drawsettings::Table, drawsettings::DrawId, id)
                 || !deleteWhere(draws::Table, draws::Id, id))
                 return false;

@@ -61,7 +61,7 @@ public:
     static Condition rowsOfDraw(qint64 id);
 
     // Deletes the draws with their awards, entrants, results, withdrawals,
-    // presets and settings, in one transaction: all of them or, when the
+    // presets, settings, seeds, records and kept lists, in one transaction: all of them or, when the
     // database refuses, none.
     static bool remove(const QList<qint64> &ids);
 };

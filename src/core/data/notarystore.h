@@ -5,17 +5,19 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
-// The checkable draw's own tables: a draw's seed with its commitment, and its
-// chained record, to which entries are only ever appended.
+// The checkable draw's own tables: a draw's seed with its commitment, its
+// chained record, to which entries are only ever appended, and the entrant
+// lists its commitments were made to.
 namespace tombolix::data {
 
 struct NotarySeed
 {
     QByteArray seed; // empty: the draw has none yet
     QString commitment;
-    QString code; // the 公证码, ungrouped
+    QString code; // the 公证码 (ungrouped); for rule v2 the commit entry's hash
     bool revealed = false;
 };
 
@@ -24,9 +26,36 @@ struct NotaryEntry
     qint64 sequence = 0;
     QString type;
     QString time;
-    QString content; // compact JSON
+    QString content; // canonical JSON
     QString previous;
     QString hash;
+};
+
+// A kept entrant list: per entrant its ID (0 in lists kept by version 1.12),
+// number and name, in the draw's order.
+class KeptList
+{
+public:
+    KeptList() = default;
+    explicit KeptList(QByteArray text);
+    static QByteArray encode(
+        const std::function<bool(qint64 &id, QStringView &number, QStringView &name)> &next);
+
+    qsizetype size() const { return qsizetype(m_rows.size()); }
+    bool hasIds() const { return m_hasIds; }
+    qint64 id(qsizetype row) const { return m_rows[size_t(row)].id; }
+    QByteArrayView number(qsizetype row) const;
+    QByteArrayView name(qsizetype row) const;
+
+private:
+    struct Row
+    {
+        qint64 id = 0;
+        qsizetype number = 0, numberLength = 0, name = 0, nameLength = 0;
+    };
+    QByteArray m_text;
+    std::vector<Row> m_rows;
+    bool m_hasIds = false;
 };
 
 class NotaryStore
@@ -38,17 +67,26 @@ public:
     static bool markRevealed(qint64 drawId);
 
     static std::optional<QList<NotaryEntry>> entries(qint64 drawId);
-    // Appends an entry after the draw's last one, chained to it, its content
-    // written as compact JSON. Meant to run inside the caller's transaction,
-    // with the change it records.
-    static bool append(qint64 drawId, const QString &type, const QJsonObject &content);
+    // The type of the draw's first entry: "" when it has no record yet,
+    // "entered" for a record of version 1.12; nothing when unreadable.
+    static std::optional<QString> firstType(qint64 drawId);
+    // Appends an entry of rule v2 after the draw's last one, chained to it,
+    // its content written as canonical JSON. Meant to run inside the
+    // caller's transaction, with the change it records. The entry written,
+    // or nothing when the database refused.
+    static std::optional<NotaryEntry> append(qint64 drawId, const QString &type, const QJsonObject &content);
+    // The same in the form of rule v1, for the reveal that closes a record of
+    // version 1.12.
+    static bool appendV1(qint64 drawId, const QString &type, const QJsonObject &content);
 
     // The entrant lists the draw's commitments were made to, one per
-    // fingerprint: number US name RS per entrant, UTF-8 (see ListText).
+    // fingerprint.
     static std::optional<bool> hasList(qint64 drawId, const QString &fingerprint);
     static bool keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text);
-    // Every kept list of the draw by its fingerprint; nothing when unreadable.
-    static std::optional<QHash<QString, QByteArray>> lists(qint64 drawId);
+    static std::optional<KeptList> list(qint64 drawId, const QString &fingerprint);
+
+    // The draw's seed, record and lists, inside the caller's transaction.
+    static bool deleteForDraw(qint64 drawId);
 };
 
 } // namespace tombolix::data

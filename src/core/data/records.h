@@ -60,6 +60,17 @@ struct ResultRecord
     QString name;
 };
 
+// A row of 撤销表: a win withdrawn, with the result it undid.
+struct WithdrawalRecord
+{
+    qint64 resultId = 0;
+    qint64 awardId = 0;
+    QString number;
+    QString name;
+    QString time;
+    QString reason;
+};
+
 // What saving a row came to.
 struct SaveResult
 {

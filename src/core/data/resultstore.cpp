@@ -12,49 +12,44 @@
 
 namespace tombolix::data {
 
-std::vector<size_t> ResultStore::record(
-    const std::vector<ResultRecord> &winners, std::vector<qint64> *ids, bool *failed)
+ResultStore::RecordedRound ResultStore::record(const std::vector<ResultRecord> &winners)
 {
-    std::vector<qint64> storedIds;
-    // One transaction per round: every stored winner is on disk before it is
-    // shown, and a round costs one write to the disk, not one per winner.
+    RecordedRound round;
+    // One transaction per round: every winner is on disk before it is shown,
+    // and a round costs one write to the disk, not one per winner.
     Transaction transaction;
     QSqlQuery insert(connection());
-    const bool prepared = insert.prepare(insertStatement(
-        results::Table, { results::DrawId, results::AwardId, results::Number, results::Name }));
-    std::vector<size_t> stored;
-    bool databaseFailed = !prepared;
-    for (size_t i = 0; i < winners.size() && !databaseFailed; ++i) {
+    if (!insert.prepare(insertStatement(
+            results::Table, { results::DrawId, results::AwardId, results::Number, results::Name }))) {
+        round.failed = true;
+        return round;
+    }
+    for (size_t i = 0; i < winners.size(); ++i) {
         const ResultRecord &winner = winners[i];
         insert.bindValue(0, winner.drawId);
         insert.bindValue(1, winner.awardId);
         insert.bindValue(2, winner.number);
         insert.bindValue(3, winner.name);
         if (insert.exec()) {
-            stored.push_back(i);
-            storedIds.push_back(insert.lastInsertId().toLongLong());
+            round.ids.push_back(insert.lastInsertId().toLongLong());
+            continue;
         }
-        // A locked, full or missing database fails every winner alike and
-        // may have rolled the transaction back already, after which the next
-        // winners would be stored one by one while the round counts them as
-        // lost. The round stops here.
-        else if (!RowRefused(insert.lastError()))
-            databaseFailed = true;
+        // A winner the table refuses stops the round as a failure of the
+        // database does: drawing someone else instead would be a redraw
+        // nobody asked for.
+        if (RowRefused(insert.lastError()))
+            round.refused = qsizetype(i);
+        else
+            round.failed = true;
+        break;
     }
     insert.finish();
-    if (transaction.isActive()) {
-        if (databaseFailed)
-            transaction.rollback();
-        if (databaseFailed || !transaction.commit()) {
-            stored.clear();
-            storedIds.clear();
-        }
+    if (!round.stored() || (transaction.isActive() && !transaction.commit())) {
+        if (round.refused < 0)
+            round.failed = true;
+        round.ids.clear();
     }
-    if (ids)
-        *ids = std::move(storedIds);
-    if (failed)
-        *failed = databaseFailed;
-    return stored;
+    return round;
 }
 
 bool ResultStore::withdraw(const QList<qint64> &ids, const QString &reason)
@@ -108,7 +103,14 @@ bool ResultStore::recordWithdrawal(qint64 id, const QString &reason)
         { QStringLiteral("number"), textOf(rs.field(2)) }, { QStringLiteral("name"), textOf(rs.field(3)) },
         { QStringLiteral("reason"), reason } };
     CloseRecordset(rs);
-    return NotaryStore::append(drawId, QStringLiteral("withdrawal"), content);
+    const std::optional<QString> first = NotaryStore::firstType(drawId);
+    if (!first)
+        return false;
+    if (first->isEmpty())
+        return true; // a draw held before it had a record
+    if (*first == QLatin1String("entered"))
+        return NotaryStore::appendV1(drawId, QStringLiteral("withdrawal"), content);
+    return NotaryStore::append(drawId, QStringLiteral("withdrawal"), content).has_value();
 }
 
 std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)
@@ -200,8 +202,78 @@ bool ResultStore::deleteForDraw(qint64 drawId)
 
 bool ResultStore::deleteForAward(qint64 awardId)
 {
-    return deleteWhere(results::Table, results::AwardId, awardId)
-        && deleteWhere(withdrawals::Table, withdrawals::AwardId, awardId);
+    return deleteWhere(results::Table, results::AwardId, awardId);
+}
+
+std::optional<QList<WithdrawalRecord>> ResultStore::withdrawalsOf(qint64 drawId)
+{
+    Recordset rs
+        = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %8=? ORDER BY %9")
+                            .arg(withdrawals::ResultId, withdrawals::AwardId, withdrawals::Number,
+                                withdrawals::Name, withdrawals::Time, withdrawals::Reason, withdrawals::Table,
+                                withdrawals::DrawId, withdrawals::Id),
+            { drawId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    QList<WithdrawalRecord> list;
+    for (; !rs.eof(); rs.moveNext()) {
+        list.append({ integerValue(rs.field(0)), integerValue(rs.field(1)), textOf(rs.field(2)),
+            textOf(rs.field(3)), textOf(rs.field(4)), textOf(rs.field(5)) });
+    }
+    return list;
+}
+
+bool ResultStore::bringBack(
+    qint64 drawId, const QList<ResultRecord> &results, const QList<WithdrawalRecord> &withdrawn)
+{
+    const std::optional<QList<ResultRecord>> stored = forDraw(drawId);
+    const std::optional<QList<WithdrawalRecord>> storedWithdrawals = withdrawalsOf(drawId);
+    if (!stored || !storedWithdrawals)
+        return false;
+    QHash<qint64, ResultRecord> wanted;
+    for (const ResultRecord &result : results)
+        wanted.insert(result.id, result);
+    for (const ResultRecord &row : *stored) {
+        const auto it = wanted.constFind(row.id);
+        if (it != wanted.cend() && it->awardId == row.awardId && it->number == row.number
+            && it->name == row.name) {
+            wanted.remove(row.id);
+            continue;
+        }
+        if (!deleteWhere(results::Table, results::Id, row.id))
+            return false;
+    }
+    for (const ResultRecord &result : std::as_const(wanted)) {
+        if (!ExecuteSql(
+                insertStatement(results::Table,
+                    { results::Id, results::DrawId, results::AwardId, results::Number, results::Name }),
+                { result.id, drawId, result.awardId, result.number, result.name }))
+            return false;
+    }
+    QHash<qint64, WithdrawalRecord> wantedWithdrawals;
+    for (const WithdrawalRecord &each : withdrawn)
+        wantedWithdrawals.insert(each.resultId, each);
+    for (const WithdrawalRecord &row : *storedWithdrawals) {
+        const auto it = wantedWithdrawals.constFind(row.resultId);
+        if (it != wantedWithdrawals.cend() && it->awardId == row.awardId && it->number == row.number
+            && it->name == row.name) {
+            wantedWithdrawals.remove(row.resultId);
+            continue;
+        }
+        if (!ExecuteSql(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=?")
+                            .arg(withdrawals::Table, withdrawals::DrawId, withdrawals::ResultId),
+                { drawId, row.resultId }))
+            return false;
+    }
+    for (const WithdrawalRecord &each : std::as_const(wantedWithdrawals)) {
+        if (!ExecuteSql(
+                insertStatement(withdrawals::Table,
+                    { withdrawals::DrawId, withdrawals::AwardId, withdrawals::ResultId, withdrawals::Number,
+                        withdrawals::Name, withdrawals::Time, withdrawals::Reason }),
+                { drawId, each.awardId, each.resultId, each.number, each.name, each.time, each.reason }))
+            return false;
+    }
+    return true;
 }
 
 } // namespace tombolix::data

@@ -31,17 +31,22 @@ struct BoardRow
 class ResultStore
 {
 public:
-    // Stores one round's winners in one transaction and returns the
-    // positions, in `winners`, of those stored. A winner whose row is refused
-    // (a constraint or trigger) is left out and the others are stored; any
-    // other failure stores none of them. With `ids`, the IDs of the stored
-    // rows, in the same order.
-    // *failed: the database failed (not a row refused); inside a caller's
-    // transaction the caller must then roll it back.
-    static std::vector<size_t> record(
-        const std::vector<ResultRecord> &winners, std::vector<qint64> *ids = nullptr, bool *failed = nullptr);
+    // What storing a round came to: the IDs of its rows, in the winners'
+    // order, or nothing stored.
+    struct RecordedRound
+    {
+        std::vector<qint64> ids;
+        qsizetype refused = -1; // the winner whose row a constraint or trigger refused
+        bool failed = false; // the database failed (locked, full, read-only, gone)
+        bool stored() const { return !failed && refused < 0; }
+    };
+    // Stores one round's winners, all of them or none, in one transaction
+    // (inside the caller's when there is one; the caller must then roll it
+    // back unless every row was stored).
+    static RecordedRound record(const std::vector<ResultRecord> &winners);
     // Withdraws the results in one transaction, all of them or none: each is
-    // kept in 撤销表 with the time and the reason, then deleted.
+    // kept in 撤销表 with the time and the reason, named in the draw's record
+    // when it has one, then deleted.
     static bool withdraw(const QList<qint64> &ids, const QString &reason);
     // The entrants whose wins in the draw were withdrawn, in the order of
     // withdrawal; nothing when they could not be read.
@@ -62,7 +67,17 @@ public:
     static std::optional<QList<BoardRow>> boardRows(
         qint64 drawId, std::optional<qint64> onlyAward, bool ascending);
 
-    // The results and the withdrawals of a draw or an award; inside the
+    // The rows of 撤销表 of the draw, in the order they were written.
+    static std::optional<QList<WithdrawalRecord>> withdrawalsOf(qint64 drawId);
+
+    // Makes the draw's results and withdrawals exactly these (by result ID):
+    // rows not named are deleted, rows missing are written back with their
+    // IDs, rows changed are set right. Inside the caller's transaction.
+    static bool bringBack(
+        qint64 drawId, const QList<ResultRecord> &results, const QList<WithdrawalRecord> &withdrawals);
+
+    // The results and the withdrawals of a draw; the results of an award
+    // (its withdrawals stay: their entrants stay out of the draw). Inside the
     // caller's transaction when there is one.
     static bool deleteForDraw(qint64 drawId);
     static bool deleteForAward(qint64 awardId);

@@ -59,6 +59,12 @@ const QList<QStringList> &upgradeSteps()
             QStringLiteral("CREATE TABLE 公证名单表 (CID INTEGER NOT NULL, 指纹 TEXT NOT NULL, "
                            "名单 BLOB NOT NULL, PRIMARY KEY (CID, 指纹))"),
         },
+        // 3 to 4: records of rule tombolix-draw-v2, which a program of the
+        // rule before must not go on writing; the awards' results looked up
+        // by award, as a draw taken up from its record does.
+        {
+            QStringLiteral("CREATE INDEX 结果表_WID ON 结果表 (WID)"),
+        },
     };
     return steps;
 }

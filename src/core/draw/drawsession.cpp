@@ -3,7 +3,6 @@
 #include "common/conventions.h"
 #include "common/notary.h"
 #include "common/prompts.h"
-#include "data/awardstore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "data/notarystore.h"
@@ -12,9 +11,7 @@
 #include "draw/notaryrecord.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 
 namespace tombolix::draw {
 
@@ -34,212 +31,99 @@ DrawSettings ReadDrawSettings(qint64 drawId)
     return settings;
 }
 
+namespace {
+
+std::optional<QString> g_hallNumbersForTesting;
+
+} // namespace
+
+void SetHallNumbersForTesting(const std::optional<QString> &numbers)
+{
+    g_hallNumbersForTesting = numbers;
+}
+
 DrawSession::DrawSession(std::unique_ptr<RandomSource> random)
     : m_random(random ? std::move(random) : std::make_unique<RandomSource>())
 { }
 
-void DrawSession::start(qint64 drawId, Entry entry)
+StartReport DrawSession::start(qint64 drawId, Entry entry)
 {
-    m_finished = false;
+    m_finished = true;
     m_lastRoundAward = 0;
-    m_settings = ReadDrawSettings(drawId);
-    LoadEntrantPool(m_pool, drawId);
-    // A draw whose winners cannot be read draws no one: it could draw them
-    // again. The database routine has told the operator.
-    const bool winnersKnown = entry == Entry::Afresh || leaveOutStoredWinners();
-    FormatDisplayTexts(m_pool, m_settings.P_Long, m_settings.P_Hide);
-    commitToTheDraw(entry);
-    const bool awardLeft = SelectNextAward();
-    if (entry == Entry::Continue)
-        m_finished = !awardLeft || !winnersKnown;
     m_picks.clear();
-    m_picksValid = false;
     m_roundUnderway = false;
     m_reselectAfterRound = false;
     m_onShow.reset();
     m_toldShort.clear();
+    m_award = AwardState {};
+    m_settings = ReadDrawSettings(drawId);
+    LoadEntrantPool(m_pool, drawId);
+
+    StartReport report;
+    const TakenUp taken = takeUp(entry);
+    report.problem = taken.problem;
+    report.differences = taken.differences;
+    report.committedNow = taken.committedNow;
+    FormatDisplayTexts(m_pool, m_settings.P_Long, m_settings.P_Hide);
+    if (const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(drawId);
+        results && !results->isEmpty())
+        m_lastRoundAward = results->constLast().awardId;
+    m_finished = !SelectNextAward();
+    return report;
 }
 
-bool DrawSession::leaveOutStoredWinners()
+TakenUp DrawSession::takeUp(Entry entry)
 {
-    const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(m_settings.drawId);
-    if (!results)
-        return false;
-    // Entrants whose wins were withdrawn stay out, as the screen that
-    // withdrew them left them.
-    const std::optional<QList<data::ResultRecord>> withdrawn
-        = data::ResultStore::withdrawnInDraw(m_settings.drawId);
-    if (!withdrawn)
-        return false;
-    QList<WinnerKey> left;
-    for (const data::ResultRecord &entrant : *withdrawn)
-        left.append({ entrant.number, entrant.name });
-    if (!left.isEmpty())
-        RemoveWinners(m_pool, left);
-    if (results->isEmpty())
-        return true;
-    m_lastRoundAward = results->constLast().awardId;
-    const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(m_settings.drawId);
-    if (!awards)
-        return false;
-    QSet<qint64> noRepeat;
-    for (const data::AwardRecord &award : *awards) {
-        if (!award.repeat)
-            noRepeat.insert(award.id);
+    TakenUp taken = TakeUpCommitment(m_settings.drawId, entry, m_pool);
+    m_commitment = taken.commitment;
+    if (m_commitment) {
+        // Out of the draw: the withdrawn, and the winners of the awards that
+        // allow no second win.
+        record::Commit fixed;
+        fixed.awards = m_commitment->awards;
+        for (const record::Key &key :
+            record::Replay::OutKeys(m_commitment->standing, m_commitment->withdrawn, fixed))
+            leaveOut(key.number, key.name);
+        if (g_hallNumbersForTesting && needsHallNumbers() && !lockHallNumbers(*g_hallNumbersForTesting))
+            qWarning("the hall's numbers for testing were not stored");
     }
-    QList<WinnerKey> winners;
-    for (const data::ResultRecord &result : *results) {
-        if (noRepeat.contains(result.awardId))
-            winners.append({ result.number, result.name });
-    }
-    RemoveWinners(m_pool, winners);
-    return true;
+    return taken;
 }
 
-void DrawSession::commitToTheDraw(Entry entry)
+void DrawSession::leaveOut(const QString &number, const QString &name)
 {
-    m_seed.clear();
-    m_code.clear();
-    m_codeOnShow = false;
-    m_roundsOfAward.clear();
-    const qint64 draw = m_settings.drawId;
-    const std::optional<data::NotarySeed> stored = data::NotaryStore::seedOf(draw);
-    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore::entries(draw);
-    if (!stored || !entries)
-        return; // the database has said why; rounds are drawn as they roll
-
-    notary::Fingerprint fingerprint;
-    QJsonArray excluded;
-    for (qsizetype i = 1; i <= m_pool.size(); ++i) {
-        fingerprint.add(m_pool.numberView(i), m_pool.nameView(i));
-        if (!m_pool.isEligible(i))
-            excluded.append(i);
-    }
-    const QString listPrint = fingerprint.result();
-
-    const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(draw);
-    if (!awards)
-        return;
-    QList<notary::CommittedAward> committed;
-    QJsonArray awardList;
-    for (const data::AwardRecord &award : *awards) {
-        const notary::CommittedAward one { award.id, integerValue(award.order), award.name, award.prize,
-            integerValue(award.count), std::max<qint64>(1, integerValue(award.perRound)), award.repeat };
-        committed.append(one);
-        awardList.append(QJsonObject { { QStringLiteral("id"), one.id },
-            { QStringLiteral("order"), one.order }, { QStringLiteral("name"), one.name },
-            { QStringLiteral("prize"), one.prize }, { QStringLiteral("count"), one.count },
-            { QStringLiteral("perRound"), one.perRound }, { QStringLiteral("repeat"), one.repeat } });
-    }
-    const QString digest = notary::AwardsDigest(committed);
-
-    // Continued on the seed it committed to, while that is still secret and
-    // the list and the awards are the ones it was committed with.
-    QString lastPrint;
-    QString lastDigest;
-    bool roundSince = false;
-    for (const data::NotaryEntry &each : *entries) {
-        const QJsonObject content = QJsonDocument::fromJson(each.content.toUtf8()).object();
-        if (each.type == QLatin1String("entered")) {
-            lastPrint = content.value(QLatin1String("fingerprint")).toString();
-            lastDigest = content.value(QLatin1String("awardsDigest")).toString();
-            roundSince = false;
-        } else if (each.type == QLatin1String("round")) {
-            const qint64 award = content.value(QLatin1String("award")).toInteger();
-            m_roundsOfAward[award]
-                = std::max(m_roundsOfAward.value(award), content.value(QLatin1String("round")).toInteger());
-            roundSince = true;
-        }
-    }
-    if (entry == Entry::Continue && !stored->seed.isEmpty() && !stored->revealed && lastPrint == listPrint
-        && lastDigest == digest) {
-        m_seed = stored->seed;
-        m_code = stored->code;
-        m_codeOnShow = !roundSince;
-        return;
-    }
-
-    data::NotarySeed fresh;
-    fresh.seed = notary::NewSeed();
-    fresh.commitment = notary::Commitment(fresh.seed);
-    fresh.code = notary::NotaryCode(fresh.commitment, listPrint, digest);
-
-    data::Transaction transaction;
-    bool written = transaction.isActive();
-    // A seed given up is revealed, so the rounds drawn from it can be checked;
-    // 重新开始 says the results before it were cleared.
-    const bool givenUp = !stored->seed.isEmpty() && !stored->revealed;
-    if (written && (givenUp || (entry == Entry::Afresh && !entries->isEmpty()))) {
-        QJsonObject restart { { QStringLiteral("reason"),
-                                  entry == Entry::Afresh       ? QStringLiteral("重新开始")
-                                      : lastPrint != listPrint ? QStringLiteral("名单已改动")
-                                                               : QStringLiteral("奖项已改动") },
-            { QStringLiteral("cleared"), entry == Entry::Afresh } };
-        if (givenUp)
-            restart.insert(QStringLiteral("seed"), notary::Hex(stored->seed));
-        written = data::NotaryStore::append(draw, QStringLiteral("restart"), restart);
-    }
-    written = written
-        && data::NotaryStore::append(draw, QStringLiteral("entered"),
-            QJsonObject { { QStringLiteral("rule"), QLatin1String(notary::Rule) },
-                { QStringLiteral("draw"), draw },
-                { QStringLiteral("name"), data::DrawStore::load(draw).value_or(data::DrawRecord {}).name },
-                { QStringLiteral("commitment"), fresh.commitment },
-                { QStringLiteral("fingerprint"), listPrint },
-                { QStringLiteral("entrants"), fingerprint.count() }, { QStringLiteral("awards"), awardList },
-                { QStringLiteral("awardsDigest"), digest }, { QStringLiteral("code"), fresh.code },
-                { QStringLiteral("excluded"), excluded } })
-        && data::NotaryStore::setSeed(draw, fresh);
-    // The list committed to is kept, once, for checking after it changed.
-    if (written && !data::NotaryStore::hasList(draw, listPrint).value_or(false)) {
-        QByteArray text;
-        for (qsizetype i = 1; i <= m_pool.size(); ++i)
-            notary::AppendListRow(text, m_pool.numberView(i), m_pool.nameView(i));
-        written = data::NotaryStore::keepList(draw, listPrint, text);
-    }
-    written = written && transaction.commit();
-    if (!written)
-        return;
-    m_seed = fresh.seed;
-    m_code = fresh.code;
-    m_codeOnShow = true;
+    const qsizetype index = m_pool.find(number, name);
+    if (index > 0)
+        m_pool.makePersonIneligible(index);
 }
 
-QString DrawSession::notaryCode() const
+const record::CommittedAward *DrawSession::currentAward() const
 {
-    return notary::GroupedCode(m_code);
-}
-
-bool DrawSession::revealSeed()
-{
-    const bool revealed = RevealSeed(m_settings.drawId);
-    if (revealed)
-        m_seed.clear(); // a seed everyone knows draws no more rounds
-    return revealed;
+    if (!m_commitment)
+        return nullptr;
+    for (const record::CommittedAward &award : m_commitment->awards) {
+        if (m_commitment->standingOf(award.id) >= award.count)
+            continue;
+        if (const_cast<EntrantPool &>(m_pool).eligibleWithin(award.eligible) == 0)
+            continue; // nobody left who may win it
+        return &award;
+    }
+    return nullptr;
 }
 
 bool DrawSession::SelectNextAward()
 {
     m_award = AwardState {};
-    const std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(m_settings.drawId);
-    if (!awards)
+    const record::CommittedAward *award = currentAward();
+    if (!award)
         return false;
-    for (const data::AwardRecord &award : *awards) {
-        const qint64 drawn = data::ResultStore::countForAward(m_settings.drawId, award.id);
-        const qint64 count = integerValue(award.count);
-        if (drawn < count) {
-            m_wid = QString::number(award.id);
-            m_award.Remaining = count - drawn;
-            // An award that draws no one per round could never be finished:
-            // it draws one at a time instead.
-            m_award.PerRound = std::max<qint64>(1, integerValue(award.perRound));
-            m_award.RepeatAllowed = award.repeat;
-            m_award.name = award.name;
-            m_award.prize = award.prize;
-            return true;
-        }
-    }
-    return false;
+    m_wid = QString::number(award->id);
+    m_award.Remaining = award->count - m_commitment->standingOf(award->id);
+    m_award.PerRound = award->perRound;
+    m_award.RepeatAllowed = award->repeat;
+    m_award.name = award->name;
+    m_award.prize = award->prize;
+    return true;
 }
 
 qint64 DrawSession::linesPerTick() const
@@ -247,27 +131,29 @@ qint64 DrawSession::linesPerTick() const
     return std::max<qint64>(0, std::min(m_award.Remaining, m_award.PerRound));
 }
 
+bool DrawSession::lockHallNumbers(const QString &numbers)
+{
+    return m_commitment && RecordHallNumbers(m_settings.drawId, *m_commitment, numbers);
+}
+
 bool DrawSession::beginRound()
 {
-    m_picksValid = false;
+    m_picks.clear();
     m_onShow.reset();
-    const qsizetype left = m_pool.eligibleCount();
+    if (m_finished || !m_commitment || needsHallNumbers())
+        return false;
+    const record::CommittedAward *award = m_commitment->award(integerValue(m_wid));
+    if (!award)
+        return false;
+    const qsizetype left = m_pool.eligibleWithin(award->eligible);
     // An award that allows winning again can be filled from anyone left.
     const qint64 needed = m_award.RepeatAllowed ? std::min<qint64>(1, m_award.Remaining) : m_award.Remaining;
-    if (left < needed) {
-        const qint64 award = integerValue(m_wid);
-        if (!m_toldShort.contains(award)) {
-            m_toldShort.insert(award);
-            prompts().message(QStringLiteral("剩余可抽人数不足：%1 还差%2名，可抽的只有%3人。")
-                                  .arg(m_award.name.trimmed())
-                                  .arg(m_award.Remaining)
-                                  .arg(left));
-        }
-        if (left == 0) {
-            // Nobody is left for this award nor for any after it.
-            m_finished = true;
-            return false;
-        }
+    if (left < needed && !m_toldShort.contains(award->id)) {
+        m_toldShort.insert(award->id);
+        prompts().message(QStringLiteral("剩余可抽人数不足：%1 还差%2名，可抽的只有%3人。")
+                              .arg(m_award.name.trimmed())
+                              .arg(m_award.Remaining)
+                              .arg(left));
     }
     m_roundUnderway = true;
     return true;
@@ -276,7 +162,6 @@ bool DrawSession::beginRound()
 QStringList DrawSession::RollTick()
 {
     m_picks = m_pool.pick(linesPerTick(), *m_random);
-    m_picksValid = true;
     QStringList lines;
     lines.reserve(qsizetype(m_picks.size()));
     for (qsizetype index : m_picks)
@@ -286,94 +171,91 @@ QStringList DrawSession::RollTick()
 
 StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
 {
-    const qint64 award = integerValue(m_wid);
-    const qint64 round = m_roundsOfAward.value(award) + 1;
-    const qsizetype eligibleBefore = m_pool.eligibleCount();
-    if (!m_seed.isEmpty()) {
-        // The winners come from the committed seed, whatever the last tick
-        // showed: what stops on the screen is what anyone can recompute.
-        notary::DerivedStream stream(m_seed, award, round);
-        m_picks = m_pool.pickInOrder(std::min<qint64>(linesPerTick(), m_award.Remaining), stream);
-    } else if (!m_picksValid) {
-        RollTick(); // a stop before the round's first tick draws afresh
-    }
-    m_picksValid = false;
-
-    m_roundUnderway = false;
-
     StopOutcome outcome;
-    std::vector<qsizetype> eligible;
-    std::vector<data::ResultRecord> winners;
-    for (qsizetype index : m_picks) {
-        // An award never holds more winners than its 数量.
-        if (!m_pool.isEligible(index) || qint64(eligible.size()) >= m_award.Remaining)
-            continue;
-        eligible.push_back(index);
-        winners.push_back({ 0, m_settings.drawId, award, m_pool.number(index), m_pool.name(index) });
+    m_picks.clear();
+    const bool underway = m_roundUnderway;
+    m_roundUnderway = false;
+    const record::CommittedAward *award
+        = underway && m_commitment ? m_commitment->award(integerValue(m_wid)) : nullptr;
+    if (!award || !m_commitment->hallGiven) {
+        outcome.board = WinnersText(ascending, onlyCurrent);
+        return outcome;
     }
-    std::vector<size_t> stored;
-    if (m_seed.isEmpty()) {
-        stored = data::ResultStore::record(winners, &outcome.resultIds);
-    } else if (!eligible.empty()) {
-        // The round and its entry in the record stand or fall together. A
-        // winner the results table refuses is named in the entry without a
-        // result, and stays in the draw.
-        data::Transaction transaction;
-        bool failed = false;
-        stored = data::ResultStore::record(winners, &outcome.resultIds, &failed);
-        bool written = transaction.isActive() && !failed && !stored.empty();
-        if (written) {
-            std::vector<qint64> resultOf(eligible.size(), 0);
-            for (size_t k = 0; k < stored.size(); ++k)
-                resultOf[stored[k]] = outcome.resultIds[k];
-            QJsonArray list;
-            for (size_t i = 0; i < eligible.size(); ++i) {
-                list.append(QJsonObject { { QStringLiteral("position"), qint64(eligible[i]) },
-                    { QStringLiteral("number"), winners[i].number },
-                    { QStringLiteral("name"), winners[i].name },
-                    { QStringLiteral("result"), resultOf[i] ? QJsonValue(resultOf[i]) : QJsonValue() } });
-            }
-            written
-                = data::NotaryStore::append(m_settings.drawId, QStringLiteral("round"),
-                      QJsonObject { { QStringLiteral("award"), award }, { QStringLiteral("round"), round },
-                          { QStringLiteral("eligible"), qint64(eligibleBefore) },
-                          { QStringLiteral("winners"), list } })
-                && transaction.commit();
-        }
-        if (!written) {
-            stored.clear();
-            outcome.resultIds.clear();
-        } else {
-            m_roundsOfAward[award] = round;
-            m_codeOnShow = false;
-        }
-    }
-    outcome.failed = int(eligible.size() - stored.size());
+    const qint64 awardId = award->id;
+    const qint64 round = m_commitment->rounds.value(awardId) + 1;
+    const qsizetype eligible = m_pool.eligibleWithin(award->eligible);
+    const qint64 m = std::min({ award->perRound, m_award.Remaining, qint64(eligible) });
+    // The winners come from the commitment, whatever the last tick showed:
+    // what stops on the screen is what anyone can recompute.
+    notary::DerivedStream stream(m_commitment->hallKey, awardId, round);
+    const std::vector<qsizetype> picks = m_pool.pickInOrder(m, stream, award->eligible);
 
+    std::vector<data::ResultRecord> winners;
+    for (qsizetype index : picks)
+        winners.push_back({ 0, m_settings.drawId, awardId, m_pool.number(index), m_pool.name(index) });
+    // The round and its entry in the record stand or fall together.
+    data::Transaction transaction;
+    const data::ResultStore::RecordedRound stored = transaction.isActive()
+        ? data::ResultStore::record(winners)
+        : data::ResultStore::RecordedRound { {}, -1, true };
+    bool written = stored.stored() && !picks.empty();
+    if (written) {
+        QJsonArray list;
+        for (size_t i = 0; i < picks.size(); ++i) {
+            list.append(QJsonObject { { QStringLiteral("name"), winners[i].name },
+                { QStringLiteral("number"), winners[i].number },
+                { QStringLiteral("position"), qint64(picks[i]) },
+                { QStringLiteral("result"), stored.ids[i] } });
+        }
+        written = data::NotaryStore::append(m_settings.drawId, QStringLiteral("round"),
+                      QJsonObject { { QStringLiteral("award"), awardId },
+                          { QStringLiteral("eligible"), qint64(eligible) },
+                          { QStringLiteral("round"), round }, { QStringLiteral("winners"), list } })
+                      .has_value()
+            && transaction.commit();
+    }
+    if (!written) {
+        transaction.rollback();
+        if (stored.refused >= 0) {
+            const data::ResultRecord &refused = winners[size_t(stored.refused)];
+            outcome.problem
+                = QStringLiteral(
+                    "抽奖结果无法保存：%1 的中奖记录被数据库拒绝，本轮不算。请检查数据库后再抽。")
+                      .arg(refused.name.isEmpty() ? refused.number
+                                                  : refused.number + QLatin1Char(' ') + refused.name);
+        } else if (!picks.empty()) {
+            outcome.problem
+                = QStringLiteral("抽奖结果保存失败（数据库无法写入），本轮不算。请检查数据库后再抽。");
+        }
+        outcome.board = WinnersText(ascending, onlyCurrent);
+        return outcome;
+    }
+
+    m_commitment->rounds[awardId] = round;
+    m_commitment->roundsUnder += 1;
+    outcome.resultIds = stored.ids;
     QStringList shown;
-    for (size_t position : stored) {
-        const qsizetype index = eligible[position];
+    for (size_t i = 0; i < picks.size(); ++i) {
+        const qsizetype index = picks[i];
         shown << StageLine(m_pool.show(index), m_pool.name(index), m_namesShown);
-        if (!m_award.RepeatAllowed)
-            m_pool.makeIneligible(index);
+        m_commitment->standing.insert(stored.ids[i], { awardId, winners[i].number, winners[i].name });
         --m_award.Remaining;
     }
-    outcome.recorded = int(stored.size());
-    if (outcome.recorded > 0) {
-        m_lastRoundAward = integerValue(m_wid);
-        // The room sees this award's winners: the banner names it until the
-        // next round starts, also when it is complete now.
-        m_onShow = BannerAward { m_award.name, m_award.prize, std::max<qint64>(0, m_award.Remaining) };
+    if (!award->repeat) {
+        for (qsizetype index : picks)
+            m_pool.makePersonIneligible(index);
     }
-    if (outcome.failed > 0)
-        prompts().message(QStringLiteral("抽奖结果保存失败，该号码未计入获奖名单！"));
+    outcome.recorded = int(picks.size());
+    m_lastRoundAward = awardId;
+    // The room sees this award's winners: the banner names it until the next
+    // round starts, also when it is complete now.
+    m_onShow = BannerAward { m_award.name, m_award.prize, std::max<qint64>(0, m_award.Remaining) };
     outcome.numberText = shown.join(QStringLiteral("\r\n"));
     outcome.board = WinnersText(ascending, onlyCurrent);
-    if (m_award.Remaining < 1 || m_reselectAfterRound) {
+    if (m_award.Remaining < 1 || m_reselectAfterRound || m_pool.eligibleWithin(award->eligible) == 0) {
         m_reselectAfterRound = false;
         m_finished = !SelectNextAward();
     }
-    m_picks.clear();
     return outcome;
 }
 
@@ -384,24 +266,54 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
     if (results.empty())
         return outcome;
     QList<qint64> ids;
-    QList<WinnerKey> winners;
-    for (const WithdrawnResult &result : results) {
+    for (const WithdrawnResult &result : results)
         ids << result.id;
-        winners.append({ result.number, result.name });
-    }
     if (!data::ResultStore::withdraw(ids, data::withdrawreason::OnStage)) {
         outcome.failed = true;
         return outcome;
     }
     outcome.deleted = int(results.size());
-    RemoveWinners(m_pool, winners);
+    for (const WithdrawnResult &result : results) {
+        QString number = result.number.trimmed();
+        QString name = result.name;
+        if (m_commitment) {
+            if (const auto it = m_commitment->standing.constFind(result.id);
+                it != m_commitment->standing.cend()) {
+                number = it->number;
+                name = it->name;
+                m_commitment->standing.erase(it);
+            }
+            m_commitment->withdrawn.insert(record::Key { number, name });
+        }
+        leaveOut(number, name);
+    }
     outcome.board = WinnersText(ascending, onlyCurrent);
     m_onShow.reset();
+    // A draw that had ended draws the freed places under a commitment of
+    // its own: its last one was revealed when it ended.
+    if (!m_commitment)
+        takeUp(Entry::Continue);
     if (m_roundUnderway)
         m_reselectAfterRound = true;
     else
         m_finished = !SelectNextAward();
     return outcome;
+}
+
+QString DrawSession::notaryCode() const
+{
+    return m_commitment ? notary::GroupedCode(m_commitment->code) : QString();
+}
+
+bool DrawSession::revealSeed()
+{
+    const bool revealed = RevealSeed(m_settings.drawId);
+    if (revealed) {
+        // A seed everyone knows draws no more rounds.
+        m_commitment.reset();
+        m_finished = true;
+    }
+    return revealed;
 }
 
 std::optional<BannerAward> DrawSession::bannerAward() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "draw/board.h"
+#include "draw/commitment.h"
 #include "draw/entrantpool.h"
 #include "draw/randomsource.h"
 
@@ -26,6 +27,11 @@ struct DrawSettings
 };
 DrawSettings ReadDrawSettings(qint64 drawId);
 
+// Test hook, as the database's are: tests of other things than the hall's
+// numbers have every new commitment take these as if the hall had called
+// them. The program itself never sets it.
+void SetHallNumbersForTesting(const std::optional<QString> &numbers);
+
 // The award being drawn.
 struct AwardState
 {
@@ -36,14 +42,6 @@ struct AwardState
     QString prize; // 奖品
 };
 
-// How a draw is entered: afresh, its earlier results deleted, or continued
-// where it stopped, its stored winners kept.
-enum class Entry
-{
-    Afresh,
-    Continue,
-};
-
 // What a stop hands to the screen.
 struct StopOutcome
 {
@@ -51,7 +49,9 @@ struct StopOutcome
     std::vector<qint64> resultIds; // the stored result of each line
     BoardText board;
     int recorded = 0;
-    int failed = 0; // winners whose result could not be stored
+    // Why the round was not stored (a winner's row refused, the database
+    // failing): nothing of it counts, and the next start draws it again.
+    QString problem;
 };
 
 // The award the banner names: the one whose winners are on show after a
@@ -63,19 +63,27 @@ struct BannerAward
     qint64 remaining = 0; // 0: every winner of it is drawn
 };
 
+// What entering told, for the window to say.
+struct StartReport
+{
+    QString problem; // the draw cannot be drawn: why
+    QStringList differences; // the database disagreed with the record; it was set right
+    bool committedNow = false;
+};
+
 // A draw held on screen, without any widget: the pool, the current award,
-// the rolling picks and the recording of winners.
+// the rolling picks and the recording of winners. Winners are drawn only
+// under the draw's commitment, from the seed, the hall's numbers and what
+// the commitment fixed: the awards' order, sizes and who may win them.
 class DrawSession
 {
 public:
     explicit DrawSession(std::unique_ptr<RandomSource> random = nullptr);
 
-    // Reads the draw's settings and entrants and makes the first unfinished
-    // award current. Continuing, the session stands as it would had it held
-    // the stored rounds itself: their winners are out of the pool where
-    // their award allows no repeat, and with every award complete the draw
-    // is finished.
-    void start(qint64 drawId, Entry entry = Entry::Afresh);
+    // Reads the draw's settings, entrants and record, takes up its
+    // commitment or makes a new one (see TakeUpCommitment), and makes the
+    // first award current that is not drawn in full.
+    StartReport start(qint64 drawId, Entry entry = Entry::Afresh);
 
     const DrawSettings &settings() const { return m_settings; }
     qint64 drawId() const { return m_settings.drawId; }
@@ -86,8 +94,8 @@ public:
     EntrantPool &pool() { return m_pool; }
     const EntrantPool &pool() const { return m_pool; }
 
-    // Makes the first award, in 顺序, whose results fall short of its 数量
-    // current; false when there is none.
+    // Makes the first award of the commitment current that has places left
+    // and someone left to fill them; false when there is none.
     bool SelectNextAward();
 
     // The number of lines a tick shows: the smaller of Remaining and PerRound.
@@ -98,10 +106,16 @@ public:
     void setNamesShown(bool on) { m_namesShown = on; }
     bool namesShown() const { return m_namesShown; }
 
+    // The hall's numbers are asked for once per commitment, before its first
+    // round; locking stores them (empty: going on without, confirmed).
+    bool needsHallNumbers() const { return m_commitment && !m_commitment->hallGiven; }
+    [[nodiscard]] bool lockHallNumbers(const QString &numbers);
+
     // A round begins under the current award: the picks of the last round no
     // longer count. When fewer entrants are left than the award still draws,
-    // the operator is told once per award; with nobody left, no award can
-    // be drawn any more: the draw is finished and no round rolls (false).
+    // the operator is told once per award and the round draws who is left.
+    // False when no round can roll: nothing is left to draw, or the hall's
+    // numbers have not been given.
     bool beginRound();
     // Between a start and its stop.
     bool roundUnderway() const { return m_roundUnderway; }
@@ -110,11 +124,9 @@ public:
     // The pool indexes the last tick showed.
     const std::vector<qsizetype> &picks() const { return m_picks; }
 
-    // Records the entrants the last tick of this round showed (a fresh pick
-    // when the round had no tick), rebuilds the board and moves on to the
-    // next award when this one is complete. Stored winners leave the pool
-    // unless the award allows winning again; a winner that cannot be stored
-    // stays in the pool and is not counted.
+    // Draws the round's winners from the commitment and stores them with the
+    // round's entry in the record, all or nothing; rebuilds the board and
+    // moves on to the next award when this one is complete.
     StopOutcome StopAndRecord(bool ascending, bool onlyCurrent);
 
     // A result the operator withdraws: its row and the winner it names.
@@ -130,27 +142,30 @@ public:
         bool failed = false; // the database refused: nothing was deleted, nothing changed
         BoardText board; // for the award that was current when the results went
     };
-    // Deletes the results in one transaction and takes their winners out of
-    // the pool, matched by the stored number and name (so a masked or padded
-    // display still matches). The board is rebuilt for the award current
-    // until now; then the current award is chosen again, at once, or, while
-    // a round is under way, when it stops: a round records under the award
-    // it started with.
+    // Deletes the results in one transaction, records the withdrawals and
+    // takes their winners out of the draw. The board is rebuilt for the award
+    // current until now; then the current award is chosen again, at once, or,
+    // while a round is under way, when it stops.
     WithdrawOutcome WithdrawResults(
         const std::vector<WithdrawnResult> &results, bool ascending, bool onlyCurrent);
 
-    // The 公证码 of the draw's committed seed, grouped for reading out; empty
-    // when the draw could not commit. codeOnShow: no round since it was made.
+    // The commitment in force: its 公证码 grouped for reading out, its number
+    // (第N次) and reason, and the hash the QR code holds. codeOnShow: no
+    // round drawn under it yet.
     QString notaryCode() const;
-    bool codeOnShow() const { return m_codeOnShow && !m_code.isEmpty(); }
-    // Whether this screen drew rounds from a committed seed still secret.
-    bool hasRecord() const { return !m_seed.isEmpty(); }
-    // Reveals the seed into the record (抽奖结束, or an export of the record);
-    // no round is drawn from it afterwards.
+    bool codeOnShow() const { return m_commitment && m_commitment->roundsUnder == 0; }
+    const std::optional<Commitment> &commitment() const { return m_commitment; }
+    // Whether this screen draws under a commitment whose seed is still secret.
+    bool hasRecord() const { return m_commitment.has_value(); }
+    // Reveals the seed into the record (抽奖结束); no round is drawn under it
+    // afterwards.
     bool revealSeed();
 
     // What the banner names; nothing when no award is on show or current.
     std::optional<BannerAward> bannerAward() const;
+    // The winners on show leave the banner (a start pressed on a draw that
+    // has ended: the banner tells the hall so).
+    void endShowing() { m_onShow.reset(); }
 
     // The board as it stands, for a redraw after results changed.
     BoardText WinnersText(bool ascending, bool onlyCurrent) const;
@@ -159,10 +174,11 @@ public:
     BoardText lastRoundBoard(bool ascending, bool onlyCurrent) const;
 
 private:
-    // False when the stored winners could not be read.
-    bool leaveOutStoredWinners();
-    // Makes and records the draw's commitment, or takes up the one it has.
-    void commitToTheDraw(Entry entry);
+    // Takes up the draw's commitment or makes one, and leaves out of the
+    // pool whoever is out of the draw.
+    TakenUp takeUp(Entry entry);
+    const record::CommittedAward *currentAward() const;
+    void leaveOut(const QString &number, const QString &name);
 
     std::unique_ptr<RandomSource> m_random;
     DrawSettings m_settings;
@@ -172,16 +188,12 @@ private:
     qint64 m_lastRoundAward = 0;
     bool m_finished = false;
     std::vector<qsizetype> m_picks;
-    bool m_picksValid = false;
     bool m_namesShown = false;
     bool m_roundUnderway = false;
     bool m_reselectAfterRound = false; // results were withdrawn while the round rolled
     std::optional<BannerAward> m_onShow; // the award of the round the last stop showed
     QSet<qint64> m_toldShort; // awards the operator was told cannot be filled
-    QByteArray m_seed; // the committed seed, while it is secret
-    QString m_code;
-    bool m_codeOnShow = false;
-    QHash<qint64, qint64> m_roundsOfAward; // rounds recorded, by award
+    std::optional<Commitment> m_commitment;
 };
 
 } // namespace tombolix::draw

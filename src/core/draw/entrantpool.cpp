@@ -14,7 +14,10 @@ void EntrantPool::clear()
     m_text.clear();
     m_eligible.clear();
     m_where.assign(1, NotEligible);
-    m_order.clear();
+    m_ranked = PositionSet();
+    m_rankedBuilt = false;
+    m_people = KeyIndex();
+    m_peopleBuilt = false;
 }
 
 void EntrantPool::reserve(qsizetype count)
@@ -44,7 +47,8 @@ void EntrantPool::append(qint64 id, const QString &number, const QString &name)
 {
     if (m_where.empty())
         m_where.push_back(NotEligible);
-    m_order.clear();
+    m_rankedBuilt = false;
+    m_peopleBuilt = false;
     const QString trimmed = number.trimmed();
     Slot slot;
     slot.id = id;
@@ -131,8 +135,12 @@ void EntrantPool::setShow(qsizetype index, const QString &show)
     }
 
     const quint32 where = m_where[size_t(index)];
-    if (!m_order.empty() && (slot.showLen == 0) != (where == NotEligible))
-        orderAdd(index, slot.showLen == 0 ? -1 : 1);
+    if (m_rankedBuilt) {
+        if (slot.showLen == 0)
+            m_ranked.remove(index);
+        else
+            m_ranked.insert(index);
+    }
     if (slot.showLen == 0 && where != NotEligible) {
         // Swap the last eligible index into the freed place.
         const quint32 moved = m_eligible.back();
@@ -164,66 +172,79 @@ std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random)
     return picks;
 }
 
-void EntrantPool::orderAdd(qsizetype index, int delta)
+void EntrantPool::buildRanked()
 {
-    const size_t size = m_order.size();
-    for (size_t i = size_t(index); i < size; i += i & (~i + 1))
-        m_order[i] = quint32(qint64(m_order[i]) + delta);
+    m_ranked.assign(size(), [this](qsizetype i) { return m_where[size_t(i)] != NotEligible; });
+    m_rankedBuilt = true;
 }
 
-void EntrantPool::buildOrder()
+const KeyIndex &EntrantPool::people()
 {
-    // A Fenwick tree of the eligible flags, built in one pass.
-    const size_t size = m_slots.size();
-    m_order.assign(size, 0);
-    for (size_t i = 1; i < size; ++i) {
-        m_order[i] += m_where[i] != NotEligible ? 1 : 0;
-        const size_t parent = i + (i & (~i + 1));
-        if (parent < size)
-            m_order[parent] += m_order[i];
+    if (!m_peopleBuilt) {
+        m_people.build(
+            size(), [this](qsizetype i) { return KeyHash(numberView(i), nameView(i)); },
+            [this](qsizetype a, qsizetype b) {
+                return numberView(a) == numberView(b) && nameView(a) == nameView(b);
+            });
+        m_peopleBuilt = true;
     }
+    return m_people;
 }
 
-qsizetype EntrantPool::eligibleAt(qsizetype rank) const
+qsizetype EntrantPool::find(QStringView number, QStringView name)
 {
-    // Walks down the tree to the index below which `rank` eligible ones lie.
-    size_t position = 0;
-    quint64 left = quint64(rank) + 1;
-    size_t step = 1;
-    while (step * 2 < m_order.size())
-        step *= 2;
-    for (; step > 0; step /= 2) {
-        if (position + step < m_order.size() && m_order[position + step] < left) {
-            position += step;
-            left -= m_order[position];
-        }
-    }
-    return qsizetype(position + 1);
+    return people().find(
+        KeyHash(number, name), [&](qsizetype i) { return numberView(i) == number && nameView(i) == name; });
 }
 
-std::vector<qsizetype> EntrantPool::pickInOrder(qsizetype count, notary::DerivedStream &stream)
+void EntrantPool::makePersonIneligible(qsizetype index)
 {
-    if (m_order.empty())
-        buildOrder();
-    std::vector<qsizetype> picks;
-    qsizetype left = qsizetype(m_eligible.size());
-    const qsizetype wanted = std::clamp<qsizetype>(count, 0, left);
-    picks.reserve(size_t(wanted));
-    for (qsizetype k = 0; k < wanted; ++k, --left) {
-        const qsizetype index = eligibleAt(qsizetype(stream.below(quint64(left))));
-        picks.push_back(index);
-        orderAdd(index, -1); // not twice in one round
+    if (!valid(index))
+        return;
+    const KeyIndex &same = people();
+    qsizetype each = index;
+    do {
+        makeIneligible(each);
+        each = same.next(each);
+    } while (each != index);
+}
+
+Ranges EntrantPool::numbered() const
+{
+    Ranges ranges = Ranges::none();
+    for (qsizetype i = 1; i <= size(); ++i) {
+        if (m_slots[size_t(i)].numberLen == 0)
+            continue;
+        if (!ranges.spans.empty() && ranges.spans.back().second == i - 1)
+            ranges.spans.back().second = i;
+        else
+            ranges.spans.emplace_back(i, i);
     }
-    for (qsizetype index : picks)
-        orderAdd(index, 1);
-    return picks;
+    return ranges;
+}
+
+qsizetype EntrantPool::eligibleWithin(const Ranges &within)
+{
+    if (within.all)
+        return eligibleCount();
+    if (!m_rankedBuilt)
+        buildRanked();
+    return m_ranked.countIn(within);
+}
+
+std::vector<qsizetype> EntrantPool::pickInOrder(
+    qsizetype count, notary::DerivedStream &stream, const Ranges &within)
+{
+    if (!m_rankedBuilt)
+        buildRanked();
+    return DrawRound(m_ranked, within, count, stream, &people());
 }
 
 size_t EntrantPool::memoryBytes() const
 {
     return m_slots.capacity() * sizeof(Slot) + m_text.capacity() * sizeof(char16_t)
         + m_eligible.capacity() * sizeof(quint32) + m_where.capacity() * sizeof(quint32)
-        + m_order.capacity() * sizeof(quint32);
+        + m_ranked.memoryBytes() + m_people.memoryBytes();
 }
 
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId)

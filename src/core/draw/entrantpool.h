@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/notary.h"
+#include "draw/positionset.h"
 #include "draw/randomsource.h"
 
 #include <QString>
@@ -50,11 +51,22 @@ public:
     // likely; fewer when fewer are eligible.
     std::vector<qsizetype> pick(qsizetype count, RandomSource &random);
 
-    // The pick of a checkable draw: `count` distinct eligible indexes (fewer
-    // when fewer are eligible), each the stream.below(n)-th, counted from 0,
-    // of the n eligible indexes in ascending order that this round has not
-    // picked yet.
-    std::vector<qsizetype> pickInOrder(qsizetype count, notary::DerivedStream &stream);
+    // The winners of a checkable draw's round (DrawRound): up to `count`
+    // eligible indexes within the award's ranges, each the stream.below(n)-th
+    // of the n in ascending order that this round has not reached yet; a
+    // winner's other entries (the same number and name) are passed over too.
+    std::vector<qsizetype> pickInOrder(
+        qsizetype count, notary::DerivedStream &stream, const Ranges &within = Ranges());
+    // The eligible entries within the ranges.
+    qsizetype eligibleWithin(const Ranges &within);
+    // The entries of the same person as each index: equal number and name.
+    const KeyIndex &people();
+    // Index of an entry with this number and name; 0 when there is none.
+    qsizetype find(QStringView number, QStringView name);
+    // Takes the entry and every other entry of its person out of the draw.
+    void makePersonIneligible(qsizetype index);
+    // The indexes whose number is not empty, as spans.
+    Ranges numbered() const;
 
     // Bytes held by the pool, for the memory figures.
     size_t memoryBytes() const;
@@ -78,12 +90,13 @@ private:
     std::vector<char16_t> m_text;
     std::vector<quint32> m_eligible; // eligible indexes, in no particular order
     std::vector<quint32> m_where; // position of each index in m_eligible
-    // Eligible flags by index as a Fenwick tree, built by the first ordered
-    // pick (empty until then) and kept up to date after it.
-    std::vector<quint32> m_order;
-    void buildOrder();
-    void orderAdd(qsizetype index, int delta);
-    qsizetype eligibleAt(qsizetype rank) const;
+    // The eligible indexes with their ranks, built by the first ordered pick
+    // (empty until then) and kept up to date after it.
+    PositionSet m_ranked;
+    bool m_rankedBuilt = false;
+    void buildRanked();
+    KeyIndex m_people;
+    bool m_peopleBuilt = false;
 };
 
 // Reads the entrants of the draw: number trimmed, Null as empty text.

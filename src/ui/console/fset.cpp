@@ -292,14 +292,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
         m_notaryLine->setObjectName(QStringLiteral("NotaryCode"));
         m_notaryLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(m_notaryLine);
-        connect(m_grids[index], &QAbstractItemModel::modelReset, this, [this] {
-            const std::optional<data::NotarySeed> seed = data::NotaryStore::seedOf(chosenDraw(3));
-            m_notaryLine->setText(!seed || seed->seed.isEmpty()
-                    ? QString()
-                    : QStringLiteral("公证码 %1　　种子承诺 %2%3")
-                          .arg(notary::GroupedCode(seed->code), seed->commitment,
-                              seed->revealed ? QStringLiteral("　　（种子已公开）") : QString()));
-        });
+        connect(m_grids[index], &QAbstractItemModel::modelReset, this, &FSet::refreshNotaryLine);
     }
     m_views[index] = new GridView(page);
     m_views[index]->setObjectName(QStringLiteral("MSF_%1").arg(index));
@@ -730,6 +723,9 @@ void FSet::showExportMenu(int index, const QPoint &globalPos)
         QAction *record = menu.addAction(QStringLiteral("导出公证记录…"));
         record->setObjectName(QStringLiteral("M_OutRecord"));
         connect(record, &QAction::triggered, this, [this] { exportNotaryRecord(chosenDraw(3)); });
+        QAction *sheet = menu.addAction(QStringLiteral("导出承诺单…"));
+        sheet->setObjectName(QStringLiteral("M_OutCommitment"));
+        connect(sheet, &QAction::triggered, this, [this] { exportCommitmentSheet(chosenDraw(3)); });
     }
     menu.exec(globalPos);
 }
@@ -742,17 +738,53 @@ void FSet::exportNotaryRecord(qint64 draw)
         = prompts().saveFileName(QStringLiteral("公证记录(*.json)|*.json"), QStringLiteral("公证记录.json"));
     if (path.isEmpty())
         return;
-    // The seed is revealed with it: a record is checkable only so, and a
-    // revealed seed draws no further rounds.
-    const std::optional<draw::NotaryFiles> files = draw::WriteNotaryFiles(draw, path);
+    // The seed is revealed with it, so the record checks, and a revealed
+    // seed draws no further rounds; not while the draw's screen still draws
+    // from it.
+    const bool onStage = DrawScreenOpenFor(draw);
+    const std::optional<draw::NotaryFiles> files = draw::WriteNotaryFiles(draw, path, !onStage);
     if (!files) {
         prompts().message(
             QStringLiteral("公证记录导出失败：该抽奖还没有公证记录（尚未进入过抽奖），或文件无法写入！"));
         return;
     }
-    prompts().message(
-        QStringLiteral("已导出公证记录：%1 和公证证书：%2\n可用 tombolix-verify 验证。")
-            .arg(QFileInfo(files->record).fileName(), QFileInfo(files->certificate).fileName()));
+    QString told = QStringLiteral("已导出公证记录：%1 和公证证书：%2")
+                       .arg(QFileInfo(files->record).fileName(), QFileInfo(files->certificate).fileName());
+    told += files->checkable
+        ? QStringLiteral("\n可用 tombolix-verify 验证。")
+        : QStringLiteral("\n抽奖还在进行，种子尚未公开：这份记录要到抽奖结束后重新导出才能验证。");
+    prompts().message(told);
+}
+
+void FSet::refreshNotaryLine()
+{
+    const std::optional<data::NotarySeed> seed = data::NotaryStore::seedOf(chosenDraw(3));
+    // Rule v2 keeps the commitment's entry hash, whose first digits are the code.
+    m_notaryLine->setText(!seed || seed->seed.isEmpty()
+            ? QString()
+            : QStringLiteral("公证码 %1　　种子承诺 %2%3")
+                  .arg(notary::GroupedCode(
+                           seed->code.size() == 64 ? notary::CodeOfHash(seed->code) : seed->code),
+                      seed->commitment, seed->revealed ? QStringLiteral("　　（种子已公开）") : QString()));
+}
+
+void FSet::exportCommitmentSheet(qint64 draw)
+{
+    if (draw < 1)
+        return;
+    const QString path
+        = prompts().saveFileName(QStringLiteral("承诺单(*.pdf)|*.pdf"), QStringLiteral("承诺单.pdf"));
+    if (path.isEmpty())
+        return;
+    const draw::CommitmentSheet sheet = draw::WriteCommitmentSheet(draw, path);
+    if (!sheet.problem.isEmpty()) {
+        prompts().message(sheet.problem);
+        return;
+    }
+    // The console's line shows the code that was committed to now.
+    refreshNotaryLine();
+    prompts().message(QStringLiteral("已导出承诺单：%1 和 %2\n公证码 %3\n抽奖时舞台上会显示同一个公证码。")
+                          .arg(QFileInfo(sheet.pdf).fileName(), QFileInfo(sheet.png).fileName(), sheet.code));
 }
 
 void FSet::addEntrant()

@@ -77,6 +77,8 @@ private:
     void showExportMenu(int index, const QPoint &globalPos);
     // Reveals the draw's seed and writes its record for tombolix-verify.
     void exportNotaryRecord(qint64 draw);
+    void exportCommitmentSheet(qint64 draw);
+    void refreshNotaryLine();
     void checkDuplicates();
     void checkLengths();
     void showAbout();

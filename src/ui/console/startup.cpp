@@ -5,6 +5,7 @@
 #include "data/backup.h"
 #include "data/database.h"
 #include "data/databasefile.h"
+#include "data/databaselock.h"
 #include "data/drawstore.h"
 
 namespace tombolix {
@@ -22,6 +23,16 @@ std::unique_ptr<FSet> StartConsole(const QDateTime &now, StartRefusal *refusal)
         why = StartRefusal::NotOurFile;
         return nullptr;
     }
+    // Held before anything is written on the file or beside it.
+    static std::unique_ptr<data::DatabaseLock> held;
+    held.reset();
+    auto lock = std::make_unique<data::DatabaseLock>(path);
+    if (lock->lock() == data::DatabaseLock::Result::HeldElsewhere) {
+        prompts().message(data::HeldElsewhereMessage(path, lock->holder()));
+        why = StartRefusal::InUse;
+        return nullptr;
+    }
+    held = std::move(lock);
     if (check.kind == data::DatabaseFileKind::Ours) {
         if (!data::UpgradeDatabase()) {
             prompts().message(data::UpgradeFailedMessage(path));

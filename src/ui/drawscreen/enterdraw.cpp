@@ -9,12 +9,15 @@
 #include "data/entrantstore.h"
 #include "data/resultstore.h"
 #include "data/storesupport.h"
+#include "draw/certificate.h"
+#include "draw/commitment.h"
 #include "draw/drawstate.h"
 #include "draw/stagescreen.h"
 #include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
@@ -104,6 +107,11 @@ private:
 
 } // namespace
 
+bool DrawScreenOpenFor(long long drawId)
+{
+    return g_screen && g_screen->session().drawId() == drawId;
+}
+
 MF *EnterDraw(QWidget *console)
 {
     if (g_screen && g_screen->isVisible()) {
@@ -157,9 +165,33 @@ MF *EnterDraw(QWidget *console)
     const std::optional<QList<data::ResultRecord>> withdrawn = data::ResultStore::withdrawnInDraw(drawId);
     if (!withdrawn)
         return nullptr;
+    const draw::RecordState record = draw::InspectRecord(drawId);
+    if (!record.readable)
+        return nullptr;
+    const QString count = QString::number(*earlier);
+    auto restartAsked = [&count] {
+        return prompts().askYesNo(
+                   QStringLiteral("重新开始将删除这") + count + QStringLiteral("条抽奖结果，是否继续？"),
+                   DefaultAnswer::No)
+            && data::BackUpBefore(data::backupreason::Restart);
+    };
     draw::Entry entry = draw::Entry::Afresh;
-    if (*earlier > 0 || !withdrawn->isEmpty()) {
-        const QString count = QString::number(*earlier);
+    if (record.kind == draw::RecordState::Kind::Broken || record.kind == draw::RecordState::Kind::OlderRule) {
+        // Nothing can be drawn on a record that no longer checks; the
+        // rounds of an older rule's record stay checkable from its file.
+        const QString keepAs = draw::NotaryRecordPathAtTheEnd(drawId);
+        const QString why = record.kind == draw::RecordState::Kind::Broken
+            ? QStringLiteral("此抽奖的公证记录已损坏（%1），不能在其上继续抽奖。").arg(record.problem)
+            : QStringLiteral("此抽奖的公证记录是旧版本按旧规则写的，不能在其上继续抽奖；原记录将保存为 %1。")
+                  .arg(QDir::toNativeSeparators(keepAs));
+        if (!prompts().askYesNo(why + QStringLiteral("是否重新开始？"), DefaultAnswer::No) || !restartAsked())
+            return nullptr;
+        if (!draw::ClearRecordForRestart(drawId, keepAs)) {
+            prompts().message(QStringLiteral("原有公证记录无法保存或清除，抽奖未开始，请检查数据库！"));
+            return nullptr;
+        }
+        entry = draw::Entry::Restart;
+    } else if (*earlier > 0 || !withdrawn->isEmpty() || record.hasWins) {
         QString held = QStringLiteral("该抽奖已有") + count + QStringLiteral("条抽奖结果。");
         if (!withdrawn->isEmpty())
             held += QStringLiteral("另有%1条结果已撤销。").arg(withdrawn->size());
@@ -174,24 +206,27 @@ MF *EnterDraw(QWidget *console)
             Cancel);
         if (chosen == Cancel)
             return nullptr;
-        if (chosen == Continue) {
+        if (chosen == Continue)
             entry = draw::Entry::Continue;
-        } else if (!prompts().askYesNo(
-                       QStringLiteral("重新开始将删除这") + count + QStringLiteral("条抽奖结果，是否继续？"),
-                       DefaultAnswer::No)
-            || !data::BackUpBefore(data::backupreason::Restart)) {
+        else if (!restartAsked())
             return nullptr;
-        }
-    }
-    // Results left in place by a fresh start would be mixed with the new
-    // draw's on the board and in the award counts.
-    if (entry == draw::Entry::Afresh
-        && !data::inOneTransaction([drawId] { return data::ResultStore::deleteForDraw(drawId); })) {
-        prompts().message(QStringLiteral("原有抽奖结果删除失败，抽奖未开始，请检查数据库！"));
-        return nullptr;
+        else
+            entry = draw::Entry::Restart;
     }
 
     auto *screen = new MF(drawId, entry);
+    // No round is drawn without a commitment in force: a draw that could not
+    // be committed to is not shown at all.
+    const draw::StartReport &started = screen->startReport();
+    if (!started.problem.isEmpty()) {
+        prompts().message(started.problem);
+        delete screen;
+        return nullptr;
+    }
+    if (!started.differences.isEmpty())
+        prompts().message(QStringLiteral("数据库与此抽奖的公证记录不符：\n%"
+                                         "1\n已按公证记录改正，并重新承诺；舞台上会显示新的公证码和原因。")
+                              .arg(started.differences.join(QLatin1Char('\n'))));
     g_screen = screen;
     QPointer<QWidget> guard(console);
     const StagePlace place = stagePlaceFor(console);

@@ -14,4 +14,7 @@ class MF;
 // Returns the draw screen, or nullptr when nothing was started.
 MF *EnterDraw(QWidget *console);
 
+// Whether the draw's screen is open now: its seed is still in use.
+bool DrawScreenOpenFor(long long drawId);
+
 } // namespace tombolix

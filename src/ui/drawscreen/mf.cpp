@@ -4,7 +4,9 @@
 #include "appearance/stagenumber.h"
 #include "appearance/stagescale.h"
 #include "common/conventions.h"
+#include "common/notary.h"
 #include "common/prompts.h"
+#include "common/qrcode.h"
 #include "common/settingsstore.h"
 #include "data/drawstore.h"
 #include "draw/awardbanner.h"
@@ -17,6 +19,7 @@
 #include "drawscreen/delaward.h"
 #include "drawscreen/elementfont.h"
 #include "drawscreen/frmset.h"
+#include "drawscreen/hallnumbers.h"
 #include "drawscreen/picture.h"
 #include "drawscreen/stagesoundplayer.h"
 
@@ -148,7 +151,7 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_fonts[int(Element::Number)] = { m_number->font(), storedFromColor(NumberColour) };
     buildMenu();
 
-    m_session.start(drawId, entry);
+    m_startReport = m_session.start(drawId, entry);
     showPlaceholder();
     setSound(std::make_unique<StageSoundPlayer>());
     if (entry == draw::Entry::Continue)
@@ -262,6 +265,14 @@ void MF::buildControls()
     m_notary->setFocusPolicy(Qt::NoFocus);
     m_notary->hide();
     connect(m_notary, &ClickLabel::pressed, this, &MF::onPressed);
+    m_commitmentQr = new QLabel(this);
+    m_commitmentQr->setObjectName(QStringLiteral("commitmentQr"));
+    m_commitmentQr->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_commitmentQr->hide();
+    m_hall = new HallNumbersPanel(this);
+    connect(
+        m_hall, &HallNumbersPanel::lockAsked, this, [this](const QString &typed) { lockHallNumbers(typed); });
+    connect(m_hall, &HallNumbersPanel::closedWithoutLocking, this, [this] { setFocus(); });
 
     m_scr = new QTimer(this);
     m_scr->setObjectName(QStringLiteral("Scr"));
@@ -309,8 +320,12 @@ QString MF::numberCaption() const
 
 void MF::ToggleRoll()
 {
-    if (m_session.DrawFinished())
+    if (m_session.DrawFinished()) {
+        // The hall is told the draw has ended, not the last award again.
+        m_session.endShowing();
+        refreshAwardBanner();
         return;
+    }
     // The layout dialogs take the presses on the screen for moving and
     // sizing; a slip must not start or stop a round behind them.
     for (const QPointer<QDialog> &open : { m_frmSet, m_brdSet }) {
@@ -318,6 +333,12 @@ void MF::ToggleRoll()
             return;
     }
     const draw::DrawSettings &settings = m_session.settings();
+    if (!m_rolling && m_session.needsHallNumbers()) {
+        // The hall speaks before the first round of a commitment.
+        if (!m_hall->isVisible())
+            m_hall->open();
+        return;
+    }
     if (!m_rolling) {
         // The banner names the award this round draws.
         const bool rolls = m_session.beginRound();
@@ -362,6 +383,28 @@ void MF::stopRound()
     if (outcome.recorded > 0)
         m_sound->fanfare();
     applyStop(outcome);
+    if (!outcome.problem.isEmpty())
+        prompts().message(outcome.problem);
+}
+
+bool MF::lockHallNumbers(const QString &numbers)
+{
+    if (!m_session.needsHallNumbers())
+        return false;
+    if (numbers.isEmpty()
+        && !prompts().askYesNo(
+            QStringLiteral("没有输入现场随机数。不用现场随机数，本次抽奖的中奖结果将只取决于本机产生的种子，"
+                           "公证记录和证书会写明这一点。确定不用现场随机数吗？"),
+            DefaultAnswer::No))
+        return false;
+    if (!m_session.lockHallNumbers(numbers)) {
+        prompts().message(QStringLiteral("现场随机数无法保存到数据库，抽奖不能开始，请检查数据库！"));
+        return false;
+    }
+    m_hall->hide();
+    setFocus();
+    placeNotaryCode();
+    return true;
 }
 
 void MF::applyStop(const draw::StopOutcome &outcome)
@@ -632,6 +675,9 @@ bool MF::event(QEvent *event)
 void MF::keyPressEvent(QKeyEvent *event)
 {
     event->accept();
+    // While the hall's numbers are typed in, the keys are theirs.
+    if (m_hall->isVisible() && m_hall->takeKey(event))
+        return;
     // A key held down must not start and stop the roll over and over.
     if (!m_heldKeys.press(event->key(), event->timestamp(), event->isAutoRepeat()))
         return;
@@ -660,6 +706,8 @@ void MF::resizeEvent(QResizeEvent *event)
     m_boardArea->setGeometry(toPixels(draw::PlaceBoardArea(toTwips(m_canvas->size()))));
     m_scaledBackground = draw::ScaledToCover(m_background, m_canvas->size());
     m_canvas->lower();
+    if (m_hall->isVisible())
+        m_hall->setGeometry(rect());
     applyStageScale();
     placeBoard();
 }
@@ -968,6 +1016,12 @@ int MF::withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &r
 
 void MF::showAwardUndo()
 {
+    // A round that rolls is drawn for the award it began with; a withdrawal
+    // meanwhile would reopen an earlier award under it. It waits for the stop.
+    if (m_rolling) {
+        prompts().message(QStringLiteral("本轮抽奖还在进行，请先停止本轮，再取消结果。"));
+        return;
+    }
     showOnce<DelAward>(m_delAward);
 }
 
@@ -1040,23 +1094,48 @@ void MF::refreshAwardBanner()
 void MF::placeNotaryCode()
 {
     m_notary->setVisible(m_session.codeOnShow());
+    m_commitmentQr->setVisible(m_session.codeOnShow());
     if (!m_notary->isVisibleTo(this))
         return;
-    m_notary->setText(QStringLiteral("公证码 ") + m_session.notaryCode());
+    const draw::Commitment &commitment = *m_session.commitment();
     const int pixels = std::max(12, height() / 40);
     QFont font = this->font();
     font.setPixelSize(pixels);
     m_notary->setFont(font);
+    QStringList lines { QStringLiteral("公证码 ") + m_session.notaryCode() };
+    if (commitment.number > 1) {
+        // One line, however long the reason: the code stays whole above it.
+        lines << QFontMetrics(font).elidedText(
+            QStringLiteral("第%1次承诺：%2").arg(commitment.number).arg(commitment.reason), Qt::ElideRight,
+            std::max(200, width() / 2));
+    }
+    if (commitment.hallGiven)
+        lines << (commitment.hallNumbers.isEmpty()
+                ? QStringLiteral("未使用现场随机数")
+                : QStringLiteral("现场随机数 %1（已锁定）").arg(commitment.hallNumbers));
+    m_notary->setText(lines.join(QLatin1Char('\n')));
     QPalette palette = m_notary->palette();
     palette.setColor(QPalette::WindowText, QColor(255, 244, 214, 210));
     m_notary->setPalette(palette);
     const appearance::StageLayout layout = appearance::BuiltInStageLayout(QSizeF(size()));
     const QSize natural = m_notary->sizeHint();
-    m_notary->setGeometry(
-        QRect(QPoint(int(std::lround(layout.stage.left())) + pixels,
-                  height() - int(std::lround(layout.stage.top())) - natural.height() - pixels),
-            natural));
+    const QPoint corner(int(std::lround(layout.stage.left())) + pixels,
+        height() - int(std::lround(layout.stage.top())) - natural.height() - pixels);
+    m_notary->setGeometry(QRect(corner, natural));
     m_notary->raise();
+    // The commitment in full as a QR code above it, large enough for a phone
+    // at the front of the hall.
+    const int side = std::max(96, height() / 4);
+    const QString made = commitment.entryHash + QLatin1Char('@') + QString::number(side);
+    if (m_commitmentQr->property("made").toString() != made) {
+        if (const std::optional<QrCode> code
+            = MakeQrCode(notary::CommitmentQrText(commitment.entryHash).toUtf8()))
+            m_commitmentQr->setPixmap(QPixmap::fromImage(QrImage(*code, side)));
+        m_commitmentQr->setProperty("made", made);
+    }
+    const QSize qr = m_commitmentQr->pixmap().size();
+    m_commitmentQr->setGeometry(QRect(QPoint(corner.x(), corner.y() - qr.height() - pixels / 2), qr));
+    m_commitmentQr->raise();
 }
 
 void MF::placeBanner()

@@ -21,6 +21,7 @@ namespace tombolix {
 namespace draw {
 class StageSound;
 }
+class HallNumbersPanel;
 
 // A label that reports mouse presses to the draw screen. The press of a
 // double-click has been reported already; the double-click itself is not a
@@ -89,6 +90,15 @@ public:
     void RollTick();
 
     draw::DrawSession &session() { return m_session; }
+    // What entering the draw told: why it cannot be drawn, what the database
+    // had that the record did not.
+    const draw::StartReport &startReport() const { return m_startReport; }
+
+    // The hall's numbers, asked for by the first start of a commitment: the
+    // panel the operator types them into, and what its Enter does (empty
+    // numbers only after the operator confirms going on without them).
+    HallNumbersPanel *hallPanel() const { return m_hall; }
+    bool lockHallNumbers(const QString &numbers);
     const appearance::FrameLayout &frameLayout() const { return m_frame; }
     QString numberCaption() const;
     // The built-in picture, or the draw's own when its file could be read.
@@ -240,6 +250,9 @@ private:
     ClickLabel *m_undo = nullptr;
     ClickLabel *m_banner = nullptr;
     ClickLabel *m_notary = nullptr;
+    QLabel *m_commitmentQr = nullptr; // the QR code of the commitment beside the 公证码
+    HallNumbersPanel *m_hall = nullptr;
+    draw::StartReport m_startReport;
     void placeNotaryCode();
     appearance::FontSpec m_bannerFont;
     bool m_bannerFontStored = false;

@@ -65,9 +65,9 @@ struct TwoDraws
             db.addEntrants(draws[d], 2, 2);
             for (int a = 0; a < 2; ++a) {
                 awards[d][a] = db.addAward(draws[d], a + 1, u"奖%1"_s.arg(a), 2, 1);
-                const std::vector<size_t> stored
+                const ResultStore::RecordedRound stored
                     = ResultStore::record({ { 0, draws[d], awards[d][a], u"001"_s, u"甲"_s } });
-                results[d][a] = stored.size() == 1 ? LastInsertId() : 0;
+                results[d][a] = stored.ids.size() == 1 ? stored.ids.front() : 0;
                 addPreset(draws[d], awards[d][a]);
             }
         }
@@ -128,7 +128,7 @@ private slots:
     void reorderTouchesOnlyTheDrawsAwards();
     void countsAndTotals();
     void roundsAndTheBoard();
-    void refusedWinnerLeavesTheOthersStored();
+    void aRefusedWinnerStopsTheRound();
     void entrantsReadAndRemoved();
     void deletionsTakeWhatHangsOnThem();
     void refusalChangesNothing_data();
@@ -348,10 +348,11 @@ void TestStores::roundsAndTheBoard()
     const qint64 big = m_db->addAward(draw, 1, u"一等奖"_s, 5, 2, true, false, u"电脑"_s);
     const qint64 small = m_db->addAward(draw, 2, u"二等奖"_s, 5, 2, false);
     QCOMPARE(ResultStore::record(
-                 { { 0, draw, big, u"001"_s, u"O'Brien"_s }, { 0, draw, big, u"' OR '1'='1"_s, {} } }),
-        (std::vector<size_t> { 0, 1 }));
-    QCOMPARE(ResultStore::record({ { 0, draw, small, u"003"_s, u"丙"_s } }), std::vector<size_t> { 0 });
-    QCOMPARE(ResultStore::record({}), std::vector<size_t> {});
+                 { { 0, draw, big, u"001"_s, u"O'Brien"_s }, { 0, draw, big, u"' OR '1'='1"_s, {} } })
+                 .ids.size(),
+        size_t(2));
+    QCOMPARE(ResultStore::record({ { 0, draw, small, u"003"_s, u"丙"_s } }).ids.size(), size_t(1));
+    QVERIFY(ResultStore::record({}).stored());
 
     auto describe = [](const QList<BoardRow> &rows) {
         QStringList lines;
@@ -376,8 +377,9 @@ void TestStores::roundsAndTheBoard()
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
-// A row the table refuses is left out; a failure of the database stores none.
-void TestStores::refusedWinnerLeavesTheOthersStored()
+// A row the table refuses stops the whole round, named; a failure of the
+// database stores none either.
+void TestStores::aRefusedWinnerStopsTheRound()
 {
     const qint64 draw = m_db->addDraw(u"年会"_s);
     const qint64 award = m_db->addAward(draw, 1, u"一等奖"_s, 5, 3);
@@ -385,13 +387,18 @@ void TestStores::refusedWinnerLeavesTheOthersStored()
                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
     const std::vector<ResultRecord> round { { 0, draw, award, u"1"_s, {} }, { 0, draw, award, u"2"_s, {} },
         { 0, draw, award, u"3"_s, {} } };
-    QCOMPARE(ResultStore::record(round), (std::vector<size_t> { 0, 2 }));
-    QCOMPARE(ResultStore::countForDraw(draw), std::optional<qint64>(2));
+    const ResultStore::RecordedRound refused = ResultStore::record(round);
+    QCOMPARE(refused.refused, qsizetype(1));
+    QVERIFY(refused.ids.empty());
+    QCOMPARE(ResultStore::countForDraw(draw), std::optional<qint64>(0));
 
+    QVERIFY(ExecuteSql(u"DROP TRIGGER refuse"_s));
     setReadOnlyForTesting(true);
-    QCOMPARE(ResultStore::record(round), std::vector<size_t> {});
+    const ResultStore::RecordedRound failed = ResultStore::record(round);
+    QVERIFY(failed.failed && failed.ids.empty());
     setReadOnlyForTesting(false);
-    QCOMPARE(ResultStore::countForDraw(draw), std::optional<qint64>(2));
+    QCOMPARE(ResultStore::countForDraw(draw), std::optional<qint64>(0));
+    QCOMPARE(ResultStore::record(round).ids.size(), size_t(3));
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
@@ -532,7 +539,7 @@ void TestStores::refusalChangesNothing()
         written = AwardStore::remove({ f.awards[0][0], f.awards[1][1] });
         break;
     case Operation::RecordRound:
-        written = !ResultStore::record({ { 0, f.draws[0], f.awards[0][0], u"2"_s, {} } }).empty();
+        written = ResultStore::record({ { 0, f.draws[0], f.awards[0][0], u"2"_s, {} } }).stored();
         break;
     case Operation::Withdraw:
         written = ResultStore::withdraw({ f.results[0][0], f.results[1][0] }, withdrawreason::ResultsTab);

@@ -130,7 +130,8 @@ void TestDrawSession::fixedLengthIsCappedToAScreenLine()
     QCOMPARE(ReadDrawSettings(draw).P_Long, length);
 
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
+    session.beginRound();
     session.RollTick();
     const StopOutcome outcome = session.StopAndRecord(true, false);
     QCOMPARE(outcome.recorded, 1);
@@ -147,10 +148,11 @@ void TestDrawSession::awardsAreDrawnInOrderUntilFinished()
     const qint64 b = m_db->addAward(draw, 2, QStringLiteral("B"), 1, 1);
     const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 3, 2);
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
     QCOMPARE(session.WID(), QString::number(a));
     QCOMPARE(session.awardState().Remaining, qint64(3));
 
+    session.beginRound();
     QCOMPARE(session.RollTick().size(), 2);
     StopOutcome outcome = session.StopAndRecord(true, false);
     QCOMPARE(outcome.recorded, 2);
@@ -178,29 +180,37 @@ void TestDrawSession::awardsAreDrawnInOrderUntilFinished()
 void TestDrawSession::finishedAwardsAreSkipped()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrants(draw, 3);
     const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
     const qint64 b = m_db->addAward(draw, 2, QStringLiteral("B"), 2, 1, true, true);
-    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, a });
+    {
+        DrawSession first(seeded());
+        test::startDraw(first, draw);
+        holdRound(first);
+        QCOMPARE(results(draw, a), qint64(1));
+    }
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw, Entry::Continue);
     QCOMPARE(session.WID(), QString::number(b));
     QCOMPARE(session.awardState().Remaining, qint64(2));
     QVERIFY(session.awardState().RepeatAllowed);
 }
 
+// Nothing to draw: finished from the start, and no round rolls.
 void TestDrawSession::drawWithoutAwardsFinishesAtFirstStop()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("无奖"));
     m_db->addEntrants(draw, 5);
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
     QCOMPARE(session.awardState().Remaining, qint64(0));
+    QVERIFY(session.DrawFinished());
+    QVERIFY(!session.beginRound());
     QVERIFY(session.RollTick().isEmpty());
     QVERIFY(session.picks().empty());
     const StopOutcome outcome = session.StopAndRecord(true, false);
     QCOMPARE(outcome.recorded, 0);
     QCOMPARE(outcome.numberText, QString());
-    QVERIFY(session.DrawFinished());
     QCOMPARE(results(draw), qint64(0));
 }
 
@@ -210,7 +220,7 @@ void TestDrawSession::winnersLeaveThePoolUnlessRepeatAllowed()
     m_db->addEntrants(draw, 10);
     m_db->addAward(draw, 1, QStringLiteral("A"), 10, 3);
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
     while (!session.DrawFinished()) {
         session.beginRound();
         session.RollTick();
@@ -228,7 +238,7 @@ void TestDrawSession::repeatAllowedNeverTwiceInOneRound()
     m_db->addEntrants(draw, 4);
     m_db->addAward(draw, 1, QStringLiteral("A"), 12, 4, true, true);
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
     for (int round = 0; round < 3; ++round) {
         session.beginRound();
         session.RollTick();
@@ -248,14 +258,17 @@ void TestDrawSession::fewerEligibleThanLinesRecordsOnlyThose()
     m_db->addEntrant(draw, QStringLiteral("   ")); // never eligible
     m_db->addAward(draw, 1, QStringLiteral("A"), 10, 5);
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
+    QVERIFY(session.beginRound());
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("剩余可抽人数不足：A 还差10名，可抽的只有3人。") });
     QCOMPARE(session.RollTick().size(), 3);
     const StopOutcome outcome = session.StopAndRecord(true, false);
     QCOMPARE(outcome.recorded, 3);
     QCOMPARE(results(draw), qint64(3));
-    QCOMPARE(session.awardState().Remaining, qint64(7));
-    session.beginRound();
-    QVERIFY(session.RollTick().isEmpty());
+    // Nobody is left for the award: the draw ends, short of it.
+    QVERIFY(session.DrawFinished());
+    QVERIFY(!session.beginRound());
     QCOMPARE(session.StopAndRecord(true, false).recorded, 0);
     QCOMPARE(results(draw), qint64(3));
     QVERIFY(!storedNumbers(draw).contains(QString()));
@@ -267,7 +280,7 @@ void TestDrawSession::stopBeforeTheFirstTickDrawsAfresh()
     m_db->addEntrants(draw, 1000);
     m_db->addAward(draw, 1, QStringLiteral("A"), 5, 1, true, true);
     DrawSession session(seeded(3));
-    session.start(draw);
+    test::startDraw(session, draw);
     // A stop with no tick at all: still a fair pick, not nothing.
     session.beginRound();
     QCOMPARE(session.StopAndRecord(true, false).recorded, 1);
@@ -282,6 +295,7 @@ void TestDrawSession::stopBeforeTheFirstTickDrawsAfresh()
     QCOMPARE(results(draw), qint64(3));
 }
 
+// A row the table refuses: the round is not stored at all, and says whose.
 void TestDrawSession::failedInsertIsNotCountedAndStaysEligible()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
@@ -291,18 +305,16 @@ void TestDrawSession::failedInsertIsNotCountedAndStaysEligible()
     QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 结果表 WHEN NEW.号码='3' "
                                             "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
+    session.beginRound();
     session.RollTick();
     const StopOutcome outcome = session.StopAndRecord(true, false);
-    QCOMPARE(outcome.recorded, 5);
-    QCOMPARE(outcome.failed, 1);
-    QVERIFY(!outcome.numberText.split(QStringLiteral("\r\n")).contains(QStringLiteral("3")));
-    QCOMPARE(results(draw), qint64(5));
-    QCOMPARE(session.awardState().Remaining, qint64(1));
-    QCOMPARE(session.pool().eligibleCount(), 1);
-    QVERIFY(session.pool().isEligible(3));
-    QCOMPARE(
-        m_prompts->messages(), QStringList { QStringLiteral("抽奖结果保存失败，该号码未计入获奖名单！") });
+    QCOMPARE(outcome.recorded, 0);
+    QVERIFY2(outcome.problem.contains(QStringLiteral("3 ")), qPrintable(outcome.problem));
+    QCOMPARE(outcome.numberText, QString());
+    QCOMPARE(results(draw), qint64(0));
+    QCOMPARE(session.awardState().Remaining, qint64(6));
+    QCOMPARE(session.pool().eligibleCount(), 6);
     QVERIFY(!outcome.board.text.contains(QStringLiteral("     3")));
 }
 
@@ -313,7 +325,8 @@ void TestDrawSession::resultsKeepTheStoredNumberNotTheDisplay()
     m_db->addEntrant(draw, QStringLiteral(" 123 "), QStringLiteral("O'Brien"));
     m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
+    session.beginRound();
     QCOMPARE(session.RollTick(), QStringList { QStringLiteral("0**123") });
     const StopOutcome outcome = session.StopAndRecord(true, false);
     QCOMPARE(outcome.numberText, QStringLiteral("0**123"));
@@ -332,7 +345,7 @@ void TestDrawSession::namesFollowTheNumbersOnStageButNotOnTheBoard()
     m_db->addEntrant(draw, QStringLiteral("456"));
     m_db->addAward(draw, 1, QStringLiteral("A"), 2, 2);
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
     QVERIFY(!session.namesShown());
     session.setNamesShown(true);
     session.beginRound();
@@ -357,7 +370,7 @@ void TestDrawSession::zeroPerRoundDrawsOneAtATime()
     m_db->addAward(draw, 1, QStringLiteral("A"), 2, 0);
     m_db->addAward(draw, 2, QStringLiteral("B"), -4, 3); // nothing to draw
     DrawSession session(seeded());
-    session.start(draw);
+    test::startDraw(session, draw);
     QCOMPARE(session.linesPerTick(), qint64(1));
     for (int round = 0; round < 2; ++round) {
         session.beginRound();
@@ -372,12 +385,12 @@ void TestDrawSession::zeroPerRoundDrawsOneAtATime()
     m_db->addEntrants(huge, 50);
     m_db->addAward(huge, 1, QStringLiteral("C"), 1000000, 1000000);
     DrawSession big(seeded());
-    big.start(huge);
+    test::startDraw(big, huge);
+    big.beginRound();
     QCOMPARE(big.RollTick().size(), 50);
     QCOMPARE(big.StopAndRecord(true, false).recorded, 50);
-    QCOMPARE(big.awardState().Remaining, qint64(1000000 - 50));
-    big.beginRound();
-    QVERIFY(big.RollTick().isEmpty());
+    QVERIFY(big.DrawFinished()); // nobody left for the rest of it
+    QVERIFY(!big.beginRound());
 }
 
 // A draw held in part, then continued in a new session: the new session
@@ -398,7 +411,7 @@ void TestDrawSession::continuingStandsWhereTheDrawStopped()
         QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, 0, '1', '员工1')"), { other });
 
     DrawSession held(seeded(5));
-    held.start(draw);
+    test::startDraw(held, draw);
     for (int round = 0; round < 3; ++round)
         holdRound(held);
     QCOMPARE(held.WID(), QString::number(lucky));
@@ -409,7 +422,7 @@ void TestDrawSession::continuingStandsWhereTheDrawStopped()
     QCOMPARE(lastStop.recorded, 2);
 
     DrawSession continued(seeded(6));
-    continued.start(draw, Entry::Continue);
+    test::startDraw(continued, draw, Entry::Continue);
     QVERIFY(!continued.DrawFinished());
     QCOMPARE(continued.WID(), held.WID());
     QCOMPARE(continued.awardState().Remaining, qint64(2));
@@ -443,7 +456,7 @@ void TestDrawSession::continuingACompleteDrawIsFinished()
     m_db->addEntrants(draw, 10);
     const qint64 award = m_db->addAward(draw, 1, QStringLiteral("A"), 2, 1);
     DrawSession fresh(seeded());
-    fresh.start(draw, Entry::Continue);
+    test::startDraw(fresh, draw, Entry::Continue);
     QVERIFY(!fresh.DrawFinished());
     QCOMPARE(fresh.WID(), QString::number(award));
     QCOMPARE(fresh.pool().eligibleCount(), qsizetype(10));
@@ -453,15 +466,16 @@ void TestDrawSession::continuingACompleteDrawIsFinished()
     QVERIFY(fresh.DrawFinished());
 
     DrawSession continued(seeded());
-    continued.start(draw, Entry::Continue);
+    test::startDraw(continued, draw, Entry::Continue);
     QVERIFY(continued.DrawFinished());
     QCOMPARE(continued.awardState().Remaining, qint64(0));
     QCOMPARE(continued.pool().eligibleCount(), qsizetype(8));
     QCOMPARE(continued.lastRoundBoard(true, false).text, fresh.WinnersText(true, false).text);
-    // Entered afresh the same results would not finish it before a stop.
+    // Started again, its results cleared, it is drawn anew.
     DrawSession afresh(seeded());
-    afresh.start(draw);
+    test::startDraw(afresh, draw, Entry::Restart);
     QVERIFY(!afresh.DrawFinished());
+    QCOMPARE(results(draw), qint64(0));
 }
 
 void TestDrawSession::boardText_data()

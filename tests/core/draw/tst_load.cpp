@@ -48,7 +48,7 @@ void TestLoad::millionEntrantsThousandWinners()
         db.addAward(draw, award, QStringLiteral("%1等奖").arg(award), 100, 10, true, false);
 
     DrawSession session(std::make_unique<RandomSource>(20261207));
-    session.start(draw);
+    test::startDraw(session, draw);
     QCOMPARE(session.pool().size(), 1000000);
 
     // A hundred rounds of a thousand ticks each: memory must not grow with ticks.
@@ -60,7 +60,7 @@ void TestLoad::millionEntrantsThousandWinners()
             QCOMPARE(session.RollTick().size(), 10);
         const StopOutcome outcome = session.StopAndRecord(true, false);
         QCOMPARE(outcome.recorded, 10);
-        QCOMPARE(outcome.failed, 0);
+        QVERIFY(outcome.problem.isEmpty());
         ++rounds;
         if (rounds == 10)
             settled = residentMegabytes();

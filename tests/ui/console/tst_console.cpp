@@ -575,12 +575,10 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
 void TestConsole::shiftPressMarksFromTheCurrentRow()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 6, 6);
-    for (int i = 1; i <= 6; ++i) {
-        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"),
-            { draw, award, QString::number(100 + i), QStringLiteral("员工%1").arg(i) });
-    }
-    MF screen(draw);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 6, 6);
+    m_db->addEntrants(draw, 6, 101);
+    test::holdRounds(draw, 1);
+    MF screen(draw, draw::Entry::Continue);
     auto *dialog = new DelAward(&screen);
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));

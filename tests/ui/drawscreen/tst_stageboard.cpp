@@ -242,17 +242,7 @@ void TestStageBoard::columnsTakeTheFreeWidthBelowTheFrame()
     // 120 winners drawn one at a time: the frame holds one line, and the
     // part of the screen below it is free.
     data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 同时=1 WHERE CID=?"), { m_draw });
-    const qint64 award
-        = data::LookupValue(QStringLiteral("奖项表"), m_draw, QStringLiteral("CID"), QStringLiteral("ID"))
-              .toLongLong();
-    {
-        data::Transaction transaction;
-        for (int i = 1; i <= 120; ++i)
-            data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)"),
-                { m_draw, award, QStringLiteral("2026%1").arg(i, 3, 10, QLatin1Char('0')),
-                    QStringLiteral("员工%1").arg(i) });
-        transaction.commit();
-    }
+    test::holdRounds(m_draw, 120);
     MF screen(m_draw, draw::Entry::Continue);
     menuItem(screen, "m_Columns")->trigger(); // chosen before the screen shows
     showAt1080p(screen);

@@ -4,11 +4,15 @@
 // reached the file.
 //
 //   tombolix-drill draw DBPATH DRAWID
+//       committed<TAB>code     once the screen is open: its 公证码
+//       hall<TAB>numbers       after typing the hall's numbers, when asked
 //       rolling                after each start
 //       shown<TAB>n1,n2,...    after each stop: the stored numbers of the
 //                              winners now on screen
 //       finished               once every award is drawn
 //       message<TAB>text       whatever the screen told the operator
+//   tombolix-drill restart DBPATH DRAWID
+//       the same on the draw started again (重新开始), its results cleared
 //   tombolix-drill continue DBPATH DRAWID
 //       enters the draw as the console's start button does, chooses it in
 //       the chooser and answers 继续抽奖, then reports as the draw does
@@ -32,6 +36,7 @@
 #include "drawscreen/delaward.h"
 #include "drawscreen/enterdraw.h"
 #include "drawscreen/getproject.h"
+#include "drawscreen/hallnumbers.h"
 #include "drawscreen/mf.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridmodel.h"
@@ -44,6 +49,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QSet>
 #include <QTimer>
@@ -93,9 +99,35 @@ void reportMessages(const ScriptedPrompts &prompts, qsizetype &reported)
         say(QStringLiteral("message\t") + messages.at(reported));
 }
 
+// The first start of a commitment asks for the hall's numbers: typed as the
+// tables call them, then Enter.
+void giveHallNumbers(MF &screen)
+{
+    say(QStringLiteral("committed\t") + screen.session().notaryCode());
+    if (!screen.session().needsHallNumbers())
+        return;
+    screen.ToggleRoll();
+    pump(20);
+    const QString numbers = QString::number(QCoreApplication::applicationPid() % 100000);
+    for (QChar digit : numbers) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_0 + (digit.unicode() - '0'), Qt::NoModifier, digit);
+        QApplication::sendEvent(&screen, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_0 + (digit.unicode() - '0'), Qt::NoModifier, digit);
+        QApplication::sendEvent(&screen, &release);
+        pump(5);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&screen, &enter);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&screen, &up);
+    if (!screen.session().needsHallNumbers())
+        say(QStringLiteral("hall\t") + numbers);
+}
+
 int holdDraw(QApplication &app, const ScriptedPrompts &prompts, MF &screen)
 {
     qsizetype reported = 0;
+    giveHallNumbers(screen);
 
     // The screen shows display texts; what counts is the number stored for
     // each. They are taken now, before a win takes an entrant's text out of
@@ -138,9 +170,9 @@ int holdDraw(QApplication &app, const ScriptedPrompts &prompts, MF &screen)
     return app.exec();
 }
 
-int runDraw(QApplication &app, const ScriptedPrompts &prompts, qint64 drawId)
+int runDraw(QApplication &app, const ScriptedPrompts &prompts, qint64 drawId, draw::Entry entry)
 {
-    MF screen(drawId);
+    MF screen(drawId, entry);
     screen.setAttribute(Qt::WA_DeleteOnClose, false);
     screen.show();
     return holdDraw(app, prompts, screen);
@@ -179,6 +211,7 @@ int runWithdraw(QApplication &app, qint64 drawId)
     MF screen(drawId);
     screen.setAttribute(Qt::WA_DeleteOnClose, false);
     screen.show();
+    giveHallNumbers(screen);
     screen.ToggleRoll();
     pump(30);
     screen.ToggleRoll();
@@ -248,8 +281,10 @@ int main(int argc, char *argv[])
     setPrompts(&prompts);
     QTimer::singleShot(WatchdogMs, &app, [] { std::_Exit(3); });
 
+    if (mode == QLatin1String("restart") && args.size() == 4)
+        return runDraw(app, prompts, drawId, draw::Entry::Restart);
     if (mode == QLatin1String("draw") && args.size() == 4)
-        return runDraw(app, prompts, drawId);
+        return runDraw(app, prompts, drawId, draw::Entry::Afresh);
     if (mode == QLatin1String("continue") && args.size() == 4)
         return runContinue(app, prompts, drawId);
     if (mode == QLatin1String("withdraw") && args.size() == 4)

@@ -7,6 +7,7 @@
 
 #include "data/database.h"
 #include "draw/notaryrecord.h"
+#include "draw/recordcheck.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -246,6 +247,7 @@ private slots:
     void drawKilledAnywhereKeepsWhatWasShown();
     void drawKilledThenContinuedFinishesExactly();
     void aWithdrawalKilledAfterItStaysOut();
+    void killedAroundTheHallsNumbersGoesOnUnderOneCommitment();
     void importKilledHalfwayIsAllOrNothing();
 
 private:
@@ -274,7 +276,9 @@ void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
     data::CloseConnection(); // the drill is the only writer
     const int rounds = 3 + 3 + 3;
     const int widestRound = 4;
-    const QStringList arguments = { QStringLiteral("draw"), db.path(), QString::number(draw) };
+    // Each run after the first starts the draw again (重新开始), as the
+    // console does once the operator agrees.
+    const QStringList arguments = { QStringLiteral("restart"), db.path(), QString::number(draw) };
 
     int hotJournals = 0;
     const int kills = 8;
@@ -320,9 +324,6 @@ void TestCrash::drawKilledAnywhereKeepsWhatWasShown()
                 = file.values(QStringLiteral("SELECT ID FROM 结果表 WHERE WID=?"), { award.id }).size();
             QVERIFY2(drawn <= award.count, qPrintable(context));
         }
-        // Entering a draw starts it afresh: the console deletes its earlier
-        // results once the operator agrees.
-        QVERIFY(file.run(QStringLiteral("DELETE FROM 结果表 WHERE CID=?"), { draw }));
     }
     qInfo("%d of %d kills left a hot journal behind", hotJournals, kills);
 
@@ -491,8 +492,57 @@ void TestCrash::drawKilledThenContinuedFinishesExactly()
     // Through every kill, each round followed from the seed committed at the
     // start: the record checks.
     QVERIFY(draw::RevealSeed(draw));
-    const draw::Verification verification = draw::VerifyRecord(*draw::ExportRecord(draw));
-    QVERIFY2(verification.passed, qPrintable(verification.problem));
+    const draw::RecordCheck check = draw::CheckRecord(*draw::ExportRecord(draw));
+    QVERIFY2(check.passed(), qPrintable(check.problem));
+}
+
+// Killed once the commitment stands (the hall not asked yet), and once the
+// hall's numbers are in: continued, the draw goes on under that commitment,
+// its code unchanged, the hall asked once, and its record checks.
+void TestCrash::killedAroundTheHallsNumbersGoesOnUnderOneCommitment()
+{
+    test::TestDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    db.addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    db.addEntrants(draw, 30);
+    data::CloseConnection(); // the drill is the only writer
+    auto lineOf = [](const Drill &drill, const QString &prefix) {
+        for (const QString &line : drill.lines()) {
+            if (line.startsWith(prefix))
+                return line.mid(prefix.size());
+        }
+        return QString();
+    };
+    QString code;
+    {
+        Drill drill({ QStringLiteral("draw"), db.path(), QString::number(draw) });
+        QVERIFY(drill.started());
+        QVERIFY2(drill.readUntilLine(QStringLiteral("committed")), qPrintable(drill.transcript()));
+        drill.kill();
+        code = lineOf(drill, QStringLiteral("committed\t"));
+        QVERIFY(!code.isEmpty());
+    }
+    QString numbers;
+    {
+        Drill drill({ QStringLiteral("continue"), db.path(), QString::number(draw) });
+        QVERIFY(drill.started());
+        QVERIFY2(drill.readUntilLine(QStringLiteral("hall")), qPrintable(drill.transcript()));
+        drill.kill();
+        QCOMPARE(lineOf(drill, QStringLiteral("committed\t")), code);
+        numbers = lineOf(drill, QStringLiteral("hall\t"));
+    }
+    {
+        Drill drill({ QStringLiteral("continue"), db.path(), QString::number(draw) });
+        QVERIFY(drill.started());
+        QVERIFY2(drill.readUntilLine(QStringLiteral("finished")), qPrintable(drill.transcript()));
+        drill.kill();
+        QCOMPARE(lineOf(drill, QStringLiteral("committed\t")), code);
+        QVERIFY2(!drill.hasLine(QStringLiteral("hall")), qPrintable(drill.transcript()));
+    }
+    QVERIFY(draw::RevealSeed(draw));
+    const draw::RecordCheck check = draw::CheckRecord(*draw::ExportRecord(draw));
+    QVERIFY2(check.passed(), qPrintable(check.problem));
+    QVERIFY(check.summary.join(QLatin1Char('\n')).contains(QStringLiteral("现场随机数：") + numbers));
 }
 
 // Four entrants for four places: the draw can only be finished by drawing the

@@ -51,7 +51,7 @@ enum class Fault
 
 const QString ConnectionFailed = u"无法建立数据库连接！"_s;
 const QString EditorSaveFailed = u"保存失败，请检查数据库！"_s;
-const QString ResultSaveFailed = u"抽奖结果保存失败，该号码未计入获奖名单！"_s;
+const QString ResultSaveFailed = u"抽奖结果保存失败（数据库无法写入），本轮不算。请检查数据库后再抽。"_s;
 const QString ListSaveFailed = u"名单保存失败，数据未写入数据库！"_s;
 // The board's statement is long; its start is what tells it apart.
 const QString BoardReadFailed = u"数据库打开错误(SELECT 结果表.*"_s;
@@ -349,9 +349,10 @@ void TestDatabaseFaults::enteringADraw_data()
     const QString lookUp = u"数据库打开错误(SELECT ID FROM 奖次表 WHERE ID=1)！"_s;
     if (OpenFilesCanGo)
         QTest::newRow("deleted") << Fault::Deleted << QStringList() << QStringList { lookUp } << false;
-    QTest::newRow("read-only") << Fault::ReadOnly << QStringList { earlier }
-                               << QStringList { u"原有抽奖结果删除失败，抽奖未开始，请检查数据库！"_s }
-                               << false;
+    QTest::newRow("read-only")
+        << Fault::ReadOnly << QStringList { earlier }
+        << QStringList { u"公证承诺无法保存到数据库（磁盘可能已满，或文件只读、被锁定），抽奖未开始，请检查数据库！"_s }
+        << false;
     QTest::newRow("locked") << Fault::Locked << QStringList() << QStringList { lookUp } << false;
     // Deleting rows takes no new page, so a full disk still lets a draw start
     // afresh, once the operator agrees to go on without the backup it has no
@@ -409,11 +410,10 @@ void TestDatabaseFaults::recordingWinners_data()
 
     // When nothing can be read either, the board cannot be rebuilt and says so.
     if (OpenFilesCanGo)
-        QTest::newRow("deleted") << Fault::Deleted << QStringList { ResultSaveFailed, BoardReadFailed }
-                                 << false;
-    QTest::newRow("read-only") << Fault::ReadOnly << QStringList { ResultSaveFailed } << true;
-    QTest::newRow("locked") << Fault::Locked << QStringList { ResultSaveFailed, BoardReadFailed } << false;
-    QTest::newRow("full") << Fault::Full << QStringList { ResultSaveFailed } << true;
+        QTest::newRow("deleted") << Fault::Deleted << QStringList { BoardReadFailed } << false;
+    QTest::newRow("read-only") << Fault::ReadOnly << QStringList {} << true;
+    QTest::newRow("locked") << Fault::Locked << QStringList { BoardReadFailed } << false;
+    QTest::newRow("full") << Fault::Full << QStringList {} << true;
 }
 
 void TestDatabaseFaults::recordingWinners()
@@ -428,7 +428,7 @@ void TestDatabaseFaults::recordingWinners()
     for (int i = 1; i <= 10; ++i)
         m_db->addEntrant(draw, QString::number(1000 + i), u"员工%1"_s.arg(i) + QString(2000, u'名'));
     draw::DrawSession session(std::make_unique<draw::RandomSource>(7));
-    session.start(draw);
+    test::startDraw(session, draw);
     session.beginRound();
     session.RollTick();
     QCOMPARE(session.StopAndRecord(true, false).recorded, 2);
@@ -441,7 +441,7 @@ void TestDatabaseFaults::recordingWinners()
     session.RollTick();
     const draw::StopOutcome lost = session.StopAndRecord(true, false);
     QCOMPARE(lost.recorded, 0);
-    QCOMPARE(lost.failed, 2);
+    QCOMPARE(lost.problem, ResultSaveFailed); // the screen shows it
     QVERIFY(lost.numberText.isEmpty());
     QCOMPARE(shortened(m_prompts->messages()), messages);
     // Winners not stored stay in the draw, and the award still wants them.
