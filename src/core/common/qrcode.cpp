@@ -1,6 +1,7 @@
 #include "common/qrcode.h"
 
 #include <QPainter>
+#include <cmath>
 #include <qrencode.h>
 
 namespace tombolix {
@@ -28,11 +29,14 @@ std::optional<QrCode> MakeQrCode(const QByteArray &text)
 
 void PaintQrCode(QPainter &painter, const QRectF &area, const QrCode &code)
 {
-    const double side = std::min(area.width(), area.height());
-    const double module = side / (code.size + 2 * QuietZone);
+    // Whole units a module, without smoothing: no seam between two dark
+    // modules for a reader to trip over.
+    const double module = std::max(1.0, std::floor(std::min(area.width(), area.height()) / (code.size + 2 * QuietZone)));
+    const double side = module * (code.size + 2 * QuietZone);
     const QPointF origin(area.x() + (area.width() - side) / 2 + QuietZone * module,
         area.y() + (area.height() - side) / 2 + QuietZone * module);
     painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(Qt::NoPen);
     painter.fillRect(
         QRectF(area.x() + (area.width() - side) / 2, area.y() + (area.height() - side) / 2, side, side),

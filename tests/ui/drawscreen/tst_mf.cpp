@@ -1,13 +1,16 @@
 #include "common/conventions.h"
+#include "common/gridview.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/fset.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/notarystore.h"
 #include "draw/certificate.h"
 #include "draw/notaryrecord.h"
 #include "draw/recordcheck.h"
 #include "drawscreen/delaward.h"
+#include "drawscreen/hallnumbers.h"
 #include "drawscreen/mf.h"
 #include "grid/gridmodel.h"
 #include "support/testsupport.h"
@@ -23,8 +26,10 @@
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -185,6 +190,8 @@ private slots:
     void keysToggleButHeldKeysDoNot();
     void doubleClickOrHeldKeyCountsOnce();
     void missingPictureLeavesTheScreenUsable();
+    void theHallsNumbersAreTypedBeforeTheFirstRound();
+    void thePublishedCommitmentIsTheOneOnTheStage();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -325,15 +332,23 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     QFileInfo certificate(
         records.filePath(QFileInfo(json.constFirst()).completeBaseName() + QStringLiteral(".pdf")));
     QVERIFY(certificate.size() > 1000);
-    // Its page as a picture, for the eye (a PDF has no viewer here).
+    // Its page as a picture (a PDF has no viewer here): its QR code reads as
+    // the record's last hash, which the checker prints too.
+    QImage page(2480, 3508, QImage::Format_RGB32); // A4 at 300 dpi, as written
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    draw::PaintCertificate(painter, nullptr, page.rect().adjusted(180, 180, -180, -180), check);
+    painter.end();
+    const QString pagePicture = QDir(m_db->folder()).filePath(QStringLiteral("certificate.png"));
+    QVERIFY(page.save(pagePicture));
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), { QStringLiteral("--raw"), QStringLiteral("-q"), pagePicture });
+    QVERIFY(zbar.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), check.lastHash);
+    QVERIFY(check.summary.constLast().endsWith(check.lastHash));
     if (const QString shots = qEnvironmentVariable("TOMBOLIX_SHOTS"); !shots.isEmpty()) {
-        QImage page(2480, 3508, QImage::Format_RGB32); // A4 at 300 dpi, as written
-        page.setDotsPerMeterX(11811);
-        page.setDotsPerMeterY(11811);
-        page.fill(Qt::white);
-        QPainter painter(&page);
-        draw::PaintCertificate(painter, nullptr, page.rect().adjusted(180, 180, -180, -180), check);
-        painter.end();
         page.save(QDir(shots).filePath(QStringLiteral("certificate.png")));
         QFile::remove(QDir(shots).filePath(QStringLiteral("certificate.pdf")));
         QFile::copy(certificate.filePath(), QDir(shots).filePath(QStringLiteral("certificate.pdf")));
@@ -995,6 +1010,126 @@ void TestDrawScreen::missingPictureLeavesTheScreenUsable()
         QCOMPARE(resultCount(draw), qint64(1));
         QVERIFY(!screen.grab().isNull());
     }
+}
+
+// The first start of a commitment asks the hall: digits typed as the tables
+// call them, a space between tables, Backspace, Esc back to the stage; Enter
+// locks them. Going on without them is asked first, 否 by default.
+void TestDrawScreen::theHallsNumbersAreTypedBeforeTheFirstRound()
+{
+    draw::SetHallNumbersForTesting(std::nullopt); // the hall is asked here
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 30);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 2, 1);
+    {
+        MF screen(draw);
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        HallNumbersPanel *panel = screen.hallPanel();
+        QTest::keyClick(&screen, Qt::Key_Space);
+        QVERIFY(panel->isVisible());
+        QVERIFY(!screen.isRolling());
+        QTest::keyClick(&screen, Qt::Key_Escape); // back to the stage, nothing kept
+        QVERIFY(!panel->isVisible());
+        QVERIFY(screen.session().needsHallNumbers());
+
+        click(&screen, "bIMG"); // a click on the picture asks too
+        QVERIFY(panel->isVisible());
+        QTest::keyClick(&screen, Qt::Key_Return); // nothing typed: asked, 否
+        QCOMPARE(m_prompts->questions().size(), 1);
+        QVERIFY(m_prompts->questions().constFirst().startsWith(QStringLiteral("没有输入现场随机数")));
+        QVERIFY(panel->isVisible());
+        QTest::keyClicks(&screen, QStringLiteral("3 1"));
+        QTest::keyClick(&screen, Qt::Key_Space);
+        QTest::keyClicks(&screen, QStringLiteral("45"));
+        QTest::keyClick(&screen, Qt::Key_Backspace);
+        QTest::keyClicks(&screen, QStringLiteral("59"));
+        QCOMPARE(panel->typed(), QStringLiteral("3 1 459"));
+        test::saveShot(&screen, QStringLiteral("MF-hall-numbers"));
+        QTest::keyClick(&screen, Qt::Key_Return);
+        QVERIFY(!panel->isVisible());
+        QVERIFY(!screen.session().needsHallNumbers());
+        QCOMPARE(screen.session().commitment()->hallNumbers, QStringLiteral("3 1 459"));
+        QVERIFY(labelText(&screen, "notaryCode").contains(QStringLiteral("现场随机数 3 1 459（已锁定）")));
+        holdRound(&screen);
+        QCOMPARE(resultCount(draw), qint64(1));
+        QVERIFY(!screen.findChild<QLabel *>(QStringLiteral("notaryCode"))->isVisible());
+    }
+    // Continued, the commitment has its numbers: the hall is not asked again.
+    MF again(draw, draw::Entry::Continue);
+    again.show();
+    QVERIFY(!again.session().needsHallNumbers());
+    holdRound(&again);
+    QCOMPARE(resultCount(draw), qint64(2));
+    QVERIFY(recordChecks(draw));
+}
+
+// The 承诺单 exported from the console days before carries the code the
+// stage shows on the night, and a QR code of the whole commitment; a record
+// exported while the draw's screen is open keeps its seed secret, and the
+// screen goes on drawing from it.
+void TestDrawScreen::thePublishedCommitmentIsTheOneOnTheStage()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 40);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(3);
+    auto exportFromResults = [&](const char *action, const QString &path) {
+        m_prompts->queueFileName(path);
+        grid::GridView *view = console.gridView(3);
+        QTimer::singleShot(0, view, [action] {
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                auto *menu = qobject_cast<QMenu *>(window);
+                if (menu && menu->isVisible() && menu->objectName() == QStringLiteral("M_Out"))
+                    menu->findChild<QAction *>(QString::fromLatin1(action))->trigger(), menu->close();
+            }
+        });
+        const QPoint inside(10, 10);
+        QTest::mousePress(view->viewport(), Qt::RightButton, {}, inside);
+        QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, inside);
+    };
+    const QString sheet = QDir(m_db->folder()).filePath(QStringLiteral("承诺单.pdf"));
+    exportFromResults("M_OutCommitment", sheet);
+    QTRY_VERIFY(m_prompts->messages().size() == 1);
+    QVERIFY2(m_prompts->messages().constFirst().startsWith(QStringLiteral("已导出承诺单")),
+        qPrintable(m_prompts->messages().constFirst()));
+    QVERIFY(QFileInfo(sheet).size() > 1000);
+    const QString picture = QDir(m_db->folder()).filePath(QStringLiteral("承诺单.png"));
+    QVERIFY(QFileInfo::exists(picture));
+    if (const QString shots = qEnvironmentVariable("TOMBOLIX_SHOTS"); !shots.isEmpty()) {
+        QFile::remove(QDir(shots).filePath(QStringLiteral("commitment-sheet.png")));
+        QFile::copy(picture, QDir(shots).filePath(QStringLiteral("commitment-sheet.png")));
+    }
+    const QString hash = data::NotaryStore::seedOf(draw)->code;
+    // Read as a phone reads it, the QR code is the commitment's whole hash.
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), { QStringLiteral("--raw"), QStringLiteral("-q"), picture });
+    QVERIFY(zbar.waitForFinished(30000));
+    QCOMPARE(
+        QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), QStringLiteral("TOMBOLIX-V2 ") + hash);
+    const QString published = m_prompts->messages()
+                                  .constFirst()
+                                  .section(QStringLiteral("公证码 "), 1)
+                                  .section(QLatin1Char('\n'), 0, 0);
+
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QVERIFY(labelText(screen, "notaryCode").startsWith(QStringLiteral("公证码 ") + published));
+    holdRound(screen);
+    QCOMPARE(resultCount(draw), qint64(1));
+
+    const QString record = QDir(m_db->folder()).filePath(QStringLiteral("进行中.json"));
+    exportFromResults("M_OutRecord", record);
+    QTRY_VERIFY(m_prompts->messages().size() == 2);
+    QVERIFY(m_prompts->messages().constLast().contains(QStringLiteral("种子尚未公开")));
+    QVERIFY(!data::NotaryStore::seedOf(draw)->revealed);
+    QCOMPARE(draw::CheckRecord(test::readFile(record)).check, 4);
+    holdRound(screen); // the screen goes on drawing from the same seed
+    QCOMPARE(resultCount(draw), qint64(2));
+    QVERIFY(screen->session().hasRecord());
+    screen->close();
 }
 
 QTEST_MAIN(TestDrawScreen)
