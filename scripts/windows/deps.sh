@@ -3,8 +3,8 @@
 # from Debian's own source packages of the versions the Linux build uses:
 # SQLite (one DLL, for Qt's driver and the entrant writer alike), Qt base
 # (Core, Gui, Widgets, Sql, Test, PrintSupport; the SQLite driver and the
-# Windows platform and style plug-ins), libzip, libxlsxwriter and FreeXL
-# (over a small iconv of our own).
+# Windows platform and style plug-ins), libzip, libxlsxwriter, FreeXL (over a
+# small iconv of our own) and libqrencode.
 #
 # Everything goes into a cache folder outside the checkout, named by the
 # versions; a library already there is not built again, so only the first
@@ -30,6 +30,8 @@ sqlite=$(source_of libsqlite3-dev)
 libzip=$(source_of libzip-dev)
 xlsxwriter=$(source_of libxlsxwriter-dev)
 freexl=$(source_of libfreexl-dev)
+# Not in the cache's name: a cache made before it came gets it added.
+qrencode=$(source_of libqrencode-dev)
 name=$(printf '%s-' "$qt" "$sqlite" "$libzip" "$xlsxwriter" "$freexl" | tr '=+~:' '____')
 prefix=$cache/win64-${name%-}
 sources=$cache/sources
@@ -226,9 +228,17 @@ build_freexl() {
     touch "$(done_mark freexl)"
 }
 
-# Named components only (sqlite iconv libzip xlsxwriter freexl qt), or all.
+# libqrencode, for the QR codes of a draw's commitment and record: static, so
+# no DLL more to ship.
+build_qrencode() {
+    [ -f "$(done_mark qrencode)" ] && return
+    log "building libqrencode"
+    cmake_library qrencode "$(fetch "$qrencode")" -DBUILD_SHARED_LIBS=OFF -DWITH_TOOLS=NO -DWITH_TESTS=NO
+}
+
+# Named components only (sqlite iconv libzip xlsxwriter freexl qrencode qt), or all.
 components=("$@")
-[ ${#components[@]} -gt 0 ] || components=(sqlite iconv libzip xlsxwriter freexl qt)
+[ ${#components[@]} -gt 0 ] || components=(sqlite iconv libzip xlsxwriter freexl qrencode qt)
 for component in "${components[@]}"; do
     "build_$component"
 done

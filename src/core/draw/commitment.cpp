@@ -78,11 +78,6 @@ ReadBack readBack(qint64 drawId)
     return back;
 }
 
-QString personText(const QString &number, const QString &name)
-{
-    return name.isEmpty() ? number : number + QLatin1Char(' ') + name;
-}
-
 QString awardChanges(const QList<record::CommittedAward> &before, const QList<record::CommittedAward> &after)
 {
     QStringList changes;
@@ -189,15 +184,15 @@ QStringList tableDifferences(const QList<data::ResultRecord> &results,
         seen.insert(row.id);
         const auto standing = replay.standing().constFind(row.id);
         if (standing == replay.standing().cend())
-            extra << personText(row.number, row.name);
+            extra << record::PersonText(Key { row.number, row.name });
         else if (standing->award != row.awardId || standing->number != row.number
             || standing->name != row.name)
-            changed << personText(standing->number, standing->name);
+            changed << record::PersonText(Key { standing->number, standing->name });
     }
     QStringList missing;
     for (auto it = replay.standing().cbegin(); it != replay.standing().cend(); ++it) {
         if (!seen.contains(it.key()) && awardStays(it->award))
-            missing << personText(it->number, it->name);
+            missing << record::PersonText(Key { it->number, it->name });
     }
     if (!extra.isEmpty())
         differences << QStringLiteral("结果表中有 %1 条记录中没有的结果（%2），已删除")
@@ -218,7 +213,7 @@ QStringList tableDifferences(const QList<data::ResultRecord> &results,
         const auto named = replay.withdrawnResults().constFind(row.resultId);
         if (named == replay.withdrawnResults().cend() || named->number != row.number
             || named->name != row.name || named->award != row.awardId)
-            extraWithdrawals << personText(row.number, row.name);
+            extraWithdrawals << record::PersonText(Key { row.number, row.name });
     }
     qsizetype missingWithdrawals = 0;
     for (auto it = replay.withdrawnResults().cbegin(); it != replay.withdrawnResults().cend(); ++it)

@@ -104,7 +104,7 @@ const record::CommittedAward *DrawSession::currentAward() const
     for (const record::CommittedAward &award : m_commitment->awards) {
         if (m_commitment->standingOf(award.id) >= award.count)
             continue;
-        if (const_cast<EntrantPool &>(m_pool).eligibleWithin(award.eligible) == 0)
+        if (m_pool.eligibleWithin(award.eligible) == 0)
             continue; // nobody left who may win it
         return &award;
     }

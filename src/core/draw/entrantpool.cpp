@@ -172,7 +172,7 @@ std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random)
     return picks;
 }
 
-void EntrantPool::buildRanked()
+void EntrantPool::buildRanked() const
 {
     m_ranked.assign(size(), [this](qsizetype i) { return m_where[size_t(i)] != NotEligible; });
     m_rankedBuilt = true;
@@ -223,7 +223,7 @@ Ranges EntrantPool::numbered() const
     return ranges;
 }
 
-qsizetype EntrantPool::eligibleWithin(const Ranges &within)
+qsizetype EntrantPool::eligibleWithin(const Ranges &within) const
 {
     if (within.all)
         return eligibleCount();

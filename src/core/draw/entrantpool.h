@@ -58,7 +58,7 @@ public:
     std::vector<qsizetype> pickInOrder(
         qsizetype count, notary::DerivedStream &stream, const Ranges &within = Ranges());
     // The eligible entries within the ranges.
-    qsizetype eligibleWithin(const Ranges &within);
+    qsizetype eligibleWithin(const Ranges &within) const;
     // The entries of the same person as each index: equal number and name.
     const KeyIndex &people();
     // Index of an entry with this number and name; 0 when there is none.
@@ -92,9 +92,9 @@ private:
     std::vector<quint32> m_where; // position of each index in m_eligible
     // The eligible indexes with their ranks, built by the first ordered pick
     // (empty until then) and kept up to date after it.
-    PositionSet m_ranked;
-    bool m_rankedBuilt = false;
-    void buildRanked();
+    mutable PositionSet m_ranked;
+    mutable bool m_rankedBuilt = false;
+    void buildRanked() const;
     KeyIndex m_people;
     bool m_peopleBuilt = false;
 };

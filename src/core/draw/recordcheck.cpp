@@ -179,11 +179,6 @@ Problem problemOf(int check, const QString &text)
     return Problem { check, text };
 }
 
-QString keyText(const Key &key)
-{
-    return key.name.isEmpty() ? key.number : key.number + QLatin1Char(' ') + key.name;
-}
-
 // The lists of a record file, taken by its commitments in turn.
 class FileLists : public record::ListContext
 {
@@ -741,7 +736,7 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
             for (const QJsonValue &each : root.value(QLatin1String("results")).toArray()) {
                 const QJsonObject result = each.toObject();
                 if (result.value(QLatin1String("award")).toInteger() == award.id)
-                    winners.people << keyText(Key { result.value(QLatin1String("number")).toString(),
+                    winners.people << record::PersonText(Key { result.value(QLatin1String("number")).toString(),
                         result.value(QLatin1String("name")).toString() });
             }
             facts.winners.append(winners);
@@ -819,7 +814,7 @@ QStringList SummaryLines(const RecordCheck &check, qsizetype listFileSize)
             summary << QStringLiteral("撤销：%1，结果 %2（%3 %4），原因：%5")
                            .arg(each.time)
                            .arg(each.result)
-                           .arg(each.award, keyText(Key { each.number, each.name }), each.reason);
+                           .arg(each.award, record::PersonText(Key { each.number, each.name }), each.reason);
         }
     };
     for (const RecordFacts::Commit &commit : facts.commits) {

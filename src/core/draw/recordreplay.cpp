@@ -115,6 +115,11 @@ QString positionsText(const std::vector<qsizetype> &positions)
 
 } // namespace
 
+QString PersonText(const Key &key)
+{
+    return key.name.isEmpty() ? key.number : key.number + QLatin1Char(' ') + key.name;
+}
+
 QString ListChangesText(const QHash<Key, qint64> &delta)
 {
     QStringList joined;
@@ -126,8 +131,7 @@ QString ListChangesText(const QHash<Key, qint64> &delta)
         [](const Key &a, const Key &b) { return std::tie(a.number, a.name) < std::tie(b.number, b.name); });
     for (const Key &key : keys) {
         const qint64 n = delta.value(key);
-        const QString person = key.name.isEmpty() ? key.number : key.number + QLatin1Char(' ') + key.name;
-        const QString shown = person + (std::abs(n) > 1 ? QStringLiteral("×%1").arg(std::abs(n)) : QString());
+        const QString shown = PersonText(key) + (std::abs(n) > 1 ? QStringLiteral("×%1").arg(std::abs(n)) : QString());
         if (n > 0) {
             joinedCount += n;
             if (joined.size() < 5)

@@ -5,6 +5,7 @@
 #include "console/fset.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/databasefile.h"
 #include "data/notarystore.h"
 #include "draw/certificate.h"
 #include "draw/notaryrecord.h"
@@ -192,6 +193,8 @@ private slots:
     void missingPictureLeavesTheScreenUsable();
     void theHallsNumbersAreTypedBeforeTheFirstRound();
     void thePublishedCommitmentIsTheOneOnTheStage();
+    void whatChangedBetweenSittingsIsToldAndShown();
+    void aDrawOfTheOlderRuleStartsAgainKeepingItsRecord();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -1129,6 +1132,87 @@ void TestDrawScreen::thePublishedCommitmentIsTheOneOnTheStage()
     holdRound(screen); // the screen goes on drawing from the same seed
     QCOMPARE(resultCount(draw), qint64(2));
     QVERIFY(screen->session().hasRecord());
+    screen->close();
+}
+
+// Between two sittings a latecomer is added, and someone types a withdrawal
+// into 撤销表 with the sqlite3 shell: 继续抽奖 says what the database had
+// that the record did not, sets it right, and the stage shows the new
+// commitment with its reason.
+void TestDrawScreen::whatChangedBetweenSittingsIsToldAndShown()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 10, 1001);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1);
+    FSet console;
+    console.show();
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    const QString firstCode = labelText(screen, "notaryCode").section(QLatin1Char('\n'), 0, 0);
+    holdRound(screen);
+    click(screen, "lEnd");
+    QTRY_VERIFY(console.isVisible());
+
+    m_db->addEntrant(draw, QStringLiteral("2001"), QStringLiteral("迟到者"));
+    QVERIFY(data::ExecuteSql(QStringLiteral("INSERT INTO 撤销表 (CID, WID, 结果ID, 号码, 姓名, 时间, 原因) "
+                                            "VALUES (?, 1, 77, '1005', '', '', '手工')"),
+        { draw }));
+    m_prompts->queueChoice(QStringLiteral("继续抽奖"));
+    screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QCOMPARE(m_prompts->messages().size(), 1);
+    QVERIFY2(m_prompts->messages().constFirst().contains(
+                 QStringLiteral("撤销表中有 1 条记录中没有的撤销（1005）")),
+        qPrintable(m_prompts->messages().constFirst()));
+    QCOMPARE(
+        data::CountRows(QStringLiteral("撤销表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID")),
+        qint64(0));
+    const QString shown = labelText(screen, "notaryCode");
+    QVERIFY(shown.section(QLatin1Char('\n'), 0, 0) != firstCode);
+    QVERIFY2(shown.contains(QStringLiteral("第2次承诺：名单已改动：+1")), qPrintable(shown));
+    QVERIFY(
+        screen->session().commitment()->reason.startsWith(QStringLiteral("名单已改动：+1 2001 迟到者；")));
+    screen->showNormal();
+    screen->resize(1280, 720);
+    QTest::qWait(50);
+    test::saveShot(screen, QStringLiteral("MF-recommitted"));
+    holdRound(screen);
+    QCOMPARE(resultCount(draw), qint64(2));
+    QVERIFY(recordChecks(draw));
+}
+
+// A database of version 1.12 with a draw held halfway under rule v1: it cannot
+// go on under the new rule; 重新开始 keeps its record, revealed, as a file
+// that still checks, and the draw starts again committed to anew.
+void TestDrawScreen::aDrawOfTheOlderRuleStartsAgainKeepingItsRecord()
+{
+    const QString path = QDir(m_db->folder()).filePath(QStringLiteral("旧版/Data.mdb"));
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QVERIFY(QFile::copy(QStringLiteral(TOMBOLIX_TEST_DATA "/Data-1.12-notary.mdb"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    data::CloseConnection();
+    data::setDatabasePath(path);
+    QVERIFY(data::UpgradeDatabase());
+    FSet console;
+    console.show();
+    m_prompts->queueAnswer(true); // start again
+    m_prompts->queueAnswer(true); // and delete its two results
+    MF *screen = enterThroughConsole(console);
+    QVERIFY(screen);
+    QCOMPARE(m_prompts->questions().size(), 2);
+    QVERIFY2(m_prompts->questions().constFirst().contains(QStringLiteral("旧规则")),
+        qPrintable(m_prompts->questions().constFirst()));
+    QCOMPARE(resultCount(1), qint64(0));
+    QVERIFY(labelText(screen, "notaryCode").startsWith(QStringLiteral("公证码 ")));
+    const QDir records(QDir(QFileInfo(path).absolutePath()).filePath(QStringLiteral("公证记录")));
+    const QStringList kept = records.entryList({ QStringLiteral("*.json") });
+    QCOMPARE(kept.size(), 1);
+    const draw::RecordCheck older = draw::CheckRecord(test::readFile(records.filePath(kept.constFirst())));
+    QVERIFY2(older.passed(), qPrintable(older.problem));
+    QCOMPARE(older.facts.rounds, 2);
+    holdRound(screen);
+    QCOMPARE(resultCount(1), qint64(1));
+    QVERIFY(recordChecks(1));
     screen->close();
 }
 
