@@ -260,6 +260,7 @@ private slots:
     void deletedOrReplacedFileIsNoticed();
     void enteringADraw_data();
     void enteringADraw();
+    void aFullDiskAtEntryDrawsNoOne();
     void recordingWinners_data();
     void recordingWinners();
     void savingEditors_data();
@@ -400,6 +401,30 @@ void TestDatabaseFaults::enteringADraw()
     QVERIFY(screen);
     QCOMPARE(m_prompts->messages(), QStringList());
     QCOMPARE(countOnDisk(m_db->path(), u"结果表"_s, draw), qint64(0));
+}
+
+// A disk with no room for the commitment (five thousand entrants' list kept
+// with it): a message, no stage, no round drawn from anything else; once
+// there is room, the draw is entered as ever.
+void TestDatabaseFaults::aFullDiskAtEntryDrawsNoOne()
+{
+    const qint64 draw = m_db->addDraw(u"年会"_s);
+    m_db->addAward(draw, 1, u"一等奖"_s, 3, 1);
+    m_db->addEntrants(draw, 5000);
+    QVERIFY(m_faults->apply(Fault::Full));
+    QPointer<MF> screen = enterDraw();
+    QVERIFY(!screen);
+    QCOMPARE(m_prompts->messages(),
+        QStringList {
+            u"公证承诺无法保存到数据库（磁盘可能已满，或文件只读、被锁定），抽奖未开始，请检查数据库！"_s });
+    QVERIFY(m_faults->remove());
+    QCOMPARE(integrity(m_db->path()), u"ok"_s);
+    QCOMPARE(countOnDisk(m_db->path(), u"公证记录表"_s, draw), qint64(0));
+    m_prompts->clear();
+    screen = enterDraw();
+    QVERIFY(screen);
+    QVERIFY(m_prompts->messages().isEmpty());
+    screen->close();
 }
 
 void TestDatabaseFaults::recordingWinners_data()
