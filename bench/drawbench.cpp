@@ -212,7 +212,8 @@ qint64 addDrawWith500Won(ScratchDatabase &db, QList<draw::WinnerKey> &winners)
         if (session.StopAndRecord(true, false).recorded != 10)
             std::fprintf(stderr, "resume: a round was not stored\n");
     }
-    const QList<data::ResultRecord> results = data::ResultStore::forDraw(draw).value_or(QList<data::ResultRecord> {});
+    const QList<data::ResultRecord> results
+        = data::ResultStore::forDraw(draw).value_or(QList<data::ResultRecord> {});
     for (const data::ResultRecord &result : results)
         winners.append({ result.number, result.name });
     return draw;

@@ -112,7 +112,8 @@ void TestStageOnX::stageAfterAStop()
             m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
         transaction.commit();
     }
-    m_db->addAward(draw, 1, QStringLiteral("特等奖"), earlierWinners, 5, true, false, QStringLiteral("旅游基金"));
+    m_db->addAward(
+        draw, 1, QStringLiteral("特等奖"), earlierWinners, 5, true, false, QStringLiteral("旅游基金"));
     m_db->addAward(draw, 2, QStringLiteral("三等奖"), 20, perRound, true, false, QStringLiteral("小米手环9"));
     // The earlier award drawn at an earlier sitting, five at a time.
     test::holdRounds(draw, (earlierWinners + 4) / 5);

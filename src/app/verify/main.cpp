@@ -7,12 +7,13 @@
 #include "common/commandline_platform.h"
 #include "draw/recordcheck.h"
 #include "transfer/csvparse.h"
-#include "transfer/textcodec.h"
+#include "transfer/gb18030.h"
 #include "transfer/workbook.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 using namespace tombolix;
 
@@ -23,6 +24,35 @@ void say(std::FILE *stream, const QString &text)
     WriteProgramText(stream, text + QLatin1Char('\n'));
 }
 
+// A list file's text by the rule's own reading: a byte-order mark, else
+// UTF-8, else GB18030; nothing when the bytes are not valid in the
+// encoding so chosen.
+std::optional<QString> decodeStrictly(const QByteArray &bytes)
+{
+    auto decoded = [](QStringDecoder::Encoding encoding, QByteArrayView part) -> std::optional<QString> {
+        QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+        QString text = decoder.decode(part);
+        if (decoder.hasError())
+            return std::nullopt;
+        return text;
+    };
+    const QByteArrayView view(bytes);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        return decoded(QStringDecoder::Utf8, view.sliced(3));
+    if (view.startsWith("\xFF\xFE"))
+        return decoded(QStringDecoder::Utf16LE, view.sliced(2));
+    if (view.startsWith("\xFE\xFF"))
+        return decoded(QStringDecoder::Utf16BE, view.sliced(2));
+    if (std::optional<QString> text = decoded(QStringDecoder::Utf8, view))
+        return text;
+    // GB18030 read back to the same bytes, or not GB18030 at all.
+    QString text = transfer::DecodeGb18030(view);
+    bool ok = false;
+    if (transfer::EncodeGb18030(text, &ok) != bytes || !ok)
+        return std::nullopt;
+    return text;
+}
+
 // Every row of a .csv file, or of a workbook's first sheet.
 std::optional<QList<QStringList>> readRows(const QString &path)
 {
@@ -31,7 +61,10 @@ std::optional<QList<QStringList>> readRows(const QString &path)
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return std::nullopt;
-        transfer::CsvLines lines(transfer::DecodeText(file.readAll()));
+        const std::optional<QString> text = decodeStrictly(file.readAll());
+        if (!text)
+            return std::nullopt;
+        transfer::CsvLines lines(*text);
         while (const std::optional<QStringList> record = transfer::NextCsvRecord(lines, nullptr))
             rows.append(*record);
         return rows;

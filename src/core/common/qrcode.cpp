@@ -31,7 +31,8 @@ void PaintQrCode(QPainter &painter, const QRectF &area, const QrCode &code)
 {
     // Whole units a module, without smoothing: no seam between two dark
     // modules for a reader to trip over.
-    const double module = std::max(1.0, std::floor(std::min(area.width(), area.height()) / (code.size + 2 * QuietZone)));
+    const double module
+        = std::max(1.0, std::floor(std::min(area.width(), area.height()) / (code.size + 2 * QuietZone)));
     const double side = module * (code.size + 2 * QuietZone);
     const QPointF origin(area.x() + (area.width() - side) / 2 + QuietZone * module,
         area.y() + (area.height() - side) / 2 + QuietZone * module);

@@ -218,7 +218,7 @@ public:
                 std::vector<Pair> list;
                 QHash<Key, qint64> delta;
                 if (element.full) {
-                    list = element.entrants;
+                    list = std::vector<Pair>(element.entrants);
                     if (commit.number > 1)
                         delta = multisetDelta(m_list, list);
                 } else if (std::optional<Problem> wrong = applyDelta(element, what, list, delta)) {
@@ -238,7 +238,7 @@ public:
             } else {
                 std::vector<Pair> list;
                 if (commit.fingerprint == v1Fingerprint(v1Entrants)) {
-                    list = v1Entrants;
+                    list = std::vector<Pair>(v1Entrants);
                 } else if (v1Earlier.contains(commit.fingerprint)) {
                     list = v1Earlier.value(commit.fingerprint);
                     if (v1Fingerprint(list) != commit.fingerprint)
@@ -332,7 +332,7 @@ private:
         auto key = [this](const Pair &pair) {
             return Key { m_texts.text(pair.number), m_texts.text(pair.name) };
         };
-        list = m_list;
+        list = std::vector<Pair>(m_list);
         qsizetype previous = 0;
         for (const Change &change : element.changed) {
             if (change.position <= previous || change.position > size)
@@ -714,6 +714,18 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
             commit.changes = lists.changesAt.value(event.commit);
             commit.entrants = entry.content.value(QLatin1String("entrants")).toInteger();
             commit.cleared = entry.content.value(QLatin1String("cleared")).toBool();
+            for (const QJsonValue &each : entry.content.value(QLatin1String("awards")).toArray()) {
+                const QJsonObject award = each.toObject();
+                QString text = QStringLiteral("%1 共%2名 每次%3名")
+                                   .arg(award.value(QLatin1String("name")).toString())
+                                   .arg(award.value(QLatin1String("count")).toInteger())
+                                   .arg(award.value(QLatin1String("perRound")).toInteger());
+                if (award.value(QLatin1String("repeat")).toBool())
+                    text += QStringLiteral(" 可重复中奖");
+                if (!award.value(QLatin1String("range")).toString().isEmpty())
+                    text += QStringLiteral(" 范围：") + award.value(QLatin1String("range")).toString();
+                commit.awards << text;
+            }
             facts.commits.append(commit);
             break;
         }
@@ -736,8 +748,9 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
             for (const QJsonValue &each : root.value(QLatin1String("results")).toArray()) {
                 const QJsonObject result = each.toObject();
                 if (result.value(QLatin1String("award")).toInteger() == award.id)
-                    winners.people << record::PersonText(Key { result.value(QLatin1String("number")).toString(),
-                        result.value(QLatin1String("name")).toString() });
+                    winners.people << record::PersonText(
+                        Key { result.value(QLatin1String("number")).toString(),
+                            result.value(QLatin1String("name")).toString() });
             }
             facts.winners.append(winners);
             const qint64 missing = award.count - replay.standingOf(award.id);
@@ -825,6 +838,8 @@ QStringList SummaryLines(const RecordCheck &check, qsizetype listFileSize)
                        .arg(commit.entrants);
         if (facts.rule == 2)
             summary << QStringLiteral("　承诺哈希 %1").arg(commit.hash);
+        if (!commit.awards.isEmpty())
+            summary << QStringLiteral("　奖项：%1").arg(commit.awards.join(QStringLiteral("；")));
         if (commit.number > 1 && !commit.reason.isEmpty())
             summary << QStringLiteral("　原因：%1").arg(commit.reason);
         if (!commit.changes.isEmpty())

@@ -35,6 +35,7 @@ struct RecordFacts
         QString reason;
         QString changes; // who joined or left the list since the commitment before
         qint64 entrants = 0;
+        QStringList awards; // per award, in order: its name, count, at a time, repeats, range
         bool cleared = false;
         bool hallGiven = false;
         QString hallNumbers; // empty with hallGiven: the operator went on without

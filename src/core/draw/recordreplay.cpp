@@ -122,37 +122,36 @@ QString PersonText(const Key &key)
 
 QString ListChangesText(const QHash<Key, qint64> &delta)
 {
-    QStringList joined;
-    QStringList left;
-    qint64 joinedCount = 0;
-    qint64 leftCount = 0;
     QList<Key> keys = delta.keys();
     std::sort(keys.begin(), keys.end(),
         [](const Key &a, const Key &b) { return std::tie(a.number, a.name) < std::tie(b.number, b.name); });
-    for (const Key &key : keys) {
-        const qint64 n = delta.value(key);
-        const QString shown = PersonText(key) + (std::abs(n) > 1 ? QStringLiteral("×%1").arg(std::abs(n)) : QString());
-        if (n > 0) {
-            joinedCount += n;
-            if (joined.size() < 5)
-                joined << shown;
-        } else if (n < 0) {
-            leftCount -= n;
-            if (left.size() < 5)
-                left << shown;
+    // One half for those who joined, one for those who left: the number of
+    // entries, then up to five of the people.
+    auto half = [&](const char *sign, bool joined) {
+        QStringList shown;
+        qint64 entries = 0;
+        qsizetype people = 0;
+        for (const Key &key : keys) {
+            const qint64 n = delta.value(key);
+            if ((n > 0) != joined || n == 0)
+                continue;
+            entries += std::abs(n);
+            if (++people <= 5)
+                shown << PersonText(key)
+                        + (std::abs(n) > 1 ? QStringLiteral("×%1").arg(std::abs(n)) : QString());
         }
-    }
+        if (people == 0)
+            return QString();
+        return QStringLiteral("%1%2 %3%4")
+            .arg(QLatin1String(sign))
+            .arg(entries)
+            .arg(shown.join(QStringLiteral("、")), people > 5 ? QStringLiteral(" 等") : QString());
+    };
     QStringList parts;
-    if (joinedCount > 0)
-        parts << QStringLiteral("+%1 %2%3")
-                     .arg(joinedCount)
-                     .arg(joined.join(QStringLiteral("、")),
-                         joinedCount > joined.size() ? QStringLiteral(" 等") : QString());
-    if (leftCount > 0)
-        parts << QStringLiteral("-%1 %2%3")
-                     .arg(leftCount)
-                     .arg(left.join(QStringLiteral("、")),
-                         leftCount > left.size() ? QStringLiteral(" 等") : QString());
+    for (const QString &part : { half("+", true), half("-", false) }) {
+        if (!part.isEmpty())
+            parts << part;
+    }
     return parts.join(QStringLiteral("；"));
 }
 

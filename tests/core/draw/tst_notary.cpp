@@ -155,6 +155,9 @@ void TestNotary::heldDrawsCheck()
         QVERIFY(session.revealSeed());
     }
     QCOMPARE(data::ResultStore::countForAward(draw, first), qint64(3));
+    // A winner who turns down the prize after the party, on the results tab.
+    QVERIFY(data::ResultStore::withdraw(
+        { data::ResultStore::forDraw(draw)->constLast().id }, data::withdrawreason::ResultsTab));
     const QByteArray record = *ExportRecord(draw);
     const RecordCheck check = CheckRecord(record);
     QVERIFY2(check.passed(), qPrintable(check.problem));
@@ -195,36 +198,50 @@ void TestNotary::noChangeToARecordPasses()
 // with the reason on the stage; the record still checks.
 void TestNotary::changesBetweenSittingsAreCommittedAndShown_data()
 {
-    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<bool>("restart");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("difference");
-    QTest::newRow("latecomer") << QStringLiteral(
-        "INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (1, '2001', '迟到者')")
-                               << QStringLiteral("名单已改动：+1 2001 迟到者") << QString();
-    QTest::newRow("award added") << QStringLiteral(
+    QTest::newRow("latecomer") << QStringList { QStringLiteral(
+        "INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (1, '2001', '迟到者')") }
+                               << false << QStringLiteral("名单已改动：+1 2001 迟到者") << QString();
+    QTest::newRow("name corrected") << QStringList { QStringLiteral(
+        "UPDATE 号码表 SET 姓名='员工1（更正）' WHERE 号码='1001'") }
+                                    << false
+                                    << QStringLiteral("名单已改动：+1 1001 员工1（更正）；-1 1001 员工1")
+                                    << QString();
+    QTest::newRow("award added") << QStringList { QStringLiteral(
         "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复, 奖品) VALUES (1, 3, '老板加奖', 3, 1, "
-        "1, 1, '红包')") << QStringLiteral("新增 老板加奖")
-                                 << QString();
-    QTest::newRow("count raised") << QStringLiteral("UPDATE 奖项表 SET 数量=4 WHERE 顺序=1")
-                                  << QStringLiteral("三等奖 数量 2→4") << QString();
-    QTest::newRow("order swapped") << QStringLiteral("UPDATE 奖项表 SET 顺序=3-顺序")
+        "1, 1, '红包')") } << false
+                                 << QStringLiteral("新增 老板加奖") << QString();
+    // As the console deletes an award: its results with it.
+    QTest::newRow("award deleted")
+        << QStringList { QStringLiteral(
+                             "DELETE FROM 结果表 WHERE WID IN (SELECT ID FROM 奖项表 WHERE 顺序=1)"),
+               QStringLiteral("DELETE FROM 奖项表 WHERE 顺序=1") }
+        << false << QStringLiteral("删除 三等奖") << QString();
+    QTest::newRow("count raised") << QStringList { QStringLiteral("UPDATE 奖项表 SET 数量=4 WHERE 顺序=1") }
+                                  << false << QStringLiteral("三等奖 数量 2→4") << QString();
+    QTest::newRow("order swapped") << QStringList { QStringLiteral("UPDATE 奖项表 SET 顺序=3-顺序") } << false
                                    << QStringLiteral("抽奖顺序改变") << QString();
-    QTest::newRow("withdrawal typed in by hand") << QStringLiteral(
+    QTest::newRow("started again") << QStringList {} << true << QStringLiteral("重新开始") << QString();
+    QTest::newRow("withdrawal typed in by hand") << QStringList { QStringLiteral(
         "INSERT INTO 撤销表 (CID, WID, 结果ID, 号码, 姓名, 时间, 原因) SELECT 1, 1, 999, 号码, 姓名, '', '' "
-        "FROM 号码表 WHERE ID > 1") << QStringLiteral("数据库与公证记录不符")
+        "FROM 号码表 WHERE ID > 1") } << false << QStringLiteral("数据库与公证记录不符")
                                                  << QStringLiteral("撤销表中有 11 条记录中没有的撤销");
     QTest::newRow("result deleted by hand")
-        << QStringLiteral("DELETE FROM 结果表") << QStringLiteral("数据库与公证记录不符")
-        << QStringLiteral("已按记录恢复");
-    QTest::newRow("result added by hand")
-        << QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (1, 2, '1012', '员工12')")
-        << QStringLiteral("数据库与公证记录不符")
-        << QStringLiteral("结果表中有 1 条记录中没有的结果（1012 员工12）");
+        << QStringList { QStringLiteral("DELETE FROM 结果表") } << false
+        << QStringLiteral("数据库与公证记录不符") << QStringLiteral("已按记录恢复");
+    QTest::newRow("result added by hand") << QStringList { QStringLiteral(
+        "INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (1, 2, '1012', '员工12')") }
+                                          << false << QStringLiteral("数据库与公证记录不符")
+                                          << QStringLiteral("结果表中有 1 条记录中没有的结果（1012 员工12）");
 }
 
 void TestNotary::changesBetweenSittingsAreCommittedAndShown()
 {
-    QFETCH(QString, change);
+    QFETCH(QStringList, changes);
+    QFETCH(bool, restart);
     QFETCH(QString, reason);
     QFETCH(QString, difference);
     const qint64 draw = addStaff(12);
@@ -239,9 +256,10 @@ void TestNotary::changesBetweenSittingsAreCommittedAndShown()
         QVERIFY(session.beginRound());
         QCOMPARE(session.StopAndRecord(true, false).recorded, 1);
     }
-    QVERIFY(data::ExecuteSql(change));
+    for (const QString &change : changes)
+        QVERIFY(data::ExecuteSql(change));
     DrawSession session;
-    const StartReport report = session.start(draw, Entry::Continue);
+    const StartReport report = session.start(draw, restart ? Entry::Restart : Entry::Continue);
     QVERIFY2(report.problem.isEmpty(), qPrintable(report.problem));
     QVERIFY(report.committedNow);
     QVERIFY2(session.commitment()->reason.contains(reason), qPrintable(session.commitment()->reason));
@@ -838,11 +856,40 @@ void TestNotary::testVectors()
     const QByteArray canonical
         = json::Canonical(QJsonObject { { QStringLiteral("b"), QJsonArray { 1, true, QJsonValue() } },
             { QStringLiteral("a"), QStringLiteral("\u0001\"é\n") } });
-    qInfo("fingerprint %s", qPrintable(three.result()));
-    qInfo("trick one %s two %s", qPrintable(trickOne), qPrintable(trickTwo));
-    qInfo("hall key %s", hallKey.toHex().constData());
-    qInfo("first %llu picks %lld %lld", first, qint64(picks[0]), qint64(picks[1]));
-    qInfo("canonical %s", canonical.constData());
+    QCOMPARE(
+        three.result(), QStringLiteral("078a35616de1543c72cf4981bd30613a2198f4489fcc6a72db1442150a3e6e93"));
+    QCOMPARE(trickOne, QStringLiteral("42196a0112256d4e8c545b74849167e6325fae05bf83c48fc66db45c209e4fe0"));
+    QCOMPARE(trickTwo, QStringLiteral("d35f5404561f40b19cf73741c8283b81997fb2aab7be6aa10020ec27ca9c1383"));
+    QCOMPARE(hallKey.toHex(), QByteArray("6e33c77256715b700dabe7938a729c96e0de8d77ddbfee449e1500a8bde81b92"));
+    QCOMPARE(first, quint64(6358510860501863063ULL));
+    QCOMPARE(picks, (std::vector<qsizetype> { 3, 1 }));
+    QCOMPARE(canonical, QByteArray("{\"a\":\"\\u0001\\\"\xc3\xa9\\n\",\"b\":[1,true,null]}"));
+    QCOMPARE(canonical.size(), 38);
+    const QByteArray revealContent = "{\"seed\":\"" + seed.toHex() + "\"}";
+    QCOMPARE(
+        notary::EntryHash(notary::GenesisHash(), 1, u"reveal", u"2026-12-09T19:30:02+08:00", revealContent),
+        QStringLiteral("b74738de6e0f54c47cedbfb8bd6bb73428abb72edef36a2bdf7ad0ac9104c2e0"));
+
+    // Appendix A: the older rule's hashes.
+    notary::v1::Fingerprint threeV1;
+    threeV1.add(u"1001", u"张三");
+    threeV1.add(u"1002", u"李四");
+    threeV1.add(u"1003", u"王五");
+    const QString fingerprintV1 = threeV1.result();
+    QCOMPARE(
+        fingerprintV1, QStringLiteral("f3237defde26172f07b92d025d09e2239081a9ab73bb5595fca8b1e1f31c61a4"));
+    const QString digest = notary::v1::AwardsDigest(
+        { { 1, 1, QStringLiteral("一等奖"), QStringLiteral("电视"), 1, 1, false } });
+    QCOMPARE(digest, QStringLiteral("f045239b62efdfab3867862eb199e330d4c938d5311b1b2ef5ee56f9bc7c6e73"));
+    QCOMPARE(notary::v1::NotaryCode(notary::Commitment(seed), fingerprintV1, digest),
+        QStringLiteral("63BEE46C45F9C92E"));
+    notary::DerivedStream v1Stream = notary::DerivedStream::v1(seed, 1, 1);
+    QCOMPARE(notary::v1::EntryHash(notary::GenesisHash(), 1, QStringLiteral("reveal"),
+                 QStringLiteral("2026-12-09T19:30:02"), QString::fromLatin1(revealContent)),
+        QStringLiteral("7693829cde3d6f9f96d7c2dd85b61435c3c2f3fee375ec424915560e3f8d242b"));
+    QCOMPARE(v1Stream.next(), quint64(17140080388182672802ULL));
+    notary::DerivedStream v1Round = notary::DerivedStream::v1(seed, 1, 1);
+    QCOMPARE(pool.pickInOrder(2, v1Round), (std::vector<qsizetype> { 2, 1 }));
 }
 
 // docs/verifiable-draw.md carries a whole record and what the checker prints
