@@ -11,35 +11,37 @@ namespace tombolix::notary {
 
 namespace {
 
-// UTF-8 of a text appended without a temporary (a million names are hashed
+// UTF-8 of a text written without a temporary (a million names are hashed
 // on entering a draw); a lone surrogate becomes U+FFFD, as Qt writes it.
-void appendUtf8(QByteArray &out, QStringView text)
+char *writeUtf8(char *out, QStringView text)
 {
+    const char16_t *c16 = text.utf16();
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
-        char32_t c = text[i].unicode();
+        char32_t c = c16[i];
         if (c < 0x80) {
-            out += char(c);
+            *out++ = char(c);
             continue;
         }
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < size && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(char16_t(c), text[i + 1].unicode());
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < size && QChar::isLowSurrogate(c16[i + 1])) {
+            c = QChar::surrogateToUcs4(char16_t(c), c16[i + 1]);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
         if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
+            *out++ = char(0xC0 | (c >> 6));
         } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0xE0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
         } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0xF0 | (c >> 18));
+            *out++ = char(0x80 | ((c >> 12) & 0x3F));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
         }
-        out += char(0x80 | (c & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
 qsizetype utf8Length(QStringView text)
@@ -160,9 +162,12 @@ void AppendEnc(QByteArray &out, QByteArrayView utf8)
 
 void AppendEnc(QByteArray &out, QStringView text)
 {
-    appendDecimal(out, utf8Length(text));
+    const qsizetype length = utf8Length(text);
+    appendDecimal(out, length);
     out += ':';
-    appendUtf8(out, text);
+    const qsizetype at = out.size();
+    out.resize(at + length);
+    writeUtf8(out.data() + at, text);
 }
 
 void AppendEnc(QByteArray &out, qint64 number)
@@ -189,7 +194,7 @@ ListFingerprint::~ListFingerprint() = default;
 void ListFingerprint::flush()
 {
     m_state->hash.add(m_buffer);
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps its room
 }
 
 void ListFingerprint::add(QStringView number, QStringView name)

@@ -120,6 +120,26 @@ qsizetype PositionSet::selectIn(const Ranges &within, qsizetype rank) const
     return 0;
 }
 
+namespace {
+
+// A slot holds a position in its low half and bits of its key's hash in the
+// high half, so a probe passes over other keys without reading their texts.
+quint64 tagOf(size_t hash)
+{
+    return (quint64(hash) * 0x9E3779B97F4A7C15ull) & 0xFFFFFFFF00000000ull;
+}
+
+void prefetch(const void *address)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
+} // namespace
+
 void KeyIndex::build(qsizetype n, const Hash &hash, const Equal &equal)
 {
     size_t capacity = 16;
@@ -129,12 +149,27 @@ void KeyIndex::build(qsizetype n, const Hash &hash, const Equal &equal)
     m_slots.assign(capacity, 0);
     std::vector<quint32> next;
     bool duplicates = false;
+    // The table is far larger than the cache: the hashes a few positions
+    // ahead are taken and their slots fetched while this one is placed.
+    constexpr qsizetype Ahead = 16;
+    size_t ahead[Ahead];
+    for (qsizetype p = 1; p <= std::min(n, Ahead); ++p)
+        ahead[p % Ahead] = hash(p);
     for (qsizetype p = 1; p <= n; ++p) {
-        size_t slot = hash(p) & m_mask;
-        while (m_slots[slot] != 0 && !equal(qsizetype(m_slots[slot]), p))
+        const size_t h = ahead[p % Ahead];
+        if (p + Ahead <= n) {
+            const size_t later = hash(p + Ahead);
+            ahead[(p + Ahead) % Ahead] = later;
+            prefetch(&m_slots[later & m_mask]);
+        }
+        const quint64 tag = tagOf(h);
+        size_t slot = h & m_mask;
+        while (m_slots[slot] != 0
+            && ((m_slots[slot] & 0xFFFFFFFF00000000ull) != tag
+                || !equal(qsizetype(quint32(m_slots[slot])), p)))
             slot = (slot + 1) & m_mask;
         if (m_slots[slot] == 0) {
-            m_slots[slot] = quint32(p);
+            m_slots[slot] = tag | quint32(p);
             continue;
         }
         if (!duplicates) {
@@ -143,7 +178,7 @@ void KeyIndex::build(qsizetype n, const Hash &hash, const Equal &equal)
             for (size_t i = 0; i < next.size(); ++i)
                 next[i] = quint32(i);
         }
-        const quint32 head = m_slots[slot];
+        const quint32 head = quint32(m_slots[slot]);
         next[size_t(p)] = next[head];
         next[head] = quint32(p);
     }
@@ -157,9 +192,10 @@ qsizetype KeyIndex::find(size_t hashOfKey, const std::function<bool(qsizetype)> 
 {
     if (m_slots.empty())
         return 0;
+    const quint64 tag = tagOf(hashOfKey);
     for (size_t slot = hashOfKey & m_mask; m_slots[slot] != 0; slot = (slot + 1) & m_mask) {
-        if (matches(qsizetype(m_slots[slot])))
-            return qsizetype(m_slots[slot]);
+        if ((m_slots[slot] & 0xFFFFFFFF00000000ull) == tag && matches(qsizetype(quint32(m_slots[slot]))))
+            return qsizetype(quint32(m_slots[slot]));
     }
     return 0;
 }

@@ -70,10 +70,10 @@ public:
     // A position whose key the probe matches, 0 when none: `hashOfKey` is
     // the hash the key would have, `matches` compares a position with it.
     qsizetype find(size_t hashOfKey, const std::function<bool(qsizetype)> &matches) const;
-    size_t memoryBytes() const { return m_slots.capacity() * 4 + m_next.capacity() * 4; }
+    size_t memoryBytes() const { return m_slots.capacity() * 8 + m_next.capacity() * 4; }
 
 private:
-    std::vector<quint32> m_slots; // a position per slot, 0 for none
+    std::vector<quint64> m_slots; // a position and hash bits per slot, 0 for none
     std::vector<quint32> m_next;
     size_t m_mask = 0;
 };
