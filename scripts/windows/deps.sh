@@ -64,6 +64,22 @@ prepare_apt() {
 }
 
 # Unpacks package=version under $sources once; prints the source folder.
+# When a mirror lacks a package's Debian part (its debian.tar.xz) but gave
+# the .dsc and the upstream tarball, the tarball is unpacked alone once its
+# SHA-256 matches the .dsc: a library's own build needs only that.
+unpack_upstream() {
+    local package=$1 version=$2 folder=$3
+    local dsc=$sources/${package}_${version#*:}.dsc
+    [ -f "$dsc" ] || return 1
+    local sum name
+    read -r sum _ name < <(sed -n '/^Checksums-Sha256:/,/^[A-Z]/p' "$dsc" | grep -E ' [^ ]+\.orig\.tar\.[a-z0-9]+$' | head -1)
+    [ -n "${name:-}" ] && [ -f "$sources/$name" ] || return 1
+    echo "$sum  $sources/$name" | sha256sum -c --quiet - || return 1
+    log "the Debian part of $package is missing from the mirror; using $name, checked against the .dsc"
+    mkdir -p "$folder"
+    tar -xf "$sources/$name" -C "$folder" --strip-components=1
+}
+
 fetch() {
     local spec=$1 package=${1%%=*} version=${1#*=}
     local upstream=${version#*:}
@@ -72,7 +88,9 @@ fetch() {
     if [ ! -d "$folder" ]; then
         prepare_apt
         log "fetching the source of $spec"
-        (cd "$sources" && apt-get "${apt_options[@]}" -qq source "$spec" >&2)
+        if ! (cd "$sources" && apt-get "${apt_options[@]}" -qq source "$spec" >&2); then
+            unpack_upstream "$package" "$version" "$folder" || return 1
+        fi
         # dpkg-source names the folder by the upstream version without any
         # +dfsg or ~ suffix in some packages.
         if [ ! -d "$folder" ]; then

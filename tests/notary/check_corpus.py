@@ -6,7 +6,8 @@ verdict its name promises and agree with each other on its exit code.
     check_corpus.py TOMBOLIX-VERIFY VERIFY_DOCUMENT.PY FOLDER...
 
 A record named honest-*.json or v1-honest-*.json must pass; dishonest-*.json
-or v1-dishonest-*.json must fail. A list file beside a record, NAME.list.csv,
+or v1-dishonest-*.json must fail; notjson-*.json is no JSON text at all, and
+both must end with 2. A list file beside a record, NAME.list.csv,
 is given to both checkers with it."""
 import pathlib
 import subprocess
@@ -32,6 +33,8 @@ def main():
                 wanted = 0
             elif name.startswith(('dishonest-', 'v1-dishonest-')):
                 wanted = 1
+            elif name.startswith('notjson-'):
+                wanted = 2
             else:
                 continue
             extra = [str(record.with_suffix('.list.csv'))] if record.with_suffix('.list.csv').exists() else []

@@ -72,6 +72,50 @@ def canon(v):
     return "".join(out)
 
 
+JSON_TOKEN = re.compile(r'''[ \t\n\r]*(?:([{}\[\],:])|("(?:[^"\\\x00-\x1f]|\\["\\/bfnrt]|\\u[0-9a-fA-F]{4})*")|(-?(?:0|[1-9][0-9]*)(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?)|(true|false|null))''')
+
+
+def is_json_text(text):
+    """RFC 8259's grammar alone, at any depth, without recursion (section 8: what is not JSON text ends with 2)."""
+    i, stack, want = 0, [], "value"      # want: value, value-or-close, key, key-or-close, colon, comma-or-close
+    while True:
+        m = JSON_TOKEN.match(text, i)
+        if not m:
+            return not stack and want == "end" and text[i:].strip(" \t\n\r") == ""
+        i, punct, string = m.end(), m.group(1), m.group(2)
+        if want == "end":
+            return False
+        if punct in ("}", "]"):
+            if not stack or {"}": "{", "]": "["}[punct] != stack[-1] or want not in (
+                    "comma-or-close", "value-or-close" if punct == "]" else "key-or-close"):
+                return False
+            stack.pop()
+        elif punct in ("{", "["):
+            if want not in ("value", "value-or-close"):
+                return False
+            stack.append(punct)
+            want = "key-or-close" if punct == "{" else "value-or-close"
+            continue
+        elif punct == ",":
+            if want != "comma-or-close":
+                return False
+            want = "key" if stack[-1] == "{" else "value"
+            continue
+        elif punct == ":":
+            if want != "colon":
+                return False
+            want = "value"
+            continue
+        elif want in ("key", "key-or-close"):
+            if string is None:
+                return False
+            want = "colon"
+            continue
+        elif want not in ("value", "value-or-close"):
+            return False
+        want = "comma-or-close" if stack else "end"
+
+
 def parse_json(text):
     """json.loads that also reports duplicate names, fractions, exponents, NaN,
     huge integers and lone surrogates; raises ValueError when text is not JSON."""
@@ -572,9 +616,14 @@ def check_record(raw, listfile_keys=None):
     """Returns the summary lines; raises Fail; raises Unreadable when raw is not JSON."""
     try:
         text = raw.decode("utf-8")
-        rec, problems = parse_json(text[1:] if text.startswith("\ufeff") else text)
-    except (UnicodeDecodeError, ValueError, RecursionError) as x:
-        raise Unreadable(f"not JSON: {x}")
+    except UnicodeDecodeError as x:
+        raise Unreadable(f"not UTF-8: {x}")
+    if not is_json_text(text):                  # a byte-order mark, NaN and the like included
+        raise Unreadable("not JSON text")
+    try:
+        rec, problems = parse_json(text)
+    except RecursionError:
+        raise Fail(1, "nested too deeply for a record")
     need(type(rec) is dict, 1, "the file is not a JSON object")
     need(not problems, 1, "; ".join(problems[:3]))
     v1 = rec.get("format") == "tombolix-record-1"
@@ -656,7 +705,8 @@ def read_csv(data):
         try:
             return csv_rows(data.decode("utf-8"))
         except UnicodeDecodeError:
-            return csv_rows(data.decode("gb18030"))
+            # Python's codec keeps the 2000 edition's ḿ pair; section 7 asks for 2005's.
+            return csv_rows(data.decode("gb18030").translate({0x1E3F: 0xE7C7, 0xE7C7: 0x1E3F}))
     except UnicodeDecodeError as x:
         raise Unreadable(f"list file cannot be decoded: {x}")
 
@@ -930,6 +980,22 @@ def vectors():
     eq("canonical text", text, '{"a":"\\u0001\\"é\\n","b":[1,true,null]}')
     eq("canonical length", len(text.encode()), 38)
     eq("公证码 groups", code_groups("5F1C09A2"), "5F1C 09A2")
+    reveal = {"previous": "0" * 64, "sequence": 1, "type": "reveal", "content": {"seed": seed.hex()}}
+    eq("entry hash", entry_hash(dict(reveal, time="2026-12-09T19:30:02+08:00"), False),
+       "b74738de6e0f54c47cedbfb8bd6bb73428abb72edef36a2bdf7ad0ac9104c2e0")
+    # Appendix A
+    eq("v1 entry hash", entry_hash(dict(reveal, time="2026-12-09T19:30:02", content=canon(reveal["content"])), True),
+       "7693829cde3d6f9f96d7c2dd85b61435c3c2f3fee375ec424915560e3f8d242b")
+    fp1 = fingerprint([("1001", "张三"), ("1002", "李四"), ("1003", "王五")], True)
+    eq("v1 fingerprint", fp1, "f3237defde26172f07b92d025d09e2239081a9ab73bb5595fca8b1e1f31c61a4")
+    digest = awards_digest([{"id": 1, "order": 1, "name": "一等奖", "prize": "电视", "count": 1, "perRound": 1,
+                             "repeat": False}])
+    eq("v1 awards digest", digest, "f045239b62efdfab3867862eb199e330d4c938d5311b1b2ef5ee56f9bc7c6e73")
+    commitment = hashlib.sha256(seed).hexdigest()
+    eq("v1 code", hashlib.sha256(f"{commitment}\n{fp1}\n{digest}".encode()).hexdigest()[:16].upper(),
+       "63BEE46C45F9C92E")
+    eq("v1 first number", Stream(seed, 1, 1, True).u(), 17140080388182672802)
+    eq("v1 winners", draw_positions(Stream(seed, 1, 1, True), [1, 2, 3], 2, people.get, False), [2, 1])
     example = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "verifiable-draw-example.json")
     if os.path.exists(example):
         with open(example, "rb") as f:
@@ -938,6 +1004,17 @@ def vectors():
     else:
         print("note: docs/verifiable-draw-example.json does not exist; the example record was not checked", file=sys.stderr)
     print("test vectors: ok")
+
+
+def one_line(text):
+    """A record's text printed so that it cannot start a line of its own or turn one around (section 8)."""
+    def shown(c):
+        u = ord(c)
+        if u < 0x20 or 0x7F <= u <= 0x9F or u in (0x2028, 0x2029, 0x200E, 0x200F) or 0x202A <= u <= 0x202E \
+                or 0x2066 <= u <= 0x2069:
+            return {"\n": "\\n", "\r": "\\r", "\t": "\\t"}.get(c, "\\u%04x" % u)
+        return c
+    return "".join(shown(c) for c in str(text))
 
 
 def main(argv):
@@ -963,10 +1040,10 @@ def main(argv):
         print(f"无法读取：{x}")
         return 2
     except Fail as x:
-        print(f"验证未通过：{x}")
+        print(f"验证未通过：{one_line(x)}")
         return 1
     print("验证通过")
-    print("\n".join(out))
+    print("\n".join(one_line(line) for line in out))
     return 0
 
 

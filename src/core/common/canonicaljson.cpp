@@ -3,7 +3,9 @@
 #include <QJsonArray>
 #include <QSet>
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace tombolix::json {
 
@@ -190,6 +192,130 @@ QByteArray Canonical(const QJsonValue &value)
     QByteArray out;
     AppendCanonical(out, value);
     return out;
+}
+
+bool IsJsonText(QByteArrayView text)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    auto at = [&](char c) { return i < n && text[i] == c; };
+    auto digit = [&] { return i < n && text[i] >= '0' && text[i] <= '9'; };
+    auto space = [&] {
+        while (at(' ') || at('\t') || at('\n') || at('\r'))
+            ++i;
+    };
+    auto string = [&] { // standing at its opening quote
+        for (++i; i < n; ++i) {
+            const uchar c = uchar(text[i]);
+            if (c == '"') {
+                ++i;
+                return true;
+            }
+            if (c < 0x20)
+                return false;
+            if (c != '\\')
+                continue;
+            if (++i >= n)
+                return false;
+            if (text[i] == 'u') {
+                for (int k = 0; k < 4; ++k) {
+                    if (++i >= n || !std::isxdigit(uchar(text[i])))
+                        return false;
+                }
+            } else if (!std::strchr("\"\\/bfnrt", text[i]) || text[i] == '\0') {
+                return false;
+            }
+        }
+        return false;
+    };
+    auto number = [&] {
+        if (at('-'))
+            ++i;
+        if (at('0')) {
+            ++i;
+        } else if (digit()) {
+            while (digit())
+                ++i;
+        } else {
+            return false;
+        }
+        if (at('.')) {
+            ++i;
+            if (!digit())
+                return false;
+            while (digit())
+                ++i;
+        }
+        if (at('e') || at('E')) {
+            ++i;
+            if (at('+') || at('-'))
+                ++i;
+            if (!digit())
+                return false;
+            while (digit())
+                ++i;
+        }
+        return true;
+    };
+    auto word = [&](const char *w) {
+        const qsizetype length = qsizetype(std::strlen(w));
+        if (n - i < length || std::memcmp(text.data() + i, w, size_t(length)) != 0)
+            return false;
+        i += length;
+        return true;
+    };
+    auto key = [&] { // a member's name and its colon
+        space();
+        if (!at('"') || !string())
+            return false;
+        space();
+        if (!at(':'))
+            return false;
+        ++i;
+        return true;
+    };
+    std::vector<char> open; // the containers the next value lies in
+    for (;;) {
+        space(); // a value comes
+        if (at('{') || at('[')) {
+            const char close = at('{') ? '}' : ']';
+            ++i;
+            space();
+            if (at(close)) {
+                ++i;
+            } else {
+                open.push_back(close);
+                if (close == '}' && !key())
+                    return false;
+                continue;
+            }
+        } else if (at('"')) {
+            if (!string())
+                return false;
+        } else if (at('-') || digit()) {
+            if (!number())
+                return false;
+        } else if (!word("true") && !word("false") && !word("null")) {
+            return false;
+        }
+        // After a value: close what it ends, or go on to the next one.
+        for (;;) {
+            space();
+            if (open.empty())
+                return i == n;
+            if (at(open.back())) {
+                ++i;
+                open.pop_back();
+                continue;
+            }
+            if (!at(','))
+                return false;
+            ++i;
+            if (open.back() == '}' && !key())
+                return false;
+            break;
+        }
+    }
 }
 
 bool IsValidUtf8(QByteArrayView bytes)

@@ -30,6 +30,10 @@ void AppendCanonical(QByteArray &out, const QJsonValue &value);
 
 // Whether the bytes are valid UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(QByteArrayView bytes);
+// Whether the bytes are JSON text by RFC 8259's grammar alone, at any
+// depth: what is JSON but not a record's form is told apart from what is
+// not JSON at all. (UTF-8 is checked by IsValidUtf8.)
+bool IsJsonText(QByteArrayView text);
 
 // A reader of JSON that refuses what a record must not hold, and tells
 // whether the text was canonical.

@@ -483,13 +483,35 @@ EntrantList EntrantListOfRows(const QList<QStringList> &rows)
     return list;
 }
 
+QString OneLine(const QString &text)
+{
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool control = u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029 || u == 0x200E
+            || u == 0x200F || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+        if (!control)
+            line += c;
+        else if (u == '\n')
+            line += QLatin1String("\\n");
+        else if (u == '\r')
+            line += QLatin1String("\\r");
+        else if (u == '\t')
+            line += QLatin1String("\\t");
+        else
+            line += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+    }
+    return line;
+}
+
 RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &listFile)
 {
     RecordCheck check;
     auto fail = [&check](int number, const QString &problem) {
         check.outcome = RecordCheck::Outcome::Failed;
         check.check = number;
-        check.problem = problem;
+        check.problem = OneLine(problem);
         return check;
     };
 
@@ -535,6 +557,11 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
         check.problem = QStringLiteral("不是 JSON 文件（第 %1 字节：%2）")
                             .arg(reader.failureOffset())
                             .arg(reader.failureText());
+        return check;
+    }
+    if (!document && !json::IsJsonText(file)) {
+        // JSON read as far as a fault of form, and not JSON further on.
+        check.problem = QStringLiteral("不是 JSON 文件");
         return check;
     }
     if (!document)
@@ -714,6 +741,13 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
             commit.changes = lists.changesAt.value(event.commit);
             commit.entrants = entry.content.value(QLatin1String("entrants")).toInteger();
             commit.cleared = entry.content.value(QLatin1String("cleared")).toBool();
+            // Rule v1 said so in the restart before the commitment.
+            for (qsizetype k = event.entry - 1; version == 1 && k >= 0 && entries.at(k).type != commitType;
+                 --k) {
+                if (entries.at(k).type == QLatin1String("restart")
+                    && entries.at(k).content.value(QLatin1String("cleared")).toBool())
+                    commit.cleared = true;
+            }
             for (const QJsonValue &each : entry.content.value(QLatin1String("awards")).toArray()) {
                 const QJsonObject award = each.toObject();
                 QString text = QStringLiteral("%1 共%2名 每次%3名")
@@ -808,6 +842,8 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
         return fail(lists.listFileProblem->check, lists.listFileProblem->text);
 
     check.summary = SummaryLines(check, listFile ? listFile->size() : -1);
+    for (QString &line : check.summary)
+        line = OneLine(line);
     check.outcome = RecordCheck::Outcome::Passed;
     return check;
 }

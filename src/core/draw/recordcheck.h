@@ -94,5 +94,10 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
 // recomputed, the awards left short and the last hash. listFileSize: the
 // entrants of the list file compared, -1 without one.
 QStringList SummaryLines(const RecordCheck &check, qsizetype listFileSize);
+// A text of the record as one printed line: control characters, line and
+// paragraph separators and direction marks written as escapes (\n, \t,
+// \u202e), so that no name or reason can start a line of its own or turn
+// one around.
+QString OneLine(const QString &text);
 
 } // namespace tombolix::draw

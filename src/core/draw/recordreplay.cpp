@@ -117,7 +117,9 @@ QString positionsText(const std::vector<qsizetype> &positions)
 
 QString PersonText(const Key &key)
 {
-    return key.name.isEmpty() ? key.number : key.number + QLatin1Char(' ') + key.name;
+    if (key.number.isEmpty() || key.name.isEmpty())
+        return key.number + key.name;
+    return key.number + QLatin1Char(' ') + key.name;
 }
 
 QString ListChangesText(const QHash<Key, qint64> &delta)

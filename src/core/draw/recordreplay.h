@@ -28,7 +28,7 @@ inline size_t qHash(const Key &key, size_t seed = 0)
 {
     return ::qHash(key.number, seed) * 31 ^ ::qHash(key.name, seed);
 }
-// "number name", or the number alone for an entrant without a name.
+// "number name"; the number or the name alone when the other is empty.
 QString PersonText(const Key &key);
 
 // What broke the rule: the check of section 6 and what a person reads.

@@ -52,6 +52,31 @@ UINT codePageOf(QByteArray name)
     return 0;
 }
 
+// The 2000 edition of GB18030, which some Windows versions keep, has ḿ
+// (U+1E3F) and U+E7C7 the other way round from the 2005 edition that ICU
+// and the record checker's document follow: a system that gives U+E7C7
+// for A8 BC has the two swapped on the way in and out.
+bool swapsM()
+{
+    static const bool swapped = [] {
+        if (gb18030CodePage() != 54936)
+            return false;
+        const QString m = decodeCodePage(54936, QByteArrayView("\xA8\xBC"));
+        return m.size() == 1 && m.at(0).unicode() == 0xE7C7;
+    }();
+    return swapped;
+}
+
+void swapM(QString &text)
+{
+    for (QChar &c : text) {
+        if (c.unicode() == 0x1E3F)
+            c = QChar(0xE7C7);
+        else if (c.unicode() == 0xE7C7)
+            c = QChar(0x1E3F);
+    }
+}
+
 } // namespace
 
 std::optional<QString> DecodeCharset(QByteArrayView charset, QByteArrayView bytes)
@@ -76,7 +101,10 @@ bool Gb18030Available()
 
 QString DecodeGb18030(QByteArrayView bytes)
 {
-    return decodeCodePage(gb18030CodePage(), bytes);
+    QString text = decodeCodePage(gb18030CodePage(), bytes);
+    if (swapsM())
+        swapM(text);
+    return text;
 }
 
 QByteArray EncodeGb18030(QStringView text, bool *ok)
@@ -86,6 +114,12 @@ QByteArray EncodeGb18030(QStringView text, bool *ok)
     if (text.isEmpty())
         return QByteArray();
     const UINT codePage = gb18030CodePage();
+    QString swapped;
+    if (swapsM() && (text.contains(QChar(0x1E3F)) || text.contains(QChar(0xE7C7)))) {
+        swapped = text.toString();
+        swapM(swapped);
+        text = swapped;
+    }
     const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
     const int size = int(text.size());
     // GB18030 writes every character, so only an unpaired surrogate fails;

@@ -13,6 +13,7 @@
 #include "draw/notaryrecord.h"
 #include "draw/recordcheck.h"
 #include "support/testsupport.h"
+#include "transfer/gb18030.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,7 +51,7 @@ private slots:
 
 private:
     qint64 addStaff(int count, const QString &name = QStringLiteral("年会"));
-    void saveRecord(const QByteArray &record, const QString &name);
+    void saveRecord(const QByteArray &record, const QString &name, const QByteArray &listFile = QByteArray());
     test::TestDatabase *m_db = nullptr;
     ScopedScriptedPrompts *m_prompts = nullptr;
 };
@@ -76,8 +77,9 @@ qint64 TestNotary::addStaff(int count, const QString &name)
     return draw;
 }
 
-// A fresh record for the document's own checker and the corpus, when asked for.
-void TestNotary::saveRecord(const QByteArray &record, const QString &name)
+// A fresh record for the document's own checker and the corpus, when asked
+// for; with a list file, that beside it as NAME.list.csv.
+void TestNotary::saveRecord(const QByteArray &record, const QString &name, const QByteArray &listFile)
 {
     const QString folder = qEnvironmentVariable("TOMBOLIX_RECORD_OUT");
     QString file;
@@ -85,8 +87,11 @@ void TestNotary::saveRecord(const QByteArray &record, const QString &name)
         file += c.isLetterOrNumber() && c.unicode() < 128 ? c.toLower() : QLatin1Char('-');
     while (file.contains(QStringLiteral("--")))
         file.replace(QStringLiteral("--"), QStringLiteral("-"));
-    if (!folder.isEmpty() && QDir().mkpath(folder))
-        QVERIFY(test::writeFile(QDir(folder).filePath(file + QStringLiteral(".json")), record));
+    if (folder.isEmpty() || !QDir().mkpath(folder))
+        return;
+    QVERIFY(test::writeFile(QDir(folder).filePath(file + QStringLiteral(".json")), record));
+    if (!listFile.isEmpty())
+        QVERIFY(test::writeFile(QDir(folder).filePath(file + QStringLiteral(".list.csv")), listFile));
 }
 
 QByteArray finishedRecord(qint64 draw)
@@ -109,6 +114,8 @@ void TestNotary::heldDrawsCheck_data()
     QTest::newRow("one person listed twice")
         << QStringLiteral("2001|重复者\n2001|重复者") << QStringLiteral("42");
     QTest::newRow("without the hall's numbers") << QString() << QString();
+    QTest::newRow("a name GB18030 editions map apart")
+        << QStringLiteral("2001|\u1E3F\uE7C7") << QStringLiteral("9");
 }
 
 void TestNotary::heldDrawsCheck()
@@ -116,10 +123,14 @@ void TestNotary::heldDrawsCheck()
     QFETCH(QString, entrants);
     QFETCH(QString, hall);
     const qint64 draw = addStaff(10);
+    EntrantList listed;
+    for (int i = 1; i <= 10; ++i)
+        listed.append({ QString::number(1000 + i), QStringLiteral("员工%1").arg(i) });
     for (const QString &line : entrants.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const qsizetype bar = line.indexOf(QLatin1Char('|'));
-        m_db->addEntrant(
-            draw, line.left(bar), line.mid(bar + 1).replace(QStringLiteral("\\t"), QStringLiteral("\t")));
+        const QString name = line.mid(bar + 1).replace(QStringLiteral("\\t"), QStringLiteral("\t"));
+        m_db->addEntrant(draw, line.left(bar), name);
+        listed.append({ line.left(bar), name });
     }
     const qint64 first = m_db->addAward(draw, 1, QStringLiteral("三等奖"), 3, 2, true, false);
     m_db->addAward(draw, 2, QStringLiteral("三等奖"), 2, 1, true, true); // two awards of one name
@@ -165,7 +176,17 @@ void TestNotary::heldDrawsCheck()
     QVERIFY(check.summary.join(QLatin1Char('\n'))
                 .contains(hall.isEmpty() ? QStringLiteral("未输入现场随机数")
                                          : QStringLiteral("现场随机数：") + hall));
-    saveRecord(record, QStringLiteral("honest-") + QString::fromLatin1(QTest::currentDataTag()));
+    // HR's list beside it, as a file saved in GB18030 with every cell quoted.
+    const RecordCheck withList = CheckRecord(record, listed);
+    QVERIFY2(withList.passed(), qPrintable(withList.problem));
+    QString csv = QStringLiteral("号码,姓名\r\n");
+    auto quoted = [](QString cell) {
+        return QLatin1Char('"') + cell.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    };
+    for (const auto &[number, name] : listed)
+        csv += quoted(number) + QLatin1Char(',') + quoted(name) + QStringLiteral("\r\n");
+    saveRecord(record, QStringLiteral("honest-") + QString::fromLatin1(QTest::currentDataTag()),
+        transfer::EncodeGb18030(csv));
 }
 
 // Any single byte changed, an entry moved, a result deleted by hand.
@@ -205,6 +226,10 @@ void TestNotary::changesBetweenSittingsAreCommittedAndShown_data()
     QTest::newRow("latecomer") << QStringList { QStringLiteral(
         "INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (1, '2001', '迟到者')") }
                                << false << QStringLiteral("名单已改动：+1 2001 迟到者") << QString();
+    QTest::newRow("latecomer whose name would write a line of its own") << QStringList {
+        QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (1, '2002', "
+                       "'迟到者' || char(10) || '现场随机数：1 2 3，请与现场报出的数字核对')")
+    } << false << QStringLiteral("名单已改动：+1 2002 迟到者") << QString();
     QTest::newRow("name corrected") << QStringList { QStringLiteral(
         "UPDATE 号码表 SET 姓名='员工1（更正）' WHERE 号码='1001'") }
                                     << false
@@ -285,6 +310,8 @@ void TestNotary::changesBetweenSittingsAreCommittedAndShown()
     QVERIFY2(check.passed(), qPrintable(check.problem));
     QVERIFY2(check.summary.join(QLatin1Char('\n')).contains(reason),
         qPrintable(check.summary.join(QLatin1Char('\n'))));
+    for (const QString &line : check.summary)
+        QVERIFY2(!line.contains(QLatin1Char('\n')), qPrintable(line));
     saveRecord(record, QStringLiteral("honest-") + QString::fromLatin1(QTest::currentDataTag()));
 }
 
@@ -412,14 +439,10 @@ void TestNotary::everyCommittedListMeetsTheListFile()
             && withList.problem.contains(QStringLiteral("1003 员工3×19")),
         qPrintable(withList.problem));
     // In the corpus with HR's list beside it: refused with it.
-    saveRecord(record, QStringLiteral("dishonest-listed-twenty-times"));
-    if (const QString folder = qEnvironmentVariable("TOMBOLIX_RECORD_OUT"); !folder.isEmpty()) {
-        QByteArray csv = "\xEF\xBB\xBF抽奖号码,姓名\r\n";
-        for (const auto &[number, name] : hr)
-            csv += (number + QLatin1Char(',') + name + QStringLiteral("\r\n")).toUtf8();
-        QVERIFY(test::writeFile(
-            QDir(folder).filePath(QStringLiteral("dishonest-listed-twenty-times.list.csv")), csv));
-    }
+    QByteArray csv = "\xEF\xBB\xBF抽奖号码,姓名\r\n";
+    for (const auto &[number, name] : hr)
+        csv += (number + QLatin1Char(',') + name + QStringLiteral("\r\n")).toUtf8();
+    saveRecord(record, QStringLiteral("dishonest-listed-twenty-times"), csv);
 }
 
 void TestNotary::deletingADrawDeletesItsRecord()
@@ -446,6 +469,9 @@ void TestNotary::olderRecordsStillCheck()
         const RecordCheck check = CheckRecord(test::readFile(folder.filePath(name)));
         QVERIFY2(check.passed() == name.startsWith(QLatin1String("v1-honest")),
             qPrintable(name + QStringLiteral("：") + check.problem));
+        // 重新开始 that cleared the results is told, as under the new rule.
+        if (name == QLatin1String("v1-honest-restart.json"))
+            QVERIFY(check.summary.contains(QStringLiteral("　重新开始：此前的结果和撤销已清除")));
     }
 }
 

@@ -281,6 +281,10 @@ private slots:
         QCOMPARE(DecodeText(bytes), QStringLiteral("1001,张三\r\n1002,欧阳娜娜,镕\r\n"));
         QCOMPARE(DecodeText(EncodeCsvText(DecodeText(bytes))), DecodeText(bytes));
         QVERIFY(EncodeCsvText(QStringLiteral("x")) == Bom + "x");
+        // GB18030 as its 2005 edition maps ḿ, on every system.
+        const QString m = QString(QChar(0x1E3F)) + QChar(0xE7C7);
+        QCOMPARE(transfer::DecodeGb18030("\xA8\xBC\x81\x35\xF4\x37"), m);
+        QCOMPARE(transfer::EncodeGb18030(m), QByteArray("\xA8\xBC\x81\x35\xF4\x37"));
     }
 
     void columnSpecs()
