@@ -811,6 +811,7 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
         const QJsonObject stored = each.toObject();
         if (!each.isObject() || !hasExactly(stored, { "award", "id", "name", "number" })
             || !stored.value(QLatin1String("award")).isDouble()
+            || stored.value(QLatin1String("award")).toInteger() < 1
             || !stored.value(QLatin1String("id")).isDouble()
             || !stored.value(QLatin1String("name")).isString()
             || !stored.value(QLatin1String("number")).isString())
