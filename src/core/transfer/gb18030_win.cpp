@@ -52,16 +52,15 @@ UINT codePageOf(QByteArray name)
     return 0;
 }
 
-// The 2000 edition of GB18030, which some Windows versions keep, has ḿ
-// (U+1E3F) and U+E7C7 the other way round from the 2005 edition that ICU
-// and the record checker's document follow: a system that gives U+E7C7
-// for A8 BC has the two swapped on the way in and out.
+// The 2000 edition of GB18030, which some Windows versions keep (and GBK
+// where it stands in), has ḿ (U+1E3F) and U+E7C7 the other way round from
+// the 2005 edition that ICU and the record checker's document follow: a
+// system that gives U+E7C7 for A8 BC has the two swapped on the way in and
+// out.
 bool swapsM()
 {
     static const bool swapped = [] {
-        if (gb18030CodePage() != 54936)
-            return false;
-        const QString m = decodeCodePage(54936, QByteArrayView("\xA8\xBC"));
+        const QString m = decodeCodePage(gb18030CodePage(), QByteArrayView("\xA8\xBC"));
         return m.size() == 1 && m.at(0).unicode() == 0xE7C7;
     }();
     return swapped;
