@@ -6,6 +6,7 @@
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
 #include <QTimeZone>
+#include <cstring>
 
 namespace tombolix::notary {
 
@@ -180,44 +181,96 @@ void AppendEnc(QByteArray &out, qint64 number)
 struct ListFingerprint::State
 {
     sha256::Hasher hash;
+    // enc of the entrants' texts gathered before hashing: written in place,
+    // a million of them on entering a draw.
+    static constexpr qsizetype Size = 1 << 16;
+    char buffer[Size];
+    qsizetype used = 0;
+
+    void flush()
+    {
+        hash.add(QByteArrayView(buffer, used));
+        used = 0;
+    }
+    // Room for a text of `units` UTF-16 code units (3 bytes each at most)
+    // or bytes, with its length in front.
+    bool room(qsizetype bytes)
+    {
+        if (used + bytes + 24 > Size)
+            flush();
+        return bytes + 24 <= Size;
+    }
+    // The payload written at `at` (24 bytes on, leaving room for the
+    // length): the length and ':' put in front, the payload moved up.
+    void prefix(qsizetype at, qsizetype length)
+    {
+        char digits[24];
+        int n = 0;
+        qsizetype value = length;
+        do {
+            digits[n++] = char('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        char *out = buffer + used;
+        while (n > 0)
+            *out++ = digits[--n];
+        *out++ = ':';
+        std::memmove(out, buffer + at, size_t(length));
+        used = (out - buffer) + length;
+    }
+    void addText(QStringView text)
+    {
+        if (!room(text.size() * 3)) {
+            flush();
+            QByteArray big;
+            AppendEnc(big, text);
+            hash.add(big);
+            return;
+        }
+        const qsizetype at = used + 24;
+        const qsizetype length = writeUtf8(buffer + at, text) - (buffer + at);
+        prefix(at, length);
+    }
+    void addBytes(QByteArrayView bytes)
+    {
+        if (!room(bytes.size())) {
+            flush();
+            QByteArray big;
+            AppendEnc(big, bytes);
+            hash.add(big);
+            return;
+        }
+        const qsizetype at = used + 24;
+        std::memcpy(buffer + at, bytes.data(), size_t(bytes.size()));
+        prefix(at, bytes.size());
+    }
 };
 
 ListFingerprint::ListFingerprint()
     : m_state(std::make_unique<State>())
 {
-    m_buffer.reserve(1 << 16);
-    AppendEnc(m_buffer, QByteArrayView("tombolix-list-v2"));
+    m_state->addBytes(QByteArrayView("tombolix-list-v2"));
 }
 
 ListFingerprint::~ListFingerprint() = default;
 
-void ListFingerprint::flush()
-{
-    m_state->hash.add(m_buffer);
-    m_buffer.resize(0); // keeps its room
-}
-
 void ListFingerprint::add(QStringView number, QStringView name)
 {
     ++m_count;
-    AppendEnc(m_buffer, number);
-    AppendEnc(m_buffer, name);
-    if (m_buffer.size() >= (1 << 16) - 512)
-        flush();
+    m_state->addText(number);
+    m_state->addText(name);
 }
 
 void ListFingerprint::addUtf8(QByteArrayView number, QByteArrayView name)
 {
     ++m_count;
-    AppendEnc(m_buffer, number);
-    AppendEnc(m_buffer, name);
-    if (m_buffer.size() >= (1 << 16) - 512)
-        flush();
+    m_state->addBytes(number);
+    m_state->addBytes(name);
 }
 
 QString ListFingerprint::result()
 {
-    flush();
+    m_state->flush();
     return Hex(m_state->hash.result());
 }
 

@@ -58,10 +58,8 @@ public:
     QString result();
 
 private:
-    void flush();
     struct State;
     std::unique_ptr<State> m_state;
-    QByteArray m_buffer;
     qint64 m_count = 0;
 };
 

@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QSaveFile>
 #include <algorithm>
+#include <thread>
 
 namespace tombolix::draw {
 
@@ -366,10 +367,14 @@ TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
     }
     const record::Replay &replay = *back.replay;
 
+    // The people's index, which the exclusions below need, is built beside
+    // the fingerprint: both only read the list's texts.
+    std::thread index([&pool] { pool.people(); });
     notary::ListFingerprint fingerprint;
     for (qsizetype i = 1; i <= pool.size(); ++i)
         fingerprint.add(pool.numberView(i), pool.nameView(i));
     const QString listPrint = fingerprint.result();
+    index.join();
     const Ranges numbered = pool.numbered();
     const std::optional<QList<record::CommittedAward>> awardsNow = CurrentAwards(drawId, numbered);
     const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(drawId);

@@ -871,6 +871,17 @@ void TestNotary::testVectors()
     const QString trickOne = one.result();
     const QString trickTwo = two.result();
     QVERIFY(trickOne != trickTwo);
+    // A name longer than the fingerprint's buffer hashes as enc says too.
+    const QString longName(30000, QChar(0x5F20));
+    notary::ListFingerprint withLongName;
+    withLongName.add(u"1001", longName);
+    withLongName.add(u"1002", u"李四");
+    QByteArray encoded;
+    notary::AppendEnc(encoded, QByteArrayView("tombolix-list-v2"));
+    for (QStringView text :
+        { QStringView(u"1001"), QStringView(longName), QStringView(u"1002"), QStringView(u"李四") })
+        notary::AppendEnc(encoded, text);
+    QCOMPARE(withLongName.result(), notary::Hex(notary::Sha256(encoded)));
     const QByteArray hallKey = notary::HallKey(seed, QStringLiteral("3 14 159"));
     notary::DerivedStream stream(hallKey, 1, 1);
     const quint64 first = stream.next();
