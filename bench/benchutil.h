@@ -44,7 +44,9 @@ double processSeconds();
 
 // Resident memory of this process in megabytes, from /proc; 0 where unknown.
 double residentMegabytes();
-// Starts a fresh peak measurement, and reads the peak resident memory since.
+// Starts a fresh peak measurement (on Linux, the heap's free pages given
+// back first: read the resident memory after it), and reads the peak
+// resident memory since.
 void resetPeakMemory();
 double peakResidentMegabytes();
 

@@ -227,8 +227,8 @@ int runImportCommand(const QStringList &args)
     }
     if (readOnly) {
         std::vector<data::EntrantRow> rows;
-        const double before = residentMegabytes();
         resetPeakMemory();
+        const double before = residentMegabytes();
         QElapsedTimer timer;
         timer.start();
         const int error = transfer::ReadImportRows(
@@ -248,8 +248,8 @@ int runImportCommand(const QStringList &args)
     ScratchDatabase db;
     const qint64 draw = db.addDraw(QStringLiteral("import"));
     const double setupSeconds = setup.nsecsElapsed() / 1e9;
-    const double before = residentMegabytes();
     resetPeakMemory();
+    const double before = residentMegabytes();
     const ImportRun run
         = importOnce(path, sheet, { number, name }, std::min(first, last), std::max(first, last), draw);
     std::printf("rows_stored: %d\n", run.stored);

@@ -63,8 +63,8 @@ void reportCheck(const QString &name, const QByteArray &record)
     bool passed = true;
     double peak = 0;
     const double seconds = medianSeconds(3, [&] {
-        const double before = residentMegabytes();
         resetPeakMemory();
+        const double before = residentMegabytes();
         passed = draw::CheckRecord(record).passed();
         peak = std::max(peak, peakResidentMegabytes() - before);
     });

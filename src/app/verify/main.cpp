@@ -97,7 +97,13 @@ int main(int argc, char *argv[])
         say(stderr, QStringLiteral("无法打开 %1").arg(arguments.at(1)));
         return 2;
     }
-    const QByteArray bytes = file.readAll();
+    // Read at its own size: a record of 25 MB takes 25 MB, not the next
+    // power of two.
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    if (file.read(bytes.data(), bytes.size()) != bytes.size()) {
+        say(stderr, QStringLiteral("无法读取 %1").arg(arguments.at(1)));
+        return 2;
+    }
 
     std::optional<draw::EntrantList> list;
     if (arguments.size() == 3) {

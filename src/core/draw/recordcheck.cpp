@@ -211,14 +211,14 @@ public:
                 if (usedElements >= qsizetype(elements.size()))
                     return problemOf(
                         5, QStringLiteral("%1的名单（指纹 %2）不在记录中").arg(what, commit.fingerprint));
-                const ListElement &element = elements[size_t(usedElements)];
+                ListElement &element = elements[size_t(usedElements)]; // used once: its list moves out
                 if (usedElements == 0 && !element.full)
                     return problemOf(1, QStringLiteral("记录的第一份名单应为完整名单"));
                 ++usedElements;
                 std::vector<Pair> list;
                 QHash<Key, qint64> delta;
                 if (element.full) {
-                    list = std::vector<Pair>(element.entrants);
+                    list = std::move(element.entrants);
                     if (commit.number > 1)
                         delta = multisetDelta(m_list, list);
                 } else if (std::optional<Problem> wrong = applyDelta(element, what, list, delta)) {
@@ -332,37 +332,40 @@ private:
         auto key = [this](const Pair &pair) {
             return Key { m_texts.text(pair.number), m_texts.text(pair.name) };
         };
-        list = std::vector<Pair>(m_list);
         qsizetype previous = 0;
         for (const Change &change : element.changed) {
             if (change.position <= previous || change.position > size)
                 return problemOf(1, QStringLiteral("%1的名单改动位置不对").arg(what));
             previous = change.position;
-            delta[key(list[size_t(change.position - 1)])] -= 1;
-            delta[key(change.pair)] += 1;
-            list[size_t(change.position - 1)] = change.pair;
         }
         previous = 0;
-        size_t c = 0;
-        std::vector<Pair> kept;
-        kept.reserve(list.size());
-        size_t r = 0;
         for (qsizetype position : element.removed) {
             if (position <= previous || position > size)
                 return problemOf(1, QStringLiteral("%1的名单删除位置不对").arg(what));
             previous = position;
         }
+        // The new list made in one pass over the old, at its final size.
+        std::vector<Pair> kept;
+        kept.reserve(size_t(size) - element.removed.size() + element.entrants.size());
+        size_t c = 0;
+        size_t r = 0;
         for (qsizetype p = 1; p <= size; ++p) {
-            while (c < element.changed.size() && element.changed[c].position < p)
-                ++c;
+            const bool changed = c < element.changed.size() && element.changed[c].position == p;
             if (r < element.removed.size() && element.removed[r] == p) {
-                if (c < element.changed.size() && element.changed[c].position == p)
+                if (changed)
                     return problemOf(1, QStringLiteral("%1的名单中位置 %2 既改动又删除").arg(what).arg(p));
-                delta[key(list[size_t(p - 1)])] -= 1;
+                delta[key(m_list[size_t(p - 1)])] -= 1;
                 ++r;
                 continue;
             }
-            kept.push_back(list[size_t(p - 1)]);
+            if (changed) {
+                delta[key(m_list[size_t(p - 1)])] -= 1;
+                delta[key(element.changed[c].pair)] += 1;
+                kept.push_back(element.changed[c].pair);
+                ++c;
+            } else {
+                kept.push_back(m_list[size_t(p - 1)]);
+            }
         }
         for (const Pair &pair : element.entrants) {
             kept.push_back(pair);
@@ -552,16 +555,15 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
         return r.failure() == json::Reader::Failure::None;
     });
     const std::optional<QJsonValue> document = reader.readDocument();
-    if (reader.failure() == json::Reader::Failure::Syntax
-        || (!document && reader.failure() == json::Reader::Failure::None)) {
-        check.problem = QStringLiteral("不是 JSON 文件（第 %1 字节：%2）")
-                            .arg(reader.failureOffset())
-                            .arg(reader.failureText());
-        return check;
-    }
-    if (!document && !json::IsJsonText(file)) {
-        // JSON read as far as a fault of form, and not JSON further on.
-        check.problem = QStringLiteral("不是 JSON 文件");
+    // What is JSON text is the grammar's to say: the reader stops at the
+    // first thing a record may not hold (a list that is no array reads as
+    // a syntax fault to it), the grammar reads on.
+    if (!document && (reader.failure() == json::Reader::Failure::None || !json::IsJsonText(file))) {
+        check.problem = reader.failure() == json::Reader::Failure::Syntax
+            ? QStringLiteral("不是 JSON 文件（第 %1 字节：%2）")
+                  .arg(reader.failureOffset())
+                  .arg(reader.failureText())
+            : QStringLiteral("不是 JSON 文件");
         return check;
     }
     if (!document)
