@@ -442,6 +442,72 @@ bool hasExactly(const QJsonObject &object, QStringList names)
     return keys == names;
 }
 
+// Where each element of an array stands in the file: the chain and the
+// results are read one element at a time, so a record of many rounds is
+// never held as values all at once. `isArray` is false for a value of any
+// other kind, read past whole.
+struct Slice
+{
+    qsizetype from = 0;
+    qsizetype to = 0;
+};
+
+bool readSlices(json::Reader &reader, QByteArrayView file, std::vector<Slice> &slices, bool &isArray)
+{
+    qsizetype at = reader.offset();
+    while (at < file.size() && (file[at] == ' ' || file[at] == '\t' || file[at] == '\n' || file[at] == '\r'))
+        ++at;
+    isArray = at < file.size() && file[at] == '[';
+    if (!isArray)
+        return reader.readValue().has_value();
+    if (!reader.beginArray())
+        return false;
+    bool more = false;
+    for (qsizetype i = 0; reader.nextElement(more, i) && more; ++i) {
+        const qsizetype from = reader.offset();
+        if (!reader.readValue())
+            return false;
+        slices.push_back({ from, reader.offset() });
+    }
+    return reader.failure() == json::Reader::Failure::None;
+}
+
+// An element read again: the whole file was read once already, so it is
+// known to be well-formed.
+QJsonValue valueAt(QByteArrayView file, Slice slice)
+{
+    json::Reader reader(file.sliced(slice.from, slice.to - slice.from));
+    return reader.readValue().value_or(QJsonValue());
+}
+
+// A row of the results table as the record has it; `wellFormed` says
+// whether it is one.
+struct StoredResult
+{
+    bool wellFormed = false;
+    qint64 award = 0;
+    qint64 id = 0;
+    QString number;
+    QString name;
+};
+
+StoredResult storedResultAt(QByteArrayView file, Slice slice)
+{
+    const QJsonValue each = valueAt(file, slice);
+    const QJsonObject stored = each.toObject();
+    StoredResult result;
+    result.wellFormed = each.isObject() && hasExactly(stored, { "award", "id", "name", "number" })
+        && stored.value(QLatin1String("award")).isDouble()
+        && stored.value(QLatin1String("award")).toInteger() >= 1
+        && stored.value(QLatin1String("id")).isDouble() && stored.value(QLatin1String("name")).isString()
+        && stored.value(QLatin1String("number")).isString();
+    result.award = stored.value(QLatin1String("award")).toInteger();
+    result.id = stored.value(QLatin1String("id")).toInteger();
+    result.number = stored.value(QLatin1String("number")).toString();
+    result.name = stored.value(QLatin1String("name")).toString();
+    return result;
+}
+
 } // namespace
 
 QString TrimmedForList(const QString &text)
@@ -554,6 +620,14 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
         }
         return r.failure() == json::Reader::Failure::None;
     });
+    std::vector<Slice> chain;
+    bool chainIsArray = false;
+    reader.handleTopLevelMember(
+        QStringLiteral("entries"), [&](json::Reader &r) { return readSlices(r, file, chain, chainIsArray); });
+    std::vector<Slice> resultRows;
+    bool resultsAreArray = false;
+    reader.handleTopLevelMember(QStringLiteral("results"),
+        [&](json::Reader &r) { return readSlices(r, file, resultRows, resultsAreArray); });
     const std::optional<QJsonValue> document = reader.readDocument();
     // What is JSON text is the grammar's to say: the reader stops at the
     // first thing a record may not hold (a list that is no array reads as
@@ -600,25 +674,32 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
         || !hasExactly(drawInfo, version == 2 ? QStringList { "id" } : QStringList { "id", "name" })
         || !drawInfo.value(QLatin1String("id")).isDouble()
         || drawInfo.value(QLatin1String("id")).toInteger() < 1
-        || (version == 1 && !drawInfo.value(QLatin1String("name")).isString())
-        || !root.value(QLatin1String("entries")).isArray() || !root.value(QLatin1String("results")).isArray())
+        || (version == 1 && !drawInfo.value(QLatin1String("name")).isString()) || !chainIsArray
+        || !resultsAreArray)
         return fail(1, QStringLiteral("记录文件的成员不对"));
     const qint64 drawId = drawInfo.value(QLatin1String("id")).toInteger();
 
     // The chain: every entry follows the one before it, unaltered.
-    const QJsonArray chain = root.value(QLatin1String("entries")).toArray();
-    if (chain.isEmpty())
+    if (chain.empty())
         return fail(3, QStringLiteral("记录中没有任何条目"));
+    // A round's content is read again when it is replayed; the rest is
+    // kept (commitments, seeds and withdrawals are few and read often).
     QList<record::Entry> entries;
-    entries.reserve(chain.size());
+    entries.reserve(qsizetype(chain.size()));
+    auto contentAt = [&](qsizetype i) {
+        const QJsonValue content = valueAt(file, chain[size_t(i)]).toObject().value(QLatin1String("content"));
+        return version == 2 ? content.toObject()
+                            : json::ParseCanonicalObject(content.toString().toUtf8()).value_or(QJsonObject());
+    };
     QString previous = notary::GenesisHash();
-    for (qsizetype i = 0; i < chain.size(); ++i) {
-        const QJsonObject entry = chain.at(i).toObject();
+    for (qsizetype i = 0; i < qsizetype(chain.size()); ++i) {
+        const QJsonValue element = valueAt(file, chain[size_t(i)]);
+        const QJsonObject entry = element.toObject();
         const QString type = entry.value(QLatin1String("type")).toString();
         const QString name = record::EntryName(i, type);
         const bool contentForm = version == 2 ? entry.value(QLatin1String("content")).isObject()
                                               : entry.value(QLatin1String("content")).isString();
-        if (!chain.at(i).isObject()
+        if (!element.isObject()
             || !hasExactly(entry, { "content", "hash", "previous", "sequence", "time", "type" })
             || !contentForm || !entry.value(QLatin1String("hash")).isString()
             || !entry.value(QLatin1String("previous")).isString()
@@ -653,7 +734,9 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
             return fail(2, QStringLiteral("%1已被改动：其哈希应为 %2").arg(name, hash));
         parsed.hash = hash;
         previous = hash;
-        entries.append(parsed);
+        if (type == QLatin1String("round"))
+            parsed.content = QJsonObject();
+        entries.append(std::move(parsed));
     }
     check.lastHash = previous;
 
@@ -718,7 +801,13 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
                 QStringLiteral("%1承诺的是抽奖“%2”")
                     .arg(record::EntryName(i, entry.type),
                         entry.content.value(QLatin1String("name")).toString()));
-        if (std::optional<Problem> wrong = replay.feed(i, entry))
+        record::Entry round;
+        if (entry.type == QLatin1String("round")) {
+            round = entry;
+            round.content = contentAt(i);
+        }
+        if (std::optional<Problem> wrong
+            = replay.feed(i, entry.type == QLatin1String("round") ? round : entry))
             return fail(wrong->check, wrong->text);
     }
     // What a person compares, in the record's order.
@@ -778,15 +867,16 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
             break;
         }
     }
+    std::vector<StoredResult> results;
+    results.reserve(resultRows.size());
+    for (const Slice &row : resultRows)
+        results.push_back(storedResultAt(file, row));
     if (const std::optional<record::Commit> &last = replay.lastCommit()) {
         for (const record::CommittedAward &award : last->awards) {
             RecordFacts::Winners winners { award.name, award.prize, award.count, {} };
-            for (const QJsonValue &each : root.value(QLatin1String("results")).toArray()) {
-                const QJsonObject result = each.toObject();
-                if (result.value(QLatin1String("award")).toInteger() == award.id)
-                    winners.people << record::PersonText(
-                        Key { result.value(QLatin1String("number")).toString(),
-                            result.value(QLatin1String("name")).toString() });
+            for (const StoredResult &result : results) {
+                if (result.award == award.id)
+                    winners.people << record::PersonText(Key { result.number, result.name });
             }
             facts.winners.append(winners);
             const qint64 missing = award.count - replay.standingOf(award.id);
@@ -809,29 +899,20 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
     // The results table as it stands: exactly the wins the record leaves.
     qint64 lastId = 0;
     QSet<qint64> seen;
-    for (const QJsonValue &each : root.value(QLatin1String("results")).toArray()) {
-        const QJsonObject stored = each.toObject();
-        if (!each.isObject() || !hasExactly(stored, { "award", "id", "name", "number" })
-            || !stored.value(QLatin1String("award")).isDouble()
-            || stored.value(QLatin1String("award")).toInteger() < 1
-            || !stored.value(QLatin1String("id")).isDouble()
-            || !stored.value(QLatin1String("name")).isString()
-            || !stored.value(QLatin1String("number")).isString())
+    for (const StoredResult &stored : results) {
+        if (!stored.wellFormed)
             return fail(1, QStringLiteral("结果表的内容格式不对"));
-        const qint64 id = stored.value(QLatin1String("id")).toInteger();
+        const qint64 id = stored.id;
         if (id <= lastId)
             return fail(1, QStringLiteral("结果表中的结果应按编号从小到大排列，且不重复（结果 %1）").arg(id));
         lastId = id;
         const auto expected = replay.standing().constFind(id);
-        if (expected == replay.standing().cend()
-            || expected->award != stored.value(QLatin1String("award")).toInteger()
-            || expected->number != stored.value(QLatin1String("number")).toString()
-            || expected->name != stored.value(QLatin1String("name")).toString())
+        if (expected == replay.standing().cend() || expected->award != stored.award
+            || expected->number != stored.number || expected->name != stored.name)
             return fail(8,
                 QStringLiteral("结果表中的结果 %1（%2 %3）与记录不符")
                     .arg(id)
-                    .arg(stored.value(QLatin1String("number")).toString(),
-                        stored.value(QLatin1String("name")).toString()));
+                    .arg(stored.number, stored.name));
         seen.insert(id);
     }
     for (auto it = replay.standing().cbegin(); it != replay.standing().cend(); ++it) {
