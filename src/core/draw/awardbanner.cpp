@@ -22,7 +22,11 @@ QString AwardBannerText(const DrawSession &session)
 {
     if (const std::optional<BannerAward> award = session.bannerAward())
         return AwardBannerText(award->name, award->prize, award->remaining);
-    return session.DrawFinished() ? QStringLiteral("抽奖结束") : QString();
+    if (!session.DrawFinished())
+        return QString();
+    const QStringList unfilled = session.shortAwards();
+    return unfilled.isEmpty() ? QStringLiteral("抽奖结束")
+                              : QStringLiteral("抽奖结束 · 未抽满：") + unfilled.join(QStringLiteral("、"));
 }
 
 QRect PlaceAwardBanner(const QSize &screen, const QRect &frame, const QSize &banner, const QRect &across)

@@ -15,7 +15,7 @@ QString AwardBannerText(const QString &name, const QString &prize, qint64 remain
 // The session's banner. After a stop it names the award whose winners are on
 // show, complete or not, until the next round starts or results are
 // withdrawn; then the current award. "抽奖结束" once the draw is finished
-// with no winners on show; empty while no award is current (a draw without
+// with no winners on show, naming the awards left unfilled; empty while no award is current (a draw without
 // awards before its first stop).
 QString AwardBannerText(const DrawSession &session);
 

@@ -2,7 +2,6 @@
 
 #include "common/conventions.h"
 #include "common/notary.h"
-#include "common/prompts.h"
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "data/notarystore.h"
@@ -12,6 +11,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <utility>
 
 namespace tombolix::draw {
 
@@ -148,12 +148,14 @@ bool DrawSession::beginRound()
     const qsizetype left = m_pool.eligibleWithin(award->eligible);
     // An award that allows winning again can be filled from anyone left.
     const qint64 needed = m_award.RepeatAllowed ? std::min<qint64>(1, m_award.Remaining) : m_award.Remaining;
+    // The stage says so beside the rolling numbers: a box would stop the
+    // round the hall is waiting for.
     if (left < needed && !m_toldShort.contains(award->id)) {
         m_toldShort.insert(award->id);
-        prompts().message(QStringLiteral("剩余可抽人数不足：%1 还差%2名，可抽的只有%3人。")
-                              .arg(m_award.name.trimmed())
-                              .arg(m_award.Remaining)
-                              .arg(left));
+        m_notice = QStringLiteral("剩余可抽人数不足：%1 还差%2名，可抽的只有%3人。")
+                       .arg(m_award.name.trimmed())
+                       .arg(m_award.Remaining)
+                       .arg(left);
     }
     m_roundUnderway = true;
     return true;
@@ -249,7 +251,9 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     m_lastRoundAward = awardId;
     // The room sees this award's winners: the banner names it until the next
     // round starts, also when it is complete now.
-    m_onShow = BannerAward { m_award.name, m_award.prize, std::max<qint64>(0, m_award.Remaining) };
+    // Places a withdrawal freed meanwhile count as left.
+    m_onShow = BannerAward { m_award.name, m_award.prize,
+        std::max<qint64>(0, award->count - m_commitment->standingOf(awardId)) };
     outcome.numberText = shown.join(QStringLiteral("\r\n"));
     outcome.board = WinnersText(ascending, onlyCurrent);
     if (m_award.Remaining < 1 || m_reselectAfterRound || m_pool.eligibleWithin(award->eligible) == 0) {
@@ -314,6 +318,27 @@ bool DrawSession::revealSeed()
         m_finished = true;
     }
     return revealed;
+}
+
+QString DrawSession::takeNotice()
+{
+    return std::exchange(m_notice, QString());
+}
+
+QStringList DrawSession::shortAwards() const
+{
+    QStringList named;
+    if (!m_commitment)
+        return named;
+    const record::CommittedAward *current = m_finished ? nullptr : currentAward();
+    for (const record::CommittedAward &award : m_commitment->awards) {
+        if (&award == current)
+            break; // the awards after the current one are still to come
+        const qint64 missing = award.count - m_commitment->standingOf(award.id);
+        if (missing > 0)
+            named << QStringLiteral("%1 差%2名").arg(award.name.trimmed()).arg(missing);
+    }
+    return named;
 }
 
 std::optional<BannerAward> DrawSession::bannerAward() const

@@ -113,7 +113,7 @@ public:
 
     // A round begins under the current award: the picks of the last round no
     // longer count. When fewer entrants are left than the award still draws,
-    // the operator is told once per award and the round draws who is left.
+    // the round draws who is left and a notice says so, once per award.
     // False when no round can roll: nothing is left to draw, or the hall's
     // numbers have not been given.
     bool beginRound();
@@ -161,6 +161,13 @@ public:
     // afterwards.
     bool revealSeed();
 
+    // What the stage is to tell the hall and the operator once, beside the
+    // draw (an award that cannot be filled); empty when nothing.
+    QString takeNotice();
+    // The awards passed over with places unfilled ("三等奖 差1名"), in the
+    // commitment's order: all of them once the draw has ended.
+    QStringList shortAwards() const;
+
     // What the banner names; nothing when no award is on show or current.
     std::optional<BannerAward> bannerAward() const;
     // The winners on show leave the banner (a start pressed on a draw that
@@ -193,6 +200,7 @@ private:
     bool m_reselectAfterRound = false; // results were withdrawn while the round rolled
     std::optional<BannerAward> m_onShow; // the award of the round the last stop showed
     QSet<qint64> m_toldShort; // awards the operator was told cannot be filled
+    QString m_notice;
     std::optional<Commitment> m_commitment;
 };
 

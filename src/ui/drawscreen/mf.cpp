@@ -269,6 +269,21 @@ void MF::buildControls()
     m_commitmentQr->setObjectName(QStringLiteral("commitmentQr"));
     m_commitmentQr->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_commitmentQr->hide();
+    // What the stage tells once beside the draw (an award that cannot be
+    // filled): at the foot of the screen, for a while, taking no input.
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("stageNotice"));
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_notice->setWordWrap(true);
+    m_notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_notice->setStyleSheet(QStringLiteral(
+        "QLabel { color: #fff4d6; background: rgba(0, 0, 0, 150); border-radius: 8px; padding: 6px 14px; }"));
+    m_notice->hide();
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(12000);
+    connect(m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
     m_hall = new HallNumbersPanel(this);
     connect(
         m_hall, &HallNumbersPanel::lockAsked, this, [this](const QString &typed) { lockHallNumbers(typed); });
@@ -342,6 +357,7 @@ void MF::ToggleRoll()
     if (!m_rolling) {
         // The banner names the award this round draws.
         const bool rolls = m_session.beginRound();
+        showNotice(m_session.takeNotice());
         refreshAwardBanner();
         if (!rolls) // nobody left to draw: the draw has ended
             return;
@@ -708,6 +724,8 @@ void MF::resizeEvent(QResizeEvent *event)
     m_canvas->lower();
     if (m_hall->isVisible())
         m_hall->setGeometry(rect());
+    if (m_notice->isVisible())
+        placeNotice();
     applyStageScale();
     placeBoard();
 }
@@ -1089,6 +1107,28 @@ void MF::refreshAwardBanner()
     m_banner->setText(draw::AwardBannerText(m_session));
     placeBanner();
     placeNotaryCode();
+}
+
+void MF::showNotice(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    m_notice->setText(text);
+    placeNotice();
+    m_notice->show();
+    m_notice->raise();
+    m_noticeTimer->start();
+}
+
+void MF::placeNotice()
+{
+    QFont font = this->font();
+    font.setPixelSize(std::max(14, height() / 36));
+    m_notice->setFont(font);
+    const int width = std::min(m_notice->sizeHint().width(), this->width() * 3 / 4);
+    const int height = m_notice->heightForWidth(width);
+    m_notice->setGeometry(
+        (this->width() - width) / 2, this->height() - height - this->height() / 9, width, height);
 }
 
 void MF::placeNotaryCode()

@@ -254,6 +254,10 @@ private:
     HallNumbersPanel *m_hall = nullptr;
     draw::StartReport m_startReport;
     void placeNotaryCode();
+    void showNotice(const QString &text);
+    void placeNotice();
+    QLabel *m_notice = nullptr;
+    QTimer *m_noticeTimer = nullptr;
     appearance::FontSpec m_bannerFont;
     bool m_bannerFontStored = false;
     bool m_showBanner = true;

@@ -90,6 +90,23 @@ void TestAwardBanner::followsAWholeDraw()
     db.addEntrants(empty, 3);
     session.start(empty);
     QCOMPARE(AwardBannerText(session), QStringLiteral("抽奖结束"));
+
+    // A winner withdrawn while the next round rolls frees a place: after
+    // its stop, 3 of 4 are stored and the banner says one is left.
+    const qint64 four = db.addDraw(QStringLiteral("四名"));
+    db.addEntrants(four, 10);
+    db.addAward(four, 1, QStringLiteral("四等奖"), 4, 2);
+    session.start(four);
+    session.beginRound();
+    session.RollTick();
+    const StopOutcome first = session.StopAndRecord(true, false);
+    session.beginRound();
+    session.RollTick();
+    QCOMPARE(session.WithdrawResults({ { first.resultIds.front(), {}, {} } }, true, false).deleted, 1);
+    session.StopAndRecord(true, false);
+    QCOMPARE(AwardBannerText(session), QStringLiteral("四等奖 · 剩余 1 名"));
+    session.beginRound();
+    QCOMPARE(AwardBannerText(session), QStringLiteral("四等奖 · 剩余 1 名"));
 }
 
 void TestAwardBanner::continuedDrawShowsWhereItStopped()

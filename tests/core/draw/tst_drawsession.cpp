@@ -260,14 +260,14 @@ void TestDrawSession::fewerEligibleThanLinesRecordsOnlyThose()
     DrawSession session(seeded());
     test::startDraw(session, draw);
     QVERIFY(session.beginRound());
-    QCOMPARE(m_prompts->messages(),
-        QStringList { QStringLiteral("剩余可抽人数不足：A 还差10名，可抽的只有3人。") });
+    QCOMPARE(session.takeNotice(), QStringLiteral("剩余可抽人数不足：A 还差10名，可抽的只有3人。"));
     QCOMPARE(session.RollTick().size(), 3);
     const StopOutcome outcome = session.StopAndRecord(true, false);
     QCOMPARE(outcome.recorded, 3);
     QCOMPARE(results(draw), qint64(3));
     // Nobody is left for the award: the draw ends, short of it.
     QVERIFY(session.DrawFinished());
+    QCOMPARE(session.shortAwards(), QStringList { QStringLiteral("A 差7名") });
     QVERIFY(!session.beginRound());
     QCOMPARE(session.StopAndRecord(true, false).recorded, 0);
     QCOMPARE(results(draw), qint64(3));

@@ -10,7 +10,8 @@
 //       shown<TAB>n1,n2,...    after each stop: the stored numbers of the
 //                              winners now on screen
 //       finished               once every award is drawn
-//       message<TAB>text       whatever the screen told the operator
+//       message<TAB>text       whatever the screen told the operator, in a
+//                              box or in the stage's notice
 //   tombolix-drill restart DBPATH DRAWID
 //       the same on the draw started again (重新开始), its results cleared
 //   tombolix-drill continue DBPATH DRAWID
@@ -50,6 +51,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QSet>
 #include <QTimer>
@@ -92,11 +94,16 @@ int usage()
 
 // Reports what the program told the operator since the last call: a failed
 // save says so in a message box, and the test wants to see it.
-void reportMessages(const ScriptedPrompts &prompts, qsizetype &reported)
+void reportMessages(const ScriptedPrompts &prompts, qsizetype &reported, MF &screen, QString &noticed)
 {
     const QStringList messages = prompts.messages();
     for (; reported < messages.size(); ++reported)
         say(QStringLiteral("message\t") + messages.at(reported));
+    const auto *notice = screen.findChild<QLabel *>(QStringLiteral("stageNotice"));
+    if (notice && notice->isVisible() && notice->text() != noticed) {
+        noticed = notice->text();
+        say(QStringLiteral("message\t") + noticed);
+    }
 }
 
 // The first start of a commitment asks for the hall's numbers: typed as the
@@ -127,6 +134,7 @@ void giveHallNumbers(MF &screen)
 int holdDraw(QApplication &app, const ScriptedPrompts &prompts, MF &screen)
 {
     qsizetype reported = 0;
+    QString noticed;
     giveHallNumbers(screen);
 
     // The screen shows display texts; what counts is the number stored for
@@ -163,7 +171,7 @@ int holdDraw(QApplication &app, const ScriptedPrompts &prompts, MF &screen)
             for (const QString &line : caption.split(QStringLiteral("\r\n")))
                 numbers << (ambiguous.contains(line) ? line : numberOfShown.value(line, line));
         }
-        reportMessages(prompts, reported);
+        reportMessages(prompts, reported, screen, noticed);
         say(QStringLiteral("shown\t") + numbers.join(QLatin1Char(',')));
     }
     say(QStringLiteral("finished"));
