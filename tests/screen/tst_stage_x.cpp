@@ -51,6 +51,43 @@ QImage settledScreen(QWidget *window)
     return test::grabXScreen();
 }
 
+// Pixels of the screen the X server shows that differ from the window
+// painted afresh: what an earlier paint left behind.
+int stalePixels(MF &screen)
+{
+    const QImage shown = settledScreen(&screen).convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = screen.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int stale = 0;
+    const int width = std::min(shown.width(), fresh.width());
+    const int height = std::min(shown.height(), fresh.height());
+    for (int y = 0; y < height; ++y) {
+        const auto *a = reinterpret_cast<const QRgb *>(shown.constScanLine(y));
+        const auto *b = reinterpret_cast<const QRgb *>(fresh.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if (std::abs(qRed(a[x]) - qRed(b[x])) + std::abs(qGreen(a[x]) - qGreen(b[x]))
+                    + std::abs(qBlue(a[x]) - qBlue(b[x]))
+                > 60)
+                ++stale;
+        }
+    }
+    return stale;
+}
+
+// The winners the board accounts for: the lines painted and the one note.
+qint64 winnersOnTheBoard(MF &screen)
+{
+    const auto *list = screen.findChild<BoardList *>(QStringLiteral("LL_1"));
+    const QRect screenRect(QPoint(0, 0), screen.size());
+    qint64 winners = list->fit().droppedWinners;
+    for (const draw::PlacedLine &placed : list->fit().placed) {
+        const QRect line = list->lineRect(placed).toAlignedRect().translated(list->pos());
+        if (!list->lineText(placed).startsWith(QLatin1Char(' ')) || !screenRect.contains(line))
+            continue; // a heading, or a line the screen does not show
+        ++winners;
+    }
+    return winners;
+}
+
 } // namespace
 
 class TestStageOnX : public QObject
@@ -63,6 +100,8 @@ private slots:
     void stageAfterAStop_data();
     void stageAfterAStop();
     void fontDialogShowsItsSample();
+    void theBoardPaintsOnlyWhatItHolds_data();
+    void theBoardPaintsOnlyWhatItHolds();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -209,6 +248,93 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     TestStageOnX test;
     return QTest::qExec(&test, argc, argv);
+}
+
+void TestStageOnX::theBoardPaintsOnlyWhatItHolds_data()
+{
+    QTest::addColumn<bool>("columns"); // 公告分栏
+    QTest::addColumn<bool>("lowRectangle"); // a stored board rectangle low on the screen
+    QTest::newRow("columns") << true << false;
+    QTest::newRow("stored rectangle low on the screen") << false << true;
+}
+
+// After every stop, withdrawal and change of layout the screen shows the
+// board as it stands, nothing of an earlier paint; and every stored winner
+// is either on a visible line or counted by the one note.
+void TestStageOnX::theBoardPaintsOnlyWhatItHolds()
+{
+    QFETCH(bool, columns);
+    QFETCH(bool, lowRectangle);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
+    {
+        data::Transaction transaction;
+        for (int i = 1; i <= 1000; ++i)
+            m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+        transaction.commit();
+    }
+    m_db->addAward(draw, 1, QStringLiteral("三等奖"), 200, 50, true, false, QStringLiteral("小米手环9"));
+    m_db->addAward(
+        draw, 2, QStringLiteral("二等奖"), 20, 10, true, false, QStringLiteral("华为 Mate 70 Pro"));
+    m_db->addAward(draw, 3, QStringLiteral("一等奖"), 1, 1, true, false, QStringLiteral("旅游基金"));
+    WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), columns);
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    if (lowRectangle) {
+        const auto twips = [](int pixels) { return QString::number(pixels * TwipsPerPixel); };
+        WriteRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Left"), twips(size.width() / 20));
+        WriteRegValue(
+            AppName, QStringLiteral("ResultBrd"), QStringLiteral("Top"), twips(size.height() * 3 / 4));
+        WriteRegValue(AppName, QStringLiteral("ResultBrd"), QStringLiteral("Width"), twips(size.width() / 3));
+        WriteRegValue(
+            AppName, QStringLiteral("ResultBrd"), QStringLiteral("Height"), twips(size.height() / 20));
+    }
+
+    MF screen(draw);
+    screen.setControlsIdleInterval(60 * 1000);
+    screen.showFullScreen();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    QTRY_COMPARE_WITH_TIMEOUT(screen.size(), size, 15000);
+    const auto stored = [draw] {
+        return data::CountRows(
+            QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
+    };
+    const auto check = [&](const QString &moment) {
+        const int stale = stalePixels(screen);
+        if (stale > 0)
+            test::saveXShot(
+                test::grabXScreen(), QStringLiteral("x-%1-board-stale-%2").arg(sizeName(), moment));
+        QVERIFY2(stale == 0,
+            qPrintable(QStringLiteral("%1: %2 pixels left from an earlier paint").arg(moment).arg(stale)));
+        QCOMPARE(winnersOnTheBoard(screen), stored());
+    };
+    const auto holdRound = [&] {
+        const qint64 before = stored();
+        QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, QPoint(10, size.height() / 2));
+        QTest::qWait(80);
+        QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, QPoint(10, size.height() / 2));
+        QTRY_VERIFY(!screen.isRolling() && stored() > before);
+    };
+    for (int round = 0; round < 4; ++round) {
+        holdRound();
+        check(QStringLiteral("third-prize-round-%1").arg(round + 1));
+    }
+    // Two winners withdrawn, and their places drawn again.
+    std::vector<draw::DrawSession::WithdrawnResult> withdrawn;
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT ID, 号码, 姓名 FROM 结果表 WHERE CID=? ORDER BY ID LIMIT 2"), { draw });
+         !rs.eof(); rs.moveNext())
+        withdrawn.push_back({ rs.field(0).toLongLong(), rs.field(1).toString(), rs.field(2).toString() });
+    QCOMPARE(screen.withdrawResults(withdrawn), 2);
+    check(QStringLiteral("withdrawn"));
+    holdRound();
+    check(QStringLiteral("redrawn"));
+    for (int round = 0; round < 2; ++round) {
+        holdRound();
+        check(QStringLiteral("second-prize-round-%1").arg(round + 1));
+    }
+    holdRound();
+    check(QStringLiteral("first-prize"));
+    test::saveXShot(test::grabXScreen(),
+        QStringLiteral("x-%1-board-%2").arg(sizeName(), QString::fromLatin1(QTest::currentDataTag())));
 }
 
 #include "tst_stage_x.moc"

@@ -19,6 +19,11 @@ void BoardList::setBoard(const QString &text, const QList<draw::BoardLine> &line
     refit();
 }
 
+void BoardList::setBackdrop(QWidget *backdrop)
+{
+    m_backdrop = backdrop;
+}
+
 void BoardList::setColumns(bool on)
 {
     if (m_columns == on)
@@ -183,18 +188,25 @@ void BoardList::refit()
         m_origin.rx() += std::floor((area.width() - right) / 2);
     }
 
+    QRegion painted;
+    for (const draw::PlacedLine &placed : std::as_const(m_fit.placed))
+        painted += lineRect(placed).toAlignedRect();
+    if (!m_fit.note.isEmpty())
+        painted += noteRect().toAlignedRect();
     // Spread over free room, the list lets presses through where it paints
     // nothing: to the number frame beside its columns.
-    if (m_columns && !m_spare.isEmpty()) {
-        QRegion painted;
-        for (const draw::PlacedLine &placed : std::as_const(m_fit.placed))
-            painted += lineRect(placed).toAlignedRect();
-        if (!m_fit.note.isEmpty())
-            painted += noteRect().toAlignedRect();
+    if (m_columns && !m_spare.isEmpty())
         setMask(painted.isEmpty() ? QRegion(0, 0, 1, 1) : painted);
-    } else if (!mask().isEmpty()) {
+    else if (!mask().isEmpty())
         clearMask();
-    }
+    // What the last paint inked is painted over by what lies beneath: a mask
+    // that shrinks, or lines that move, must not leave their old pixels.
+    // Updating the parent is not enough on X: the opaque picture beneath
+    // keeps its pixels there unless asked itself.
+    const QRegion inked = painted.translated(pos());
+    if (m_backdrop && isVisible())
+        m_backdrop->update((m_inked + inked).translated(-m_backdrop->pos()));
+    m_inked = inked;
     update();
 }
 

@@ -4,6 +4,8 @@
 #include "drawscreen/mf.h"
 
 #include <QHash>
+#include <QPointer>
+#include <QRegion>
 #include <optional>
 #include <vector>
 
@@ -24,6 +26,10 @@ public:
     // The text, and the same lines one by one with their awards and ages. A
     // text set any other way is painted as plain lines, the last newest.
     void setBoard(const QString &text, const QList<draw::BoardLine> &lines);
+
+    // The sibling painted beneath the list (the picture), repainted where
+    // lines were or are: a shrinking mask or moving lines leave nothing.
+    void setBackdrop(QWidget *backdrop);
 
     bool columns() const { return m_columns; }
     void setColumns(bool on);
@@ -77,6 +83,8 @@ private:
     QPointF m_origin; // the top left corner of the lines' area, in this label
     draw::BoardFit m_fit;
     QFont m_paintFont;
+    QPointer<QWidget> m_backdrop;
+    QRegion m_inked; // where the lines and the note are painted, in the parent's coordinates
 };
 
 } // namespace tombolix

@@ -204,6 +204,7 @@ void MF::buildControls()
 
     m_list = new BoardList(this);
     m_list->setObjectName(QStringLiteral("LL_1"));
+    m_list->setBackdrop(m_canvas);
     m_list->setTextFormat(Qt::PlainText);
     m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setFont(pixelFont(font(), ListPixels, false));
