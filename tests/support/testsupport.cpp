@@ -3,6 +3,7 @@
 #include "common/settingsstore.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "draw/stagepace.h"
 #include "grid/gridmodel.h"
 
 #include <QApplication>
@@ -42,11 +43,14 @@ TestDatabase::TestDatabase()
     setSettingsFile(m_dir.filePath(QStringLiteral("settings.ini")));
     // Tests of other things than the hall's numbers go past them.
     draw::SetHallNumbersForTesting(QStringLiteral("7"));
+    // and past the stage's guard after a stop and its landing.
+    draw::SetStagePaceForTesting(draw::StagePace { 0, 0 });
 }
 
 TestDatabase::~TestDatabase()
 {
     draw::SetHallNumbersForTesting(std::nullopt);
+    draw::SetStagePaceForTesting(std::nullopt);
     data::CloseConnection();
     data::setDatabasePath(QString());
     setSettingsFile(QString());

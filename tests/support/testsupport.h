@@ -24,7 +24,9 @@ namespace tombolix::test {
 // A fresh Data.mdb with the five empty tables in a folder of its own, used by
 // the database routines while the object lives; settings go to a file in the
 // same folder, never to the user's. Draws entered meanwhile take "7" as the
-// hall's numbers (SetHallNumbersForTesting) unless a test turns that off.
+// hall's numbers (SetHallNumbersForTesting) unless a test turns that off,
+// and the stage keeps no guard after a stop and lands at once
+// (SetStagePaceForTesting).
 class TestDatabase
 {
 public:

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHoverEvent>
+#include <QMouseEvent>
 #include <QVariantAnimation>
 #include <QWidget>
 #include <algorithm>
@@ -94,8 +95,12 @@ bool ControlsFader::eventFilter(QObject *watched, QEvent *event)
         if (watched != m_screen) {
             const bool faded = m_faded;
             wake();
-            if (faded)
+            if (faded) {
+                if (m_pressWhileFaded && event->type() == QEvent::MouseButtonPress
+                    && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+                    m_pressWhileFaded();
                 return true;
+            }
         }
         break;
     default:

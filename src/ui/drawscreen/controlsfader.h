@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 
 class QGraphicsOpacityEffect;
 class QVariantAnimation;
@@ -14,8 +15,9 @@ namespace tombolix {
 
 // Fades the operator's controls out of the audience's sight once the pointer
 // has rested over the screen for a while, and brings them back when it moves
-// or when a faded control is pressed; that press does nothing else. Keys
-// keep working while the controls are out of sight.
+// or when a faded control is pressed; that press does nothing else, unless
+// the screen says it stands for a stop (a round rolls: any press stops it).
+// Keys keep working while the controls are out of sight.
 class ControlsFader : public QObject
 {
     Q_OBJECT
@@ -32,6 +34,9 @@ public:
     void wake();
     // True once fading has begun, until the controls come back.
     bool isFaded() const { return m_faded; }
+    // Called on a left press of a faded control, which does nothing else:
+    // the screen decides whether it stands for a stop.
+    void setPressWhileFaded(std::function<void()> handler) { m_pressWhileFaded = std::move(handler); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -46,6 +51,7 @@ private:
     QVariantAnimation *m_fade = nullptr;
     bool m_faded = false;
     QPointF m_lastPointer;
+    std::function<void()> m_pressWhileFaded;
 };
 
 } // namespace tombolix

@@ -12,6 +12,7 @@
 #include "draw/awardbanner.h"
 #include "draw/certificate.h"
 #include "draw/displayrules.h"
+#include "draw/stagepace.h"
 #include "drawscreen/bannerlabel.h"
 #include "drawscreen/boardlist.h"
 #include "drawscreen/brdset.h"
@@ -250,6 +251,11 @@ void MF::buildControls()
             showAwardUndo();
     });
     m_fader = new ControlsFader(this, { m_start, m_end, m_undo });
+    // While numbers roll, a press anywhere stops them, out of sight or not.
+    m_fader->setPressWhileFaded([this] {
+        if (m_rolling)
+            ToggleRoll();
+    });
 
     m_banner = new BannerLabel(this);
     m_banner->setObjectName(QStringLiteral("awardBanner"));
@@ -355,6 +361,10 @@ void MF::ToggleRoll()
             m_hall->open();
         return;
     }
+    // A start right after a stop is the same hand pressing twice: the hall
+    // would see the winners for an instant only.
+    if (!m_rolling && m_stoppedAt.isValid() && m_stoppedAt.elapsed() < draw::CurrentStagePace().startGuardMs)
+        return;
     if (!m_rolling) {
         // The banner names the award this round draws.
         const bool rolls = m_session.beginRound();
@@ -393,6 +403,7 @@ void MF::stopRound()
     if (!m_rolling)
         return;
     m_rolling = false;
+    m_stoppedAt.start();
     showRollState();
     m_sound->stopRoll();
     const draw::StopOutcome outcome = m_session.StopAndRecord(!m_reverseOrder, m_oneAward);
@@ -1214,6 +1225,12 @@ void MF::showRollState()
     if (m_rolling) {
         // A timed round ends by itself; a click cannot stop it.
         text = m_session.settings().P_Timer >= 1 ? QStringLiteral("抽奖中…") : QStringLiteral("停止抽奖");
+    }
+    // The layout dialogs take the screen's presses for moving and sizing:
+    // they cannot open while a round needs its stop.
+    for (const char *name : { "M_FrmSet", "M_BRD" }) {
+        if (QAction *action = m_menu ? m_menu->findChild<QAction *>(QString::fromLatin1(name)) : nullptr)
+            action->setEnabled(!m_rolling);
     }
     if (m_start->text() == text)
         return;

@@ -5,6 +5,7 @@
 #include "draw/drawsession.h"
 #include "draw/heldkeys.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
@@ -228,6 +229,7 @@ private:
     std::vector<appearance::PrintedLine> m_printedLines;
     QRect m_printedArea; // pixels: the ink and the boxes of the printed lines
     bool m_rolling = false;
+    QElapsedTimer m_stoppedAt; // starts too soon after it are not taken
     draw::HeldKeys m_heldKeys;
     bool m_reverseOrder = false;
     bool m_oneAward = false;
