@@ -83,6 +83,7 @@ void benchContinueWithdrawn();
 void benchOpenAndUpgrade();
 void benchStageNumber();
 void benchStageNumber2160();
+void benchStopLanding();
 void benchBoardRebuild();
 // The roll on a projector.
 void benchRollJitter();
@@ -127,6 +128,7 @@ const std::vector<Benchmark> &benchmarks()
         { "open_and_upgrade_1m", benchOpenAndUpgrade },
         { "paint_tick_1080p_5_lines_names", benchStageNumber },
         { "paint_tick_2160p_5_lines_names", benchStageNumber2160 },
+        { "stop_landing_1080p_5_lines_names", benchStopLanding },
         { "board_rebuild_500", benchBoardRebuild },
         { "roll_jitter_10ms", benchRollJitter },
         { "fill_grid_69998", benchFillGrid },

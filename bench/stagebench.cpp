@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -80,7 +82,87 @@ void measureStageTicks(const QString &name, const QSize &size, bool autoFit)
     screen.close();
 }
 
+// Times every paint of the canvas it watches: the paint itself, run inside.
+class PaintClock : public QObject
+{
+public:
+    std::vector<double> paints;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        static_cast<QObject *>(watched)->event(event);
+        paints.push_back(clock.nsecsElapsed() / 1e6);
+        return true;
+    }
+};
+
 } // namespace
+
+// A stop of a five-winner round with names landing on its winners on a
+// 1920 x 1080 screen: the slowest paint of the canvas from the stop to the
+// end of the emphasis, over ten stops. Meant for the X server (on-x.sh).
+void benchStopLanding()
+{
+    ScratchDatabase db;
+    const qint64 draw = db.addDraw(QStringLiteral("bench"));
+    db.addEntrants(draw, 300);
+    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='4' WHERE ID=?"), { draw });
+    data::ExecuteSql(
+        QStringLiteral(
+            "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (?, 1, '一等奖', 100, 5, 1)"),
+        { draw });
+    WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
+    MF screen(draw);
+    screen.setGeometry(QRect(QPoint(0, 0), QSize(1920, 1080)));
+    screen.show();
+    QElapsedTimer wait;
+    wait.start();
+    while (wait.elapsed() < 500)
+        QCoreApplication::processEvents();
+    if (!screen.session().needsHallNumbers() || !screen.lockHallNumbers(QStringLiteral("3 14 159")))
+        std::fprintf(stderr, "stop_landing: the hall's numbers were not taken\n");
+    PaintClock clock;
+    screen.canvas()->installEventFilter(&clock);
+    std::vector<double> slowest;
+    std::vector<double> landings;
+    for (int stop = 0; stop < 10; ++stop) {
+        screen.ToggleRoll();
+        wait.start();
+        while (wait.elapsed() < 200)
+            QCoreApplication::processEvents();
+        clock.paints.clear();
+        QElapsedTimer landing;
+        landing.start();
+        screen.ToggleRoll();
+        while (screen.isLanding())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        landings.push_back(landing.nsecsElapsed() / 1e6);
+        wait.start();
+        while (wait.elapsed() < 1600) // the emphasis, then the guard
+            QCoreApplication::processEvents();
+        if (clock.paints.size() < 8)
+            std::fprintf(stderr, "stop_landing: only %zu paints\n", clock.paints.size());
+        slowest.push_back(*std::max_element(clock.paints.begin(), clock.paints.end()));
+        if (qEnvironmentVariableIsSet("LANDING_PAINTS")) {
+            for (double p : clock.paints)
+                std::fprintf(stderr, "%.2f ", p);
+            std::fprintf(stderr, "\n");
+        }
+    }
+    std::sort(slowest.begin(), slowest.end());
+    std::sort(landings.begin(), landings.end());
+    const QString platform = QStringLiteral(" (") + QGuiApplication::platformName() + QLatin1Char(')');
+    report(QStringLiteral("stop_landing_1080p_5_lines_names"), slowest[slowest.size() / 2],
+        QStringLiteral("ms slowest frame") + platform);
+    report(QStringLiteral("stop_landing_1080p_5_lines_names_length"), landings[landings.size() / 2],
+        QStringLiteral("ms") + platform);
+    screen.close();
+}
 
 void benchStageNumber()
 {

@@ -201,7 +201,7 @@ void TestProgramOnX::drawOnTheStage()
     QTest::qWait(400);
     key(QStringLiteral("space"));
     QTRY_COMPARE(results(database), 1);
-    QTest::qWait(300);
+    QTest::qWait(1300); // stored at the stop, landed on within a second
     const QImage shot = test::grabXScreen();
     test::saveXShot(
         shot, QStringLiteral("x-program-%1x%2-after-space").arg(screen.width()).arg(screen.height()));
@@ -229,13 +229,13 @@ void TestProgramOnX::drawOnTheStage()
     test::xdotool({ QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60"),
         QStringLiteral("space"), QStringLiteral("space") });
     QTRY_COMPARE(results(database), 2);
-    QTest::qWait(1500);
+    QTest::qWait(2000); // the landing, then the guard after it
     QCOMPARE(results(database), 2);
     key(QStringLiteral("space"));
     QTest::qWait(400);
     key(QStringLiteral("space"));
     QTRY_COMPARE(results(database), 3);
-    QTest::qWait(1000);
+    QTest::qWait(2000);
 
     // A click on the picture starts, another stops.
     const QPoint picture(screen.width() / 10, screen.height() * 17 / 20);
@@ -244,7 +244,7 @@ void TestProgramOnX::drawOnTheStage()
     QTest::qWait(400);
     test::xdotool({ QStringLiteral("click"), QStringLiteral("1") });
     QTRY_COMPARE(results(database), 4);
-    QTest::qWait(1000);
+    QTest::qWait(2000);
 
     // Space held down for a second and a half, as a nervous hand does, with
     // the X server repeating it: the round starts once and rolls on.

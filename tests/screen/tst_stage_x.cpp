@@ -5,6 +5,7 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "data/database.h"
+#include "draw/stagepace.h"
 #include "drawscreen/boardlist.h"
 #include "drawscreen/largeglyphs.h"
 #include "drawscreen/mf.h"
@@ -102,6 +103,7 @@ private slots:
     void fontDialogShowsItsSample();
     void theBoardPaintsOnlyWhatItHolds_data();
     void theBoardPaintsOnlyWhatItHolds();
+    void theStopLandsOnItsWinners();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -335,6 +337,48 @@ void TestStageOnX::theBoardPaintsOnlyWhatItHolds()
     check(QStringLiteral("first-prize"));
     test::saveXShot(test::grabXScreen(),
         QStringLiteral("x-%1-board-%2").arg(sizeName(), QString::fromLatin1(QTest::currentDataTag())));
+}
+
+// The landing as the hall sees it: frames slowing down, the last the
+// stored winners, their frame's edge glowing.
+void TestStageOnX::theStopLandsOnItsWinners()
+{
+    draw::SetStagePaceForTesting(draw::StagePace {});
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
+    for (int i = 1; i <= 300; ++i)
+        m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+    m_db->addAward(draw, 1, QStringLiteral("二等奖"), 10, 5, true, false, QStringLiteral("华为 Mate 70 Pro"));
+    WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
+    MF screen(draw);
+    screen.setControlsIdleInterval(60 * 1000);
+    screen.showFullScreen();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    QTRY_COMPARE_WITH_TIMEOUT(screen.size(), size, 15000);
+    const QPoint picture(10, size.height() / 2);
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
+    QTest::qWait(300);
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
+    QVERIFY(screen.isLanding());
+    QTest::qWait(350);
+    test::saveXShot(test::grabXScreen(), QStringLiteral("x-%1-landing").arg(sizeName()));
+    QTRY_VERIFY_WITH_TIMEOUT(!screen.isLanding(), 1500);
+    QTest::qWait(300); // the first glow at its brightest
+    const QImage landed = test::grabXScreen();
+    test::saveXShot(landed, QStringLiteral("x-%1-landed").arg(sizeName()));
+    QStringList stored;
+    for (data::Recordset rs = data::OpenRecordset(
+             QStringLiteral("SELECT 号码 || '  ' || 姓名 FROM 结果表 WHERE CID=? ORDER BY ID"), { draw });
+         !rs.eof(); rs.moveNext())
+        stored << rs.field(0).toString();
+    QStringList printed;
+    for (const appearance::PrintedLine &line : screen.printedNumberLines())
+        printed << line.text;
+    QCOMPARE(printed, stored);
+    // The glow: gold just outside the frame's edge.
+    const QRect frame = pixelsOf(screen.frameLayout().rect());
+    const QRect edge(frame.left(), frame.top() - std::max(4, size.height() / 120), frame.width(), 3);
+    QVERIFY2(test::inkPixels(landed, edge, QColor(255, 215, 64), 60) > frame.width() / 2, "no glow");
 }
 
 #include "tst_stage_x.moc"

@@ -171,6 +171,14 @@ QStringList DrawSession::RollTick()
     return lines;
 }
 
+QStringList DrawSession::passingLines(qsizetype count)
+{
+    QStringList lines;
+    for (qsizetype index : m_pool.pick(count, *m_random))
+        lines << StageLine(m_pool.show(index), m_pool.name(index), m_namesShown);
+    return lines;
+}
+
 StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
 {
     StopOutcome outcome;

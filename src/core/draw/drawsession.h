@@ -121,6 +121,9 @@ public:
     bool roundUnderway() const { return m_roundUnderway; }
     // A fresh pick of eligible entrants; returns their lines (StageLine).
     QStringList RollTick();
+    // Lines of entrants still in the draw, picked for show only: what passes
+    // by while a stop lands on its winners.
+    QStringList passingLines(qsizetype count);
     // The pool indexes the last tick showed.
     const std::vector<qsizetype> &picks() const { return m_picks; }
 

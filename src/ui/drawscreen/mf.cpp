@@ -30,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QVariantAnimation>
 #include <cmath>
 
 namespace tombolix {
@@ -301,6 +302,19 @@ void MF::buildControls()
     m_scr->setTimerType(Qt::PreciseTimer);
     connect(m_scr, &QTimer::timeout, this, &MF::RollTick);
 
+    m_landingTimer = new QTimer(this);
+    m_landingTimer->setObjectName(QStringLiteral("landing"));
+    m_landingTimer->setSingleShot(true);
+    m_landingTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_landingTimer, &QTimer::timeout, this, &MF::landingTick);
+    // The winners just landed: the frame's edge glows twice for the hall.
+    m_emphasis = new QVariantAnimation(this);
+    m_emphasis->setObjectName(QStringLiteral("emphasis"));
+    m_emphasis->setStartValue(0.0);
+    m_emphasis->setEndValue(1.0);
+    connect(m_emphasis, &QVariantAnimation::valueChanged, this, [this] { m_canvas->update(emphasisArea()); });
+    connect(m_emphasis, &QVariantAnimation::finished, this, [this] { m_canvas->update(emphasisArea()); });
+
     m_fin = new QTimer(this);
     m_fin->setObjectName(QStringLiteral("Fin"));
     m_fin->setSingleShot(true);
@@ -361,6 +375,8 @@ void MF::ToggleRoll()
             m_hall->open();
         return;
     }
+    if (m_landing)
+        return; // the stop is landing on its winners
     // A start right after a stop is the same hand pressing twice: the hall
     // would see the winners for an instant only.
     if (!m_rolling && m_stoppedAt.isValid() && m_stoppedAt.elapsed() < draw::CurrentStagePace().startGuardMs)
@@ -387,6 +403,17 @@ void MF::ToggleRoll()
         stopRound(); // a timed round ends by itself
 }
 
+int MF::EmphasisWidth() const
+{
+    return std::max(4, height() / 120);
+}
+
+QRect MF::emphasisArea() const
+{
+    const int width = EmphasisWidth() + 2;
+    return toPixels(m_frame.rect()).adjusted(-width, -width, width, width);
+}
+
 void MF::RollTick()
 {
     m_shownResults.clear();
@@ -403,16 +430,66 @@ void MF::stopRound()
     if (!m_rolling)
         return;
     m_rolling = false;
-    m_stoppedAt.start();
     showRollState();
     m_sound->stopRoll();
+    // The winners are drawn and stored now; the screen then lands on them.
     const draw::StopOutcome outcome = m_session.StopAndRecord(!m_reverseOrder, m_oneAward);
+    const int landing = draw::CurrentStagePace().landingMs;
+    if (outcome.recorded > 0 && outcome.problem.isEmpty() && landing > 0) {
+        m_landing.emplace(outcome);
+        m_landingFrame = 0;
+        m_landingTimer->start(LandingStep(0, landing));
+        return;
+    }
+    finishStop(outcome);
+}
+
+int MF::LandingStep(int frame, int landingMs)
+{
+    // Each frame stays a little longer than the one before, as a reel slows:
+    // steps a, 2a, … LandingFrames·a add up to the landing's length.
+    const int a = std::max(1, 2 * landingMs / (LandingFrames * (LandingFrames + 1)));
+    return a * (frame + 1);
+}
+
+void MF::landingTick()
+{
+    if (!m_landing)
+        return;
+    ++m_landingFrame;
+    if (m_landingFrame < LandingFrames) {
+        const qsizetype lines = qsizetype(m_landing->resultIds.size());
+        QStringList passing = m_session.passingLines(lines);
+        if (passing.size() < lines) // too few left to pass by: the winners' own lines
+            passing = m_landing->numberText.split(QStringLiteral("\r\n"));
+        setNumberLines(passing);
+        refreshNumberArea();
+        m_landingTimer->start(LandingStep(m_landingFrame, draw::CurrentStagePace().landingMs));
+        return;
+    }
+    const draw::StopOutcome outcome = *m_landing;
+    m_landing.reset();
+    finishStop(outcome);
+}
+
+void MF::finishStop(const draw::StopOutcome &outcome)
+{
+    m_stoppedAt.start();
     // A stop that names nobody (no award left to draw) has nothing to celebrate.
-    if (outcome.recorded > 0)
+    if (outcome.recorded > 0) {
         m_sound->fanfare();
+        if (const int glow = draw::CurrentStagePace().emphasisMs; glow > 0) {
+            m_emphasis->setDuration(glow);
+            m_emphasis->start();
+        }
+    }
     applyStop(outcome);
     if (!outcome.problem.isEmpty())
         prompts().message(outcome.problem);
+    if (m_closeWanted && m_loading == 0) {
+        m_closeWanted = false;
+        close();
+    }
 }
 
 bool MF::lockHallNumbers(const QString &numbers)
@@ -574,6 +651,18 @@ void MF::paintCanvas(QPainter &painter, const QRect &area) const
         painter.drawRoundedRect(QRectF(frame), 12.5, 12.5);
     }
 
+    if (m_emphasis->state() == QAbstractAnimation::Running) {
+        // Two pulses of a golden edge around the frame.
+        const double t = m_emphasis->currentValue().toDouble();
+        const double glow = std::pow(std::sin(t * 2 * M_PI), 2);
+        const int width = EmphasisWidth();
+        QColor gold(255, 215, 64);
+        gold.setAlphaF(glow);
+        painter.setPen(QPen(gold, width));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(frame).adjusted(-width / 2.0, -width / 2.0, width / 2.0, width / 2.0),
+            12.5 + width / 2.0, 12.5 + width / 2.0);
+    }
     if (!m_printedArea.intersects(area))
         return;
     painter.setFont(m_printFont);
@@ -750,6 +839,13 @@ void MF::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // A timed round ends by itself within seconds: the screen closes after
+    // its stop rather than asking a question the stop would make stale.
+    if ((m_rolling && m_session.settings().P_Timer >= 1) || m_landing) {
+        m_closeWanted = true;
+        event->ignore();
+        return;
+    }
     if (m_rolling
         && !prompts().askYesNo(
             QStringLiteral("本轮抽奖尚未停止，结束抽奖将放弃本轮。是否结束抽奖？"), DefaultAnswer::No)) {
@@ -758,6 +854,7 @@ void MF::closeEvent(QCloseEvent *event)
     }
     m_scr->stop();
     m_fin->stop();
+    m_landingTimer->stop();
     m_sound->stopRoll();
     // A draw that has ended reveals its seed and leaves its record and
     // certificate in 公证记录 beside the database, for anyone to check; the
@@ -1048,7 +1145,7 @@ void MF::showAwardUndo()
 {
     // A round that rolls is drawn for the award it began with; a withdrawal
     // meanwhile would reopen an earlier award under it. It waits for the stop.
-    if (m_rolling) {
+    if (m_rolling || m_landing) {
         prompts().message(QStringLiteral("本轮抽奖还在进行，请先停止本轮，再取消结果。"));
         return;
     }

@@ -11,11 +11,13 @@
 #include <QPointer>
 #include <QSet>
 #include <QWidget>
+#include <optional>
 
 class QAction;
 class QDialog;
 class QMenu;
 class QTimer;
+class QVariantAnimation;
 
 namespace tombolix {
 
@@ -87,6 +89,8 @@ public:
     // Start or stop, as a click or a key does.
     void ToggleRoll();
     bool isRolling() const { return m_rolling; }
+    // A stop landing on its winners: they are stored, the frame slows to them.
+    bool isLanding() const { return m_landing.has_value(); }
     // One tick of the rolling timer: a fresh pick on show.
     void RollTick();
 
@@ -188,6 +192,14 @@ private:
     void buildControls();
     void showPlaceholder();
     void stopRound();
+    // A stop lands on its winners in LandingFrames frames, each longer
+    // than the last, then shows them (finishStop) with an emphasis.
+    static constexpr int LandingFrames = 8;
+    static int LandingStep(int frame, int landingMs);
+    void landingTick();
+    void finishStop(const draw::StopOutcome &outcome);
+    int EmphasisWidth() const;
+    QRect emphasisArea() const;
     void setNumberLines(const QStringList &lines);
     void applyStop(const draw::StopOutcome &outcome);
     void placeBoard();
@@ -265,6 +277,10 @@ private:
     bool m_showBanner = true;
     ControlsFader *m_fader = nullptr;
     QTimer *m_scr = nullptr;
+    QTimer *m_landingTimer = nullptr;
+    std::optional<draw::StopOutcome> m_landing; // stored, being landed on
+    int m_landingFrame = 0;
+    QVariantAnimation *m_emphasis = nullptr;
     QTimer *m_fin = nullptr;
     QPointer<QDialog> m_frmSet;
     QPointer<QDialog> m_brdSet;

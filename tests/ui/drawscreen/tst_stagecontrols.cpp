@@ -3,6 +3,7 @@
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "data/resultstore.h"
+#include "draw/stagepace.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
 #include "grid/gridmodel.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QVariantAnimation>
 
 using namespace tombolix;
 
@@ -116,6 +118,7 @@ private slots:
     void controlsFadeAndComeBackWhenThePointerMoves();
     void fadedControlsShowFirstKeysStillWork();
     void endingARollingRoundAsksFirst();
+    void theStopLandsOnTheStoredWinners();
     void escapeDrawsNoOneAndShowsTheControls();
     void otherKeysToggleTheRoll();
     void startCaptionTellsWhatAClickDoes();
@@ -446,6 +449,67 @@ void TestStageControls::endingARollingRoundAsksFirst()
     click(screen, "lEnd");
     QVERIFY(!screen.isVisible());
     QCOMPARE(results(draw), qint64(0));
+
+    // A timed round ends by itself: 结束抽奖 closes after its stop, the
+    // round stored, rather than ask a question the stop would make stale.
+    const qint64 timed
+        = m_db->addDraw(QStringLiteral("定时"), QStringLiteral("10"), QString(), QStringLiteral("3"));
+    m_db->addEntrants(timed, 10);
+    m_db->addAward(timed, 1, QStringLiteral("一等奖"), 3, 1);
+    MF timedScreen(timed);
+    timedScreen.setAttribute(Qt::WA_DeleteOnClose, false);
+    showStage(timedScreen);
+    click(timedScreen, "lStart");
+    QVERIFY(timedScreen.isRolling());
+    click(timedScreen, "lEnd");
+    QVERIFY(timedScreen.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!timedScreen.isVisible(), 5000);
+    QCOMPARE(results(timed), qint64(1));
+    QCOMPARE(m_prompts->questions().size(), 2);
+}
+
+void TestStageControls::theStopLandsOnTheStoredWinners()
+{
+    draw::SetStagePaceForTesting(draw::StagePace {}); // the stage's own timing
+    const qint64 draw = m_db->addDraw(QStringLiteral("落定"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 50);
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 10, 5);
+    MF screen(draw);
+    showStage(screen);
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(screen.isRolling());
+    QTest::qWait(150);
+    QElapsedTimer landing;
+    landing.start();
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    // Stored at the stop; the frame then slows down to them, every press
+    // meanwhile passing by.
+    QCOMPARE(results(draw), qint64(5));
+    QVERIFY(screen.isLanding());
+    QStringList frames { screen.numberCaption() };
+    while (screen.isLanding() && landing.elapsed() < 3000) {
+        QTest::qWait(5);
+        if (frames.constLast() != screen.numberCaption())
+            frames << screen.numberCaption();
+        QTest::keyClick(focused(screen), Qt::Key_Space);
+    }
+    QVERIFY2(landing.elapsed() < 1500, qPrintable(QString::number(landing.elapsed())));
+    QVERIFY2(frames.size() >= 5, qPrintable(frames.join(QLatin1Char('|'))));
+    QVERIFY(!screen.isRolling());
+    QStringList stored;
+    for (data::Recordset rs
+         = data::OpenRecordset(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=? ORDER BY ID"), { draw });
+         !rs.eof(); rs.moveNext())
+        stored << rs.field(0).toString();
+    QCOMPARE(screen.numberCaption().split(QStringLiteral("\r\n")), stored);
+    QCOMPARE(screen.findChild<QVariantAnimation *>(QStringLiteral("emphasis"))->state(),
+        QAbstractAnimation::Running);
+    // The winners stay for the hall a moment before the next start is taken.
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(!screen.isRolling());
+    QTest::qWait(800);
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(screen.isRolling());
 }
 
 void TestStageControls::escapeDrawsNoOneAndShowsTheControls()
