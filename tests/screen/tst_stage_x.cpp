@@ -9,11 +9,13 @@
 #include "drawscreen/boardlist.h"
 #include "drawscreen/largeglyphs.h"
 #include "drawscreen/mf.h"
+#include "drawscreen/slidetext.h"
 #include "support/testsupport.h"
 #include "support/xscreen.h"
 
 #include <QApplication>
 #include <QFontDialog>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QScreen>
@@ -104,6 +106,7 @@ private slots:
     void theBoardPaintsOnlyWhatItHolds_data();
     void theBoardPaintsOnlyWhatItHolds();
     void theStopLandsOnItsWinners();
+    void theCodeAndTheNextAwardStandClear();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -379,6 +382,70 @@ void TestStageOnX::theStopLandsOnItsWinners()
     const QRect frame = pixelsOf(screen.frameLayout().rect());
     const QRect edge(frame.left(), frame.top() - std::max(4, size.height() / 120), frame.width(), 3);
     QVERIFY2(test::inkPixels(landed, edge, QColor(255, 215, 64), 60) > frame.width() / 2, "no glow");
+}
+
+// Before the first round of a commitment made mid-draw (a latecomer joined)
+// the 公证码 stands clear of the board's columns and the banner, large;
+// between awards the next award's card does too.
+void TestStageOnX::theCodeAndTheNextAwardStandClear()
+{
+    draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0, true });
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
+    {
+        data::Transaction transaction;
+        for (int i = 1; i <= 300; ++i)
+            m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+        transaction.commit();
+    }
+    m_db->addAward(draw, 1, QStringLiteral("特等奖"), 120, 5, true, false, QStringLiteral("旅游基金"));
+    m_db->addAward(draw, 2, QStringLiteral("三等奖"), 10, 5, true, false, QStringLiteral("小米手环9"));
+    m_db->addAward(draw, 3, QStringLiteral("一等奖"), 1, 1, true, false, QStringLiteral("华为 Mate 70 Pro"));
+    test::holdRounds(draw, 24);
+    m_db->addEntrant(draw, QStringLiteral("2001"), QStringLiteral("迟到者"));
+    WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), true);
+    MF screen(draw, draw::Entry::Continue);
+    screen.setControlsIdleInterval(60 * 1000);
+    screen.showFullScreen();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    QTRY_COMPARE_WITH_TIMEOUT(screen.size(), size, 15000);
+    QTest::qWait(200);
+    auto *slide = screen.findChild<QFrame *>(QStringLiteral("stageSlide"));
+    const auto standsClear = [&](const QString &what) {
+        QVERIFY2(slide->isVisible(), qPrintable(what));
+        const QRect place = slide->geometry();
+        QVERIFY(QRect(QPoint(0, 0), size).contains(place));
+        const auto *list = screen.findChild<BoardList *>(QStringLiteral("LL_1"));
+        for (const draw::PlacedLine &line : list->fit().placed) {
+            const QRect painted = list->lineRect(line).toAlignedRect().translated(list->pos());
+            QVERIFY2(!painted.intersects(place),
+                qPrintable(what + QStringLiteral(" covers ") + list->lineText(line)));
+        }
+        for (const char *name : { "awardBanner", "LL_0" }) {
+            const auto *label = screen.findChild<QLabel *>(QString::fromLatin1(name));
+            QVERIFY2(!label->isVisible() || !label->geometry().intersects(place), name);
+        }
+        test::saveXShot(settledScreen(&screen), QStringLiteral("x-%1-%2").arg(sizeName(), what));
+    };
+    QCOMPARE(screen.session().commitment()->number, 2);
+    standsClear(QStringLiteral("code-slide"));
+    const auto *code = screen.findChild<SlideText *>(QStringLiteral("notaryCode"));
+    QVERIFY2(QFontInfo(code->firstLineFont()).pixelSize() >= size.height() / 30,
+        qPrintable(QString::number(QFontInfo(code->firstLineFont()).pixelSize())));
+
+    // The rest of 三等奖, then the card of 一等奖.
+    const QPoint picture(10, size.height() / 2);
+    for (int round = 0; round < 2; ++round) {
+        QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
+        QTest::qWait(300);
+        QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
+        QVERIFY(!screen.isRolling());
+        QVERIFY(!slide->isVisible());
+        QTest::qWait(300);
+    }
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
+    QVERIFY(!screen.isRolling());
+    standsClear(QStringLiteral("next-award-card"));
 }
 
 #include "tst_stage_x.moc"

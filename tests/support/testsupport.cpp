@@ -44,7 +44,7 @@ TestDatabase::TestDatabase()
     // Tests of other things than the hall's numbers go past them.
     draw::SetHallNumbersForTesting(QStringLiteral("7"));
     // and past the stage's guard after a stop and its landing.
-    draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0 });
+    draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0, false });
 }
 
 TestDatabase::~TestDatabase()

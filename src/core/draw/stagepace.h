@@ -4,7 +4,9 @@
 
 // How the stage keeps time with the hall: how long after a stop a start is
 // not taken (the same hand pressing twice), how long a stop takes to land on
-// its winners, and how long their frame glows once landed.
+// its winners, how long their frame glows once landed, and whether the
+// press after a finished award shows the next award's card before the next
+// press starts it.
 namespace tombolix::draw {
 
 struct StagePace
@@ -12,12 +14,13 @@ struct StagePace
     int startGuardMs = 700;
     int landingMs = 900;
     int emphasisMs = 1400;
+    bool nextAwardCard = true;
 };
 
 StagePace CurrentStagePace();
 
 // Test hook, as the hall's numbers have one: tests of other things than the
-// stage's timing run without the guard, the landing and the glow. The program itself
+// stage's timing run without the guard, the landing, the glow and the card. The program itself
 // never sets it.
 void SetStagePaceForTesting(const std::optional<StagePace> &pace);
 

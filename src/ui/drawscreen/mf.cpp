@@ -22,9 +22,11 @@
 #include "drawscreen/frmset.h"
 #include "drawscreen/hallnumbers.h"
 #include "drawscreen/picture.h"
+#include "drawscreen/slidetext.h"
 #include "drawscreen/stagesoundplayer.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -265,18 +267,29 @@ void MF::buildControls()
     m_banner->setAlignment(Qt::AlignCenter);
     m_banner->setWordWrap(true);
     connect(m_banner, &ClickLabel::pressed, this, &MF::onPressed);
-    // The draw's 公证码, for the hall to read or photograph before the first
-    // round: small, in a corner, gone once the first winners stop.
-    m_notary = new ClickLabel(this);
+    // A slide over the number frame, where nothing else is painted before a
+    // round: the 公证码 before the first round of each commitment, large
+    // enough to photograph from the middle of the hall, with its QR code;
+    // the next award's card between awards. Presses go through it.
+    m_slide = new QFrame(this);
+    m_slide->setObjectName(QStringLiteral("stageSlide"));
+    m_slide->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_slide->setStyleSheet(QStringLiteral(
+        "QFrame#stageSlide { background: rgb(24, 4, 6); border: 2px solid rgba(255, 215, 64, 170);"
+        " border-radius: 16px; } QLabel { background: transparent; border: none; color: #fff4d6; }"));
+    m_slide->hide();
+    m_notary = new SlideText(m_slide);
     m_notary->setObjectName(QStringLiteral("notaryCode"));
     m_notary->setTextFormat(Qt::PlainText);
     m_notary->setFocusPolicy(Qt::NoFocus);
-    m_notary->hide();
-    connect(m_notary, &ClickLabel::pressed, this, &MF::onPressed);
-    m_commitmentQr = new QLabel(this);
+    m_notary->setWordWrap(false);
+    m_commitmentQr = new QLabel(m_slide);
     m_commitmentQr->setObjectName(QStringLiteral("commitmentQr"));
-    m_commitmentQr->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_commitmentQr->hide();
+    m_card = new QLabel(m_slide);
+    m_card->setObjectName(QStringLiteral("awardCard"));
+    m_card->setTextFormat(Qt::PlainText);
+    m_card->setAlignment(Qt::AlignCenter);
+    m_card->hide();
     // What the stage tells once beside the draw (an award that cannot be
     // filled): at the foot of the screen, for a while, taking no input.
     m_notice = new QLabel(this);
@@ -381,7 +394,16 @@ void MF::ToggleRoll()
     // would see the winners for an instant only.
     if (!m_rolling && m_stoppedAt.isValid() && m_stoppedAt.elapsed() < draw::CurrentStagePace().startGuardMs)
         return;
+    if (!m_rolling && m_cardPending) {
+        // An award is done: the hall first sees which comes next.
+        m_cardPending = false;
+        m_cardShown = true;
+        m_session.endShowing(); // the banner too names the award to come
+        refreshAwardBanner();
+        return;
+    }
     if (!m_rolling) {
+        m_cardShown = false;
         // The banner names the award this round draws.
         const bool rolls = m_session.beginRound();
         showNotice(m_session.takeNotice());
@@ -397,6 +419,7 @@ void MF::ToggleRoll()
         if (settings.P_Speed > 0)
             m_scr->start();
         showRollState();
+        placeNotaryCode();
         return;
     }
     if (settings.P_Timer < 1)
@@ -433,7 +456,10 @@ void MF::stopRound()
     showRollState();
     m_sound->stopRoll();
     // The winners are drawn and stored now; the screen then lands on them.
+    const QString award = m_session.WID();
     const draw::StopOutcome outcome = m_session.StopAndRecord(!m_reverseOrder, m_oneAward);
+    m_cardPending = draw::CurrentStagePace().nextAwardCard && outcome.recorded > 0
+        && !m_session.DrawFinished() && m_session.WID() != award;
     const int landing = draw::CurrentStagePace().landingMs;
     if (outcome.recorded > 0 && outcome.problem.isEmpty() && landing > 0) {
         m_landing.emplace(outcome);
@@ -757,6 +783,8 @@ void MF::fitBoardList()
         const int right = room.left() - Margin;
         int top = room.top();
         QList<QRect> standing { toPixels(m_frame.rect()) };
+        if (m_slide->isVisibleTo(this)) // the 公证码 or the next award stands over the frame
+            standing << m_slide->geometry();
         for (const QWidget *widget : { static_cast<QWidget *>(m_banner), static_cast<QWidget *>(m_title) }) {
             if (widget->isVisibleTo(this))
                 standing << widget->geometry();
@@ -1240,51 +1268,132 @@ void MF::placeNotice()
         (this->width() - width) / 2, this->height() - height - this->height() / 9, width, height);
 }
 
+QRect MF::slideArea() const
+{
+    // Over the number frame, at least a good part of the screen, between
+    // the screen's left edge and the board's own column, never off the screen.
+    constexpr int Margin = 8;
+    const QRect frame = toPixels(m_frame.rect());
+    int right = width() - Margin;
+    for (const QWidget *board :
+        { static_cast<const QWidget *>(m_title), static_cast<const QWidget *>(m_list) }) {
+        const QRect place = board == m_list ? m_listPlace : board->geometry();
+        if (board->isVisibleTo(this) && !place.isEmpty() && place.left() > frame.center().x())
+            right = std::min(right, place.left() - Margin);
+    }
+    right = std::max(right, frame.right());
+    const QSize least(width() * 11 / 20, height() * 7 / 20);
+    QRect area(
+        QPoint(0, 0), frame.size().expandedTo(least).boundedTo(QSize(right - Margin, height() - 2 * Margin)));
+    area.moveCenter(frame.center());
+    area.moveLeft(std::clamp(area.left(), Margin, std::max(Margin, right - area.width())));
+    area.moveTop(std::clamp(area.top(), Margin, std::max(Margin, height() - area.height() - Margin)));
+    return area;
+}
+
 void MF::placeNotaryCode()
 {
-    m_notary->setVisible(m_session.codeOnShow());
-    m_commitmentQr->setVisible(m_session.codeOnShow());
-    if (!m_notary->isVisibleTo(this))
+    // Neither covers a round rolling or landing in the frame.
+    const bool idle = !m_rolling && !m_landing;
+    const bool code = idle && m_session.codeOnShow();
+    const bool card = idle && !code && m_cardShown;
+    m_notary->setVisible(code);
+    m_commitmentQr->setVisible(code);
+    m_card->setVisible(card);
+    const QRect area = code || card ? slideArea() : QRect();
+    if (m_slide->isVisibleTo(this) != (code || card) || (!area.isNull() && m_slide->geometry() != area)) {
+        m_slide->setVisible(code || card);
+        if (!area.isNull())
+            m_slide->setGeometry(area);
+        fitBoardList(); // the board's columns keep clear of it
+    }
+    if (area.isNull())
         return;
+    m_slide->raise();
+    const int pad = std::max(8, area.height() / 14);
+    if (card) {
+        placeAwardCard(area.size(), pad);
+        return;
+    }
     const draw::Commitment &commitment = *m_session.commitment();
-    const int pixels = std::max(12, height() / 40);
+    // The commitment in full as a QR code at the left, for a phone at the
+    // front of the hall; the code in words beside it.
+    const int side = std::max(96, std::min(area.height() - 2 * pad, area.width() / 3));
+    const QString made = commitment.entryHash + QLatin1Char('@') + QString::number(side);
+    if (m_commitmentQr->property("made").toString() != made) {
+        if (const std::optional<QrCode> qr
+            = MakeQrCode(notary::CommitmentQrText(commitment.entryHash).toUtf8()))
+            m_commitmentQr->setPixmap(QPixmap::fromImage(QrImage(*qr, side)));
+        m_commitmentQr->setProperty("made", made);
+    }
+    const QSize qr = m_commitmentQr->pixmap().size();
+    m_commitmentQr->setGeometry(QRect(QPoint(pad, (area.height() - qr.height()) / 2), qr));
+
+    const int textLeft = pad + qr.width() + pad;
+    const int textWidth = std::max(50, area.width() - textLeft - pad);
+    const QString codeLine = QStringLiteral("公证码 ") + m_session.notaryCode();
     QFont font = this->font();
-    font.setPixelSize(pixels);
-    m_notary->setFont(font);
-    QStringList lines { QStringLiteral("公证码 ") + m_session.notaryCode() };
+    font.setBold(true);
+    // Half the code to a line, as large as it fits, at most a sixth of the
+    // slide's height.
+    const QString grouped = m_session.notaryCode();
+    const QString halves[] = { grouped.left(19), grouped.mid(20) };
+    int pixels = std::max(12, (area.height() - 2 * pad) / 6);
+    auto fits = [&] {
+        const QFontMetrics metrics(font);
+        return std::all_of(std::begin(halves), std::end(halves),
+            [&](const QString &half) { return metrics.horizontalAdvance(half) <= textWidth; });
+    };
+    for (font.setPixelSize(pixels); pixels > 12 && !fits(); font.setPixelSize(pixels))
+        --pixels;
+    QFont small = font;
+    small.setBold(false);
+    small.setPixelSize(std::max(12, pixels * 2 / 5));
+    const QFontMetrics smallMetrics(small);
+    QStringList lines { codeLine, QString() };
+    lines << smallMetrics.elidedText(
+        QStringLiteral("本次抽奖的中奖结果由此码承诺，抽奖结束后可凭它核对每一位中奖者"), Qt::ElideRight,
+        textWidth);
     if (commitment.number > 1) {
         // One line, however long the reason: the code stays whole above it.
-        lines << QFontMetrics(font).elidedText(
+        lines << smallMetrics.elidedText(
             QStringLiteral("第%1次承诺：%2").arg(commitment.number).arg(commitment.reason), Qt::ElideRight,
-            std::max(200, width() / 2));
+            textWidth);
     }
     if (commitment.hallGiven)
         lines << (commitment.hallNumbers.isEmpty()
                 ? QStringLiteral("未使用现场随机数")
                 : QStringLiteral("现场随机数 %1（已锁定）").arg(commitment.hallNumbers));
+    m_notary->setFirstLineFont(font);
+    m_notary->setFont(small);
     m_notary->setText(lines.join(QLatin1Char('\n')));
-    QPalette palette = m_notary->palette();
-    palette.setColor(QPalette::WindowText, QColor(255, 244, 214, 210));
-    m_notary->setPalette(palette);
-    const appearance::StageLayout layout = appearance::BuiltInStageLayout(QSizeF(size()));
-    const QSize natural = m_notary->sizeHint();
-    const QPoint corner(int(std::lround(layout.stage.left())) + pixels,
-        height() - int(std::lround(layout.stage.top())) - natural.height() - pixels);
-    m_notary->setGeometry(QRect(corner, natural));
-    m_notary->raise();
-    // The commitment in full as a QR code above it, large enough for a phone
-    // at the front of the hall.
-    const int side = std::max(96, height() / 4);
-    const QString made = commitment.entryHash + QLatin1Char('@') + QString::number(side);
-    if (m_commitmentQr->property("made").toString() != made) {
-        if (const std::optional<QrCode> code
-            = MakeQrCode(notary::CommitmentQrText(commitment.entryHash).toUtf8()))
-            m_commitmentQr->setPixmap(QPixmap::fromImage(QrImage(*code, side)));
-        m_commitmentQr->setProperty("made", made);
+    m_notary->setGeometry(QRect(textLeft, pad, textWidth, area.height() - 2 * pad));
+}
+
+void MF::placeAwardCard(const QSize &area, int pad)
+{
+    const std::optional<draw::BannerAward> next = m_session.bannerAward();
+    QStringList lines { QStringLiteral("下一个奖项") };
+    if (next) {
+        lines << next->name.trimmed();
+        if (!next->prize.trimmed().isEmpty())
+            lines << next->prize.trimmed();
+        lines << QStringLiteral("共 %1 名").arg(next->remaining);
     }
-    const QSize qr = m_commitmentQr->pixmap().size();
-    m_commitmentQr->setGeometry(QRect(QPoint(corner.x(), corner.y() - qr.height() - pixels / 2), qr));
-    m_commitmentQr->raise();
+    m_card->setText(lines.join(QLatin1Char('\n')));
+    QFont font = this->font();
+    font.setBold(true);
+    int pixels = std::max(12, (area.height() - 2 * pad) / std::max<int>(4, int(lines.size()) + 1));
+    for (font.setPixelSize(pixels); pixels > 12; font.setPixelSize(--pixels)) {
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (const QString &line : std::as_const(lines))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        if (widest <= area.width() - 2 * pad)
+            break;
+    }
+    m_card->setFont(font);
+    m_card->setGeometry(QRect(QPoint(pad, pad), area - QSize(2 * pad, 2 * pad)));
 }
 
 void MF::placeBanner()

@@ -15,6 +15,7 @@
 
 class QAction;
 class QDialog;
+class QFrame;
 class QMenu;
 class QTimer;
 class QVariantAnimation;
@@ -25,6 +26,7 @@ namespace draw {
 class StageSound;
 }
 class HallNumbersPanel;
+class SlideText;
 
 // A label that reports mouse presses to the draw screen. The press of a
 // double-click has been reported already; the double-click itself is not a
@@ -263,7 +265,13 @@ private:
     ClickLabel *m_end = nullptr;
     ClickLabel *m_undo = nullptr;
     ClickLabel *m_banner = nullptr;
-    ClickLabel *m_notary = nullptr;
+    SlideText *m_notary = nullptr; // the 公证码 and what it is, on the slide
+    QFrame *m_slide = nullptr;
+    QLabel *m_card = nullptr; // the next award's card, on the slide
+    bool m_cardShown = false;
+    bool m_cardPending = false; // an award was completed: the next press shows the next one's card
+    QRect slideArea() const;
+    void placeAwardCard(const QSize &area, int pad);
     QLabel *m_commitmentQr = nullptr; // the QR code of the commitment beside the 公证码
     HallNumbersPanel *m_hall = nullptr;
     draw::StartReport m_startReport;

@@ -119,6 +119,7 @@ private slots:
     void fadedControlsShowFirstKeysStillWork();
     void endingARollingRoundAsksFirst();
     void theStopLandsOnTheStoredWinners();
+    void theNextAwardIsAnnouncedBeforeItRolls();
     void escapeDrawsNoOneAndShowsTheControls();
     void otherKeysToggleTheRoll();
     void startCaptionTellsWhatAClickDoes();
@@ -510,6 +511,37 @@ void TestStageControls::theStopLandsOnTheStoredWinners()
     QTest::qWait(800);
     QTest::keyClick(focused(screen), Qt::Key_Space);
     QVERIFY(screen.isRolling());
+}
+
+void TestStageControls::theNextAwardIsAnnouncedBeforeItRolls()
+{
+    draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0, true });
+    const qint64 draw = m_db->addDraw(QStringLiteral("下一个"), QStringLiteral("10"));
+    m_db->addEntrants(draw, 20);
+    m_db->addAward(draw, 1, QStringLiteral("三等奖"), 1, 1);
+    m_db->addAward(draw, 2, QStringLiteral("二等奖"), 2, 2, true, false, QStringLiteral("华为 Mate 70 Pro"));
+    MF screen(draw);
+    showStage(screen);
+    auto *card = screen.findChild<QLabel *>(QStringLiteral("awardCard"));
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QCOMPARE(results(draw), qint64(1));
+    QVERIFY(!card->isVisible());
+    // 三等奖 is done: the next press shows the next award's card, the one
+    // after it starts 二等奖 and takes the card away.
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(!screen.isRolling());
+    QVERIFY(card->isVisible());
+    QCOMPARE(card->text(), QStringLiteral("下一个奖项\n二等奖\n华为 Mate 70 Pro\n共 2 名"));
+    QVERIFY(framePixels(screen).intersects(card->parentWidget()->geometry()));
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(screen.isRolling());
+    QVERIFY(!card->isVisible());
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QCOMPARE(results(draw), qint64(3));
+    // The draw has ended: no card.
+    QTest::keyClick(focused(screen), Qt::Key_Space);
+    QVERIFY(!card->isVisible());
 }
 
 void TestStageControls::escapeDrawsNoOneAndShowsTheControls()

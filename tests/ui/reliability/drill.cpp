@@ -287,7 +287,7 @@ int main(int argc, char *argv[])
     data::setDatabasePath(dbPath);
     setSettingsFile(QFileInfo(dbPath).dir().filePath(QStringLiteral("drill.ini")));
     // Rounds follow each other as fast as the kills want them.
-    draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0 });
+    draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0, false });
     ScriptedPrompts prompts;
     setPrompts(&prompts);
     QTimer::singleShot(WatchdogMs, &app, [] { std::_Exit(3); });
