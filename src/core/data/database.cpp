@@ -167,6 +167,20 @@ bool ensureOpen()
     return true;
 }
 
+// A failure is told once: the next operation to fail the same way while
+// nothing has succeeded since (a stick pulled out mid-draw fails every
+// refresh, and a box's closing re-activates the window that refreshes)
+// passes in silence. The first success afterwards makes it worth telling again.
+QString g_told;
+
+void tellOnce(const QString &message)
+{
+    if (message == g_told)
+        return;
+    g_told = message;
+    prompts().message(message);
+}
+
 bool prepareAndRun(QSqlQuery &query, const QString &sql, const QVariantList &binds)
 {
     query.setForwardOnly(true);
@@ -174,7 +188,10 @@ bool prepareAndRun(QSqlQuery &query, const QString &sql, const QVariantList &bin
         return false;
     for (const QVariant &value : binds)
         query.addBindValue(value);
-    return query.exec();
+    const bool ran = query.exec();
+    if (ran)
+        g_told.clear();
+    return ran;
 }
 
 } // namespace
@@ -198,7 +215,7 @@ bool OpenConnection()
 {
     if (ensureOpen())
         return true;
-    prompts().message(ConnectionFailed);
+    tellOnce(ConnectionFailed);
     return false;
 }
 
@@ -373,13 +390,13 @@ Recordset OpenRecordset(const QString &sql, const QVariantList &binds)
 {
     Recordset recordset;
     if (!ensureOpen()) {
-        prompts().message(openFailedMessage(sql, binds));
+        tellOnce(openFailedMessage(sql, binds));
         return recordset;
     }
     recordset.m_query = QSqlQuery(QSqlDatabase::database(ConnectionName, false));
     if (!prepareAndRun(recordset.m_query, sql, binds)) {
         recordset.m_query = QSqlQuery();
-        prompts().message(openFailedMessage(sql, binds));
+        tellOnce(openFailedMessage(sql, binds));
         return recordset;
     }
     recordset.m_sql = sql;

@@ -568,7 +568,7 @@ void TestStores::missingFileIsToldAsTheRoutinesTellIt()
     QVERIFY(!DrawStore::load(1));
     QVERIFY(told(u"SELECT * FROM 奖次表 WHERE ID=1"_s));
     QCOMPARE(DrawStore::setting(1, DrawStore::Setting::Timer), QString());
-    QVERIFY(told(u"SELECT * FROM 奖次表 WHERE ID=1"_s));
+    QVERIFY(m_prompts->messages().isEmpty()); // the same failure again is told once
     QVERIFY(!DrawStore::nameTaken(u"O'Brien"_s));
     QVERIFY(told(u"SELECT ID FROM 奖次表 WHERE 抽奖内容='O''Brien' COLLATE NOCASE"_s));
     DrawRecord draw;

@@ -263,6 +263,7 @@ private slots:
     void aFullDiskAtEntryDrawsNoOne();
     void recordingWinners_data();
     void recordingWinners();
+    void theStageOutlivesAFileThatWentAway();
     void savingEditors_data();
     void savingEditors();
     void importingEntrants_data();
@@ -487,6 +488,39 @@ void TestDatabaseFaults::recordingWinners()
     QCOMPARE(m_prompts->messages(), QStringList());
     QCOMPARE(stored.board.text.count(u"(员工"_s), 4);
     QCOMPARE(countOnDisk(m_db->path(), u"结果表"_s, draw), qint64(4));
+}
+
+// A stick pulled out mid-draw: every activation of the stage reads the
+// draw's fonts and fails. It is told once, not once per activation (the box's
+// closing activates the stage again); 结束抽奖 stays in reach, and once the
+// file is back the draw goes on.
+void TestDatabaseFaults::theStageOutlivesAFileThatWentAway()
+{
+    if (!OpenFilesCanGo)
+        QSKIP("Windows keeps an open database from being deleted");
+    const qint64 draw = m_db->addDraw(u"年会"_s);
+    m_db->addAward(draw, 1, u"一等奖"_s, 6, 1);
+    m_db->addEntrants(draw, 10);
+    MF screen(draw);
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    QVERIFY(m_faults->apply(Fault::Deleted));
+    for (int i = 0; i < 20; ++i) {
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&screen, &activate);
+    }
+    QCOMPARE(m_prompts->messages().size(), 1);
+    QVERIFY(m_faults->remove());
+    m_prompts->clear();
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&screen, &activate);
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton);
+    QTest::qWait(30);
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton);
+    QCOMPARE(countOnDisk(m_db->path(), u"结果表"_s, draw), qint64(1));
+    QCOMPARE(m_prompts->messages(), QStringList());
+    QTest::mouseClick(screen.findChild<QWidget *>(u"lEnd"_s), Qt::LeftButton);
+    QVERIFY(!screen.isVisible());
 }
 
 void TestDatabaseFaults::savingEditors_data()
