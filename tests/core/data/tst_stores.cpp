@@ -595,13 +595,13 @@ void TestStores::missingFileIsToldAsTheRoutinesTellIt()
         "FROM 结果表,奖项表 WHERE 结果表.CID=1 AND 结果表.WID=奖项表.ID AND 结果表.WID=2  "
         "ORDER BY 奖项表.顺序 DESC,结果表.ID DESC"_s));
 
-    // Writes tell that there is no connection, once for the whole deletion.
+    // Writes tell that there is no connection, once until one succeeds.
     QCOMPARE(DrawStore::save(DrawRecord()).status, SaveResult::NotWritten);
     QCOMPARE(AwardStore::save(AwardRecord()).status, SaveResult::NotWritten);
     QVERIFY(!DrawStore::remove({ 1, 2 }));
     QVERIFY(!AwardStore::remove({ 1, 2 }));
     QVERIFY(!EntrantStore::remove({ 1, 2 }));
-    QCOMPARE(m_prompts->messages(), QStringList(5, ConnectionFailed));
+    QCOMPARE(m_prompts->messages(), QStringList { ConnectionFailed });
     setDatabasePath(m_db->path());
 }
 
