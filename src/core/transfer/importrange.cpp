@@ -186,6 +186,57 @@ void KeepRangeInFile(qint64 fileRows, int &first, int &last)
     last = int(std::min<qint64>(last, fileRows));
 }
 
+QString RowsAboveRangeQuestion(
+    const QList<QStringList> &preview, int first, const QStringList &specs, int &from)
+{
+    const auto compose = [&preview](const QString &spec, int row) {
+        const QStringList &fields = preview.at(row - 1);
+        return ComposeSpecValue(
+            spec, [&fields](int column) { return fields.value(column - 1); }, true)
+            .trimmed();
+    };
+    // What the range's rows are like: numbers all digits, or all with a
+    // digit; names always given.
+    bool digitsInEach = true;
+    bool digitInEach = true;
+    bool namedEach = true;
+    int seen = 0;
+    for (int row = std::max(1, first); row <= preview.size() && seen < 10; ++row) {
+        const QString number = compose(specs.value(0), row);
+        if (number.isEmpty())
+            continue;
+        ++seen;
+        digitsInEach = digitsInEach && allDigits(number);
+        digitInEach = digitInEach && hasDigit(number);
+        namedEach = namedEach && !compose(specs.value(1), row).isEmpty();
+    }
+    if (seen == 0)
+        return QString();
+    QStringList named;
+    from = first;
+    for (int row = 1; row < first && row <= preview.size(); ++row) {
+        const QString number = compose(specs.value(0), row);
+        const QString name = compose(specs.value(1), row);
+        if (number.isEmpty() || isCaption(number) || isCaption(name) || (digitsInEach && !allDigits(number))
+            || (digitInEach && !hasDigit(number)) || (namedEach && name.isEmpty())
+            || !HeaderRowQuestion(preview, row, specs).isEmpty())
+            continue;
+        if (from == first)
+            from = row;
+        if (named.size() < 3)
+            named << QStringLiteral("第%1行（%2）")
+                         .arg(row)
+                         .arg(name.isEmpty() ? number : number + u' ' + name);
+        else if (named.size() == 3)
+            named << QStringLiteral("…");
+    }
+    if (named.isEmpty())
+        return QString();
+    return QStringLiteral("%1不在导入范围内，看上去也是名单中的人。是否从第%2行起导入？")
+        .arg(named.join(u'、'))
+        .arg(from);
+}
+
 QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QStringList &specs)
 {
     if (first < 1 || first > preview.size())

@@ -48,6 +48,14 @@ void KeepRangeInFile(qint64 fileRows, int &first, int &last);
 // judged. Empty when the row looks like an entrant.
 QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QStringList &specs);
 
+// The question to ask when rows above `first` look like entrants (a
+// number that is no caption, like the numbers of the range's rows, and not
+// the header row itself): "第2行（G001 夏敏英）不在导入范围内，…". The row to
+// start from instead is put into `from`. Empty when no such row is seen in
+// the preview.
+QString RowsAboveRangeQuestion(
+    const QList<QStringList> &preview, int first, const QStringList &specs, int &from);
+
 // The rows of the range that lie within the file but were not stored: the
 // import drops rows without number and name. 0 when the count is unknown.
 qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored);

@@ -30,6 +30,13 @@ using transfer::ImportSheetName;
 
 namespace {
 const QString Section = QStringLiteral("ImputMap");
+
+// The file (and sheet) a remembered range was chosen for.
+QString rangeFile()
+{
+    return ImportFilePath + QLatin1Char('|') + ImportSheetName;
+}
+
 constexpr int SpecColumn = 4;
 constexpr int PreviewRows = 20;
 constexpr int PreviewCols = 60;
@@ -200,9 +207,13 @@ void InputMap::setSpec(int index, const QString &spec)
 
 void InputMap::loadSettings()
 {
+    // A range belongs to the file it was chosen for: the staff workbook's
+    // start row left a guests' file's first entrant out.
+    const QString file = ReadRegValue(AppName, Section, QStringLiteral("F"), QString());
+    const bool sameFile = file.isEmpty() || file == rangeFile();
     for (int i = 0; i < 2; ++i) {
         const QString range = ReadRegValue(AppName, Section, QStringLiteral("T(%1)").arg(i), QString());
-        if (!range.isEmpty())
+        if (!range.isEmpty() && sameFile)
             m_range[i]->setText(range);
         setSpec(i, ReadRegValue(AppName, Section, QStringLiteral("I(%1)").arg(i), QString()));
     }
@@ -221,6 +232,7 @@ void InputMap::loadSettings()
 
 void InputMap::saveSettings()
 {
+    WriteRegValue(AppName, Section, QStringLiteral("F"), rangeFile());
     for (int i = 0; i < 2; ++i) {
         WriteRegValue(AppName, Section, QStringLiteral("T(%1)").arg(i), m_range[i]->text());
         WriteRegValue(AppName, Section, QStringLiteral("I(%1)").arg(i), spec(i));
@@ -279,6 +291,12 @@ void InputMap::confirm()
         const qint64 fileRows = m_fileRows;
         // A header row (a title above it pushed it into the range) is left
         // out unless the operator wants it as an entrant.
+        // Rows above the range that look like entrants are named: nobody is
+        // left out without a word.
+        int from = first;
+        const QString above = transfer::RowsAboveRangeQuestion(m_previewRows, first, specs, from);
+        if (!above.isEmpty() && prompts().askYesNo(above, DefaultAnswer::Yes))
+            first = from;
         const QString header = transfer::HeaderRowQuestion(m_previewRows, first, specs);
         if (!header.isEmpty() && !prompts().askYesNo(header, DefaultAnswer::No))
             ++first;

@@ -217,6 +217,7 @@ private slots:
     void clicksDuringTheQuestionAndTheMessageImportOnce();
     void aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo_data();
     void aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo();
+    void nobodyAboveTheRangeIsLeftOutSilently();
     void theMessageCountsSkippedEmptyRows_data();
     void theMessageCountsSkippedEmptyRows();
     void hiddenSheetsAreMarkedAndNotTickedFirst();
@@ -385,18 +386,21 @@ void TestImport::rangeIsOrderedAndLimited()
             map->close();
         return !stillOpen;
     };
+    m_prompts->queueAnswer(false); // row 1 is left out on purpose
     m_prompts->queueAnswer(true); // the file has 120 rows
     QVERIFY(run(QStringLiteral("100"), QStringLiteral("2")));
     QCOMPARE(storedEntrants(draw).size(), 99);
     QCOMPARE(m_prompts->questions(),
-        QStringList { QStringLiteral("文件共有120行，当前只导入第2行至第100行，是否继续？") });
+        (QStringList {
+            QStringLiteral("第1行（1001 n1）不在导入范围内，看上去也是名单中的人。是否从第1行起导入？"),
+            QStringLiteral("文件共有120行，当前只导入第2行至第100行，是否继续？") }));
     QVERIFY(!run(QStringLiteral("1"), QStringLiteral("30001")));
     QCOMPARE(m_prompts->messages().last(), QStringLiteral("一次性导入数据不得超过3万条记录，请重新设置！"));
     QVERIFY(!run(QStringLiteral("abc"), QStringLiteral("-5")));
     QCOMPARE(storedEntrants(draw).size(), 99);
     QVERIFY(run(QStringLiteral("1"), QStringLiteral("30000"))); // a span of 29,999 is accepted
     QCOMPARE(storedEntrants(draw).size(), 99 + 120);
-    QCOMPARE(m_prompts->questions().size(), 1);
+    QCOMPARE(m_prompts->questions().size(), 2);
     QCOMPARE(m_prompts->messages().last(), QStringLiteral("已导入120条记录。"));
 }
 
@@ -844,6 +848,44 @@ void TestImport::aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo()
         QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
     QCOMPARE(storedEntrants(draw), stored);
     QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("已导入%1条记录。").arg(stored.size()) });
+}
+
+// The evening's guest: the staff file's start row 3 was kept for the
+// guests' file, whose first guest is on row 2. A range belongs to the file
+// it was chosen for, and an entrant above the range is named before importing.
+void TestImport::nobodyAboveTheRangeIsLeftOutSilently()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    GridModel entrants;
+    setupEntrants(entrants);
+    transfer::ImportFilePath = writeFile(
+        m_db->folder(), QStringLiteral("员工.csv"), "2024年会名单\r\n工号,姓名\r\n1001,甲\r\n1002,乙\r\n");
+    QPointer<InputMap> map = openMap(entrants, draw);
+    setRange(map, 3, 4);
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    QCOMPARE(m_prompts->questions(), QStringList());
+
+    const QString guests = writeFile(
+        m_db->folder(), QStringLiteral("来宾.csv"), "编号,姓名\r\nG001,夏敏英\r\nG002,王芳\r\nG003,李雷\r\n");
+    transfer::ImportFilePath = guests;
+    map = openMap(entrants, draw);
+    QCOMPARE(map->findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("2"));
+    // Set to start below the first guest, the operator is asked, 是 first.
+    setRange(map, 3, 4);
+    m_prompts->queueAnswer(true);
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    QCOMPARE(m_prompts->questions(),
+        QStringList { QStringLiteral(
+            "第2行（G001 夏敏英）不在导入范围内，看上去也是名单中的人。是否从第2行起导入？") });
+    QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::Yes);
+    QCOMPARE(storedEntrants(draw),
+        (QStringList { "1001|甲", "1002|乙", "G001|夏敏英", "G002|王芳", "G003|李雷" }));
+    // Back to the same file, its own range comes back.
+    map = openMap(entrants, draw);
+    QCOMPARE(map->findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("3"));
+    map->close();
 }
 
 void TestImport::theMessageCountsSkippedEmptyRows_data()
