@@ -71,17 +71,14 @@ std::optional<qint64> EntrantStore::countDrawable(qint64 drawId)
     return rs.field(0).toLongLong();
 }
 
-std::optional<int> EntrantStore::removeCopies(qint64 drawId, const QList<qint64> &ids)
+std::optional<qint64> EntrantStore::countForDraw(qint64 drawId)
 {
-    // Blanks and line ends around a number do not make it another one.
-    const QString trimmed = QStringLiteral("TRIM(%1, ' ' || char(9) || char(10) || char(13))");
-    return deleteEach(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=? AND %4<>'' AND EXISTS "
-                                     "(SELECT 1 FROM %1 AS kept WHERE kept.%3=%1.%3 AND kept.%2<%1.%2 "
-                                     "AND %5=%4)")
-                          .arg(entrants::Table, entrants::Id, entrants::DrawId,
-                              trimmed.arg(entrants::Table + QLatin1Char('.') + entrants::Number),
-                              trimmed.arg(QStringLiteral("kept.") + entrants::Number)),
-        ids, drawId);
+    Recordset rs = OpenRecordset(
+        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=?").arg(entrants::Table, entrants::DrawId),
+        { drawId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    return rs.field(0).toLongLong();
 }
 
 std::optional<int> EntrantStore::remove(const QList<qint64> &ids)

@@ -41,16 +41,13 @@ public:
     // The draw's entrants that can be drawn: those with a number that is not
     // blank. Nothing when that could not be read.
     static std::optional<qint64> countDrawable(qint64 drawId);
+    // All the draw's entrants, blank numbers too.
+    static std::optional<qint64> countForDraw(qint64 drawId);
 
     // Deletes the entrants in one transaction and returns how many there
     // were (one deleted meanwhile by someone else is simply gone); nothing
     // when the database refused, and then none is deleted.
     static std::optional<int> remove(const QList<qint64> &ids);
-    // Deletes those of the draw's entrants listed that are still a copy: an
-    // entrant of the draw with a smaller ID has the same number (both
-    // trimmed). An entrant whose number was changed meanwhile is kept. In one
-    // transaction; the number deleted, nothing when the database refused.
-    static std::optional<int> removeCopies(qint64 drawId, const QList<qint64> &ids);
     // One statement, inside the caller's transaction.
     static bool deleteForDraw(qint64 drawId);
 };

@@ -4,6 +4,7 @@
 #include "draw/displayrules.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <vector>
 
@@ -71,12 +72,27 @@ int DeleteDuplicateCopies(const DuplicateReport &report)
 {
     if (report.groups.isEmpty())
         return 0;
-    QList<qint64> copies;
-    for (const DuplicateGroup &group : report.groups)
-        copies << group.ids.mid(1);
     // The list may have been edited since the check: only what is still a
-    // copy goes.
-    return data::EntrantStore::removeCopies(report.drawId, copies).value_or(-1);
+    // copy goes, by the check's own rule of white space (ideographic spaces
+    // too), not by one of its own the database would apply.
+    const DuplicateReport now = FindDuplicateNumbers(report.drawId);
+    if (!now.read)
+        return -1;
+    QSet<qint64> stillCopies;
+    for (const DuplicateGroup &group : now.groups) {
+        for (qint64 id : group.ids.mid(1))
+            stillCopies.insert(id);
+    }
+    QList<qint64> copies;
+    for (const DuplicateGroup &group : report.groups) {
+        for (qint64 id : group.ids.mid(1)) {
+            if (stillCopies.contains(id))
+                copies << id;
+        }
+    }
+    if (copies.isEmpty())
+        return 0;
+    return data::EntrantStore::remove(copies).value_or(-1);
 }
 
 LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength)

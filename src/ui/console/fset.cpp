@@ -51,6 +51,7 @@
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
@@ -276,10 +277,18 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
         m_entrantCount->setObjectName(QStringLiteral("EntrantCount"));
         bar->addWidget(m_entrantCount);
         GridModel *entrants = m_grids[index];
-        const auto count = [this, entrants] {
-            const int rows = entrants->Rows() - entrants->FixedRows();
-            m_entrantCount->setText(chosenDraw(2) > 0 ? QStringLiteral("共%1人").arg(rows) : QString());
-        };
+        // The draw's entrants as stored, not the grid's rows: counted once
+        // for however many changes one turn of the event loop brings.
+        auto *recount = new QTimer(this);
+        recount->setSingleShot(true);
+        recount->setInterval(0);
+        connect(recount, &QTimer::timeout, this, [this] {
+            const qint64 draw = chosenDraw(2);
+            const std::optional<qint64> stored
+                = draw > 0 ? data::EntrantStore::countForDraw(draw) : std::nullopt;
+            m_entrantCount->setText(stored ? QStringLiteral("共%1人").arg(*stored) : QString());
+        });
+        const auto count = [recount] { recount->start(); };
         connect(entrants, &QAbstractItemModel::rowsInserted, this, count);
         connect(entrants, &QAbstractItemModel::rowsRemoved, this, count);
         connect(entrants, &QAbstractItemModel::modelReset, this, count);
