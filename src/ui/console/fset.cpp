@@ -141,7 +141,8 @@ FSet::FSet(QWidget *parent)
     m_tabs->addTab(buildGridTab(0, { "新建抽奖", "修改设置", "删除设置" }), QStringLiteral("抽奖设置"));
     m_tabs->addTab(buildGridTab(1, { "添加奖项", "修改奖项", "删除奖项", "顺序移前", "顺序移后" }),
         QStringLiteral("奖项设置"));
-    m_tabs->addTab(buildGridTab(2, { "导入数据", "检查重复", "检查号长", "删除数据", "添加数据" }),
+    m_tabs->addTab(
+        buildGridTab(2, { "导入数据", "检查重复", "检查号长", "删除数据", "添加数据", "导出数据" }),
         QStringLiteral("抽奖数据"));
     m_tabs->addTab(buildGridTab(3, { "删除数据", "导出数据" }), QStringLiteral("抽奖结果"));
     m_tabs->addTab(buildHelpTab(), QStringLiteral("使用帮助"));
@@ -492,6 +493,9 @@ void FSet::pressButton(int index)
         break;
     case 24:
         addEntrant();
+        break;
+    case 25:
+        ExportGrid(*m_grids[2], QStringLiteral("澄曜抽奖"));
         break;
     case 30:
         if (hasDataRowSelected(3))

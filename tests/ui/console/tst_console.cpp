@@ -155,6 +155,7 @@ private slots:
     void movingAwardsStoresTheOrder();
     void addingAnAwardNeedsADraw();
     void combosGoBackToTheNewestDraw();
+    void theEntrantsTabExportsFromItsOwnButton();
     void inGridEditingWritesThrough();
     void fromAnEmptyDatabaseToAFinishedDraw();
     void shiftPressMarksFromTheCurrentRow();
@@ -953,6 +954,27 @@ void TestConsole::exportWritesTheGridAsItStood()
     for (const QString &line : lines.mid(1))
         exported << line.section(QLatin1Char(','), 3, 3);
     QCOMPARE(exported, numbers);
+}
+
+// The entrants' export is a button of the tab, not only a right-click away.
+void TestConsole::theEntrantsTabExportsFromItsOwnButton()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    m_db->addEntrant(draw, QStringLiteral("1001"), QStringLiteral("甲"));
+    m_db->addEntrant(draw, QStringLiteral("1002"), QStringLiteral("乙"));
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("名单.csv"));
+    m_prompts->queueFileName(path);
+    auto *button = console.findChild<QPushButton *>(QStringLiteral("Com_25"));
+    QCOMPARE(button->text(), QStringLiteral("导出数据"));
+    click(&console, QStringLiteral("Com_25"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = transfer::DecodeText(file.readAll());
+    QVERIFY(text.contains(QStringLiteral("1001")) && text.contains(QStringLiteral("乙")));
 }
 
 QTEST_MAIN(TestConsole)
