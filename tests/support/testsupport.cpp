@@ -266,4 +266,14 @@ QAction *menuAction(const QMenu *menu, const char *objectName)
     return nullptr;
 }
 
+QStringList OtherThanRecordSaved(const QStringList &messages)
+{
+    QStringList others;
+    for (const QString &message : messages) {
+        if (!message.startsWith(QStringLiteral("公证记录已保存：")))
+            others << message;
+    }
+    return others;
+}
+
 } // namespace tombolix::test

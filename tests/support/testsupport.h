@@ -110,4 +110,8 @@ private:
 // The menu's action of that object name; null when there is none.
 QAction *menuAction(const QMenu *menu, const char *objectName);
 
+// The messages but the one closing a finished draw's screen gives, saying
+// where its record went ("公证记录已保存：…").
+QStringList OtherThanRecordSaved(const QStringList &messages);
+
 } // namespace tombolix::test

@@ -26,6 +26,7 @@
 #include "drawscreen/stagesoundplayer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMenu>
@@ -886,10 +887,17 @@ void MF::closeEvent(QCloseEvent *event)
     m_sound->stopRoll();
     // A draw that has ended reveals its seed and leaves its record and
     // certificate in 公证记录 beside the database, for anyone to check; the
-    // room is not kept waiting for a word about it unless it failed.
-    if (m_session.DrawFinished() && m_session.hasRecord()
-        && !draw::WriteNotaryFiles(m_session.drawId(), draw::NotaryRecordPathAtTheEnd(m_session.drawId())))
-        prompts().message(QStringLiteral("公证记录未能保存，请在“抽奖结果”页导出公证记录。"));
+    // operator is told where, to hand them on.
+    if (m_session.DrawFinished() && m_session.hasRecord()) {
+        const std::optional<draw::NotaryFiles> files
+            = draw::WriteNotaryFiles(m_session.drawId(), draw::NotaryRecordPathAtTheEnd(m_session.drawId()));
+        if (files)
+            prompts().message(QStringLiteral("公证记录已保存：%1\n公证证书：%2")
+                                  .arg(QDir::toNativeSeparators(files->record),
+                                      QDir::toNativeSeparators(files->certificate)));
+        else
+            prompts().message(QStringLiteral("公证记录未能保存，请在“抽奖结果”页导出公证记录。"));
+    }
     emit closed();
     QWidget::closeEvent(event);
 }

@@ -550,7 +550,7 @@ void TestConsole::fromAnEmptyDatabaseToAFinishedDraw()
     QCOMPARE(column(*results, 3).count(QStringLiteral("二等奖")), 5);
     QCOMPARE(column(*results, 3).count(QStringLiteral("一等奖")), 2);
     test::saveShot(&console, QStringLiteral("FSet-results"));
-    QVERIFY(m_prompts->messages().isEmpty());
+    QVERIFY(test::OtherThanRecordSaved(m_prompts->messages()).isEmpty());
 
     // The finance officer checks the record the end of the draw left with the
     // entrant list the console exports, as it stands and sorted by name.

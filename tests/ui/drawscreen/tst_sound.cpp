@@ -382,7 +382,8 @@ void TestSound::withoutAudioDeviceTheStageIsSilentQuietAndQuick()
     QTRY_VERIFY(!screen);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(results(m_draw), 2);
-    QVERIFY(m_prompts->shown().isEmpty());
+    QVERIFY(test::OtherThanRecordSaved(m_prompts->messages()).isEmpty());
+    QVERIFY(m_prompts->questions().isEmpty());
     // A machine without sound is not told so at every round.
     QCOMPARE(warnings.count(), 0);
 }
