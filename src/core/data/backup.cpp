@@ -245,9 +245,19 @@ DatabaseSummary InspectDatabase(const QString &path, bool checkIntegrity)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+        // A file in WAL mode would get -shm (and -wal) beside it even read
+        // only; with no -wal of its own there is nothing the file alone does
+        // not hold, and it is read as immutable: nothing is created beside it.
+        QString options = QStringLiteral("?mode=ro");
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray header = file.read(20);
+            if (header.size() == 20 && header.at(18) == 2
+                && !QFileInfo::exists(path + QStringLiteral("-wal")))
+                options += QStringLiteral("&immutable=1");
+        }
         db.setDatabaseName(
-            QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
-            + QStringLiteral("?mode=ro"));
+            QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) + options);
         if (db.open())
             summary = inspect(db, checkIntegrity);
         db.close();

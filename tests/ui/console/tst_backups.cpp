@@ -24,10 +24,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUuid>
@@ -479,6 +481,27 @@ void TestBackups::aFileThatIsNotOursIsLeftAlone_data()
                                 << QStringLiteral(" 是一个空文件，不是本程序的数据库。") + moveIt;
     QTest::newRow("text") << QByteArray("工号,姓名\n1001,张三\n")
                           << QStringLiteral(" 不是本程序的数据库。") + moveIt;
+    // Another program's SQLite file in WAL mode: refused with nothing
+    // created beside it (no -shm, no -wal).
+    QByteArray wal;
+    {
+        QTemporaryDir scratch;
+        const QString other = scratch.filePath(QStringLiteral("other.db"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("wal"));
+            db.setDatabaseName(other);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec(QStringLiteral("PRAGMA journal_mode=WAL")));
+            QVERIFY(query.exec(QStringLiteral("CREATE TABLE notes (x)")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("wal"));
+        wal = test::readFile(other);
+    }
+    QCOMPARE(wal.at(18), char(2));
+    QTest::newRow("another program's SQLite in WAL mode")
+        << wal << QStringLiteral(" 是 SQLite 数据库，但其中没有本程序的数据表。") + moveIt;
     QTest::newRow("a newer version's")
         << newer
         << QStringLiteral(" 由较新版本的程序建立（数据库版本 7），本程序只能打开版本 %1 "
