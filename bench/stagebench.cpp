@@ -22,9 +22,9 @@ namespace tombolix::bench {
 
 namespace {
 
-void measureStageTicks(const QString &name, const QSize &size, bool autoFit)
+// A draw of 300 entrants whose award draws five at a time, numbers of four.
+qint64 addFiveLineDraw(ScratchDatabase &db)
 {
-    ScratchDatabase db;
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 300);
     data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='4' WHERE ID=?"), { draw });
@@ -32,6 +32,13 @@ void measureStageTicks(const QString &name, const QSize &size, bool autoFit)
         QStringLiteral(
             "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (?, 1, '一等奖', 100, 5, 1)"),
         { draw });
+    return draw;
+}
+
+void measureStageTicks(const QString &name, const QSize &size, bool autoFit)
+{
+    ScratchDatabase db;
+    const qint64 draw = addFiveLineDraw(db);
     if (autoFit) // the frame grows to the lines, printed at the full size of 90 pixels
         data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
             { QStringLiteral("1575】【2700】【9703】【1371】【1】【3146288】【1"), draw });
@@ -109,13 +116,7 @@ protected:
 void benchStopLanding()
 {
     ScratchDatabase db;
-    const qint64 draw = db.addDraw(QStringLiteral("bench"));
-    db.addEntrants(draw, 300);
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='4' WHERE ID=?"), { draw });
-    data::ExecuteSql(
-        QStringLiteral(
-            "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (?, 1, '一等奖', 100, 5, 1)"),
-        { draw });
+    const qint64 draw = addFiveLineDraw(db);
     WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
     MF screen(draw);
     screen.setGeometry(QRect(QPoint(0, 0), QSize(1920, 1080)));

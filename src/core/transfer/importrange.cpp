@@ -77,6 +77,15 @@ bool hasDigit(const QString &text)
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
 }
 
+// Row `row` (from 1) of the preview composed by a spec, trimmed.
+QString composedAt(const QList<QStringList> &preview, const QString &spec, int row)
+{
+    const QStringList &fields = preview.at(row - 1);
+    return ComposeSpecValue(
+        spec, [&fields](int column) { return fields.value(column - 1); }, true)
+        .trimmed();
+}
+
 enum class Units
 {
     Bytes,
@@ -189,12 +198,7 @@ void KeepRangeInFile(qint64 fileRows, int &first, int &last)
 QString RowsAboveRangeQuestion(
     const QList<QStringList> &preview, int first, const QStringList &specs, int &from)
 {
-    const auto compose = [&preview](const QString &spec, int row) {
-        const QStringList &fields = preview.at(row - 1);
-        return ComposeSpecValue(
-            spec, [&fields](int column) { return fields.value(column - 1); }, true)
-            .trimmed();
-    };
+    const auto compose = [&preview](const QString &spec, int row) { return composedAt(preview, spec, row); };
     // What the range's rows are like: numbers all digits, or all with a
     // digit; names always given.
     bool digitsInEach = true;
@@ -241,12 +245,7 @@ QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QS
 {
     if (first < 1 || first > preview.size())
         return QString();
-    const auto compose = [&preview](const QString &spec, int row) {
-        const QStringList &fields = preview.at(row - 1);
-        return ComposeSpecValue(
-            spec, [&fields](int column) { return fields.value(column - 1); }, true)
-            .trimmed();
-    };
+    const auto compose = [&preview](const QString &spec, int row) { return composedAt(preview, spec, row); };
     const QString number = compose(specs.value(0), first);
     bool looks = isCaption(number) || isCaption(compose(specs.value(1), first));
     if (!looks && !number.isEmpty()) {
