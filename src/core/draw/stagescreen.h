@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 // Which screen the draw screen is held on. On a stage the laptop drives a
 // projector as a second screen: the audience sees the draw there while the
@@ -30,5 +33,12 @@ void StoreStageScreen(const QString &name);
 
 // A screen as the menu lists it: "HDMI-1 (1920×1080)".
 QString StageScreenLabel(const QString &name, const QSize &size);
+
+// How each screen is known: its name, or, where two screens share a name
+// (X servers call each "screen"), the name and the place of its top left
+// corner, "screen@1920,0". The menu labels such a screen with its place too:
+// "screen (1920×1080，位于 1920,0)".
+QStringList StageScreenKeys(const QList<std::pair<QString, QRect>> &screens);
+QString StageScreenLabel(const QString &name, const QRect &geometry, bool withPlace);
 
 } // namespace tombolix::draw

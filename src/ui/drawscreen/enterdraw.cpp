@@ -15,6 +15,7 @@
 #include "draw/stagescreen.h"
 #include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
+#include "drawscreen/stagescreenmenu.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,15 +55,14 @@ StagePlace stagePlaceFor(QWidget *console)
 {
     QScreen *consoleScreen = console ? console->screen() : nullptr;
     const QList<QScreen *> screens = QGuiApplication::screens();
-    QStringList names;
-    for (QScreen *screen : screens)
-        names << screen->name();
-    const draw::StageScreenChoice choice = draw::ChooseStageScreen(
-        names, consoleScreen ? consoleScreen->name() : QString(), draw::StoredStageScreen());
+    const QStringList keys = StageScreenKeys(screens);
+    const draw::StageScreenChoice choice = draw::ChooseStageScreen(keys,
+        consoleScreen ? keys.value(qsizetype(screens.indexOf(consoleScreen))) : QString(),
+        draw::StoredStageScreen());
     if (choice.consoleStaysVisible && console) {
-        for (QScreen *screen : screens) {
-            if (screen->name() == choice.screen)
-                return { screen, true };
+        for (qsizetype i = 0; i < screens.size(); ++i) {
+            if (keys.at(i) == choice.screen)
+                return { screens.at(i), true };
         }
     }
     return { consoleScreen, false };

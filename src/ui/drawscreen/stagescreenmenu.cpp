@@ -25,6 +25,14 @@ StageScreenMenu::StageScreenMenu(QWidget *console)
     refresh();
 }
 
+QStringList StageScreenKeys(const QList<QScreen *> &screens)
+{
+    QList<std::pair<QString, QRect>> named;
+    for (const QScreen *screen : screens)
+        named.append({ screen->name(), screen->geometry() });
+    return draw::StageScreenKeys(named);
+}
+
 void StageScreenMenu::refresh()
 {
     const QList<QAction *> old = m_group->actions();
@@ -34,18 +42,19 @@ void StageScreenMenu::refresh()
         action->deleteLater(); // a menu may be triggering it right now
     }
     const QList<QScreen *> screens = QGuiApplication::screens();
-    QStringList names;
-    for (QScreen *screen : screens)
-        names << screen->name();
+    const QStringList keys = StageScreenKeys(screens);
     const QScreen *consoleScreen = m_console ? m_console->screen() : QGuiApplication::primaryScreen();
-    const QString inUse = draw::ChooseStageScreen(
-        names, consoleScreen ? consoleScreen->name() : QString(), draw::StoredStageScreen())
+    const QString inUse = draw::ChooseStageScreen(keys,
+        consoleScreen ? keys.value(qsizetype(screens.indexOf(consoleScreen))) : QString(),
+        draw::StoredStageScreen())
                               .screen;
-    for (QScreen *screen : screens) {
-        QAction *action = addAction(draw::StageScreenLabel(screen->name(), screen->size()));
-        action->setData(screen->name());
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        QScreen *screen = screens.at(i);
+        QAction *action = addAction(
+            draw::StageScreenLabel(screen->name(), screen->geometry(), keys.at(i) != screen->name()));
+        action->setData(keys.at(i));
         action->setCheckable(true);
-        action->setChecked(screen->name() == inUse);
+        action->setChecked(keys.at(i) == inUse);
         m_group->addAction(action);
     }
     menuAction()->setVisible(screens.size() > 1);

@@ -3,6 +3,7 @@
 #include <QMenu>
 
 class QActionGroup;
+class QScreen;
 
 namespace tombolix {
 
@@ -25,5 +26,9 @@ private:
     QWidget *m_console;
     QActionGroup *m_group;
 };
+
+// How each screen is known (see draw::StageScreenKeys): its name, or its
+// name and place where two share a name.
+QStringList StageScreenKeys(const QList<QScreen *> &screens);
 
 } // namespace tombolix

@@ -73,6 +73,20 @@ void TestStageScreen::labelNamesTheScreenAndItsSize()
 {
     QCOMPARE(draw::StageScreenLabel(QStringLiteral("HDMI-1"), QSize(1920, 1080)),
         QStringLiteral("HDMI-1 (1920×1080)"));
+    // Two X screens both called "screen" are told apart by their place, a
+    // name of its own stays as it is.
+    const QList<std::pair<QString, QRect>> screens { { QStringLiteral("screen"), QRect(0, 0, 1920, 1080) },
+        { QStringLiteral("screen"), QRect(1920, 0, 1280, 720) },
+        { QStringLiteral("HDMI-1"), QRect(0, 1080, 800, 600) } };
+    QCOMPARE(draw::StageScreenKeys(screens),
+        (QStringList {
+            QStringLiteral("screen@0,0"), QStringLiteral("screen@1920,0"), QStringLiteral("HDMI-1") }));
+    QCOMPARE(draw::StageScreenLabel(QStringLiteral("screen"), QRect(1920, 0, 1280, 720), true),
+        QStringLiteral("screen (1280×720，位于 1920,0)"));
+    const draw::StageScreenChoice choice = draw::ChooseStageScreen(
+        draw::StageScreenKeys(screens), QStringLiteral("screen@0,0"), QStringLiteral("screen@1920,0"));
+    QCOMPARE(choice.screen, QStringLiteral("screen@1920,0"));
+    QVERIFY(choice.consoleStaysVisible);
 }
 
 QTEST_GUILESS_MAIN(TestStageScreen)
