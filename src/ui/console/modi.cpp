@@ -4,6 +4,7 @@
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
+#include "data/database.h"
 #include "data/drawstore.h"
 #include "draw/displayrules.h"
 #include "draw/stagesound.h"
@@ -293,15 +294,19 @@ bool Modi::save()
     draw.mask = m_text[Mask]->text();
     draw.timer = m_text[Timer]->text();
     draw.length = m_text[Length]->text();
-    const data::SaveResult saved = data::DrawStore::save(draw);
-    if (!reportSave(saved))
-        return false;
     // The sound files are settings of the draw beside its row, so an older
     // Data.mdb needs no new column; the path is kept as typed, the file is
-    // not copied.
-    data::DrawStore::setExtraSetting(saved.id, draw::RollSoundKey, m_rollSound->text());
-    data::DrawStore::setExtraSetting(saved.id, draw::StopSoundKey, m_stopSound->text());
-    return true;
+    // not copied. Row and settings are stored together or not at all.
+    // (A file that cannot be opened starts no transaction; the save then
+    // says why, as it always has.)
+    data::Transaction transaction;
+    data::SaveResult saved = data::DrawStore::save(draw);
+    if (saved.saved()
+        && !(data::DrawStore::setExtraSetting(saved.id, draw::RollSoundKey, m_rollSound->text())
+            && data::DrawStore::setExtraSetting(saved.id, draw::StopSoundKey, m_stopSound->text())
+            && (!transaction.isActive() || transaction.commit())))
+        saved.status = data::SaveResult::NotWritten;
+    return reportSave(saved);
 }
 
 } // namespace tombolix

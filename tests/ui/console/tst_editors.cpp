@@ -100,6 +100,7 @@ private slots:
     void everyWayOfClosingIsReported_data();
     void everyWayOfClosingIsReported();
     void failedSaveKeepsEditorsOpen();
+    void soundSettingsStandOrFallWithTheDraw();
 
     void newAwardDefaultsAndStores();
     void perRoundCountIsChecked_data();
@@ -416,6 +417,25 @@ void TestEditors::failedSaveKeepsEditorsOpen()
     QCOMPARE(prompts.messages(), QStringList(2, u"保存失败，请检查数据库！"_s));
     QVERIFY(draw->isVisible() && award->isVisible());
     QCOMPARE(saved.count() + closed.count(), 0);
+}
+
+// The draw's sound files are stored with its row or not at all: a refused
+// setting leaves the row as it was and says so.
+void TestEditors::soundSettingsStandOrFallWithTheDraw()
+{
+    test::TestDatabase db;
+    ScopedScriptedPrompts prompts;
+    const qint64 drawId = db.addDraw(u"年会"_s);
+    refuseWrites(u"抽奖设置表"_s);
+    QScopedPointer<Modi> draw(new Modi);
+    draw->show();
+    draw->setDrawId(drawId);
+    draw->findChild<QLineEdit *>(u"TT_0"_s)->setText(u"改名的年会"_s);
+    draw->findChild<QLineEdit *>(u"RollSound"_s)->setText(u"鼓点.wav"_s);
+    click(draw.data(), u"Com_1"_s);
+    QCOMPARE(prompts.messages(), QStringList { u"保存失败，请检查数据库！"_s });
+    QVERIFY(draw->isVisible());
+    QCOMPARE(row(Draws).value(u"抽奖内容"_s).toString(), u"年会"_s);
 }
 
 void TestEditors::newAwardDefaultsAndStores()
