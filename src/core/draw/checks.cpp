@@ -65,6 +65,27 @@ DuplicateReport FindDuplicateNumbers(qint64 drawId)
         report.groups[group].names.append(entrants[i].name);
         ++report.rows;
     }
+
+    // Names under more than one number, by the same rule of white space.
+    QHash<QString, QSet<QString>> numbersOfName;
+    for (size_t i = 0; i < entrants.size(); ++i) {
+        const QString name = entrants[i].name.trimmed();
+        if (!name.isEmpty() && !numbers[i].isEmpty())
+            numbersOfName[name].insert(numbers[i]);
+    }
+    QHash<QString, int> sharedOf;
+    for (size_t i = 0; i < entrants.size(); ++i) {
+        const QString name = entrants[i].name.trimmed();
+        if (name.isEmpty() || numbers[i].isEmpty() || numbersOfName.value(name).size() < 2)
+            continue;
+        auto found = sharedOf.constFind(name);
+        if (found == sharedOf.constEnd()) {
+            found = sharedOf.insert(name, int(report.sharedNames.size()));
+            report.sharedNames.append({ name, {}, {} });
+        }
+        report.sharedNames[found.value()].ids.append(entrants[i].id);
+        report.sharedNames[found.value()].numbers.append(numbers[i]);
+    }
     return report;
 }
 

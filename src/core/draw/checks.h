@@ -18,12 +18,22 @@ struct DuplicateGroup
     QStringList names; // parallel to ids
 };
 
+// One name held by entrants of different numbers (two 张伟): two people, or
+// one listed twice; shown for information, never deleted.
+struct SharedName
+{
+    QString name; // trimmed
+    QList<qint64> ids; // ascending
+    QStringList numbers; // parallel to ids, trimmed
+};
+
 struct DuplicateReport
 {
     qint64 drawId = 0;
     bool read = false; // false when the entrants could not be read
     QList<DuplicateGroup> groups; // in the order of each number's first entry
     int rows = 0; // entrants in all the groups
+    QList<SharedName> sharedNames; // in the order of each name's first entry
 };
 
 // Blank numbers are left out: they are not a number given twice, and the

@@ -211,18 +211,31 @@ void CheckDialog::showDuplicateReport()
                 i == 0 ? QStringLiteral("保留") : QStringLiteral("多余") });
         }
     }
+    // Entrants who share a name under different numbers follow, for the
+    // operator to look at: they are never deleted.
+    for (const draw::SharedName &shared : report.sharedNames) {
+        const QString count = QString::number(shared.ids.size());
+        for (int i = 0; i < shared.ids.size(); ++i) {
+            rows.push_back({ shared.numbers.value(i), count, QString::number(shared.ids.at(i)), shared.name,
+                QStringLiteral("同名，号码不同（仅供核对）") });
+        }
+    }
     m_model->setContents({ QStringLiteral("抽奖号码"), QStringLiteral("次数"), QStringLiteral("记录号"),
                              QStringLiteral("姓名"), QStringLiteral("说明") },
         std::move(rows), { 1, 2 });
     fitColumns(m_table);
 
+    const QString sameNames = report.sharedNames.isEmpty()
+        ? QString()
+        : QStringLiteral("另有 %1 个姓名由不同号码的人共用，列在后面，仅供核对。")
+              .arg(report.sharedNames.size());
     if (report.groups.isEmpty()) {
-        m_summary->setText(QStringLiteral("未发现重复号码。"));
+        m_summary->setText(QStringLiteral("未发现重复号码。") + sameNames);
         m_detail->setText(QStringLiteral("号码前后的空格不计，空号码不参加比较。"));
     } else {
-        m_summary->setText(QStringLiteral("共有 %1 个号码重复，涉及 %2 条记录。")
-                               .arg(report.groups.size())
-                               .arg(report.rows));
+        m_summary->setText(
+            QStringLiteral("共有 %1 个号码重复，涉及 %2 条记录。").arg(report.groups.size()).arg(report.rows)
+            + sameNames);
         m_detail->setText(
             QStringLiteral("号码前后的空格不计。每个号码记录号最小的一条为第一条，其余为多余的重复号码。"));
     }

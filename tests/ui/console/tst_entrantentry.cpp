@@ -460,6 +460,9 @@ void TestEntrantEntry::duplicatesAreFoundAndCopiesDeleted()
     // An ideographic space, as a Chinese input method types it: found and
     // deleted by one rule of white space.
     const qint64 a4 = db.addEntrant(draw, QStringLiteral("100\u3000"), QStringLiteral("甲四"));
+    // Two 张伟 under different numbers: named for information, never deleted.
+    const qint64 z1 = db.addEntrant(draw, QStringLiteral("500"), QStringLiteral("张伟"));
+    const qint64 z2 = db.addEntrant(draw, QStringLiteral("600"), QStringLiteral("张伟 "));
 
     const draw::DuplicateReport report = draw::FindDuplicateNumbers(draw);
     QVERIFY(report.read);
@@ -470,14 +473,18 @@ void TestEntrantEntry::duplicatesAreFoundAndCopiesDeleted()
     QCOMPARE(report.groups[0].names, (QStringList { "甲", "甲二", "甲三", "甲四" }));
     QCOMPARE(report.groups[1].number, QStringLiteral("200"));
     QCOMPARE(report.groups[1].ids, (QList<qint64> { b1, b2 }));
+    QCOMPARE(report.sharedNames.size(), 1);
+    QCOMPARE(report.sharedNames[0].name, QStringLiteral("张伟"));
+    QCOMPARE(report.sharedNames[0].ids, (QList<qint64> { z1, z2 }));
+    QCOMPARE(report.sharedNames[0].numbers, (QStringList { "500", "600" }));
 
     QCOMPARE(draw::DeleteDuplicateCopies(report), 4);
     QVERIFY(draw::FindDuplicateNumbers(draw).groups.isEmpty());
     for (qint64 id : { a2, a3, a4, b2 })
         QVERIFY(entrant(id).isEmpty());
-    for (qint64 id : { a1, b1, elsewhere })
+    for (qint64 id : { a1, b1, elsewhere, z1, z2 })
         QVERIFY(!entrant(id).isEmpty());
-    QCOMPARE(entrantCount(), 6);
+    QCOMPARE(entrantCount(), 8);
 
     // A deletion the database refuses half-way leaves every copy.
     for (const char *number : { "300", "300", "400" })
@@ -487,7 +494,7 @@ void TestEntrantEntry::duplicatesAreFoundAndCopiesDeleted()
                        "BEGIN SELECT RAISE(ABORT, 'kept'); END")
             .arg(lastCopy));
     QCOMPARE(draw::DeleteDuplicateCopies(draw::FindDuplicateNumbers(draw)), -1);
-    QCOMPARE(entrantCount(), 10);
+    QCOMPARE(entrantCount(), 12);
     QVERIFY(prompts.shown().isEmpty());
 }
 
