@@ -126,9 +126,11 @@ BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
             columnWidth = areaWidth;
 
         preferred.clear();
-        const qsizetype inArea = request.columns
+        qsizetype inArea = request.columns
             ? std::max<qsizetype>(1, qsizetype((areaWidth + gap) / (columnWidth + gap)))
             : 1;
+        if (request.areaColumns > 0)
+            inArea = std::min<qsizetype>(inArea, request.areaColumns);
         for (qsizetype c = 0; c < inArea; ++c)
             preferred.push_back({ double(c) * (columnWidth + gap), 0, rows });
         if (spareRows > 0) {
@@ -136,21 +138,25 @@ BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
                  right -= columnWidth + gap)
                 preferred.push_back({ right - columnWidth, spare.top(), spareRows });
         }
+        // Once the spare room is taken, the area's columns start where the
+        // spare room's do: the board reads left to right along one top line,
+        // the oldest top left, the newest bottom right.
+        const double sharedTop = std::max(0.0, spare.top());
+        const qsizetype sharedRows = lineHeight > 0
+            ? std::max<qsizetype>(0, qsizetype((request.area.height() - sharedTop) / lineHeight))
+            : 0;
 
-        qsizetype capacity = 0;
-        for (size_t k = 0; k < preferred.size(); ++k) {
-            capacity += preferred[k].rows;
-            if (capacity < items)
-                continue; // too few rows for the lines, whatever their order
-            used.assign(preferred.begin(), preferred.begin() + qsizetype(k) + 1);
-            std::sort(used.begin(), used.end(), [](const Slot &a, const Slot &b) { return a.left < b.left; });
+        // Places `items` into the columns `used`, left to right; false when
+        // they do not all go in.
+        auto place = [&](qsizetype items, BoardFit *out) {
             size_t slot = 0;
             qsizetype row = 0;
-            bool fits = true;
             if (out)
                 out->placed.clear();
-            for (qsizetype s = 0; s < items && fits; ++s) {
+            for (qsizetype s = 0; s < items; ++s) {
                 const bool isLine = s < qsizetype(shown.size());
+                while (slot < used.size() && used[slot].rows < 1)
+                    ++slot; // an area column with no row below the spare room's top
                 if (isLine && request.columns) {
                     // A heading at the foot of a column would stand apart
                     // from its winners: it opens the next column instead.
@@ -164,10 +170,8 @@ BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
                         }
                     }
                 }
-                if (slot >= used.size()) {
-                    fits = false;
-                    break;
-                }
+                if (slot >= used.size())
+                    return false;
                 if (out) {
                     const QRectF rect(
                         used[slot].left, used[slot].top + double(row) * lineHeight, columnWidth, lineHeight);
@@ -181,13 +185,39 @@ BoardFit FitBoard(const QList<BoardLine> &lines, const BoardFitRequest &request)
                     row = 0;
                 }
             }
-            if (!fits)
-                continue;
             if (out) {
                 out->columns = int(slot + (row > 0 ? 1 : 0));
                 out->droppedWinners = droppedWinners;
             }
             return true;
+        };
+
+        qsizetype capacity = 0;
+        for (size_t k = 0; k < preferred.size(); ++k) {
+            const bool spareUsed = k >= size_t(inArea);
+            if (spareUsed && k == size_t(inArea))
+                capacity = qsizetype(inArea) * sharedRows;
+            capacity += preferred[k].rows;
+            if (capacity < items)
+                continue; // too few rows for the lines, whatever their order
+            used.assign(preferred.begin(), preferred.begin() + qsizetype(k) + 1);
+            if (spareUsed) {
+                for (qsizetype c = 0; c < inArea; ++c)
+                    used[size_t(c)] = { used[size_t(c)].left, sharedTop, sharedRows };
+            }
+            std::sort(used.begin(), used.end(), [](const Slot &a, const Slot &b) { return a.left < b.left; });
+            // With the spare room taken, the leftmost column holds what the
+            // others leave, so that the area's column, under the board's
+            // title, is never the empty one.
+            const qsizetype leftmostRows = used.front().rows;
+            qsizetype first = leftmostRows;
+            if (spareUsed)
+                first = std::clamp<qsizetype>(items - (capacity - leftmostRows), 1, leftmostRows);
+            for (; first <= leftmostRows; ++first) {
+                used.front().rows = first;
+                if (place(items, out))
+                    return true;
+            }
         }
         return false;
     };

@@ -20,6 +20,8 @@ struct BoardFitRequest
     // line shown, with this gap between them.
     bool columns = false;
     double columnGap = 0;
+    // In columns mode, the most columns in the area itself; 0: as many as fit.
+    int areaColumns = 0;
     // The width a line takes, by its index; asked in columns mode only.
     std::function<double(qsizetype)> lineWidth;
     // In columns mode, free room to the left of the area (in the area's

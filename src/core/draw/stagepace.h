@@ -6,7 +6,8 @@
 // not taken (the same hand pressing twice), how long a stop takes to land on
 // its winners, how long their frame glows once landed, and whether the
 // press after a finished award shows the next award's card before the next
-// press starts it.
+// press starts it; how long each page of a round too large for its frame
+// stays before the next turns.
 namespace tombolix::draw {
 
 struct StagePace
@@ -15,6 +16,7 @@ struct StagePace
     int landingMs = 900;
     int emphasisMs = 1400;
     bool nextAwardCard = true;
+    int pageTurnMs = 4000;
 };
 
 StagePace CurrentStagePace();

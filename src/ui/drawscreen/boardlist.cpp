@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QStyle>
+#include <cmath>
 
 namespace tombolix {
 
@@ -30,6 +31,19 @@ void BoardList::setColumns(bool on)
         return;
     m_columns = on;
     refit();
+}
+
+void BoardList::setOverflow(bool on)
+{
+    if (m_overflow == on)
+        return;
+    m_overflow = on;
+    refit();
+}
+
+bool BoardList::flowing() const
+{
+    return m_columns || (m_overflow && !m_spare.isEmpty());
 }
 
 void BoardList::setRoom(const QRect &room)
@@ -60,6 +74,27 @@ void BoardList::setCentred(bool on)
         return;
     m_centred = on;
     refit();
+}
+
+void BoardList::setHeadingColour(const QColor &colour)
+{
+    if (m_headingColour == colour)
+        return;
+    m_headingColour = colour;
+    update();
+}
+
+QFont BoardList::headingFont(const draw::PlacedLine &placed) const
+{
+    QFont font = m_paintFont;
+    font.setBold(true);
+    const QString &text = m_lines.value(placed.line).text;
+    const double room = lineRect(placed).width();
+    const double wide = QFontMetricsF(font).horizontalAdvance(text);
+    const int pixels = QFontInfo(font).pixelSize();
+    if (wide > room && room > 0 && pixels > 1)
+        font.setPixelSize(std::max(1, int(std::floor(pixels * room / wide))));
+    return font;
 }
 
 QString BoardList::lineText(const draw::PlacedLine &placed) const
@@ -116,10 +151,11 @@ draw::BoardFit BoardList::fitIn(const QRect &area, const QFont &font, double sca
     draw::BoardFitRequest request;
     request.area = area.size();
     request.lineHeight = metrics.lineSpacing();
-    request.columns = m_columns;
+    request.columns = flowing();
+    request.areaColumns = m_columns ? 0 : 1;
     // About one character of the font between two columns.
     request.columnGap = metrics.height();
-    if (m_columns) {
+    if (request.columns) {
         if (m_widths.size() != size_t(m_lines.size())) {
             if (m_measured.size() > 4 * m_lines.size() + 64)
                 m_measured.clear(); // lines withdrawn or of another draw
@@ -148,7 +184,7 @@ void BoardList::refit()
     // In columns the font gives way before any winner does, down to a size
     // still read from the back of the hall.
     const int pixels = QFontInfo(font()).pixelSize();
-    if (m_columns && m_fit.droppedWinners > 0 && m_smallestPixels > 0 && pixels > m_smallestPixels) {
+    if (flowing() && m_fit.droppedWinners > 0 && m_smallestPixels > 0 && pixels > m_smallestPixels) {
         int low = m_smallestPixels;
         int high = pixels - 1;
         int best = 0;
@@ -176,7 +212,7 @@ void BoardList::refit()
     for (const draw::PlacedLine &placed : std::as_const(m_fit.placed)) {
         spareUsed = spareUsed || placed.rect.left() < 0;
         double width = placed.rect.width();
-        if (!m_columns)
+        if (!flowing())
             width = std::min(width, QFontMetricsF(m_paintFont).horizontalAdvance(m_lines[placed.line].text));
         right = std::max(right, placed.rect.left() + width);
     }
@@ -194,9 +230,9 @@ void BoardList::refit()
     if (!m_fit.note.isEmpty())
         painted += noteRect().toAlignedRect();
     // Spread over free room, the list lets presses through where it paints
-    // nothing: to the number frame beside its columns.
-    if (m_columns && !m_spare.isEmpty())
-        setMask(painted.isEmpty() ? QRegion(0, 0, 1, 1) : painted);
+    // nothing outside its own room: to the number frame beside its columns.
+    if (flowing() && !m_spare.isEmpty())
+        setMask(painted + area);
     else if (!mask().isEmpty())
         clearMask();
     // What the last paint inked is painted over by what lies beneath: a mask
@@ -215,10 +251,21 @@ void BoardList::paintEvent(QPaintEvent *)
     takeTextAsLines();
     QPainter painter(this);
     painter.setFont(m_paintFont);
+    const QColor lineColour = palette().color(foregroundRole());
+    const QColor headingColour = m_headingColour.isValid() ? m_headingColour : lineColour;
     for (const draw::PlacedLine &placed : std::as_const(m_fit.placed)) {
+        const QRect rect = lineRect(placed).toAlignedRect();
+        const draw::BoardLine &line = m_lines[placed.line];
+        if (line.heading) {
+            painter.setFont(headingFont(placed));
+            painter.setPen(headingColour);
+            painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, line.text);
+            painter.setFont(m_paintFont);
+            continue;
+        }
         // Each line is cut at its column's edge rather than run into the next.
-        style()->drawItemText(&painter, lineRect(placed).toAlignedRect(), Qt::AlignLeft | Qt::AlignTop,
-            palette(), isEnabled(), m_lines[placed.line].text, foregroundRole());
+        style()->drawItemText(&painter, rect, Qt::AlignLeft | Qt::AlignTop, palette(), isEnabled(), line.text,
+            foregroundRole());
     }
     if (!m_fit.note.isEmpty()) {
         style()->drawItemText(&painter, noteRect().toAlignedRect(), Qt::AlignLeft | Qt::AlignTop, palette(),

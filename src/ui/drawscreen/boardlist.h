@@ -34,9 +34,14 @@ public:
     bool columns() const { return m_columns; }
     void setColumns(bool on);
 
+    // One column that, when full, goes on in columns in the spare room
+    // (the built-in board, in one column, taking the room under the frame).
+    void setOverflow(bool on);
+
     // Where the lines may go, in the parent's coordinates; the part of it
     // this label covers is used. Until a room is given, the label's own rect.
     void setRoom(const QRect &room);
+    QRect room() const { return m_room.value_or(geometry()); }
     // In columns, free room to the left of the room (parent's coordinates),
     // taken when the room's own columns are full.
     void setSpare(const QRect &spare);
@@ -44,6 +49,10 @@ public:
     void setSmallestPixelSize(int pixels);
     // The lines as a block centred under the title, rather than from the left.
     void setCentred(bool on);
+    // The award headings stand apart from the names: bold, in this colour
+    // (the board title's), and made smaller rather than cut at their
+    // column's edge. Until set, the list's own colour.
+    void setHeadingColour(const QColor &colour);
 
     // What is painted: the lines shown and their places, in this label's
     // coordinates.
@@ -56,6 +65,8 @@ public:
     QRectF noteRect() const;
     // The font the lines are painted in: the list's, or smaller in columns.
     const QFont &paintedFont() const { return m_paintFont; }
+    // The font a heading is painted in, within its rect.
+    QFont headingFont(const draw::PlacedLine &placed) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -64,6 +75,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    bool flowing() const; // lines flow into columns: 公告分栏, or overflow into the spare room
     void takeTextAsLines();
     void refit();
     draw::BoardFit fitIn(const QRect &area, const QFont &font, double scale);
@@ -77,6 +89,7 @@ private:
     QHash<QString, double> m_measured;
     bool m_columns = false;
     bool m_centred = false;
+    bool m_overflow = false;
     int m_smallestPixels = 0;
     std::optional<QRect> m_room;
     QRect m_spare;
@@ -84,6 +97,7 @@ private:
     draw::BoardFit m_fit;
     QFont m_paintFont;
     QPointer<QWidget> m_backdrop;
+    QColor m_headingColour;
     QRegion m_inked; // where the lines and the note are painted, in the parent's coordinates
 };
 

@@ -23,6 +23,7 @@
 #include "drawscreen/hallnumbers.h"
 #include "drawscreen/picture.h"
 #include "drawscreen/slidetext.h"
+#include "drawscreen/stagefont.h"
 #include "drawscreen/stagesoundplayer.h"
 
 #include <QApplication>
@@ -76,9 +77,12 @@ constexpr double BannerPixels = 46; // at 768 pixels high
 constexpr int TitlePixels = 42;
 constexpr int ListPixels = 26;
 constexpr int NumberPixels = 104;
-// In columns, a full board's list steps down to no less than this (24 pixels
+// In columns, a full board's list steps down to no less than this (28 pixels
 // at 1080), still read from the back of a hall.
-constexpr int SmallestListPixels = 17;
+constexpr int SmallestListPixels = 20;
+// A round's lines in the frame are printed no smaller (34 pixels at 1080);
+// more than fit at this size are shown in pages.
+constexpr int SmallestNumberPixels = 24;
 constexpr int CommandPixels = 16;
 
 QFont pixelFont(const QFont &base, int pixels, bool bold)
@@ -141,6 +145,8 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     setWindowTitle(caption());
     setAttribute(Qt::WA_DeleteOnClose);
     setFocusPolicy(Qt::StrongFocus);
+    // Titles, banner and number are bold: in a family whose bold is real.
+    setFont(StageFont(font()));
     buildControls();
 
     // The view options of the board, as the operator left them.
@@ -316,6 +322,9 @@ void MF::buildControls()
     m_scr->setTimerType(Qt::PreciseTimer);
     connect(m_scr, &QTimer::timeout, this, &MF::RollTick);
 
+    m_pageTimer = new QTimer(this);
+    m_pageTimer->setObjectName(QStringLiteral("numberPages"));
+    connect(m_pageTimer, &QTimer::timeout, this, &MF::turnNumberPage);
     m_landingTimer = new QTimer(this);
     m_landingTimer->setObjectName(QStringLiteral("landing"));
     m_landingTimer->setSingleShot(true);
@@ -412,6 +421,7 @@ void MF::ToggleRoll()
         if (!rolls) // nobody left to draw: the draw has ended
             return;
         m_rolling = true;
+        m_numberPage = 0;
         m_sound->startRoll();
         if (settings.P_Timer >= 1)
             m_fin->start();
@@ -541,6 +551,7 @@ bool MF::lockHallNumbers(const QString &numbers)
 
 void MF::applyStop(const draw::StopOutcome &outcome)
 {
+    m_numberPage = 0;
     setNumberLines(
         outcome.numberText.isEmpty() ? QStringList() : outcome.numberText.split(QStringLiteral("\r\n")));
     m_shownResults = outcome.resultIds;
@@ -583,7 +594,7 @@ void MF::fitNumberLabel()
     m_number->setPalette(palette);
     layOutNumber();
     // A frame grown for a longer round may stand where the board's columns went.
-    if (m_list->columns() && toPixels(m_frame.rect()) != m_frameAtBoardFit)
+    if ((m_list->columns() || m_builtInBoard) && toPixels(m_frame.rect()) != m_frameAtBoardFit)
         fitBoardList();
 }
 
@@ -600,12 +611,12 @@ void MF::layOutNumber()
 {
     // Measured on ink: a line box is taller than the digits in it, and one
     // line at the built-in size fits although its box does not.
-    auto measure = [this](const QFont &font) {
+    auto measure = [](const QFont &font, const QStringList &lines) {
         const QFontMetricsF metrics(font);
         appearance::NumberInk ink;
         ink.lineHeight = metrics.height() * Twips;
         ink.ascent = metrics.ascent() * Twips;
-        for (const QString &line : std::as_const(m_numberLines)) {
+        for (const QString &line : lines) {
             const QRectF box = metrics.tightBoundingRect(line);
             ink.inkAbove = std::max(ink.inkAbove, -box.top() * Twips);
             ink.inkBelow = std::max(ink.inkBelow, box.bottom() * Twips);
@@ -615,35 +626,86 @@ void MF::layOutNumber()
     };
     // Shrinking is a paint-time size: the stored number font stays as chosen.
     QFont font = m_number->font();
-    const qsizetype lineCount = m_numberLines.size();
     // Lines as wide as the frame would touch its rounded sides.
     const QSizeF room(std::min(m_numberLabel.width(), m_frame.Width * 0.94), m_numberLabel.height());
-    double scale = appearance::NumberFitScale(room, lineCount, measure(font));
+    double scale = appearance::NumberFitScale(room, m_numberLines.size(), measure(font, m_numberLines));
     int pixels = QFontInfo(font).pixelSize();
+
+    // Lines that would print below the floor go in pages of as many as fit
+    // at the floor, so that each is read from the back of the hall.
+    QStringList lines = m_numberLines;
+    m_numberPages = 1;
+    if (scale < 1 && m_numberLines.size() > 1 && m_numberFloorPixels > 0
+        && pixels * scale < m_numberFloorPixels) {
+        QFont floor = font;
+        floor.setPixelSize(std::min(pixels, m_numberFloorPixels));
+        const appearance::NumberInk ink = measure(floor, m_numberLines);
+        qsizetype low = 1;
+        qsizetype high = m_numberLines.size();
+        while (low < high) {
+            const qsizetype middle = low + (high - low + 1) / 2;
+            if (appearance::NumberFitScale(room, middle, ink) >= 1)
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        const qsizetype perPage = low;
+        m_numberPages = int((m_numberLines.size() + perPage - 1) / perPage);
+        m_numberPage = std::clamp(m_numberPage, 0, m_numberPages - 1);
+        lines = m_numberLines.mid(qsizetype(m_numberPage) * perPage, perPage);
+        font = floor;
+        pixels = QFontInfo(font).pixelSize();
+        scale = appearance::NumberFitScale(room, lines.size(), measure(font, lines));
+    } else {
+        m_numberPage = 0;
+    }
     // Metrics do not shrink quite in proportion; a second look settles it.
     for (int attempt = 0; scale < 1 && pixels > 1 && attempt < 6; ++attempt) {
         pixels = std::max(1, std::min(pixels - 1, int(std::floor(pixels * scale))));
         font.setPixelSize(pixels);
-        scale = appearance::NumberFitScale(room, lineCount, measure(font));
+        scale = appearance::NumberFitScale(room, lines.size(), measure(font, lines));
+    }
+    if (!m_pageTimer) {
+        // still being built
+    } else if (m_numberPages > 1 && !m_rolling && !m_landing) {
+        if (!m_pageTimer->isActive() && draw::CurrentStagePace().pageTurnMs > 0)
+            m_pageTimer->start(draw::CurrentStagePace().pageTurnMs);
+    } else {
+        m_pageTimer->stop();
     }
 
     m_printFont = font;
     const QFontMetricsF metrics(font);
     m_printAscent = metrics.ascent();
     m_printLineHeight = metrics.height();
-    m_printedLines = appearance::PrintFrameText(m_numberLabel, m_numberLines, metrics.height() * Twips,
+    m_printedLines = appearance::PrintFrameText(m_numberLabel, lines, metrics.height() * Twips,
         [&metrics](const QString &line) { return metrics.horizontalAdvance(line) * Twips; });
     QRectF area;
     m_printedArea = QRect();
+    // A line's box reaches above and below its ink, beyond the frame in a
+    // family of tall line spacing; what is painted is the ink and the part
+    // of the boxes within the frame.
+    const QRectF frame(toPixels(m_frame.rect()));
     for (const appearance::PrintedLine &line : m_printedLines) {
         const QPointF origin(line.left / Twips, line.top / Twips);
         const QRectF box(origin, QSizeF(metrics.horizontalAdvance(line.text), m_printLineHeight));
         const QRectF ink
             = metrics.tightBoundingRect(line.text).translated(origin.x(), origin.y() + m_printAscent);
-        area = area.united(box).united(ink);
+        area = area.united(box.intersected(frame)).united(ink);
     }
     if (!area.isEmpty())
         m_printedArea = area.toAlignedRect().adjusted(-3, -3, 3, 3); // antialiasing
+}
+
+void MF::turnNumberPage()
+{
+    if (m_numberPages < 2 || m_rolling || m_landing) {
+        m_pageTimer->stop();
+        return;
+    }
+    m_numberPage = (m_numberPage + 1) % m_numberPages;
+    layOutNumber();
+    refreshNumberArea();
 }
 
 QRect MF::numberAreaPixels() const
@@ -689,6 +751,19 @@ void MF::paintCanvas(QPainter &painter, const QRect &area) const
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(frame).adjusted(-width / 2.0, -width / 2.0, width / 2.0, width / 2.0),
             12.5 + width / 2.0, 12.5 + width / 2.0);
+    }
+    if (m_numberPages > 1 && frame.intersects(area)) {
+        // Which page of how many, at the frame's foot, small beside the lines.
+        QFont small = m_printFont;
+        small.setPixelSize(std::max(12, QFontInfo(m_printFont).pixelSize() / 2));
+        painter.setFont(small);
+        painter.setPen(m_number->palette().color(QPalette::WindowText));
+        const int pad = std::max(4, frame.height() / 80);
+        painter.drawText(frame.adjusted(pad, pad, -3 * pad, -pad), Qt::AlignRight | Qt::AlignBottom,
+            QStringLiteral("第%1/%2页 · 共%3名")
+                .arg(m_numberPage + 1)
+                .arg(m_numberPages)
+                .arg(m_numberLines.size()));
     }
     if (!m_printedArea.intersects(area))
         return;
@@ -778,8 +853,11 @@ void MF::fitBoardList()
     const int bottom = bottomAbove(list.left(), list.right(), list.top());
     const QRect room(list.left(), list.top(), list.width(), std::max(0, bottom - list.top()));
 
+    // The built-in board, in one column, goes on under the frame when its
+    // column is full, rather than leave that room empty and winners out.
+    m_list->setOverflow(m_builtInBoard);
     QRect spare;
-    if (m_list->columns()) {
+    if (m_list->columns() || m_builtInBoard) {
         const int left = m_builtInBoard ? int(std::lround(layout.stage.left())) : Margin;
         const int right = room.left() - Margin;
         int top = room.top();
@@ -958,6 +1036,8 @@ void MF::applyElementFont(Element element)
         label->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
         label->setFont(spec.font);
     }
+    if (element == Element::Title)
+        m_list->setHeadingColour(colour); // the awards' headings in the title's colour
 }
 
 void MF::applyFonts()
@@ -1103,6 +1183,7 @@ void MF::applyStageScale()
         applyElementFont(element);
     }
     m_list->setSmallestPixelSize(appearance::ScaledFontPixels(SmallestListPixels, scale));
+    m_numberFloorPixels = appearance::ScaledFontPixels(SmallestNumberPixels, scale);
     // The operator's controls grow with the screen too, to be hit at 4K.
     const int commandPixels = appearance::ScaledFontPixels(CommandPixels, scale);
     for (ClickLabel *label : { m_start, m_end, m_undo }) {

@@ -173,6 +173,10 @@ public:
     // round's lines would not fit the frame, and the lines' places (twips).
     const QFont &printedNumberFont() const { return m_printFont; }
     const std::vector<appearance::PrintedLine> &printedNumberLines() const { return m_printedLines; }
+    // A round more than the frame holds at a readable size shows in pages,
+    // turning by themselves once it has landed; every line is on one page.
+    int numberPages() const { return m_numberPages; }
+    int numberPage() const { return m_numberPage; }
     QWidget *canvas() const;
 
     // Paints the background, the frame and the number (the canvas's content)
@@ -242,6 +246,11 @@ private:
     double m_printLineHeight = 0;
     std::vector<appearance::PrintedLine> m_printedLines;
     QRect m_printedArea; // pixels: the ink and the boxes of the printed lines
+    int m_numberFloorPixels = 0; // the number's lines are never printed smaller
+    int m_numberPages = 1;
+    int m_numberPage = 0;
+    QTimer *m_pageTimer = nullptr;
+    void turnNumberPage();
     bool m_rolling = false;
     QElapsedTimer m_stoppedAt; // starts too soon after it are not taken
     draw::HeldKeys m_heldKeys;

@@ -224,12 +224,23 @@ void TestBoardLayout::columnsGoIntoTheSpareRoomWhenTheAreaIsFull()
     BoardFitRequest request = columnsOf(QSizeF(200, 100), 20, 150, 30);
     request.spare = QRectF(-700, 60, 680, 200);
     BoardFit fit = FitBoard(lines, request);
-    QCOMPARE(fit.placed.size(), lines.size()); // 24 lines: the area's 5 and the nearest two spare columns
+    // 24 lines: the three spare columns and the area's, which then starts
+    // at the spare room's top (2 rows) so that all read along one line.
+    QCOMPARE(fit.placed.size(), lines.size());
     QCOMPARE(fit.dropped, 0);
-    QCOMPARE(fit.columns, 3);
+    QCOMPARE(fit.columns, 4);
+    for (const PlacedLine &placed : fit.placed) {
+        if (placed.row == 0)
+            QCOMPARE(placed.rect.top(), 60.0);
+    }
     // Read from the leftmost column used to the area's.
-    QCOMPARE(fit.placed.constFirst().rect, QRectF(-360, 60, 150, 20));
+    QCOMPARE(fit.placed.constFirst().rect, QRectF(-540, 60, 150, 20));
     QCOMPARE(fit.placed.constLast().rect.left(), 0.0);
+    for (qsizetype i = 1; i < fit.placed.size(); ++i)
+        QVERIFY(fit.placed[i].column >= fit.placed[i - 1].column);
+    // Lines that fit the area alone keep its full height.
+    const QList<BoardLine> few = drawnBoard({ 4 });
+    QCOMPARE(FitBoard(few, request).placed.constFirst().rect, QRectF(0, 0, 150, 20));
     for (const PlacedLine &placed : fit.placed) {
         QVERIFY(QRectF(0, 0, 200, 100).contains(placed.rect) || request.spare.contains(placed.rect));
     }

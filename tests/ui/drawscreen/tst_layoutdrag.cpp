@@ -2,6 +2,7 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "data/database.h"
+#include "drawscreen/boardlist.h"
 #include "drawscreen/brdset.h"
 #include "drawscreen/frmset.h"
 #include "drawscreen/mf.h"
@@ -413,12 +414,12 @@ void TestLayoutDrag::boardIsTakenByAllOfItsList()
     m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 3, 1);
     MF &screen = *openScreen();
     Mouse mouse(screen);
-    auto *list = screen.findChild<QLabel *>(QStringLiteral("LL_1"));
+    auto *list = screen.findChild<BoardList *>(QStringLiteral("LL_1"));
     menuItem(screen, "M_BRD")->trigger();
     auto *dialog = shown<BRDSet>(screen);
     QVERIFY(dialog);
     const QRectF opened = screen.boardTitleTwips();
-    const QPoint aside = list->geometry().topLeft() + QPoint(5, 50);
+    const QPoint aside = list->room().topLeft() + QPoint(5, 50);
     QVERIFY(aside.x() * TwipsPerPixel < opened.left() - 8 * TwipsPerPixel); // beside the title's column
     QCOMPARE(mouse.hover(aside), list);
     QCOMPARE(list->cursor().shape(), Qt::SizeAllCursor);
