@@ -16,6 +16,9 @@ packages=(
     libqrencode-dev zbar-tools
     clang libclang-rt-14-dev clang-format
     fonts-wqy-microhei
+    # Chinese with a real bold weight for the stage's titles, banner and
+    # number: a bold made up from a regular font is lost at 1440 lines and up.
+    fonts-noto-cjk
     # Qt's own texts in Chinese: standard buttons, file, colour and font dialogs.
     qt6-translations-l10n
     # The stage is looked at on a real X server: Xvfb with a window manager,
