@@ -8,10 +8,21 @@
 
 namespace tombolix::data {
 
-// Why a win was withdrawn, as 撤销表 keeps it.
+// Why a win was withdrawn, as 撤销表 and the draw's record keep it.
 namespace withdrawreason {
 inline const QString OnStage = QStringLiteral("取消结果");
 inline const QString ResultsTab = QStringLiteral("删除结果");
+// The reasons the stage's withdrawal window offers.
+inline const QString Absent = QStringLiteral("未到场");
+inline const QString Ineligible = QStringLiteral("不符合条件");
+inline const QString Other = QStringLiteral("其他");
+// The reason as kept: the choice, then the operator's note after a colon
+// ("其他：奖品已当场兑换"); the choice alone without a note.
+inline QString Stated(const QString &choice, const QString &note)
+{
+    const QString said = note.simplified();
+    return said.isEmpty() ? choice : choice + QStringLiteral("：") + said;
+}
 } // namespace withdrawreason
 
 // A result together with the award it was won in, as the winners board

@@ -272,7 +272,7 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
 }
 
 DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
-    const std::vector<WithdrawnResult> &results, bool ascending, bool onlyCurrent)
+    const std::vector<WithdrawnResult> &results, bool ascending, bool onlyCurrent, const QString &reason)
 {
     WithdrawOutcome outcome;
     if (results.empty())
@@ -280,7 +280,7 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
     QList<qint64> ids;
     for (const WithdrawnResult &result : results)
         ids << result.id;
-    if (!data::ResultStore::withdraw(ids, data::withdrawreason::OnStage)) {
+    if (!data::ResultStore::withdraw(ids, reason)) {
         outcome.failed = true;
         return outcome;
     }

@@ -146,11 +146,12 @@ public:
         BoardText board; // for the award that was current when the results went
     };
     // Deletes the results in one transaction, records the withdrawals and
-    // takes their winners out of the draw. The board is rebuilt for the award
-    // current until now; then the current award is chosen again, at once, or,
-    // while a round is under way, when it stops.
-    WithdrawOutcome WithdrawResults(
-        const std::vector<WithdrawnResult> &results, bool ascending, bool onlyCurrent);
+    // takes their winners out of the draw, each with the reason given. The
+    // board is rebuilt for the award current until now; then the current
+    // award is chosen again, at once, or, while a round is under way, when it
+    // stops.
+    WithdrawOutcome WithdrawResults(const std::vector<WithdrawnResult> &results, bool ascending,
+        bool onlyCurrent, const QString &reason = QStringLiteral("取消结果"));
 
     // The commitment in force: its 公证码 grouped for reading out, its number
     // (第N次) and reason, and the hash the QR code holds. codeOnShow: no

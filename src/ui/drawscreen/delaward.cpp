@@ -7,14 +7,19 @@
 #include "common/windowops.h"
 #include "data/backup.h"
 #include "data/drawstore.h"
+#include "data/resultstore.h"
 #include "data/tables.h"
 #include "drawscreen/mf.h"
 #include "grid/gridops.h"
 
 #include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace tombolix {
@@ -50,6 +55,32 @@ DelAward::DelAward(MF *screen)
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setMinimumSize(620, 360);
     layout->addWidget(m_view, 1);
+
+    // Why the wins go: kept with them in 撤销表 and in the draw's record.
+    auto *reasonBox = new QGroupBox(QStringLiteral("撤销原因"), this);
+    auto *reasonRow = new QHBoxLayout(reasonBox);
+    m_reasons = new QButtonGroup(this);
+    const struct
+    {
+        const char *name;
+        QString caption;
+    } choices[] = { { "reasonAbsent", data::withdrawreason::Absent },
+        { "reasonIneligible", data::withdrawreason::Ineligible },
+        { "reasonOther", data::withdrawreason::Other } };
+    for (const auto &choice : choices) {
+        auto *button = new QRadioButton(choice.caption, reasonBox);
+        button->setObjectName(QString::fromLatin1(choice.name));
+        m_reasons->addButton(button);
+        reasonRow->addWidget(button);
+    }
+    m_reasons->buttons().constFirst()->setChecked(true); // an absent winner is the usual case
+    m_note = new QLineEdit(reasonBox);
+    m_note->setObjectName(QStringLiteral("reasonNote"));
+    m_note->setPlaceholderText(QStringLiteral("说明（选“其他”时必填）"));
+    m_note->setMaxLength(200);
+    reasonRow->addWidget(m_note, 1);
+    layout->addWidget(reasonBox);
+
     const ButtonRow buttons = makeButtonRow(this, QStringLiteral("确    定"), QStringLiteral("Com_0"),
         QStringLiteral("取    消"), QStringLiteral("Com_1"));
     QPushButton *ok = buttons.ok;
@@ -70,6 +101,12 @@ DelAward::DelAward(MF *screen)
     connect(ok, &QPushButton::clicked, this, [this] {
         // The withdrawn wins stay in a backup; without one the operator may
         // choose to stay here, with the ticks in place.
+        if (hasMarkedRows() && m_reasons->checkedButton()->text() == data::withdrawreason::Other
+            && m_note->text().simplified().isEmpty()) {
+            prompts().message(QStringLiteral("撤销原因选了“其他”，请在说明中写明原因。"));
+            m_note->setFocus();
+            return;
+        }
         if (hasMarkedRows() && !data::BackUpBefore(data::backupreason::Withdraw))
             return;
         if (DeleteMarkedResults() < 0) {
@@ -124,7 +161,12 @@ int DelAward::DeleteMarkedResults()
     }
     if (marked.empty())
         return 0;
-    return m_screen->withdrawResults(marked);
+    return m_screen->withdrawResults(marked, reason());
+}
+
+QString DelAward::reason() const
+{
+    return data::withdrawreason::Stated(m_reasons->checkedButton()->text(), m_note->text());
 }
 
 } // namespace tombolix

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+class QButtonGroup;
+class QLineEdit;
+
 namespace tombolix {
 
 class MF;
@@ -25,6 +28,9 @@ public:
     // Deletes the ticked results; returns how many were deleted, -1 when the
     // database refused and nothing changed.
     int DeleteMarkedResults();
+    // Why the ticked wins go, as kept with them: 未到场, 不符合条件 or 其他,
+    // with the note after a colon when one is written.
+    QString reason() const;
 
 private:
     void FillResultGrid();
@@ -33,6 +39,8 @@ private:
     MF *m_screen;
     grid::GridModel *m_grid = nullptr;
     grid::GridView *m_view = nullptr;
+    QButtonGroup *m_reasons = nullptr;
+    QLineEdit *m_note = nullptr;
 };
 
 } // namespace tombolix

@@ -1228,10 +1228,10 @@ void MF::showBoard(const draw::BoardText &board)
     }
 }
 
-int MF::withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &results)
+int MF::withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &results, const QString &reason)
 {
     const draw::DrawSession::WithdrawOutcome outcome
-        = m_session.WithdrawResults(results, !m_reverseOrder, m_oneAward);
+        = m_session.WithdrawResults(results, !m_reverseOrder, m_oneAward, reason);
     if (outcome.failed)
         return -1;
     showBoard(outcome.board);

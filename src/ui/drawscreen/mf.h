@@ -163,7 +163,8 @@ public:
     // Withdraws results (see DrawSession::WithdrawResults) and shows what
     // follows: the board, the banner, and the frame without the withdrawn
     // winners. The number withdrawn, -1 when the database refused.
-    int withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &results);
+    int withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &results,
+        const QString &reason = QStringLiteral("取消结果"));
     // Opens the result withdrawal dialog.
     void showAwardUndo();
 

@@ -16,12 +16,15 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTest>
@@ -114,6 +117,8 @@ private slots:
     void oneSettingsWindowOfEachKind();
     void withdrawingAWinnerRedrawsThePlace();
     void refusedWithdrawalChangesNothing();
+    void aWithdrawalKeepsItsReason_data();
+    void aWithdrawalKeepsItsReason();
     void withdrawalRebuildsTheBoardOfTheAwardThatWasCurrent();
     void pressedWhileWithdrawalsLoad_data();
     void pressedWhileWithdrawalsLoad();
@@ -641,6 +646,62 @@ void TestDrawOptions::withdrawingAWinnerRedrawsThePlace()
     QVERIFY(stored.count(number) == 0);
     QVERIFY(screen.session().DrawFinished());
     Q_UNUSED(winners);
+}
+
+void TestDrawOptions::aWithdrawalKeepsItsReason_data()
+{
+    QTest::addColumn<QString>("choice"); // the radio button's object name; empty: as the window opens
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("kept"); // in 撤销表 and the record; empty: refused until a note is written
+    QTest::newRow("as it opens") << QString() << QString() << QStringLiteral("未到场");
+    QTest::newRow("absent, with a note") << QStringLiteral("reasonAbsent") << QStringLiteral(" 电话未接通 ")
+                                         << QStringLiteral("未到场：电话未接通");
+    QTest::newRow("not eligible") << QStringLiteral("reasonIneligible") << QString()
+                                  << QStringLiteral("不符合条件");
+    QTest::newRow("other, said") << QStringLiteral("reasonOther") << QStringLiteral("奖品已当场兑换")
+                                 << QStringLiteral("其他：奖品已当场兑换");
+    QTest::newRow("other, unsaid") << QStringLiteral("reasonOther") << QStringLiteral("  ") << QString();
+}
+
+// The operator says why a win goes; 撤销表 and the draw's record keep it.
+void TestDrawOptions::aWithdrawalKeepsItsReason()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, note);
+    QFETCH(QString, kept);
+    m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 1, 1);
+    MF screen(m_draw);
+    screen.resize(1280, 720);
+    screen.show();
+    playRound(screen);
+    DelAward *dialog = openWithdrawal(screen);
+    QVERIFY(dialog);
+    tick(dialog, dialog->grid()->FixedRows()); // the one winner
+    if (!choice.isEmpty())
+        QTest::mouseClick(dialog->findChild<QRadioButton *>(choice), Qt::LeftButton);
+    dialog->findChild<QLineEdit *>(QStringLiteral("reasonNote"))
+        ->insert(note); // typed through the input method
+    click(dialog, QStringLiteral("Com_0"));
+    if (kept.isEmpty()) {
+        QCOMPARE(m_prompts->messages(),
+            QStringList { QStringLiteral("撤销原因选了“其他”，请在说明中写明原因。") });
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(results(m_draw), qint64(1));
+        return;
+    }
+    QCOMPARE(results(m_draw), qint64(0));
+    QCOMPARE(
+        data::LookupValue(QStringLiteral("撤销表"), m_draw, QStringLiteral("CID"), QStringLiteral("原因"))
+            .toString(),
+        kept);
+    const QVariant entry = data::OpenRecordset(
+        QStringLiteral("SELECT 内容 FROM 公证记录表 WHERE CID=? AND 类型='withdrawal'"), { m_draw })
+                               .field(0);
+    QCOMPARE(QJsonDocument::fromJson(entry.toString().toUtf8())
+                 .object()
+                 .value(QStringLiteral("reason"))
+                 .toString(),
+        kept);
 }
 
 void TestDrawOptions::refusedWithdrawalChangesNothing()

@@ -570,7 +570,7 @@ void TestCrash::aWithdrawalKilledAfterItStaysOut()
         FileCheck file(db.path());
         QCOMPARE(file.values(QStringLiteral("SELECT 号码 FROM 结果表 WHERE CID=?"), { draw }), QStringList());
         QCOMPARE(file.values(QStringLiteral("SELECT 号码 || '|' || 原因 FROM 撤销表 WHERE CID=?"), { draw }),
-            QStringList { absent + QStringLiteral("|取消结果") });
+            QStringList { absent + QStringLiteral("|未到场") });
     }
 
     // Continued after the crash, the withdrawn winner stays out.
