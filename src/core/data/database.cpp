@@ -209,6 +209,7 @@ void setDatabasePath(const QString &path)
         return;
     CloseConnection();
     g_path = path;
+    g_told.clear(); // another file: its failures are its own
 }
 
 bool OpenConnection()
@@ -390,7 +391,9 @@ Recordset OpenRecordset(const QString &sql, const QVariantList &binds)
 {
     Recordset recordset;
     if (!ensureOpen()) {
-        tellOnce(openFailedMessage(sql, binds));
+        // No file to open: that is what the operator is told, not the query
+        // that happened to need it first.
+        tellOnce(ConnectionFailed);
         return recordset;
     }
     recordset.m_query = QSqlQuery(QSqlDatabase::database(ConnectionName, false));

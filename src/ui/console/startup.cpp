@@ -39,7 +39,11 @@ std::unique_ptr<FSet> StartConsole(const QDateTime &now, StartRefusal *refusal)
             why = StartRefusal::UpgradeFailed;
             return nullptr;
         }
-        data::DrawStore::carryOverStoredSettings();
+        // Draw settings in the user's settings were written by the versions
+        // that kept them there, for a file of theirs: only such a file takes
+        // them, never one that has kept its own since.
+        if (check.version == 0)
+            data::DrawStore::carryOverStoredSettings();
     }
     if (!data::BackUpDaily(now)) {
         why = StartRefusal::Declined;

@@ -124,7 +124,15 @@ void TestDatabaseRoutines::failedStatementIsShownWithItsValues()
                                      "AND 备注='?' AND 值=2.5)！") });
     m_prompts->clear();
 
-    // A lookup shows the statement the draw screen would have run.
+    // A lookup that fails shows the statement the draw screen would have run;
+    // with no file to open, every lookup says that, once until one succeeds.
+    QCOMPARE(LookupValue(QStringLiteral("没有这个表"), QStringLiteral("12"), QStringLiteral("ID"),
+                 QStringLiteral("速度"))
+                 .toString(),
+        QString());
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 没有这个表 WHERE ID='12')！") });
+    m_prompts->clear();
     setDatabasePath(QDir(m_db->folder()).filePath(QStringLiteral("missing.mdb")));
     QCOMPARE(
         LookupValue(QStringLiteral("奖次表"), 5, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
@@ -133,9 +141,7 @@ void TestDatabaseRoutines::failedStatementIsShownWithItsValues()
                  QStringLiteral("奖次表"), QStringLiteral("12"), QStringLiteral("ID"), QStringLiteral("速度"))
                  .toString(),
         QString());
-    QCOMPARE(m_prompts->messages(),
-        (QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID=5)！"),
-            QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID='12')！") }));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
     setDatabasePath(m_db->path());
 
     QCOMPARE(StatementText(QStringLiteral("UPDATE t SET a=?, b=?, c=? WHERE d=\"?\" AND e=?"),

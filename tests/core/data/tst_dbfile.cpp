@@ -47,21 +47,13 @@ void TestDatabaseFile::missingFileGivesMessagesAndNoFile()
     setDatabasePath(path);
     ScopedScriptedPrompts prompts;
 
-    QVERIFY(!OpenConnection());
-    QCOMPARE(prompts.messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
-    prompts.clear();
-
+    // With no file every routine fails, and the operator is told that once,
+    // whichever routine needed the file first, not a box per statement.
     QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(0));
-    QCOMPARE(prompts.messages(), QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 号码表)！") });
-    prompts.clear();
-
+    QVERIFY(!OpenConnection());
     QCOMPARE(
         LookupValue(QStringLiteral("奖次表"), 1, QStringLiteral("ID"), QStringLiteral("速度")).toString(),
         QString());
-    QCOMPARE(prompts.messages(),
-        QStringList { QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE ID=1)！") });
-    prompts.clear();
-
     QVERIFY(!ExecuteSql(QStringLiteral("DELETE FROM 结果表 WHERE CID=1")));
     QCOMPARE(prompts.messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
     prompts.clear();
@@ -92,9 +84,7 @@ void TestDatabaseFile::randomBytesGiveMessages()
 
     QVERIFY(!OpenConnection());
     QCOMPARE(CountRows(QStringLiteral("奖次表"), QStringLiteral("TRUE"), QStringLiteral("*")), qint64(0));
-    QCOMPARE(prompts.messages(),
-        (QStringList { QStringLiteral("无法建立数据库连接！"),
-            QStringLiteral("数据库打开错误(SELECT * FROM 奖次表 WHERE TRUE)！") }));
+    QCOMPARE(prompts.messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
     // The file is left exactly as it was.
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), noise);

@@ -457,9 +457,14 @@ void TestBackups::anOlderFileIsUpgradedQuietly()
     QCOMPARE(data::DrawStore::extraSetting(1, QStringLiteral("L3")),
         QStringLiteral("黑体】【√】【】【40】【】【】【255"));
     QVERIFY(StoredDrawSettings().isEmpty());
-    // Opened again, it is current: no second upgrade, no second backup of it.
+    // Opened again, it is current: no second upgrade, no second backup of it;
+    // and a file of this version keeps its settings itself: one left in the
+    // user's settings is no setting of its draw 1.
+    WriteStoredDrawSetting(1, QStringLiteral("L2"), QStringLiteral("宋体】【√】【】【20】【】【】【0"));
     QVERIFY(StartConsole(QDateTime::currentDateTime()));
     QCOMPARE(data::ListBackups().size(), 2);
+    QCOMPARE(data::DrawStore::extraSetting(1, QStringLiteral("L2")), QString());
+    QCOMPARE(StoredDrawSettings().value(1).keys(), QStringList { QStringLiteral("L2") });
 }
 
 void TestBackups::aFileThatIsNotOursIsLeftAlone_data()

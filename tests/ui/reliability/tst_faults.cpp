@@ -1,6 +1,8 @@
 #include "common/prompts.h"
+#include "console/fset.h"
 #include "console/modi.h"
 #include "console/modicon.h"
+#include "console/startup.h"
 #include "data/database.h"
 #include "data/schema.h"
 #include "draw/drawsession.h"
@@ -20,6 +22,8 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUuid>
@@ -264,6 +268,7 @@ private slots:
     void recordingWinners_data();
     void recordingWinners();
     void theStageOutlivesAFileThatWentAway();
+    void noFileIsToldOnceInTheConsole();
     void savingEditors_data();
     void savingEditors();
     void importingEntrants_data();
@@ -339,6 +344,23 @@ void TestDatabaseFaults::deletedOrReplacedFileIsNoticed()
     QCOMPARE(integrity(path), u"ok"_s);
 }
 
+// Started with no database at all, the console says so in one clear box;
+// clicking through its tabs, each refreshing several grids, adds none.
+void TestDatabaseFaults::noFileIsToldOnceInTheConsole()
+{
+    data::setDatabasePath(m_db->folder() + u"/没有的/Data.mdb"_s);
+    const std::unique_ptr<FSet> console = StartConsole(QDateTime::currentDateTime());
+    QVERIFY(console);
+    console->show();
+    QTabBar *tabs = console->tabs()->tabBar();
+    for (int round = 0; round < 2; ++round) {
+        for (int tab = 0; tab < tabs->count(); ++tab)
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
+    }
+    QCOMPARE(m_prompts->messages(), QStringList { ConnectionFailed });
+    data::setDatabasePath(m_db->path());
+}
+
 void TestDatabaseFaults::enteringADraw_data()
 {
     addFaultColumn();
@@ -347,10 +369,12 @@ void TestDatabaseFaults::enteringADraw_data()
     QTest::addColumn<bool>("opens");
 
     const QString earlier = u"重新开始将删除这2条抽奖结果，是否继续？"_s;
-    // The chooser looks the draw up before anything is entered.
+    // The chooser looks the draw up before anything is entered; with no file
+    // to open, that is what it says, once.
     const QString lookUp = u"数据库打开错误(SELECT ID FROM 奖次表 WHERE ID=1)！"_s;
     if (OpenFilesCanGo)
-        QTest::newRow("deleted") << Fault::Deleted << QStringList() << QStringList { lookUp } << false;
+        QTest::newRow("deleted") << Fault::Deleted << QStringList() << QStringList { ConnectionFailed }
+                                 << false;
     QTest::newRow("read-only")
         << Fault::ReadOnly << QStringList { earlier }
         << QStringList { u"公证承诺无法保存到数据库（磁盘可能已满，或文件只读、被锁定），抽奖未开始，请检查数据库！"_s }
@@ -434,9 +458,10 @@ void TestDatabaseFaults::recordingWinners_data()
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("readable");
 
-    // When nothing can be read either, the board cannot be rebuilt and says so.
+    // When nothing can be read either, the board cannot be rebuilt: there is
+    // no file to read it from.
     if (OpenFilesCanGo)
-        QTest::newRow("deleted") << Fault::Deleted << QStringList { BoardReadFailed } << false;
+        QTest::newRow("deleted") << Fault::Deleted << QStringList { ConnectionFailed } << false;
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList {} << true;
     QTest::newRow("locked") << Fault::Locked << QStringList { BoardReadFailed } << false;
     QTest::newRow("full") << Fault::Full << QStringList {} << true;
@@ -532,8 +557,8 @@ void TestDatabaseFaults::savingEditors_data()
     // The draw editor reads before it writes; a new award is written at once.
     const QString drawRead = u"数据库打开错误(SELECT ID FROM 奖次表 WHERE ID=1)！"_s;
     if (OpenFilesCanGo)
-        QTest::newRow("deleted") << Fault::Deleted << QStringList { drawRead }
-                                 << QStringList { ConnectionFailed, EditorSaveFailed };
+        QTest::newRow("deleted") << Fault::Deleted << QStringList { ConnectionFailed } // told once
+                                 << QStringList { EditorSaveFailed };
     QTest::newRow("read-only") << Fault::ReadOnly << QStringList { EditorSaveFailed }
                                << QStringList { EditorSaveFailed };
     QTest::newRow("locked") << Fault::Locked << QStringList { drawRead } << QStringList { EditorSaveFailed };
