@@ -292,7 +292,7 @@ void MF::buildControls()
     m_notary->setWordWrap(false);
     m_commitmentQr = new QLabel(m_slide);
     m_commitmentQr->setObjectName(QStringLiteral("commitmentQr"));
-    m_card = new QLabel(m_slide);
+    m_card = new CardText(m_slide);
     m_card->setObjectName(QStringLiteral("awardCard"));
     m_card->setTextFormat(Qt::PlainText);
     m_card->setAlignment(Qt::AlignCenter);
@@ -1440,9 +1440,15 @@ void MF::placeNotaryCode()
     small.setPixelSize(std::max(12, pixels * 2 / 5));
     const QFontMetrics smallMetrics(small);
     QStringList lines { codeLine, QString() };
-    lines << smallMetrics.elidedText(
-        QStringLiteral("本次抽奖的中奖结果由此码承诺，抽奖结束后可凭它核对每一位中奖者"), Qt::ElideRight,
-        textWidth);
+    // What the code is, whole: on two lines where one is too narrow for it.
+    const QString said = QStringLiteral("本次抽奖的中奖结果由此码承诺，抽奖结束后可凭它核对每一位中奖者");
+    if (smallMetrics.horizontalAdvance(said) <= textWidth) {
+        lines << said;
+    } else {
+        const qsizetype comma = said.indexOf(QStringLiteral("，")) + 1;
+        for (const QString &part : { said.left(comma), said.mid(comma) })
+            lines << smallMetrics.elidedText(part, Qt::ElideRight, textWidth);
+    }
     if (commitment.number > 1) {
         // One line, however long the reason: the code stays whole above it.
         lines << smallMetrics.elidedText(

@@ -27,6 +27,7 @@ class StageSound;
 }
 class HallNumbersPanel;
 class SlideText;
+class CardText;
 
 // A label that reports mouse presses to the draw screen. The press of a
 // double-click has been reported already; the double-click itself is not a
@@ -277,7 +278,7 @@ private:
     ClickLabel *m_banner = nullptr;
     SlideText *m_notary = nullptr; // the 公证码 and what it is, on the slide
     QFrame *m_slide = nullptr;
-    QLabel *m_card = nullptr; // the next award's card, on the slide
+    CardText *m_card = nullptr; // the next award's card, on the slide
     bool m_cardShown = false;
     bool m_cardPending = false; // an award was completed: the next press shows the next one's card
     QRect slideArea() const;

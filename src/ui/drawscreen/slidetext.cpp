@@ -45,4 +45,25 @@ void SlideText::paintEvent(QPaintEvent *)
     }
 }
 
+void CardText::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QStringList lines = text().split(QLatin1Char('\n'));
+    QFont caption = font();
+    caption.setPixelSize(std::max(1, int(QFontInfo(font()).pixelSize() * CaptionShare)));
+    auto fontOf = [&](qsizetype line) -> const QFont & { return line == 0 ? caption : font(); };
+    double height = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        height += QFontMetricsF(fontOf(i)).lineSpacing();
+    double top = std::max(0.0, (this->height() - height) / 2);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QFontMetricsF metrics(fontOf(i));
+        painter.setFont(fontOf(i));
+        const double left = (width() - metrics.horizontalAdvance(lines.at(i))) / 2;
+        painter.drawText(QPointF(left, top + metrics.ascent()), lines.at(i));
+        top += metrics.lineSpacing();
+    }
+}
+
 } // namespace tombolix

@@ -26,4 +26,19 @@ private:
     QFont m_first;
 };
 
+// The next award's card: lines of plain text centred, the first (what the
+// card is, "下一个奖项") smaller than the award's own lines under it.
+class CardText : public QLabel
+{
+    Q_OBJECT
+
+public:
+    using QLabel::QLabel;
+
+    static constexpr double CaptionShare = 0.55; // of the lines' size
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
 } // namespace tombolix
