@@ -11,7 +11,6 @@
 #include "data/storesupport.h"
 #include "draw/certificate.h"
 #include "draw/commitment.h"
-#include "draw/drawstate.h"
 #include "draw/stagescreen.h"
 #include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
@@ -128,13 +127,14 @@ MF *EnterDraw(QWidget *console)
 
     auto *chooser = new GetProject(console);
     g_chooser = chooser;
+    QString chosen;
+    QObject::connect(
+        chooser, &GetProject::chosen, chooser, [&chosen](const QString &draw) { chosen = draw; });
     chooser->show();
     WaitWhileFormOpen(GetProject::caption());
-    if (draw::ChosenDraw.isEmpty())
+    if (chosen.isEmpty())
         return nullptr;
-
-    draw::CurrentDraw = draw::ChosenDraw;
-    const qint64 drawId = integerValue(draw::CurrentDraw);
+    const qint64 drawId = integerValue(chosen);
 
     // Entering stops at the first count that cannot be read (the database
     // routine has told the operator): read as 0 it would skip the questions

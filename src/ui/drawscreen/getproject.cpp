@@ -7,7 +7,6 @@
 #include "common/windowops.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
-#include "draw/drawstate.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -42,7 +41,6 @@ GetProject::GetProject(QWidget *parent)
     connect(ok, &QPushButton::clicked, this, &GetProject::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
 
-    draw::ChosenDraw.clear();
     data::FillDrawList(m_draws);
     adjustSize();
     MakeTopmost(this);
@@ -53,10 +51,10 @@ void GetProject::confirm()
 {
     // The console stays usable while this waits; the draw may have been
     // deleted there meanwhile.
-    const QString chosen = m_draws->currentText();
-    if (!chosen.isEmpty()) {
+    const QString item = m_draws->currentText();
+    if (!item.isEmpty()) {
         const std::optional<bool> exists
-            = data::rowExists(data::draws::Table, data::draws::Id, integerValue(chosen));
+            = data::rowExists(data::draws::Table, data::draws::Id, integerValue(item));
         if (!exists) {
             // Unreadable: the database routine has told the operator, and
             // nothing can be entered from a file that cannot be read.
@@ -70,7 +68,8 @@ void GetProject::confirm()
             return;
         }
     }
-    draw::ChosenDraw = chosen;
+    if (!item.isEmpty())
+        emit chosen(item);
     close();
 }
 

@@ -6,9 +6,10 @@ class QComboBox;
 
 namespace tombolix {
 
-// The draw chooser: lists the draws, newest first, and leaves the chosen one
-// in ChosenDraw ("" when cancelled). Shown without modality; the caller waits
-// for the window titled "选择抽奖设置" to close.
+// The draw chooser: lists the draws, newest first, and says which one was
+// chosen (its ID list item) through chosen() as it closes; nothing when
+// cancelled. Shown without modality; the caller waits for the window titled
+// "选择抽奖设置" to close.
 class GetProject : public QDialog
 {
     Q_OBJECT
@@ -17,6 +18,9 @@ public:
     explicit GetProject(QWidget *parent = nullptr);
 
     static QString caption() { return QStringLiteral("选择抽奖设置"); }
+
+signals:
+    void chosen(const QString &draw);
 
 private:
     void confirm();
