@@ -117,6 +117,27 @@ qint64 winnersOnTheBoard(MF &screen)
     return winners;
 }
 
+// Staff numbered from 1001, named 员工N号, stored in one transaction.
+void addStaff(test::TestDatabase &db, qint64 draw, int count)
+{
+    data::Transaction transaction;
+    for (int i = 1; i <= count; ++i)
+        db.addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+    transaction.commit();
+}
+
+// The stage full screen on the X server, its controls kept awake; false
+// when the window manager never gave it the whole screen.
+bool showStage(MF &screen)
+{
+    screen.setControlsIdleInterval(60 * 1000);
+    screen.showFullScreen();
+    if (!QTest::qWaitForWindowExposed(&screen))
+        return false;
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    return QTest::qWaitFor([&] { return screen.size() == size; }, 15000);
+}
+
 } // namespace
 
 class TestStageOnX : public QObject
@@ -178,12 +199,7 @@ void TestStageOnX::stageAfterAStop()
 
     const qint64 draw = m_db->addDraw(
         QStringLiteral("年会"), QStringLiteral("20"), QString(), QStringLiteral("0"), QStringLiteral("5"));
-    {
-        data::Transaction transaction;
-        for (int i = 1; i <= 300; ++i)
-            m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
-        transaction.commit();
-    }
+    addStaff(*m_db, draw, 300);
     m_db->addAward(
         draw, 1, QStringLiteral("特等奖"), earlierWinners, 5, true, false, QStringLiteral("旅游基金"));
     m_db->addAward(draw, 2, QStringLiteral("三等奖"), 20, perRound, true, false, QStringLiteral("小米手环9"));
@@ -195,9 +211,7 @@ void TestStageOnX::stageAfterAStop()
     WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), columns);
 
     MF screen(draw, earlierWinners > 0 ? draw::Entry::Continue : draw::Entry::Afresh);
-    screen.setControlsIdleInterval(60 * 1000);
-    screen.showFullScreen();
-    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    QVERIFY(showStage(screen));
     const QRect screenRect(QPoint(0, 0), QGuiApplication::primaryScreen()->size());
     QTRY_COMPARE_WITH_TIMEOUT(screen.geometry(), screenRect, 15000);
     QWidget *canvas = screen.canvas();
@@ -358,12 +372,7 @@ void TestStageOnX::theBoardPaintsOnlyWhatItHolds()
     QFETCH(bool, columns);
     QFETCH(bool, lowRectangle);
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
-    {
-        data::Transaction transaction;
-        for (int i = 1; i <= 1000; ++i)
-            m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
-        transaction.commit();
-    }
+    addStaff(*m_db, draw, 1000);
     m_db->addAward(draw, 1, QStringLiteral("三等奖"), 200, 50, true, false, QStringLiteral("小米手环9"));
     m_db->addAward(
         draw, 2, QStringLiteral("二等奖"), 20, 10, true, false, QStringLiteral("华为 Mate 70 Pro"));
@@ -381,10 +390,7 @@ void TestStageOnX::theBoardPaintsOnlyWhatItHolds()
     }
 
     MF screen(draw);
-    screen.setControlsIdleInterval(60 * 1000);
-    screen.showFullScreen();
-    QVERIFY(QTest::qWaitForWindowExposed(&screen));
-    QTRY_COMPARE_WITH_TIMEOUT(screen.size(), size, 15000);
+    QVERIFY(showStage(screen));
     const auto stored = [draw] {
         return data::CountRows(
             QStringLiteral("结果表"), QStringLiteral("CID=%1").arg(draw), QStringLiteral("ID"));
@@ -440,16 +446,12 @@ void TestStageOnX::theStopLandsOnItsWinners()
 {
     draw::SetStagePaceForTesting(draw::StagePace {});
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
-    for (int i = 1; i <= 300; ++i)
-        m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+    addStaff(*m_db, draw, 300);
     m_db->addAward(draw, 1, QStringLiteral("二等奖"), 10, 5, true, false, QStringLiteral("华为 Mate 70 Pro"));
     WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
     MF screen(draw);
-    screen.setControlsIdleInterval(60 * 1000);
-    screen.showFullScreen();
-    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    QVERIFY(showStage(screen));
     const QSize size = QGuiApplication::primaryScreen()->size();
-    QTRY_COMPARE_WITH_TIMEOUT(screen.size(), size, 15000);
     const QPoint picture(10, size.height() / 2);
     QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
     QTest::qWait(300);
@@ -483,12 +485,7 @@ void TestStageOnX::theCodeAndTheNextAwardStandClear()
 {
     draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0, true });
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
-    {
-        data::Transaction transaction;
-        for (int i = 1; i <= 300; ++i)
-            m_db->addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
-        transaction.commit();
-    }
+    addStaff(*m_db, draw, 300);
     m_db->addAward(draw, 1, QStringLiteral("特等奖"), 120, 5, true, false, QStringLiteral("旅游基金"));
     m_db->addAward(draw, 2, QStringLiteral("三等奖"), 10, 5, true, false, QStringLiteral("小米手环9"));
     m_db->addAward(draw, 3, QStringLiteral("一等奖"), 1, 1, true, false, QStringLiteral("华为 Mate 70 Pro"));
@@ -496,11 +493,8 @@ void TestStageOnX::theCodeAndTheNextAwardStandClear()
     m_db->addEntrant(draw, QStringLiteral("2001"), QStringLiteral("迟到者"));
     WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), true);
     MF screen(draw, draw::Entry::Continue);
-    screen.setControlsIdleInterval(60 * 1000);
-    screen.showFullScreen();
-    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    QVERIFY(showStage(screen));
     const QSize size = QGuiApplication::primaryScreen()->size();
-    QTRY_COMPARE_WITH_TIMEOUT(screen.size(), size, 15000);
     QTest::qWait(200);
     auto *slide = screen.findChild<QFrame *>(QStringLiteral("stageSlide"));
     const auto standsClear = [&](const QString &what) {
@@ -550,10 +544,7 @@ void TestStageOnX::boldChineseStaysBoldOnLargeScreens()
     m_db->addEntrant(draw, QStringLiteral("1001"), QStringLiteral("张三"));
     m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1, true, false, QStringLiteral("旅游基金"));
     MF screen(draw);
-    screen.setControlsIdleInterval(60 * 1000);
-    screen.showFullScreen();
-    QVERIFY(QTest::qWaitForWindowExposed(&screen));
-    QTRY_COMPARE_WITH_TIMEOUT(screen.size(), QGuiApplication::primaryScreen()->size(), 15000);
+    QVERIFY(showStage(screen));
     const QImage shot = settledScreen(&screen);
     for (const char *name : { "LL_0", "awardBanner" }) {
         const auto *label = screen.findChild<QLabel *>(QString::fromLatin1(name));
