@@ -5,9 +5,6 @@
 
 namespace tombolix::transfer {
 
-QString ImportFilePath;
-QString ImportSheetName;
-
 bool IsCsvPath(const QString &path)
 {
     return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);

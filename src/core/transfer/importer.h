@@ -10,14 +10,20 @@
 // specs into rows for the entrants list.
 namespace tombolix::transfer {
 
-// The file and worksheet chosen for the import: the path as chosen, the sheet
-// name empty for a CSV file or when none was chosen.
-extern QString ImportFilePath;
-extern QString ImportSheetName;
-
 bool IsCsvPath(const QString &path);
 // .xls or .xlsx
 bool IsWorkbookPath(const QString &path);
+
+// The file and worksheet chosen for an import: the path as chosen, the sheet
+// name empty for a CSV file or when none was chosen.
+struct ImportSource
+{
+    QString path;
+    QString sheet;
+
+    // A CSV file, or a workbook and its sheet: something to import from.
+    bool ready() const { return !path.isEmpty() && (IsCsvPath(path) || !sheet.isEmpty()); }
+};
 
 // Reads rows first..last (1-based file rows) of the file, or of the sheet of
 // a workbook, as last - first + 1 new rows (spec 0 the number, spec 1 the

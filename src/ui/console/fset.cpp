@@ -714,8 +714,8 @@ void FSet::MoveAwardRow(int from, int to)
 
 void FSet::importEntrants()
 {
-    ChooseImportFile(this, 1);
-    QDialog *mapping = StartImportMapping(this, m_grids[2], [this] { return chosenDraw(2); });
+    const transfer::ImportSource source = ChooseImportFile(this, 1);
+    QDialog *mapping = StartImportMapping(this, source, m_grids[2], [this] { return chosenDraw(2); });
     if (auto *map = qobject_cast<InputMap *>(mapping)) {
         connect(map, &InputMap::imported, this, [this](int firstRow, int stored) {
             if (stored > 0)

@@ -25,17 +25,8 @@
 
 namespace tombolix {
 
-using transfer::ImportFilePath;
-using transfer::ImportSheetName;
-
 namespace {
 const QString Section = QStringLiteral("ImputMap");
-
-// The file (and sheet) a remembered range was chosen for.
-QString rangeFile()
-{
-    return ImportFilePath + QLatin1Char('|') + ImportSheetName;
-}
 
 constexpr int SpecColumn = 4;
 constexpr int PreviewRows = 20;
@@ -55,8 +46,15 @@ void showPreview(grid::GridModel &preview, const QList<QStringList> &rows)
 
 } // namespace
 
-InputMap::InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent)
+QString InputMap::rangeFile() const
+{
+    return m_source.path + QLatin1Char('|') + m_source.sheet;
+}
+
+InputMap::InputMap(const transfer::ImportSource &source, grid::GridModel *entrants,
+    std::function<qint64()> drawId, QWidget *parent)
     : QDialog(parent)
+    , m_source(source)
     , m_entrants(entrants)
     , m_drawId(std::move(drawId))
 {
@@ -147,18 +145,18 @@ void InputMap::loadPreview()
 
     m_fileRows = -1;
     m_previewRows.clear();
-    if (transfer::IsCsvPath(ImportFilePath)) {
-        m_previewRows = transfer::PreviewCsvRows(ImportFilePath);
+    if (transfer::IsCsvPath(m_source.path)) {
+        m_previewRows = transfer::PreviewCsvRows(m_source.path);
         showPreview(*m_preview, m_previewRows);
-        m_fileRows = transfer::CountCsvRows(ImportFilePath);
-    } else if (transfer::IsWorkbookPath(ImportFilePath)) {
+        m_fileRows = transfer::CountCsvRows(m_source.path);
+    } else if (transfer::IsWorkbookPath(m_source.path)) {
         int rows = 0;
-        if (transfer::PreviewWorkbookRows(ImportFilePath, ImportSheetName, m_previewRows, &rows) == 0)
+        if (transfer::PreviewWorkbookRows(m_source.path, m_source.sheet, m_previewRows, &rows) == 0)
             m_fileRows = rows;
         showPreview(*m_preview, m_previewRows);
     } else {
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
-        ImportFilePath.clear();
+        m_source.path.clear();
     }
     m_fileRowsLabel->setText(transfer::FileRowsText(m_fileRows));
     grid::FitGridColumns(font(), *m_preview, 0, true);
@@ -261,7 +259,7 @@ void InputMap::confirm()
     if (m_importing)
         return;
     hideSpecEditor();
-    if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty())) {
+    if (!m_source.ready()) {
         close();
         return;
     }
@@ -286,8 +284,8 @@ void InputMap::confirm()
         // The question and the closing message yield to the event loop too.
         m_importing = true;
         const auto finished = qScopeGuard([this] { m_importing = false; });
-        const QString path = ImportFilePath;
-        const QString sheet = ImportSheetName;
+        const QString path = m_source.path;
+        const QString sheet = m_source.sheet;
         const qint64 fileRows = m_fileRows;
         // A header row (a title above it pushed it into the range) is left
         // out unless the operator wants it as an entrant.

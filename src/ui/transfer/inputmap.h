@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/importer.h"
+
 #include <QDialog>
 #include <functional>
 
@@ -23,7 +25,10 @@ class InputMap : public QDialog
     Q_OBJECT
 
 public:
-    InputMap(grid::GridModel *entrants, std::function<qint64()> drawId, QWidget *parent = nullptr);
+    InputMap(const transfer::ImportSource &source, grid::GridModel *entrants, std::function<qint64()> drawId,
+        QWidget *parent = nullptr);
+    // The file and sheet it imports from; an empty path once refused.
+    const transfer::ImportSource &source() const { return m_source; }
 
     static QString caption() { return QStringLiteral("导入数据映射"); }
 
@@ -53,6 +58,8 @@ private:
     void editSpec(int row, int col);
     void hideSpecEditor();
 
+    transfer::ImportSource m_source;
+    QString rangeFile() const; // the file (and sheet) a remembered range was chosen for
     grid::GridModel *m_entrants;
     std::function<qint64()> m_drawId;
     grid::GridModel *m_preview = nullptr;

@@ -17,16 +17,14 @@
 
 namespace tombolix {
 
-using transfer::ImportFilePath;
-using transfer::ImportSheetName;
-
 namespace {
 constexpr int SelectColumn = 1;
 constexpr int NameColumn = 2;
 } // namespace
 
-Sheets::Sheets(int mode, QWidget *parent)
+Sheets::Sheets(const QString &workbook, int mode, QWidget *parent)
     : QDialog(parent)
+    , m_workbook(workbook)
     , m_mode(mode)
 {
     setObjectName(QStringLiteral("Sheets"));
@@ -71,7 +69,7 @@ Sheets::Sheets(int mode, QWidget *parent)
 bool Sheets::load()
 {
     int error = 0;
-    const QList<transfer::SheetInfo> sheets = transfer::ListWorksheetInfo(ImportFilePath, &error);
+    const QList<transfer::SheetInfo> sheets = transfer::ListWorksheetInfo(m_workbook, &error);
     if (error != 0) {
         // A file whose content is no workbook (a Word document or a text
         // file renamed) is told apart from one that cannot be read.
@@ -135,36 +133,35 @@ void Sheets::pressHeader(int col)
 
 void Sheets::finish(bool accept)
 {
-    ImportSheetName.clear();
     if (accept) {
-        QStringList chosen;
+        QStringList ticked;
         for (int r = 1; r < m_grid->Rows(); ++r) {
             if (!m_grid->TextMatrix(r, SelectColumn).isEmpty())
-                chosen << sheetName(r);
+                ticked << sheetName(r);
         }
-        ImportSheetName = chosen.join(QStringLiteral("‖"));
+        emit chosen(ticked.join(QStringLiteral("‖")));
     }
     close();
 }
 
-void ChooseImportFile(QWidget *console, int mode)
+transfer::ImportSource ChooseImportFile(QWidget *console, int mode)
 {
-    ImportFilePath.clear();
-    ImportSheetName.clear();
+    transfer::ImportSource source;
     QString filter;
     // The path is kept as chosen: on a case-sensitive file system a lower-cased
     // name would name no file. Extensions are compared without case.
-    ImportFilePath = AskOpenFileName(filter);
-    if (ImportFilePath.isEmpty() || transfer::IsCsvPath(ImportFilePath))
-        return;
-    if (!transfer::IsWorkbookPath(ImportFilePath)) {
+    source.path = AskOpenFileName(filter);
+    if (source.path.isEmpty() || transfer::IsCsvPath(source.path))
+        return source;
+    if (!transfer::IsWorkbookPath(source.path)) {
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
-        ImportFilePath.clear();
-        return;
+        return {};
     }
     // Top-level windows of their own: disabling the console must not
     // disable them.
-    auto *chooser = new Sheets(mode);
+    auto *chooser = new Sheets(source.path, mode);
+    QObject::connect(
+        chooser, &Sheets::chosen, chooser, [&source](const QString &sheets) { source.sheet = sheets; });
     if (console)
         console->setEnabled(false);
     const bool listed = chooser->load();
@@ -176,18 +173,20 @@ void ChooseImportFile(QWidget *console, int mode)
     }
     if (console)
         console->setEnabled(true);
+    return source;
 }
 
-QDialog *StartImportMapping(QWidget *console, grid::GridModel *entrants, std::function<qint64()> drawId)
+QDialog *StartImportMapping(QWidget *console, const transfer::ImportSource &source, grid::GridModel *entrants,
+    std::function<qint64()> drawId)
 {
-    if (ImportFilePath.isEmpty() || (!transfer::IsCsvPath(ImportFilePath) && ImportSheetName.isEmpty()))
+    if (!source.ready())
         return nullptr;
     // Disabled before the dialog reads its preview: the progress window
     // yields to the event loop, and a click on the console then could start
     // a second import that changes the file under the first.
     if (console)
         console->setEnabled(false);
-    auto *dialog = new InputMap(entrants, std::move(drawId));
+    auto *dialog = new InputMap(source, entrants, std::move(drawId));
     if (console)
         QObject::connect(dialog, &QObject::destroyed, console, [console] { console->setEnabled(true); });
     dialog->show();

@@ -139,9 +139,13 @@ public:
     }
 };
 
+// The file (and sheet) the tests that open the mapping window directly
+// import from, as the console's choosing would hand it over.
+transfer::ImportSource chosenSource;
+
 InputMap *openMap(GridModel &entrants, qint64 draw)
 {
-    auto *map = new InputMap(&entrants, [draw] { return draw; });
+    auto *map = new InputMap(chosenSource, &entrants, [draw] { return draw; });
     map->show();
     map->setSpec(0, QStringLiteral("A"));
     map->setSpec(1, QStringLiteral("B"));
@@ -233,8 +237,7 @@ void TestImport::init()
 {
     m_db = new test::TestDatabase;
     m_prompts = new ScopedScriptedPrompts;
-    transfer::ImportFilePath.clear();
-    transfer::ImportSheetName.clear();
+    chosenSource = {};
 }
 
 void TestImport::cleanup()
@@ -264,7 +267,7 @@ void TestImport::csvFromTheConsoleToTheTable()
     auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
     QVERIFY(map);
     QVERIFY(!console.isEnabled());
-    QCOMPARE(transfer::ImportFilePath, csv); // not lower-cased: Linux names are case-sensitive
+    QCOMPARE(map->source().path, csv); // not lower-cased: Linux names are case-sensitive
     QCOMPARE(map->preview()->TextMatrix(1, 1), QStringLiteral("工号"));
     QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("O'Brien, Pat"));
     QCOMPARE(map->findChild<QLabel *>(QStringLiteral("FileRows"))->text(), QStringLiteral("文件共有5行"));
@@ -323,9 +326,9 @@ void TestImport::workbookThroughTheSheetChooser()
         QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("IMG_0")), Qt::LeftButton);
     });
     console.pressButton(20);
-    QCOMPARE(transfer::ImportSheetName, QStringLiteral("名单"));
     auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
     QVERIFY(map);
+    QCOMPARE(map->source().sheet, QStringLiteral("名单"));
     test::saveShot(map, QStringLiteral("InputMap-workbook"));
     map->setSpec(0, QStringLiteral("A"));
     map->setSpec(1, QStringLiteral("B"));
@@ -346,9 +349,9 @@ void TestImport::cancelNeverImportsAndSettingsComeBack()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     const QString csv = writeFile(m_db->folder(), QStringLiteral("a.csv"), "1,a\r\n2,b\r\n");
     GridModel entrants;
-    transfer::ImportFilePath = csv;
+    chosenSource.path = csv;
     {
-        InputMap map(&entrants, [draw] { return draw; });
+        InputMap map(chosenSource, &entrants, [draw] { return draw; });
         map.show();
         map.setSpec(0, QStringLiteral("B"));
         map.setSpec(1, QStringLiteral("A"));
@@ -357,7 +360,7 @@ void TestImport::cancelNeverImportsAndSettingsComeBack()
         click(&map, QStringLiteral("Com_1"));
     }
     QVERIFY(storedEntrants(draw).isEmpty());
-    InputMap again(&entrants, [draw] { return draw; });
+    InputMap again(chosenSource, &entrants, [draw] { return draw; });
     QCOMPARE(again.spec(0), QStringLiteral("B"));
     QCOMPARE(again.spec(1), QStringLiteral("A"));
     QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("1"));
@@ -370,11 +373,11 @@ void TestImport::rangeIsOrderedAndLimited()
     QByteArray text;
     for (int i = 1; i <= 120; ++i)
         text += QByteArray::number(1000 + i) + ",n" + QByteArray::number(i) + "\r\n";
-    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("many.csv"), text);
+    chosenSource.path = writeFile(m_db->folder(), QStringLiteral("many.csv"), text);
     GridModel entrants;
     setupEntrants(entrants);
     auto run = [&](const QString &from, const QString &to) {
-        auto *map = new InputMap(&entrants, [draw] { return draw; });
+        auto *map = new InputMap(chosenSource, &entrants, [draw] { return draw; });
         map->show();
         map->setSpec(0, QStringLiteral("A"));
         map->setSpec(1, QStringLiteral("B"));
@@ -465,7 +468,6 @@ void TestImport::filesThatAreNoWorkbookAreNamed()
     QCOMPARE(m_prompts->messages(), QStringList { message });
     QVERIFY(!openWindow(Sheets::caption()));
     QVERIFY(!openWindow(InputMap::caption()));
-    QVERIFY(transfer::ImportSheetName.isEmpty());
     QVERIFY(console.isEnabled());
 }
 
@@ -488,13 +490,13 @@ void TestImport::importRunsOnceUnderQueuedCloseAndConfirm()
     QFETCH(QString, during);
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     const int count = 300; // past 200 rows the column fitting shows progress too
-    transfer::ImportFilePath = writeEntrants(m_db->folder(), kind, count);
-    QVERIFY(!transfer::ImportFilePath.isEmpty());
-    transfer::ImportSheetName = kind == QLatin1String("xlsx") ? QStringLiteral("名单") : QString();
+    chosenSource.path = writeEntrants(m_db->folder(), kind, count);
+    QVERIFY(!chosenSource.path.isEmpty());
+    chosenSource.sheet = kind == QLatin1String("xlsx") ? QStringLiteral("名单") : QString();
     YieldingProgress progress;
     GridModel entrants;
     setupEntrants(entrants);
-    QPointer<InputMap> map = new InputMap(&entrants, [draw] { return draw; });
+    QPointer<InputMap> map = new InputMap(chosenSource, &entrants, [draw] { return draw; });
     map->show();
     map->setSpec(0, QStringLiteral("A"));
     map->setSpec(1, QStringLiteral("B"));
@@ -545,7 +547,7 @@ void TestImport::consoleStaysDisabledWhileThePreviewReads()
     QCoreApplication::processEvents(); // anything still queued
     QCOMPARE(m_prompts->texts(QStringLiteral("open")).size(), 1);
     QVERIFY(m_prompts->messages().isEmpty());
-    QCOMPARE(transfer::ImportFilePath, xlsx);
+    QCOMPARE(map->source().path, xlsx);
     QCOMPARE(map->preview()->TextMatrix(2, 2), QStringLiteral("张三"));
     QVERIFY(!console.isEnabled());
 }
@@ -573,7 +575,6 @@ void TestImport::closingTheConsoleWhileSheetsAreListedEndsTheProgram()
     QVERIFY(returned);
     QVERIFY(!console.isVisible());
     QVERIFY(!openWindow(InputMap::caption()));
-    QVERIFY(transfer::ImportSheetName.isEmpty());
 }
 
 // Enter in the cell editor of a spec commits the cell; only 确定 imports.
@@ -606,9 +607,9 @@ void TestImport::officeExportsNamedXlsThroughTheSheetChooser()
     });
     console.pressButton(20);
     QCOMPARE(listed, sheets);
-    QCOMPARE(transfer::ImportSheetName, QStringLiteral("名单"));
     auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
     QVERIFY(map);
+    QCOMPARE(map->source().sheet, QStringLiteral("名单"));
     QCOMPARE(map->preview()->TextMatrix(2, 1), QStringLiteral("0012"));
     QCOMPARE(map->preview()->TextMatrix(2, 4), QStringLiteral("13800138000"));
     map->setSpec(0, QStringLiteral("A"));
@@ -630,10 +631,10 @@ void TestImport::officeExportsNamedXlsThroughTheSheetChooser()
 void TestImport::enterInASpecCellOnlyFinishesTheCell()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    transfer::ImportFilePath = writeEntrants(m_db->folder(), QStringLiteral("csv"), 120);
+    chosenSource.path = writeEntrants(m_db->folder(), QStringLiteral("csv"), 120);
     GridModel entrants;
     setupEntrants(entrants);
-    QPointer<InputMap> map = new InputMap(&entrants, [draw] { return draw; });
+    QPointer<InputMap> map = new InputMap(chosenSource, &entrants, [draw] { return draw; });
     map->show();
     map->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(map));
@@ -671,9 +672,9 @@ void TestImport::enterInASpecCellOnlyFinishesTheCell()
 void TestImport::escapeSavesTheSettings()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    transfer::ImportFilePath = writeEntrants(m_db->folder(), QStringLiteral("csv"), 10);
+    chosenSource.path = writeEntrants(m_db->folder(), QStringLiteral("csv"), 10);
     GridModel entrants;
-    QPointer<InputMap> map = new InputMap(&entrants, [draw] { return draw; });
+    QPointer<InputMap> map = new InputMap(chosenSource, &entrants, [draw] { return draw; });
     map->show();
     map->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(map));
@@ -693,7 +694,7 @@ void TestImport::escapeSavesTheSettings()
     QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("T(1)"), QString()), QStringLiteral("7"));
     QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("I(0)"), QString()), QStringLiteral("B"));
     QCOMPARE(ReadRegValue(AppName, section, QStringLiteral("I(1)"), QString()), QStringLiteral("A,\"先生\""));
-    InputMap again(&entrants, [draw] { return draw; });
+    InputMap again(chosenSource, &entrants, [draw] { return draw; });
     QCOMPARE(again.spec(1), QStringLiteral("A,\"先生\""));
     QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("3"));
 }
@@ -701,13 +702,13 @@ void TestImport::escapeSavesTheSettings()
 void TestImport::unsupportedFileIsRefusedAtThePreview()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("list.txt"), "1,a\r\n");
-    transfer::ImportSheetName = QStringLiteral("x");
+    chosenSource.path = writeFile(m_db->folder(), QStringLiteral("list.txt"), "1,a\r\n");
+    chosenSource.sheet = QStringLiteral("x");
     GridModel entrants;
-    InputMap map(&entrants, [draw] { return draw; });
+    InputMap map(chosenSource, &entrants, [draw] { return draw; });
     QCOMPARE(m_prompts->messages(),
         QStringList { QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！") });
-    QVERIFY(transfer::ImportFilePath.isEmpty());
+    QVERIFY(map.source().path.isEmpty());
     map.show();
     click(&map, QStringLiteral("Com_0"));
     QVERIFY(!map.isVisible());
@@ -727,9 +728,9 @@ void TestImport::aShortRangeIsImportedOnlyWhenTheOperatorSaysSo()
 {
     QFETCH(QString, kind);
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    transfer::ImportFilePath = writeEntrants(m_db->folder(), kind, 300);
-    QVERIFY(!transfer::ImportFilePath.isEmpty());
-    transfer::ImportSheetName = kind == QLatin1String("xlsx") ? QStringLiteral("名单") : QString();
+    chosenSource.path = writeEntrants(m_db->folder(), kind, 300);
+    QVERIFY(!chosenSource.path.isEmpty());
+    chosenSource.sheet = kind == QLatin1String("xlsx") ? QStringLiteral("名单") : QString();
     GridModel entrants;
     setupEntrants(entrants);
     const QString question = QStringLiteral("文件共有301行，当前只导入第2行至第100行，是否继续？");
@@ -773,7 +774,7 @@ void TestImport::aShortRangeIsImportedOnlyWhenTheOperatorSaysSo()
 void TestImport::clicksDuringTheQuestionAndTheMessageImportOnce()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    transfer::ImportFilePath = writeEntrants(m_db->folder(), QStringLiteral("csv"), 150);
+    chosenSource.path = writeEntrants(m_db->folder(), QStringLiteral("csv"), 150);
     GridModel entrants;
     setupEntrants(entrants);
     YieldingPrompts prompts;
@@ -832,7 +833,7 @@ void TestImport::aHeaderRowIsImportedOnlyWhenTheOperatorSaysSo()
     QFETCH(QString, question);
     QFETCH(QStringList, stored);
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    transfer::ImportFilePath = writeFile(m_db->folder(), QStringLiteral("名单.csv"), text);
+    chosenSource.path = writeFile(m_db->folder(), QStringLiteral("名单.csv"), text);
     GridModel entrants;
     setupEntrants(entrants);
     QPointer<InputMap> map = openMap(entrants, draw);
@@ -858,7 +859,7 @@ void TestImport::nobodyAboveTheRangeIsLeftOutSilently()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     GridModel entrants;
     setupEntrants(entrants);
-    transfer::ImportFilePath = writeFile(
+    chosenSource.path = writeFile(
         m_db->folder(), QStringLiteral("员工.csv"), "2024年会名单\r\n工号,姓名\r\n1001,甲\r\n1002,乙\r\n");
     QPointer<InputMap> map = openMap(entrants, draw);
     setRange(map, 3, 4);
@@ -868,7 +869,7 @@ void TestImport::nobodyAboveTheRangeIsLeftOutSilently()
 
     const QString guests = writeFile(
         m_db->folder(), QStringLiteral("来宾.csv"), "编号,姓名\r\nG001,夏敏英\r\nG002,王芳\r\nG003,李雷\r\n");
-    transfer::ImportFilePath = guests;
+    chosenSource.path = guests;
     map = openMap(entrants, draw);
     QCOMPARE(map->findChild<QLineEdit *>(QStringLiteral("T_0"))->text(), QStringLiteral("2"));
     // Set to start below the first guest, the operator is asked, 是 first.
@@ -915,10 +916,10 @@ void TestImport::theMessageCountsSkippedEmptyRows()
     QFETCH(int, last);
     QFETCH(QString, message);
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    transfer::ImportFilePath = file.endsWith(QLatin1String(".csv"))
+    chosenSource.path = file.endsWith(QLatin1String(".csv"))
         ? writeFile(m_db->folder(), file, "工号,姓名\r\n1,a\r\n\r\n3,c\r\n,,备注\r\n5,e\r\n\r\n\r\n")
         : file;
-    transfer::ImportSheetName = sheet;
+    chosenSource.sheet = sheet;
     GridModel entrants;
     setupEntrants(entrants);
     QPointer<InputMap> map = openMap(entrants, draw);
@@ -956,9 +957,9 @@ void TestImport::hiddenSheetsAreMarkedAndNotTickedFirst()
     });
     console.pressButton(20);
     QCOMPARE(listed, QStringList({ "|封面(隐藏)", "√|名单", "|备用(隐藏)", "|Sheet4" }));
-    QCOMPARE(transfer::ImportSheetName, QStringLiteral("封面"));
     auto *map = qobject_cast<InputMap *>(openWindow(InputMap::caption()));
     QVERIFY(map);
+    QCOMPARE(map->source().sheet, QStringLiteral("封面"));
     QCOMPARE(map->preview()->TextMatrix(1, 1), QStringLiteral("年会名单"));
     QCOMPARE(fileRowsShown(map), QStringLiteral("文件共有1行"));
     QVERIFY(m_prompts->messages().isEmpty());
