@@ -73,12 +73,7 @@ std::optional<qint64> EntrantStore::countDrawable(qint64 drawId)
 
 std::optional<qint64> EntrantStore::countForDraw(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(
-        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=?").arg(entrants::Table, entrants::DrawId),
-        { drawId });
-    if (!rs.isOpen())
-        return std::nullopt;
-    return rs.field(0).toLongLong();
+    return countWhere(entrants::Table, entrants::DrawId, drawId);
 }
 
 std::optional<int> EntrantStore::remove(const QList<qint64> &ids)

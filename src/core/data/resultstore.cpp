@@ -121,12 +121,7 @@ std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)
 
 std::optional<qint64> ResultStore::countForDraw(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(
-        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=?").arg(results::Table, results::DrawId),
-        { drawId });
-    if (!rs.isOpen())
-        return std::nullopt;
-    return rs.field(0).toLongLong();
+    return countWhere(results::Table, results::DrawId, drawId);
 }
 
 std::optional<QList<ResultRecord>> ResultStore::forDraw(qint64 drawId)

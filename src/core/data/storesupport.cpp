@@ -30,6 +30,15 @@ std::optional<bool> rowExists(const QString &table, const QString &idColumn, qin
     return exists;
 }
 
+std::optional<qint64> countWhere(const QString &table, const QString &column, const QVariant &value)
+{
+    Recordset rs
+        = OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=?").arg(table, column), { value });
+    if (!rs.isOpen())
+        return std::nullopt;
+    return rs.field(0).toLongLong();
+}
+
 SaveResult saveRow(
     const QString &table, const QString &idColumn, qint64 id, const QStringList &columns, QVariantList values)
 {

@@ -21,6 +21,10 @@ QString updateStatement(const QString &table, const QStringList &columns, const 
 // read (the database routine has told the operator).
 std::optional<bool> rowExists(const QString &table, const QString &idColumn, qint64 id);
 
+// How many rows of the table hold the value in the column; nothing when that
+// could not be read (the database routine has told the operator).
+std::optional<qint64> countWhere(const QString &table, const QString &column, const QVariant &value);
+
 // Writes the values into the columns of the row with this ID when it exists,
 // into a new row otherwise: a row deleted from under an editor is written
 // back as a new one.

@@ -86,6 +86,32 @@ QString composedAt(const QList<QStringList> &preview, const QString &spec, int r
         .trimmed();
 }
 
+// What the numbers of up to ten rows from `first` on are like (rows
+// without a number are passed over): all digits, each with a digit, each
+// with a name beside it.
+struct NumberShape
+{
+    int seen = 0;
+    bool allDigits = true;
+    bool digitInEach = true;
+    bool namedEach = true;
+};
+
+NumberShape numberShape(const QList<QStringList> &preview, int first, const QStringList &specs)
+{
+    NumberShape shape;
+    for (int row = std::max(1, first); row <= preview.size() && shape.seen < 10; ++row) {
+        const QString number = composedAt(preview, specs.value(0), row);
+        if (number.isEmpty())
+            continue;
+        ++shape.seen;
+        shape.allDigits = shape.allDigits && allDigits(number);
+        shape.digitInEach = shape.digitInEach && hasDigit(number);
+        shape.namedEach = shape.namedEach && !composedAt(preview, specs.value(1), row).isEmpty();
+    }
+    return shape;
+}
+
 enum class Units
 {
     Bytes,
@@ -201,29 +227,17 @@ QString RowsAboveRangeQuestion(
     const auto compose = [&preview](const QString &spec, int row) { return composedAt(preview, spec, row); };
     // What the range's rows are like: numbers all digits, or all with a
     // digit; names always given.
-    bool digitsInEach = true;
-    bool digitInEach = true;
-    bool namedEach = true;
-    int seen = 0;
-    for (int row = std::max(1, first); row <= preview.size() && seen < 10; ++row) {
-        const QString number = compose(specs.value(0), row);
-        if (number.isEmpty())
-            continue;
-        ++seen;
-        digitsInEach = digitsInEach && allDigits(number);
-        digitInEach = digitInEach && hasDigit(number);
-        namedEach = namedEach && !compose(specs.value(1), row).isEmpty();
-    }
-    if (seen == 0)
+    const NumberShape range = numberShape(preview, first, specs);
+    if (range.seen == 0)
         return QString();
     QStringList named;
     from = first;
     for (int row = 1; row < first && row <= preview.size(); ++row) {
         const QString number = compose(specs.value(0), row);
         const QString name = compose(specs.value(1), row);
-        if (number.isEmpty() || isCaption(number) || isCaption(name) || (digitsInEach && !allDigits(number))
-            || (digitInEach && !hasDigit(number)) || (namedEach && name.isEmpty())
-            || !HeaderRowQuestion(preview, row, specs).isEmpty())
+        if (number.isEmpty() || isCaption(number) || isCaption(name)
+            || (range.allDigits && !allDigits(number)) || (range.digitInEach && !hasDigit(number))
+            || (range.namedEach && name.isEmpty()) || !HeaderRowQuestion(preview, row, specs).isEmpty())
             continue;
         if (from == first)
             from = row;
@@ -249,18 +263,9 @@ QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QS
     const QString number = compose(specs.value(0), first);
     bool looks = isCaption(number) || isCaption(compose(specs.value(1), first));
     if (!looks && !number.isEmpty()) {
-        int below = 0;
-        bool digitsBelow = true;
-        bool digitInEach = true;
-        for (int row = first + 1; row <= preview.size() && below < 10; ++row) {
-            const QString other = compose(specs.value(0), row);
-            if (other.isEmpty())
-                continue;
-            ++below;
-            digitsBelow = digitsBelow && allDigits(other);
-            digitInEach = digitInEach && hasDigit(other);
-        }
-        looks = below > 0 && ((digitsBelow && !allDigits(number)) || (digitInEach && !hasDigit(number)));
+        const NumberShape below = numberShape(preview, first + 1, specs);
+        looks = below.seen > 0
+            && ((below.allDigits && !allDigits(number)) || (below.digitInEach && !hasDigit(number)));
     }
     if (!looks)
         return QString();
