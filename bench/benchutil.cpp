@@ -70,7 +70,7 @@ void ScratchDatabase::addEntrants(qint64 draw, qint64 count)
         query.bindValue(2, QStringLiteral("员工%1").arg(i));
         query.exec();
     }
-    transaction.commit();
+    must(transaction.commit());
 }
 
 void fillPoolMostlyWon(draw::EntrantPool &pool)
@@ -81,6 +81,12 @@ void fillPoolMostlyWon(draw::EntrantPool &pool)
     draw::RandomSource random(1);
     for (qsizetype index : pool.pick(900000, random))
         pool.makeIneligible(index);
+}
+
+void must(bool done)
+{
+    if (!done)
+        qFatal("a write the benchmark needs failed");
 }
 
 } // namespace tombolix::bench

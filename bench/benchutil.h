@@ -50,4 +50,7 @@ double residentMegabytes();
 void resetPeakMemory();
 double peakResidentMegabytes();
 
+// A benchmark set up on a write that failed would measure nothing: it stops.
+void must(bool done);
+
 } // namespace tombolix::bench

@@ -65,7 +65,7 @@ void benchFillGrid()
             text += QLatin1Char('x');
             if (text.size() > 40)
                 text.truncate(5);
-            grid::EditEntrantCell(*grid, row, 4, text, setup.draw);
+            must(bool(grid::EditEntrantCell(*grid, row, 4, text, setup.draw)));
         }
     });
     report(QStringLiteral("cell_edit_keystroke"), edit / keystrokes * 1e3, QStringLiteral("ms"));
@@ -94,7 +94,7 @@ void benchFillResults()
             query.bindValue(3, QStringLiteral("员工%1").arg(i));
             query.exec();
         }
-        transaction.commit();
+        must(transaction.commit());
     }
     FSet console;
     console.resize(1280, 800);
@@ -118,7 +118,7 @@ void benchDeleteRows()
         int last = first + 9999;
         QElapsedTimer timer;
         timer.start();
-        grid::DeleteGridRows(*grid, first, last, false, true);
+        grid::DeleteGridRows(*grid, first, last, {}, true);
         times.push_back(timer.nsecsElapsed() / 1e9);
         // Put the deleted entrants back for the next run.
         setup.db.addEntrants(setup.draw, 10000);

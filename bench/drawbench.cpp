@@ -27,7 +27,8 @@ void benchPoolLoad()
     ScratchDatabase db;
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 1000000);
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='8', 屏蔽='000**' WHERE ID=?"), { draw });
+    must(bool(
+        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='8', 屏蔽='000**' WHERE ID=?"), { draw })));
     const draw::DrawSettings settings = draw::ReadDrawSettings(draw);
     double grownMb = 0;
     size_t poolBytes = 0;
@@ -109,7 +110,7 @@ void benchStopLatency()
     award.exec(QStringLiteral(
         "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (%1, 1, 'A', 100000, 3, 1)")
                    .arg(draw));
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 速度='1' WHERE ID=?"), { draw });
+    must(bool(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 速度='1' WHERE ID=?"), { draw })));
     MF screen(draw);
     screen.resize(1920, 1080);
     screen.show();
@@ -190,12 +191,14 @@ qint64 addDrawWith500Won(ScratchDatabase &db, QList<draw::WinnerKey> &winners)
 {
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 1000000);
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='8', 屏蔽='000**' WHERE ID=?"), { draw });
+    must(bool(
+        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='8', 屏蔽='000**' WHERE ID=?"), { draw })));
     for (int a = 0; a < 5; ++a) {
-        data::ExecuteSql(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复) "
-                                        "VALUES (?, ?, ?, ?, 10, 1, 0)"),
-            { draw, a + 1, QStringLiteral("%1等奖").arg(5 - a),
-                a == 4 ? 200 : 100 }); // the last one half drawn
+        must(bool(
+            data::ExecuteSql(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示, 重复) "
+                                            "VALUES (?, ?, ?, ?, 10, 1, 0)"),
+                { draw, a + 1, QStringLiteral("%1等奖").arg(5 - a),
+                    a == 4 ? 200 : 100 }))); // the last one half drawn
     }
     draw::DrawSession session;
     session.start(draw);

@@ -89,7 +89,7 @@ QString makeXlsx(const QString &folder, int rows)
     grid::GridModel grid;
     fillEntrants(grid, rows);
     const QString path = QDir(folder).filePath(QStringLiteral("entrants.xlsx"));
-    transfer::ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("名单"));
+    must(bool(transfer::ExportGridToWorkbook(grid::ExportTableOf(grid), path, QStringLiteral("名单"))));
     return path;
 }
 
@@ -176,7 +176,8 @@ void benchExport()
     report(QStringLiteral("export_xlsx_69998"),
         medianSeconds(3,
             [&] {
-                transfer::ExportGridToWorkbook(grid::ExportTableOf(grid), xlsx, QStringLiteral("澄曜抽奖"));
+                must(bool(transfer::ExportGridToWorkbook(
+                    grid::ExportTableOf(grid), xlsx, QStringLiteral("澄曜抽奖"))));
             }),
         QStringLiteral("s"));
 }

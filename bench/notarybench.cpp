@@ -129,11 +129,12 @@ void benchVerifyMillion()
     for (int sitting = 0; sitting < 50; ++sitting) {
         if (sitting > 0) {
             if (sitting % 5 == 0)
-                data::ExecuteSql(QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"),
-                    { draw, QStringLiteral("L%1").arg(sitting), QStringLiteral("迟到者%1").arg(sitting) });
+                must(bool(data::ExecuteSql(
+                    QStringLiteral("INSERT INTO 号码表 (CID, 号码, 姓名) VALUES (?, ?, ?)"),
+                    { draw, QStringLiteral("L%1").arg(sitting), QStringLiteral("迟到者%1").arg(sitting) })));
             else
-                data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 奖品=? WHERE ID=?"),
-                    { QStringLiteral("奖品%1").arg(sitting), awards.at(sitting % 10) });
+                must(bool(data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 奖品=? WHERE ID=?"),
+                    { QStringLiteral("奖品%1").arg(sitting), awards.at(sitting % 10) })));
         }
         draw::DrawSession session;
         session.start(draw, draw::Entry::Continue);

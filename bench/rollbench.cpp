@@ -66,11 +66,11 @@ void benchRollJitter()
     ScratchDatabase db;
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 1000000);
-    data::ExecuteSql(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) "
-                                    "VALUES (?, 1, '一等奖', 100, 5, 1)"),
-        { draw });
-    data::ExecuteSql(
-        QStringLiteral("UPDATE 奖次表 SET 速度=? WHERE ID=?"), { QString::number(RollMs), draw });
+    must(bool(data::ExecuteSql(QStringLiteral("INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) "
+                                              "VALUES (?, 1, '一等奖', 100, 5, 1)"),
+        { draw })));
+    must(bool(data::ExecuteSql(
+        QStringLiteral("UPDATE 奖次表 SET 速度=? WHERE ID=?"), { QString::number(RollMs), draw })));
 
     MF screen(draw);
     screen.resize(1920, 1080);

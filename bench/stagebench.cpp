@@ -27,11 +27,11 @@ qint64 addFiveLineDraw(ScratchDatabase &db)
 {
     const qint64 draw = db.addDraw(QStringLiteral("bench"));
     db.addEntrants(draw, 300);
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='4' WHERE ID=?"), { draw });
-    data::ExecuteSql(
+    must(bool(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET 定长='4' WHERE ID=?"), { draw })));
+    must(bool(data::ExecuteSql(
         QStringLiteral(
             "INSERT INTO 奖项表 (CID, 顺序, 名称, 数量, 同时, 显示) VALUES (?, 1, '一等奖', 100, 5, 1)"),
-        { draw });
+        { draw })));
     return draw;
 }
 
@@ -40,8 +40,8 @@ void measureStageTicks(const QString &name, const QSize &size, bool autoFit)
     ScratchDatabase db;
     const qint64 draw = addFiveLineDraw(db);
     if (autoFit) // the frame grows to the lines, printed at the full size of 90 pixels
-        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-            { QStringLiteral("1575】【2700】【9703】【1371】【1】【3146288】【1"), draw });
+        must(bool(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+            { QStringLiteral("1575】【2700】【9703】【1371】【1】【3146288】【1"), draw })));
     WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
     MF screen(draw);
     screen.show();

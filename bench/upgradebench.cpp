@@ -80,7 +80,8 @@ void benchOpenAndUpgrade()
         QElapsedTimer clock;
         clock.start();
         const data::DatabaseFileCheck check = data::CheckDatabaseFile(path);
-        const bool upgraded = check.kind == data::DatabaseFileKind::Ours && data::UpgradeDatabase();
+        const bool upgraded = check.kind == data::DatabaseFileKind::Ours
+            && data::UpgradeDatabase() == data::UpgradeOutcome::Current;
         const double elapsed = clock.nsecsElapsed() / 1e9;
         if (!upgraded)
             fail("the file was not upgraded");

@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
-"""Checks the shape of src/: the folders' include graph has no circle, and no
-window (src/ui) holds an SQL statement. Prints the graph with -v."""
+"""Checks the shape of src/: the folders' include graph has no circle, no
+window (src/ui) holds an SQL statement, and the core (src/core) never talks to
+the operator: it returns what happened and the windows say it. Prints the
+graph with -v."""
 import collections
 import os
 import re
 import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'src')
+# The prompt interface and the dialogs, which only windows use.
+PROMPTS = re.compile(r'#include "common/(prompts|helpers)\.h"|\bprompts\(\)|\bQ(MessageBox|FileDialog|ColorDialog|FontDialog|InputDialog)\b')
 SQL = re.compile(r'"\s*(SELECT\s|INSERT\s+INTO|UPDATE\s+\S+\s+SET|DELETE\s+FROM|CREATE\s+TABLE)', re.I)
 
 
@@ -42,6 +46,11 @@ def main():
             target = included(path, header)
             if target and folder_of(target) != here:
                 edges[here].add(folder_of(target))
+        if here.startswith('core/'):
+            for number, line in enumerate(text.splitlines(), 1):
+                if PROMPTS.search(line) and not line.lstrip().startswith('//'):
+                    problems.append('%s:%d: the core talks to the operator: %s'
+                                    % (os.path.relpath(path, ROOT), number, line.strip()))
         if here.startswith('ui/'):
             for number, line in enumerate(text.splitlines(), 1):
                 if SQL.search(line) and not line.lstrip().startswith('//'):

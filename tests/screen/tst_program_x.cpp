@@ -113,7 +113,7 @@ void TestProgramOnX::drawOnTheStage()
         data::Transaction transaction;
         for (int i = 1; i <= 300; ++i)
             db.addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
-        transaction.commit();
+        QVERIFY(transaction.commit());
         database = db.path();
         data::CloseConnection();
     }

@@ -123,7 +123,7 @@ void addStaff(test::TestDatabase &db, qint64 draw, int count)
     data::Transaction transaction;
     for (int i = 1; i <= count; ++i)
         db.addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
-    transaction.commit();
+    QVERIFY(transaction.commit());
 }
 
 // The stage full screen on the X server, its controls kept awake; false
@@ -206,7 +206,7 @@ void TestStageOnX::stageAfterAStop()
     // The earlier award drawn at an earlier sitting, five at a time.
     test::holdRounds(draw, (earlierWinners + 4) / 5);
     if (!numberFont.isEmpty())
-        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L2=? WHERE ID=?"), { numberFont, draw });
+        QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L2=? WHERE ID=?"), { numberFont, draw }));
     WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), names);
     WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), columns);
 

@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QSet>
 #include <QSqlQuery>
+#include <QTest>
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
@@ -94,9 +95,9 @@ void TestDatabase::addEntrants(qint64 draw, int count, int first, int width)
         query.bindValue(0, draw);
         query.bindValue(1, QStringLiteral("%1").arg(number, width, 10, QLatin1Char('0')));
         query.bindValue(2, QStringLiteral("员工%1").arg(number));
-        query.exec();
+        QVERIFY(query.exec());
     }
-    transaction.commit();
+    QVERIFY(transaction.commit());
 }
 
 QWidget *openWindow(const QString &caption)

@@ -12,7 +12,7 @@ class AwardStore
 {
 public:
     // The award with this ID; nothing when there is none or it could not be
-    // read (the database routine has told the operator).
+    // read (the database has reported the failure).
     static std::optional<AwardRecord> load(qint64 id);
     // The draw's awards in drawing order (顺序; equal orders as the database
     // returns them); nothing when they could not be read.

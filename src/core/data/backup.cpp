@@ -1,7 +1,6 @@
 #include "data/backup.h"
 
 #include "common/filereplace.h"
-#include "common/prompts.h"
 #include "data/database.h"
 #include "data/tables.h"
 
@@ -125,6 +124,9 @@ DatabaseSummary inspect(QSqlDatabase &db, bool checkIntegrity)
                 return summary;
         }
     }
+    QSqlQuery version(db);
+    if (version.exec(QStringLiteral("PRAGMA user_version")) && version.next())
+        summary.version = version.value(0).toInt();
     summary.draws = countOf(db, draws::Table);
     summary.entrants = countOf(db, entrants::Table);
     summary.results = countOf(db, results::Table);
@@ -151,9 +153,9 @@ RestoreOutcome restoreFrom(const QString &path, bool backUpFirst)
         QFile::remove(staging);
         return RestoreOutcome::NotADatabase;
     }
-    if (backUpFirst && !BackUpBefore(backupreason::Restore)) {
+    if (backUpFirst && BackupDatabase(backupreason::Restore).isEmpty()) {
         QFile::remove(staging);
-        return RestoreOutcome::Cancelled;
+        return RestoreOutcome::BackupFailed;
     }
     QFile(staging).setPermissions(QFile(target).permissions());
     CloseConnection();
@@ -161,6 +163,10 @@ RestoreOutcome restoreFrom(const QString &path, bool backUpFirst)
         QFile::remove(staging);
         return RestoreOutcome::Failed;
     }
+    // A log the closed connection left behind belongs to the file replaced:
+    // read with the restored one it would write the old pages into it.
+    QFile::remove(target + QStringLiteral("-wal"));
+    QFile::remove(target + QStringLiteral("-shm"));
     return RestoreOutcome::Restored;
 }
 
@@ -198,11 +204,9 @@ QString BackupDatabase(const QString &reason, const QDateTime &now)
     return path;
 }
 
-bool BackUpBefore(const QString &reason)
+bool CopyDatabaseTo(const QString &path)
 {
-    if (!BackupDatabase(reason).isEmpty())
-        return true;
-    return prompts().askYesNo(QStringLiteral("数据库备份失败，是否仍然继续？"), DefaultAnswer::No);
+    return Database::run().copyTo(path);
 }
 
 bool BackUpDaily(const QDateTime &now)
@@ -218,9 +222,7 @@ bool BackUpDaily(const QDateTime &now)
         if (name.startsWith(today) && match.captured(2) == fileNamePart(backupreason::Daily))
             return true;
     }
-    if (!BackupDatabase(backupreason::Daily, now).isEmpty())
-        return true;
-    return prompts().askYesNo(QStringLiteral("数据库备份失败，是否仍然继续？"), DefaultAnswer::No);
+    return !BackupDatabase(backupreason::Daily, now).isEmpty();
 }
 
 QList<BackupFile> ListBackups()

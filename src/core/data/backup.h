@@ -31,23 +31,23 @@ inline const QString Upgrade = QStringLiteral("升级数据库");
 // The folder "备份" beside the database file.
 QString BackupFolder();
 
-// Writes a consistent copy of the open database to a new file at path (an
+// Writes a consistent copy of the run database to a new file at path (an
 // existing file there is not replaced). False when it could not be written;
 // then no file is left behind. Must not run inside a transaction.
-bool CopyDatabaseTo(const QString &path);
+[[nodiscard]] bool CopyDatabaseTo(const QString &path);
 
 // An automatic backup: the copy into the backup folder, then the oldest
 // beyond KeptBackups go. Returns the copy's path, empty when it failed.
 QString BackupDatabase(const QString &reason, const QDateTime &now = QDateTime::currentDateTime());
 
-// BackupDatabase, and when the copy cannot be written the question
-// "数据库备份失败，是否仍然继续？" (default 否). True to go on with the action.
-bool BackUpBefore(const QString &reason);
+// What the operator is asked when a backup before an action failed; 否 is
+// the default.
+inline const QString BackupFailedQuestion = QStringLiteral("数据库备份失败，是否仍然继续？");
 
 // Once a day, at the first start: true when a backup was made or not needed
-// (one of the day exists, or there is no database file), false when it failed
-// and the operator chose not to go on.
-bool BackUpDaily(const QDateTime &now = QDateTime::currentDateTime());
+// (one of the day exists, or there is no database file), false when it
+// failed.
+[[nodiscard]] bool BackUpDaily(const QDateTime &now = QDateTime::currentDateTime());
 
 struct BackupFile
 {
@@ -63,6 +63,7 @@ QList<BackupFile> ListBackups();
 struct DatabaseSummary
 {
     bool valid = false;
+    int version = 0; // the schema version it was written in
     qint64 draws = 0;
     qint64 entrants = 0;
     qint64 results = 0;
@@ -77,16 +78,17 @@ enum class RestoreOutcome
     Restored,
     NotADatabase, // not a database of the five tables: nothing changed
     Failed, // the file could not be put in place: nothing changed
-    Cancelled, // the backup before it failed and the operator chose not to go on
+    BackupFailed, // the backup before it could not be written: nothing changed
+    Cancelled, // the operator chose not to go on without that backup
 };
 // Puts a copy of the file in place of the database. The run connection is
 // closed first, so no statement runs while the file is replaced; the next
 // routine opens the restored file.
 RestoreOutcome RestoreDatabase(const QString &path);
 // RestoreDatabase as the operator restores: the database as it is goes into
-// a backup first (BackUpBefore with backupreason::Restore, and its question
-// when that fails). The chosen file may be the oldest backup, which that
-// backup prunes; it is copied aside before.
+// a backup first (backupreason::Restore); when that cannot be written nothing
+// changes and BackupFailed says so. The chosen file may be the oldest backup,
+// which that backup prunes; it is copied aside before.
 RestoreOutcome BackUpAndRestore(const QString &path);
 
 // A copy the operator asked for: written under a temporary name beside path,

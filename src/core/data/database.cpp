@@ -1,8 +1,5 @@
 #include "data/database.h"
 
-#include "common/prompts.h"
-#include "data/backup.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,6 +8,7 @@
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QUrl>
+#include <atomic>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -20,19 +18,8 @@ namespace tombolix::data {
 
 namespace {
 
-const QString ConnectionName = QStringLiteral("tombolix");
+const QString RunConnectionName = QStringLiteral("tombolix");
 QString g_path;
-
-const QString ConnectionFailed = QStringLiteral("无法建立数据库连接！");
-
-int g_busyTimeout = 5000;
-bool g_readOnlyForTesting = false;
-qint64 g_pageLimit = 0;
-
-QString openFailedMessage(const QString &sql, const QVariantList &binds)
-{
-    return QStringLiteral("数据库打开错误(") + StatementText(sql, binds) + QStringLiteral(")！");
-}
 
 QString literal(const QVariant &value)
 {
@@ -64,12 +51,6 @@ struct FileIdentity
     bool exists = false;
     quint64 device = 0;
     quint64 inode = 0;
-
-    bool operator==(const FileIdentity &other) const
-    {
-        return exists == other.exists && device == other.device && inode == other.inode;
-    }
-    bool operator!=(const FileIdentity &other) const { return !(*this == other); }
 };
 
 FileIdentity identityOf(const QString &path)
@@ -85,65 +66,146 @@ FileIdentity identityOf(const QString &path)
 #endif
 }
 
-// What the run connection has open.
-struct OpenedFile
+// The write-ahead log and its index beside a file that cannot be its own: SQLite
+// would read the pages of the file they belonged to into this one.
+void removeForeignLog(const QString &path)
 {
-    QString path;
-    FileIdentity identity;
-    bool readOnlyByPermission = false;
-};
-OpenedFile g_opened;
+    QFile::remove(path + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+}
 
-// Closes the run connection but keeps it registered, so queries callers still
-// hold fail quietly; closing rolls back whatever it had begun.
-void closeRunConnection()
+// The file's header says WAL mode (its read and write versions are 2).
+bool inWalMode(const QString &path)
 {
-    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.at(18) == 2;
+}
+
+QString uniqueConnectionName()
+{
+    static std::atomic<int> next { 1 };
+    return QStringLiteral("tombolix-%1").arg(next++);
+}
+
+} // namespace
+
+QString DatabaseFailure::message() const
+{
+    if (kind == Kind::NoConnection)
+        return QStringLiteral("无法建立数据库连接！");
+    return QStringLiteral("数据库打开错误(") + statement + QStringLiteral(")！");
+}
+
+QString DatabasePath()
+{
+    if (!g_path.isEmpty())
+        return g_path;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data.mdb"));
+}
+
+void setDatabasePath(const QString &path)
+{
+    if (path == g_path)
+        return;
+    Database::run().close();
+    g_path = path;
+}
+
+Database::Database(const QString &path)
+    : m_path(path)
+    , m_name(uniqueConnectionName())
+{ }
+
+Database::~Database()
+{
+    close();
+}
+
+Database &Database::run()
+{
+    static Database *const database = [] {
+        auto *made = new Database;
+        made->m_name = RunConnectionName;
+        return made;
+    }();
+    return *database;
+}
+
+QString Database::path() const
+{
+    return m_path.isEmpty() ? DatabasePath() : m_path;
+}
+
+QSqlDatabase Database::handle() const
+{
+    return QSqlDatabase::database(m_name, false);
+}
+
+// Closes the connection but keeps it registered, so queries callers still
+// hold fail quietly; closing rolls back whatever it had begun.
+void Database::closeKeepingName()
+{
+    QSqlDatabase db = handle();
     if (db.isValid() && db.isOpen())
         db.close();
 }
 
 // True when the open connection still writes to the file under the path.
-bool stillTheOpenedFile()
+bool Database::stillTheOpenedFile() const
 {
-    return identityOf(g_opened.path) == g_opened.identity;
+    const FileIdentity now = identityOf(m_openedPath);
+    return now.exists == m_openedExists && now.device == m_device && now.inode == m_inode;
 }
 
 // A write is only stored if the file it went to is still the database: one
 // deleted or replaced meanwhile took the write with it.
-bool writeReachedTheFile()
+bool Database::writeReachedTheFile()
 {
     if (stillTheOpenedFile())
         return true;
-    closeRunConnection();
+    closeKeepingName();
     return false;
 }
 
-// Opens the run connection without any message. The file must exist and be a
+// Opens the connection without any report. The file must exist and be a
 // database: SQLite is told never to create it.
-bool ensureOpen()
+bool Database::ensureOpen()
 {
-    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    QSqlDatabase db = handle();
     if (db.isValid() && db.isOpen()) {
         // A file opened read-only for want of permission is opened again
         // once it may be written, or its writes would keep failing.
-        if (stillTheOpenedFile() && !(g_opened.readOnlyByPermission && QFileInfo(g_opened.path).isWritable()))
+        if (stillTheOpenedFile() && !(m_readOnlyByPermission && QFileInfo(m_openedPath).isWritable()))
             return true;
         db.close();
     }
     if (!db.isValid())
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
 
-    const QFileInfo file(DatabasePath());
+    const QFileInfo file(path());
     if (!file.isFile())
         return false;
-    const QString path = file.absoluteFilePath();
+    const QString absolute = file.absoluteFilePath();
+    // SQLite takes a log beside the file for the file's own. One is not when
+    // another file now stands where the one this connection had open was
+    // (deleted and made again, or moved over it), nor beside a file still in
+    // the rollback journal's mode: the log was another file's, and its pages
+    // would be read into this one.
+    const FileIdentity identity = identityOf(absolute);
+    if ((!m_openedPath.isEmpty() && m_openedPath == absolute
+            && (identity.exists != m_openedExists || identity.device != m_device
+                || identity.inode != m_inode))
+        || !inWalMode(absolute))
+        removeForeignLog(absolute);
     // SQLite itself falls back to reading only when it may not write; saying
     // so keeps that case and the test hook on one road.
     const bool readOnlyByPermission = !file.isWritable();
-    const bool readOnly = readOnlyByPermission || g_readOnlyForTesting;
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(g_busyTimeout));
-    db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)
+    const bool readOnly = readOnlyByPermission || m_readOnlyForTesting;
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
+    db.setDatabaseName(QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded)
         + (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     if (!db.open())
         return false;
@@ -157,31 +219,44 @@ bool ensureOpen()
         return false;
     }
     check.finish();
-    if (g_pageLimit > 0)
-        check.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(g_pageLimit));
+    // WAL lets a reader on another connection go on while one writes. Each
+    // commit is carried into the file itself at once, so a copy of the file
+    // alone (an operator's backup onto a stick) holds everything stored. A
+    // file system without shared memory keeps the file as it was.
+    if (!readOnly) {
+        check.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        check.finish();
+        check.exec(QStringLiteral("PRAGMA wal_autocheckpoint=1"));
+    }
+    check.finish();
+    if (m_pageLimit > 0)
+        check.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(m_pageLimit));
     check.finish();
 
-    g_opened.path = path;
-    g_opened.identity = identityOf(path);
-    g_opened.readOnlyByPermission = readOnlyByPermission;
+    m_openedPath = absolute;
+    m_openedExists = identity.exists;
+    m_device = identity.device;
+    m_inode = identity.inode;
+    m_readOnlyByPermission = readOnlyByPermission;
     return true;
 }
 
-// A failure is told once: the next operation to fail the same way while
+// A failure is reported once: the next operation to fail the same way while
 // nothing has succeeded since (a stick pulled out mid-draw fails every
 // refresh, and a box's closing re-activates the window that refreshes)
-// passes in silence. The first success afterwards makes it worth telling again.
-QString g_told;
-
-void tellOnce(const QString &message)
+// passes in silence. The first success afterwards makes it worth reporting
+// again.
+void Database::fail(const DatabaseFailure &failure)
 {
-    if (message == g_told)
+    m_lastFailure = failure;
+    if (m_told && *m_told == failure)
         return;
-    g_told = message;
-    prompts().message(message);
+    m_told = failure;
+    if (m_reporter)
+        m_reporter(failure);
 }
 
-bool prepareAndRun(QSqlQuery &query, const QString &sql, const QVariantList &binds)
+bool Database::run(QSqlQuery &query, const QString &sql, const QVariantList &binds)
 {
     query.setForwardOnly(true);
     if (!query.prepare(sql))
@@ -189,81 +264,107 @@ bool prepareAndRun(QSqlQuery &query, const QString &sql, const QVariantList &bin
     for (const QVariant &value : binds)
         query.addBindValue(value);
     const bool ran = query.exec();
-    if (ran)
-        g_told.clear();
+    if (ran) {
+        m_told.reset();
+        m_lastFailure.reset();
+    }
     return ran;
 }
 
-} // namespace
-
-QString DatabasePath()
-{
-    if (!g_path.isEmpty())
-        return g_path;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data.mdb"));
-}
-
-void setDatabasePath(const QString &path)
-{
-    if (path == g_path)
-        return;
-    CloseConnection();
-    g_path = path;
-    g_told.clear(); // another file: its failures are its own
-}
-
-bool OpenConnection()
+bool Database::open()
 {
     if (ensureOpen())
         return true;
-    tellOnce(ConnectionFailed);
+    fail({ DatabaseFailure::Kind::NoConnection, QString(), handle().lastError().text() });
     return false;
 }
 
-void CloseConnection()
+void Database::close()
 {
     {
-        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+        QSqlDatabase db = handle();
         if (!db.isValid())
             return;
         db.close();
     }
-    QSqlDatabase::removeDatabase(ConnectionName);
+    QSqlDatabase::removeDatabase(m_name);
+    // Another file, or the same one put back: its failures are its own.
+    m_told.reset();
 }
 
-QSqlDatabase connection()
+QSqlDatabase Database::connection()
 {
     ensureOpen();
-    return QSqlDatabase::database(ConnectionName, false);
+    return handle();
 }
 
-void setBusyTimeout(int milliseconds)
+Recordset Database::select(const QString &sql, const QVariantList &binds)
 {
-    g_busyTimeout = milliseconds;
-    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
-    if (db.isValid() && db.isOpen())
-        QSqlQuery(QStringLiteral("PRAGMA busy_timeout=%1").arg(milliseconds), db).finish();
+    Recordset recordset;
+    if (!ensureOpen()) {
+        // No file to open: that is what the operator is told, not the query
+        // that happened to need it first.
+        fail({ DatabaseFailure::Kind::NoConnection, QString(), handle().lastError().text() });
+        return recordset;
+    }
+    recordset.m_query = QSqlQuery(handle());
+    if (!run(recordset.m_query, sql, binds)) {
+        const QString cause = recordset.m_query.lastError().text();
+        recordset.m_query = QSqlQuery();
+        fail({ DatabaseFailure::Kind::Statement, StatementText(sql, binds), cause });
+        return recordset;
+    }
+    recordset.m_db = this;
+    recordset.m_sql = sql;
+    recordset.m_binds = binds;
+    recordset.m_open = true;
+    recordset.m_eof = !recordset.m_query.next();
+    return recordset;
 }
 
-void setReadOnlyForTesting(bool readOnly)
+bool Database::execute(const QString &sql, const QVariantList &binds)
 {
-    if (readOnly == g_readOnlyForTesting)
-        return;
-    g_readOnlyForTesting = readOnly;
-    closeRunConnection();
-}
-
-bool CopyDatabaseTo(const QString &path)
-{
-    if (QFileInfo::exists(path) || !OpenConnection())
+    if (!open())
         return false;
-    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+    QSqlQuery query(handle());
+    if (!run(query, sql, binds)) {
+        m_lastFailure = DatabaseFailure { DatabaseFailure::Kind::Statement, StatementText(sql, binds),
+            query.lastError().text() };
+        return false;
+    }
+    query.finish();
+    return writeReachedTheFile();
+}
+
+qint64 Database::lastInsertId()
+{
+    QSqlDatabase db = handle();
+    if (!db.isValid() || !db.isOpen())
+        return 0;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT last_insert_rowid()")) || !query.next())
+        return 0;
+    return query.value(0).toLongLong();
+}
+
+bool Database::tableExists(const QString &name)
+{
+    if (!open())
+        return false;
+    return handle().tables(QSql::Tables).contains(name, Qt::CaseSensitive);
+}
+
+bool Database::copyTo(const QString &path)
+{
+    if (QFileInfo::exists(path) || !open())
+        return false;
+    QSqlDatabase db = handle();
     // A full disk (the test hook's page limit) has no room for the copy's
     // pages either.
-    if (g_pageLimit > 0) {
+    if (m_pageLimit > 0) {
         QSqlQuery pages(db);
         if (!pages.exec(QStringLiteral("PRAGMA page_count")) || !pages.next()
-            || pages.value(0).toLongLong() * 2 > g_pageLimit)
+            || pages.value(0).toLongLong() * 2 > m_pageLimit)
             return false;
     }
     bool copied = false;
@@ -282,11 +383,62 @@ bool CopyDatabaseTo(const QString &path)
     return copied;
 }
 
+void Database::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = milliseconds;
+    QSqlDatabase db = handle();
+    if (db.isValid() && db.isOpen())
+        QSqlQuery(QStringLiteral("PRAGMA busy_timeout=%1").arg(milliseconds), db).finish();
+}
+
+void Database::setFailureReporter(std::function<void(const DatabaseFailure &)> reporter)
+{
+    m_reporter = std::move(reporter);
+}
+
+void Database::setReadOnlyForTesting(bool readOnly)
+{
+    if (readOnly == m_readOnlyForTesting)
+        return;
+    m_readOnlyForTesting = readOnly;
+    closeKeepingName();
+}
+
+void Database::setPageLimitForTesting(qint64 pages)
+{
+    m_pageLimit = pages;
+    // A fresh connection has SQLite's own limit again.
+    closeKeepingName();
+}
+
+bool OpenConnection()
+{
+    return Database::run().open();
+}
+
+void CloseConnection()
+{
+    Database::run().close();
+}
+
+QSqlDatabase connection()
+{
+    return Database::run().connection();
+}
+
+void setBusyTimeout(int milliseconds)
+{
+    Database::run().setBusyTimeout(milliseconds);
+}
+
+void setReadOnlyForTesting(bool readOnly)
+{
+    Database::run().setReadOnlyForTesting(readOnly);
+}
+
 void setPageLimitForTesting(qint64 pages)
 {
-    g_pageLimit = pages;
-    // A fresh connection has SQLite's own limit again.
-    closeRunConnection();
+    Database::run().setPageLimitForTesting(pages);
 }
 
 bool RowRefused(const QSqlError &error)
@@ -369,8 +521,8 @@ qint64 Recordset::recordCount()
     if (!m_open)
         return 0;
     if (m_count < 0) {
-        QSqlQuery count(connection());
-        if (prepareAndRun(count, QStringLiteral("SELECT COUNT(*) FROM (") + m_sql + QLatin1Char(')'), m_binds)
+        QSqlQuery count(m_db->connection());
+        if (m_db->run(count, QStringLiteral("SELECT COUNT(*) FROM (") + m_sql + QLatin1Char(')'), m_binds)
             && count.next())
             m_count = count.value(0).toLongLong();
         else
@@ -387,26 +539,9 @@ void Recordset::close()
     m_eof = true;
 }
 
-Recordset OpenRecordset(const QString &sql, const QVariantList &binds)
+Recordset OpenRecordset(const QString &sql, const QVariantList &binds, Database &db)
 {
-    Recordset recordset;
-    if (!ensureOpen()) {
-        // No file to open: that is what the operator is told, not the query
-        // that happened to need it first.
-        tellOnce(ConnectionFailed);
-        return recordset;
-    }
-    recordset.m_query = QSqlQuery(QSqlDatabase::database(ConnectionName, false));
-    if (!prepareAndRun(recordset.m_query, sql, binds)) {
-        recordset.m_query = QSqlQuery();
-        tellOnce(openFailedMessage(sql, binds));
-        return recordset;
-    }
-    recordset.m_sql = sql;
-    recordset.m_binds = binds;
-    recordset.m_open = true;
-    recordset.m_eof = !recordset.m_query.next();
-    return recordset;
+    return db.select(sql, binds);
 }
 
 void CloseRecordset(Recordset &recordset)
@@ -414,31 +549,19 @@ void CloseRecordset(Recordset &recordset)
     recordset.close();
 }
 
-bool ExecuteSql(const QString &sql, const QVariantList &binds)
+bool ExecuteSql(const QString &sql, const QVariantList &binds, Database &db)
 {
-    if (!OpenConnection())
-        return false;
-    QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
-    if (!prepareAndRun(query, sql, binds))
-        return false;
-    query.finish();
-    return writeReachedTheFile();
+    return db.execute(sql, binds);
 }
 
-qint64 LastInsertId()
+qint64 LastInsertId(Database &db)
 {
-    QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
-    if (!db.isValid() || !db.isOpen())
-        return 0;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT last_insert_rowid()")) || !query.next())
-        return 0;
-    return query.value(0).toLongLong();
+    return db.lastInsertId();
 }
 
-double SumColumn(const QString &table, const QString &column, const QString &condition)
+double SumColumn(const QString &table, const QString &column, const QString &condition, Database &db)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT SUM(") + column + QStringLiteral(") AS Coun FROM ")
+    Recordset rs = db.select(QStringLiteral("SELECT SUM(") + column + QStringLiteral(") AS Coun FROM ")
         + table + QStringLiteral(" WHERE ") + condition);
     const QVariant sum = rs.field(QStringLiteral("Coun"));
     if (sum.isNull() || !sum.isValid())
@@ -446,19 +569,19 @@ double SumColumn(const QString &table, const QString &column, const QString &con
     return sum.toDouble();
 }
 
-qint64 CountRows(const QString &table, const QString &condition, const QString &columns)
+qint64 CountRows(const QString &table, const QString &condition, const QString &columns, Database &db)
 {
     QString sql = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + table;
     if (!condition.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition;
-    Recordset rs = OpenRecordset(sql);
+    Recordset rs = db.select(sql);
     const qint64 count = rs.recordCount();
     CloseRecordset(rs);
     return count;
 }
 
-QVariant LookupValue(
-    const QString &table, const QVariant &key, const QString &keyColumn, const QString &wantedColumn)
+QVariant LookupValue(const QString &table, const QVariant &key, const QString &keyColumn,
+    const QString &wantedColumn, Database &db)
 {
     const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ") + keyColumn
         + QStringLiteral("=?");
@@ -466,7 +589,7 @@ QVariant LookupValue(
     const QVariant bound = key.typeId() == QMetaType::QString                    ? QVariant(key.toString())
         : key.canConvert<qint64>() && key.toDouble() == double(key.toLongLong()) ? QVariant(key.toLongLong())
                                                                                  : QVariant(key.toDouble());
-    Recordset rs = OpenRecordset(sql, { bound });
+    Recordset rs = db.select(sql, { bound });
     if (rs.eof())
         return QString();
     const QVariant value = rs.field(wantedColumn);
@@ -474,22 +597,20 @@ QVariant LookupValue(
     return value;
 }
 
-bool TableExists(const QString &name)
+bool TableExists(const QString &name, Database &db)
 {
-    if (!OpenConnection())
-        return false;
-    return connection().tables(QSql::Tables).contains(name, Qt::CaseSensitive);
+    return db.tableExists(name);
 }
 
-QStringList IdListItems(
-    const QString &table, const QString &idColumn, const QString &textColumn, const QString &condition)
+QStringList IdListItems(const QString &table, const QString &idColumn, const QString &textColumn,
+    const QString &condition, Database &db)
 {
     QString sql = QStringLiteral("SELECT * FROM ") + table;
     if (!condition.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition;
     sql += QStringLiteral(" ORDER BY ") + idColumn + QStringLiteral(" DESC");
     QStringList items;
-    for (Recordset rs = OpenRecordset(sql); !rs.eof(); rs.moveNext())
+    for (Recordset rs = db.select(sql); !rs.eof(); rs.moveNext())
         items << MakeIdListItem(rs.field(idColumn).toLongLong(), rs.field(textColumn).toString());
     return items;
 }
@@ -499,25 +620,26 @@ QString MakeIdListItem(qint64 id, const QString &text)
     return QString::number(id) + QStringLiteral("‖") + text;
 }
 
-Recordset OpenTableRows(const QString &table, const Condition &condition, const QString &sortField)
+Recordset OpenTableRows(
+    const QString &table, const Condition &condition, const QString &sortField, Database &db)
 {
     QString sql = QStringLiteral("SELECT * FROM ") + table;
     if (!condition.text.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition.text;
     if (!sortField.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + sortField;
-    return OpenRecordset(sql, condition.binds);
+    return db.select(sql, condition.binds);
 }
 
-bool DeleteRowsByKey(const QString &table, const QString &keyField, const QStringList &keys)
+bool DeleteRowsByKey(const QString &table, const QString &keyField, const QStringList &keys, Database &db)
 {
-    if (!OpenConnection())
+    if (!db.open())
         return false;
-    Transaction transaction;
+    Transaction transaction(db);
     if (!transaction.isActive())
         return false;
     // One statement prepared once: thousands of rows go in a moment.
-    QSqlQuery remove(QSqlDatabase::database(ConnectionName, false));
+    QSqlQuery remove(db.connection());
     if (!remove.prepare(QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE ") + keyField
             + QStringLiteral("=?")))
         return false;
@@ -530,10 +652,11 @@ bool DeleteRowsByKey(const QString &table, const QString &keyField, const QStrin
     return transaction.commit();
 }
 
-Transaction::Transaction()
+Transaction::Transaction(Database &db)
+    : m_db(db)
 {
-    QSqlDatabase db = connection();
-    m_active = db.isOpen() && db.transaction();
+    QSqlDatabase connection = m_db.connection();
+    m_active = connection.isOpen() && connection.transaction();
 }
 
 Transaction::~Transaction()
@@ -546,10 +669,10 @@ bool Transaction::commit()
     if (!m_active)
         return false;
     m_active = false;
-    QSqlDatabase db = connection();
-    if (db.commit())
-        return writeReachedTheFile();
-    db.rollback();
+    QSqlDatabase connection = m_db.connection();
+    if (connection.commit())
+        return m_db.writeReachedTheFile();
+    connection.rollback();
     return false;
 }
 
@@ -558,7 +681,7 @@ void Transaction::rollback()
     if (!m_active)
         return;
     m_active = false;
-    connection().rollback();
+    m_db.connection().rollback();
 }
 
 } // namespace tombolix::data

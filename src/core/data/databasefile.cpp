@@ -8,14 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
-#include <QtEndian>
 
 namespace tombolix::data {
 
 namespace {
-
-// SQLite keeps user_version at this offset of its 100-byte header.
-constexpr int VersionOffset = 60;
 
 int runVersion()
 {
@@ -47,10 +43,12 @@ DatabaseFileCheck CheckDatabaseFile(const QString &path)
     if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
         return { DatabaseFileKind::NotSqlite };
     // The tables are read on a read-only connection of its own: nothing is
-    // written, not even a journal.
-    if (!InspectDatabase(path, false).valid)
+    // written, not even a journal. The version is read there too: the header
+    // of a file in WAL mode may not hold its last writes yet.
+    const DatabaseSummary summary = InspectDatabase(path, false);
+    if (!summary.valid)
         return { DatabaseFileKind::ForeignSqlite };
-    const int version = qFromBigEndian<qint32>(header.constData() + VersionOffset);
+    const int version = summary.version;
     if (version > schema::CurrentVersion)
         return { DatabaseFileKind::TooNew, version };
     return { DatabaseFileKind::Ours, version };
@@ -84,27 +82,27 @@ QString DatabaseFileMessage(const DatabaseFileCheck &check, const QString &path)
     return QString();
 }
 
-bool UpgradeDatabase()
+UpgradeOutcome UpgradeDatabase(BackupFirst backup)
 {
     if (!OpenConnection())
-        return false;
+        return UpgradeOutcome::Failed;
     const int version = runVersion();
     if (version < 0 || version > schema::CurrentVersion)
-        return false;
+        return UpgradeOutcome::Failed;
     if (version == schema::CurrentVersion)
-        return true;
-    if (!BackUpBefore(backupreason::Upgrade))
-        return false;
+        return UpgradeOutcome::Current;
+    if (backup == BackupFirst::Yes && BackupDatabase(backupreason::Upgrade).isEmpty())
+        return UpgradeOutcome::BackupFailed;
     Transaction transaction;
     if (!transaction.isActive())
-        return false;
+        return UpgradeOutcome::Failed;
     QSqlQuery query(connection());
     for (const QString &statement : schema::upgradeStatements(version)) {
         if (!query.exec(statement))
-            return false; // the transaction rolls back: the file stays as it was
+            return UpgradeOutcome::Failed; // the transaction rolls back: the file stays as it was
     }
     query.finish();
-    return transaction.commit();
+    return transaction.commit() ? UpgradeOutcome::Current : UpgradeOutcome::Failed;
 }
 
 QString UpgradeFailedMessage(const QString &path)

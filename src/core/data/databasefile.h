@@ -31,11 +31,21 @@ DatabaseFileCheck CheckDatabaseFile(const QString &path);
 // the file and what it is; empty for one it opens.
 QString DatabaseFileMessage(const DatabaseFileCheck &check, const QString &path);
 
+enum class UpgradeOutcome
+{
+    Current, // the file is at the program's version now
+    BackupFailed, // the backup before the upgrade could not be written: nothing changed
+    Failed, // the file could not be upgraded and stays as it was
+};
+enum class BackupFirst
+{
+    Yes,
+    No
+};
 // Brings the database in use to the program's version: a backup first
-// (backupreason::Upgrade, with its question when it fails), then every step
-// in one transaction. Says nothing when all goes well; true when the file is
-// at the program's version now. A failed upgrade leaves the file as it was.
-bool UpgradeDatabase();
+// (backupreason::Upgrade) unless told otherwise, then every step in one
+// transaction. A failed upgrade leaves the file as it was.
+[[nodiscard]] UpgradeOutcome UpgradeDatabase(BackupFirst backup = BackupFirst::Yes);
 // "数据文件 … 升级失败，数据未作改动。"
 QString UpgradeFailedMessage(const QString &path);
 

@@ -24,7 +24,7 @@ public:
     };
 
     // The draw with this ID; nothing when there is none or it could not be
-    // read (the database routine has told the operator).
+    // read (the database has reported the failure).
     static std::optional<DrawRecord> load(qint64 id);
     // One setting as its stored text; "" when there is no such draw.
     static QString setting(qint64 id, Setting setting);

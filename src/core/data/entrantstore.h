@@ -12,8 +12,8 @@ namespace tombolix::data {
 class EntrantRows
 {
 public:
-    // False when they could not be read (the database routine has told the
-    // operator).
+    // False when they could not be read (the database has reported the
+    // failure).
     bool isOpen() const { return m_rows.isOpen(); }
     // All the rows, however many have been read.
     qint64 count() { return m_rows.recordCount(); }

@@ -1,7 +1,6 @@
 #include "data/entrantwriter.h"
 
 #include "common/conventions.h"
-#include "common/prompts.h"
 #include "data/database.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
@@ -21,21 +20,11 @@ struct StoredRow
     qint64 id;
 };
 
-bool failed(bool tell)
-{
-    if (tell)
-        prompts().message(EntrantSaveFailedMessage());
-    return false;
-}
-
-// The message box runs an event loop; the range is rolled back first so
-// nothing else can write into the doomed transaction meanwhile.
-bool rolledBack(Transaction &transaction, QSqlQuery &insert, QSqlQuery &update, bool tell)
+void rolledBack(Transaction &transaction, QSqlQuery &insert, QSqlQuery &update)
 {
     insert.finish();
     update.finish();
     transaction.rollback();
-    return failed(tell);
 }
 
 } // namespace
@@ -65,11 +54,11 @@ class NativeInsert
 public:
     static constexpr int RowsPerStatement = 100;
 
-    NativeInsert(const QString &table, const QStringList &columns)
+    NativeInsert(Database &db, const QString &table, const QStringList &columns)
         : m_table(table)
         , m_columns(columns)
     {
-        const QVariant handle = connection().driver()->handle();
+        const QVariant handle = db.connection().driver()->handle();
         if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
             m_db = *static_cast<sqlite3 *const *>(handle.constData());
         if (m_db)
@@ -183,37 +172,35 @@ qint64 lastInsertedId(QSqlQuery &insert)
 }
 
 // SQLite gives a new row one more than the largest ID in the table, so rows
-// inserted in one transaction on the only connection are numbered one after
-// another. Only when the largest possible ID is taken does SQLite pick IDs
+// inserted in one transaction (which holds the file's only write lock) are
+// numbered one after another. Only when the largest possible ID is taken does SQLite pick IDs
 // elsewhere; then the table's largest ID is not the last inserted one, or
 // the range does not span the count.
-bool insertedConsecutively(qint64 firstId, qint64 lastId, qint64 count)
+bool insertedConsecutively(Database &db, qint64 firstId, qint64 lastId, qint64 count)
 {
     if (count <= 0)
         return true;
     if (lastId - firstId + 1 != count)
         return false;
-    QSqlQuery highest(connection());
+    QSqlQuery highest(db.connection());
     if (!highest.prepare(QStringLiteral("SELECT MAX(%1) FROM %2").arg(entrants::Id, entrants::Table))
         || !highest.exec() || !highest.next())
         return false;
     return highest.value(0).toLongLong() == lastId;
 }
 
-Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure, Ids ids)
+Attempt saveRows(Database &db, std::vector<EntrantRow> &rows, qint64 drawId, Ids ids)
 {
-    Transaction transaction;
-    if (!transaction.isActive()) {
-        failed(tellFailure);
+    Transaction transaction(db);
+    if (!transaction.isActive())
         return Attempt::Failed;
-    }
-    QSqlQuery insert(connection());
-    QSqlQuery update(connection());
+    QSqlQuery insert(db.connection());
+    QSqlQuery update(db.connection());
     const QStringList columns { entrants::DrawId, entrants::Number, entrants::Name };
-    NativeInsert native(entrants::Table, columns);
+    NativeInsert native(db, entrants::Table, columns);
     if ((!native.isValid() && !insert.prepare(insertStatement(entrants::Table, columns)))
         || !update.prepare(updateStatement(entrants::Table, columns, entrants::Id))) {
-        rolledBack(transaction, insert, update, tellFailure);
+        rolledBack(transaction, insert, update);
         return Attempt::Failed;
     }
 
@@ -235,7 +222,7 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
             // would be lost while the list claimed them stored.
             if (!update.exec() || update.numRowsAffected() != 1) {
                 native.finish();
-                rolledBack(transaction, insert, update, tellFailure);
+                rolledBack(transaction, insert, update);
                 return Attempt::Failed;
             }
             stored.push_back({ i, row.key });
@@ -279,12 +266,12 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
     }
     if (!done) {
         native.finish();
-        rolledBack(transaction, insert, update, tellFailure);
+        rolledBack(transaction, insert, update);
         return Attempt::Failed;
     }
     native.finish();
     if (!inserted.empty()) {
-        if (!insertedConsecutively(firstId, lastId, qint64(inserted.size()))) {
+        if (!insertedConsecutively(db, firstId, lastId, qint64(inserted.size()))) {
             insert.finish();
             update.finish();
             transaction.rollback();
@@ -293,10 +280,8 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
     }
     insert.finish();
     update.finish();
-    if (!transaction.commit()) {
-        failed(tellFailure);
+    if (!transaction.commit())
         return Attempt::Failed;
-    }
 
     for (const StoredRow &done : stored) {
         rows[done.index].key = done.id;
@@ -311,19 +296,19 @@ Attempt saveRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure,
 
 } // namespace
 
-bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure)
+EntrantSave SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, Database &db)
 {
     if (rows.empty())
-        return true;
+        return { EntrantSave::Stored };
     if (drawId <= 0)
-        return false;
-    if (!OpenConnection())
-        return failed(tellFailure);
+        return { EntrantSave::NoDraw };
+    if (!db.open())
+        return { EntrantSave::Failed };
 
-    Attempt attempt = saveRows(rows, drawId, tellFailure, Ids::Consecutive);
+    Attempt attempt = saveRows(db, rows, drawId, Ids::Consecutive);
     if (attempt == Attempt::Retry)
-        attempt = saveRows(rows, drawId, tellFailure, Ids::ReadBack);
-    return attempt == Attempt::Stored;
+        attempt = saveRows(db, rows, drawId, Ids::ReadBack);
+    return { attempt == Attempt::Stored ? EntrantSave::Stored : EntrantSave::Failed };
 }
 
 } // namespace tombolix::data

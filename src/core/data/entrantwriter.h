@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/database.h"
 #include "data/entrantrow.h"
 
 #include <QString>
@@ -9,8 +10,25 @@
 // The single writer of 号码表 rows.
 namespace tombolix::data {
 
-// Shown when a range could not be stored; nothing of it reached the database.
+// What the operator is told when a range could not be stored; nothing of it
+// reached the database.
 QString EntrantSaveFailedMessage();
+
+// What became of a range given to the writer: true when it was stored.
+struct [[nodiscard]] EntrantSave
+{
+    enum Outcome
+    {
+        Stored, // every row, or there were none
+        NoDraw, // no draw to store them for: nothing happened
+        Failed, // the database refused: no row changed
+    };
+    Outcome outcome = Failed;
+
+    explicit operator bool() const { return outcome == Stored; }
+    // A refusal the operator should hear of (EntrantSaveFailedMessage()).
+    bool failed() const { return outcome == Failed; }
+};
 
 // Stores the rows for the draw drawId in one transaction: new rows are
 // inserted, take the ID they were given as their key and become saved;
@@ -19,12 +37,10 @@ QString EntrantSaveFailedMessage();
 // are skipped and stay new. Texts are stored exactly as they stand.
 //
 // All or nothing: when any statement fails (or a changed entrant no longer
-// exists) the range is rolled back, no row changes, the operator is told
-// (unless tellFailure is false) and the result is false. With no rows the
-// result is true; with drawId <= 0 nothing happens, silently, and the result
-// is false.
+// exists) the range is rolled back, no row changes and the result is Failed.
+// With drawId <= 0 nothing happens and the result is NoDraw.
 //
 // Opens its own transaction, so it must not run inside another one.
-bool SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, bool tellFailure = true);
+EntrantSave SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, Database &db = Database::run());
 
 } // namespace tombolix::data

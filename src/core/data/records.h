@@ -77,10 +77,10 @@ struct SaveResult
     enum Status
     {
         Saved,
-        // Whether the row exists could not be read; the database routine has
-        // told the operator.
+        // Whether the row exists could not be read; the database has
+        // reported the failure.
         NotRead,
-        // The row could not be written; nobody has told the operator yet.
+        // The row could not be written; nothing has been reported yet.
         NotWritten
     };
     Status status = NotWritten;

@@ -18,11 +18,11 @@ QString insertStatement(const QString &table, const QStringList &columns);
 QString updateStatement(const QString &table, const QStringList &columns, const QString &keyColumn);
 
 // Whether the table holds a row with this ID; nothing when that could not be
-// read (the database routine has told the operator).
+// read (the database has reported the failure).
 std::optional<bool> rowExists(const QString &table, const QString &idColumn, qint64 id);
 
 // How many rows of the table hold the value in the column; nothing when that
-// could not be read (the database routine has told the operator).
+// could not be read (the database has reported the failure).
 std::optional<qint64> countWhere(const QString &table, const QString &column, const QVariant &value);
 
 // Writes the values into the columns of the row with this ID when it exists,

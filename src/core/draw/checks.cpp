@@ -15,7 +15,7 @@ namespace {
 using Entrant = data::EntrantRecord;
 
 // The draw's entrants in the order they were entered; false when they could
-// not be read (the database routine has told the operator).
+// not be read (the database has reported the failure).
 bool readEntrants(qint64 drawId, std::vector<Entrant> &entrants)
 {
     data::EntrantRows rows = data::EntrantStore::ofDraw(drawId, data::EntrantStore::Order::ById);

@@ -78,7 +78,7 @@ struct TakenUp
     std::optional<Commitment> commitment; // nothing: no round may be drawn
     QString problem; // why not, for the operator
     // What the database had that the record did not, or the other way
-    // round: the operator is told, the database was brought back to the
+    // round: the window tells the operator, the database was brought back to the
     // record, and the draw was committed to afresh.
     QStringList differences;
     bool committedNow = false; // a new commitment was made on entering

@@ -44,7 +44,7 @@ EntrantRow EntrantRowAt(const GridModel &grid, int row)
     return entrant;
 }
 
-bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure)
+data::EntrantSave SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 drawId)
 {
     firstRow = std::max(firstRow, grid.FixedRows());
     lastRow = std::min(lastRow, grid.Rows() - 1);
@@ -56,8 +56,9 @@ bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 draw
         rows.push_back(EntrantRowAt(grid, r));
         was.push_back(rows.back().state);
     }
-    if (!data::SaveEntrantRows(rows, drawId, tellFailure))
-        return false;
+    const data::EntrantSave saved = data::SaveEntrantRows(rows, drawId);
+    if (!saved)
+        return saved;
 
     std::vector<size_t> stored;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -76,24 +77,24 @@ bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 draw
     }
     if (bulk)
         grid.endBulkChange();
-    return true;
+    return saved;
 }
 
-bool EditEntrantCell(GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure)
+data::EntrantSave EditEntrantCell(GridModel &grid, int row, int col, const QString &text, qint64 drawId)
 {
     if (row < grid.FixedRows() || row >= grid.Rows() || col <= column::Serial || col >= grid.Cols())
-        return false;
+        return { data::EntrantSave::NoDraw };
     grid.setTextMatrix(row, col, text);
     const QString keyText = grid.TextMatrix(row, column::Key);
     // An empty key stays empty: the row has never been stored and is inserted.
     if (!keyText.isEmpty())
         grid.setTextMatrix(row, column::Key, QString::number(-std::llabs(integerValue(keyText))));
-    if (SaveEntrantGridRows(grid, row, row, drawId, tellFailure))
-        return true;
+    const data::EntrantSave saved = SaveEntrantGridRows(grid, row, row, drawId);
     // A key left negative would no longer name the entrant: a deletion by
     // key would then miss its record.
-    grid.setTextMatrix(row, column::Key, keyText);
-    return false;
+    if (!saved)
+        grid.setTextMatrix(row, column::Key, keyText);
+    return saved;
 }
 
 int AppendEntrantRows(GridModel &grid, const std::vector<EntrantRow> &rows, const QFont &font)
@@ -136,7 +137,7 @@ ImportResult ImportEntrants(GridModel &entrants, const QString &path, const QStr
 
     if (!SaveEntrantGridRows(entrants, oldRows, entrants.Rows() - 1, drawId)) {
         entrants.removeGridRows(oldRows, entrants.Rows() - oldRows);
-        result.error = -1;
+        result.error = ImportResult::NotStored;
         return result;
     }
 

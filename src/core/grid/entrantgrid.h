@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/entrantrow.h"
+#include "data/entrantwriter.h"
 #include "grid/gridmodel.h"
 
 #include <QFont>
@@ -23,16 +24,14 @@ data::EntrantRow EntrantRowAt(const GridModel &grid, int row);
 // get their ID and (new ones) the draw ID in cells 0 and 1, changed rows'
 // keys turn positive. After a failure no cell changes. The result is the
 // writer's.
-bool SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 drawId, bool tellFailure = true);
+data::EntrantSave SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 drawId);
 
 // One change of the in-grid editor: puts text into the cell (a number or
 // name column of a data row), marks a stored row as changed and stores the
-// row. A stored row edited down to nothing is still updated. False when the
-// row was not stored or the cell is not editable; a row that could not be
-// stored keeps the key it had (the cell keeps the text), and the operator is
-// told of a refusal by the database only when tellFailure is set.
-bool EditEntrantCell(
-    GridModel &grid, int row, int col, const QString &text, qint64 drawId, bool tellFailure = true);
+// row. A stored row edited down to nothing is still updated. NoDraw when the
+// cell is not editable; a row that could not be stored keeps the key it had
+// (the cell keeps the text).
+data::EntrantSave EditEntrantCell(GridModel &grid, int row, int col, const QString &text, qint64 drawId);
 
 // Appends the rows at the bottom of the grid, each with its key cell written
 // by its state, renumbers the serial column and fits the columns measured
@@ -41,7 +40,8 @@ int AppendEntrantRows(GridModel &grid, const std::vector<data::EntrantRow> &rows
 
 struct ImportResult
 {
-    int error = 0; // 0, the reader's error number, or -1 when storing failed
+    static constexpr int NotStored = -1;
+    int error = 0; // 0, the reader's error number, or NotStored when storing failed
     int appended = 0; // rows the reader put into the grid
     int stored = 0; // rows stored in 号码表
 };

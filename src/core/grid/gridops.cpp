@@ -2,7 +2,6 @@
 
 #include "common/conventions.h"
 #include "common/progress.h"
-#include "common/prompts.h"
 #include "data/database.h"
 #include "grid/textwidth.h"
 
@@ -89,13 +88,7 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
         data::Recordset rs = data::OpenTableRows(table, condition, sortField);
         count = rs.recordCount();
         qint64 limit = LoadingLimit(grid.Cols());
-        if (count <= limit) {
-            limit = count;
-        } else {
-            prompts().message(QStringLiteral("数据库里共有") + QString::number(count)
-                + QStringLiteral("条记录，表格只能显示") + QString::number(limit)
-                + QStringLiteral("条记录，因此无法全部显示，请修改筛选条件。"));
-        }
+        limit = std::min<qint64>(limit, count);
 
         // What each column shows, worked out once.
         enum class Kind
@@ -322,7 +315,16 @@ bool ClickMarkColumn(GridModel &grid, int shift, int row, int col, bool multi)
     return true;
 }
 
-bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, bool fromTable)
+QString NotAllShownMessage(const GridModel &grid, qint64 found)
+{
+    const qint64 limit = LoadingLimit(grid.Cols());
+    if (found <= limit)
+        return QString();
+    return QStringLiteral("数据库里共有") + QString::number(found) + QStringLiteral("条记录，表格只能显示")
+        + QString::number(limit) + QStringLiteral("条记录，因此无法全部显示，请修改筛选条件。");
+}
+
+bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, const AskFirst &ask, bool fromTable)
 {
     const int fixedRows = grid.FixedRows();
     if (grid.Rows() <= fixedRows)
@@ -333,7 +335,7 @@ bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, 
     if (lastRow < firstRow)
         return false;
     const int count = lastRow - firstRow + 1;
-    if (confirm && !prompts().askYesNo(DeletionQuestion(grid, firstRow, lastRow), DefaultAnswer::No))
+    if (ask && !ask(DeletionQuestion(grid, firstRow, lastRow)))
         return false;
 
     if (fromTable) {
@@ -345,7 +347,7 @@ bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, 
             if (!key.isEmpty())
                 keys << key;
         }
-        data::DeleteRowsByKey(grid.Tag(), grid.TextMatrix(0, 0), keys);
+        (void)data::DeleteRowsByKey(grid.Tag(), grid.TextMatrix(0, 0), keys);
     }
 
     // The last fixed column (the serial or order number) stays in place, so

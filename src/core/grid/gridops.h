@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 
 // Turning a grid into a view of one database table: two header rows (a
 // hidden field row and the caption row), the table name in the tag, the key
@@ -18,7 +19,7 @@ namespace tombolix::grid {
 void SetupGridHeader(GridModel &grid, const QStringList &fields, const QStringList &captions);
 
 // Loads the rows of the grid's table (its tag) meeting the condition, in the
-// order of sortField, up to the loading limit (with a message when more
+// order of sortField, up to the loading limit (NotAllShownMessage() when more
 // exist), then fits the columns measured with the font. Returns the number
 // of records found; 0 when the table does not exist.
 qint64 FillGrid(GridModel &grid, const QString &condition, const QString &sortField, bool dateOnly,
@@ -29,6 +30,9 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
 
 // At most this many data rows fit a grid of `cols` columns (350,000 cells).
 int LoadingLimit(int cols);
+// What the operator is told when the grid could not show all the records
+// found: "数据库里共有…条记录，表格只能显示…条记录…"; "" when it shows them all.
+QString NotAllShownMessage(const GridModel &grid, qint64 found);
 
 // Sets every column's width to its widest text from startRow on (with the
 // caption), measured with the font; columns left of the serial column get 0.
@@ -56,9 +60,11 @@ int SerialColumn(const GridModel &grid);
 bool ClickMarkColumn(GridModel &grid, int shift, int row, int col, bool multi);
 
 // Removes a range of data rows (put in order and clipped to the data rows),
-// asking first when confirm is set and deleting their records by key when
+// asking first with the DeletionQuestion() when ask is given (the deletion
+// goes on when it answers true) and deleting their records by key when
 // fromTable is set. Returns false when nothing was removed.
-bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, bool confirm, bool fromTable);
+using AskFirst = std::function<bool(const QString &question)>;
+bool DeleteGridRows(GridModel &grid, int &firstRow, int &lastRow, const AskFirst &ask, bool fromTable);
 // The question DeleteGridRows asks for an ordered range of data rows.
 QString DeletionQuestion(const GridModel &grid, int firstRow, int lastRow);
 

@@ -1,7 +1,6 @@
 #include "transfer/csv.h"
 
 #include "common/progress.h"
-#include "common/prompts.h"
 #include "transfer/columnspec.h"
 #include "transfer/csvparse.h"
 #include "transfer/textcodec.h"
@@ -75,10 +74,8 @@ int ReadCsvRows(
     std::optional<CsvFile> file;
     if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
         file.emplace(path);
-    if (!file || !file->isOpen()) {
-        prompts().message(QStringLiteral("文件打开错误！"));
-        return 5;
-    }
+    if (!file || !file->isOpen())
+        return CsvOpenError;
 
     // Reading stops at the last row wanted: the rest of a long file is never
     // read, nor is it checked.
@@ -107,8 +104,7 @@ int ReadCsvRows(
     }
     if (file->failed()) {
         rows.clear();
-        prompts().message(QStringLiteral("文件打开错误！"));
-        return 5;
+        return CsvOpenError;
     }
     rows.resize(size_t(count));
     return 0;

@@ -15,10 +15,11 @@ namespace tombolix::transfer {
 // Reads last - first + 1 rows from the records of the CSV file, starting at
 // physical line first (1-based): spec 0 composes each row's number, spec 1
 // its name. An empty line gives a blank row, and so does every row past the
-// end of the file; all rows come out new. Returns 0, or 5 after "文件打开错误！"
-// when the name does not end in ".csv" or the file cannot be read; rows is
-// then empty.
-int ReadCsvRows(
+// end of the file; all rows come out new. Returns 0, or CsvOpenError when
+// the name does not end in ".csv" or the file cannot be read; rows is then
+// empty.
+inline constexpr int CsvOpenError = 5;
+[[nodiscard]] int ReadCsvRows(
     const QString &path, int first, int last, QStringList specs, std::vector<data::EntrantRow> &rows);
 
 // The first 19 records of the file, each cut to its first 59 fields; an

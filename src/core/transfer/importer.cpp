@@ -1,6 +1,7 @@
 #include "transfer/importer.h"
 
 #include "transfer/csv.h"
+#include "transfer/workbook.h"
 #include "transfer/workbookrows.h"
 
 namespace tombolix::transfer {
@@ -22,6 +23,13 @@ int ReadImportRows(const QString &path, const QString &sheet, int first, int las
     if (IsCsvPath(path))
         return ReadCsvRows(path, first, last, specs, rows);
     return ReadWorkbookRows(path, sheet, first, last, specs, rows, rowsShown);
+}
+
+QString ImportErrorMessage(const QString &path, int error)
+{
+    if (IsCsvPath(path))
+        return QStringLiteral("文件打开错误！");
+    return WorkbookErrorMessage(error);
 }
 
 } // namespace tombolix::transfer

@@ -29,8 +29,11 @@ struct ImportSource
 // a workbook, as last - first + 1 new rows (spec 0 the number, spec 1 the
 // name) with the reader its name calls for. rowsShown is the workbook
 // reader's (its progress counts them). Returns 0, or the reader's error
-// number after its message; rows is then empty.
-int ReadImportRows(const QString &path, const QString &sheet, int first, int last, const QStringList &specs,
-    std::vector<data::EntrantRow> &rows, qint64 rowsShown = 0);
+// number (ImportErrorMessage() says it); rows is then empty.
+[[nodiscard]] int ReadImportRows(const QString &path, const QString &sheet, int first, int last,
+    const QStringList &specs, std::vector<data::EntrantRow> &rows, qint64 rowsShown = 0);
+// What the operator is told of a reader's error number for the file:
+// "文件打开错误！" for a CSV file, WorkbookErrorMessage() for a workbook.
+QString ImportErrorMessage(const QString &path, int error);
 
 } // namespace tombolix::transfer

@@ -1,7 +1,6 @@
 #include "transfer/workbookrows.h"
 
 #include "common/progress.h"
-#include "common/prompts.h"
 #include "transfer/columnspec.h"
 #include "transfer/workbook.h"
 
@@ -61,10 +60,8 @@ int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int l
         error = ColumnOutOfRange;
     // Errors are all found before any row is read: a failed read used to
     // leave empty rows behind, and the import then stored them as entrants.
-    if (error != NoError) {
-        prompts().message(WorkbookErrorMessage(error));
+    if (error != NoError)
         return error;
-    }
 
     const int count = std::max(0, last - first + 1);
     OpenProgress(readingText(), rowsShown + count);
@@ -91,10 +88,8 @@ int PreviewWorkbookRows(const QString &path, const QString &sheet, QList<QString
     ProgressScope progress(readingText(), PreviewRows + 1);
     int error = NoError;
     const std::unique_ptr<Workbook> book = openSheet(path, sheet, &error, nullptr);
-    if (!book) {
-        prompts().message(WorkbookErrorMessage(error));
+    if (!book)
         return error;
-    }
     for (int r = 1; r <= PreviewRows; ++r) {
         QStringList row;
         row.reserve(PreviewColumns);

@@ -15,16 +15,16 @@ namespace tombolix::transfer {
 // Reads rows first..last of the sheet as last - first + 1 new rows: spec 0
 // composes each row's number, spec 1 its name. The progress window counts
 // rowsShown (the rows a list already shows above the new ones) in its total.
-// Returns 0, or the error number after showing its message; rows is then
-// empty.
-int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int last, QStringList specs,
-    std::vector<data::EntrantRow> &rows, qint64 rowsShown = 0);
+// Returns 0, or the error number (WorkbookErrorMessage() says it); rows is
+// then empty.
+[[nodiscard]] int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int last,
+    QStringList specs, std::vector<data::EntrantRow> &rows, qint64 rowsShown = 0);
 
 // Cells (1, 1) to (19, 59) of the sheet, row by row, and in *rowCount (when
 // given) the sheet's last row that holds a value: the preview has read the
-// sheet already. Returns 0, or the error number after showing its message;
-// cells is then empty and *rowCount 0.
-int PreviewWorkbookRows(
+// sheet already. Returns 0, or the error number (WorkbookErrorMessage()
+// says it); cells is then empty and *rowCount 0.
+[[nodiscard]] int PreviewWorkbookRows(
     const QString &path, const QString &sheet, QList<QStringList> &cells, int *rowCount = nullptr);
 
 // The worksheet names in workbook order; empty with *error set when the

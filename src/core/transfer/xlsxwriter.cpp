@@ -2,7 +2,6 @@
 
 #include "common/filereplace.h"
 #include "common/progress.h"
-#include "common/prompts.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,10 +133,7 @@ bool ExportGridToWorkbook(const ExportTable &table, const QString &path, const Q
 {
     ProgressScope progress(
         QStringLiteral("正在将数据导出到EXCEL文件 …"), std::max(0, table.rowCount + table.hiddenRows - 1));
-    auto fail = [] {
-        prompts().message(QStringLiteral("文件保存出错！"));
-        return false;
-    };
+    auto fail = [] { return false; };
     const QByteArray name = sheetName.toUtf8();
     const QString temporary = temporaryNameFor(path);
     if (temporary.isEmpty() || name.isEmpty() || !QFileInfo(QFileInfo(path).absolutePath()).isDir())

@@ -12,8 +12,9 @@ namespace tombolix::transfer {
 // written as a number, every other value as text (so "0012" and long numbers
 // stay as shown); the header rows bold on light orange, column widths from
 // the caption row and thin borders round every cell of the block. The file
-// appears under exactly the given name only once it is complete. False after
-// showing "文件保存出错！".
-bool ExportGridToWorkbook(const ExportTable &table, const QString &path, const QString &sheetName);
+// appears under exactly the given name only once it is complete. False when
+// it could not be written ("文件保存出错！" for the operator).
+[[nodiscard]] bool ExportGridToWorkbook(
+    const ExportTable &table, const QString &path, const QString &sheetName);
 
 } // namespace tombolix::transfer

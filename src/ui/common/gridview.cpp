@@ -1,6 +1,8 @@
 #include "common/gridview.h"
 
 #include "common/conventions.h"
+#include "common/prompts.h"
+#include "grid/gridops.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -160,6 +162,13 @@ void GridView::scrollContentsBy(int dx, int dy)
         m_grid->setTopRow(m_grid->gridRow(std::max(0, rowAt(0))));
         m_grid->setLeftCol(std::max(m_grid->FixedCols(), columnAt(0)));
     }
+}
+
+void TellIfNotAllShown(const GridModel &grid, qint64 found)
+{
+    const QString message = NotAllShownMessage(grid, found);
+    if (!message.isEmpty())
+        prompts().message(message);
 }
 
 } // namespace tombolix::grid

@@ -53,4 +53,8 @@ private:
     GridModel *m_grid = nullptr;
 };
 
+// Tells the operator when the grid filled from found records could not show
+// them all.
+void TellIfNotAllShown(const GridModel &grid, qint64 found);
+
 } // namespace tombolix::grid

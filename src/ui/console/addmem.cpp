@@ -64,9 +64,12 @@ void AddMem::confirm()
     m_entrants->setTextMatrix(row, SerialColumn, QString::number(row - m_entrants->FixedRows() + 1));
     m_entrants->setTextMatrix(row, NumberColumn, m_number->text());
     m_entrants->setTextMatrix(row, NameColumn, m_name->text());
-    if (!grid::SaveEntrantGridRows(*m_entrants, row, row, drawId)) {
-        // The writer has told the operator; the dialog stays for another try.
+    const data::EntrantSave saved = grid::SaveEntrantGridRows(*m_entrants, row, row, drawId);
+    if (!saved) {
+        // The dialog stays for another try.
         m_entrants->removeGridRows(row, 1);
+        if (saved.failed())
+            prompts().message(data::EntrantSaveFailedMessage());
         return;
     }
     emit added(row);

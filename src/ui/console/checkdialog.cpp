@@ -1,5 +1,6 @@
 #include "console/checkdialog.h"
 
+#include "common/backupquestion.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
 #include "data/backup.h"
@@ -286,7 +287,7 @@ void CheckDialog::deleteCopies()
 {
     if (m_duplicates.groups.isEmpty() || !prompts().askYesNo(DeleteQuestion, DefaultAnswer::No))
         return;
-    if (!data::BackUpBefore(data::backupreason::DeleteDuplicates))
+    if (!BackUpBefore(data::backupreason::DeleteDuplicates))
         return;
     const int deleted = draw::DeleteDuplicateCopies(m_duplicates);
     if (deleted < 0) {

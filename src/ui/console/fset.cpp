@@ -1,5 +1,6 @@
 #include "console/fset.h"
 
+#include "common/backupquestion.h"
 #include "common/celleditor.h"
 #include "common/conventions.h"
 #include "common/desktop.h"
@@ -425,7 +426,8 @@ void FSet::SST_Click()
 void FSet::loadDrawsTab()
 {
     setupGrid(0);
-    grid::FillGrid(*m_grids[0], QString(), QStringLiteral("ID"), false, font());
+    grid::TellIfNotAllShown(
+        *m_grids[0], grid::FillGrid(*m_grids[0], QString(), QStringLiteral("ID"), false, font()));
     for (int c : { 3, 4, 5 })
         m_grids[0]->setColAlignment(c, Align::RightBottom);
 }
@@ -435,8 +437,9 @@ void FSet::comboClick(int index)
     if (index < 1 || index > 3)
         return;
     hideCellEditor();
-    grid::FillGrid(
-        *m_grids[index], data::DrawStore::rowsOfDraw(chosenDraw(index)), sortFieldOf(index), false, font());
+    grid::TellIfNotAllShown(*m_grids[index],
+        grid::FillGrid(*m_grids[index], data::DrawStore::rowsOfDraw(chosenDraw(index)), sortFieldOf(index),
+            false, font()));
 }
 
 bool FSet::hasDataRowSelected(int index) const
@@ -641,7 +644,7 @@ void FSet::deleteWithDependents(int index, const QString &what, bool (*remove)(c
     // even their winners.
     if (askAgain && !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
         return;
-    if (!data::BackUpBefore(backupReason))
+    if (!BackUpBefore(backupReason))
         return;
     // The rows and all that hangs on them go together: all of it or, when the
     // database refuses, none of it, and the grid keeps its rows.
@@ -652,7 +655,7 @@ void FSet::deleteWithDependents(int index, const QString &what, bool (*remove)(c
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
     }
-    grid::DeleteGridRows(grid, first, last, false, false);
+    grid::DeleteGridRows(grid, first, last, {}, false);
 }
 
 void FSet::deleteRows(int index, const QString &backupReason)
@@ -667,7 +670,7 @@ void FSet::deleteRows(int index, const QString &backupReason)
     if (last < first || !prompts().askYesNo(grid::DeletionQuestion(grid, first, last), DefaultAnswer::No))
         return;
     // The copy is made once the operator has said yes, before any row goes.
-    if (!data::BackUpBefore(backupReason))
+    if (!BackUpBefore(backupReason))
         return;
     // The records go first, all of them or none; the grid lets go of its rows
     // only once they are gone. A result deleted here is kept as withdrawn, so
@@ -684,7 +687,7 @@ void FSet::deleteRows(int index, const QString &backupReason)
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
     }
-    grid::DeleteGridRows(grid, first, last, false, false);
+    grid::DeleteGridRows(grid, first, last, {}, false);
 }
 
 void FSet::MoveAwardRow(int from, int to)
@@ -890,9 +893,11 @@ void FSet::writeCell(const QString &text)
     m_editRow = row;
     GridModel &grid = *m_grids[2];
     const qint64 draw = chosenDraw(2);
-    const bool tell = !m_editFailureTold;
-    if (!grid::EditEntrantCell(grid, row, m_editCol, text, draw, tell) && tell && draw > 0)
+    // A refusal is told once for the edit: every keystroke stores the cell.
+    if (grid::EditEntrantCell(grid, row, m_editCol, text, draw).failed() && !m_editFailureTold) {
         m_editFailureTold = true;
+        prompts().message(data::EntrantSaveFailedMessage());
+    }
     if (m_editKey == 0)
         m_editKey = std::llabs(integerValue(grid.TextMatrix(row, 0)));
 }

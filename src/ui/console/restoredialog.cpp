@@ -1,7 +1,9 @@
 #include "console/restoredialog.h"
 
+#include "common/backupquestion.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/databasefile.h"
 
@@ -162,10 +164,10 @@ void RestoreDialog::restoreFrom(const QString &path)
     }
     if (!prompts().askYesNo(ReplaceQuestion, DefaultAnswer::No))
         return;
-    switch (data::BackUpAndRestore(path)) {
+    switch (BackUpAndRestoreOrAsk(path)) {
     case data::RestoreOutcome::Restored:
         // A backup older than the program's version is brought up to it.
-        if (!data::UpgradeDatabase())
+        if (!UpgradeOrAsk())
             prompts().message(data::UpgradeFailedMessage(data::DatabasePath()));
         emit restored();
         prompts().message(QStringLiteral("数据库已恢复！"));
@@ -177,6 +179,7 @@ void RestoreDialog::restoreFrom(const QString &path)
     case data::RestoreOutcome::Failed:
         prompts().message(QStringLiteral("数据库恢复失败，数据库未作改动！"));
         break;
+    case data::RestoreOutcome::BackupFailed:
     case data::RestoreOutcome::Cancelled:
         break;
     }

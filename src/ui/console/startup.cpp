@@ -1,5 +1,6 @@
 #include "console/startup.h"
 
+#include "common/backupquestion.h"
 #include "common/prompts.h"
 #include "console/fset.h"
 #include "data/backup.h"
@@ -34,7 +35,7 @@ std::unique_ptr<FSet> StartConsole(const QDateTime &now, StartRefusal *refusal)
     }
     held = std::move(lock);
     if (check.kind == data::DatabaseFileKind::Ours) {
-        if (!data::UpgradeDatabase()) {
+        if (!UpgradeOrAsk()) {
             prompts().message(data::UpgradeFailedMessage(path));
             why = StartRefusal::UpgradeFailed;
             return nullptr;
@@ -45,7 +46,7 @@ std::unique_ptr<FSet> StartConsole(const QDateTime &now, StartRefusal *refusal)
         if (check.version == 0)
             data::DrawStore::carryOverStoredSettings();
     }
-    if (!data::BackUpDaily(now)) {
+    if (!BackUpDailyOrAsk(now)) {
         why = StartRefusal::Declined;
         return nullptr;
     }

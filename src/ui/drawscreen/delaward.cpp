@@ -1,5 +1,6 @@
 #include "drawscreen/delaward.h"
 
+#include "common/backupquestion.h"
 #include "common/conventions.h"
 #include "common/dialogparts.h"
 #include "common/gridview.h"
@@ -107,7 +108,7 @@ DelAward::DelAward(MF *screen)
             m_note->setFocus();
             return;
         }
-        if (hasMarkedRows() && !data::BackUpBefore(data::backupreason::Withdraw))
+        if (hasMarkedRows() && !BackUpBefore(data::backupreason::Withdraw))
             return;
         if (DeleteMarkedResults() < 0) {
             // Stay open with the ticks in place: nothing was withdrawn.
@@ -134,8 +135,9 @@ void DelAward::FillResultGrid()
             QStringLiteral("姓名") });
     m_grid->setTag(data::results::Table);
     m_grid->setFixedCols(3);
-    grid::FillGrid(*m_grid, data::DrawStore::rowsOfDraw(m_screen->session().drawId()), QStringLiteral("WID"),
-        false, font());
+    grid::TellIfNotAllShown(*m_grid,
+        grid::FillGrid(*m_grid, data::DrawStore::rowsOfDraw(m_screen->session().drawId()),
+            QStringLiteral("WID"), false, font()));
     grid::FitGridColumns(font(), *m_grid, 1, true);
     m_grid->setColAlignment(MarkColumn, grid::Align::CenterCenter);
     m_grid->setColWidth(MarkColumn, std::max(m_grid->ColWidth(MarkColumn), 600));

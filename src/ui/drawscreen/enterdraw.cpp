@@ -1,5 +1,6 @@
 #include "drawscreen/enterdraw.h"
 
+#include "common/backupquestion.h"
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
@@ -173,7 +174,7 @@ MF *EnterDraw(QWidget *console)
         return prompts().askYesNo(
                    QStringLiteral("重新开始将删除这") + count + QStringLiteral("条抽奖结果，是否继续？"),
                    DefaultAnswer::No)
-            && data::BackUpBefore(data::backupreason::Restart);
+            && BackUpBefore(data::backupreason::Restart);
     };
     draw::Entry entry = draw::Entry::Afresh;
     if (record.kind == draw::RecordState::Kind::Broken || record.kind == draw::RecordState::Kind::OlderRule) {

@@ -43,7 +43,8 @@ bool ExportGrid(const grid::GridModel &grid, const QString &sheetName)
             return false;
         }
     } else if (!transfer::ExportGridToWorkbook(table, path, sheetName)) {
-        return false; // the writer has told the operator
+        prompts().message(QStringLiteral("文件保存出错！"));
+        return false;
     }
     // The operator learns where the list went and that all of it is there.
     prompts().message(QStringLiteral("已导出%1行：%2")

@@ -1,5 +1,6 @@
 #include "transfer/inputmap.h"
 
+#include "common/backupquestion.h"
 #include "common/celleditor.h"
 #include "common/conventions.h"
 #include "common/gridview.h"
@@ -151,8 +152,11 @@ void InputMap::loadPreview()
         m_fileRows = transfer::CountCsvRows(m_source.path);
     } else if (transfer::IsWorkbookPath(m_source.path)) {
         int rows = 0;
-        if (transfer::PreviewWorkbookRows(m_source.path, m_source.sheet, m_previewRows, &rows) == 0)
+        const int error = transfer::PreviewWorkbookRows(m_source.path, m_source.sheet, m_previewRows, &rows);
+        if (error == 0)
             m_fileRows = rows;
+        else
+            prompts().message(transfer::WorkbookErrorMessage(error));
         showPreview(*m_preview, m_previewRows);
     } else {
         prompts().message(QStringLiteral("您选择的文件格式不支持导入，请选择CSV或XLS文件！"));
@@ -306,7 +310,7 @@ void InputMap::confirm()
                 return;
             // Before a row is read, a copy of the database as it was; without
             // one the operator may choose to stay in the dialog.
-            if (!data::BackUpBefore(data::backupreason::Import))
+            if (!BackUpBefore(data::backupreason::Import))
                 return;
             const int oldRows = m_entrants->Rows();
             const grid::ImportResult result
@@ -315,6 +319,10 @@ void InputMap::confirm()
                 emit imported(oldRows, result.stored);
                 prompts().message(transfer::ImportedMessage(
                     result.stored, transfer::SkippedEmptyRows(fileRows, first, last, result.stored)));
+            } else {
+                prompts().message(result.error == grid::ImportResult::NotStored
+                        ? data::EntrantSaveFailedMessage()
+                        : transfer::ImportErrorMessage(path, result.error));
             }
         }
     }

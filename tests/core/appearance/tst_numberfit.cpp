@@ -137,8 +137,8 @@ void TestNumberFit::frameRecordsAndStoredFonts()
     spec.font.setPixelSize(64);
     QVERIFY(!ApplyStoredElementFont(draw, NumberFontColumn, spec));
     QCOMPARE(spec.font.pixelSize(), 64);
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L2=? WHERE ID=?"),
-        { QStringLiteral("宋体】【√】【】【72】【】【】【255"), draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L2=? WHERE ID=?"),
+        { QStringLiteral("宋体】【√】【】【72】【】【】【255"), draw }));
     QVERIFY(ApplyStoredElementFont(draw, NumberFontColumn, spec));
     QCOMPARE(spec.font.pointSizeF(), 72.0);
     QCOMPARE(spec.colour, qint64(255));

@@ -1,3 +1,4 @@
+#include "common/backupquestion.h"
 #include "common/prompts.h"
 #include "data/backup.h"
 #include "data/database.h"
@@ -150,16 +151,16 @@ void TestBackup::aFullDiskAsksAndLeavesNoFile()
 void TestBackup::dailyBackupOncePerDay()
 {
     const QDateTime morning(QDate(2026, 12, 8), QTime(8, 0));
-    QVERIFY(BackUpDaily(morning));
-    QVERIFY(BackUpDaily(morning.addSecs(3600)));
+    QVERIFY(BackUpDailyOrAsk(morning));
+    QVERIFY(BackUpDailyOrAsk(morning.addSecs(3600)));
     QCOMPARE(ListBackups().size(), 1);
-    QVERIFY(BackUpDaily(morning.addDays(1)));
+    QVERIFY(BackUpDailyOrAsk(morning.addDays(1)));
     QCOMPARE(ListBackups().size(), 2);
     QCOMPARE(ListBackups().first().reason, backupreason::Daily);
 
     // No database file: nothing to back up, and nothing to ask.
     setDatabasePath(QDir(m_db->folder()).filePath(QStringLiteral("没有.mdb")));
-    QVERIFY(BackUpDaily(morning.addDays(2)));
+    QVERIFY(BackUpDailyOrAsk(morning.addDays(2)));
     QVERIFY(m_prompts->shown().isEmpty());
     setDatabasePath(m_db->path());
 }
@@ -256,7 +257,7 @@ void TestBackup::restoringTheOldestBackupOutlivesItsPruning()
 
     // The backup before restoring prunes the chosen file; the copy put in
     // place was taken before.
-    QCOMPARE(BackUpAndRestore(oldest), RestoreOutcome::Restored);
+    QCOMPARE(BackUpAndRestoreOrAsk(oldest), RestoreOutcome::Restored);
     QCOMPARE(entrantsStored(), qint64(3));
     QVERIFY(!QFileInfo::exists(oldest));
     QCOMPARE(ListBackups().size(), KeptBackups);
@@ -275,14 +276,14 @@ void TestBackup::restoreAsksWhenTheBackupBeforeItFails()
     m_db->addEntrants(draw, 5, 100);
 
     fillTheDisk();
-    QCOMPARE(BackUpAndRestore(before), RestoreOutcome::Cancelled);
+    QCOMPARE(BackUpAndRestoreOrAsk(before), RestoreOutcome::Cancelled);
     QCOMPARE(m_prompts->questions(), QStringList { Question });
     QCOMPARE(m_prompts->lastDefaultAnswer(), DefaultAnswer::No);
     QCOMPARE(entrantsStored(), qint64(7));
     QCOMPARE(ListBackups().size(), 1);
 
     m_prompts->queueAnswer(true);
-    QCOMPARE(BackUpAndRestore(before), RestoreOutcome::Restored);
+    QCOMPARE(BackUpAndRestoreOrAsk(before), RestoreOutcome::Restored);
     setPageLimitForTesting(0);
     QCOMPARE(entrantsStored(), qint64(2));
     QCOMPARE(QDir(m_db->folder()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("restoring")),
@@ -292,8 +293,8 @@ void TestBackup::restoreAsksWhenTheBackupBeforeItFails()
     m_prompts->clear();
     const QString text = QDir(m_db->folder()).filePath(QStringLiteral("名单.mdb"));
     QVERIFY(test::writeFile(text, "not a database"));
-    QCOMPARE(BackUpAndRestore(text), RestoreOutcome::NotADatabase);
-    QCOMPARE(BackUpAndRestore(text + QStringLiteral(".none")), RestoreOutcome::NotADatabase);
+    QCOMPARE(BackUpAndRestoreOrAsk(text), RestoreOutcome::NotADatabase);
+    QCOMPARE(BackUpAndRestoreOrAsk(text + QStringLiteral(".none")), RestoreOutcome::NotADatabase);
     QVERIFY(m_prompts->shown().isEmpty());
     QCOMPARE(ListBackups().size(), 1);
 }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QTest>
+#include <QThread>
 
 using namespace tombolix;
 using namespace tombolix::data;
@@ -39,6 +40,7 @@ private slots:
     void transactionStoresAllOrNothing();
     void tableRowsTakeABoundCondition();
     void rowsDeletedByKeyAllOrNothing();
+    void twoThreadsWriteAtOnce();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -218,7 +220,7 @@ void TestDatabaseRoutines::tableExistsIsExactAndCaseSensitive()
         QVERIFY2(TableExists(QString::fromUtf8(name)), name);
     QVERIFY(!TableExists(QStringLiteral("奖次")));
     QVERIFY(!TableExists(QStringLiteral("sqlite_sequence_x")));
-    ExecuteSql(QStringLiteral("CREATE TABLE Extra (ID INTEGER)"));
+    QVERIFY(ExecuteSql(QStringLiteral("CREATE TABLE Extra (ID INTEGER)")));
     QVERIFY(TableExists(QStringLiteral("Extra")));
     QVERIFY(!TableExists(QStringLiteral("extra")));
 }
@@ -389,6 +391,59 @@ void TestDatabaseRoutines::rowsDeletedByKeyAllOrNothing()
     QVERIFY(!DeleteRowsByKey(QStringLiteral("号码表"), QStringLiteral("ID"), { ids[1] }));
     QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("无法建立数据库连接！") });
     setDatabasePath(m_db->path());
+}
+
+// A second thread works on a database of its own on the same file: each
+// writes its rows in transactions while the other does, and reads while the
+// other holds its write open. Nothing is lost and nothing is told to the
+// operator from a thread without windows.
+void TestDatabaseRoutines::twoThreadsWriteAtOnce()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    constexpr int Rounds = 40;
+    constexpr int Rows = 25;
+    const auto writeRows = [&](Database &db, const QString &prefix) {
+        int stored = 0;
+        for (int round = 0; round < Rounds; ++round) {
+            Transaction transaction(db);
+            if (!transaction.isActive())
+                return stored;
+            bool ran = true;
+            for (int row = 0; row < Rows && ran; ++row)
+                ran = db.execute(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, ?)"),
+                    { draw, prefix + QString::number(round * Rows + row) });
+            // A moment with the write open, for the other to read meanwhile.
+            QThread::usleep(200);
+            if (ran && transaction.commit())
+                stored += Rows;
+        }
+        return stored;
+    };
+    int fromWorker = 0;
+    bool workerRead = true;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        Database own(m_db->path());
+        fromWorker = writeRows(own, QStringLiteral("w"));
+        workerRead = own.select(QStringLiteral("SELECT COUNT(*) FROM 号码表")).isOpen();
+        workerRead = workerRead && !own.lastFailure();
+    }));
+    worker->start();
+    const int fromHere = writeRows(Database::run(), QStringLiteral("m"));
+    QVERIFY(worker->wait(60000));
+    QCOMPARE(fromHere, Rounds * Rows);
+    QCOMPARE(fromWorker, Rounds * Rows);
+    QVERIFY(workerRead);
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(2 * Rounds * Rows));
+    QVERIFY(m_prompts->messages().isEmpty());
+
+    // A reader is not kept waiting by another connection's exclusive write.
+    Database other(m_db->path());
+    QVERIFY(other.execute(QStringLiteral("BEGIN EXCLUSIVE")));
+    QVERIFY(other.execute(QStringLiteral("INSERT INTO 号码表 (CID, 号码) VALUES (?, 'x')"), { draw }));
+    setBusyTimeout(0);
+    QCOMPARE(CountRows(QStringLiteral("号码表"), QString(), QStringLiteral("*")), qint64(2 * Rounds * Rows));
+    setBusyTimeout(5000);
+    QVERIFY(other.execute(QStringLiteral("ROLLBACK")));
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseRoutines)

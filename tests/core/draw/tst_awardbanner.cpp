@@ -130,8 +130,8 @@ void TestAwardBanner::continuedDrawShowsWhereItStopped()
     QCOMPARE(AwardBannerText(continued), QStringLiteral("二等奖 · 耳机 · 剩余 2 名"));
 
     // Every award complete: the continued draw opens finished.
-    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 数量=? WHERE CID=? AND ID<>?"),
-        { QStringLiteral("1"), draw, first });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 数量=? WHERE CID=? AND ID<>?"),
+        { QStringLiteral("1"), draw, first }));
     continued.start(draw, Entry::Continue);
     QCOMPARE(AwardBannerText(continued), QStringLiteral("抽奖结束"));
 }

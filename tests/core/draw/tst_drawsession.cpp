@@ -407,8 +407,8 @@ void TestDrawSession::continuingStandsWhereTheDrawStopped()
     const qint64 first = m_db->addAward(draw, 3, QStringLiteral("一等奖"), 3, 1);
     const qint64 other = m_db->addDraw(QStringLiteral("另一场"));
     // Another draw's winner with the same number and name stays in this one.
-    data::ExecuteSql(
-        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, 0, '1', '员工1')"), { other });
+    QVERIFY(data::ExecuteSql(
+        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, 0, '1', '员工1')"), { other }));
 
     DrawSession held(seeded(5));
     test::startDraw(held, draw);
@@ -516,13 +516,14 @@ void TestDrawSession::boardText()
     const qint64 shareOrder = m_db->addAward(draw, 2, QStringLiteral("同序"), 1, 1);
     const qint64 hidden = m_db->addAward(draw, 3, QStringLiteral("隐藏奖"), 1, 1, false);
     const QString insert = QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)");
-    data::ExecuteSql(insert, { draw, first, QStringLiteral("101"), QStringLiteral("张三") });
-    data::ExecuteSql(insert, { draw, first, QStringLiteral("102"), QString() });
-    data::ExecuteSql(insert, { draw, hidden, QStringLiteral("103"), QStringLiteral("隐") });
-    data::ExecuteSql(insert, { draw, second, QStringLiteral("104"), QString() });
-    data::ExecuteSql(insert, { draw, shareOrder, QStringLiteral("105"), QString() });
-    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=NULL WHERE ID=?"), { second }); // Null is No
-    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=0 WHERE ID=?"), { shareOrder });
+    QVERIFY(data::ExecuteSql(insert, { draw, first, QStringLiteral("101"), QStringLiteral("张三") }));
+    QVERIFY(data::ExecuteSql(insert, { draw, first, QStringLiteral("102"), QString() }));
+    QVERIFY(data::ExecuteSql(insert, { draw, hidden, QStringLiteral("103"), QStringLiteral("隐") }));
+    QVERIFY(data::ExecuteSql(insert, { draw, second, QStringLiteral("104"), QString() }));
+    QVERIFY(data::ExecuteSql(insert, { draw, shareOrder, QStringLiteral("105"), QString() }));
+    QVERIFY(
+        data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=NULL WHERE ID=?"), { second })); // Null is No
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 显示=0 WHERE ID=?"), { shareOrder }));
     const BoardText board = WinnersText(draw, first, ascending, onlyCurrent, 6, QString());
     QCOMPARE(board.text, text);
     // Line by line the same text; a heading is as new as its award's newest

@@ -447,7 +447,7 @@ private slots:
         std::vector<data::EntrantRow> rows(3);
 
         QCOMPARE(ReadCsvRows(dir.filePath(name), 1, 10, { "A", "B" }, rows), 5);
-        QCOMPARE(prompts.messages(), QStringList { QStringLiteral("文件打开错误！") });
+        QVERIFY(prompts.messages().isEmpty());
         QVERIFY(rows.empty());
     }
 

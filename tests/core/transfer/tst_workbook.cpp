@@ -795,7 +795,8 @@ void TestWorkbook::readRowsReportsErrors()
     std::vector<data::EntrantRow> rows(2);
     QCOMPARE(
         ReadWorkbookRows(dataFile(file), sheet, 2, 100, { QStringLiteral("A"), nameSpec }, rows), expected);
-    QCOMPARE(prompts.messages(), QStringList { message });
+    QCOMPARE(WorkbookErrorMessage(expected), message);
+    QVERIFY(prompts.messages().isEmpty());
     QVERIFY(rows.empty());
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
 }
@@ -819,14 +820,14 @@ void TestWorkbook::previewFillsFirstRowsAndColumns()
 
     QCOMPARE(
         PreviewWorkbookRows(dataFile(QStringLiteral("entrants.xlsx")), QStringLiteral("Sheet3"), cells), 9);
-    QCOMPARE(prompts.messages(), QStringList { "输入表格名称有误，无法打开表格，请重新输入！" });
+    QVERIFY(prompts.messages().isEmpty()); // the mapping window says it
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
     QVERIFY(cells.isEmpty());
 
     QCOMPARE(
         PreviewWorkbookRows(dataFile(QStringLiteral("word-document.xlsx")), QStringLiteral("名单"), cells),
         438);
-    QCOMPARE(prompts.messages().last(), QStringLiteral("文件类型不对，请选择Excel文档！"));
+    QVERIFY(prompts.messages().isEmpty());
     QVERIFY(cells.isEmpty());
 }
 
@@ -1089,7 +1090,7 @@ void TestWorkbook::exportFailsWithoutLeavingFiles()
     QTemporaryDir dir;
     const QString path = QDir(dir.filePath(subfolder)).filePath(QStringLiteral("out.xlsx"));
     QVERIFY(!ExportGridToWorkbook(grid::ExportTableOf(grid), path, sheetName));
-    QCOMPARE(prompts.messages(), QStringList { "文件保存出错！" });
+    QVERIFY(prompts.messages().isEmpty()); // the export window says it
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(m_progress.events.last(), QStringLiteral("close"));
 }

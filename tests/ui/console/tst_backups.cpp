@@ -427,8 +427,8 @@ QMap<QString, QByteArray> folderContents(const QString &folder)
 
 int fileVersion(const QString &path)
 {
-    const QByteArray header = test::readFile(path).left(64);
-    return header.size() < 64 ? -1 : qFromBigEndian<qint32>(header.constData() + 60);
+    const data::DatabaseSummary summary = data::InspectDatabase(path, false);
+    return summary.valid ? summary.version : -1;
 }
 
 } // namespace

@@ -163,6 +163,7 @@ private slots:
     void pressesOnTheEntrantsGrid();
     void hidingTheCellEditorKeepsTheCurrentRow();
     void cellEditorWritesOnlyTheEntrantItWasOpenedOn();
+    void aRefusedEditIsToldOnce();
     void keysThatMoveOnCloseTheCellEditorFirst_data();
     void keysThatMoveOnCloseTheCellEditorFirst();
     void refusedCellEditsKeepTheKeyAndAreToldOnce();
@@ -225,10 +226,10 @@ void TestConsole::deletingDrawsTakesEverythingWithThem()
         draws << draw;
         const qint64 award = m_db->addAward(draw, 1, QStringLiteral("奖"), 1, 1);
         m_db->addEntrants(draw, 3);
-        data::ExecuteSql(
-            QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, award });
-        data::ExecuteSql(
-            QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, award });
+        QVERIFY(data::ExecuteSql(
+            QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, award }));
+        QVERIFY(data::ExecuteSql(
+            QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, award }));
     }
     FSet console;
     console.show();
@@ -260,8 +261,10 @@ void TestConsole::deletingAnAwardAsksTwice()
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
     const qint64 a = m_db->addAward(draw, 1, QStringLiteral("A"), 1, 1);
     m_db->addAward(draw, 2, QStringLiteral("B"), 1, 1);
-    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, a });
-    data::ExecuteSql(QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, a });
+    QVERIFY(data::ExecuteSql(
+        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, a }));
+    QVERIFY(data::ExecuteSql(
+        QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, a }));
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(1);
@@ -313,10 +316,10 @@ void TestConsole::refusedDeletionChangesNothing()
         const qint64 draw = m_db->addDraw(QStringLiteral("抽奖%1").arg(i));
         for (int order = 1; order <= 2; ++order) {
             const qint64 award = m_db->addAward(draw, order, QStringLiteral("奖%1").arg(order), 1, 1);
-            data::ExecuteSql(
-                QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, award });
-            data::ExecuteSql(
-                QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, award });
+            QVERIFY(data::ExecuteSql(
+                QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, '1')"), { draw, award }));
+            QVERIFY(data::ExecuteSql(
+                QStringLiteral("INSERT INTO 预设表 (PID, AID, Code) VALUES (?, ?, '1')"), { draw, award }));
         }
         m_db->addEntrants(draw, 3);
     }
@@ -704,6 +707,20 @@ void TestConsole::cellEditorWritesOnlyTheEntrantItWasOpenedOn()
     QTest::keyClicks(tab.editor, QStringLiteral("9"));
     QCOMPARE(storedNumber(opened), tab.editor->text());
     QCOMPARE(storedNumbers().count(tab.editor->text()), 1);
+}
+
+// Every keystroke stores the cell; a database that refuses them is told of
+// once, not once per key.
+void TestConsole::aRefusedEditIsToldOnce()
+{
+    m_db->addEntrants(m_db->addDraw(QStringLiteral("年会")), 3);
+    EntrantsTab tab;
+    QVERIFY(data::ExecuteSql(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON 号码表 "
+                                            "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    tab.clickCell(0, 3);
+    QVERIFY(tab.editor->isVisible());
+    QTest::keyClicks(tab.editor, QStringLiteral("999"));
+    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("名单保存失败，数据未写入数据库！") });
 }
 
 void TestConsole::keysThatMoveOnCloseTheCellEditorFirst_data()

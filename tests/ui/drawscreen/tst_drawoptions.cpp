@@ -223,8 +223,8 @@ void TestDrawOptions::fontsAreChosenStoredAndAppliedAtActivation()
         QCOMPARE(screen.elementFont(MF::Element::Number).font.pointSizeF(), 30.0);
     }
     // The next draw screen applies it when it becomes active.
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L0=? WHERE ID=?"),
-        { QStringLiteral("Serif】【√】【】【44】【】【】【255"), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L0=? WHERE ID=?"),
+        { QStringLiteral("Serif】【√】【】【44】【】【】【255"), m_draw }));
     MF screen(m_draw);
     screen.show();
     QApplication::setActiveWindow(&screen);
@@ -272,8 +272,8 @@ void TestDrawOptions::layoutDialogEditsLiveAndStoresOnConfirm()
 
 void TestDrawOptions::layoutDialogShowsTheStoredTextsAndTheChosenColour()
 {
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-        { QStringLiteral("12.3】【1920.7】【5175.1】【975】【】【255】【1"), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("12.3】【1920.7】【5175.1】【975】【】【255】【1"), m_draw }));
     MF screen(m_draw);
     screen.resize(1280, 720);
     screen.show();
@@ -308,8 +308,8 @@ void TestDrawOptions::layoutDialogShowsTheStoredTextsAndTheChosenColour()
 // an edit); painting the screen, however often, changes none of it.
 void TestDrawOptions::paintingLeavesTheFrameAsItStands()
 {
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-        { QStringLiteral("840】【1920】【0】【10】【1】【255】【1"), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("840】【1920】【0】【10】【1】【255】【1"), m_draw }));
     m_db->addAward(m_draw, 1, QStringLiteral("A"), 6, 3);
     MF screen(m_draw);
     // Repaired on loading, before anything is painted: a later save stores it.
@@ -491,8 +491,8 @@ void TestDrawOptions::fontDialogKeepsBoldAndItalic()
     QCOMPARE(stored.value(1), QStringLiteral("√"));
 
     // A face without bold or italic of its own keeps them as they were.
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L1=? WHERE ID=?"),
-        { QStringLiteral("WenQuanYi Micro Hei】【√】【√】【20】【】【】【16777215"), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET L1=? WHERE ID=?"),
+        { QStringLiteral("WenQuanYi Micro Hei】【√】【√】【20】【】【】【16777215"), m_draw }));
     QWidget elsewhere;
     elsewhere.show();
     QApplication::setActiveWindow(&elsewhere);

@@ -249,8 +249,8 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
     const qint64 first
         = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 2, true, false, QStringLiteral("笔记本电脑"));
     m_db->addAward(draw, 2, QStringLiteral("特别奖"), 1, 1, true, false, QStringLiteral("旅游基金"));
-    data::ExecuteSql(
-        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, 'old')"), { draw, first });
+    QVERIFY(data::ExecuteSql(
+        QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, 'old')"), { draw, first }));
     m_prompts->queueChoice(QStringLiteral("重新开始"));
     m_prompts->queueAnswer(true); // yes, replace the earlier result
 
@@ -381,7 +381,8 @@ void TestDrawScreen::holdsAWholeDrawFromTheConsole()
 void TestDrawScreen::cancellingTheChooserStartsNothing()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
-    data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, '1')"), { draw });
+    QVERIFY(
+        data::ExecuteSql(QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, 1, '1')"), { draw }));
     FSet console;
     console.show();
     QVERIFY(!enterThroughConsole(console, -1));
@@ -502,8 +503,8 @@ void TestDrawScreen::earlierResultsAreNotWipedWithoutAsking()
     m_db->addEntrants(draw, 5);
     const qint64 award = m_db->addAward(draw, 1, QStringLiteral("A"), 4, 1);
     for (int i = 1; i <= 3; ++i)
-        data::ExecuteSql(
-            QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, ?)"), { draw, award, i });
+        QVERIFY(data::ExecuteSql(
+            QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码) VALUES (?, ?, ?)"), { draw, award, i }));
     const QString choice = QStringLiteral("该抽奖已有3条抽奖结果。");
     const QString again = QStringLiteral("重新开始将删除这3条抽奖结果，是否继续？");
     FSet console;
@@ -1225,7 +1226,7 @@ void TestDrawScreen::aDrawOfTheOlderRuleStartsAgainKeepingItsRecord()
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     data::CloseConnection();
     data::setDatabasePath(path);
-    QVERIFY(data::UpgradeDatabase());
+    QCOMPARE(data::UpgradeDatabase(), data::UpgradeOutcome::Current);
     FSet console;
     console.show();
     m_prompts->queueAnswer(true); // start again

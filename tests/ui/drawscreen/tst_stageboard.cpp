@@ -241,7 +241,7 @@ void TestStageBoard::columnsTakeTheFreeWidthBelowTheFrame()
 {
     // 120 winners drawn one at a time: the frame holds one line, and the
     // part of the screen below it is free.
-    data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 同时=1 WHERE CID=?"), { m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖项表 SET 同时=1 WHERE CID=?"), { m_draw }));
     test::holdRounds(m_draw, 120);
     MF screen(m_draw, draw::Entry::Continue);
     menuItem(screen, "m_Columns")->trigger(); // chosen before the screen shows

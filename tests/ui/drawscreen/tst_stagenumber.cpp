@@ -111,7 +111,7 @@ void addParty(test::TestDatabase &db, qint64 draw, int count)
             name += Given.at((i * 13 + 5) % Given.size());
         db.addEntrant(draw, QString::number(i), name);
     }
-    transaction.commit();
+    QVERIFY(transaction.commit());
 }
 
 } // namespace
@@ -197,9 +197,9 @@ void TestStageNumber::builtInLayoutFollowsTheScreen()
 
 void TestStageNumber::storedLayoutAndFontsAreShownAsStored()
 {
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=?, L2=? WHERE ID=?"),
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=?, L2=? WHERE ID=?"),
         { QStringLiteral("1000】【2000】【6000】【1200】【】【255】【1"),
-            QStringLiteral("DejaVu Sans】【√】【】【40】【】【】【255"), m_draw });
+            QStringLiteral("DejaVu Sans】【√】【】【40】【】【】【255"), m_draw }));
     m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 5, 1);
     MF screen(m_draw);
     showAt(screen, QSize(1920, 1080));
@@ -272,8 +272,8 @@ void TestStageNumber::fiveLinesStayInTheFixedFrame()
     // A stored frame without auto-fit keeps its size. Five lines would print
     // at 18 pixels in its 91: they print no smaller than 34 (at 1080), in
     // pages that turn by themselves once the round has stopped.
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-        { QStringLiteral("1575】【2700】【9703】【1371】【0】【255】【1"), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("1575】【2700】【9703】【1371】【0】【255】【1"), m_draw }));
     MF screen(m_draw);
     showAt(screen, QSize(1920, 1080));
     const QRectF frame = framePixels(screen);
@@ -342,8 +342,8 @@ void TestStageNumber::autoFitGrowsTheFrameNoFurtherThanTheScreen()
 {
     m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 100, 5);
     // Room for the five lines below the frame: it grows to them, nothing shrinks.
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-        { QStringLiteral("1575】【1500】【9703】【1371】【1】【255】【1"), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("1575】【1500】【9703】【1371】【1】【255】【1"), m_draw }));
     {
         MF screen(m_draw);
         showAt(screen, QSize(1920, 1080));
@@ -356,8 +356,8 @@ void TestStageNumber::autoFitGrowsTheFrameNoFurtherThanTheScreen()
     }
     // Near the bottom: it grows to the bottom and no further; the lines shrink.
     const int top = 1080 * 15 - 3000;
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-        { QStringLiteral("1575】【%1】【9703】【1371】【1】【255】【1").arg(top), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("1575】【%1】【9703】【1371】【1】【255】【1").arg(top), m_draw }));
     MF screen(m_draw);
     showAt(screen, QSize(1920, 1080));
     screen.ToggleRoll();
@@ -382,8 +382,8 @@ void TestStageNumber::longNamesShrink()
     m_db->addAward(draw, 1, QStringLiteral("一等奖"), 10, 1, true, true); // the one entrant wins each time
     WriteViewOption(QStringLiteral("NumberName"), QStringLiteral("Show"), true);
     for (const QString &autoFit : { QStringLiteral("0"), QStringLiteral("1") }) {
-        data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-            { QStringLiteral("1575】【2700】【9703】【1371】【%1】【255】【1").arg(autoFit), draw });
+        QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+            { QStringLiteral("1575】【2700】【9703】【1371】【%1】【255】【1").arg(autoFit), draw }));
         MF screen(draw);
         showAt(screen, QSize(1920, 1080));
         screen.ToggleRoll();
@@ -452,8 +452,8 @@ void TestStageNumber::namesOptionThroughTheMenu()
 void TestStageNumber::tickRepaintsOnlyTheNumber()
 {
     m_db->addAward(m_draw, 1, QStringLiteral("一等奖"), 8, 5);
-    data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
-        { QStringLiteral("1575】【2700】【9703】【1371】【1】【255】【1"), m_draw });
+    QVERIFY(data::ExecuteSql(QStringLiteral("UPDATE 奖次表 SET FRM=? WHERE ID=?"),
+        { QStringLiteral("1575】【2700】【9703】【1371】【1】【255】【1"), m_draw }));
     MF screen(m_draw);
     showAt(screen, QSize(1920, 1080));
     PaintSpy spy;

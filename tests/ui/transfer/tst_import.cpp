@@ -421,7 +421,8 @@ void TestImport::failedReadStoresNothing()
         *grid, fake, QStringLiteral("Sheet1"), 1, 10, { QStringLiteral("A"), QStringLiteral("B") }, draw);
     QCOMPARE(result.error, 438);
     QCOMPARE(grid->Rows(), before);
-    QCOMPARE(m_prompts->messages(), QStringList { QStringLiteral("文件类型不对，请选择Excel文档！") });
+    QCOMPARE(
+        transfer::ImportErrorMessage(fake, result.error), QStringLiteral("文件类型不对，请选择Excel文档！"));
     QVERIFY(storedEntrants(draw).isEmpty());
 
     const grid::ImportResult missing
@@ -971,8 +972,9 @@ void TestImport::exportReadsBackCellByCell()
     const qint64 award
         = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 3, 1, true, false, QStringLiteral("电视, 55\""));
     const QString insert = QStringLiteral("INSERT INTO 结果表 (CID, WID, 号码, 姓名) VALUES (?, ?, ?, ?)");
-    data::ExecuteSql(insert, { draw, award, QStringLiteral("0012"), QStringLiteral("O'Brien, \"Pat\"") });
-    data::ExecuteSql(insert, { draw, award, QStringLiteral("13800138000"), QStringLiteral("张三") });
+    QVERIFY(data::ExecuteSql(
+        insert, { draw, award, QStringLiteral("0012"), QStringLiteral("O'Brien, \"Pat\"") }));
+    QVERIFY(data::ExecuteSql(insert, { draw, award, QStringLiteral("13800138000"), QStringLiteral("张三") }));
     FSet console;
     console.show();
     console.tabs()->setCurrentIndex(3);

@@ -1,5 +1,7 @@
 #include "common/prompts.h"
 
+#include "data/database.h"
+
 #include <QDebug>
 
 namespace tombolix {
@@ -38,6 +40,9 @@ Prompts &prompts()
 
 Prompts *setPrompts(Prompts *prompts)
 {
+    // The run database's failures are the operator's to hear, each once.
+    data::Database::run().setFailureReporter(
+        [](const data::DatabaseFailure &failure) { tombolix::prompts().message(failure.message()); });
     Prompts *previous = g_prompts;
     g_prompts = prompts;
     return previous;

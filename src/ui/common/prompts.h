@@ -58,7 +58,8 @@ public:
 // The prompts the program uses. Never null: before setPrompts() a prompts
 // object that answers No and Cancel and only logs stands in.
 Prompts &prompts();
-// Installs the prompts to use and returns the previous ones. The caller keeps
+// Installs the prompts to use and returns the previous ones. The run
+// database's failures are told through the prompts in use from then on. The caller keeps
 // ownership; pass nullptr to go back to the stand-in.
 Prompts *setPrompts(Prompts *prompts);
 
