@@ -210,7 +210,7 @@ qint64 addDrawWith500Won(ScratchDatabase &db, QList<draw::WinnerKey> &winners)
             std::fprintf(stderr, "resume: a round was not stored\n");
     }
     const QList<data::ResultRecord> results
-        = data::ResultStore::forDraw(draw).value_or(QList<data::ResultRecord> {});
+        = data::ResultStore().forDraw(draw).value_or(QList<data::ResultRecord> {});
     for (const data::ResultRecord &result : results)
         winners.append({ result.number, result.name });
     return draw;
@@ -277,7 +277,7 @@ void benchContinueWithdrawn()
                 withdrawn << id;
         }
     }
-    if (!data::ResultStore::withdraw(withdrawn, data::withdrawreason::OnStage))
+    if (!data::ResultStore().withdraw(withdrawn, data::withdrawreason::OnStage))
         std::fprintf(stderr, "continue: the withdrawals were not stored\n");
 
     std::vector<double> continued;

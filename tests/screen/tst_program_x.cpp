@@ -74,7 +74,7 @@ QPoint startButton(const QImage &shot, const QRect &console)
 qint64 results(const QString &database)
 {
     data::setDatabasePath(database);
-    const qint64 count = data::ResultStore::countForDraw(1).value_or(-1);
+    const qint64 count = data::ResultStore().countForDraw(1).value_or(-1);
     data::CloseConnection();
     return count;
 }

@@ -44,13 +44,13 @@ QString FontRecord(const FontSpec &spec)
 
 FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec)
 {
-    ApplyFontRecord(data::DrawStore::font(drawId, column), spec);
+    ApplyFontRecord(data::DrawStore().font(drawId, column), spec);
     return spec;
 }
 
 void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec)
 {
-    data::DrawStore::saveFont(drawId, column, FontRecord(spec));
+    data::DrawStore().saveFont(drawId, column, FontRecord(spec));
 }
 
 } // namespace tombolix::appearance

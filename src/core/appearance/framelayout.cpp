@@ -87,13 +87,13 @@ QString FrameRecord(const FrameLayout &layout)
 
 FrameLayout LoadFrameLayout(qint64 drawId, FrameLayout layout)
 {
-    ApplyFrameRecord(data::DrawStore::frame(drawId), layout);
+    ApplyFrameRecord(data::DrawStore().frame(drawId), layout);
     return layout;
 }
 
 void SaveFrameLayout(const FrameLayout &layout, qint64 drawId)
 {
-    data::DrawStore::saveFrame(drawId, FrameRecord(layout));
+    data::DrawStore().saveFrame(drawId, FrameRecord(layout));
 }
 
 QRectF FitNumberLabel(const FrameLayout &layout, const QSizeF &textSize)

@@ -30,12 +30,12 @@ bool IsFrameRecord(const QString &record)
 
 bool DrawHasFrameLayout(qint64 drawId)
 {
-    return IsFrameRecord(data::DrawStore::frame(drawId));
+    return IsFrameRecord(data::DrawStore().frame(drawId));
 }
 
 bool ApplyStoredElementFont(qint64 drawId, const QString &column, FontSpec &spec)
 {
-    return ApplyFontRecord(data::DrawStore::font(drawId, column), spec);
+    return ApplyFontRecord(data::DrawStore().font(drawId, column), spec);
 }
 
 double NumberFitScale(const QSizeF &label, qsizetype lines, const NumberInk &ink)

@@ -31,7 +31,7 @@ AwardRecord awardOf(const Recordset &rs)
 std::optional<AwardRecord> AwardStore::load(qint64 id)
 {
     Recordset rs
-        = OpenRecordset(QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(awards::Table, awards::Id), { id });
+        = m_db.select(QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(awards::Table, awards::Id), { id });
     if (rs.eof())
         return std::nullopt;
     return awardOf(rs);
@@ -39,8 +39,8 @@ std::optional<AwardRecord> AwardStore::load(qint64 id)
 
 std::optional<QList<AwardRecord>> AwardStore::forDraw(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT * FROM %1 WHERE %2=? ORDER BY %3")
-                                     .arg(awards::Table, awards::DrawId, awards::Order),
+    Recordset rs = m_db.select(QStringLiteral("SELECT * FROM %1 WHERE %2=? ORDER BY %3")
+                                   .arg(awards::Table, awards::DrawId, awards::Order),
         { drawId });
     if (!rs.isOpen())
         return std::nullopt;
@@ -52,7 +52,7 @@ std::optional<QList<AwardRecord>> AwardStore::forDraw(qint64 drawId)
 
 SaveResult AwardStore::save(const AwardRecord &record)
 {
-    return saveRow(awards::Table, awards::Id, record.id,
+    return saveRow(m_db, awards::Table, awards::Id, record.id,
         { awards::DrawId, awards::Order, awards::Name, awards::Count, awards::Prize, awards::PerRound,
             awards::Shown, awards::Repeat },
         { record.drawId, textForStorage(record.order), textForStorage(record.name),
@@ -64,10 +64,10 @@ bool AwardStore::reorder(qint64 drawId, const QList<qint64> &idsInOrder)
 {
     const QString sql = updateStatement(awards::Table, { awards::Order }, awards::Id)
         + QStringLiteral(" AND %1=?").arg(awards::DrawId);
-    Transaction transaction;
+    Transaction transaction(m_db);
     bool ok = true;
     for (qsizetype i = 0; i < idsInOrder.size(); ++i) {
-        if (ExecuteSql(sql, { i + 1, idsInOrder.at(i), drawId }))
+        if (m_db.execute(sql, { i + 1, idsInOrder.at(i), drawId }))
             continue;
         ok = false;
         // Past a failure inside the transaction, the database may have
@@ -82,7 +82,7 @@ bool AwardStore::reorder(qint64 drawId, const QList<qint64> &idsInOrder)
 
 std::optional<double> AwardStore::totalWinners(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(
+    Recordset rs = m_db.select(
         QStringLiteral("SELECT SUM(%1) FROM %2 WHERE %3=?").arg(awards::Count, awards::Table, awards::DrawId),
         { drawId });
     if (!rs.isOpen())
@@ -93,10 +93,10 @@ std::optional<double> AwardStore::totalWinners(qint64 drawId)
 
 bool AwardStore::remove(const QList<qint64> &ids)
 {
-    return inOneTransaction([&ids] {
+    return inOneTransaction(m_db, [this, &ids] {
         for (qint64 id : ids) {
-            if (!ResultStore::deleteForAward(id) || !PresetStore::deleteForAward(id)
-                || !deleteWhere(awards::Table, awards::Id, id))
+            if (!ResultStore(m_db).deleteForAward(id) || !PresetStore(m_db).deleteForAward(id)
+                || !deleteWhere(m_db, awards::Table, awards::Id, id))
                 return false;
         }
         return true;
@@ -105,7 +105,7 @@ bool AwardStore::remove(const QList<qint64> &ids)
 
 bool AwardStore::deleteForDraw(qint64 drawId)
 {
-    return deleteWhere(awards::Table, awards::DrawId, drawId);
+    return deleteWhere(m_db, awards::Table, awards::DrawId, drawId);
 }
 
 } // namespace tombolix::data

@@ -17,9 +17,9 @@ namespace {
 
 // The way the draw screen has always read a draw's column: the statement a
 // failure shows is that of LookupValue.
-QString lookup(qint64 id, const QString &column)
+QString lookup(Database &db, qint64 id, const QString &column)
 {
-    return textOf(LookupValue(draws::Table, id, draws::Id, column));
+    return textOf(LookupValue(draws::Table, id, draws::Id, column, db));
 }
 
 bool isFontColumn(const QString &column)
@@ -39,7 +39,7 @@ QString storedNumber(const QString &text)
 std::optional<DrawRecord> DrawStore::load(qint64 id)
 {
     Recordset rs
-        = OpenRecordset(QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(draws::Table, draws::Id), { id });
+        = m_db.select(QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(draws::Table, draws::Id), { id });
     if (rs.eof())
         return std::nullopt;
     DrawRecord record;
@@ -61,23 +61,23 @@ QString DrawStore::setting(qint64 id, Setting setting)
 {
     switch (setting) {
     case Setting::Picture:
-        return lookup(id, draws::Picture);
+        return lookup(m_db, id, draws::Picture);
     case Setting::Speed:
-        return lookup(id, draws::Speed);
+        return lookup(m_db, id, draws::Speed);
     case Setting::Mask:
-        return lookup(id, draws::Mask);
+        return lookup(m_db, id, draws::Mask);
     case Setting::Timer:
-        return lookup(id, draws::Timer);
+        return lookup(m_db, id, draws::Timer);
     case Setting::Length:
-        return lookup(id, draws::Length);
+        return lookup(m_db, id, draws::Length);
     }
     return QString();
 }
 
 std::optional<bool> DrawStore::nameTaken(const QString &name)
 {
-    Recordset same = OpenRecordset(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? COLLATE NOCASE")
-                                       .arg(draws::Id, draws::Table, draws::Name),
+    Recordset same = m_db.select(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? COLLATE NOCASE")
+                                     .arg(draws::Id, draws::Table, draws::Name),
         { textForStorage(name) });
     if (!same.isOpen())
         return std::nullopt;
@@ -88,7 +88,7 @@ std::optional<bool> DrawStore::nameTaken(const QString &name)
 
 SaveResult DrawStore::save(const DrawRecord &record)
 {
-    return saveRow(draws::Table, draws::Id, record.id,
+    return saveRow(m_db, draws::Table, draws::Id, record.id,
         { draws::Name, draws::Picture, draws::Speed, draws::Mask, draws::Timer, draws::Length },
         { textForStorage(record.name), textForStorage(record.picture), storedNumber(record.speed),
             textForStorage(record.mask), storedNumber(record.timer), storedNumber(record.length) });
@@ -96,18 +96,18 @@ SaveResult DrawStore::save(const DrawRecord &record)
 
 QString DrawStore::frame(qint64 id)
 {
-    return lookup(id, draws::Frame);
+    return lookup(m_db, id, draws::Frame);
 }
 
 bool DrawStore::saveFrame(qint64 id, const QString &record)
 {
-    return ExecuteSql(
+    return m_db.execute(
         updateStatement(draws::Table, { draws::Frame }, draws::Id), { textForStorage(record), id });
 }
 
 QString DrawStore::font(qint64 id, const QString &column)
 {
-    return isFontColumn(column) ? lookup(id, column) : QString();
+    return isFontColumn(column) ? lookup(m_db, id, column) : QString();
 }
 
 bool DrawStore::saveFont(qint64 id, const QString &column, const QString &record)
@@ -115,7 +115,7 @@ bool DrawStore::saveFont(qint64 id, const QString &column, const QString &record
     // Only a column named here reaches the statement.
     if (!isFontColumn(column))
         return false;
-    return ExecuteSql(updateStatement(draws::Table, { column }, draws::Id), { textForStorage(record), id });
+    return m_db.execute(updateStatement(draws::Table, { column }, draws::Id), { textForStorage(record), id });
 }
 
 Condition DrawStore::rowsOfDraw(qint64 id)
@@ -125,7 +125,7 @@ Condition DrawStore::rowsOfDraw(qint64 id)
 
 QString DrawStore::extraSetting(qint64 id, const QString &key)
 {
-    Recordset rs = OpenRecordset(
+    Recordset rs = m_db.select(
         QStringLiteral("SELECT %1 FROM %2 WHERE %3=? AND %4=?")
             .arg(drawsettings::Value, drawsettings::Table, drawsettings::DrawId, drawsettings::Key),
         { id, key });
@@ -135,11 +135,11 @@ QString DrawStore::extraSetting(qint64 id, const QString &key)
 bool DrawStore::setExtraSetting(qint64 id, const QString &key, const QString &value)
 {
     if (value.isEmpty()) {
-        return ExecuteSql(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=?")
-                              .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key),
+        return m_db.execute(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=?")
+                                .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key),
             { id, key });
     }
-    return ExecuteSql(
+    return m_db.execute(
         QStringLiteral("INSERT OR REPLACE INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
             .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key, drawsettings::Value),
         { id, key, value });
@@ -150,17 +150,17 @@ void DrawStore::carryOverStoredSettings()
     const QMap<qint64, QMap<QString, QString>> stored = StoredDrawSettings();
     if (stored.isEmpty())
         return;
-    const bool carried = inOneTransaction([&stored] {
+    const bool carried = inOneTransaction(m_db, [this, &stored] {
         for (auto draw = stored.cbegin(); draw != stored.cend(); ++draw) {
-            const std::optional<bool> exists = rowExists(draws::Table, draws::Id, draw.key());
+            const std::optional<bool> exists = rowExists(m_db, draws::Table, draws::Id, draw.key());
             if (!exists)
                 return false;
             if (!*exists)
                 continue; // a draw of another database: nothing of it is here
             for (auto setting = draw->cbegin(); setting != draw->cend(); ++setting) {
-                if (!ExecuteSql(QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
-                                    .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key,
-                                        drawsettings::Value),
+                if (!m_db.execute(QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
+                                      .arg(drawsettings::Table, drawsettings::DrawId, drawsettings::Key,
+                                          drawsettings::Value),
                         { draw.key(), setting.key(), setting.value() }))
                     return false;
             }
@@ -173,13 +173,13 @@ void DrawStore::carryOverStoredSettings()
 
 bool DrawStore::remove(const QList<qint64> &ids)
 {
-    return inOneTransaction([&ids] {
+    return inOneTransaction(m_db, [this, &ids] {
         for (qint64 id : ids) {
-            if (!AwardStore::deleteForDraw(id) || !EntrantStore::deleteForDraw(id)
-                || !ResultStore::deleteForDraw(id) || !PresetStore::deleteForDraw(id)
-                || !NotaryStore::deleteForDraw(id)
-                || !deleteWhere(drawsettings::Table, drawsettings::DrawId, id)
-                || !deleteWhere(draws::Table, draws::Id, id))
+            if (!AwardStore(m_db).deleteForDraw(id) || !EntrantStore(m_db).deleteForDraw(id)
+                || !ResultStore(m_db).deleteForDraw(id) || !PresetStore(m_db).deleteForDraw(id)
+                || !NotaryStore(m_db).deleteForDraw(id)
+                || !deleteWhere(m_db, drawsettings::Table, drawsettings::DrawId, id)
+                || !deleteWhere(m_db, draws::Table, draws::Id, id))
                 return false;
         }
         return true;

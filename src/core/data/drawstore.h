@@ -13,6 +13,11 @@ namespace tombolix::data {
 class DrawStore
 {
 public:
+    // The store of the database given, the run database unless another is.
+    explicit DrawStore(Database &db = Database::run())
+        : m_db(db)
+    { }
+
     // The settings the draw screen reads one by one.
     enum class Setting
     {
@@ -25,36 +30,36 @@ public:
 
     // The draw with this ID; nothing when there is none or it could not be
     // read (the database has reported the failure).
-    static std::optional<DrawRecord> load(qint64 id);
+    std::optional<DrawRecord> load(qint64 id);
     // One setting as its stored text; "" when there is no such draw.
-    static QString setting(qint64 id, Setting setting);
+    QString setting(qint64 id, Setting setting);
 
     // Whether another draw has this name, letters compared without their
     // case; nothing when that could not be read.
-    static std::optional<bool> nameTaken(const QString &name);
+    std::optional<bool> nameTaken(const QString &name);
     // Writes the record's name and settings into its row, or into a new row
     // when its ID names none. 速度, 定时 and 定长 are stored as the numeric
     // value of their text. The appearance is left as it is.
-    static SaveResult save(const DrawRecord &record);
+    SaveResult save(const DrawRecord &record);
 
     // The layout record of the number frame.
-    static QString frame(qint64 id);
-    static bool saveFrame(qint64 id, const QString &record);
+    QString frame(qint64 id);
+    bool saveFrame(qint64 id, const QString &record);
     // The font record kept in one of the font columns L0, L1 and L2; any
     // other column reads as "" and is never written.
-    static QString font(qint64 id, const QString &column);
-    static bool saveFont(qint64 id, const QString &column, const QString &record);
+    QString font(qint64 id, const QString &column);
+    bool saveFont(qint64 id, const QString &column, const QString &record);
 
     // Settings of a draw that have no column in its row (抽奖设置表), such as
     // the banner's font and the stage's sounds: the stored text, "" when none.
-    static QString extraSetting(qint64 id, const QString &key);
+    QString extraSetting(qint64 id, const QString &key);
     // Stores the text; an empty one removes the setting. False when the
     // database refused.
-    static bool setExtraSetting(qint64 id, const QString &key, const QString &value);
+    bool setExtraSetting(qint64 id, const QString &key, const QString &value);
     // Carries the settings earlier versions kept per draw in the user's
     // settings into the database open now, for its draws, and forgets them
     // there once stored. A setting the database already holds stays.
-    static void carryOverStoredSettings();
+    void carryOverStoredSettings();
 
     // The condition that picks a draw's own rows out of 奖项表, 号码表 and
     // 结果表.
@@ -63,7 +68,10 @@ public:
     // Deletes the draws with their awards, entrants, results, withdrawals,
     // presets, settings, seeds, records and kept lists, in one transaction: all of them or, when the
     // database refuses, none.
-    static bool remove(const QList<qint64> &ids);
+    bool remove(const QList<qint64> &ids);
+
+private:
+    Database &m_db;
 };
 
 } // namespace tombolix::data

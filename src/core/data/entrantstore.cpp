@@ -13,11 +13,11 @@ namespace {
 // Runs the deletion once for each ID (its first parameter; the draw, when
 // given, its second), all in one transaction: the rows deleted, or nothing
 // when any of it failed and so none of it was done.
-std::optional<int> deleteEach(const QString &sql, const QList<qint64> &ids, qint64 drawId = 0)
+std::optional<int> deleteEach(Database &db, const QString &sql, const QList<qint64> &ids, qint64 drawId = 0)
 {
     int deleted = 0;
-    const bool done = inOneTransaction([&] {
-        QSqlQuery remove(connection());
+    const bool done = inOneTransaction(db, [&] {
+        QSqlQuery remove(db.connection());
         if (!remove.prepare(sql))
             return false;
         for (qint64 id : ids) {
@@ -56,15 +56,15 @@ EntrantRows EntrantStore::ofDraw(qint64 drawId, Order order)
     if (order == Order::ById)
         sql += QStringLiteral(" ORDER BY ") + entrants::Id;
     EntrantRows rows;
-    rows.m_rows = OpenRecordset(sql, { drawId });
+    rows.m_rows = m_db.select(sql, { drawId });
     rows.m_drawId = drawId;
     return rows;
 }
 
 std::optional<qint64> EntrantStore::countDrawable(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=? AND TRIM(%3, ' ')<>''")
-                                     .arg(entrants::Table, entrants::DrawId, entrants::Number),
+    Recordset rs = m_db.select(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=? AND TRIM(%3, ' ')<>''")
+                                   .arg(entrants::Table, entrants::DrawId, entrants::Number),
         { drawId });
     if (!rs.isOpen())
         return std::nullopt;
@@ -73,17 +73,18 @@ std::optional<qint64> EntrantStore::countDrawable(qint64 drawId)
 
 std::optional<qint64> EntrantStore::countForDraw(qint64 drawId)
 {
-    return countWhere(entrants::Table, entrants::DrawId, drawId);
+    return countWhere(m_db, entrants::Table, entrants::DrawId, drawId);
 }
 
 std::optional<int> EntrantStore::remove(const QList<qint64> &ids)
 {
-    return deleteEach(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(entrants::Table, entrants::Id), ids);
+    return deleteEach(
+        m_db, QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(entrants::Table, entrants::Id), ids);
 }
 
 bool EntrantStore::deleteForDraw(qint64 drawId)
 {
-    return deleteWhere(entrants::Table, entrants::DrawId, drawId);
+    return deleteWhere(m_db, entrants::Table, entrants::DrawId, drawId);
 }
 
 } // namespace tombolix::data

@@ -31,25 +31,33 @@ private:
 class EntrantStore
 {
 public:
+    // The store of the database given, the run database unless another is.
+    explicit EntrantStore(Database &db = Database::run())
+        : m_db(db)
+    { }
+
     enum class Order
     {
         AsStored, // as the database returns them
         ById, // in the order they were entered
     };
 
-    static EntrantRows ofDraw(qint64 drawId, Order order = Order::AsStored);
+    EntrantRows ofDraw(qint64 drawId, Order order = Order::AsStored);
     // The draw's entrants that can be drawn: those with a number that is not
     // blank. Nothing when that could not be read.
-    static std::optional<qint64> countDrawable(qint64 drawId);
+    std::optional<qint64> countDrawable(qint64 drawId);
     // All the draw's entrants, blank numbers too.
-    static std::optional<qint64> countForDraw(qint64 drawId);
+    std::optional<qint64> countForDraw(qint64 drawId);
 
     // Deletes the entrants in one transaction and returns how many there
     // were (one deleted meanwhile by someone else is simply gone); nothing
     // when the database refused, and then none is deleted.
-    static std::optional<int> remove(const QList<qint64> &ids);
+    std::optional<int> remove(const QList<qint64> &ids);
     // One statement, inside the caller's transaction.
-    static bool deleteForDraw(qint64 drawId);
+    bool deleteForDraw(qint64 drawId);
+
+private:
+    Database &m_db;
 };
 
 } // namespace tombolix::data

@@ -22,9 +22,9 @@ struct LastEntry
     QString hash;
 };
 
-std::optional<LastEntry> lastEntry(qint64 drawId)
+std::optional<LastEntry> lastEntry(Database &db, qint64 drawId)
 {
-    Recordset last = OpenRecordset(
+    Recordset last = db.select(
         QStringLiteral("SELECT 序号, 哈希 FROM 公证记录表 WHERE CID=? ORDER BY 序号 DESC LIMIT 1"),
         { drawId });
     if (!last.isOpen())
@@ -38,10 +38,10 @@ std::optional<LastEntry> lastEntry(qint64 drawId)
     return entry;
 }
 
-bool insertEntry(qint64 drawId, qint64 sequence, const QString &type, const QString &time,
+bool insertEntry(Database &db, qint64 drawId, qint64 sequence, const QString &type, const QString &time,
     const QString &content, const QString &previous, const QString &hash)
 {
-    return ExecuteSql(QStringLiteral("INSERT INTO 公证记录表 (CID, 序号, 类型, 时间, 内容, 前哈希, 哈希) "
+    return db.execute(QStringLiteral("INSERT INTO 公证记录表 (CID, 序号, 类型, 时间, 内容, 前哈希, 哈希) "
                                      "VALUES (?, ?, ?, ?, ?, ?, ?)"),
         { drawId, sequence, type, time, content, previous, hash });
 }
@@ -117,7 +117,7 @@ QByteArrayView KeptList::name(qsizetype row) const
 
 std::optional<NotarySeed> NotaryStore::seedOf(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(
+    Recordset rs = m_db.select(
         QStringLiteral("SELECT 种子, 承诺, 公证码, 已公开 FROM 公证种子表 WHERE CID=?"), { drawId });
     if (!rs.isOpen())
         return std::nullopt;
@@ -133,21 +133,21 @@ std::optional<NotarySeed> NotaryStore::seedOf(qint64 drawId)
 
 bool NotaryStore::setSeed(qint64 drawId, const NotarySeed &seed)
 {
-    return ExecuteSql(QStringLiteral("INSERT OR REPLACE INTO 公证种子表 (CID, 种子, 承诺, 公证码, 已公开) "
-                                     "VALUES (?, ?, ?, ?, ?)"),
+    return m_db.execute(QStringLiteral("INSERT OR REPLACE INTO 公证种子表 (CID, 种子, 承诺, 公证码, 已公开) "
+                                       "VALUES (?, ?, ?, ?, ?)"),
         { drawId, QString::fromLatin1(seed.seed.toHex()), seed.commitment, seed.code,
             seed.revealed ? 1 : 0 });
 }
 
 bool NotaryStore::markRevealed(qint64 drawId)
 {
-    return ExecuteSql(QStringLiteral("UPDATE 公证种子表 SET 已公开=1 WHERE CID=?"), { drawId });
+    return m_db.execute(QStringLiteral("UPDATE 公证种子表 SET 已公开=1 WHERE CID=?"), { drawId });
 }
 
 std::optional<QList<NotaryEntry>> NotaryStore::entries(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT 序号, 类型, 时间, 内容, 前哈希, 哈希 FROM 公证记录表 "
-                                                "WHERE CID=? ORDER BY 序号"),
+    Recordset rs = m_db.select(QStringLiteral("SELECT 序号, 类型, 时间, 内容, 前哈希, 哈希 FROM 公证记录表 "
+                                              "WHERE CID=? ORDER BY 序号"),
         { drawId });
     if (!rs.isOpen())
         return std::nullopt;
@@ -161,7 +161,7 @@ std::optional<QList<NotaryEntry>> NotaryStore::entries(qint64 drawId)
 
 std::optional<QString> NotaryStore::firstType(qint64 drawId)
 {
-    Recordset rs = OpenRecordset(
+    Recordset rs = m_db.select(
         QStringLiteral("SELECT 类型 FROM 公证记录表 WHERE CID=? ORDER BY 序号 LIMIT 1"), { drawId });
     if (!rs.isOpen())
         return std::nullopt;
@@ -171,14 +171,14 @@ std::optional<QString> NotaryStore::firstType(qint64 drawId)
 std::optional<NotaryEntry> NotaryStore::append(qint64 drawId, const QString &type, const QJsonObject &object)
 {
     const QByteArray content = json::Canonical(object);
-    const std::optional<LastEntry> last = lastEntry(drawId);
+    const std::optional<LastEntry> last = lastEntry(m_db, drawId);
     if (!last)
         return std::nullopt;
     const qint64 sequence = last->sequence + 1;
     const QString time = notary::EntryTime();
     const QString hash = notary::EntryHash(last->hash, sequence, type, time, content);
     NotaryEntry entry { sequence, type, time, QString::fromUtf8(content), last->hash, hash };
-    if (!insertEntry(drawId, sequence, type, time, entry.content, last->hash, hash))
+    if (!insertEntry(m_db, drawId, sequence, type, time, entry.content, last->hash, hash))
         return std::nullopt;
     return entry;
 }
@@ -186,18 +186,18 @@ std::optional<NotaryEntry> NotaryStore::append(qint64 drawId, const QString &typ
 bool NotaryStore::appendV1(qint64 drawId, const QString &type, const QJsonObject &object)
 {
     const QString content = QString::fromUtf8(json::Canonical(object));
-    const std::optional<LastEntry> last = lastEntry(drawId);
+    const std::optional<LastEntry> last = lastEntry(m_db, drawId);
     if (!last)
         return false;
     const qint64 sequence = last->sequence + 1;
     const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    return insertEntry(drawId, sequence, type, time, content, last->hash,
+    return insertEntry(m_db, drawId, sequence, type, time, content, last->hash,
         notary::v1::EntryHash(last->hash, sequence, type, time, content));
 }
 
 std::optional<bool> NotaryStore::hasList(qint64 drawId, const QString &fingerprint)
 {
-    Recordset rs = OpenRecordset(
+    Recordset rs = m_db.select(
         QStringLiteral("SELECT 1 FROM 公证名单表 WHERE CID=? AND 指纹=?"), { drawId, fingerprint });
     if (!rs.isOpen())
         return std::nullopt;
@@ -206,13 +206,13 @@ std::optional<bool> NotaryStore::hasList(qint64 drawId, const QString &fingerpri
 
 bool NotaryStore::keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text)
 {
-    return ExecuteSql(QStringLiteral("INSERT OR IGNORE INTO 公证名单表 (CID, 指纹, 名单) VALUES (?, ?, ?)"),
+    return m_db.execute(QStringLiteral("INSERT OR IGNORE INTO 公证名单表 (CID, 指纹, 名单) VALUES (?, ?, ?)"),
         { drawId, fingerprint, qCompress(text, 1) });
 }
 
 std::optional<KeptList> NotaryStore::list(qint64 drawId, const QString &fingerprint)
 {
-    Recordset rs = OpenRecordset(
+    Recordset rs = m_db.select(
         QStringLiteral("SELECT 名单 FROM 公证名单表 WHERE CID=? AND 指纹=?"), { drawId, fingerprint });
     if (!rs.isOpen() || rs.eof())
         return std::nullopt;
@@ -221,9 +221,9 @@ std::optional<KeptList> NotaryStore::list(qint64 drawId, const QString &fingerpr
 
 bool NotaryStore::deleteForDraw(qint64 drawId)
 {
-    return deleteWhere(QStringLiteral("公证种子表"), QStringLiteral("CID"), drawId)
-        && deleteWhere(QStringLiteral("公证记录表"), QStringLiteral("CID"), drawId)
-        && deleteWhere(QStringLiteral("公证名单表"), QStringLiteral("CID"), drawId);
+    return deleteWhere(m_db, QStringLiteral("公证种子表"), QStringLiteral("CID"), drawId)
+        && deleteWhere(m_db, QStringLiteral("公证记录表"), QStringLiteral("CID"), drawId)
+        && deleteWhere(m_db, QStringLiteral("公证名单表"), QStringLiteral("CID"), drawId);
 }
 
 } // namespace tombolix::data

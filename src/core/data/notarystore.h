@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/database.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonObject>
@@ -61,32 +63,40 @@ private:
 class NotaryStore
 {
 public:
-    // Nothing when the table cannot be read.
-    static std::optional<NotarySeed> seedOf(qint64 drawId);
-    static bool setSeed(qint64 drawId, const NotarySeed &seed);
-    static bool markRevealed(qint64 drawId);
+    // The store of the database given, the run database unless another is.
+    explicit NotaryStore(Database &db = Database::run())
+        : m_db(db)
+    { }
 
-    static std::optional<QList<NotaryEntry>> entries(qint64 drawId);
+    // Nothing when the table cannot be read.
+    std::optional<NotarySeed> seedOf(qint64 drawId);
+    bool setSeed(qint64 drawId, const NotarySeed &seed);
+    bool markRevealed(qint64 drawId);
+
+    std::optional<QList<NotaryEntry>> entries(qint64 drawId);
     // The type of the draw's first entry: "" when it has no record yet,
     // "entered" for a record of version 1.12; nothing when unreadable.
-    static std::optional<QString> firstType(qint64 drawId);
+    std::optional<QString> firstType(qint64 drawId);
     // Appends an entry of rule v2 after the draw's last one, chained to it,
     // its content written as canonical JSON. Meant to run inside the
     // caller's transaction, with the change it records. The entry written,
     // or nothing when the database refused.
-    static std::optional<NotaryEntry> append(qint64 drawId, const QString &type, const QJsonObject &content);
+    std::optional<NotaryEntry> append(qint64 drawId, const QString &type, const QJsonObject &content);
     // The same in the form of rule v1, for the reveal that closes a record of
     // version 1.12.
-    static bool appendV1(qint64 drawId, const QString &type, const QJsonObject &content);
+    bool appendV1(qint64 drawId, const QString &type, const QJsonObject &content);
 
     // The entrant lists the draw's commitments were made to, one per
     // fingerprint.
-    static std::optional<bool> hasList(qint64 drawId, const QString &fingerprint);
-    static bool keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text);
-    static std::optional<KeptList> list(qint64 drawId, const QString &fingerprint);
+    std::optional<bool> hasList(qint64 drawId, const QString &fingerprint);
+    bool keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text);
+    std::optional<KeptList> list(qint64 drawId, const QString &fingerprint);
 
     // The draw's seed, record and lists, inside the caller's transaction.
-    static bool deleteForDraw(qint64 drawId);
+    bool deleteForDraw(qint64 drawId);
+
+private:
+    Database &m_db;
 };
 
 } // namespace tombolix::data

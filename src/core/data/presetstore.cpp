@@ -7,12 +7,12 @@ namespace tombolix::data {
 
 bool PresetStore::deleteForDraw(qint64 drawId)
 {
-    return deleteWhere(presets::Table, presets::DrawId, drawId);
+    return deleteWhere(m_db, presets::Table, presets::DrawId, drawId);
 }
 
 bool PresetStore::deleteForAward(qint64 awardId)
 {
-    return deleteWhere(presets::Table, presets::AwardId, awardId);
+    return deleteWhere(m_db, presets::Table, presets::AwardId, awardId);
 }
 
 } // namespace tombolix::data

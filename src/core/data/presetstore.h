@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/database.h"
+
 #include <QtGlobal>
 
 namespace tombolix::data {
@@ -9,9 +11,17 @@ namespace tombolix::data {
 class PresetStore
 {
 public:
+    // The store of the database given, the run database unless another is.
+    explicit PresetStore(Database &db = Database::run())
+        : m_db(db)
+    { }
+
     // One statement each, inside the caller's transaction.
-    static bool deleteForDraw(qint64 drawId);
-    static bool deleteForAward(qint64 awardId);
+    bool deleteForDraw(qint64 drawId);
+    bool deleteForAward(qint64 awardId);
+
+private:
+    Database &m_db;
 };
 
 } // namespace tombolix::data

@@ -17,8 +17,8 @@ ResultStore::RecordedRound ResultStore::record(const std::vector<ResultRecord> &
     RecordedRound round;
     // One transaction per round: every winner is on disk before it is shown,
     // and a round costs one write to the disk, not one per winner.
-    Transaction transaction;
-    QSqlQuery insert(connection());
+    Transaction transaction(m_db);
+    QSqlQuery insert(m_db.connection());
     if (!insert.prepare(insertStatement(
             results::Table, { results::DrawId, results::AwardId, results::Number, results::Name }))) {
         round.failed = true;
@@ -56,16 +56,16 @@ bool ResultStore::withdraw(const QList<qint64> &ids, const QString &reason)
 {
     if (ids.isEmpty())
         return true;
-    if (!OpenConnection())
+    if (!m_db.open())
         return false;
     // The withdrawal and the deletion stand or fall together: a crash between
     // them can leave neither a deleted win unrecorded nor a record of a win
     // still stored.
-    Transaction transaction;
+    Transaction transaction(m_db);
     if (!transaction.isActive())
         return false;
     const QString when = QDateTime::currentDateTime().toString(Qt::ISODate);
-    QSqlQuery keep(connection());
+    QSqlQuery keep(m_db.connection());
     if (!keep.prepare(
             QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8) "
                            "SELECT %9, %10, %11, %12, %13, ?, ? FROM %14 WHERE %11=?")
@@ -78,7 +78,8 @@ bool ResultStore::withdraw(const QList<qint64> &ids, const QString &reason)
         keep.bindValue(0, when);
         keep.bindValue(1, reason);
         keep.bindValue(2, id);
-        if (!keep.exec() || !recordWithdrawal(id, reason) || !deleteWhere(results::Table, results::Id, id))
+        if (!keep.exec() || !recordWithdrawal(id, reason)
+            || !deleteWhere(m_db, results::Table, results::Id, id))
             return false; // the transaction rolls back
     }
     keep.finish();
@@ -89,9 +90,9 @@ bool ResultStore::recordWithdrawal(qint64 id, const QString &reason)
 {
     // The draw's chained record names the withdrawn win, so its entrant can be
     // left out of later rounds by anyone who checks them.
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=?")
-                                     .arg(results::DrawId, results::AwardId, results::Number, results::Name,
-                                         results::Table, results::Id),
+    Recordset rs = m_db.select(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=?")
+                                   .arg(results::DrawId, results::AwardId, results::Number, results::Name,
+                                       results::Table, results::Id),
         { id });
     if (!rs.isOpen())
         return false;
@@ -103,14 +104,14 @@ bool ResultStore::recordWithdrawal(qint64 id, const QString &reason)
         { QStringLiteral("number"), textOf(rs.field(2)) }, { QStringLiteral("name"), textOf(rs.field(3)) },
         { QStringLiteral("reason"), reason } };
     CloseRecordset(rs);
-    const std::optional<QString> first = NotaryStore::firstType(drawId);
+    const std::optional<QString> first = NotaryStore(m_db).firstType(drawId);
     if (!first)
         return false;
     if (first->isEmpty())
         return true; // a draw held before it had a record
     if (*first == QLatin1String("entered"))
-        return NotaryStore::appendV1(drawId, QStringLiteral("withdrawal"), content);
-    return NotaryStore::append(drawId, QStringLiteral("withdrawal"), content).has_value();
+        return NotaryStore(m_db).appendV1(drawId, QStringLiteral("withdrawal"), content);
+    return NotaryStore(m_db).append(drawId, QStringLiteral("withdrawal"), content).has_value();
 }
 
 std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)
@@ -121,7 +122,7 @@ std::optional<QList<ResultRecord>> ResultStore::withdrawnInDraw(qint64 drawId)
 
 std::optional<qint64> ResultStore::countForDraw(qint64 drawId)
 {
-    return countWhere(results::Table, results::DrawId, drawId);
+    return countWhere(m_db, results::Table, results::DrawId, drawId);
 }
 
 std::optional<QList<ResultRecord>> ResultStore::forDraw(qint64 drawId)
@@ -133,8 +134,8 @@ std::optional<QList<ResultRecord>> ResultStore::forDraw(qint64 drawId)
 std::optional<QList<ResultRecord>> ResultStore::rowsOfDraw(const QString &table, const QString &id,
     const QString &award, const QString &number, const QString &name, const QString &draw, qint64 drawId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=? ORDER BY %1")
-                                     .arg(id, award, number, name, table, draw),
+    Recordset rs = m_db.select(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6=? ORDER BY %1")
+                                   .arg(id, award, number, name, table, draw),
         { drawId });
     if (!rs.isOpen())
         return std::nullopt;
@@ -148,8 +149,8 @@ std::optional<QList<ResultRecord>> ResultStore::rowsOfDraw(const QString &table,
 
 qint64 ResultStore::countForAward(qint64 drawId, qint64 awardId)
 {
-    Recordset rs = OpenRecordset(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? AND %4=?")
-                                     .arg(results::Id, results::Table, results::DrawId, results::AwardId),
+    Recordset rs = m_db.select(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? AND %4=?")
+                                   .arg(results::Id, results::Table, results::DrawId, results::AwardId),
         { drawId, awardId });
     const qint64 count = rs.recordCount();
     CloseRecordset(rs);
@@ -176,7 +177,7 @@ std::optional<QList<BoardRow>> ResultStore::boardRows(
     sql += QStringLiteral("  ORDER BY %1.%2%3,%4.%5%3")
                .arg(awards::Table, awards::Order, direction, results::Table, results::Id);
 
-    Recordset rs = OpenRecordset(sql, binds);
+    Recordset rs = m_db.select(sql, binds);
     if (!rs.isOpen())
         return std::nullopt;
     QList<BoardRow> rows;
@@ -191,23 +192,22 @@ std::optional<QList<BoardRow>> ResultStore::boardRows(
 
 bool ResultStore::deleteForDraw(qint64 drawId)
 {
-    return deleteWhere(results::Table, results::DrawId, drawId)
-        && deleteWhere(withdrawals::Table, withdrawals::DrawId, drawId);
+    return deleteWhere(m_db, results::Table, results::DrawId, drawId)
+        && deleteWhere(m_db, withdrawals::Table, withdrawals::DrawId, drawId);
 }
 
 bool ResultStore::deleteForAward(qint64 awardId)
 {
-    return deleteWhere(results::Table, results::AwardId, awardId);
+    return deleteWhere(m_db, results::Table, results::AwardId, awardId);
 }
 
 std::optional<QList<WithdrawalRecord>> ResultStore::withdrawalsOf(qint64 drawId)
 {
-    Recordset rs
-        = OpenRecordset(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %8=? ORDER BY %9")
-                            .arg(withdrawals::ResultId, withdrawals::AwardId, withdrawals::Number,
-                                withdrawals::Name, withdrawals::Time, withdrawals::Reason, withdrawals::Table,
-                                withdrawals::DrawId, withdrawals::Id),
-            { drawId });
+    Recordset rs = m_db.select(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %8=? ORDER BY %9")
+                                   .arg(withdrawals::ResultId, withdrawals::AwardId, withdrawals::Number,
+                                       withdrawals::Name, withdrawals::Time, withdrawals::Reason,
+                                       withdrawals::Table, withdrawals::DrawId, withdrawals::Id),
+        { drawId });
     if (!rs.isOpen())
         return std::nullopt;
     QList<WithdrawalRecord> list;
@@ -235,11 +235,11 @@ bool ResultStore::bringBack(
             wanted.remove(row.id);
             continue;
         }
-        if (!deleteWhere(results::Table, results::Id, row.id))
+        if (!deleteWhere(m_db, results::Table, results::Id, row.id))
             return false;
     }
     for (const ResultRecord &result : std::as_const(wanted)) {
-        if (!ExecuteSql(
+        if (!m_db.execute(
                 insertStatement(results::Table,
                     { results::Id, results::DrawId, results::AwardId, results::Number, results::Name }),
                 { result.id, drawId, result.awardId, result.number, result.name }))
@@ -255,13 +255,13 @@ bool ResultStore::bringBack(
             wantedWithdrawals.remove(row.resultId);
             continue;
         }
-        if (!ExecuteSql(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=?")
-                            .arg(withdrawals::Table, withdrawals::DrawId, withdrawals::ResultId),
+        if (!m_db.execute(QStringLiteral("DELETE FROM %1 WHERE %2=? AND %3=?")
+                              .arg(withdrawals::Table, withdrawals::DrawId, withdrawals::ResultId),
                 { drawId, row.resultId }))
             return false;
     }
     for (const WithdrawalRecord &each : std::as_const(wantedWithdrawals)) {
-        if (!ExecuteSql(
+        if (!m_db.execute(
                 insertStatement(withdrawals::Table,
                     { withdrawals::DrawId, withdrawals::AwardId, withdrawals::ResultId, withdrawals::Number,
                         withdrawals::Name, withdrawals::Time, withdrawals::Reason }),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/database.h"
 #include "data/records.h"
 
 #include <QList>
@@ -42,6 +43,11 @@ struct BoardRow
 class ResultStore
 {
 public:
+    // The store of the database given, the run database unless another is.
+    explicit ResultStore(Database &db = Database::run())
+        : m_db(db)
+    { }
+
     // What storing a round came to: the IDs of its rows, in the winners'
     // order, or nothing stored.
     struct RecordedRound
@@ -54,50 +60,50 @@ public:
     // Stores one round's winners, all of them or none, in one transaction
     // (inside the caller's when there is one; the caller must then roll it
     // back unless every row was stored).
-    static RecordedRound record(const std::vector<ResultRecord> &winners);
+    RecordedRound record(const std::vector<ResultRecord> &winners);
     // Withdraws the results in one transaction, all of them or none: each is
     // kept in 撤销表 with the time and the reason, named in the draw's record
     // when it has one, then deleted.
-    static bool withdraw(const QList<qint64> &ids, const QString &reason);
+    bool withdraw(const QList<qint64> &ids, const QString &reason);
     // The entrants whose wins in the draw were withdrawn, in the order of
     // withdrawal; nothing when they could not be read.
-    static std::optional<QList<ResultRecord>> withdrawnInDraw(qint64 drawId);
+    std::optional<QList<ResultRecord>> withdrawnInDraw(qint64 drawId);
 
     // The draw's results, nothing when they could not be read.
-    static std::optional<qint64> countForDraw(qint64 drawId);
+    std::optional<qint64> countForDraw(qint64 drawId);
     // The draw's results in the order they were drawn; nothing when they
     // could not be read.
-    static std::optional<QList<ResultRecord>> forDraw(qint64 drawId);
+    std::optional<QList<ResultRecord>> forDraw(qint64 drawId);
     // The results of one award of the draw; 0 when they could not be read.
-    static qint64 countForAward(qint64 drawId, qint64 awardId);
+    qint64 countForAward(qint64 drawId, qint64 awardId);
 
     // The draw's results with their awards, by the awards' 顺序 and then in
     // the order they were drawn, both turned round when not ascending; with
     // onlyAward, the results of that award alone. Nothing when they could not
     // be read.
-    static std::optional<QList<BoardRow>> boardRows(
-        qint64 drawId, std::optional<qint64> onlyAward, bool ascending);
+    std::optional<QList<BoardRow>> boardRows(qint64 drawId, std::optional<qint64> onlyAward, bool ascending);
 
     // The rows of 撤销表 of the draw, in the order they were written.
-    static std::optional<QList<WithdrawalRecord>> withdrawalsOf(qint64 drawId);
+    std::optional<QList<WithdrawalRecord>> withdrawalsOf(qint64 drawId);
 
     // Makes the draw's results and withdrawals exactly these (by result ID):
     // rows not named are deleted, rows missing are written back with their
     // IDs, rows changed are set right. Inside the caller's transaction.
-    static bool bringBack(
+    bool bringBack(
         qint64 drawId, const QList<ResultRecord> &results, const QList<WithdrawalRecord> &withdrawals);
 
     // The results and the withdrawals of a draw; the results of an award
     // (its withdrawals stay: their entrants stay out of the draw). Inside the
     // caller's transaction when there is one.
-    static bool deleteForDraw(qint64 drawId);
-    static bool deleteForAward(qint64 awardId);
+    bool deleteForDraw(qint64 drawId);
+    bool deleteForAward(qint64 awardId);
 
 private:
+    Database &m_db;
     // The rows of a draw in a table laid out as the results are: ID, award,
     // number and name, in the order they were written.
-    static bool recordWithdrawal(qint64 id, const QString &reason);
-    static std::optional<QList<ResultRecord>> rowsOfDraw(const QString &table, const QString &id,
+    bool recordWithdrawal(qint64 id, const QString &reason);
+    std::optional<QList<ResultRecord>> rowsOfDraw(const QString &table, const QString &id,
         const QString &award, const QString &number, const QString &name, const QString &draw, qint64 drawId);
 };
 

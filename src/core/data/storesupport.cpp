@@ -19,10 +19,9 @@ QString updateStatement(const QString &table, const QStringList &columns, const 
         .arg(table, columns.join(QStringLiteral("=?, ")), keyColumn);
 }
 
-std::optional<bool> rowExists(const QString &table, const QString &idColumn, qint64 id)
+std::optional<bool> rowExists(Database &db, const QString &table, const QString &idColumn, qint64 id)
 {
-    Recordset row
-        = OpenRecordset(QStringLiteral("SELECT %1 FROM %2 WHERE %1=?").arg(idColumn, table), { id });
+    Recordset row = db.select(QStringLiteral("SELECT %1 FROM %2 WHERE %1=?").arg(idColumn, table), { id });
     if (!row.isOpen())
         return std::nullopt;
     const bool exists = !row.eof();
@@ -30,22 +29,23 @@ std::optional<bool> rowExists(const QString &table, const QString &idColumn, qin
     return exists;
 }
 
-std::optional<qint64> countWhere(const QString &table, const QString &column, const QVariant &value)
+std::optional<qint64> countWhere(
+    Database &db, const QString &table, const QString &column, const QVariant &value)
 {
     Recordset rs
-        = OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=?").arg(table, column), { value });
+        = db.select(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2=?").arg(table, column), { value });
     if (!rs.isOpen())
         return std::nullopt;
     return rs.field(0).toLongLong();
 }
 
-SaveResult saveRow(
-    const QString &table, const QString &idColumn, qint64 id, const QStringList &columns, QVariantList values)
+SaveResult saveRow(Database &db, const QString &table, const QString &idColumn, qint64 id,
+    const QStringList &columns, QVariantList values)
 {
     SaveResult result;
     bool exists = false;
     if (id > 0) {
-        const std::optional<bool> found = rowExists(table, idColumn, id);
+        const std::optional<bool> found = rowExists(db, table, idColumn, id);
         if (!found) {
             result.status = SaveResult::NotRead;
             return result;
@@ -54,28 +54,28 @@ SaveResult saveRow(
     }
     if (exists) {
         values << id;
-        if (!ExecuteSql(updateStatement(table, columns, idColumn), values))
+        if (!db.execute(updateStatement(table, columns, idColumn), values))
             return result;
         result.id = id;
     } else {
-        if (!ExecuteSql(insertStatement(table, columns), values))
+        if (!db.execute(insertStatement(table, columns), values))
             return result;
-        result.id = LastInsertId();
+        result.id = db.lastInsertId();
     }
     result.status = SaveResult::Saved;
     return result;
 }
 
-bool deleteWhere(const QString &table, const QString &column, const QVariant &value)
+bool deleteWhere(Database &db, const QString &table, const QString &column, const QVariant &value)
 {
-    return ExecuteSql(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(table, column), { value });
+    return db.execute(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(table, column), { value });
 }
 
-bool inOneTransaction(const std::function<bool()> &work)
+bool inOneTransaction(Database &db, const std::function<bool()> &work)
 {
-    if (!OpenConnection())
+    if (!db.open())
         return false;
-    Transaction transaction;
+    Transaction transaction(db);
     if (!transaction.isActive())
         return false;
     return work() && transaction.commit();

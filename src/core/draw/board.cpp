@@ -19,7 +19,7 @@ BoardText WinnersText(
     BoardText board;
     const std::optional<qint64> onlyAward = onlyCurrent ? std::optional<qint64>(awardId) : std::nullopt;
     const std::optional<QList<data::BoardRow>> rows
-        = data::ResultStore::boardRows(drawId, onlyAward, ascending);
+        = data::ResultStore().boardRows(drawId, onlyAward, ascending);
     board.ok = rows.has_value();
     if (!rows)
         return board;

@@ -242,7 +242,7 @@ std::optional<NotaryFiles> WriteNotaryFiles(qint64 drawId, const QString &record
 
 QString NotaryRecordPathAtTheEnd(qint64 drawId)
 {
-    const QString name = data::DrawStore::load(drawId).value_or(data::DrawRecord {}).name;
+    const QString name = data::DrawStore().load(drawId).value_or(data::DrawRecord {}).name;
     const QDir folder(QFileInfo(data::DatabasePath()).dir().filePath(QStringLiteral("公证记录")));
     return folder.filePath(safeName(name) + QStringLiteral("-公证记录-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".json"));
@@ -292,7 +292,7 @@ CommitmentSheet WriteCommitmentSheet(qint64 drawId, const QString &pdfPath)
 {
     CommitmentSheet sheet;
     const RecordState state = InspectRecord(drawId);
-    const std::optional<qint64> results = data::ResultStore::countForDraw(drawId);
+    const std::optional<qint64> results = data::ResultStore().countForDraw(drawId);
     if (!state.readable || !results) {
         sheet.problem = QStringLiteral("无法读取此抽奖的公证记录，请检查数据库！");
         return sheet;
@@ -313,7 +313,7 @@ CommitmentSheet WriteCommitmentSheet(qint64 drawId, const QString &pdfPath)
         sheet.problem = QStringLiteral("该抽奖已经开始抽奖，承诺单只能在抽奖开始前导出。");
         return sheet;
     }
-    const QString drawName = data::DrawStore::load(drawId).value_or(data::DrawRecord {}).name;
+    const QString drawName = data::DrawStore().load(drawId).value_or(data::DrawRecord {}).name;
     const QFileInfo where(pdfPath);
     if (!QDir().mkpath(where.absolutePath())) {
         sheet.problem = QStringLiteral("文件保存出错！");

@@ -18,7 +18,7 @@ using Entrant = data::EntrantRecord;
 // not be read (the database has reported the failure).
 bool readEntrants(qint64 drawId, std::vector<Entrant> &entrants)
 {
-    data::EntrantRows rows = data::EntrantStore::ofDraw(drawId, data::EntrantStore::Order::ById);
+    data::EntrantRows rows = data::EntrantStore().ofDraw(drawId, data::EntrantStore::Order::ById);
     if (!rows.isOpen())
         return false;
     for (data::EntrantRecord entrant; rows.next(entrant);)
@@ -113,7 +113,7 @@ int DeleteDuplicateCopies(const DuplicateReport &report)
     }
     if (copies.isEmpty())
         return 0;
-    return data::EntrantStore::remove(copies).value_or(-1);
+    return data::EntrantStore().remove(copies).value_or(-1);
 }
 
 LengthReport FindOddLengths(qint64 drawId, qint64 fixedLength)

@@ -39,8 +39,8 @@ struct ReadBack
 ReadBack readBack(qint64 drawId)
 {
     ReadBack back;
-    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore::entries(drawId);
-    const std::optional<data::NotarySeed> seed = data::NotaryStore::seedOf(drawId);
+    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore().entries(drawId);
+    const std::optional<data::NotarySeed> seed = data::NotaryStore().seedOf(drawId);
     if (!entries || !seed) {
         back.readable = false;
         return back;
@@ -129,7 +129,7 @@ QString awardChanges(const QList<record::CommittedAward> &before, const QList<re
 // Who joined and left the list since the commitment was made to it.
 QString listChanges(qint64 drawId, const QString &fingerprint, EntrantPool &pool)
 {
-    const std::optional<data::KeptList> kept = data::NotaryStore::list(drawId, fingerprint);
+    const std::optional<data::KeptList> kept = data::NotaryStore().list(drawId, fingerprint);
     QHash<Key, qint64> delta;
     if (!kept)
         return QStringLiteral("承诺时的名单已不在数据库中");
@@ -300,7 +300,7 @@ RecordState InspectRecord(qint64 drawId)
 
 bool ClearRecordForRestart(qint64 drawId, const QString &keepAs)
 {
-    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore::entries(drawId);
+    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore().entries(drawId);
     if (!entries)
         return false;
     const bool rounds = std::any_of(entries->begin(), entries->end(),
@@ -315,12 +315,13 @@ bool ClearRecordForRestart(qint64 drawId, const QString &keepAs)
         if (!out.open(QIODevice::WriteOnly) || out.write(*file) < 0 || !out.commit())
             return false;
     }
-    return data::inOneTransaction([drawId] { return data::NotaryStore::deleteForDraw(drawId); });
+    data::Database &db = data::Database::run();
+    return data::inOneTransaction(db, [&db, drawId] { return data::NotaryStore(db).deleteForDraw(drawId); });
 }
 
 std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const Ranges &numbered)
 {
-    std::optional<QList<data::AwardRecord>> awards = data::AwardStore::forDraw(drawId);
+    std::optional<QList<data::AwardRecord>> awards = data::AwardStore().forDraw(drawId);
     if (!awards)
         return std::nullopt;
     // 顺序, then the order they were added in.
@@ -377,9 +378,10 @@ TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
     index.join();
     const Ranges numbered = pool.numbered();
     const std::optional<QList<record::CommittedAward>> awardsNow = CurrentAwards(drawId, numbered);
-    const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(drawId);
-    const std::optional<QList<data::WithdrawalRecord>> withdrawals = data::ResultStore::withdrawalsOf(drawId);
-    const std::optional<data::DrawRecord> draw = data::DrawStore::load(drawId);
+    const std::optional<QList<data::ResultRecord>> results = data::ResultStore().forDraw(drawId);
+    const std::optional<QList<data::WithdrawalRecord>> withdrawals
+        = data::ResultStore().withdrawalsOf(drawId);
+    const std::optional<data::DrawRecord> draw = data::DrawStore().load(drawId);
     if (!awardsNow || !results || !withdrawals || !draw) {
         taken.problem = QStringLiteral("无法读取此抽奖的奖项或结果，抽奖未开始，请检查数据库！");
         return taken;
@@ -477,13 +479,14 @@ TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
     data::Transaction transaction;
     bool written = transaction.isActive();
     if (written && restart && (back.olderRule || back.broken))
-        written = data::NotaryStore::deleteForDraw(drawId);
+        written = data::NotaryStore().deleteForDraw(drawId);
     if (written && inForce && !back.broken && !back.olderRule)
-        written = data::NotaryStore::append(drawId, QStringLiteral("reveal"),
-            QJsonObject { { QStringLiteral("seed"), notary::Hex(back.seed.seed) } })
+        written = data::NotaryStore()
+                      .append(drawId, QStringLiteral("reveal"),
+                          QJsonObject { { QStringLiteral("seed"), notary::Hex(back.seed.seed) } })
                       .has_value();
     if (written && restart) {
-        written = data::ResultStore::deleteForDraw(drawId);
+        written = data::ResultStore().deleteForDraw(drawId);
     } else if (written) {
         QList<data::ResultRecord> keep;
         for (auto it = standing.cbegin(); it != standing.cend(); ++it)
@@ -493,11 +496,11 @@ TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
         QList<data::WithdrawalRecord> named;
         for (auto it = replay.withdrawnResults().cbegin(); it != replay.withdrawnResults().cend(); ++it)
             named.append({ it.key(), it->award, it->number, it->name, it->time, it->reason });
-        written = data::ResultStore::bringBack(drawId, keep, named);
+        written = data::ResultStore().bringBack(drawId, keep, named);
     }
     std::optional<data::NotaryEntry> stored;
     if (written) {
-        stored = data::NotaryStore::append(drawId, QStringLiteral("commit"),
+        stored = data::NotaryStore().append(drawId, QStringLiteral("commit"),
             QJsonObject { { QStringLiteral("awards"), awardList }, { QStringLiteral("cleared"), cleared },
                 { QStringLiteral("commitment"), made.commitment }, { QStringLiteral("draw"), drawId },
                 { QStringLiteral("entrants"), qint64(pool.size()) },
@@ -505,10 +508,10 @@ TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
                 { QStringLiteral("name"), draw->name }, { QStringLiteral("reason"), made.reason } });
         written = stored.has_value();
     }
-    written = written && data::NotaryStore::setSeed(drawId, { seed, made.commitment, stored->hash, false });
-    if (written && !data::NotaryStore::hasList(drawId, listPrint).value_or(false)) {
+    written = written && data::NotaryStore().setSeed(drawId, { seed, made.commitment, stored->hash, false });
+    if (written && !data::NotaryStore().hasList(drawId, listPrint).value_or(false)) {
         qsizetype next = 1;
-        written = data::NotaryStore::keepList(drawId, listPrint,
+        written = data::NotaryStore().keepList(drawId, listPrint,
             data::KeptList::encode([&](qint64 &id, QStringView &number, QStringView &name) {
                 if (next > pool.size())
                     return false;
@@ -555,7 +558,7 @@ bool RecordHallNumbers(qint64 drawId, Commitment &commitment, const QString &num
         return false;
     data::Transaction transaction;
     if (!transaction.isActive()
-        || !data::NotaryStore::append(
+        || !data::NotaryStore().append(
             drawId, QStringLiteral("hall"), QJsonObject { { QStringLiteral("numbers"), numbers } })
         || !transaction.commit())
         return false;

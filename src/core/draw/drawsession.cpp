@@ -20,14 +20,14 @@ DrawSettings ReadDrawSettings(qint64 drawId)
     DrawSettings settings;
     settings.drawId = drawId;
     using Setting = data::DrawStore::Setting;
-    settings.P_Jpg = data::DrawStore::setting(drawId, Setting::Picture);
-    settings.P_Speed = integerValue(data::DrawStore::setting(drawId, Setting::Speed));
-    settings.P_Hide = data::DrawStore::setting(drawId, Setting::Mask);
-    settings.P_Timer = integerValue(data::DrawStore::setting(drawId, Setting::Timer));
+    settings.P_Jpg = data::DrawStore().setting(drawId, Setting::Picture);
+    settings.P_Speed = integerValue(data::DrawStore().setting(drawId, Setting::Speed));
+    settings.P_Hide = data::DrawStore().setting(drawId, Setting::Mask);
+    settings.P_Timer = integerValue(data::DrawStore().setting(drawId, Setting::Timer));
     // A length no screen can show (a telephone number typed into the box)
     // would build lines of billions of characters for every entrant.
     settings.P_Long
-        = std::min(integerValue(data::DrawStore::setting(drawId, Setting::Length)), MaxFixedLength);
+        = std::min(integerValue(data::DrawStore().setting(drawId, Setting::Length)), MaxFixedLength);
     return settings;
 }
 
@@ -65,7 +65,7 @@ StartReport DrawSession::start(qint64 drawId, Entry entry)
     report.differences = taken.differences;
     report.committedNow = taken.committedNow;
     FormatDisplayTexts(m_pool, m_settings.P_Long, m_settings.P_Hide);
-    if (const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(drawId);
+    if (const std::optional<QList<data::ResultRecord>> results = data::ResultStore().forDraw(drawId);
         results && !results->isEmpty())
         m_lastRoundAward = results->constLast().awardId;
     m_finished = !SelectNextAward();
@@ -206,7 +206,7 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     // The round and its entry in the record stand or fall together.
     data::Transaction transaction;
     const data::ResultStore::RecordedRound stored = transaction.isActive()
-        ? data::ResultStore::record(winners)
+        ? data::ResultStore().record(winners)
         : data::ResultStore::RecordedRound { {}, -1, true };
     bool written = stored.stored() && !picks.empty();
     if (written) {
@@ -217,10 +217,11 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
                 { QStringLiteral("position"), qint64(picks[i]) },
                 { QStringLiteral("result"), stored.ids[i] } });
         }
-        written = data::NotaryStore::append(m_settings.drawId, QStringLiteral("round"),
-                      QJsonObject { { QStringLiteral("award"), awardId },
-                          { QStringLiteral("eligible"), qint64(eligible) },
-                          { QStringLiteral("round"), round }, { QStringLiteral("winners"), list } })
+        written = data::NotaryStore()
+                      .append(m_settings.drawId, QStringLiteral("round"),
+                          QJsonObject { { QStringLiteral("award"), awardId },
+                              { QStringLiteral("eligible"), qint64(eligible) },
+                              { QStringLiteral("round"), round }, { QStringLiteral("winners"), list } })
                       .has_value()
             && transaction.commit();
     }
@@ -280,7 +281,7 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
     QList<qint64> ids;
     for (const WithdrawnResult &result : results)
         ids << result.id;
-    if (!data::ResultStore::withdraw(ids, reason)) {
+    if (!data::ResultStore().withdraw(ids, reason)) {
         outcome.failed = true;
         return outcome;
     }

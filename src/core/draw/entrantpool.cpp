@@ -250,7 +250,7 @@ size_t EntrantPool::memoryBytes() const
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
 {
     pool.clear();
-    data::EntrantRows rows = data::EntrantStore::ofDraw(drawId, data::EntrantStore::Order::ById);
+    data::EntrantRows rows = data::EntrantStore().ofDraw(drawId, data::EntrantStore::Order::ById);
     if (!rows.isOpen())
         return;
     pool.reserve(rows.count());

@@ -108,7 +108,7 @@ std::optional<QByteArray> exportV1(qint64 drawId, const data::DrawRecord &draw,
                                   .toString();
         if (print == current || earlier.contains(print))
             continue;
-        if (const std::optional<data::KeptList> kept = data::NotaryStore::list(drawId, print)) {
+        if (const std::optional<data::KeptList> kept = data::NotaryStore().list(drawId, print)) {
             QJsonArray list;
             for (qsizetype i = 0; i < kept->size(); ++i)
                 list.append(
@@ -144,13 +144,13 @@ std::optional<QByteArray> exportV1(qint64 drawId, const data::DrawRecord &draw,
 
 bool RecordIsV1(qint64 drawId)
 {
-    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore::entries(drawId);
+    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore().entries(drawId);
     return entries && !entries->isEmpty() && entries->constFirst().type == QLatin1String("entered");
 }
 
 bool RevealSeed(qint64 drawId)
 {
-    const std::optional<data::NotarySeed> stored = data::NotaryStore::seedOf(drawId);
+    const std::optional<data::NotarySeed> stored = data::NotaryStore().seedOf(drawId);
     if (!stored || stored->seed.isEmpty())
         return false;
     if (stored->revealed)
@@ -158,17 +158,17 @@ bool RevealSeed(qint64 drawId)
     const QJsonObject content { { QStringLiteral("seed"), notary::Hex(stored->seed) } };
     data::Transaction transaction;
     const bool appended = RecordIsV1(drawId)
-        ? data::NotaryStore::appendV1(drawId, QStringLiteral("reveal"), content)
-        : data::NotaryStore::append(drawId, QStringLiteral("reveal"), content).has_value();
-    return transaction.isActive() && appended && data::NotaryStore::markRevealed(drawId)
+        ? data::NotaryStore().appendV1(drawId, QStringLiteral("reveal"), content)
+        : data::NotaryStore().append(drawId, QStringLiteral("reveal"), content).has_value();
+    return transaction.isActive() && appended && data::NotaryStore().markRevealed(drawId)
         && transaction.commit();
 }
 
 std::optional<QByteArray> ExportRecord(qint64 drawId)
 {
-    const std::optional<data::DrawRecord> draw = data::DrawStore::load(drawId);
-    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore::entries(drawId);
-    const std::optional<QList<data::ResultRecord>> results = data::ResultStore::forDraw(drawId);
+    const std::optional<data::DrawRecord> draw = data::DrawStore().load(drawId);
+    const std::optional<QList<data::NotaryEntry>> entries = data::NotaryStore().entries(drawId);
+    const std::optional<QList<data::ResultRecord>> results = data::ResultStore().forDraw(drawId);
     if (!draw || !entries || !results || entries->isEmpty())
         return std::nullopt;
     if (entries->constFirst().type == QLatin1String("entered"))
@@ -209,7 +209,7 @@ std::optional<QByteArray> ExportRecord(qint64 drawId)
     out += ",\"lists\":[";
     std::optional<data::KeptList> before;
     for (qsizetype i = 0; i < fingerprints.size(); ++i) {
-        std::optional<data::KeptList> list = data::NotaryStore::list(drawId, fingerprints.at(i));
+        std::optional<data::KeptList> list = data::NotaryStore().list(drawId, fingerprints.at(i));
         if (!list)
             return std::nullopt;
         if (i > 0)

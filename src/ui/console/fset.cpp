@@ -287,7 +287,7 @@ QWidget *FSet::buildGridTab(int index, const QStringList &buttons)
         connect(recount, &QTimer::timeout, this, [this] {
             const qint64 draw = chosenDraw(2);
             const std::optional<qint64> stored
-                = draw > 0 ? data::EntrantStore::countForDraw(draw) : std::nullopt;
+                = draw > 0 ? data::EntrantStore().countForDraw(draw) : std::nullopt;
             m_entrantCount->setText(stored ? QStringLiteral("共%1人").arg(*stored) : QString());
         });
         const auto count = [recount] { recount->start(); };
@@ -619,17 +619,20 @@ void FSet::editAward(bool existing)
 void FSet::deleteDraws()
 {
     deleteWithDependents(
-        0, QStringLiteral("抽奖内容"), &data::DrawStore::remove, false, data::backupreason::DeleteDraws);
+        0, QStringLiteral("抽奖内容"), [](const QList<qint64> &ids) { return data::DrawStore().remove(ids); },
+        false, data::backupreason::DeleteDraws);
 }
 
 void FSet::deleteAwards()
 {
     deleteWithDependents(
-        1, QStringLiteral("奖项内容"), &data::AwardStore::remove, true, data::backupreason::DeleteAwards);
+        1, QStringLiteral("奖项内容"),
+        [](const QList<qint64> &ids) { return data::AwardStore().remove(ids); }, true,
+        data::backupreason::DeleteAwards);
 }
 
-void FSet::deleteWithDependents(int index, const QString &what, bool (*remove)(const QList<qint64> &),
-    bool askAgain, const QString &backupReason)
+void FSet::deleteWithDependents(int index, const QString &what,
+    const std::function<bool(const QList<qint64> &)> &remove, bool askAgain, const QString &backupReason)
 {
     GridModel &grid = *m_grids[index];
     int first = 0;
@@ -681,8 +684,8 @@ void FSet::deleteRows(int index, const QString &backupReason)
         if (!key.isEmpty())
             ids << integerValue(key);
     }
-    const bool deleted = index == 3 ? data::ResultStore::withdraw(ids, data::withdrawreason::ResultsTab)
-                                    : data::EntrantStore::remove(ids).has_value();
+    const bool deleted = index == 3 ? data::ResultStore().withdraw(ids, data::withdrawreason::ResultsTab)
+                                    : data::EntrantStore().remove(ids).has_value();
     if (!deleted) {
         prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
         return;
@@ -707,7 +710,7 @@ void FSet::MoveAwardRow(int from, int to)
     QList<qint64> awards;
     for (int r = firstData; r < grid.Rows(); ++r)
         awards << integerValue(grid.TextMatrix(r, 0));
-    data::AwardStore::reorder(chosenDraw(1), awards);
+    data::AwardStore().reorder(chosenDraw(1), awards);
     m_views[1]->showGridRow(to);
     grid.setRow(to);
     grid.setRowSel(to);
@@ -774,7 +777,7 @@ void FSet::exportNotaryRecord(qint64 draw)
 
 void FSet::refreshNotaryLine()
 {
-    const std::optional<data::NotarySeed> seed = data::NotaryStore::seedOf(chosenDraw(3));
+    const std::optional<data::NotarySeed> seed = data::NotaryStore().seedOf(chosenDraw(3));
     // Rule v2 keeps the commitment's entry hash, whose first digits are the code.
     m_notaryLine->setText(!seed || seed->seed.isEmpty()
             ? QString()
@@ -828,7 +831,7 @@ void FSet::checkLengths()
 {
     hideCellEditor();
     const qint64 draw = chosenDraw(2);
-    const qint64 length = integerValue(data::DrawStore::setting(draw, data::DrawStore::Setting::Length));
+    const qint64 length = integerValue(data::DrawStore().setting(draw, data::DrawStore::Setting::Length));
     if (CheckDialog *dialog = CheckDialog::showLengths(this, draw, length))
         holdWhileOpen(dialog);
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -65,8 +66,8 @@ private:
     void deleteDraws();
     void deleteAwards();
     // Deletes the selected rows of a grid with what hangs on them through `remove`.
-    void deleteWithDependents(int index, const QString &what, bool (*remove)(const QList<qint64> &),
-        bool askAgain, const QString &backupReason);
+    void deleteWithDependents(int index, const QString &what,
+        const std::function<bool(const QList<qint64> &)> &remove, bool askAgain, const QString &backupReason);
     // Deletes the selected rows of the entrants or results grid from their table.
     void deleteRows(int index, const QString &backupReason);
     void MoveAwardRow(int from, int to);

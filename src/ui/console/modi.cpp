@@ -199,7 +199,7 @@ void Modi::setDrawId(qint64 id)
 
 void Modi::loadRow(qint64 id)
 {
-    const std::optional<data::DrawRecord> draw = data::DrawStore::load(id);
+    const std::optional<data::DrawRecord> draw = data::DrawStore().load(id);
     if (!draw)
         return;
     m_text[Name]->setText(draw->name);
@@ -216,8 +216,8 @@ void Modi::loadRow(qint64 id)
     applyCheckRule(0);
     applyCheckRule(1);
 
-    m_rollSound->setText(data::DrawStore::extraSetting(id, draw::RollSoundKey));
-    m_stopSound->setText(data::DrawStore::extraSetting(id, draw::StopSoundKey));
+    m_rollSound->setText(data::DrawStore().extraSetting(id, draw::RollSoundKey));
+    m_stopSound->setText(data::DrawStore().extraSetting(id, draw::StopSoundKey));
 }
 
 void Modi::applyCheckRule(int index)
@@ -281,7 +281,7 @@ bool Modi::save()
     if (draw.id <= 0) {
         // Names that differ only in the case of their Latin letters count as
         // the same name, as they always did in the draw store.
-        const std::optional<bool> taken = data::DrawStore::nameTaken(draw.name);
+        const std::optional<bool> taken = data::DrawStore().nameTaken(draw.name);
         if (!taken)
             return false; // the database routine has already told the operator
         if (*taken) {
@@ -300,10 +300,10 @@ bool Modi::save()
     // (A file that cannot be opened starts no transaction; the save then
     // says why, as it always has.)
     data::Transaction transaction;
-    data::SaveResult saved = data::DrawStore::save(draw);
+    data::SaveResult saved = data::DrawStore().save(draw);
     if (saved.saved()
-        && !(data::DrawStore::setExtraSetting(saved.id, draw::RollSoundKey, m_rollSound->text())
-            && data::DrawStore::setExtraSetting(saved.id, draw::StopSoundKey, m_stopSound->text())
+        && !(data::DrawStore().setExtraSetting(saved.id, draw::RollSoundKey, m_rollSound->text())
+            && data::DrawStore().setExtraSetting(saved.id, draw::StopSoundKey, m_stopSound->text())
             && (!transaction.isActive() || transaction.commit())))
         saved.status = data::SaveResult::NotWritten;
     return reportSave(saved);

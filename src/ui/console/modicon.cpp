@@ -105,7 +105,7 @@ void ModiCon::setOrder(const QString &order)
 
 void ModiCon::loadRow(qint64 id)
 {
-    const std::optional<data::AwardRecord> award = data::AwardStore::load(id);
+    const std::optional<data::AwardRecord> award = data::AwardStore().load(id);
     if (!award)
         return;
     m_drawId->setText(QString::number(award->drawId));
@@ -146,7 +146,7 @@ bool ModiCon::save()
     award.perRound = m_perRound->text();
     award.shown = m_show->isChecked();
     award.repeat = m_repeat->isChecked();
-    return reportSave(data::AwardStore::save(award));
+    return reportSave(data::AwardStore().save(award));
 }
 
 } // namespace tombolix

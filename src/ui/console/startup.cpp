@@ -44,7 +44,7 @@ std::unique_ptr<FSet> StartConsole(const QDateTime &now, StartRefusal *refusal)
         // that kept them there, for a file of theirs: only such a file takes
         // them, never one that has kept its own since.
         if (check.version == 0)
-            data::DrawStore::carryOverStoredSettings();
+            data::DrawStore().carryOverStoredSettings();
     }
     if (!BackUpDailyOrAsk(now)) {
         why = StartRefusal::Declined;

@@ -145,10 +145,10 @@ MF *EnterDraw(QWidget *console)
 
     // Winners wanted and entrants that can be drawn, of this draw: others'
     // entrants can never win here.
-    const std::optional<double> total = data::AwardStore::totalWinners(drawId);
+    const std::optional<double> total = data::AwardStore().totalWinners(drawId);
     if (!total)
         return nullptr;
-    const std::optional<qint64> entrants = data::EntrantStore::countDrawable(drawId);
+    const std::optional<qint64> entrants = data::EntrantStore().countDrawable(drawId);
     if (!entrants)
         return nullptr;
     if (*entrants < roundHalfEven(*total)
@@ -158,12 +158,12 @@ MF *EnterDraw(QWidget *console)
     // A draw held in parts (or cut short by a crash) goes on where it
     // stopped; starting again wipes an evening's winners, so it is asked
     // twice and backed up first.
-    const std::optional<qint64> earlier = data::ResultStore::countForDraw(drawId);
+    const std::optional<qint64> earlier = data::ResultStore().countForDraw(drawId);
     if (!earlier)
         return nullptr;
     // Withdrawn wins count too: going on keeps their entrants out, starting
     // again lets them win.
-    const std::optional<QList<data::ResultRecord>> withdrawn = data::ResultStore::withdrawnInDraw(drawId);
+    const std::optional<QList<data::ResultRecord>> withdrawn = data::ResultStore().withdrawnInDraw(drawId);
     if (!withdrawn)
         return nullptr;
     const draw::RecordState record = draw::InspectRecord(drawId);

@@ -54,7 +54,7 @@ void GetProject::confirm()
     const QString item = m_draws->currentText();
     if (!item.isEmpty()) {
         const std::optional<bool> exists
-            = data::rowExists(data::draws::Table, data::draws::Id, integerValue(item));
+            = data::rowExists(data::Database::run(), data::draws::Table, data::draws::Id, integerValue(item));
         if (!exists) {
             // Unreadable: the database routine has told the operator, and
             // nothing can be entered from a file that cannot be read.

@@ -1147,8 +1147,8 @@ void MF::setSound(std::unique_ptr<draw::StageSound> sound)
         m_sound->stopRoll();
     m_sound = std::move(sound);
     m_sound->setMuted(m_muted);
-    m_sound->setFiles(data::DrawStore::extraSetting(m_session.drawId(), draw::RollSoundKey),
-        data::DrawStore::extraSetting(m_session.drawId(), draw::StopSoundKey));
+    m_sound->setFiles(data::DrawStore().extraSetting(m_session.drawId(), draw::RollSoundKey),
+        data::DrawStore().extraSetting(m_session.drawId(), draw::StopSoundKey));
     if (m_rolling)
         m_sound->startRoll();
 }
@@ -1302,7 +1302,7 @@ void MF::setUpBanner()
 {
     m_bannerFont = { pixelFont(font(), int(BannerPixels), true), storedFromColor(BannerColour) };
     m_bannerFontStored = appearance::ApplyFontRecord(
-        data::DrawStore::extraSetting(m_session.drawId(), QStringLiteral("L3")), m_bannerFont);
+        data::DrawStore().extraSetting(m_session.drawId(), QStringLiteral("L3")), m_bannerFont);
     applyBannerFont();
     refreshAwardBanner();
 }
@@ -1323,7 +1323,7 @@ bool MF::chooseBannerFont()
     m_bannerFont = spec;
     m_bannerFontStored = true;
     applyBannerFont();
-    data::DrawStore::setExtraSetting(m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec));
+    data::DrawStore().setExtraSetting(m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec));
     placeBanner();
     return true;
 }

@@ -66,7 +66,7 @@ struct TwoDraws
             for (int a = 0; a < 2; ++a) {
                 awards[d][a] = db.addAward(draws[d], a + 1, u"奖%1"_s.arg(a), 2, 1);
                 const ResultStore::RecordedRound stored
-                    = ResultStore::record({ { 0, draws[d], awards[d][a], u"001"_s, u"甲"_s } });
+                    = ResultStore().record({ { 0, draws[d], awards[d][a], u"001"_s, u"甲"_s } });
                 results[d][a] = stored.ids.size() == 1 ? stored.ids.front() : 0;
                 addPreset(draws[d], awards[d][a]);
             }
@@ -177,30 +177,30 @@ void TestStores::drawRoundTrip()
     draw.mask = text;
     draw.timer = u"0"_s;
     draw.length = u"8"_s;
-    QCOMPARE(DrawStore::nameTaken(text), std::optional<bool>(false));
-    const SaveResult inserted = DrawStore::save(draw);
+    QCOMPARE(DrawStore().nameTaken(text), std::optional<bool>(false));
+    const SaveResult inserted = DrawStore().save(draw);
     QVERIFY(inserted.saved());
     QVERIFY(inserted.id > other);
 
-    std::optional<DrawRecord> loaded = DrawStore::load(inserted.id);
+    std::optional<DrawRecord> loaded = DrawStore().load(inserted.id);
     QVERIFY(loaded);
     QCOMPARE(loaded->id, inserted.id);
     QCOMPARE(loaded->name, text);
     QCOMPARE(loaded->picture, draw.picture);
     QCOMPARE(loaded->mask, text);
-    QCOMPARE(DrawStore::setting(inserted.id, DrawStore::Setting::Mask), text);
-    QCOMPARE(DrawStore::setting(inserted.id, DrawStore::Setting::Length), u"8"_s);
-    QCOMPARE(DrawStore::nameTaken(text), std::optional<bool>(true));
-    QCOMPARE(DrawStore::nameTaken(text.toUpper()), std::optional<bool>(true));
+    QCOMPARE(DrawStore().setting(inserted.id, DrawStore::Setting::Mask), text);
+    QCOMPARE(DrawStore().setting(inserted.id, DrawStore::Setting::Length), u"8"_s);
+    QCOMPARE(DrawStore().nameTaken(text), std::optional<bool>(true));
+    QCOMPARE(DrawStore().nameTaken(text.toUpper()), std::optional<bool>(true));
 
     loaded->name = text + u"2"_s;
     loaded->speed = u"300"_s;
-    const SaveResult updated = DrawStore::save(*loaded);
+    const SaveResult updated = DrawStore().save(*loaded);
     QVERIFY(updated.saved());
     QCOMPARE(updated.id, inserted.id);
-    QCOMPARE(DrawStore::load(inserted.id)->name, text + u"2"_s);
-    QCOMPARE(DrawStore::setting(inserted.id, DrawStore::Setting::Speed), u"300"_s);
-    QCOMPARE(DrawStore::load(other)->name, u"别的"_s);
+    QCOMPARE(DrawStore().load(inserted.id)->name, text + u"2"_s);
+    QCOMPARE(DrawStore().setting(inserted.id, DrawStore::Setting::Speed), u"300"_s);
+    QCOMPARE(DrawStore().load(other)->name, u"别的"_s);
     QCOMPARE(rows(u"奖次表"_s), qint64(2));
     QVERIFY(m_prompts->messages().isEmpty());
 }
@@ -213,8 +213,8 @@ void TestStores::drawSettingsAreStoredAsNumbers()
     draw.speed = u"50.0"_s;
     draw.timer = u"3秒"_s;
     draw.length = QString(); // an empty box
-    const qint64 id = DrawStore::save(draw).id;
-    const DrawRecord loaded = *DrawStore::load(id);
+    const qint64 id = DrawStore().save(draw).id;
+    const DrawRecord loaded = *DrawStore().load(id);
     QCOMPARE(loaded.speed, u"50"_s);
     QCOMPARE(loaded.timer, u"3"_s);
     QCOMPARE(loaded.length, u"0"_s);
@@ -223,11 +223,11 @@ void TestStores::drawSettingsAreStoredAsNumbers()
 
     // A draw deleted from under its editor is written back as a new one.
     QVERIFY(ExecuteSql(u"DELETE FROM 奖次表 WHERE ID=?"_s, { id }));
-    const SaveResult again = DrawStore::save(loaded);
+    const SaveResult again = DrawStore().save(loaded);
     QVERIFY(again.saved());
     QVERIFY(again.id > id);
-    QCOMPARE(DrawStore::load(again.id)->name, u"年会"_s);
-    QVERIFY(!DrawStore::load(id));
+    QCOMPARE(DrawStore().load(again.id)->name, u"年会"_s);
+    QVERIFY(!DrawStore().load(id));
 }
 
 void TestStores::appearanceIsWrittenApart()
@@ -235,27 +235,27 @@ void TestStores::appearanceIsWrittenApart()
     const qint64 id = m_db->addDraw(u"年会"_s);
     const qint64 other = m_db->addDraw(u"别的"_s);
     const QString frame = u"840】【1920】【5175】【975】【】【0】【1"_s;
-    QVERIFY(DrawStore::saveFrame(id, frame));
-    QVERIFY(DrawStore::saveFont(id, u"L1"_s, u"O'Brien】【√"_s));
-    QCOMPARE(DrawStore::frame(id), frame);
-    QCOMPARE(DrawStore::font(id, u"L1"_s), u"O'Brien】【√"_s);
-    QCOMPARE(DrawStore::font(id, u"L0"_s), QString());
+    QVERIFY(DrawStore().saveFrame(id, frame));
+    QVERIFY(DrawStore().saveFont(id, u"L1"_s, u"O'Brien】【√"_s));
+    QCOMPARE(DrawStore().frame(id), frame);
+    QCOMPARE(DrawStore().font(id, u"L1"_s), u"O'Brien】【√"_s);
+    QCOMPARE(DrawStore().font(id, u"L0"_s), QString());
 
     // Only the three font columns are fonts.
-    QVERIFY(!DrawStore::saveFont(id, u"抽奖内容"_s, u"x"_s));
-    QVERIFY(!DrawStore::saveFont(id, u"L1=L1, 抽奖内容"_s, u"x"_s));
-    QCOMPARE(DrawStore::font(id, u"抽奖内容"_s), QString());
-    QCOMPARE(DrawStore::load(id)->name, u"年会"_s);
+    QVERIFY(!DrawStore().saveFont(id, u"抽奖内容"_s, u"x"_s));
+    QVERIFY(!DrawStore().saveFont(id, u"L1=L1, 抽奖内容"_s, u"x"_s));
+    QCOMPARE(DrawStore().font(id, u"抽奖内容"_s), QString());
+    QCOMPARE(DrawStore().load(id)->name, u"年会"_s);
 
     // Saving the settings leaves the appearance as it is.
-    DrawRecord settings = *DrawStore::load(id);
+    DrawRecord settings = *DrawStore().load(id);
     settings.frame.clear();
     settings.listFont.clear();
-    QVERIFY(DrawStore::save(settings).saved());
-    QCOMPARE(DrawStore::frame(id), frame);
-    QCOMPARE(DrawStore::load(id)->listFont, u"O'Brien】【√"_s);
-    QCOMPARE(DrawStore::frame(other), QString());
-    QCOMPARE(DrawStore::frame(999), QString());
+    QVERIFY(DrawStore().save(settings).saved());
+    QCOMPARE(DrawStore().frame(id), frame);
+    QCOMPARE(DrawStore().load(id)->listFont, u"O'Brien】【√"_s);
+    QCOMPARE(DrawStore().frame(other), QString());
+    QCOMPARE(DrawStore().frame(999), QString());
 }
 
 void TestStores::awardRoundTripAndOrder()
@@ -270,10 +270,10 @@ void TestStores::awardRoundTripAndOrder()
     first.prize = u"O'Brien's \"Party\"\r\n礼品"_s;
     first.shown = false;
     first.repeat = true;
-    const SaveResult saved = AwardStore::save(first);
+    const SaveResult saved = AwardStore().save(first);
     QVERIFY(saved.saved());
 
-    const AwardRecord loaded = *AwardStore::load(saved.id);
+    const AwardRecord loaded = *AwardStore().load(saved.id);
     QCOMPARE(loaded.drawId, draw);
     QCOMPARE(loaded.order, u"10"_s);
     QCOMPARE(loaded.name, first.name);
@@ -290,9 +290,9 @@ void TestStores::awardRoundTripAndOrder()
     second.name = u"二等奖"_s;
     second.shown = true;
     second.repeat = false;
-    QVERIFY(AwardStore::save(second).saved());
+    QVERIFY(AwardStore().save(second).saved());
     m_db->addAward(draw + 1, 1, u"别的"_s, 1, 1);
-    const QList<AwardRecord> awards = *AwardStore::forDraw(draw);
+    const QList<AwardRecord> awards = *AwardStore().forDraw(draw);
     QCOMPARE(awards.size(), 2);
     QCOMPARE(awards.at(0).name, u"二等奖"_s);
     QCOMPARE(awards.at(1).name, first.name);
@@ -301,10 +301,10 @@ void TestStores::awardRoundTripAndOrder()
 
     AwardRecord changed = loaded;
     changed.name = u"一等奖"_s;
-    QCOMPARE(AwardStore::save(changed).id, saved.id);
-    QCOMPARE(AwardStore::load(saved.id)->name, u"一等奖"_s);
+    QCOMPARE(AwardStore().save(changed).id, saved.id);
+    QCOMPARE(AwardStore().load(saved.id)->name, u"一等奖"_s);
     QCOMPARE(rows(u"奖项表"_s), qint64(3));
-    QVERIFY(!AwardStore::load(999));
+    QVERIFY(!AwardStore().load(999));
 }
 
 void TestStores::reorderTouchesOnlyTheDrawsAwards()
@@ -315,27 +315,27 @@ void TestStores::reorderTouchesOnlyTheDrawsAwards()
     const qint64 b = m_db->addAward(draw, 2, u"B"_s, 1, 1);
     const qint64 c = m_db->addAward(draw, 3, u"C"_s, 1, 1);
     const qint64 elsewhere = m_db->addAward(other, 7, u"X"_s, 1, 1);
-    QVERIFY(AwardStore::reorder(draw, { c, a, elsewhere, b }));
+    QVERIFY(AwardStore().reorder(draw, { c, a, elsewhere, b }));
     QStringList names;
-    const QList<AwardRecord> awards = *AwardStore::forDraw(draw);
+    const QList<AwardRecord> awards = *AwardStore().forDraw(draw);
     for (const AwardRecord &award : awards)
         names << award.name + award.order;
     QCOMPARE(names, (QStringList { u"C1"_s, u"A2"_s, u"B4"_s }));
-    QCOMPARE(AwardStore::load(elsewhere)->order, u"7"_s);
+    QCOMPARE(AwardStore().load(elsewhere)->order, u"7"_s);
 }
 
 void TestStores::countsAndTotals()
 {
-    QCOMPARE(AwardStore::totalWinners(1), std::optional<double>(0.0));
-    QCOMPARE(EntrantStore::countDrawable(1), std::optional<qint64>(0));
+    QCOMPARE(AwardStore().totalWinners(1), std::optional<double>(0.0));
+    QCOMPARE(EntrantStore().countDrawable(1), std::optional<qint64>(0));
     const TwoDraws f(*m_db);
-    QCOMPARE(AwardStore::totalWinners(f.draws[0]), std::optional<double>(4.0));
+    QCOMPARE(AwardStore().totalWinners(f.draws[0]), std::optional<double>(4.0));
     m_db->addEntrant(f.draws[0], u"  "_s, u"没有号码"_s); // blank numbers are never drawn
-    QCOMPARE(EntrantStore::countDrawable(f.draws[0]), std::optional<qint64>(3));
-    QCOMPARE(ResultStore::countForDraw(f.draws[1]), std::optional<qint64>(2));
-    QCOMPARE(ResultStore::countForAward(f.draws[0], f.awards[0][1]), qint64(1));
-    QCOMPARE(ResultStore::countForAward(f.draws[1], f.awards[0][1]), qint64(0));
-    QCOMPARE(ResultStore::countForDraw(999), std::optional<qint64>(0));
+    QCOMPARE(EntrantStore().countDrawable(f.draws[0]), std::optional<qint64>(3));
+    QCOMPARE(ResultStore().countForDraw(f.draws[1]), std::optional<qint64>(2));
+    QCOMPARE(ResultStore().countForAward(f.draws[0], f.awards[0][1]), qint64(1));
+    QCOMPARE(ResultStore().countForAward(f.draws[1], f.awards[0][1]), qint64(0));
+    QCOMPARE(ResultStore().countForDraw(999), std::optional<qint64>(0));
     // What the console's grids show of one draw.
     QCOMPARE(OpenTableRows(u"号码表"_s, DrawStore::rowsOfDraw(f.draws[1]), u"ID"_s).recordCount(), qint64(3));
     QCOMPARE(OpenTableRows(u"结果表"_s, DrawStore::rowsOfDraw(f.draws[1]), u"ID"_s).recordCount(), qint64(2));
@@ -347,12 +347,12 @@ void TestStores::roundsAndTheBoard()
     const qint64 draw = m_db->addDraw(u"年会"_s);
     const qint64 big = m_db->addAward(draw, 1, u"一等奖"_s, 5, 2, true, false, u"电脑"_s);
     const qint64 small = m_db->addAward(draw, 2, u"二等奖"_s, 5, 2, false);
-    QCOMPARE(ResultStore::record(
-                 { { 0, draw, big, u"001"_s, u"O'Brien"_s }, { 0, draw, big, u"' OR '1'='1"_s, {} } })
+    QCOMPARE(ResultStore()
+                 .record({ { 0, draw, big, u"001"_s, u"O'Brien"_s }, { 0, draw, big, u"' OR '1'='1"_s, {} } })
                  .ids.size(),
         size_t(2));
-    QCOMPARE(ResultStore::record({ { 0, draw, small, u"003"_s, u"丙"_s } }).ids.size(), size_t(1));
-    QVERIFY(ResultStore::record({}).stored());
+    QCOMPARE(ResultStore().record({ { 0, draw, small, u"003"_s, u"丙"_s } }).ids.size(), size_t(1));
+    QVERIFY(ResultStore().record({}).stored());
 
     auto describe = [](const QList<BoardRow> &rows) {
         QStringList lines;
@@ -363,17 +363,17 @@ void TestStores::roundsAndTheBoard()
     };
     const QStringList ascending { u"1 一等奖 电脑 √ 001 O'Brien"_s, u"1 一等奖 电脑 √ ' OR '1'='1 "_s,
         u"2 二等奖  - 003 丙"_s };
-    QCOMPARE(describe(*ResultStore::boardRows(draw, std::nullopt, true)), ascending);
-    QCOMPARE(describe(*ResultStore::boardRows(draw, std::nullopt, false)),
+    QCOMPARE(describe(*ResultStore().boardRows(draw, std::nullopt, true)), ascending);
+    QCOMPARE(describe(*ResultStore().boardRows(draw, std::nullopt, false)),
         (QStringList { ascending[2], ascending[1], ascending[0] }));
-    QCOMPARE(describe(*ResultStore::boardRows(draw, small, true)), QStringList { ascending[2] });
-    QCOMPARE(ResultStore::boardRows(draw + 1, std::nullopt, true)->size(), 0);
+    QCOMPARE(describe(*ResultStore().boardRows(draw, small, true)), QStringList { ascending[2] });
+    QCOMPARE(ResultStore().boardRows(draw + 1, std::nullopt, true)->size(), 0);
 
     // Withdrawing takes exactly the rows named.
     const qint64 first = LookupValue(u"结果表"_s, u"001"_s, u"号码"_s, u"ID"_s).toLongLong();
-    QVERIFY(ResultStore::withdraw({ first }, withdrawreason::OnStage));
-    QCOMPARE(describe(*ResultStore::boardRows(draw, std::nullopt, true)), ascending.mid(1));
-    QVERIFY(ResultStore::withdraw({}, withdrawreason::OnStage));
+    QVERIFY(ResultStore().withdraw({ first }, withdrawreason::OnStage));
+    QCOMPARE(describe(*ResultStore().boardRows(draw, std::nullopt, true)), ascending.mid(1));
+    QVERIFY(ResultStore().withdraw({}, withdrawreason::OnStage));
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
@@ -387,18 +387,18 @@ void TestStores::aRefusedWinnerStopsTheRound()
                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
     const std::vector<ResultRecord> round { { 0, draw, award, u"1"_s, {} }, { 0, draw, award, u"2"_s, {} },
         { 0, draw, award, u"3"_s, {} } };
-    const ResultStore::RecordedRound refused = ResultStore::record(round);
+    const ResultStore::RecordedRound refused = ResultStore().record(round);
     QCOMPARE(refused.refused, qsizetype(1));
     QVERIFY(refused.ids.empty());
-    QCOMPARE(ResultStore::countForDraw(draw), std::optional<qint64>(0));
+    QCOMPARE(ResultStore().countForDraw(draw), std::optional<qint64>(0));
 
     QVERIFY(ExecuteSql(u"DROP TRIGGER refuse"_s));
     setReadOnlyForTesting(true);
-    const ResultStore::RecordedRound failed = ResultStore::record(round);
+    const ResultStore::RecordedRound failed = ResultStore().record(round);
     QVERIFY(failed.failed && failed.ids.empty());
     setReadOnlyForTesting(false);
-    QCOMPARE(ResultStore::countForDraw(draw), std::optional<qint64>(0));
-    QCOMPARE(ResultStore::record(round).ids.size(), size_t(3));
+    QCOMPARE(ResultStore().countForDraw(draw), std::optional<qint64>(0));
+    QCOMPARE(ResultStore().record(round).ids.size(), size_t(3));
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
@@ -411,7 +411,7 @@ void TestStores::entrantsReadAndRemoved()
     const qint64 b = m_db->addEntrant(draw, u"' OR '1'='1"_s);
     const qint64 c = m_db->addEntrant(draw, u"0012"_s, u"乙"_s);
 
-    EntrantRows read = EntrantStore::ofDraw(draw, EntrantStore::Order::ById);
+    EntrantRows read = EntrantStore().ofDraw(draw, EntrantStore::Order::ById);
     QVERIFY(read.isOpen());
     QCOMPARE(read.count(), qint64(3));
     QStringList seen;
@@ -424,9 +424,9 @@ void TestStores::entrantsReadAndRemoved()
     QCOMPARE(read.count(), qint64(3));
 
     // One already gone counts for nothing.
-    QCOMPARE(EntrantStore::remove({ c, a, 12345 }), std::optional<int>(2));
-    QCOMPARE(EntrantStore::countDrawable(draw), std::optional<qint64>(1));
-    EntrantRows left = EntrantStore::ofDraw(draw);
+    QCOMPARE(EntrantStore().remove({ c, a, 12345 }), std::optional<int>(2));
+    QCOMPARE(EntrantStore().countDrawable(draw), std::optional<qint64>(1));
+    EntrantRows left = EntrantStore().ofDraw(draw);
     EntrantRecord entrant;
     QVERIFY(left.next(entrant));
     QCOMPARE(entrant.id, b);
@@ -437,24 +437,24 @@ void TestStores::entrantsReadAndRemoved()
 void TestStores::deletionsTakeWhatHangsOnThem()
 {
     const TwoDraws f(*m_db);
-    QVERIFY(AwardStore::remove({ f.awards[0][1] }));
+    QVERIFY(AwardStore().remove({ f.awards[0][1] }));
     QCOMPARE(rows(u"奖项表"_s), qint64(3));
     QCOMPARE(rows(u"结果表"_s, u"WID=%1"_s.arg(f.awards[0][1])), qint64(0));
     QCOMPARE(rows(u"预设表"_s, u"AID=%1"_s.arg(f.awards[0][1])), qint64(0));
     QCOMPARE(rows(u"结果表"_s), qint64(3));
     QCOMPARE(rows(u"预设表"_s), qint64(3));
 
-    QVERIFY(DrawStore::setExtraSetting(f.draws[0], u"L3"_s, u"kept"_s));
-    QVERIFY(DrawStore::setExtraSetting(f.draws[1], u"L3"_s, u"gone"_s));
-    QVERIFY(DrawStore::remove({ f.draws[1] }));
-    QCOMPARE(DrawStore::extraSetting(f.draws[1], u"L3"_s), QString());
-    QCOMPARE(DrawStore::extraSetting(f.draws[0], u"L3"_s), u"kept"_s);
+    QVERIFY(DrawStore().setExtraSetting(f.draws[0], u"L3"_s, u"kept"_s));
+    QVERIFY(DrawStore().setExtraSetting(f.draws[1], u"L3"_s, u"gone"_s));
+    QVERIFY(DrawStore().remove({ f.draws[1] }));
+    QCOMPARE(DrawStore().extraSetting(f.draws[1], u"L3"_s), QString());
+    QCOMPARE(DrawStore().extraSetting(f.draws[0], u"L3"_s), u"kept"_s);
     for (const QString &table : { u"奖项表"_s, u"号码表"_s, u"结果表"_s })
         QCOMPARE(rows(table, u"CID=%1"_s.arg(f.draws[1])), qint64(0));
     QCOMPARE(rows(u"预设表"_s, u"PID=%1"_s.arg(f.draws[1])), qint64(0));
-    QVERIFY(!DrawStore::load(f.draws[1]));
+    QVERIFY(!DrawStore().load(f.draws[1]));
     // The other draw keeps all it had.
-    QVERIFY(DrawStore::load(f.draws[0]));
+    QVERIFY(DrawStore().load(f.draws[0]));
     QCOMPARE(rows(u"奖项表"_s), qint64(1));
     QCOMPARE(rows(u"号码表"_s), qint64(3));
     QCOMPARE(rows(u"结果表"_s), qint64(1));
@@ -464,9 +464,9 @@ void TestStores::deletionsTakeWhatHangsOnThem()
     QVERIFY(ExecuteSql(
         u"CREATE TRIGGER refuse BEFORE DELETE ON 奖次表 BEGIN SELECT RAISE(ABORT, 'kept'); END"_s));
     const QStringList before = everything();
-    QVERIFY(!DrawStore::remove({ f.draws[0] }));
+    QVERIFY(!DrawStore().remove({ f.draws[0] }));
     QCOMPARE(everything(), before);
-    QCOMPARE(DrawStore::extraSetting(f.draws[0], u"L3"_s), u"kept"_s);
+    QCOMPARE(DrawStore().extraSetting(f.draws[0], u"L3"_s), u"kept"_s);
     QVERIFY(m_prompts->messages().isEmpty());
 }
 
@@ -507,45 +507,45 @@ void TestStores::refusalChangesNothing()
     const QStringList before = everything();
     setReadOnlyForTesting(readOnly);
 
-    DrawRecord draw = *DrawStore::load(f.draws[0]);
+    DrawRecord draw = *DrawStore().load(f.draws[0]);
     draw.name = u"改名"_s;
-    AwardRecord award = *AwardStore::load(f.awards[0][0]);
+    AwardRecord award = *AwardStore().load(f.awards[0][0]);
     award.name = u"改名"_s;
     bool written = true;
     switch (operation) {
     case Operation::SaveNewDraw:
         draw.id = 0;
-        written = DrawStore::save(draw).status != SaveResult::NotWritten;
+        written = DrawStore().save(draw).status != SaveResult::NotWritten;
         break;
     case Operation::SaveExistingDraw:
-        written = DrawStore::save(draw).status != SaveResult::NotWritten;
+        written = DrawStore().save(draw).status != SaveResult::NotWritten;
         break;
     case Operation::SaveFrame:
-        written = DrawStore::saveFrame(f.draws[0], u"1】【2"_s);
+        written = DrawStore().saveFrame(f.draws[0], u"1】【2"_s);
         break;
     case Operation::SaveFont:
-        written = DrawStore::saveFont(f.draws[0], u"L2"_s, u"宋体"_s);
+        written = DrawStore().saveFont(f.draws[0], u"L2"_s, u"宋体"_s);
         break;
     case Operation::RemoveDraws:
-        written = DrawStore::remove({ f.draws[0], f.draws[1] });
+        written = DrawStore().remove({ f.draws[0], f.draws[1] });
         break;
     case Operation::SaveAward:
-        written = AwardStore::save(award).status != SaveResult::NotWritten;
+        written = AwardStore().save(award).status != SaveResult::NotWritten;
         break;
     case Operation::Reorder:
-        written = AwardStore::reorder(f.draws[0], { f.awards[0][1], f.awards[0][0] });
+        written = AwardStore().reorder(f.draws[0], { f.awards[0][1], f.awards[0][0] });
         break;
     case Operation::RemoveAwards:
-        written = AwardStore::remove({ f.awards[0][0], f.awards[1][1] });
+        written = AwardStore().remove({ f.awards[0][0], f.awards[1][1] });
         break;
     case Operation::RecordRound:
-        written = ResultStore::record({ { 0, f.draws[0], f.awards[0][0], u"2"_s, {} } }).stored();
+        written = ResultStore().record({ { 0, f.draws[0], f.awards[0][0], u"2"_s, {} } }).stored();
         break;
     case Operation::Withdraw:
-        written = ResultStore::withdraw({ f.results[0][0], f.results[1][0] }, withdrawreason::ResultsTab);
+        written = ResultStore().withdraw({ f.results[0][0], f.results[1][0] }, withdrawreason::ResultsTab);
         break;
     case Operation::RemoveEntrants:
-        written = EntrantStore::remove({ f.entrants[0], f.entrants[1] }).has_value();
+        written = EntrantStore().remove({ f.entrants[0], f.entrants[1] }).has_value();
         break;
     }
     QVERIFY(!written);
@@ -559,26 +559,26 @@ void TestStores::refusalChangesNothing()
 void TestStores::missingFileIsToldAsTheRoutinesTellIt()
 {
     setDatabasePath(QDir(m_db->folder()).filePath(u"missing.mdb"_s));
-    QVERIFY(!DrawStore::load(1));
-    QCOMPARE(DrawStore::setting(1, DrawStore::Setting::Timer), QString());
-    QVERIFY(!DrawStore::nameTaken(u"O'Brien"_s));
+    QVERIFY(!DrawStore().load(1));
+    QCOMPARE(DrawStore().setting(1, DrawStore::Setting::Timer), QString());
+    QVERIFY(!DrawStore().nameTaken(u"O'Brien"_s));
     DrawRecord draw;
     draw.id = 1;
-    QCOMPARE(DrawStore::save(draw).status, SaveResult::NotRead);
-    QVERIFY(!AwardStore::load(2));
-    QVERIFY(!AwardStore::forDraw(1));
-    QVERIFY(!AwardStore::totalWinners(1));
-    QVERIFY(!EntrantStore::countDrawable(1));
-    QVERIFY(!EntrantStore::ofDraw(1).isOpen());
-    QVERIFY(!ResultStore::countForDraw(1));
-    QCOMPARE(ResultStore::countForAward(1, 2), qint64(0));
-    QVERIFY(!ResultStore::boardRows(1, 2, false));
+    QCOMPARE(DrawStore().save(draw).status, SaveResult::NotRead);
+    QVERIFY(!AwardStore().load(2));
+    QVERIFY(!AwardStore().forDraw(1));
+    QVERIFY(!AwardStore().totalWinners(1));
+    QVERIFY(!EntrantStore().countDrawable(1));
+    QVERIFY(!EntrantStore().ofDraw(1).isOpen());
+    QVERIFY(!ResultStore().countForDraw(1));
+    QCOMPARE(ResultStore().countForAward(1, 2), qint64(0));
+    QVERIFY(!ResultStore().boardRows(1, 2, false));
 
-    QCOMPARE(DrawStore::save(DrawRecord()).status, SaveResult::NotWritten);
-    QCOMPARE(AwardStore::save(AwardRecord()).status, SaveResult::NotWritten);
-    QVERIFY(!DrawStore::remove({ 1, 2 }));
-    QVERIFY(!AwardStore::remove({ 1, 2 }));
-    QVERIFY(!EntrantStore::remove({ 1, 2 }));
+    QCOMPARE(DrawStore().save(DrawRecord()).status, SaveResult::NotWritten);
+    QCOMPARE(AwardStore().save(AwardRecord()).status, SaveResult::NotWritten);
+    QVERIFY(!DrawStore().remove({ 1, 2 }));
+    QVERIFY(!AwardStore().remove({ 1, 2 }));
+    QVERIFY(!EntrantStore().remove({ 1, 2 }));
     QCOMPARE(m_prompts->messages(), QStringList { ConnectionFailed });
     setDatabasePath(m_db->path());
 }

@@ -149,7 +149,7 @@ void TestNotary::heldDrawsCheck()
         QCOMPARE(round.recorded, 2);
         QVERIFY(!session.codeOnShow());
         // An absent winner withdrawn: the redraw is the award's next round.
-        const QList<data::ResultRecord> stored = *data::ResultStore::forDraw(draw);
+        const QList<data::ResultRecord> stored = *data::ResultStore().forDraw(draw);
         QCOMPARE(
             session
                 .WithdrawResults({ { stored.at(0).id, stored.at(0).number, stored.at(0).name } }, true, false)
@@ -165,10 +165,10 @@ void TestNotary::heldDrawsCheck()
         QVERIFY(test::drawToTheEnd(session) > 0);
         QVERIFY(session.revealSeed());
     }
-    QCOMPARE(data::ResultStore::countForAward(draw, first), qint64(3));
+    QCOMPARE(data::ResultStore().countForAward(draw, first), qint64(3));
     // A winner who turns down the prize after the party, on the results tab.
-    QVERIFY(data::ResultStore::withdraw(
-        { data::ResultStore::forDraw(draw)->constLast().id }, data::withdrawreason::ResultsTab));
+    QVERIFY(data::ResultStore().withdraw(
+        { data::ResultStore().forDraw(draw)->constLast().id }, data::withdrawreason::ResultsTab));
     const QByteArray record = *ExportRecord(draw);
     const RecordCheck check = CheckRecord(record);
     QVERIFY2(check.passed(), qPrintable(check.problem));
@@ -329,10 +329,10 @@ void TestNotary::whatDecidesWinnersComesFromTheCommitment()
     QVERIFY(session.beginRound());
     const StopOutcome round = session.StopAndRecord(true, false);
     QCOMPARE(round.recorded, 1);
-    QCOMPARE(data::ResultStore::countForAward(draw, first), qint64(1));
+    QCOMPARE(data::ResultStore().countForAward(draw, first), qint64(1));
     QCOMPARE(session.WID(), QString::number(second));
     test::drawToTheEnd(session);
-    QCOMPARE(data::ResultStore::countForAward(draw, second), qint64(2));
+    QCOMPARE(data::ResultStore().countForAward(draw, second), qint64(2));
     QVERIFY(session.revealSeed());
     QVERIFY(CheckRecord(*ExportRecord(draw)).passed());
 }
@@ -361,12 +361,12 @@ void TestNotary::aRefusedWinnerStopsTheRound()
         const StopOutcome stop = session.StopAndRecord(true, false);
         QCOMPARE(stop.recorded, 0);
         QVERIFY2(stop.problem.contains(refused), qPrintable(stop.problem));
-        QCOMPARE(data::ResultStore::countForDraw(draw), std::optional<qint64>(0));
+        QCOMPARE(data::ResultStore().countForDraw(draw), std::optional<qint64>(0));
     }
     QVERIFY(data::ExecuteSql(QStringLiteral("DROP TRIGGER refuse")));
     QVERIFY(session.beginRound());
     QCOMPARE(session.StopAndRecord(true, false).recorded, 3);
-    QCOMPARE(data::ResultStore::forDraw(draw)->constFirst().name, refused);
+    QCOMPARE(data::ResultStore().forDraw(draw)->constFirst().name, refused);
     QVERIFY(session.revealSeed());
     QVERIFY(CheckRecord(*ExportRecord(draw)).passed());
 }
@@ -384,7 +384,7 @@ void TestNotary::noRoundWithoutAStoredCommitment()
     QVERIFY(report.problem.contains(QStringLiteral("公证承诺无法保存")));
     QVERIFY(!session.beginRound());
     QCOMPARE(session.StopAndRecord(true, false).recorded, 0);
-    QCOMPARE(data::ResultStore::countForDraw(draw), std::optional<qint64>(0));
+    QCOMPARE(data::ResultStore().countForDraw(draw), std::optional<qint64>(0));
 }
 
 // An operator who reads the seed before the party cannot tell who wins: the
@@ -451,7 +451,7 @@ void TestNotary::deletingADrawDeletesItsRecord()
     m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
     DrawSession session;
     test::startDraw(session, draw);
-    QVERIFY(data::DrawStore::remove({ draw }));
+    QVERIFY(data::DrawStore().remove({ draw }));
     for (const char *table : { "公证种子表", "公证记录表", "公证名单表" })
         QCOMPARE(data::CountRows(
                      QString::fromUtf8(table), QStringLiteral("CID=%1").arg(draw), QStringLiteral("*")),
@@ -813,7 +813,7 @@ void TestNotary::dishonestRecordsAreRefused()
             test::startDraw(session, draw, Entry::Afresh, QStringLiteral("3 14 159"));
             QVERIFY(session.beginRound());
             QCOMPARE(session.StopAndRecord(true, false).recorded, 2);
-            const QList<data::ResultRecord> stored = *data::ResultStore::forDraw(draw);
+            const QList<data::ResultRecord> stored = *data::ResultStore().forDraw(draw);
             if (base == QLatin1String("held"))
                 session.WithdrawResults(
                     { { stored.at(0).id, stored.at(0).number, stored.at(0).name } }, true, false);
@@ -951,7 +951,7 @@ void TestNotary::theDocumentsExampleChecksAsItSays()
             test::startDraw(session, draw, Entry::Afresh, QStringLiteral("3 14 159"));
             QVERIFY(session.beginRound());
             QCOMPARE(session.StopAndRecord(true, false).recorded, 2);
-            const QList<data::ResultRecord> stored = *data::ResultStore::forDraw(draw);
+            const QList<data::ResultRecord> stored = *data::ResultStore().forDraw(draw);
             QCOMPARE(session
                          .WithdrawResults(
                              { { stored.at(0).id, stored.at(0).number, stored.at(0).name } }, true, false)

@@ -454,7 +454,7 @@ void TestBackups::anOlderFileIsUpgradedQuietly()
     QCOMPARE(reasons(), (QStringList { data::backupreason::Daily, data::backupreason::Upgrade }));
     QCOMPARE(fileVersion(data::ListBackups().constLast().path), 0); // the file as it was
     // The setting travels with the file now, and the user's settings forget it.
-    QCOMPARE(data::DrawStore::extraSetting(1, QStringLiteral("L3")),
+    QCOMPARE(data::DrawStore().extraSetting(1, QStringLiteral("L3")),
         QStringLiteral("黑体】【√】【】【40】【】【】【255"));
     QVERIFY(StoredDrawSettings().isEmpty());
     // Opened again, it is current: no second upgrade, no second backup of it;
@@ -463,7 +463,7 @@ void TestBackups::anOlderFileIsUpgradedQuietly()
     WriteStoredDrawSetting(1, QStringLiteral("L2"), QStringLiteral("宋体】【√】【】【20】【】【】【0"));
     QVERIFY(StartConsole(QDateTime::currentDateTime()));
     QCOMPARE(data::ListBackups().size(), 2);
-    QCOMPARE(data::DrawStore::extraSetting(1, QStringLiteral("L2")), QString());
+    QCOMPARE(data::DrawStore().extraSetting(1, QStringLiteral("L2")), QString());
     QCOMPARE(StoredDrawSettings().value(1).keys(), QStringList { QStringLiteral("L2") });
 }
 

@@ -1142,7 +1142,7 @@ void TestDrawScreen::thePublishedCommitmentIsTheOneOnTheStage()
         QFile::remove(QDir(shots).filePath(QStringLiteral("commitment-sheet.png")));
         QFile::copy(picture, QDir(shots).filePath(QStringLiteral("commitment-sheet.png")));
     }
-    const QString hash = data::NotaryStore::seedOf(draw)->code;
+    const QString hash = data::NotaryStore().seedOf(draw)->code;
     // Read as a phone reads it, the QR code is the commitment's whole hash.
     if (const std::optional<QString> read = readQrCode(picture))
         QCOMPARE(*read, QStringLiteral("TOMBOLIX-V2 ") + hash);
@@ -1161,7 +1161,7 @@ void TestDrawScreen::thePublishedCommitmentIsTheOneOnTheStage()
     exportFromResults("M_OutRecord", record);
     QTRY_VERIFY(m_prompts->messages().size() == 2);
     QVERIFY(m_prompts->messages().constLast().contains(QStringLiteral("种子尚未公开")));
-    QVERIFY(!data::NotaryStore::seedOf(draw)->revealed);
+    QVERIFY(!data::NotaryStore().seedOf(draw)->revealed);
     QCOMPARE(draw::CheckRecord(test::readFile(record)).check, 4);
     holdRound(screen); // the screen goes on drawing from the same seed
     QCOMPARE(resultCount(draw), qint64(2));

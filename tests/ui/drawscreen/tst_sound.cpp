@@ -315,7 +315,7 @@ void TestSound::drawFilesReachTheSound()
 {
     const QString roll = m_db->folder() + QStringLiteral("/鼓声.wav");
     QVERIFY(writeWav(roll));
-    QVERIFY(data::DrawStore::setExtraSetting(m_draw, RollSound, roll));
+    QVERIFY(data::DrawStore().setExtraSetting(m_draw, RollSound, roll));
     MF screen(m_draw);
     const auto log = listenTo(screen);
     QCOMPARE(log->rollFile, roll);
@@ -353,9 +353,9 @@ void TestSound::withoutAudioDeviceTheStageIsSilentQuietAndQuick()
 {
     const QString roll = m_db->folder() + QStringLiteral("/鼓声.wav");
     QVERIFY(writeWav(roll));
-    QVERIFY(data::DrawStore::setExtraSetting(m_draw, RollSound, roll));
+    QVERIFY(data::DrawStore().setExtraSetting(m_draw, RollSound, roll));
     QVERIFY(
-        data::DrawStore::setExtraSetting(m_draw, StopSound, m_db->folder() + QStringLiteral("/gone.wav")));
+        data::DrawStore().setExtraSetting(m_draw, StopSound, m_db->folder() + QStringLiteral("/gone.wav")));
     {
         // The first look for a device may leave Qt's one line about it.
         QElapsedTimer clock;
@@ -459,7 +459,7 @@ void TestSound::editorStoresAndShowsTheSoundFiles()
 
         // Cancelled, nothing is kept.
         click(editor, "Com_2");
-        QCOMPARE(data::DrawStore::extraSetting(m_draw, RollSound), QString());
+        QCOMPARE(data::DrawStore().extraSetting(m_draw, RollSound), QString());
     }
     {
         Modi *editor = new Modi;
@@ -470,8 +470,8 @@ void TestSound::editorStoresAndShowsTheSoundFiles()
         editor->findChild<QLineEdit *>(StopSound)->setText(stop);
         click(editor, "Com_1");
         QVERIFY(m_prompts->messages().isEmpty());
-        QCOMPARE(data::DrawStore::extraSetting(m_draw, RollSound), roll);
-        QCOMPARE(data::DrawStore::extraSetting(m_draw, StopSound), stop);
+        QCOMPARE(data::DrawStore().extraSetting(m_draw, RollSound), roll);
+        QCOMPARE(data::DrawStore().extraSetting(m_draw, StopSound), stop);
     }
     {
         // Shown again, and a box emptied goes back to the built-in sound.
@@ -482,8 +482,8 @@ void TestSound::editorStoresAndShowsTheSoundFiles()
         QCOMPARE(editor->findChild<QLineEdit *>(StopSound)->text(), stop);
         editor->findChild<QLineEdit *>(StopSound)->clear();
         click(editor, "Com_1");
-        QCOMPARE(data::DrawStore::extraSetting(m_draw, StopSound), QString());
-        QCOMPARE(data::DrawStore::extraSetting(m_draw, RollSound), roll);
+        QCOMPARE(data::DrawStore().extraSetting(m_draw, StopSound), QString());
+        QCOMPARE(data::DrawStore().extraSetting(m_draw, RollSound), roll);
     }
 }
 
@@ -501,8 +501,8 @@ void TestSound::newDrawKeepsItsSoundsUnderItsOwnId()
          !rs.eof(); rs.moveNext())
         id = rs.field(0).toLongLong();
     QVERIFY(id > 0 && id != m_draw);
-    QCOMPARE(data::DrawStore::extraSetting(id, RollSound), roll);
-    QCOMPARE(data::DrawStore::extraSetting(m_draw, RollSound), QString());
+    QCOMPARE(data::DrawStore().extraSetting(id, RollSound), roll);
+    QCOMPARE(data::DrawStore().extraSetting(m_draw, RollSound), QString());
 
     // A name refused stores no sound either.
     Modi *again = new Modi;
@@ -511,8 +511,8 @@ void TestSound::newDrawKeepsItsSoundsUnderItsOwnId()
     again->findChild<QLineEdit *>(RollSound)->setText(QStringLiteral("/other.wav"));
     click(again, "Com_1");
     QCOMPARE(m_prompts->messages(), QStringList(QStringLiteral("抽奖名称已经存在，请取其他名称！")));
-    QCOMPARE(data::DrawStore::extraSetting(id, RollSound), roll);
-    QCOMPARE(data::DrawStore::extraSetting(0, RollSound), QString());
+    QCOMPARE(data::DrawStore().extraSetting(id, RollSound), roll);
+    QCOMPARE(data::DrawStore().extraSetting(0, RollSound), QString());
 }
 
 QTEST_MAIN(TestSound)

@@ -234,7 +234,7 @@ void TestStageControls::bannerShowsAtOnceOnAContinuedDraw()
         QVERIFY(label(screen, "awardBanner")->isVisible());
     }
     test::holdRounds(draw, 2); // the rest of 二等奖
-    QCOMPARE(data::ResultStore::countForAward(draw, second), qint64(3));
+    QCOMPARE(data::ResultStore().countForAward(draw, second), qint64(3));
     MF finished(draw, draw::Entry::Continue);
     QCOMPARE(bannerText(finished), QStringLiteral("抽奖结束"));
 }
@@ -320,7 +320,7 @@ void TestStageControls::bannerFontIsKeptWithTheDraw()
 
         m_prompts->queueFont(std::nullopt);
         menuItem(screen, "M_AFont")->trigger();
-        QCOMPARE(data::DrawStore::extraSetting(draw, QStringLiteral("L3")), QString());
+        QCOMPARE(data::DrawStore().extraSetting(draw, QStringLiteral("L3")), QString());
 
         FontChoice choice;
         choice.font = QFont(QStringLiteral("WenQuanYi Micro Hei"));
@@ -332,10 +332,10 @@ void TestStageControls::bannerFontIsKeptWithTheDraw()
         QCOMPARE(
             actions.indexOf(menuItem(screen, "M_AFont")), actions.indexOf(menuItem(screen, "M_CFont")) + 1);
         menuItem(screen, "M_AFont")->trigger();
-        QCOMPARE(data::DrawStore::extraSetting(draw, QStringLiteral("L3")),
+        QCOMPARE(data::DrawStore().extraSetting(draw, QStringLiteral("L3")),
             QStringLiteral("WenQuanYi Micro Hei】【】【√】【54】【】【】【255"));
         QCOMPARE(label(screen, "awardBanner")->font().pointSizeF(), 54.0);
-        QCOMPARE(data::DrawStore::extraSetting(other, QStringLiteral("L3")), QString());
+        QCOMPARE(data::DrawStore().extraSetting(other, QStringLiteral("L3")), QString());
         // Nothing goes into the draw's row.
         QVERIFY(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("L0"))
                     .isNull());
