@@ -19,15 +19,15 @@ DrawSettings ReadDrawSettings(qint64 drawId)
 {
     DrawSettings settings;
     settings.drawId = drawId;
-    using Setting = data::DrawStore::Setting;
-    settings.P_Jpg = data::DrawStore().setting(drawId, Setting::Picture);
-    settings.P_Speed = integerValue(data::DrawStore().setting(drawId, Setting::Speed));
-    settings.P_Hide = data::DrawStore().setting(drawId, Setting::Mask);
-    settings.P_Timer = integerValue(data::DrawStore().setting(drawId, Setting::Timer));
+    // One read of the draw's row; a draw that is not there has no settings.
+    const data::DrawRecord draw = data::DrawStore().load(drawId).value_or(data::DrawRecord());
+    settings.P_Jpg = draw.picture;
+    settings.P_Speed = integerValue(draw.speed);
+    settings.P_Hide = draw.mask;
+    settings.P_Timer = integerValue(draw.timer);
     // A length no screen can show (a telephone number typed into the box)
     // would build lines of billions of characters for every entrant.
-    settings.P_Long
-        = std::min(integerValue(data::DrawStore().setting(drawId, Setting::Length)), MaxFixedLength);
+    settings.P_Long = std::min(integerValue(draw.length), MaxFixedLength);
     return settings;
 }
 
