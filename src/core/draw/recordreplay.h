@@ -3,6 +3,7 @@
 #include "draw/positionset.h"
 
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QSet>
@@ -177,6 +178,10 @@ private:
     std::optional<Problem> enteredV1(qsizetype index, const Entry &entry);
     std::optional<Problem> hall(qsizetype index, const Entry &entry);
     std::optional<Problem> round(qsizetype index, const Entry &entry);
+    // The round drawn again from the seed and the list.
+    std::optional<Problem> redrawRound(
+        qsizetype index, const Entry &entry, const CommittedAward &award, qint64 left);
+    void standWinners(const CommittedAward &award, const QJsonArray &winners);
     std::optional<Problem> withdrawal(qsizetype index, const Entry &entry);
     std::optional<Problem> reveal(qsizetype index, const Entry &entry);
     std::optional<Problem> restartV1(qsizetype index, const Entry &entry);
