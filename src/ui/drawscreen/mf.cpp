@@ -12,6 +12,7 @@
 #include "draw/awardbanner.h"
 #include "draw/certificate.h"
 #include "draw/displayrules.h"
+#include "draw/rollcontrol.h"
 #include "draw/stagepace.h"
 #include "drawscreen/bannerlabel.h"
 #include "drawscreen/boardlist.h"
@@ -139,7 +140,8 @@ MF::MF(qint64 drawId, std::unique_ptr<draw::RandomSource> random, QWidget *paren
 
 MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> random, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_session(std::move(random))
+    , m_control(new draw::RollControl(std::move(random), this))
+    , m_session(m_control->session())
 {
     setObjectName(QStringLiteral("MF"));
     setWindowTitle(caption());
@@ -162,7 +164,9 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_fonts[int(Element::Number)] = { m_number->font(), storedFromColor(NumberColour) };
     buildMenu();
 
-    m_startReport = m_session.start(drawId, entry);
+    m_control->setBoardOrder(!m_reverseOrder, m_oneAward);
+    followTheRoll();
+    m_startReport = m_control->start(drawId, entry);
     showPlaceholder();
     setSound(std::make_unique<StageSoundPlayer>());
     if (entry == draw::Entry::Continue)
@@ -172,12 +176,6 @@ MF::MF(qint64 drawId, draw::Entry entry, std::unique_ptr<draw::RandomSource> ran
     m_background = draw::BuiltInBackground();
     if (!settings.P_Jpg.isEmpty())
         m_background = draw::LoadPictureIfExists(settings.P_Jpg);
-    constexpr qint64 Day = 24 * 3600 * 1000; // ms; anything longer fits no evening, nor an int
-    if (settings.P_Speed > 0)
-        m_scr->setInterval(int(std::min<qint64>(settings.P_Speed, Day)));
-    // The draw editor asks for the timed stop in seconds.
-    if (settings.P_Timer >= 1)
-        m_fin->setInterval(int(std::min<qint64>(settings.P_Timer, Day / 1000) * 1000));
     m_frame = appearance::LoadFrameLayout(drawId);
     m_builtInFrame = !appearance::DrawHasFrameLayout(drawId);
     // A stored frame too narrow or too low is repaired before anything fits
@@ -263,7 +261,7 @@ void MF::buildControls()
     m_fader = new ControlsFader(this, { m_start, m_end, m_undo });
     // While numbers roll, a press anywhere stops them, out of sight or not.
     m_fader->setPressWhileFaded([this] {
-        if (m_rolling)
+        if (isRolling())
             ToggleRoll();
     });
 
@@ -317,19 +315,9 @@ void MF::buildControls()
         m_hall, &HallNumbersPanel::lockAsked, this, [this](const QString &typed) { lockHallNumbers(typed); });
     connect(m_hall, &HallNumbersPanel::closedWithoutLocking, this, [this] { setFocus(); });
 
-    m_scr = new QTimer(this);
-    m_scr->setObjectName(QStringLiteral("Scr"));
-    m_scr->setTimerType(Qt::PreciseTimer);
-    connect(m_scr, &QTimer::timeout, this, &MF::RollTick);
-
     m_pageTimer = new QTimer(this);
     m_pageTimer->setObjectName(QStringLiteral("numberPages"));
     connect(m_pageTimer, &QTimer::timeout, this, &MF::turnNumberPage);
-    m_landingTimer = new QTimer(this);
-    m_landingTimer->setObjectName(QStringLiteral("landing"));
-    m_landingTimer->setSingleShot(true);
-    m_landingTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_landingTimer, &QTimer::timeout, this, &MF::landingTick);
     // The winners just landed: the frame's edge glows twice for the hall.
     m_emphasis = new QVariantAnimation(this);
     m_emphasis->setObjectName(QStringLiteral("emphasis"));
@@ -337,13 +325,6 @@ void MF::buildControls()
     m_emphasis->setEndValue(1.0);
     connect(m_emphasis, &QVariantAnimation::valueChanged, this, [this] { m_canvas->update(emphasisArea()); });
     connect(m_emphasis, &QVariantAnimation::finished, this, [this] { m_canvas->update(emphasisArea()); });
-
-    m_fin = new QTimer(this);
-    m_fin->setObjectName(QStringLiteral("Fin"));
-    m_fin->setSingleShot(true);
-    m_fin->setInterval(1000); // until the draw's 定时 is read
-    m_fin->setTimerType(Qt::PreciseTimer);
-    connect(m_fin, &QTimer::timeout, this, &MF::stopRound);
 }
 
 void MF::onPressed(Qt::MouseButton button, const QPoint &globalPos)
@@ -367,6 +348,16 @@ void MF::showPlaceholder()
     m_numberLines = QStringList { zeros };
 }
 
+bool MF::isRolling() const
+{
+    return m_control->isRolling();
+}
+
+bool MF::isLanding() const
+{
+    return m_control->isLanding();
+}
+
 QWidget *MF::canvas() const
 {
     return m_canvas;
@@ -379,62 +370,42 @@ QString MF::numberCaption() const
 
 void MF::ToggleRoll()
 {
-    if (m_session.DrawFinished()) {
-        // The hall is told the draw has ended, not the last award again.
-        m_session.endShowing();
-        refreshAwardBanner();
-        return;
-    }
     // The layout dialogs take the presses on the screen for moving and
     // sizing; a slip must not start or stop a round behind them.
-    for (const QPointer<QDialog> &open : { m_frmSet, m_brdSet }) {
-        if (open && open->isVisible())
-            return;
+    if (!m_session.DrawFinished()) {
+        for (const QPointer<QDialog> &open : { m_frmSet, m_brdSet }) {
+            if (open && open->isVisible())
+                return;
+        }
     }
-    const draw::DrawSettings &settings = m_session.settings();
-    if (!m_rolling && m_session.needsHallNumbers()) {
-        // The hall speaks before the first round of a commitment.
+    m_control->press();
+}
+
+// What the roll does, shown as it happens.
+void MF::followTheRoll()
+{
+    connect(m_control, &draw::RollControl::hallNumbersWanted, this, [this] {
         if (!m_hall->isVisible())
             m_hall->open();
-        return;
-    }
-    if (m_landing)
-        return; // the stop is landing on its winners
-    // A start right after a stop is the same hand pressing twice: the hall
-    // would see the winners for an instant only.
-    if (!m_rolling && m_stoppedAt.isValid() && m_stoppedAt.elapsed() < draw::CurrentStagePace().startGuardMs)
-        return;
-    if (!m_rolling && m_cardPending) {
-        // An award is done: the hall first sees which comes next.
-        m_cardPending = false;
-        m_cardShown = true;
-        m_session.endShowing(); // the banner too names the award to come
-        refreshAwardBanner();
-        return;
-    }
-    if (!m_rolling) {
-        m_cardShown = false;
-        // The banner names the award this round draws.
-        const bool rolls = m_session.beginRound();
-        showNotice(m_session.takeNotice());
-        refreshAwardBanner();
-        if (!rolls) // nobody left to draw: the draw has ended
-            return;
-        m_rolling = true;
+    });
+    connect(m_control, &draw::RollControl::awardShown, this, &MF::refreshAwardBanner);
+    connect(m_control, &draw::RollControl::notice, this, &MF::showNotice);
+    connect(m_control, &draw::RollControl::rollStarted, this, [this] {
         m_numberPage = 0;
         m_sound->startRoll();
-        if (settings.P_Timer >= 1)
-            m_fin->start();
-        // An interval of 0 means the timer never fires: the round shows
-        // nothing until it is stopped.
-        if (settings.P_Speed > 0)
-            m_scr->start();
         showRollState();
         placeNotaryCode();
-        return;
-    }
-    if (settings.P_Timer < 1)
-        stopRound(); // a timed round ends by itself
+    });
+    connect(m_control, &draw::RollControl::rolled, this, &MF::showRolled);
+    connect(m_control, &draw::RollControl::rollStopped, this, [this] {
+        showRollState();
+        m_sound->stopRoll();
+    });
+    connect(m_control, &draw::RollControl::landingStep, this, [this](const QStringList &lines) {
+        setNumberLines(lines);
+        refreshNumberArea();
+    });
+    connect(m_control, &draw::RollControl::landed, this, &MF::showLanded);
 }
 
 int MF::EmphasisWidth() const
@@ -450,68 +421,20 @@ QRect MF::emphasisArea() const
 
 void MF::RollTick()
 {
+    m_control->tick();
+}
+
+void MF::showRolled(const QStringList &lines)
+{
     m_shownResults.clear();
-    setNumberLines(m_session.RollTick());
+    setNumberLines(lines);
     if (m_frame.autoFit() && std::abs(m_numberLabel.height() + 20 - m_frame.Height) > 0.01)
         m_frame.Height = float(m_numberLabel.height() + 20);
     refreshNumberArea();
 }
 
-void MF::stopRound()
+void MF::showLanded(const draw::StopOutcome &outcome)
 {
-    m_fin->stop();
-    m_scr->stop();
-    if (!m_rolling)
-        return;
-    m_rolling = false;
-    showRollState();
-    m_sound->stopRoll();
-    // The winners are drawn and stored now; the screen then lands on them.
-    const QString award = m_session.WID();
-    const draw::StopOutcome outcome = m_session.StopAndRecord(!m_reverseOrder, m_oneAward);
-    m_cardPending = draw::CurrentStagePace().nextAwardCard && outcome.recorded > 0
-        && !m_session.DrawFinished() && m_session.WID() != award;
-    const int landing = draw::CurrentStagePace().landingMs;
-    if (outcome.recorded > 0 && outcome.problem.isEmpty() && landing > 0) {
-        m_landing.emplace(outcome);
-        m_landingFrame = 0;
-        m_landingTimer->start(LandingStep(0, landing));
-        return;
-    }
-    finishStop(outcome);
-}
-
-int MF::LandingStep(int frame, int landingMs)
-{
-    // Each frame stays a little longer than the one before, as a reel slows:
-    // steps a, 2a, … LandingFrames·a add up to the landing's length.
-    const int a = std::max(1, 2 * landingMs / (LandingFrames * (LandingFrames + 1)));
-    return a * (frame + 1);
-}
-
-void MF::landingTick()
-{
-    if (!m_landing)
-        return;
-    ++m_landingFrame;
-    if (m_landingFrame < LandingFrames) {
-        const qsizetype lines = qsizetype(m_landing->resultIds.size());
-        QStringList passing = m_session.passingLines(lines);
-        if (passing.size() < lines) // too few left to pass by: the winners' own lines
-            passing = m_landing->numberText.split(QStringLiteral("\r\n"));
-        setNumberLines(passing);
-        refreshNumberArea();
-        m_landingTimer->start(LandingStep(m_landingFrame, draw::CurrentStagePace().landingMs));
-        return;
-    }
-    const draw::StopOutcome outcome = *m_landing;
-    m_landing.reset();
-    finishStop(outcome);
-}
-
-void MF::finishStop(const draw::StopOutcome &outcome)
-{
-    m_stoppedAt.start();
     // A stop that names nobody (no award left to draw) has nothing to celebrate.
     if (outcome.recorded > 0) {
         m_sound->fanfare();
@@ -667,7 +590,7 @@ void MF::layOutNumber()
     }
     if (!m_pageTimer) {
         // still being built
-    } else if (m_numberPages > 1 && !m_rolling && !m_landing) {
+    } else if (m_numberPages > 1 && !isRolling() && !isLanding()) {
         if (!m_pageTimer->isActive() && draw::CurrentStagePace().pageTurnMs > 0)
             m_pageTimer->start(draw::CurrentStagePace().pageTurnMs);
     } else {
@@ -699,7 +622,7 @@ void MF::layOutNumber()
 
 void MF::turnNumberPage()
 {
-    if (m_numberPages < 2 || m_rolling || m_landing) {
+    if (m_numberPages < 2 || isRolling() || isLanding()) {
         m_pageTimer->stop();
         return;
     }
@@ -948,20 +871,18 @@ void MF::closeEvent(QCloseEvent *event)
     }
     // A timed round ends by itself within seconds: the screen closes after
     // its stop rather than asking a question the stop would make stale.
-    if ((m_rolling && m_session.settings().P_Timer >= 1) || m_landing) {
+    if ((isRolling() && m_session.settings().P_Timer >= 1) || isLanding()) {
         m_closeWanted = true;
         event->ignore();
         return;
     }
-    if (m_rolling
+    if (isRolling()
         && !prompts().askYesNo(
             QStringLiteral("本轮抽奖尚未停止，结束抽奖将放弃本轮。是否结束抽奖？"), DefaultAnswer::No)) {
         event->ignore();
         return;
     }
-    m_scr->stop();
-    m_fin->stop();
-    m_landingTimer->stop();
+    m_control->halt();
     m_sound->stopRoll();
     // A draw that has ended reveals its seed and leaves its record and
     // certificate in 公证记录 beside the database, for anyone to check; the
@@ -1082,6 +1003,7 @@ void MF::buildMenu()
     };
     QAction *oneAward = add("m_OneAward", QStringLiteral("只显示当前奖项名单"), [this](bool on) {
         m_oneAward = on;
+        m_control->setBoardOrder(!m_reverseOrder, m_oneAward);
         WriteViewOption(QStringLiteral("ResultOneAward"), QStringLiteral("OneAward"), on);
     });
     add("M_TFont", QStringLiteral("公告标题字体"), [this] { chooseFont(Element::Title); });
@@ -1102,6 +1024,7 @@ void MF::buildMenu()
     });
     QAction *order = add("m_Order", QStringLiteral("名单反序"), [this](bool on) {
         m_reverseOrder = on;
+        m_control->setBoardOrder(!m_reverseOrder, m_oneAward);
         WriteViewOption(QStringLiteral("ResultOrder"), QStringLiteral("Order"), on);
     });
     QAction *names = add("m_Names", QStringLiteral("号码后显示姓名"), [this](bool on) {
@@ -1149,7 +1072,7 @@ void MF::setSound(std::unique_ptr<draw::StageSound> sound)
     m_sound->setMuted(m_muted);
     m_sound->setFiles(data::DrawStore().extraSetting(m_session.drawId(), draw::RollSoundKey),
         data::DrawStore().extraSetting(m_session.drawId(), draw::StopSoundKey));
-    if (m_rolling)
+    if (isRolling())
         m_sound->startRoll();
 }
 
@@ -1230,14 +1153,13 @@ void MF::showBoard(const draw::BoardText &board)
 
 int MF::withdrawResults(const std::vector<draw::DrawSession::WithdrawnResult> &results, const QString &reason)
 {
-    const draw::DrawSession::WithdrawOutcome outcome
-        = m_session.WithdrawResults(results, !m_reverseOrder, m_oneAward, reason);
+    const draw::DrawSession::WithdrawOutcome outcome = m_control->withdraw(results, reason);
     if (outcome.failed)
         return -1;
     showBoard(outcome.board);
     refreshAwardBanner();
     // A withdrawn winner still in the frame leaves it; the rest of the round stays.
-    if (!m_rolling && !m_shownResults.empty() && m_shownResults.size() == size_t(m_numberLines.size())) {
+    if (!isRolling() && !m_shownResults.empty() && m_shownResults.size() == size_t(m_numberLines.size())) {
         QStringList lines;
         std::vector<qint64> ids;
         for (size_t i = 0; i < m_shownResults.size(); ++i) {
@@ -1262,7 +1184,7 @@ void MF::showAwardUndo()
 {
     // A round that rolls is drawn for the award it began with; a withdrawal
     // meanwhile would reopen an earlier award under it. It waits for the stop.
-    if (m_rolling || m_landing) {
+    if (isRolling() || isLanding()) {
         prompts().message(QStringLiteral("本轮抽奖还在进行，请先停止本轮，再取消结果。"));
         return;
     }
@@ -1383,9 +1305,9 @@ QRect MF::slideArea() const
 void MF::placeNotaryCode()
 {
     // Neither covers a round rolling or landing in the frame.
-    const bool idle = !m_rolling && !m_landing;
+    const bool idle = !isRolling() && !isLanding();
     const bool code = idle && m_session.codeOnShow();
-    const bool card = idle && !code && m_cardShown;
+    const bool card = idle && !code && m_control->cardShown();
     m_notary->setVisible(code);
     m_commitmentQr->setVisible(code);
     m_card->setVisible(card);
@@ -1523,7 +1445,7 @@ void MF::placeBanner()
 void MF::showRollState()
 {
     QString text = QStringLiteral("开始抽奖");
-    if (m_rolling) {
+    if (isRolling()) {
         // A timed round ends by itself; a click cannot stop it.
         text = m_session.settings().P_Timer >= 1 ? QStringLiteral("抽奖中…") : QStringLiteral("停止抽奖");
     }
@@ -1531,7 +1453,7 @@ void MF::showRollState()
     // they cannot open while a round needs its stop.
     for (const char *name : { "M_FrmSet", "M_BRD" }) {
         if (QAction *action = m_menu ? m_menu->findChild<QAction *>(QString::fromLatin1(name)) : nullptr)
-            action->setEnabled(!m_rolling);
+            action->setEnabled(!isRolling());
     }
     if (m_start->text() == text)
         return;

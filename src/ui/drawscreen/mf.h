@@ -23,8 +23,9 @@ class QVariantAnimation;
 namespace tombolix {
 
 namespace draw {
+class RollControl;
 class StageSound;
-}
+} // namespace draw
 class HallNumbersPanel;
 class SlideText;
 class CardText;
@@ -91,13 +92,15 @@ public:
 
     // Start or stop, as a click or a key does.
     void ToggleRoll();
-    bool isRolling() const { return m_rolling; }
+    bool isRolling() const;
     // A stop landing on its winners: they are stored, the frame slows to them.
-    bool isLanding() const { return m_landing.has_value(); }
+    bool isLanding() const;
     // One tick of the rolling timer: a fresh pick on show.
     void RollTick();
 
     draw::DrawSession &session() { return m_session; }
+    // The roll this screen shows: start, stop, landing and the awards' order.
+    draw::RollControl &rollControl() { return *m_control; }
     // What entering the draw told: why it cannot be drawn, what the database
     // had that the record did not.
     const draw::StartReport &startReport() const { return m_startReport; }
@@ -199,13 +202,10 @@ protected:
 private:
     void buildControls();
     void showPlaceholder();
-    void stopRound();
-    // A stop lands on its winners in LandingFrames frames, each longer
-    // than the last, then shows them (finishStop) with an emphasis.
-    static constexpr int LandingFrames = 8;
-    static int LandingStep(int frame, int landingMs);
-    void landingTick();
-    void finishStop(const draw::StopOutcome &outcome);
+    void followTheRoll();
+    void showRolled(const QStringList &lines);
+    // The stop's winners, shown with an emphasis once the landing is done.
+    void showLanded(const draw::StopOutcome &outcome);
     int EmphasisWidth() const;
     QRect emphasisArea() const;
     void setNumberLines(const QStringList &lines);
@@ -233,7 +233,8 @@ private:
     // Shows the open dialog of its kind, or a new one when none is open.
     template<typename Dialog> void showOnce(QPointer<QDialog> &open);
 
-    draw::DrawSession m_session;
+    draw::RollControl *m_control;
+    draw::DrawSession &m_session;
     appearance::FrameLayout m_frame;
     QRectF m_numberLabel; // twips
     QStringList m_numberLines;
@@ -253,8 +254,6 @@ private:
     int m_numberPage = 0;
     QTimer *m_pageTimer = nullptr;
     void turnNumberPage();
-    bool m_rolling = false;
-    QElapsedTimer m_stoppedAt; // starts too soon after it are not taken
     draw::HeldKeys m_heldKeys;
     bool m_reverseOrder = false;
     bool m_oneAward = false;
@@ -279,8 +278,6 @@ private:
     SlideText *m_notary = nullptr; // the 公证码 and what it is, on the slide
     QFrame *m_slide = nullptr;
     CardText *m_card = nullptr; // the next award's card, on the slide
-    bool m_cardShown = false;
-    bool m_cardPending = false; // an award was completed: the next press shows the next one's card
     QRect slideArea() const;
     void placeAwardCard(const QSize &area, int pad);
     QLabel *m_commitmentQr = nullptr; // the QR code of the commitment beside the 公证码
@@ -295,12 +292,7 @@ private:
     bool m_bannerFontStored = false;
     bool m_showBanner = true;
     ControlsFader *m_fader = nullptr;
-    QTimer *m_scr = nullptr;
-    QTimer *m_landingTimer = nullptr;
-    std::optional<draw::StopOutcome> m_landing; // stored, being landed on
-    int m_landingFrame = 0;
     QVariantAnimation *m_emphasis = nullptr;
-    QTimer *m_fin = nullptr;
     QPointer<QDialog> m_frmSet;
     QPointer<QDialog> m_brdSet;
     QPointer<QDialog> m_delAward;

@@ -1,10 +1,14 @@
 #include "common/prompts.h"
 #include "data/database.h"
+#include "data/resultstore.h"
 #include "draw/displayrules.h"
 #include "draw/drawsession.h"
+#include "draw/rollcontrol.h"
+#include "draw/stagepace.h"
 #include "support/testsupport.h"
 
 #include <QMap>
+#include <QSignalSpy>
 #include <QTest>
 #include <set>
 
@@ -54,6 +58,7 @@ private slots:
     void cleanup();
 
     void readsTheDrawSettings();
+    void theRollRunsWithoutAWindow();
     void fixedLengthIsCappedToAScreenLine_data();
     void fixedLengthIsCappedToAScreenLine();
     void awardsAreDrawnInOrderUntilFinished();
@@ -592,6 +597,56 @@ void TestDrawSession::storedBoardRectangleWins()
     const BoardPlacement placement = ResultBrd(input);
     QCOMPARE(placement.title, QRectF(0, 300, 0, 700));
     QCOMPARE(placement.list, QRectF(0, 1000, 0, 50000));
+}
+
+// The roll's control drives a draw with no window at all, and says what
+// happened: a view following it sees the hall's numbers asked for, the round
+// start and roll, the stop land on stored winners, and the next award's card.
+void TestDrawSession::theRollRunsWithoutAWindow()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    m_db->addAward(draw, 1, QStringLiteral("一等奖"), 2, 2);
+    m_db->addAward(draw, 2, QStringLiteral("二等奖"), 1, 1);
+    m_db->addEntrants(draw, 20);
+    SetStagePaceForTesting(StagePace { 0, 80, 0, true, 4000 });
+    SetHallNumbersForTesting(std::nullopt); // the hall is asked, as at a party
+    qRegisterMetaType<StopOutcome>();
+    RollControl roll(seeded());
+    QSignalSpy hall(&roll, &RollControl::hallNumbersWanted);
+    QSignalSpy started(&roll, &RollControl::rollStarted);
+    QSignalSpy rolled(&roll, &RollControl::rolled);
+    QSignalSpy steps(&roll, &RollControl::landingStep);
+    QSignalSpy landed(&roll, &RollControl::landed);
+    roll.start(draw, Entry::Afresh);
+
+    roll.press();
+    QCOMPARE(hall.count(), 1); // the hall speaks first
+    QVERIFY(roll.session().lockHallNumbers(QStringLiteral("1234")));
+    roll.press();
+    QCOMPARE(started.count(), 1);
+    QVERIFY(roll.isRolling());
+    QTRY_VERIFY(rolled.count() >= 2);
+    QCOMPARE(rolled.last().at(0).toStringList().size(), 2);
+    roll.press();
+    QVERIFY(!roll.isRolling());
+    QVERIFY(roll.isLanding());
+    QTRY_COMPARE(landed.count(), 1);
+    QCOMPARE(steps.count(), RollControl::LandingFrames - 1);
+    const StopOutcome outcome = landed.first().at(0).value<StopOutcome>();
+    QCOMPARE(outcome.recorded, 2);
+    QCOMPARE(data::ResultStore().countForDraw(draw), std::optional<qint64>(2)); // stored at the stop
+    // The award is done: the next press shows the next award's card.
+    roll.press();
+    QVERIFY(roll.cardShown());
+    QVERIFY(!roll.isRolling());
+    roll.press();
+    QVERIFY(roll.isRolling());
+    QVERIFY(!roll.cardShown());
+    roll.stop();
+    QTRY_COMPARE(landed.count(), 2);
+    QVERIFY(roll.session().DrawFinished());
+    SetStagePaceForTesting(std::nullopt);
+    SetHallNumbersForTesting(QStringLiteral("7"));
 }
 
 QTEST_GUILESS_MAIN(TestDrawSession)
