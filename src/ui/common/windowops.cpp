@@ -14,16 +14,6 @@ namespace tombolix {
 namespace {
 
 // The first shown top-level window with exactly this caption.
-QWidget *findOpenForm(const QString &caption)
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows) {
-        if (window->isVisible() && window->windowTitle() == caption)
-            return window;
-    }
-    return nullptr;
-}
-
 // Quits the loop when the watched window is hidden, closed or destroyed.
 class CloseWatcher : public QObject
 {
@@ -105,12 +95,12 @@ void MakeTopmost(QWidget *form)
         form->show(); // changing the flags hides the window
 }
 
-void WaitWhileFormOpen(const QString &caption)
+void WaitUntilClosed(QWidget *form)
 {
-    while (QWidget *form = findOpenForm(caption)) {
+    const QPointer<QWidget> guard(form);
+    while (guard && guard->isVisible()) {
         QEventLoop loop;
-        CloseWatcher watcher(form, &loop);
-        QPointer<QWidget> guard(form);
+        CloseWatcher watcher(guard, &loop);
         // Once the program has been told to quit, no event loop runs any
         // more: exec returns -1 at once, and waiting on for a window shown
         // after the quit would spin for ever instead of letting it end.

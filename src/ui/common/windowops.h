@@ -26,9 +26,9 @@ void SetDialogHost(QWidget *window, QWidget *host);
 // The window the dialogs of `window` open over: its host when it has one,
 // otherwise the window itself.
 QWidget *DialogHostOf(QWidget *window);
-// Serves events until no window with this caption is open; returns at once
-// when none is, and when the program is quitting. Other windows stay
-// responsive meanwhile.
-void WaitWhileFormOpen(const QString &caption);
+// Serves events until the window is closed (or hidden, or gone); returns at
+// once when it is not shown, and when the program is quitting. Other windows
+// stay responsive meanwhile.
+void WaitUntilClosed(QWidget *form);
 
 } // namespace tombolix

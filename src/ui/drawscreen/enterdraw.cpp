@@ -4,14 +4,10 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/windowops.h"
-#include "data/awardstore.h"
 #include "data/backup.h"
-#include "data/database.h"
-#include "data/entrantstore.h"
-#include "data/resultstore.h"
-#include "data/storesupport.h"
 #include "draw/certificate.h"
 #include "draw/commitment.h"
+#include "draw/entryplan.h"
 #include "draw/stagescreen.h"
 #include "drawscreen/getproject.h"
 #include "drawscreen/mf.h"
@@ -112,112 +108,68 @@ bool DrawScreenOpenFor(long long drawId)
     return g_screen && g_screen->session().drawId() == drawId;
 }
 
-MF *EnterDraw(QWidget *console)
-{
-    if (g_screen && g_screen->isVisible()) {
-        bringForward(g_screen);
-        return nullptr;
-    }
-    if (g_entering) {
-        if (g_chooser)
-            bringForward(g_chooser);
-        return nullptr;
-    }
-    g_entering = true;
-    const auto entered = qScopeGuard([] { g_entering = false; });
+namespace {
 
+// The draw the operator picks in the chooser; 0 when none was picked.
+qint64 chooseDraw(QWidget *console)
+{
     auto *chooser = new GetProject(console);
     g_chooser = chooser;
     QString chosen;
     QObject::connect(
         chooser, &GetProject::chosen, chooser, [&chosen](const QString &draw) { chosen = draw; });
     chooser->show();
-    WaitWhileFormOpen(GetProject::caption());
-    if (chosen.isEmpty())
-        return nullptr;
-    const qint64 drawId = integerValue(chosen);
+    WaitUntilClosed(chooser);
+    return chosen.isEmpty() ? 0 : integerValue(chosen);
+}
 
-    // Entering stops at the first count that cannot be read (the database
-    // routine has told the operator): read as 0 it would skip the questions
-    // below and delete earlier results unasked.
-    if (!data::OpenConnection())
-        return nullptr;
-
-    // Winners wanted and entrants that can be drawn, of this draw: others'
-    // entrants can never win here.
-    const std::optional<double> total = data::AwardStore().totalWinners(drawId);
-    if (!total)
-        return nullptr;
-    const std::optional<qint64> entrants = data::EntrantStore().countDrawable(drawId);
-    if (!entrants)
-        return nullptr;
-    if (*entrants < roundHalfEven(*total)
+// How the draw is entered, as the operator answers what the plan asks;
+// nothing when the operator turned back.
+std::optional<draw::Entry> askEntry(qint64 drawId, const draw::EntryPlan &plan)
+{
+    if (plan.tooFewEntrants
         && !prompts().askYesNo(QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")))
-        return nullptr;
-
-    // A draw held in parts (or cut short by a crash) goes on where it
-    // stopped; starting again wipes an evening's winners, so it is asked
-    // twice and backed up first.
-    const std::optional<qint64> earlier = data::ResultStore().countForDraw(drawId);
-    if (!earlier)
-        return nullptr;
-    // Withdrawn wins count too: going on keeps their entrants out, starting
-    // again lets them win.
-    const std::optional<QList<data::ResultRecord>> withdrawn = data::ResultStore().withdrawnInDraw(drawId);
-    if (!withdrawn)
-        return nullptr;
-    const draw::RecordState record = draw::InspectRecord(drawId);
-    if (!record.readable)
-        return nullptr;
-    const QString count = QString::number(*earlier);
-    auto restartAsked = [&count] {
-        return prompts().askYesNo(
-                   QStringLiteral("重新开始将删除这") + count + QStringLiteral("条抽奖结果，是否继续？"),
-                   DefaultAnswer::No)
+        return std::nullopt;
+    auto restartAsked = [&plan] {
+        return prompts().askYesNo(plan.restartQuestion, DefaultAnswer::No)
             && BackUpBefore(data::backupreason::Restart);
     };
-    draw::Entry entry = draw::Entry::Afresh;
-    if (record.kind == draw::RecordState::Kind::Broken || record.kind == draw::RecordState::Kind::OlderRule) {
-        // Nothing can be drawn on a record that no longer checks; the
-        // rounds of an older rule's record stay checkable from its file.
-        const QString keepAs = draw::NotaryRecordPathAtTheEnd(drawId);
-        const QString why = record.kind == draw::RecordState::Kind::Broken
-            ? QStringLiteral("此抽奖的公证记录已损坏（%1），不能在其上继续抽奖。").arg(record.problem)
-            : QStringLiteral("此抽奖的公证记录是旧版本按旧规则写的，不能在其上继续抽奖；原记录将保存为 %1。")
-                  .arg(QDir::toNativeSeparators(keepAs));
-        if (!prompts().askYesNo(why + QStringLiteral("是否重新开始？"), DefaultAnswer::No) || !restartAsked())
-            return nullptr;
-        if (!draw::ClearRecordForRestart(drawId, keepAs)) {
+    switch (plan.ask) {
+    case draw::EntryPlan::Ask::Nothing:
+        return draw::Entry::Afresh;
+    case draw::EntryPlan::Ask::RecordUnusable:
+        if (!prompts().askYesNo(plan.question, DefaultAnswer::No) || !restartAsked())
+            return std::nullopt;
+        if (!draw::ClearRecordForRestart(drawId, plan.keepRecordAs)) {
             prompts().message(QStringLiteral("原有公证记录无法保存或清除，抽奖未开始，请检查数据库！"));
-            return nullptr;
+            return std::nullopt;
         }
-        entry = draw::Entry::Restart;
-    } else if (*earlier > 0 || !withdrawn->isEmpty() || record.hasWins) {
-        QString held = QStringLiteral("该抽奖已有") + count + QStringLiteral("条抽奖结果。");
-        if (!withdrawn->isEmpty())
-            held += QStringLiteral("另有%1条结果已撤销。").arg(withdrawn->size());
-        enum
-        {
-            Continue,
-            Restart,
-            Cancel
-        };
-        const int chosen = prompts().askChoice(held,
-            { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"), QStringLiteral("取消") }, Continue,
-            Cancel);
-        if (chosen == Cancel)
-            return nullptr;
-        if (chosen == Continue)
-            entry = draw::Entry::Continue;
-        else if (!restartAsked())
-            return nullptr;
-        else
-            entry = draw::Entry::Restart;
+        return draw::Entry::Restart;
+    case draw::EntryPlan::Ask::ContinueOrRestart:
+        break;
     }
+    enum
+    {
+        Continue,
+        Restart,
+        Cancel
+    };
+    const int chosen = prompts().askChoice(plan.question,
+        { QStringLiteral("继续抽奖"), QStringLiteral("重新开始"), QStringLiteral("取消") }, Continue, Cancel);
+    if (chosen == Cancel)
+        return std::nullopt;
+    if (chosen == Continue)
+        return draw::Entry::Continue;
+    if (!restartAsked())
+        return std::nullopt;
+    return draw::Entry::Restart;
+}
 
+// The draw screen, entered; nothing when the draw could not be committed to
+// (no round is drawn without a commitment in force).
+MF *openScreen(qint64 drawId, draw::Entry entry)
+{
     auto *screen = new MF(drawId, entry);
-    // No round is drawn without a commitment in force: a draw that could not
-    // be committed to is not shown at all.
     const draw::StartReport &started = screen->startReport();
     if (!started.problem.isEmpty()) {
         prompts().message(started.problem);
@@ -228,7 +180,13 @@ MF *EnterDraw(QWidget *console)
         prompts().message(QStringLiteral("数据库与此抽奖的公证记录不符：\n%"
                                          "1\n已按公证记录改正，并重新承诺；舞台上会显示新的公证码和原因。")
                               .arg(started.differences.join(QLatin1Char('\n'))));
-    g_screen = screen;
+    return screen;
+}
+
+// Puts the screen on the stage's screen, full, and the console out of the
+// way (or beside it, when the draw is on a projector).
+void showOnStage(MF *screen, QWidget *console)
+{
     QPointer<QWidget> guard(console);
     const StagePlace place = stagePlaceFor(console);
     // Shown again without a stated place, a window goes wherever the window
@@ -265,6 +223,38 @@ MF *EnterDraw(QWidget *console)
     screen->setFocus();
     if (console && !place.consoleStaysVisible)
         console->hide();
+}
+
+} // namespace
+
+MF *EnterDraw(QWidget *console)
+{
+    if (g_screen && g_screen->isVisible()) {
+        bringForward(g_screen);
+        return nullptr;
+    }
+    if (g_entering) {
+        if (g_chooser)
+            bringForward(g_chooser);
+        return nullptr;
+    }
+    g_entering = true;
+    const auto entered = qScopeGuard([] { g_entering = false; });
+
+    const qint64 drawId = chooseDraw(console);
+    if (drawId == 0)
+        return nullptr;
+    const std::optional<draw::EntryFacts> facts = draw::ReadEntryFacts(drawId);
+    if (!facts)
+        return nullptr;
+    const std::optional<draw::Entry> entry = askEntry(drawId, draw::PlanEntry(drawId, *facts));
+    if (!entry)
+        return nullptr;
+    MF *screen = openScreen(drawId, *entry);
+    if (!screen)
+        return nullptr;
+    g_screen = screen;
+    showOnStage(screen, console);
     return screen;
 }
 

@@ -167,7 +167,7 @@ transfer::ImportSource ChooseImportFile(QWidget *console, int mode)
     const bool listed = chooser->load();
     if (listed) {
         chooser->show();
-        WaitWhileFormOpen(Sheets::caption());
+        WaitUntilClosed(chooser);
     } else {
         chooser->deleteLater();
     }

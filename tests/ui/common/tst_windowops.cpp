@@ -16,7 +16,7 @@ class TestWindowOps : public QObject
 private slots:
     void centresOnTheAvailableArea();
     void topmostKeepsTheWindowShown();
-    void waitMatchesTheExactCaptionOfAShownWindow();
+    void waitIsForTheWindowGiven();
     void waitReturnsAtOnceWhenNoneIsOpen();
     void waitEndsWhenTheWindowCloses();
     void waitServesOtherEvents();
@@ -45,28 +45,31 @@ void TestWindowOps::topmostKeepsTheWindowShown()
     QVERIFY(dialog.isVisible());
 }
 
-// Only a shown window with exactly the caption is waited for; a wrong wait
-// would last until the safety timer closes the window.
-void TestWindowOps::waitMatchesTheExactCaptionOfAShownWindow()
+// The wait is for the window given: another of the same caption does not
+// hold it; a wrong wait would last until the safety timer closes the twin.
+void TestWindowOps::waitIsForTheWindowGiven()
 {
     QDialog dialog;
+    QDialog twin;
     dialog.setWindowTitle(QStringLiteral("选择抽奖设置"));
-    QTimer::singleShot(3000, &dialog, &QDialog::close);
+    twin.setWindowTitle(QStringLiteral("选择抽奖设置"));
+    QTimer::singleShot(3000, &twin, &QDialog::close);
     QElapsedTimer timer;
     timer.start();
-    WaitWhileFormOpen(QStringLiteral("选择抽奖设置")); // not shown yet
+    WaitUntilClosed(&dialog); // not shown yet
+    twin.show();
     dialog.show();
-    WaitWhileFormOpen(QStringLiteral("选择抽奖"));
-    WaitWhileFormOpen(QStringLiteral("选择抽奖设置 "));
+    QTimer::singleShot(50, &dialog, &QDialog::close);
+    WaitUntilClosed(&dialog);
     QVERIFY(timer.elapsed() < 1000);
-    QVERIFY(dialog.isVisible());
+    QVERIFY(twin.isVisible());
 }
 
 void TestWindowOps::waitReturnsAtOnceWhenNoneIsOpen()
 {
     QElapsedTimer timer;
     timer.start();
-    WaitWhileFormOpen(QStringLiteral("没有这个窗口"));
+    WaitUntilClosed(nullptr);
     QVERIFY(timer.elapsed() < 1000);
 }
 
@@ -78,14 +81,14 @@ void TestWindowOps::waitEndsWhenTheWindowCloses()
     dialog->show();
     QTimer::singleShot(50, dialog, &QDialog::close);
     QPointer<QDialog> closing(dialog);
-    WaitWhileFormOpen(QStringLiteral("选择要导入数据所在的工作表"));
+    WaitUntilClosed(dialog);
     QVERIFY(!closing || !closing->isVisible());
 
     QDialog kept; // hidden, not deleted
     kept.setWindowTitle(QStringLiteral("等"));
     kept.show();
     QTimer::singleShot(50, &kept, &QDialog::hide);
-    WaitWhileFormOpen(QStringLiteral("等"));
+    WaitUntilClosed(&kept);
     QVERIFY(!kept.isVisible());
 }
 
@@ -101,7 +104,7 @@ void TestWindowOps::waitServesOtherEvents()
             dialog.close();
     });
     ticker.start(10);
-    WaitWhileFormOpen(QStringLiteral("等待"));
+    WaitUntilClosed(&dialog);
     QCOMPARE(ticks, 5);
 }
 
