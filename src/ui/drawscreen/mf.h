@@ -201,6 +201,12 @@ protected:
 
 private:
     void buildControls();
+    ClickLabel *makeLabel(const QString &name, const QString &text);
+    void buildBoardAndNumber();
+    void buildCommands();
+    void buildSlides();
+    void buildNoticeAndHall();
+    void buildTimers();
     void showPlaceholder();
     void followTheRoll();
     void showRolled(const QStringList &lines);
@@ -221,6 +227,8 @@ private:
     void refreshNumberArea();
     QRect numberAreaPixels() const;
     void layOutNumber();
+    QStringList numberPageToPrint(const QSizeF &room, QFont &font, double &scale);
+    void printNumber(const QFont &font, const QStringList &lines);
     void growBuiltInFrame();
     // The built-in frame and the fonts the draw keeps none of its own for
     // follow the screen's size.
@@ -284,6 +292,7 @@ private:
     HallNumbersPanel *m_hall = nullptr;
     draw::StartReport m_startReport;
     void placeNotaryCode();
+    void placeNotaryText(const QSize &area, int pad, int textLeft);
     void showNotice(const QString &text);
     void placeNotice();
     QLabel *m_notice = nullptr;
