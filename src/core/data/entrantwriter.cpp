@@ -189,6 +189,81 @@ bool insertedConsecutively(Database &db, qint64 firstId, qint64 lastId, qint64 c
     return highest.value(0).toLongLong() == lastId;
 }
 
+// Updates the changed rows and picks the new ones that hold something to
+// insert; false when an update failed.
+bool updateChanged(QSqlQuery &update, const std::vector<EntrantRow> &rows, qint64 drawId,
+    std::vector<StoredRow> &stored, std::vector<size_t> &inserted)
+{
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const EntrantRow &row = rows[i];
+        if (row.state == EntrantRow::State::Saved)
+            continue;
+        if (row.state == EntrantRow::State::Changed) {
+            update.bindValue(0, drawId);
+            update.bindValue(1, textForStorage(row.number));
+            update.bindValue(2, textForStorage(row.name));
+            update.bindValue(3, row.key);
+            // An entrant deleted meanwhile matches no row; the typed values
+            // would be lost while the list claimed them stored.
+            if (!update.exec() || update.numRowsAffected() != 1)
+                return false;
+            stored.push_back({ i, row.key });
+        } else if (!row.number.trimmed().isEmpty() || !row.name.trimmed().isEmpty()) {
+            inserted.push_back(i);
+        }
+    }
+    return true;
+}
+
+// The IDs the first and the last row inserted were given.
+struct InsertedIds
+{
+    qint64 first = 0;
+    qint64 last = 0;
+};
+
+// Inserts the picked rows. Consecutive IDs are counted from the first and
+// the last; read back, each row's ID goes into stored and none is left to
+// count. False when an insert failed.
+bool insertPicked(NativeInsert &native, QSqlQuery &insert, const std::vector<EntrantRow> &rows, qint64 drawId,
+    Ids ids, std::vector<size_t> &inserted, std::vector<StoredRow> &stored, InsertedIds &range)
+{
+    if (inserted.empty())
+        return true;
+    if (native.isValid() && ids == Ids::Consecutive) {
+        // The first row alone gives the first ID exactly; the rest go many
+        // to a statement.
+        bool done = native.insert(drawId, rows, inserted, 0, 1);
+        range.first = native.lastInsertedId();
+        done = done && native.insert(drawId, rows, inserted, 1, inserted.size() - 1);
+        range.last = native.lastInsertedId();
+        return done;
+    }
+    bool done = true;
+    for (size_t n = 0; n < inserted.size() && done; ++n) {
+        const EntrantRow &row = rows[inserted[n]];
+        qint64 id = 0;
+        if (native.isValid()) {
+            done = native.insert(drawId, rows, inserted, n, 1);
+            id = native.lastInsertedId();
+        } else {
+            insert.bindValue(0, drawId);
+            insert.bindValue(1, textForStorage(row.number));
+            insert.bindValue(2, textForStorage(row.name));
+            done = insert.exec();
+            id = lastInsertedId(insert);
+        }
+        if (ids == Ids::ReadBack)
+            stored.push_back({ inserted[n], id });
+        if (n == 0)
+            range.first = id;
+        range.last = id;
+    }
+    if (ids == Ids::ReadBack)
+        inserted.clear();
+    return done;
+}
+
 Attempt saveRows(Database &db, std::vector<EntrantRow> &rows, qint64 drawId, Ids ids)
 {
     Transaction transaction(db);
@@ -205,78 +280,20 @@ Attempt saveRows(Database &db, std::vector<EntrantRow> &rows, qint64 drawId, Ids
     }
 
     // The rows change only once the transaction has committed, so a failure
-    // leaves every one of them as it came. Inserted rows take their IDs
-    // afterwards, counted from the first and the last.
+    // leaves every one of them as it came.
     std::vector<StoredRow> stored;
     std::vector<size_t> inserted;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const EntrantRow &row = rows[i];
-        if (row.state == EntrantRow::State::Saved)
-            continue;
-        if (row.state == EntrantRow::State::Changed) {
-            update.bindValue(0, drawId);
-            update.bindValue(1, textForStorage(row.number));
-            update.bindValue(2, textForStorage(row.name));
-            update.bindValue(3, row.key);
-            // An entrant deleted meanwhile matches no row; the typed values
-            // would be lost while the list claimed them stored.
-            if (!update.exec() || update.numRowsAffected() != 1) {
-                native.finish();
-                rolledBack(transaction, insert, update);
-                return Attempt::Failed;
-            }
-            stored.push_back({ i, row.key });
-        } else if (!row.number.trimmed().isEmpty() || !row.name.trimmed().isEmpty()) {
-            inserted.push_back(i);
-        }
-    }
-
-    qint64 firstId = 0;
-    qint64 lastId = 0;
-    bool done = true;
-    if (!inserted.empty() && native.isValid() && ids == Ids::Consecutive) {
-        // The first row alone gives the first ID exactly; the rest go many
-        // to a statement.
-        done = native.insert(drawId, rows, inserted, 0, 1);
-        firstId = native.lastInsertedId();
-        done = done && native.insert(drawId, rows, inserted, 1, inserted.size() - 1);
-        lastId = native.lastInsertedId();
-    } else {
-        for (size_t n = 0; n < inserted.size() && done; ++n) {
-            const EntrantRow &row = rows[inserted[n]];
-            qint64 id = 0;
-            if (native.isValid()) {
-                done = native.insert(drawId, rows, inserted, n, 1);
-                id = native.lastInsertedId();
-            } else {
-                insert.bindValue(0, drawId);
-                insert.bindValue(1, textForStorage(row.number));
-                insert.bindValue(2, textForStorage(row.name));
-                done = insert.exec();
-                id = lastInsertedId(insert);
-            }
-            if (ids == Ids::ReadBack)
-                stored.push_back({ inserted[n], id });
-            if (n == 0)
-                firstId = id;
-            lastId = id;
-        }
-        if (ids == Ids::ReadBack)
-            inserted.clear();
-    }
-    if (!done) {
+    InsertedIds range;
+    if (!updateChanged(update, rows, drawId, stored, inserted)
+        || !insertPicked(native, insert, rows, drawId, ids, inserted, stored, range)) {
         native.finish();
         rolledBack(transaction, insert, update);
         return Attempt::Failed;
     }
     native.finish();
-    if (!inserted.empty()) {
-        if (!insertedConsecutively(db, firstId, lastId, qint64(inserted.size()))) {
-            insert.finish();
-            update.finish();
-            transaction.rollback();
-            return Attempt::Retry;
-        }
+    if (!inserted.empty() && !insertedConsecutively(db, range.first, range.last, qint64(inserted.size()))) {
+        rolledBack(transaction, insert, update);
+        return Attempt::Retry;
     }
     insert.finish();
     update.finish();
@@ -288,7 +305,7 @@ Attempt saveRows(Database &db, std::vector<EntrantRow> &rows, qint64 drawId, Ids
         rows[done.index].state = EntrantRow::State::Saved;
     }
     for (size_t n = 0; n < inserted.size(); ++n) {
-        rows[inserted[n]].key = firstId + qint64(n);
+        rows[inserted[n]].key = range.first + qint64(n);
         rows[inserted[n]].state = EntrantRow::State::Saved;
     }
     return Attempt::Stored;

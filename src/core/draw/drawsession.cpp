@@ -179,6 +179,52 @@ QStringList DrawSession::passingLines(qsizetype count)
     return lines;
 }
 
+namespace {
+
+// The round's results and its entry in the record, stored together: the IDs
+// the results were given, or nothing and why (for the operator) when they
+// could not be stored.
+std::optional<std::vector<qint64>> storeRound(qint64 drawId, qint64 awardId, qint64 round, qsizetype eligible,
+    const std::vector<qsizetype> &picks, const std::vector<data::ResultRecord> &winners, QString &problem)
+{
+    data::Transaction transaction;
+    const data::ResultStore::RecordedRound stored = transaction.isActive()
+        ? data::ResultStore().record(winners)
+        : data::ResultStore::RecordedRound { {}, -1, true };
+    bool written = stored.stored() && !picks.empty();
+    if (written) {
+        QJsonArray list;
+        for (size_t i = 0; i < picks.size(); ++i) {
+            list.append(QJsonObject { { QStringLiteral("name"), winners[i].name },
+                { QStringLiteral("number"), winners[i].number },
+                { QStringLiteral("position"), qint64(picks[i]) },
+                { QStringLiteral("result"), stored.ids[i] } });
+        }
+        written = data::NotaryStore()
+                      .append(drawId, QStringLiteral("round"),
+                          QJsonObject { { QStringLiteral("award"), awardId },
+                              { QStringLiteral("eligible"), qint64(eligible) },
+                              { QStringLiteral("round"), round }, { QStringLiteral("winners"), list } })
+                      .has_value()
+            && transaction.commit();
+    }
+    if (written)
+        return stored.ids;
+    transaction.rollback();
+    if (stored.refused >= 0) {
+        const data::ResultRecord &refused = winners[size_t(stored.refused)];
+        problem
+            = QStringLiteral("抽奖结果无法保存：%1 的中奖记录被数据库拒绝，本轮不算。请检查数据库后再抽。")
+                  .arg(refused.name.isEmpty() ? refused.number
+                                              : refused.number + QLatin1Char(' ') + refused.name);
+    } else if (!picks.empty()) {
+        problem = QStringLiteral("抽奖结果保存失败（数据库无法写入），本轮不算。请检查数据库后再抽。");
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
 {
     StopOutcome outcome;
@@ -203,53 +249,21 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     std::vector<data::ResultRecord> winners;
     for (qsizetype index : picks)
         winners.push_back({ 0, m_settings.drawId, awardId, m_pool.number(index), m_pool.name(index) });
-    // The round and its entry in the record stand or fall together.
-    data::Transaction transaction;
-    const data::ResultStore::RecordedRound stored = transaction.isActive()
-        ? data::ResultStore().record(winners)
-        : data::ResultStore::RecordedRound { {}, -1, true };
-    bool written = stored.stored() && !picks.empty();
-    if (written) {
-        QJsonArray list;
-        for (size_t i = 0; i < picks.size(); ++i) {
-            list.append(QJsonObject { { QStringLiteral("name"), winners[i].name },
-                { QStringLiteral("number"), winners[i].number },
-                { QStringLiteral("position"), qint64(picks[i]) },
-                { QStringLiteral("result"), stored.ids[i] } });
-        }
-        written = data::NotaryStore()
-                      .append(m_settings.drawId, QStringLiteral("round"),
-                          QJsonObject { { QStringLiteral("award"), awardId },
-                              { QStringLiteral("eligible"), qint64(eligible) },
-                              { QStringLiteral("round"), round }, { QStringLiteral("winners"), list } })
-                      .has_value()
-            && transaction.commit();
-    }
-    if (!written) {
-        transaction.rollback();
-        if (stored.refused >= 0) {
-            const data::ResultRecord &refused = winners[size_t(stored.refused)];
-            outcome.problem
-                = QStringLiteral(
-                    "抽奖结果无法保存：%1 的中奖记录被数据库拒绝，本轮不算。请检查数据库后再抽。")
-                      .arg(refused.name.isEmpty() ? refused.number
-                                                  : refused.number + QLatin1Char(' ') + refused.name);
-        } else if (!picks.empty()) {
-            outcome.problem
-                = QStringLiteral("抽奖结果保存失败（数据库无法写入），本轮不算。请检查数据库后再抽。");
-        }
+    const std::optional<std::vector<qint64>> ids
+        = storeRound(m_settings.drawId, awardId, round, eligible, picks, winners, outcome.problem);
+    if (!ids) {
         outcome.board = WinnersText(ascending, onlyCurrent);
         return outcome;
     }
 
     m_commitment->rounds[awardId] = round;
     m_commitment->roundsUnder += 1;
-    outcome.resultIds = stored.ids;
+    outcome.resultIds = *ids;
     QStringList shown;
     for (size_t i = 0; i < picks.size(); ++i) {
         const qsizetype index = picks[i];
         shown << StageLine(m_pool.show(index), m_pool.name(index), m_namesShown);
-        m_commitment->standing.insert(stored.ids[i], { awardId, winners[i].number, winners[i].name });
+        m_commitment->standing.insert((*ids)[i], { awardId, winners[i].number, winners[i].name });
         --m_award.Remaining;
     }
     if (!award->repeat) {

@@ -77,6 +77,97 @@ qint64 FillGrid(
     return FillGrid(grid, data::Condition { condition, {} }, sortField, dateOnly, font);
 }
 
+namespace {
+
+// What a grid column shows, worked out once per fill.
+struct FillColumn
+{
+    enum class Kind
+    {
+        Computed,
+        Serial,
+        Lookup,
+        Field
+    };
+    Kind kind = Kind::Computed;
+    int field = -1;
+    QStringList lookup;
+    QMetaType::Type declared = QMetaType::UnknownType;
+};
+
+std::vector<FillColumn> fillColumns(const GridModel &grid, const data::Recordset &rs)
+{
+    using Kind = FillColumn::Kind;
+    std::vector<FillColumn> columns(static_cast<size_t>(grid.Cols()));
+    QHash<QString, int> fieldIndex;
+    for (int i = 0; i < rs.fieldCount(); ++i)
+        fieldIndex.insert(rs.fieldName(i).toLower(), i);
+    for (int c = 0; c < grid.Cols(); ++c) {
+        const QString spec = grid.TextMatrix(0, c);
+        FillColumn &column = columns[size_t(c)];
+        if (spec.isEmpty()) {
+            column.kind
+                = grid.TextMatrix(grid.FixedRows() - 1, c) == SerialCaption ? Kind::Serial : Kind::Computed;
+        } else if (spec.count(QLatin1Char(':')) == 3) {
+            column.kind = Kind::Lookup;
+            column.lookup = spec.split(QLatin1Char(':'));
+            column.field = fieldIndex.value(column.lookup.at(0).toLower(), -1);
+        } else {
+            column.kind = Kind::Field;
+            column.field = fieldIndex.value(spec.toLower(), -1);
+            if (column.field >= 0)
+                column.declared = rs.fieldType(column.field);
+        }
+    }
+    return columns;
+}
+
+// Reads up to limit rows into the grid below its header; the rows read.
+int fillRows(
+    GridModel &grid, data::Recordset &rs, const std::vector<FillColumn> &columns, qint64 limit, bool dateOnly)
+{
+    using Kind = FillColumn::Kind;
+    const int first = grid.FixedRows();
+    grid.setRows(first + int(limit));
+    // A lookup asks the same few questions over and over (the award of
+    // every result); each is asked once per fill.
+    QHash<QString, QString> looked;
+    int r = first;
+    for (; r < first + int(limit) && !rs.eof(); ++r, rs.moveNext()) {
+        for (int c = 0; c < int(columns.size()); ++c) {
+            const FillColumn &column = columns[size_t(c)];
+            switch (column.kind) {
+            case Kind::Computed:
+                break;
+            case Kind::Serial:
+                grid.setTextMatrix(r, c, IntegerText(r - first + 1));
+                break;
+            case Kind::Lookup: {
+                const QString key = textOf(rs.field(column.field));
+                const QString memo = column.lookup.mid(1).join(QLatin1Char(':')) + QLatin1Char(':') + key;
+                auto found = looked.constFind(memo);
+                if (found == looked.constEnd()) {
+                    const QVariant value = column.field < 0
+                        ? QVariant()
+                        : data::LookupValue(column.lookup.at(1), rs.field(column.field), column.lookup.at(2),
+                            column.lookup.at(3));
+                    found = looked.insert(memo, FormatCellValue(value, dateOnly));
+                }
+                grid.setTextMatrix(r, c, *found);
+                break;
+            }
+            case Kind::Field:
+                if (column.field >= 0)
+                    grid.setTextMatrix(r, c, shownValue(rs.field(column.field), column.declared, dateOnly));
+                break;
+            }
+        }
+    }
+    return r - first;
+}
+
+} // namespace
+
 qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString &sortField, bool dateOnly,
     const QFont &font)
 {
@@ -87,85 +178,9 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
     if (!table.isEmpty() && data::TableExists(table)) {
         data::Recordset rs = data::OpenTableRows(table, condition, sortField);
         count = rs.recordCount();
-        qint64 limit = LoadingLimit(grid.Cols());
-        limit = std::min<qint64>(limit, count);
-
-        // What each column shows, worked out once.
-        enum class Kind
-        {
-            Computed,
-            Serial,
-            Lookup,
-            Field
-        };
-        struct Column
-        {
-            Kind kind = Kind::Computed;
-            int field = -1;
-            QStringList lookup;
-            QMetaType::Type declared = QMetaType::UnknownType;
-        };
-        const int cols = grid.Cols();
-        std::vector<Column> columns(static_cast<size_t>(cols));
-        QHash<QString, int> fieldIndex;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            fieldIndex.insert(rs.fieldName(i).toLower(), i);
-        for (int c = 0; c < cols; ++c) {
-            const QString spec = grid.TextMatrix(0, c);
-            Column &column = columns[size_t(c)];
-            if (spec.isEmpty()) {
-                column.kind = grid.TextMatrix(grid.FixedRows() - 1, c) == SerialCaption ? Kind::Serial
-                                                                                        : Kind::Computed;
-            } else if (spec.count(QLatin1Char(':')) == 3) {
-                column.kind = Kind::Lookup;
-                column.lookup = spec.split(QLatin1Char(':'));
-                column.field = fieldIndex.value(column.lookup.at(0).toLower(), -1);
-            } else {
-                column.kind = Kind::Field;
-                column.field = fieldIndex.value(spec.toLower(), -1);
-                if (column.field >= 0)
-                    column.declared = rs.fieldType(column.field);
-            }
-        }
-
-        const int first = grid.FixedRows();
-        grid.setRows(first + int(limit));
-        // A lookup asks the same few questions over and over (the award of
-        // every result); each is asked once per fill.
-        QHash<QString, QString> looked;
-        int r = first;
-        for (; r < first + int(limit) && !rs.eof(); ++r, rs.moveNext()) {
-            for (int c = 0; c < cols; ++c) {
-                const Column &column = columns[size_t(c)];
-                switch (column.kind) {
-                case Kind::Computed:
-                    break;
-                case Kind::Serial:
-                    grid.setTextMatrix(r, c, IntegerText(r - first + 1));
-                    break;
-                case Kind::Lookup: {
-                    const QString key = textOf(rs.field(column.field));
-                    const QString memo = column.lookup.mid(1).join(QLatin1Char(':')) + QLatin1Char(':') + key;
-                    auto found = looked.constFind(memo);
-                    if (found == looked.constEnd()) {
-                        const QVariant value = column.field < 0
-                            ? QVariant()
-                            : data::LookupValue(column.lookup.at(1), rs.field(column.field),
-                                column.lookup.at(2), column.lookup.at(3));
-                        found = looked.insert(memo, FormatCellValue(value, dateOnly));
-                    }
-                    grid.setTextMatrix(r, c, *found);
-                    break;
-                }
-                case Kind::Field:
-                    if (column.field >= 0)
-                        grid.setTextMatrix(
-                            r, c, shownValue(rs.field(column.field), column.declared, dateOnly));
-                    break;
-                }
-            }
-        }
-        grid.setRows(r); // fewer rows than counted: keep what was read
+        const qint64 limit = std::min<qint64>(LoadingLimit(grid.Cols()), count);
+        const int read = fillRows(grid, rs, fillColumns(grid, rs), limit, dateOnly);
+        grid.setRows(grid.FixedRows() + read); // fewer rows than counted: keep what was read
         data::CloseRecordset(rs);
     }
     FitGridColumns(font, grid, 1, true);
