@@ -40,6 +40,31 @@ protected:
 
 } // namespace
 
+// The frame's colour: transparent, or the colour shown in the swatch, chosen
+// by a click on 颜色.
+QGroupBox *FRMSet::buildColourBox()
+{
+    auto *colour = new QGroupBox(QStringLiteral("底色"), this);
+    auto *colourRow = new QHBoxLayout(colour);
+    m_transparent = new QCheckBox(QStringLiteral("透明"), colour);
+    m_transparent->setObjectName(QStringLiteral("CK_0"));
+    colourRow->addWidget(m_transparent);
+    colourRow->addStretch(1);
+    auto *button = new ColourLabel(QStringLiteral("颜色："), colour);
+    button->setObjectName(QStringLiteral("LClr"));
+    button->setCursor(Qt::PointingHandCursor);
+    button->setToolTip(QStringLiteral("点击选择号码框颜色"));
+    button->setMargin(3);
+    button->onClick = [this] { chooseColour(); };
+    m_colourButton = button;
+    colourRow->addWidget(m_colourButton);
+    m_swatch = new QLabel(colour);
+    m_swatch->setObjectName(QStringLiteral("Shp"));
+    m_swatch->setFixedSize(48, 22);
+    colourRow->addWidget(m_swatch);
+    return colour;
+}
+
 FRMSet::FRMSet(MF *screen)
     : QDialog(screen)
     , m_screen(screen)
@@ -67,24 +92,7 @@ FRMSet::FRMSet(MF *screen)
     m_autoFit = new QCheckBox(QStringLiteral("纵向自动缩放"), size);
     m_autoFit->setObjectName(QStringLiteral("CK_1"));
     sizeForm->addRow(m_autoFit);
-    auto *colour = new QGroupBox(QStringLiteral("底色"), this);
-    auto *colourRow = new QHBoxLayout(colour);
-    m_transparent = new QCheckBox(QStringLiteral("透明"), colour);
-    m_transparent->setObjectName(QStringLiteral("CK_0"));
-    colourRow->addWidget(m_transparent);
-    colourRow->addStretch(1);
-    auto *button = new ColourLabel(QStringLiteral("颜色："), colour);
-    button->setObjectName(QStringLiteral("LClr"));
-    button->setCursor(Qt::PointingHandCursor);
-    button->setToolTip(QStringLiteral("点击选择号码框颜色"));
-    button->setMargin(3);
-    button->onClick = [this] { chooseColour(); };
-    m_colourButton = button;
-    colourRow->addWidget(m_colourButton);
-    m_swatch = new QLabel(colour);
-    m_swatch->setObjectName(QStringLiteral("Shp"));
-    m_swatch->setFixedSize(48, 22);
-    colourRow->addWidget(m_swatch);
+    QGroupBox *colour = buildColourBox();
 
     auto *boxes = new QHBoxLayout;
     boxes->addWidget(position);

@@ -5,6 +5,7 @@
 
 class QCheckBox;
 class QLabel;
+class QGroupBox;
 class QLineEdit;
 
 namespace tombolix {
@@ -23,6 +24,7 @@ public:
     static QString caption() { return QStringLiteral("号码框设置"); }
 
 private:
+    QGroupBox *buildColourBox();
     void boxChanged(int index);
     // Fills the boxes with a rectangle (twips); their change rule applies it.
     void showRect(const QRectF &twips);
