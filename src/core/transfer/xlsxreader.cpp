@@ -2,6 +2,7 @@
 
 #include "common/conventions.h"
 #include "transfer/sheetcells.h"
+#include "transfer/sheetlist.h"
 
 #include <QDate>
 #include <QDir>
@@ -1280,42 +1281,34 @@ bool XlsxWorkbook::loadSheet(const QString &part, const CellScope *scope)
 
 const CellScope *XlsxWorkbook::scopeFor(const QString &sheet) const
 {
-    return m_scoped && sheet.compare(m_scope.sheet, Qt::CaseInsensitive) == 0 ? &m_scope : nullptr;
+    return m_scoped && IsSheetNamed(sheet, m_scope.sheet) ? &m_scope : nullptr;
 }
 
 QStringList XlsxWorkbook::sheetNames() const
 {
-    QStringList names;
-    for (const Sheet &sheet : m_sheets)
-        names << sheet.name;
-    return names;
+    return SheetNames(m_sheets);
 }
 
 QList<SheetInfo> XlsxWorkbook::sheets() const
 {
-    QList<SheetInfo> infos;
-    for (const Sheet &sheet : m_sheets)
-        infos.append({ sheet.name, sheet.hidden });
-    return infos;
+    return SheetInfos(m_sheets);
 }
 
 int XlsxWorkbook::selectSheet(const QString &name)
 {
-    for (int i = 0; i < m_sheets.size(); ++i) {
-        if (m_sheets.at(i).name.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (i == m_selected)
-            return NoError;
-        m_selected = -1;
-        if (!loadSheet(m_sheets.at(i).part, scopeFor(m_sheets.at(i).name))) {
-            m_rowCount = 0;
-            m_columnCount = 0;
-            return NotAWorkbook;
-        }
-        m_selected = i;
+    const int i = FindSheet(m_sheets, name);
+    if (i < 0)
+        return NoSuchSheet;
+    if (i == m_selected)
         return NoError;
+    m_selected = -1;
+    if (!loadSheet(m_sheets.at(i).part, scopeFor(m_sheets.at(i).name))) {
+        m_rowCount = 0;
+        m_columnCount = 0;
+        return NotAWorkbook;
     }
-    return NoSuchSheet;
+    m_selected = i;
+    return NoError;
 }
 
 QString XlsxWorkbook::cell(int row, int col) const
