@@ -63,6 +63,53 @@ bool parseCellReference(QStringView ref, int &row, int &col)
     return true;
 }
 
+// A sheet as the workbook part lists it.
+struct SheetEntry
+{
+    QString name;
+    QString id; // of its relationship
+    bool hidden = false;
+};
+
+// Reads the sheets the workbook part lists, and its date system. Word
+// documents and presentations are packages of the same kind; only a main
+// part that is a workbook makes the file one.
+bool readWorkbookPart(zip_t *zip, const QString &part, QVector<SheetEntry> &entries, bool &date1904)
+{
+    bool isWorkbook = false;
+    const PartStatus status = parsePart(zip, part, [&](QXmlStreamReader &xml) {
+        bool atRoot = true;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement())
+                continue;
+            if (atRoot) {
+                atRoot = false;
+                isWorkbook = xml.name() == QLatin1String("workbook");
+                if (!isWorkbook)
+                    return;
+            }
+            const QXmlStreamAttributes attributes = xml.attributes();
+            if (xml.name() == QLatin1String("workbookPr")) {
+                const auto mode = attributes.value(QLatin1String("date1904"));
+                date1904 = mode == QLatin1String("1") || mode == QLatin1String("true");
+            } else if (xml.name() == QLatin1String("sheet")) {
+                // "hidden", or "veryHidden" for one that Excel's unhide list leaves out
+                const auto state = attributes.value(QLatin1String("state"));
+                SheetEntry entry { attributes.value(QLatin1String("name")).toString(), QString(),
+                    state == QLatin1String("hidden") || state == QLatin1String("veryHidden") };
+                // r:id, whatever the prefix; sheetId is another attribute
+                for (const QXmlStreamAttribute &attribute : attributes) {
+                    if (attribute.name() == QLatin1String("id") && !attribute.namespaceUri().isEmpty())
+                        entry.id = attribute.value().toString();
+                }
+                entries.push_back(entry);
+            }
+        }
+    });
+    return status == PartStatus::Ok && isWorkbook;
+}
+
 } // namespace
 
 XlsxWorkbook::~XlsxWorkbook()
@@ -151,47 +198,8 @@ int XlsxWorkbook::load()
     if (!readRelationships(m_zip, workbookPart, relationships))
         return NotAWorkbook;
 
-    struct Entry
-    {
-        QString name;
-        QString id;
-        bool hidden = false;
-    };
-    QVector<Entry> entries;
-    // Word documents and presentations are packages of the same kind; only
-    // a main part that is a workbook makes the file one.
-    bool isWorkbook = false;
-    const PartStatus status = parsePart(m_zip, workbookPart, [&](QXmlStreamReader &xml) {
-        bool atRoot = true;
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (!xml.isStartElement())
-                continue;
-            if (atRoot) {
-                atRoot = false;
-                isWorkbook = xml.name() == QLatin1String("workbook");
-                if (!isWorkbook)
-                    return;
-            }
-            const QXmlStreamAttributes attributes = xml.attributes();
-            if (xml.name() == QLatin1String("workbookPr")) {
-                const auto mode = attributes.value(QLatin1String("date1904"));
-                m_date1904 = mode == QLatin1String("1") || mode == QLatin1String("true");
-            } else if (xml.name() == QLatin1String("sheet")) {
-                // "hidden", or "veryHidden" for one that Excel's unhide list leaves out
-                const auto state = attributes.value(QLatin1String("state"));
-                Entry entry { attributes.value(QLatin1String("name")).toString(), QString(),
-                    state == QLatin1String("hidden") || state == QLatin1String("veryHidden") };
-                // r:id, whatever the prefix; sheetId is another attribute
-                for (const QXmlStreamAttribute &attribute : attributes) {
-                    if (attribute.name() == QLatin1String("id") && !attribute.namespaceUri().isEmpty())
-                        entry.id = attribute.value().toString();
-                }
-                entries.push_back(entry);
-            }
-        }
-    });
-    if (status != PartStatus::Ok || !isWorkbook)
+    QVector<SheetEntry> entries;
+    if (!readWorkbookPart(m_zip, workbookPart, entries, m_date1904))
         return NotAWorkbook;
 
     QString sharedStringsPart;
@@ -203,7 +211,7 @@ int XlsxWorkbook::load()
             stylesPart = relationship.target;
     }
     // Chart and dialog sheets are listed among the sheets but hold no cells.
-    for (const Entry &entry : entries) {
+    for (const SheetEntry &entry : entries) {
         for (const Relationship &relationship : relationships) {
             if (relationship.id == entry.id && relationship.type.endsWith(QLatin1String("/worksheet"))) {
                 m_sheets.push_back({ entry.name, relationship.target, entry.hidden });
