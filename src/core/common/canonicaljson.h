@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringView>
 #include <functional>
@@ -91,7 +92,23 @@ private:
     void skipSpace();
     bool expect(char c);
     bool readStringInto(QByteArray &out, bool *escaped = nullptr);
+    // After a string's backslash: the escape, decoded onto out.
+    bool readEscape(QByteArray &out);
+    // After "\u": the character, a surrogate pair's second half included.
+    bool readUnicodeEscape(QByteArray &out);
+    // Four hex digits; lowerHex false when any is an upper-case letter.
+    bool readHexUnit(char32_t &unit, bool &lowerHex);
     bool readNumber(QJsonValue &value, qint64 *integer);
+    std::optional<QJsonValue> readWord(const char *literal, const QJsonValue &value);
+    std::optional<QJsonValue> readArray();
+    std::optional<QJsonValue> readObject();
+    // A member's name after the first: names out of order are not canonical,
+    // and a name given twice is refused. The names are kept in seen only
+    // once they are out of order.
+    bool checkMemberName(const QByteArray &name, const QByteArray &previous, const QJsonObject &object,
+        QSet<QByteArray> &seen);
+    // A member's value, read by its handler when it has one at the top level.
+    bool readMember(const QString &key, QJsonObject &object);
 
     QByteArrayView m_text;
     qsizetype m_at = 0;

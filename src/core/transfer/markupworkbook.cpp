@@ -2,6 +2,7 @@
 
 #include "transfer/gb18030.h"
 #include "transfer/htmltables.h"
+#include "transfer/sheetlist.h"
 #include "transfer/spreadsheetxml.h"
 
 #include <QBuffer>
@@ -172,29 +173,21 @@ std::unique_ptr<MarkupWorkbook> MarkupWorkbook::read(
 
 QStringList MarkupWorkbook::sheetNames() const
 {
-    QStringList names;
-    for (const MarkupSheet &sheet : m_sheets)
-        names << sheet.name;
-    return names;
+    return SheetNames(m_sheets);
 }
 
 QList<SheetInfo> MarkupWorkbook::sheets() const
 {
-    QList<SheetInfo> infos;
-    for (const MarkupSheet &sheet : m_sheets)
-        infos.append({ sheet.name, sheet.hidden });
-    return infos;
+    return SheetInfos(m_sheets);
 }
 
 int MarkupWorkbook::selectSheet(const QString &name)
 {
-    for (size_t i = 0; i < m_sheets.size(); ++i) {
-        if (m_sheets[i].name.compare(name, Qt::CaseInsensitive) == 0) {
-            m_selected = int(i);
-            return NoError;
-        }
-    }
-    return NoSuchSheet;
+    const int i = FindSheet(m_sheets, name);
+    if (i < 0)
+        return NoSuchSheet;
+    m_selected = i;
+    return NoError;
 }
 
 int MarkupWorkbook::rowCount() const

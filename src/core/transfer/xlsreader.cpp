@@ -1,6 +1,7 @@
 #include "transfer/xlsreader.h"
 
 #include "common/conventions.h"
+#include "transfer/sheetlist.h"
 #include "transfer/xlsstream.h"
 
 #include <QCoreApplication>
@@ -75,9 +76,7 @@ public:
         Frame frame;
         while (nextFrame(stream, &m_scanned, &frame)) {
             if (frame.kind == SheetFrame && m_chosen == NoSheet
-                && QString::fromUtf8(frame.payload, qsizetype(frame.length))
-                        .compare(m_sheet, Qt::CaseInsensitive)
-                    == 0)
+                && IsSheetNamed(QString::fromUtf8(frame.payload, qsizetype(frame.length)), m_sheet))
                 m_chosen = m_names;
             if (frame.kind == SheetFrame)
                 ++m_names;
@@ -291,21 +290,16 @@ int XlsWorkbook::load(const QByteArray &stream)
 
 QStringList XlsWorkbook::sheetNames() const
 {
-    QStringList names;
-    for (const Sheet &sheet : m_sheets)
-        names << sheet.name;
-    return names;
+    return SheetNames(m_sheets);
 }
 
 int XlsWorkbook::selectSheet(const QString &name)
 {
-    for (int i = 0; i < m_sheets.size(); ++i) {
-        if (m_sheets.at(i).name.compare(name, Qt::CaseInsensitive) == 0) {
-            m_selected = i;
-            return NoError;
-        }
-    }
-    return NoSuchSheet;
+    const int i = FindSheet(m_sheets, name);
+    if (i < 0)
+        return NoSuchSheet;
+    m_selected = i;
+    return NoError;
 }
 
 int XlsWorkbook::rowCount() const

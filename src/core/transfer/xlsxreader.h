@@ -11,6 +11,10 @@
 
 struct zip;
 
+namespace tombolix::transfer::xlsx {
+class PartBytes;
+}
+
 // Reads .xlsx workbooks (Office Open XML) with libzip and QXmlStreamReader.
 // Parts are streamed out of the zip and never taken whole into memory; a
 // selected sheet keeps only the cells that hold a value, so a sheet that
@@ -76,6 +80,12 @@ private:
         Broken,
         Unsure,
     };
+    // Opens a part for the scanner and reads up to its root element; null
+    // when the scan ends there, with *result Read for a missing part,
+    // whenBroken for one that cannot be opened, and Unsure for a document
+    // the scanner leaves to the XML reader.
+    std::unique_ptr<xlsx::PartBytes> startScan(
+        const QString &part, ScanResult whenBroken, ScanResult *result) const;
     ScanResult scanSheet(const QString &part, const CellScope &scope);
     ScanResult scanSharedStrings(const QString &part);
     bool readSheet(const QString &part, const CellScope *scope);
