@@ -76,6 +76,105 @@ QFrame *makeRule(QWidget *parent)
     return rule;
 }
 
+// The emblem beside the product's name, version and purpose.
+QHBoxLayout *heading(QDialog *box)
+{
+    auto *mark = new QLabel(box);
+    mark->setObjectName(QStringLiteral("Emblem"));
+    mark->setPixmap(emblem(64, box->devicePixelRatioF()));
+    mark->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+    auto *product = makeLabel(QStringLiteral("Product"), QStringLiteral("澄曜抽奖软件"), box);
+    QFont productFont = product->font();
+    productFont.setPointSizeF(productFont.pointSizeF() * 1.6);
+    productFont.setBold(true);
+    product->setFont(productFont);
+
+    auto *version
+        = makeLabel(QStringLiteral("Version"), QStringLiteral("版本 ") + QLatin1String(ProgramVersion), box);
+    setQuiet(version);
+
+    auto *description = makeLabel(
+        QStringLiteral("Description"), QStringLiteral("专为公司年会、庆典活动打造的现场抽奖软件。"), box);
+    description->setWordWrap(true);
+
+    auto *lines = new QVBoxLayout;
+    lines->setSpacing(4);
+    lines->addWidget(product);
+    lines->addWidget(version);
+    lines->addSpacing(6);
+    lines->addWidget(description);
+
+    auto *top = new QHBoxLayout;
+    top->setSpacing(18);
+    top->addWidget(mark, 0, Qt::AlignTop);
+    top->addLayout(lines, 1);
+    return top;
+}
+
+QLabel *makerLine(QWidget *parent)
+{
+    auto *maker = makeLabel(QStringLiteral("Maker"), QStringLiteral("澄曜软件工作室"), parent);
+    QFont makerFont = maker->font();
+    makerFont.setBold(true);
+    maker->setFont(makerFont);
+    return maker;
+}
+
+// The maker's contact lines and the data file, a key and a value each.
+QGridLayout *contactLines(QWidget *parent)
+{
+    auto *contact = new QGridLayout;
+    contact->setHorizontalSpacing(6);
+    contact->setVerticalSpacing(4);
+    const QList<QPair<QString, QString>> lines = {
+        { QStringLiteral("客服邮箱："), QStringLiteral("support@chengyao-soft.example") },
+        { QStringLiteral("客服电话："), QStringLiteral("400-000-0000（工作日 9:00—18:00）") },
+        { QStringLiteral("官方网站："), QStringLiteral("www.chengyao-soft.example") },
+    };
+    for (int row = 0; row < lines.size(); ++row) {
+        auto *key = makeLabel(QString(), lines[row].first, parent);
+        setQuiet(key);
+        auto *value = makeLabel(QStringLiteral("Contact_%1").arg(row), lines[row].second, parent);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        contact->addWidget(key, row, 0);
+        contact->addWidget(value, row, 1);
+    }
+    // Where the draws are kept, for the operator who copies or backs up the
+    // file by hand. A long path is shortened in its middle; the whole of it
+    // shows as the tip.
+    const QString dataFile = QDir::toNativeSeparators(QFileInfo(data::DatabasePath()).absoluteFilePath());
+    auto *dataKey = makeLabel(QString(), QStringLiteral("数据文件："), parent);
+    setQuiet(dataKey);
+    auto *dataValue = makeLabel(QStringLiteral("DataFile"), dataFile, parent);
+    dataValue->setToolTip(dataFile);
+    dataValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    dataValue->setText(dataValue->fontMetrics().elidedText(dataFile, Qt::ElideMiddle, DataFileWidth));
+    contact->addWidget(dataKey, lines.size(), 0);
+    contact->addWidget(dataValue, lines.size(), 1);
+    contact->setColumnStretch(1, 1);
+    return contact;
+}
+
+// The copyright line and the button that closes the box.
+QHBoxLayout *closingRow(QDialog *box)
+{
+    auto *copyright
+        = makeLabel(QStringLiteral("Copyright"), QStringLiteral("版权所有 © 澄曜软件工作室"), box);
+    setQuiet(copyright);
+
+    auto *ok = new QPushButton(QStringLiteral("确定"), box);
+    ok->setObjectName(QStringLiteral("OK"));
+    ok->setDefault(true);
+    ok->setMinimumWidth(88);
+    QObject::connect(ok, &QPushButton::clicked, box, &QDialog::accept);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(copyright, 1, Qt::AlignVCenter);
+    bottom->addWidget(ok);
+    return bottom;
+}
+
 } // namespace
 
 About::About(QWidget *parent)
@@ -89,84 +188,10 @@ About::About(QWidget *parent)
     setPalette(shades);
     setAutoFillBackground(true);
 
-    auto *mark = new QLabel(this);
-    mark->setObjectName(QStringLiteral("Emblem"));
-    mark->setPixmap(emblem(64, devicePixelRatioF()));
-    mark->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
-
-    auto *product = makeLabel(QStringLiteral("Product"), QStringLiteral("澄曜抽奖软件"), this);
-    QFont productFont = product->font();
-    productFont.setPointSizeF(productFont.pointSizeF() * 1.6);
-    productFont.setBold(true);
-    product->setFont(productFont);
-
-    auto *version
-        = makeLabel(QStringLiteral("Version"), QStringLiteral("版本 ") + QLatin1String(ProgramVersion), this);
-    setQuiet(version);
-
-    auto *description = makeLabel(
-        QStringLiteral("Description"), QStringLiteral("专为公司年会、庆典活动打造的现场抽奖软件。"), this);
-    description->setWordWrap(true);
-
-    auto *maker = makeLabel(QStringLiteral("Maker"), QStringLiteral("澄曜软件工作室"), this);
-    QFont makerFont = maker->font();
-    makerFont.setBold(true);
-    maker->setFont(makerFont);
-
-    auto *contact = new QGridLayout;
-    contact->setHorizontalSpacing(6);
-    contact->setVerticalSpacing(4);
-    const QList<QPair<QString, QString>> lines = {
-        { QStringLiteral("客服邮箱："), QStringLiteral("support@chengyao-soft.example") },
-        { QStringLiteral("客服电话："), QStringLiteral("400-000-0000（工作日 9:00—18:00）") },
-        { QStringLiteral("官方网站："), QStringLiteral("www.chengyao-soft.example") },
-    };
-    for (int row = 0; row < lines.size(); ++row) {
-        auto *key = makeLabel(QString(), lines[row].first, this);
-        setQuiet(key);
-        auto *value = makeLabel(QStringLiteral("Contact_%1").arg(row), lines[row].second, this);
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        contact->addWidget(key, row, 0);
-        contact->addWidget(value, row, 1);
-    }
-    // Where the draws are kept, for the operator who copies or backs up the
-    // file by hand. A long path is shortened in its middle; the whole of it
-    // shows as the tip.
-    const QString dataFile = QDir::toNativeSeparators(QFileInfo(data::DatabasePath()).absoluteFilePath());
-    auto *dataKey = makeLabel(QString(), QStringLiteral("数据文件："), this);
-    setQuiet(dataKey);
-    auto *dataValue = makeLabel(QStringLiteral("DataFile"), dataFile, this);
-    dataValue->setToolTip(dataFile);
-    dataValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    dataValue->setText(dataValue->fontMetrics().elidedText(dataFile, Qt::ElideMiddle, DataFileWidth));
-    contact->addWidget(dataKey, lines.size(), 0);
-    contact->addWidget(dataValue, lines.size(), 1);
-    contact->setColumnStretch(1, 1);
-
-    auto *copyright
-        = makeLabel(QStringLiteral("Copyright"), QStringLiteral("版权所有 © 澄曜软件工作室"), this);
-    setQuiet(copyright);
-
-    auto *ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("OK"));
-    ok->setDefault(true);
-    ok->setMinimumWidth(88);
-
-    auto *heading = new QVBoxLayout;
-    heading->setSpacing(4);
-    heading->addWidget(product);
-    heading->addWidget(version);
-    heading->addSpacing(6);
-    heading->addWidget(description);
-
-    auto *top = new QHBoxLayout;
-    top->setSpacing(18);
-    top->addWidget(mark, 0, Qt::AlignTop);
-    top->addLayout(heading, 1);
-
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(copyright, 1, Qt::AlignVCenter);
-    bottom->addWidget(ok);
+    QHBoxLayout *top = heading(this);
+    QLabel *maker = makerLine(this);
+    QGridLayout *contact = contactLines(this);
+    QHBoxLayout *bottom = closingRow(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(26, 24, 26, 18);
@@ -177,8 +202,6 @@ About::About(QWidget *parent)
     layout->addLayout(contact);
     layout->addWidget(makeRule(this));
     layout->addLayout(bottom);
-
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     setFixedWidth(460);
     adjustSize();

@@ -2,19 +2,18 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <functional>
 
 class QAction;
 class QComboBox;
-class QLabel;
 class QDialog;
+class QLayout;
 class QPushButton;
 class QTabWidget;
 class QTextBrowser;
 
 namespace tombolix {
 
-class CellEditor;
+class GridTab;
 
 namespace grid {
 class GridModel;
@@ -22,7 +21,9 @@ class GridView;
 } // namespace grid
 
 // The console: the window the program starts on and ends with. Four tabs of
-// grids (draws, awards, entrants, results) with their buttons, and the help.
+// grids (draws, awards, entrants, results) with their buttons, the help, the
+// menus and the button that starts the draw. One editor is open at a time,
+// and nothing in the tabs changes while it is.
 class FSet : public QMainWindow
 {
     Q_OBJECT
@@ -58,30 +59,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QWidget *buildGridTab(int index, const QStringList &buttons);
+    // The four grid tabs, each reporting its editors to the console.
+    void buildGridTabs();
     QWidget *buildHelpTab();
+    // The button that starts the draw, beside the tabs.
+    QLayout *buildStartButton(QWidget *central);
     void buildMenus();
-    void setupGrid(int index);
-    void loadDrawsTab();
-    void deleteDraws();
-    void deleteAwards();
-    // Deletes the selected rows of a grid with what hangs on them through `remove`.
-    void deleteWithDependents(int index, const QString &what,
-        const std::function<bool(const QList<qint64> &)> &remove, bool askAgain, const QString &backupReason);
-    // Deletes the selected rows of the entrants or results grid from their table.
-    void deleteRows(int index, const QString &backupReason);
-    void MoveAwardRow(int from, int to);
-    void editDraw(bool existing);
-    void editAward(bool existing);
-    void addEntrant();
-    void importEntrants();
-    void showExportMenu(int index, const QPoint &globalPos);
-    // Reveals the draw's seed and writes its record for tombolix-verify.
-    void exportNotaryRecord(qint64 draw);
-    void exportCommitmentSheet(qint64 draw);
-    void refreshNotaryLine();
-    void checkDuplicates();
-    void checkLengths();
     void showAbout();
     void showGuide();
     void openEditorOf(QDialog *editor);
@@ -90,22 +73,14 @@ private:
     void lockForEditor(bool locked);
     // Locks the tabs while the window is open, as an editor does.
     void holdWhileOpen(QDialog *window);
+    // Closes the editor over a grid's cell, where one is open.
+    void hideCellEditor();
     void backUpByHand();
     void restoreByHand();
     void openDataFolder();
-    bool hasDataRowSelected(int index) const;
-
-    // The in-grid editor of the entrants grid.
-    void openCellEditor(int row, int col);
-    void hideCellEditor();
-    void writeCell(const QString &text);
-    // The row of the entrant the editor was opened on, -1 when it is gone.
-    int editedRow() const;
 
     QTabWidget *m_tabs = nullptr;
-    grid::GridModel *m_grids[4] = {};
-    grid::GridView *m_views[4] = {};
-    QComboBox *m_combos[4] = {};
+    GridTab *m_gridTabs[4] = {};
     QTextBrowser *m_help = nullptr;
     QPushButton *m_entr = nullptr;
     QAction *m_newDraw = nullptr;
@@ -113,16 +88,6 @@ private:
     QAction *m_restore = nullptr;
     // The draw, award or entrant editor while one is open.
     QPointer<QDialog> m_editor;
-    CellEditor *m_cellEditor = nullptr;
-    QLabel *m_entrantCount = nullptr;
-    QLabel *m_notaryLine = nullptr; // the results tab's 公证码 // how many entrants the chosen draw has
-    int m_editRow = -1;
-    int m_editCol = -1;
-    // The entrant being edited; 0 for a row not stored yet, which is known
-    // by its place until its first write stores it.
-    qint64 m_editKey = 0;
-    // A refused write is reported once per opening, not at every keystroke.
-    bool m_editFailureTold = false;
     bool m_fittedShown = false;
 };
 

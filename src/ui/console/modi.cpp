@@ -46,7 +46,33 @@ Modi::Modi(QWidget *parent)
     : EditorDialog(QStringLiteral("Modi"), caption(), parent)
 {
     addIdBox();
+    QPushButton *browse = createControls();
 
+    QGridLayout *fields = addFieldGrid(1);
+    layOutFields(fields, browse);
+    // A draw's own sounds: a box with a browse button each, like the picture's.
+    const SoundRow sounds[2] = {
+        addSoundRow(fields, 7, QStringLiteral("抽奖音乐："), draw::RollSoundKey, QStringLiteral("内置音乐")),
+        addSoundRow(fields, 8, QStringLiteral("中奖音效："), draw::StopSoundKey, QStringLiteral("内置音效")),
+    };
+    m_rollSound = sounds[0].box;
+    m_stopSound = sounds[1].box;
+
+    const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
+    stackFields(fields, buttons);
+    setFocusOrder(browse, sounds, buttons);
+    wireControls(browse);
+
+    m_speedValue->setText(QStringLiteral("%1 毫秒").arg(m_speed->value()));
+    applyCheckRule(0);
+    applyCheckRule(1);
+    adjustSize();
+    // What the operator types first is the draw's name.
+    m_text[Name]->setFocus();
+}
+
+QPushButton *Modi::createControls()
+{
     for (int i = 0; i < 5; ++i) {
         m_text[i] = new QLineEdit(this);
         m_text[i]->setObjectName(QStringLiteral("TT_%1").arg(i));
@@ -94,8 +120,11 @@ Modi::Modi(QWidget *parent)
         m_check[i]->setObjectName(QStringLiteral("CK_%1").arg(i));
         m_check[i]->setToolTip(CheckTip);
     }
+    return browse;
+}
 
-    QGridLayout *fields = addFieldGrid(1);
+void Modi::layOutFields(QGridLayout *fields, QPushButton *browse)
+{
     fields->addWidget(fieldLabel(QStringLiteral("抽奖名称：")), 0, 0);
     fields->addWidget(m_text[Name], 0, 1, 1, 2);
 
@@ -127,33 +156,27 @@ Modi::Modi(QWidget *parent)
         row->addStretch(1);
         fields->addLayout(row, 5 + i, 1, 1, 2);
     }
+}
 
-    // A draw's own sounds: a box with a browse button each, like the picture's.
-    QPushButton *soundBrowse[2] = {};
-    auto addSoundRow = [this, fields, &soundBrowse](
-                           int row, const QString &label, const QString &name, const QString &builtIn) {
-        auto *box = new QLineEdit(this);
-        box->setObjectName(name);
-        box->setPlaceholderText(builtIn);
-        box->setToolTip(QStringLiteral("只能播放WAV文件；留空、文件不存在或无法读取时使用%1。").arg(builtIn));
-        auto *button = new QPushButton(QStringLiteral("浏览"), this);
-        button->setObjectName(name + QStringLiteral("Browse"));
-        button->setAutoDefault(false);
-        fields->addWidget(fieldLabel(label), row, 0);
-        fields->addWidget(box, row, 1);
-        fields->addWidget(button, row, 2);
-        connect(button, &QPushButton::clicked, this, [this, box] { chooseSound(box); });
-        soundBrowse[row - 7] = button;
-        return box;
-    };
-    m_rollSound
-        = addSoundRow(7, QStringLiteral("抽奖音乐："), draw::RollSoundKey, QStringLiteral("内置音乐"));
-    m_stopSound
-        = addSoundRow(8, QStringLiteral("中奖音效："), draw::StopSoundKey, QStringLiteral("内置音效"));
+Modi::SoundRow Modi::addSoundRow(
+    QGridLayout *fields, int row, const QString &label, const QString &name, const QString &builtIn)
+{
+    auto *box = new QLineEdit(this);
+    box->setObjectName(name);
+    box->setPlaceholderText(builtIn);
+    box->setToolTip(QStringLiteral("只能播放WAV文件；留空、文件不存在或无法读取时使用%1。").arg(builtIn));
+    auto *button = new QPushButton(QStringLiteral("浏览"), this);
+    button->setObjectName(name + QStringLiteral("Browse"));
+    button->setAutoDefault(false);
+    fields->addWidget(fieldLabel(label), row, 0);
+    fields->addWidget(box, row, 1);
+    fields->addWidget(button, row, 2);
+    connect(button, &QPushButton::clicked, this, [this, box] { chooseSound(box); });
+    return { box, button };
+}
 
-    const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
-    stackFields(fields, buttons);
-
+void Modi::setFocusOrder(QPushButton *browse, const SoundRow (&sounds)[2], const ButtonRow &buttons)
+{
     setTabOrder(m_text[Name], m_text[Picture]);
     setTabOrder(m_text[Picture], browse);
     setTabOrder(browse, m_speed);
@@ -162,13 +185,16 @@ Modi::Modi(QWidget *parent)
     setTabOrder(m_check[0], m_text[Timer]);
     setTabOrder(m_text[Timer], m_check[1]);
     setTabOrder(m_check[1], m_text[Length]);
-    setTabOrder(m_text[Length], m_rollSound);
-    setTabOrder(m_rollSound, soundBrowse[0]);
-    setTabOrder(soundBrowse[0], m_stopSound);
-    setTabOrder(m_stopSound, soundBrowse[1]);
-    setTabOrder(soundBrowse[1], buttons.ok);
+    setTabOrder(m_text[Length], sounds[0].box);
+    setTabOrder(sounds[0].box, sounds[0].browse);
+    setTabOrder(sounds[0].browse, sounds[1].box);
+    setTabOrder(sounds[1].box, sounds[1].browse);
+    setTabOrder(sounds[1].browse, buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
+}
 
+void Modi::wireControls(QPushButton *browse)
+{
     connect(m_text[Picture], &QLineEdit::textChanged, this, &Modi::showThumbnail);
     connect(m_speed, &QScrollBar::valueChanged, this,
         [this](int value) { m_speedValue->setText(QStringLiteral("%1 毫秒").arg(value)); });
@@ -183,13 +209,6 @@ Modi::Modi(QWidget *parent)
         });
     }
     connect(browse, &QPushButton::clicked, this, &Modi::choosePicture);
-
-    m_speedValue->setText(QStringLiteral("%1 毫秒").arg(m_speed->value()));
-    applyCheckRule(0);
-    applyCheckRule(1);
-    adjustSize();
-    // What the operator types first is the draw's name.
-    m_text[Name]->setFocus();
 }
 
 void Modi::setDrawId(qint64 id)

@@ -3,8 +3,10 @@
 #include "console/editordialog.h"
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QScrollBar;
 
 namespace tombolix {
@@ -28,6 +30,19 @@ protected:
     void loadRow(qint64 id) override;
 
 private:
+    struct SoundRow
+    {
+        QLineEdit *box;
+        QPushButton *browse;
+    };
+
+    // Makes the boxes, returning the picture's browse button.
+    QPushButton *createControls();
+    void layOutFields(QGridLayout *fields, QPushButton *browse);
+    SoundRow addSoundRow(
+        QGridLayout *fields, int row, const QString &label, const QString &name, const QString &builtIn);
+    void setFocusOrder(QPushButton *browse, const SoundRow (&sounds)[2], const ButtonRow &buttons);
+    void wireControls(QPushButton *browse);
     void applyCheckRule(int index);
     void choosePicture();
     void showThumbnail();
