@@ -48,9 +48,9 @@ FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec)
     return spec;
 }
 
-void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec)
+bool SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec)
 {
-    data::DrawStore().saveFont(drawId, column, FontRecord(spec));
+    return data::DrawStore().saveFont(drawId, column, FontRecord(spec));
 }
 
 } // namespace tombolix::appearance

@@ -30,6 +30,6 @@ inline const QString &NumberFontColumn = data::draws::NumberFont;
 
 // The draw's stored font of an element applied over `spec`.
 FontSpec LoadElementFont(qint64 drawId, const QString &column, FontSpec spec);
-void SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec);
+[[nodiscard]] bool SaveElementFont(qint64 drawId, const QString &column, const FontSpec &spec);
 
 } // namespace tombolix::appearance

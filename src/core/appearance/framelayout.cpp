@@ -91,9 +91,9 @@ FrameLayout LoadFrameLayout(qint64 drawId, FrameLayout layout)
     return layout;
 }
 
-void SaveFrameLayout(const FrameLayout &layout, qint64 drawId)
+bool SaveFrameLayout(const FrameLayout &layout, qint64 drawId)
 {
-    data::DrawStore().saveFrame(drawId, FrameRecord(layout));
+    return data::DrawStore().saveFrame(drawId, FrameRecord(layout));
 }
 
 QRectF FitNumberLabel(const FrameLayout &layout, const QSizeF &textSize)

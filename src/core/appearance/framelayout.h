@@ -40,7 +40,7 @@ QString FrameNumberText(float value);
 
 // The draw's stored layout applied over `layout` (the built-in one by default).
 FrameLayout LoadFrameLayout(qint64 drawId, FrameLayout layout = FrameLayout());
-void SaveFrameLayout(const FrameLayout &layout, qint64 drawId);
+[[nodiscard]] bool SaveFrameLayout(const FrameLayout &layout, qint64 drawId);
 
 // Where the number label sits in the frame (twips). With auto-fit the label
 // takes the size of its text, centred across the frame and hanging from its

@@ -26,10 +26,10 @@ public:
 
     // Writes the record into its row, or into a new row when its ID names
     // none.
-    SaveResult save(const AwardRecord &record);
+    [[nodiscard]] SaveResult save(const AwardRecord &record);
     // Gives the draw's awards the order 1, 2, 3… in the order of the IDs, in
     // one transaction.
-    bool reorder(qint64 drawId, const QList<qint64> &idsInOrder);
+    [[nodiscard]] bool reorder(qint64 drawId, const QList<qint64> &idsInOrder);
 
     // The winners the draw's awards have together; nothing when that could
     // not be read.
@@ -37,9 +37,9 @@ public:
 
     // Deletes the awards with their results and presets, in one transaction:
     // all of them or, when the database refuses, none.
-    bool remove(const QList<qint64> &ids);
+    [[nodiscard]] bool remove(const QList<qint64> &ids);
     // One statement, inside the caller's transaction.
-    bool deleteForDraw(qint64 drawId);
+    [[nodiscard]] bool deleteForDraw(qint64 drawId);
 
 private:
     Database &m_db;

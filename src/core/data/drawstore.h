@@ -40,22 +40,22 @@ public:
     // Writes the record's name and settings into its row, or into a new row
     // when its ID names none. 速度, 定时 and 定长 are stored as the numeric
     // value of their text. The appearance is left as it is.
-    SaveResult save(const DrawRecord &record);
+    [[nodiscard]] SaveResult save(const DrawRecord &record);
 
     // The layout record of the number frame.
     QString frame(qint64 id);
-    bool saveFrame(qint64 id, const QString &record);
+    [[nodiscard]] bool saveFrame(qint64 id, const QString &record);
     // The font record kept in one of the font columns L0, L1 and L2; any
     // other column reads as "" and is never written.
     QString font(qint64 id, const QString &column);
-    bool saveFont(qint64 id, const QString &column, const QString &record);
+    [[nodiscard]] bool saveFont(qint64 id, const QString &column, const QString &record);
 
     // Settings of a draw that have no column in its row (抽奖设置表), such as
     // the banner's font and the stage's sounds: the stored text, "" when none.
     QString extraSetting(qint64 id, const QString &key);
     // Stores the text; an empty one removes the setting. False when the
     // database refused.
-    bool setExtraSetting(qint64 id, const QString &key, const QString &value);
+    [[nodiscard]] bool setExtraSetting(qint64 id, const QString &key, const QString &value);
     // Carries the settings earlier versions kept per draw in the user's
     // settings into the database open now, for its draws, and forgets them
     // there once stored. A setting the database already holds stays.
@@ -68,7 +68,7 @@ public:
     // Deletes the draws with their awards, entrants, results, withdrawals,
     // presets, settings, seeds, records and kept lists, in one transaction: all of them or, when the
     // database refuses, none.
-    bool remove(const QList<qint64> &ids);
+    [[nodiscard]] bool remove(const QList<qint64> &ids);
 
 private:
     Database &m_db;

@@ -52,9 +52,9 @@ public:
     // Deletes the entrants in one transaction and returns how many there
     // were (one deleted meanwhile by someone else is simply gone); nothing
     // when the database refused, and then none is deleted.
-    std::optional<int> remove(const QList<qint64> &ids);
+    [[nodiscard]] std::optional<int> remove(const QList<qint64> &ids);
     // One statement, inside the caller's transaction.
-    bool deleteForDraw(qint64 drawId);
+    [[nodiscard]] bool deleteForDraw(qint64 drawId);
 
 private:
     Database &m_db;

@@ -70,8 +70,8 @@ public:
 
     // Nothing when the table cannot be read.
     std::optional<NotarySeed> seedOf(qint64 drawId);
-    bool setSeed(qint64 drawId, const NotarySeed &seed);
-    bool markRevealed(qint64 drawId);
+    [[nodiscard]] bool setSeed(qint64 drawId, const NotarySeed &seed);
+    [[nodiscard]] bool markRevealed(qint64 drawId);
 
     std::optional<QList<NotaryEntry>> entries(qint64 drawId);
     // The type of the draw's first entry: "" when it has no record yet,
@@ -84,16 +84,16 @@ public:
     std::optional<NotaryEntry> append(qint64 drawId, const QString &type, const QJsonObject &content);
     // The same in the form of rule v1, for the reveal that closes a record of
     // version 1.12.
-    bool appendV1(qint64 drawId, const QString &type, const QJsonObject &content);
+    [[nodiscard]] bool appendV1(qint64 drawId, const QString &type, const QJsonObject &content);
 
     // The entrant lists the draw's commitments were made to, one per
     // fingerprint.
     std::optional<bool> hasList(qint64 drawId, const QString &fingerprint);
-    bool keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text);
+    [[nodiscard]] bool keepList(qint64 drawId, const QString &fingerprint, const QByteArray &text);
     std::optional<KeptList> list(qint64 drawId, const QString &fingerprint);
 
     // The draw's seed, record and lists, inside the caller's transaction.
-    bool deleteForDraw(qint64 drawId);
+    [[nodiscard]] bool deleteForDraw(qint64 drawId);
 
 private:
     Database &m_db;

@@ -17,8 +17,8 @@ public:
     { }
 
     // One statement each, inside the caller's transaction.
-    bool deleteForDraw(qint64 drawId);
-    bool deleteForAward(qint64 awardId);
+    [[nodiscard]] bool deleteForDraw(qint64 drawId);
+    [[nodiscard]] bool deleteForAward(qint64 awardId);
 
 private:
     Database &m_db;

@@ -64,7 +64,7 @@ public:
     // Withdraws the results in one transaction, all of them or none: each is
     // kept in 撤销表 with the time and the reason, named in the draw's record
     // when it has one, then deleted.
-    bool withdraw(const QList<qint64> &ids, const QString &reason);
+    [[nodiscard]] bool withdraw(const QList<qint64> &ids, const QString &reason);
     // The entrants whose wins in the draw were withdrawn, in the order of
     // withdrawal; nothing when they could not be read.
     std::optional<QList<ResultRecord>> withdrawnInDraw(qint64 drawId);
@@ -89,20 +89,20 @@ public:
     // Makes the draw's results and withdrawals exactly these (by result ID):
     // rows not named are deleted, rows missing are written back with their
     // IDs, rows changed are set right. Inside the caller's transaction.
-    bool bringBack(
+    [[nodiscard]] bool bringBack(
         qint64 drawId, const QList<ResultRecord> &results, const QList<WithdrawalRecord> &withdrawals);
 
     // The results and the withdrawals of a draw; the results of an award
     // (its withdrawals stay: their entrants stay out of the draw). Inside the
     // caller's transaction when there is one.
-    bool deleteForDraw(qint64 drawId);
-    bool deleteForAward(qint64 awardId);
+    [[nodiscard]] bool deleteForDraw(qint64 drawId);
+    [[nodiscard]] bool deleteForAward(qint64 awardId);
 
 private:
     Database &m_db;
     // The rows of a draw in a table laid out as the results are: ID, award,
     // number and name, in the order they were written.
-    bool recordWithdrawal(qint64 id, const QString &reason);
+    [[nodiscard]] bool recordWithdrawal(qint64 id, const QString &reason);
     std::optional<QList<ResultRecord>> rowsOfDraw(const QString &table, const QString &id,
         const QString &award, const QString &number, const QString &name, const QString &draw, qint64 drawId);
 };

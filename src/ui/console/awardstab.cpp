@@ -97,7 +97,12 @@ void AwardsTab::moveAward(int from, int to)
     QList<qint64> awards;
     for (int r = firstData; r < grid.Rows(); ++r)
         awards << integerValue(grid.TextMatrix(r, 0));
-    data::AwardStore().reorder(chosenDraw(), awards);
+    if (!data::AwardStore().reorder(chosenDraw(), awards)) {
+        // The grid shows the order the database still holds.
+        prompts().message(QStringLiteral("保存失败，请检查数据库！"));
+        reload();
+        return;
+    }
     view()->showGridRow(to);
     grid.setRow(to);
     grid.setRowSel(to);

@@ -294,6 +294,8 @@ private:
     void placeNotaryCode();
     void placeNotaryText(const QSize &area, int pad, int textLeft);
     void showNotice(const QString &text);
+    // "保存失败，请检查数据库！": a choice on show that the database refused.
+    void tellNotStored();
     void placeNotice();
     QLabel *m_notice = nullptr;
     QTimer *m_noticeTimer = nullptr;

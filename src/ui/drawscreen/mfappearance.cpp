@@ -121,7 +121,8 @@ bool MF::chooseFont(Element element)
     m_fonts[int(element)] = spec;
     m_fontStored[int(element)] = true;
     applyElementFont(element);
-    appearance::SaveElementFont(m_session.drawId(), fontColumnOf(element), spec);
+    if (!appearance::SaveElementFont(m_session.drawId(), fontColumnOf(element), spec))
+        tellNotStored();
     // The board stays where it is, also where the operator has just typed a
     // place in the board dialog; the next activation places it afresh.
     fitNumberLabel();
@@ -259,9 +260,20 @@ void MF::applyStageScale()
 
 void MF::saveFrameLayout()
 {
-    appearance::SaveFrameLayout(m_frame, m_session.drawId());
+    // A frame the database refused stays as edited, on show, and the
+    // operator hears it was not kept; read back, it would fall back unsaid.
+    if (!appearance::SaveFrameLayout(m_frame, m_session.drawId())) {
+        tellNotStored();
+        frameChanged();
+        return;
+    }
     m_frame = appearance::LoadFrameLayout(m_session.drawId(), m_frame);
     frameChanged();
+}
+
+void MF::tellNotStored()
+{
+    prompts().message(QStringLiteral("保存失败，请检查数据库！"));
 }
 
 QRectF MF::boardTitleTwips() const

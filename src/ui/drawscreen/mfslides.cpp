@@ -69,7 +69,9 @@ bool MF::chooseBannerFont()
     m_bannerFont = spec;
     m_bannerFontStored = true;
     applyBannerFont();
-    data::DrawStore().setExtraSetting(m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec));
+    if (!data::DrawStore().setExtraSetting(
+            m_session.drawId(), QStringLiteral("L3"), appearance::FontRecord(spec)))
+        tellNotStored();
     placeBanner();
     return true;
 }

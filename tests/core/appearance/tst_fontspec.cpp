@@ -101,10 +101,10 @@ void TestFontSpec::loadAndSaveThroughTheDatabase()
     FontSpec chosen = built;
     chosen.font.setPointSizeF(48);
     chosen.colour = 0xFF;
-    SaveElementFont(draw, TitleFontColumn, chosen);
+    QVERIFY(SaveElementFont(draw, TitleFontColumn, chosen));
     QCOMPARE(LoadElementFont(draw, TitleFontColumn, built).font.pointSizeF(), 48.0);
     QCOMPARE(LoadElementFont(draw, ListFontColumn, built).font.pointSizeF(), 20.0);
-    SaveElementFont(draw, QStringLiteral("FRM=''; --"), chosen); // not a font column: ignored
+    QVERIFY(!SaveElementFont(draw, QStringLiteral("FRM=''; --"), chosen)); // not a font column: not written
     QVERIFY(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM"))
                 .isNull());
     QVERIFY(prompts.messages().isEmpty());

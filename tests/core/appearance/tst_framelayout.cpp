@@ -101,7 +101,7 @@ void TestFrameLayout::loadAndSaveThroughTheDatabase()
     FrameLayout layout;
     layout.Width = 0;
     RepairFrameSize(layout);
-    SaveFrameLayout(layout, draw);
+    QVERIFY(SaveFrameLayout(layout, draw));
     QCOMPARE(data::LookupValue(QStringLiteral("奖次表"), draw, QStringLiteral("ID"), QStringLiteral("FRM"))
                  .toString(),
         QStringLiteral("840】【1920】【4500】【975】【】【%1】【1").arg(FrameLayout().BackColor));

@@ -130,7 +130,7 @@ void TestNumberFit::frameRecordsAndStoredFonts()
     ScopedScriptedPrompts prompts;
     const qint64 draw = db.addDraw(QStringLiteral("年会"));
     QVERIFY(!DrawHasFrameLayout(draw));
-    SaveFrameLayout(FrameLayout(), draw);
+    QVERIFY(SaveFrameLayout(FrameLayout(), draw));
     QVERIFY(DrawHasFrameLayout(draw));
 
     FontSpec spec;

@@ -272,6 +272,7 @@ private slots:
     void savingEditors();
     void importingEntrants_data();
     void importingEntrants();
+    void theStageSaysWhatItCouldNotKeep();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -676,6 +677,32 @@ void TestDatabaseFaults::importingEntrants()
     QCOMPARE(imported.stored, Rows);
     QCOMPARE(m_prompts->messages(), QStringList());
     QCOMPARE(countOnDisk(m_db->path(), u"号码表"_s, draw), qint64(5 + Rows));
+}
+
+// A font or frame chosen on the stage that the database refuses stays on
+// show, and the operator hears it was not kept: before, the frame fell back
+// to the stored one without a word.
+void TestDatabaseFaults::theStageSaysWhatItCouldNotKeep()
+{
+    const qint64 draw = m_db->addDraw(u"年会"_s);
+    m_db->addAward(draw, 1, u"一等奖"_s, 1, 1);
+    m_db->addEntrants(draw, 3);
+    MF screen(draw);
+    screen.show();
+    QVERIFY(m_faults->apply(Fault::ReadOnly));
+    FontChoice choice { QFont(u"Serif"_s), 255 };
+    choice.font.setPointSizeF(33);
+    m_prompts->queueFont(choice);
+    QVERIFY(screen.chooseFont(MF::Element::Title));
+    QCOMPARE(screen.elementFont(MF::Element::Title).font.pointSizeF(), 33.0);
+    m_prompts->queueFont(choice);
+    QVERIFY(screen.chooseBannerFont());
+    const float wide = screen.frameLayout().Width + 1500;
+    screen.frameLayout().Width = wide;
+    screen.saveFrameLayout();
+    QCOMPARE(screen.frameLayout().Width, wide);
+    QCOMPARE(m_prompts->messages(), QStringList(3, EditorSaveFailed));
+    QVERIFY(m_faults->remove());
 }
 
 QTEST_MAIN(TestDatabaseFaults)
