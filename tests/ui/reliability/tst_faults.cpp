@@ -689,7 +689,7 @@ void TestDatabaseFaults::theStageSaysWhatItCouldNotKeep()
     m_db->addEntrants(draw, 3);
     MF screen(draw);
     screen.show();
-    QVERIFY(m_faults->apply(Fault::ReadOnly)); // DEBUG
+    QVERIFY(m_faults->apply(Fault::ReadOnly));
     FontChoice choice { QFont(u"Serif"_s), 255 };
     choice.font.setPointSizeF(33);
     m_prompts->queueFont(choice);
