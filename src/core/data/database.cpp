@@ -144,6 +144,9 @@ bool Database::writeReachedTheFile()
     if (stillTheOpenedFile())
         return true;
     closeKeepingName();
+    // The log beside the name is the gone file's: a file made there next
+    // (the same inode, even) would take its pages for its own.
+    removeForeignLog(m_openedPath);
     return false;
 }
 
@@ -155,9 +158,12 @@ bool Database::ensureOpen()
     if (db.isValid() && db.isOpen()) {
         // A file opened read-only for want of permission is opened again
         // once it may be written, or its writes would keep failing.
-        if (stillTheOpenedFile() && !(m_readOnlyByPermission && QFileInfo(m_openedPath).isWritable()))
+        const bool same = stillTheOpenedFile();
+        if (same && !(m_readOnlyByPermission && QFileInfo(m_openedPath).isWritable()))
             return true;
         db.close();
+        if (!same)
+            removeForeignLog(m_openedPath);
     }
     if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);

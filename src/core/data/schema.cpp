@@ -123,6 +123,11 @@ bool createEmptyDatabase(const QString &path, QString *error)
             if (error)
                 *error = db.lastError().text();
         }
+        // Made in the mode the program keeps its file in: the first start
+        // that only reads it leaves it as shipped.
+        if (ok)
+            query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        query.finish();
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
