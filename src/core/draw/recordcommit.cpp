@@ -166,6 +166,34 @@ std::optional<Problem> Replay::takeUpCommit(qsizetype index, Commit commit)
     return std::nullopt;
 }
 
+// What a commitment of either rule holds alike, read into commit: it may
+// not come while another is in force, and its excluded positions must be
+// positions of its entrants.
+std::optional<Problem> Replay::openCommit(qsizetype index, const Entry &entry, Commit &commit)
+{
+    if (m_inForce)
+        return problem(3,
+            QStringLiteral("%1之前的第%2次承诺还没有公开种子")
+                .arg(EntryName(index, entry.type))
+                .arg(m_inForce->number));
+    const QJsonObject &content = entry.content;
+    commit.number = ++m_commits;
+    commit.entry = index;
+    commit.time = entry.time;
+    commit.hash = entry.hash;
+    commit.commitment = text(content, "commitment");
+    commit.fingerprint = text(content, "fingerprint");
+    commit.name = text(content, "name");
+    commit.draw = integer(content, "draw");
+    commit.entrants = integer(content, "entrants");
+    const std::optional<std::vector<qsizetype>> excluded
+        = PositionsOf(content.value(QLatin1String("excluded")), commit.entrants);
+    if (!excluded)
+        return problem(1, form(index, entry.type));
+    commit.excluded = *excluded;
+    return std::nullopt;
+}
+
 std::optional<Problem> Replay::commit(qsizetype index, const Entry &entry)
 {
     const QJsonObject &content = entry.content;
@@ -177,29 +205,12 @@ std::optional<Problem> Replay::commit(qsizetype index, const Entry &entry)
                 { "entrants", 'n' }, { "excluded", 'a' }, { "fingerprint", 'h' }, { "name", 's' },
                 { "reason", 's' } }))
         return problem(1, form(index, entry.type));
-    if (m_inForce)
-        return problem(3,
-            QStringLiteral("%1之前的第%2次承诺还没有公开种子")
-                .arg(EntryName(index, entry.type))
-                .arg(m_inForce->number));
     Commit commit;
-    commit.number = ++m_commits;
-    commit.entry = index;
-    commit.time = entry.time;
-    commit.hash = entry.hash;
+    if (std::optional<Problem> wrong = openCommit(index, entry, commit))
+        return wrong;
     commit.code = notary::CodeOfHash(entry.hash);
-    commit.commitment = text(content, "commitment");
-    commit.fingerprint = text(content, "fingerprint");
-    commit.name = text(content, "name");
     commit.reason = text(content, "reason");
-    commit.draw = integer(content, "draw");
-    commit.entrants = integer(content, "entrants");
     commit.cleared = content.value(QLatin1String("cleared")).toBool();
-    const std::optional<std::vector<qsizetype>> excluded
-        = PositionsOf(content.value(QLatin1String("excluded")), commit.entrants);
-    if (!excluded)
-        return problem(1, form(index, entry.type));
-    commit.excluded = *excluded;
     if (std::optional<Problem> wrong = readAwards(index, entry, commit))
         return wrong;
     if (commit.number == 1 && commit.cleared)
@@ -237,29 +248,12 @@ std::optional<Problem> Replay::enteredV1(qsizetype index, const Entry &entry)
         return problem(5,
             QStringLiteral("%1的规则不是 %2")
                 .arg(EntryName(index, entry.type), QLatin1String(notary::RuleV1)));
-    if (m_inForce)
-        return problem(3,
-            QStringLiteral("%1之前的第%2次承诺还没有公开种子")
-                .arg(EntryName(index, entry.type))
-                .arg(m_inForce->number));
     Commit commit;
-    commit.number = ++m_commits;
-    commit.entry = index;
-    commit.time = entry.time;
-    commit.hash = entry.hash;
+    if (std::optional<Problem> wrong = openCommit(index, entry, commit))
+        return wrong;
     commit.code = text(content, "code");
-    commit.commitment = text(content, "commitment");
-    commit.fingerprint = text(content, "fingerprint");
-    commit.name = text(content, "name");
     commit.reason = m_pendingReason;
     m_pendingReason.clear();
-    commit.draw = integer(content, "draw");
-    commit.entrants = integer(content, "entrants");
-    const std::optional<std::vector<qsizetype>> excluded
-        = PositionsOf(content.value(QLatin1String("excluded")), commit.entrants);
-    if (!excluded)
-        return problem(1, form(index, entry.type));
-    commit.excluded = *excluded;
     QList<notary::v1::CommittedAward> digestOf;
     if (std::optional<Problem> wrong = readAwardsV1(index, entry, commit, digestOf))
         return wrong;

@@ -185,6 +185,7 @@ private:
     std::optional<Problem> withdrawal(qsizetype index, const Entry &entry);
     std::optional<Problem> reveal(qsizetype index, const Entry &entry);
     std::optional<Problem> restartV1(qsizetype index, const Entry &entry);
+    std::optional<Problem> openCommit(qsizetype index, const Entry &entry, Commit &commit);
     std::optional<Problem> takeUpCommit(qsizetype index, Commit commit);
     // The award a round must be for; nothing when none is open, or unknown
     // without lists.
