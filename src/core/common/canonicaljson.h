@@ -71,6 +71,7 @@ public:
     // For handlers: the parts of a value, read in order.
     bool beginArray(); // consumes "["
     // After "[" or an element (`read` of them so far): is there another?
+    bool nextItem(char close, bool &more, qsizetype read);
     bool nextElement(bool &more, qsizetype read);
     bool beginObject();
     // After "{" or a member: reads the next member's name and its ":".

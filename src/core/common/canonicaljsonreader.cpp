@@ -290,26 +290,35 @@ bool Reader::beginArray()
     return true;
 }
 
-bool Reader::nextElement(bool &more, qsizetype read)
+// At the end of a container or before its next item: true with more false
+// past the closing bracket, with more true past the comma (none before the
+// first item).
+bool Reader::nextItem(char close, bool &more, qsizetype read)
 {
     skipSpace();
+    const bool array = close == ']';
     if (m_at >= m_text.size())
-        return fail(Failure::Syntax, QStringLiteral("数组没有结束"));
+        return fail(Failure::Syntax, array ? QStringLiteral("数组没有结束") : QStringLiteral("对象没有结束"));
     const char c = m_text[m_at];
-    const bool first = read == 0;
-    if (c == ']') {
+    if (c == close) {
         ++m_at;
         --m_depth;
         more = false;
         return true;
     }
-    if (!first) {
+    if (read > 0) {
         if (c != ',')
-            return fail(Failure::Syntax, QStringLiteral("应为“,”或“]”"));
+            return fail(
+                Failure::Syntax, array ? QStringLiteral("应为“,”或“]”") : QStringLiteral("应为“,”或“}”"));
         ++m_at;
     }
     more = true;
     return true;
+}
+
+bool Reader::nextElement(bool &more, qsizetype read)
+{
+    return nextItem(']', more, read);
 }
 
 bool Reader::beginObject()
@@ -323,22 +332,10 @@ bool Reader::beginObject()
 
 bool Reader::nextMember(bool &more, QByteArray &name, qsizetype read)
 {
-    skipSpace();
-    if (m_at >= m_text.size())
-        return fail(Failure::Syntax, QStringLiteral("对象没有结束"));
-    const char c = m_text[m_at];
-    const bool first = read == 0;
-    if (c == '}') {
-        ++m_at;
-        --m_depth;
-        more = false;
+    if (!nextItem('}', more, read))
+        return false;
+    if (!more)
         return true;
-    }
-    if (!first) {
-        if (c != ',')
-            return fail(Failure::Syntax, QStringLiteral("应为“,”或“}”"));
-        ++m_at;
-    }
     name.clear();
     if (!readStringInto(name) || !expect(':'))
         return false;
