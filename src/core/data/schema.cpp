@@ -65,6 +65,23 @@ const QList<QStringList> &upgradeSteps()
         {
             QStringLiteral("CREATE INDEX 结果表_WID ON 结果表 (WID)"),
         },
+        // 4 to 5: who may win. The further columns of an entrant list
+        // (部门, 入职日期…): a draw's attribute names in order, and each
+        // entrant's values in that order in one text; an award's conditions
+        // on them; the numbers that may not win an award, or (WID 0) any
+        // award of the draw.
+        {
+            QStringLiteral("CREATE TABLE 属性名表 (CID INTEGER NOT NULL, 序号 INTEGER NOT NULL, "
+                           "名称 TEXT NOT NULL, PRIMARY KEY (CID, 序号))"),
+            QStringLiteral("CREATE TABLE 人员属性表 (人员ID INTEGER PRIMARY KEY, 属性 TEXT NOT NULL)"),
+            QStringLiteral("CREATE TABLE 抽奖范围表 (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                           "WID INTEGER NOT NULL, 序号 INTEGER NOT NULL, 属性 TEXT NOT NULL, "
+                           "条件 TEXT NOT NULL, 值 TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX 抽奖范围表_WID ON 抽奖范围表 (WID)"),
+            QStringLiteral("CREATE TABLE 不参与名单表 (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                           "CID INTEGER NOT NULL, WID INTEGER NOT NULL DEFAULT 0, 号码 TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX 不参与名单表_CID ON 不参与名单表 (CID, WID)"),
+        },
     };
     return steps;
 }

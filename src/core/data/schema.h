@@ -11,7 +11,7 @@
 namespace tombolix::schema {
 
 // The version this program writes and reads.
-inline constexpr int CurrentVersion = 4;
+inline constexpr int CurrentVersion = 5;
 
 const char *schemaSql();
 

@@ -1,0 +1,142 @@
+#include "data/attributestore.h"
+
+#include "data/storesupport.h"
+#include "data/tables.h"
+
+#include <QSqlQuery>
+
+namespace tombolix::data {
+
+namespace {
+constexpr QChar Separator = QChar(0x1F);
+constexpr QChar Escape = QChar(0x1B);
+
+const QString NamesTable = QStringLiteral("属性名表");
+const QString ValuesTable = QStringLiteral("人员属性表");
+} // namespace
+
+QString EncodeAttributes(const QStringList &values)
+{
+    qsizetype used = values.size();
+    while (used > 0 && values.at(used - 1).isEmpty())
+        --used;
+    QString text;
+    for (qsizetype i = 0; i < used; ++i) {
+        if (i > 0)
+            text += Separator;
+        for (QChar c : values.at(i)) {
+            if (c == Separator || c == Escape)
+                text += Escape;
+            text += c;
+        }
+    }
+    return text;
+}
+
+QStringList DecodeAttributes(QStringView text)
+{
+    QStringList values;
+    if (text.isEmpty())
+        return values;
+    QString value;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == Escape && i + 1 < text.size()) {
+            value += text[++i];
+        } else if (c == Separator) {
+            values << value;
+            value.clear();
+        } else {
+            value += c;
+        }
+    }
+    values << value;
+    return values;
+}
+
+std::optional<QStringList> AttributeStore::names(qint64 drawId)
+{
+    Recordset rs = m_db.select(
+        QStringLiteral("SELECT 名称 FROM %1 WHERE CID=? ORDER BY 序号").arg(NamesTable), { drawId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    QStringList names;
+    for (; !rs.eof(); rs.moveNext())
+        names << rs.field(0).toString();
+    return names;
+}
+
+std::optional<QList<int>> AttributeStore::placesOf(qint64 drawId, const QStringList &wanted)
+{
+    std::optional<QStringList> known = names(drawId);
+    if (!known)
+        return std::nullopt;
+    QList<int> places;
+    for (const QString &name : wanted) {
+        qsizetype place = known->indexOf(name);
+        if (place < 0) {
+            place = known->size();
+            if (!m_db.execute(
+                    QStringLiteral("INSERT INTO %1 (CID, 序号, 名称) VALUES (?, ?, ?)").arg(NamesTable),
+                    { drawId, place, name }))
+                return std::nullopt;
+            known->append(name);
+        }
+        places << int(place);
+    }
+    return places;
+}
+
+std::optional<QStringList> AttributeStore::valuesOf(qint64 entrantId)
+{
+    Recordset rs
+        = m_db.select(QStringLiteral("SELECT 属性 FROM %1 WHERE 人员ID=?").arg(ValuesTable), { entrantId });
+    if (!rs.isOpen())
+        return std::nullopt;
+    return rs.eof() ? QStringList() : DecodeAttributes(rs.field(0).toString());
+}
+
+bool AttributeStore::save(qint64 entrantId, const QStringList &values)
+{
+    const QString text = EncodeAttributes(values);
+    if (text.isEmpty())
+        return deleteWhere(m_db, ValuesTable, QStringLiteral("人员ID"), entrantId);
+    return m_db.execute(
+        QStringLiteral("INSERT OR REPLACE INTO %1 (人员ID, 属性) VALUES (?, ?)").arg(ValuesTable),
+        { entrantId, text });
+}
+
+bool AttributeStore::forEach(qint64 drawId, const std::function<void(qint64, QStringView)> &each)
+{
+    Recordset rs
+        = m_db.select(QStringLiteral("SELECT a.人员ID, a.属性 FROM %1 a JOIN %2 e ON e.%3 = a.人员ID "
+                                     "WHERE e.%4=? ORDER BY a.人员ID")
+                          .arg(ValuesTable, entrants::Table, entrants::Id, entrants::DrawId),
+            { drawId });
+    if (!rs.isOpen())
+        return false;
+    for (; !rs.eof(); rs.moveNext()) {
+        const QString text = rs.field(1).toString();
+        each(rs.field(0).toLongLong(), text);
+    }
+    return true;
+}
+
+bool AttributeStore::deleteForDraw(qint64 drawId)
+{
+    return m_db.execute(QStringLiteral("DELETE FROM %1 WHERE 人员ID IN (SELECT %2 FROM %3 WHERE %4=?)")
+                            .arg(ValuesTable, entrants::Id, entrants::Table, entrants::DrawId),
+               { drawId })
+        && deleteWhere(m_db, NamesTable, QStringLiteral("CID"), drawId);
+}
+
+bool AttributeStore::deleteForEntrants(const QList<qint64> &ids)
+{
+    for (qint64 id : ids) {
+        if (!deleteWhere(m_db, ValuesTable, QStringLiteral("人员ID"), id))
+            return false;
+    }
+    return true;
+}
+
+} // namespace tombolix::data

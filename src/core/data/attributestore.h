@@ -1,0 +1,57 @@
+#pragma once
+
+#include "data/database.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace tombolix::data {
+
+// The values of one entrant's attributes, in the order of its draw's
+// attribute names, in the one text 人员属性表 keeps them in: separated by
+// U+001F, where U+001B stands before a value's own U+001B or U+001F.
+// Trailing empty values are left out.
+QString EncodeAttributes(const QStringList &values);
+QStringList DecodeAttributes(QStringView text);
+
+// The further columns of the draws' entrant lists (部门, 入职日期…): each
+// draw's attribute names in order (属性名表) and each entrant's values
+// (人员属性表).
+class AttributeStore
+{
+public:
+    explicit AttributeStore(Database &db = Database::run())
+        : m_db(db)
+    { }
+
+    // The draw's attribute names in order; nothing when they could not be read.
+    std::optional<QStringList> names(qint64 drawId);
+    // The place of each name among the draw's attributes, a name it has not
+    // got added at the end; nothing when the database refused. Inside the
+    // caller's transaction when there is one.
+    std::optional<QList<int>> placesOf(qint64 drawId, const QStringList &names);
+
+    // One entrant's values in the order of its draw's names (missing ones
+    // empty); nothing when they could not be read.
+    std::optional<QStringList> valuesOf(qint64 entrantId);
+    // Stores the entrant's values; all empty removes its row.
+    [[nodiscard]] bool save(qint64 entrantId, const QStringList &values);
+
+    // Every entrant of the draw that has values, in the order of their IDs:
+    // `each` is called with the entrant's ID and its values' text (decode
+    // with DecodeAttributes). False when they could not be read.
+    [[nodiscard]] bool forEach(qint64 drawId, const std::function<void(qint64, QStringView)> &each);
+
+    // The draw's names and values, and an entrant's values when its row goes.
+    [[nodiscard]] bool deleteForDraw(qint64 drawId);
+    [[nodiscard]] bool deleteForEntrants(const QList<qint64> &ids);
+
+private:
+    Database &m_db;
+};
+
+} // namespace tombolix::data
