@@ -33,6 +33,7 @@ struct RangeCondition
     {
         return attribute == other.attribute && kind == other.kind && values == other.values;
     }
+    bool operator!=(const RangeCondition &other) const { return !(*this == other); }
 };
 
 struct AwardRange
@@ -45,6 +46,7 @@ struct AwardRange
     {
         return conditions == other.conditions && excluded == other.excluded;
     }
+    bool operator!=(const AwardRange &other) const { return !(*this == other); }
 };
 
 // The record's and the table's name of a kind ("oneOf", "onOrBefore"…) and

@@ -10,7 +10,9 @@
 #include "data/resultstore.h"
 #include "data/storesupport.h"
 #include "draw/commitmentchanges.h"
+#include "draw/eligibleset.h"
 #include "draw/notaryrecord.h"
+#include "draw/recordranges.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -200,11 +202,14 @@ QJsonArray awardsValue(const QList<record::CommittedAward> &awards, qsizetype en
 {
     QJsonArray awardList;
     for (const record::CommittedAward &award : awards) {
-        awardList.append(QJsonObject { { QStringLiteral("count"), award.count },
+        QJsonObject one { { QStringLiteral("count"), award.count },
             { QStringLiteral("eligible"), record::RangesValue(award.eligible, entrants) },
             { QStringLiteral("id"), award.id }, { QStringLiteral("name"), award.name },
             { QStringLiteral("perRound"), award.perRound }, { QStringLiteral("prize"), award.prize },
-            { QStringLiteral("range"), award.range }, { QStringLiteral("repeat"), award.repeat } });
+            { QStringLiteral("range"), award.range }, { QStringLiteral("repeat"), award.repeat } };
+        if (!award.range.isEmpty())
+            record::AddLimits(one, award.limits);
+        awardList.append(one);
     }
     return awardList;
 }
@@ -376,8 +381,11 @@ bool ClearRecordForRestart(qint64 drawId, const QString &keepAs)
     return data::inOneTransaction(db, [&db, drawId] { return data::NotaryStore(db).deleteForDraw(drawId); });
 }
 
-std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const Ranges &numbered)
+std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const EntrantPool &pool)
 {
+    const std::optional<QHash<qint64, AwardEligibility>> eligibility = ComputeEligibility(drawId, pool);
+    if (!eligibility)
+        return std::nullopt;
     std::optional<QList<data::AwardRecord>> awards = data::AwardStore().forDraw(drawId);
     if (!awards)
         return std::nullopt;
@@ -399,7 +407,10 @@ std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const 
         // draws one at a time instead.
         one.perRound = std::max<qint64>(1, integerValue(award.perRound));
         one.repeat = award.repeat;
-        one.eligible = numbered;
+        const AwardEligibility &who = eligibility->value(award.id);
+        one.eligible = who.eligible;
+        one.limits = who.range;
+        one.range = who.words;
         committed.append(one);
     }
     return committed;
@@ -416,7 +427,7 @@ TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
 
     const QString listPrint = fingerprintOf(pool);
     const Ranges numbered = pool.numbered();
-    const std::optional<QList<record::CommittedAward>> awardsNow = CurrentAwards(drawId, numbered);
+    const std::optional<QList<record::CommittedAward>> awardsNow = CurrentAwards(drawId, pool);
     const std::optional<QList<data::ResultRecord>> results = data::ResultStore().forDraw(drawId);
     const std::optional<QList<data::WithdrawalRecord>> withdrawals
         = data::ResultStore().withdrawalsOf(drawId);

@@ -96,6 +96,6 @@ struct TakenUp
 
 // The committed form of the draw's awards now, as a new commitment would fix
 // them; nothing when they could not be read.
-std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const Ranges &numbered);
+std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const EntrantPool &pool);
 
 } // namespace tombolix::draw

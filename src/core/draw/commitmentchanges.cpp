@@ -42,6 +42,8 @@ QString awardChanges(const QList<record::CommittedAward> &before, const QList<re
         // latecomer changes the first, not what the award is for.
         if (was->range != award.range)
             changes << QStringLiteral("%1 抽奖范围 %2→%3").arg(name, was->range, award.range);
+        else if (was->limits != award.limits)
+            changes << QStringLiteral("%1 不参与名单已改动").arg(name);
     }
     for (const record::CommittedAward &award : before) {
         if (std::none_of(after.begin(), after.end(),
@@ -112,6 +114,19 @@ QStringList changesSince(qint64 drawId, const std::optional<record::Commit> &las
         const QString changed = awardChanges(last->awards, awardsNow);
         if (!changed.isEmpty())
             reasons << QStringLiteral("奖项已改动：%1").arg(changed);
+    }
+    // The same list and ranges, yet other people may win an award: an
+    // entrant's attributes were changed.
+    if (last && last->fingerprint == listPrint && reasons.isEmpty()) {
+        QStringList whose;
+        for (const record::CommittedAward &award : awardsNow) {
+            const record::CommittedAward *was = last->award(award.id);
+            if (was && was->eligible != award.eligible)
+                whose << award.name;
+        }
+        if (!whose.isEmpty())
+            reasons
+                << QStringLiteral("人员属性已改动：%1 可中奖的人改变").arg(whose.join(QStringLiteral("、")));
     }
     return reasons;
 }

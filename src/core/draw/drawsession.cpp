@@ -126,6 +126,14 @@ bool DrawSession::SelectNextAward()
     return true;
 }
 
+Ranges DrawSession::rollingWithin() const
+{
+    // Only an award with a range rolls among its own people: the others
+    // roll among everyone left, as fast as ever.
+    const record::CommittedAward *award = m_commitment ? m_commitment->award(integerValue(m_wid)) : nullptr;
+    return award && !award->range.isEmpty() ? award->eligible : Ranges();
+}
+
 qint64 DrawSession::linesPerTick() const
 {
     return std::max<qint64>(0, std::min(m_award.Remaining, m_award.PerRound));
@@ -163,7 +171,7 @@ bool DrawSession::beginRound()
 
 QStringList DrawSession::RollTick()
 {
-    m_picks = m_pool.pick(linesPerTick(), *m_random);
+    m_picks = m_pool.pick(linesPerTick(), *m_random, rollingWithin());
     QStringList lines;
     lines.reserve(qsizetype(m_picks.size()));
     for (qsizetype index : m_picks)
@@ -174,7 +182,7 @@ QStringList DrawSession::RollTick()
 QStringList DrawSession::passingLines(qsizetype count)
 {
     QStringList lines;
-    for (qsizetype index : m_pool.pick(count, *m_random))
+    for (qsizetype index : m_pool.pick(count, *m_random, rollingWithin()))
         lines << StageLine(m_pool.show(index), m_pool.name(index), m_namesShown);
     return lines;
 }

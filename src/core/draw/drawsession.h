@@ -100,6 +100,7 @@ public:
 
     // The number of lines a tick shows: the smaller of Remaining and PerRound.
     qint64 linesPerTick() const;
+    Ranges rollingWithin() const;
 
     // The number frame's lines name the entrants after their numbers; the
     // board is not affected.

@@ -4,7 +4,9 @@
 #include "draw/displayrules.h"
 
 #include <QMultiHash>
+#include <QSet>
 #include <algorithm>
+#include <numeric>
 
 namespace tombolix::draw {
 
@@ -169,6 +171,40 @@ std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random)
         m_where[m_eligible[j]] = quint32(j);
         picks.push_back(qsizetype(m_eligible[k]));
     }
+    return picks;
+}
+
+std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random, const Ranges &within)
+{
+    if (within.all)
+        return pick(count, random);
+    if (!m_rankedBuilt)
+        buildRanked();
+    const qsizetype available = m_ranked.countIn(within);
+    const qsizetype wanted = std::clamp<qsizetype>(count, 0, available);
+    // Distinct ranks among those within: drawn afresh until new while they
+    // are few, shuffled from all of them when most are wanted.
+    std::vector<qsizetype> ranks;
+    if (wanted * 2 > available) {
+        ranks.resize(size_t(available));
+        std::iota(ranks.begin(), ranks.end(), 0);
+        for (qsizetype k = 0; k < wanted; ++k)
+            std::swap(ranks[size_t(k)], ranks[size_t(k + qsizetype(random.below(quint64(available - k))))]);
+        ranks.resize(size_t(wanted));
+    } else {
+        QSet<qsizetype> seen;
+        while (qsizetype(ranks.size()) < wanted) {
+            const auto rank = qsizetype(random.below(quint64(available)));
+            if (!seen.contains(rank)) {
+                seen.insert(rank);
+                ranks.push_back(rank);
+            }
+        }
+    }
+    std::vector<qsizetype> picks;
+    picks.reserve(ranks.size());
+    for (qsizetype rank : ranks)
+        picks.push_back(m_ranked.selectIn(within, rank));
     return picks;
 }
 

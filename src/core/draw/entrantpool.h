@@ -50,6 +50,9 @@ public:
     // Up to `count` distinct eligible indexes, each eligible entrant equally
     // likely; fewer when fewer are eligible.
     std::vector<qsizetype> pick(qsizetype count, RandomSource &random);
+    // The same among the eligible indexes within the ranges: what rolls on
+    // the stage for an award only some may win.
+    std::vector<qsizetype> pick(qsizetype count, RandomSource &random, const Ranges &within);
 
     // The winners of a checkable draw's round (DrawRound): up to `count`
     // eligible indexes within the award's ranges, each the stream.below(n)-th

@@ -21,6 +21,7 @@ struct Ranges
 
     static Ranges none() { return Ranges { false, {} }; }
     bool operator==(const Ranges &other) const { return all == other.all && spans == other.spans; }
+    bool operator!=(const Ranges &other) const { return !(*this == other); }
 };
 
 // A set of the positions 1..n that knows its members' ranks: how many lie

@@ -266,12 +266,12 @@ QJsonObject contentAt(QByteArrayView file, Slice slice, int version)
 }
 
 // The people of the list file, counted, to compare with every list.
-std::optional<QHash<Key, qint64>> keysOf(const std::optional<EntrantList> &listFile)
+std::optional<QHash<Key, qint64>> keysOf(const std::optional<ListFile> &listFile)
 {
     if (!listFile)
         return std::nullopt;
     QHash<Key, qint64> keys;
-    for (const auto &[number, name] : *listFile)
+    for (const auto &[number, name] : listFile->people)
         keys[Key { number, name }] += 1;
     return keys;
 }
@@ -506,7 +506,7 @@ void gatherWinners(RecordFacts &facts, const record::Replay &replay, const std::
 
 } // namespace
 
-RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &listFile)
+RecordCheck CheckRecord(QByteArrayView file, const std::optional<ListFile> &listFile)
 {
     RecordCheck check;
     auto fail = [&check](const Problem &problem) {
@@ -545,6 +545,7 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
     lists.v1Entrants = std::move(members.v1Entrants);
     lists.v1Earlier = std::move(members.v1Earlier);
     lists.fileKeys = keysOf(listFile);
+    lists.file = listFile ? &*listFile : nullptr;
     record::Replay replay(version, &lists);
     if (std::optional<Problem> wrong = revealSeeds(entries, version, replay))
         return fail(*wrong);
@@ -561,6 +562,9 @@ RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &l
         return fail(*wrong);
     if (lists.listFileProblem)
         return fail(*lists.listFileProblem);
+    if (lists.rangeFileProblem)
+        return fail(*lists.rangeFileProblem);
+    check.facts.rangesChecked = lists.rangesChecked;
 
     check.summary = SummaryLines(check, listFile ? listFile->size() : -1);
     for (QString &line : check.summary)

@@ -15,8 +15,23 @@ namespace tombolix::draw {
 // Number and name per entrant, as a list file gives them (section 7).
 using EntrantList = QList<std::pair<QString, QString>>;
 
+// A list file as the check reads it: its people, and the cells of their
+// rows under the header row's captions, for the awards' conditions.
+struct ListFile
+{
+    ListFile(EntrantList people = {})
+        : people(std::move(people))
+    { }
+    EntrantList people;
+    QStringList header; // the header row's cells, trimmed; empty without one
+    QList<QStringList> cells; // each person's row, its cells trimmed
+
+    qsizetype size() const { return people.size(); }
+};
+
 // The entrants in the rows of a list file: the header row found in the first
 // five rows, or the first two columns; rows empty in both left out.
+ListFile ListFileOfRows(const QList<QStringList> &rows);
 EntrantList EntrantListOfRows(const QList<QStringList> &rows);
 
 // Removes the white space the rule's list files may carry at either end.
@@ -65,6 +80,7 @@ struct RecordFacts
     QStringList shortAwards; // "三等奖 差 1 名"
     qsizetype rounds = 0;
     qsizetype entries = 0;
+    qsizetype rangesChecked = 0; // awards' ranges found as the list file gives them
 };
 
 struct RecordCheck
@@ -87,7 +103,7 @@ struct RecordCheck
 };
 
 // Checks the bytes of a record file.
-RecordCheck CheckRecord(QByteArrayView file, const std::optional<EntrantList> &list = std::nullopt);
+RecordCheck CheckRecord(QByteArrayView file, const std::optional<ListFile> &list = std::nullopt);
 
 // The lines a person reads of a passed check: every commitment with its
 // time, 公证码, reason and the hall's numbers, every withdrawal, the rounds

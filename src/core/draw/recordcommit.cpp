@@ -1,5 +1,6 @@
 #include "common/notary.h"
 #include "draw/recordfields.h"
+#include "draw/recordranges.h"
 #include "draw/recordreplay.h"
 
 #include <QJsonArray>
@@ -44,9 +45,13 @@ std::optional<Problem> readAwards(qsizetype index, const Entry &entry, Commit &c
     QSet<qint64> ids;
     for (const QJsonValue &each : content.value(QLatin1String("awards")).toArray()) {
         const QJsonObject award = each.toObject();
+        const bool ranged = !award.value(QLatin1String("range")).toString().isEmpty();
         if (!each.isObject()
-            || !hasExactly(
-                award, { "count", "eligible", "id", "name", "perRound", "prize", "range", "repeat" })
+            || !(ranged ? hasExactly(award,
+                     { "conditions", "count", "eligible", "excludedNumbers", "id", "name", "perRound",
+                         "prize", "range", "repeat" })
+                        : hasExactly(award,
+                            { "count", "eligible", "id", "name", "perRound", "prize", "range", "repeat" }))
             || !typed(award,
                 { { "count", 'n' }, { "eligible", 'a' }, { "id", 'p' }, { "name", 's' }, { "perRound", 'p' },
                     { "prize", 's' }, { "range", 's' }, { "repeat", 'b' } }))
@@ -64,6 +69,16 @@ std::optional<Problem> readAwards(qsizetype index, const Entry &entry, Commit &c
         one.perRound = integer(award, "perRound");
         one.repeat = award.value(QLatin1String("repeat")).toBool();
         one.eligible = *eligible;
+        if (ranged) {
+            const std::optional<AwardRange> limits = ReadLimits(award);
+            if (!limits)
+                return problem(1, form(index, entry.type));
+            one.limits = *limits;
+            if (limits->everyone() || RangeWords(*limits) != one.range)
+                return problem(5,
+                    QStringLiteral("%1中奖项“%2”的范围文字应为“%3”")
+                        .arg(EntryName(index, entry.type), one.name, RangeWords(*limits)));
+        }
         if (ids.contains(one.id))
             return problem(
                 5, QStringLiteral("%1中奖项 %2 出现了两次").arg(EntryName(index, entry.type)).arg(one.id));
@@ -145,8 +160,13 @@ std::optional<Problem> Replay::takeUpCommit(qsizetype index, Commit commit)
         if (m_rule == 2) {
             const Ranges normal = m_lists->positionsWithNumber();
             for (const CommittedAward &award : commit.awards) {
-                const bool right
-                    = award.range.isEmpty() ? award.eligible == normal : isSubset(award.eligible, normal);
+                // Within the numbered positions whose number is not left
+                // out; all of them when no condition narrows it further.
+                const Ranges allowed = award.limits.excluded.isEmpty()
+                    ? normal
+                    : Without(normal, m_lists->positionsWithNumberIn(award.limits.excluded));
+                const bool right = award.limits.conditions.isEmpty() ? award.eligible == allowed
+                                                                     : isSubset(award.eligible, allowed);
                 if (!right)
                     return problem(5,
                         QStringLiteral("%1中奖项“%2”可中奖的位置不符合规则")

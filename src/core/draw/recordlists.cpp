@@ -163,9 +163,12 @@ std::optional<Problem> FileLists::takeListOf(const record::Commit &commit)
         return problemOf(5, QStringLiteral("%1的人数应为 %2").arg(what).arg(m_list.size()));
     if (changed) {
         buildPeople();
+        m_rowOf.clear();
         if (fileKeys && !listFileProblem)
             compareWithFile(commit);
     }
+    if (file && !listFileProblem && !rangeFileProblem)
+        checkRangesWithFile(commit);
     return std::nullopt;
 }
 
@@ -379,7 +382,7 @@ QString TrimmedForList(const QString &text)
     return text.trimmed();
 }
 
-EntrantList EntrantListOfRows(const QList<QStringList> &rows)
+ListFile ListFileOfRows(const QList<QStringList> &rows)
 {
     qsizetype first = 0;
     qsizetype numberColumn = 0;
@@ -406,14 +409,30 @@ EntrantList EntrantListOfRows(const QList<QStringList> &rows)
         }
         break;
     }
-    EntrantList list;
+    ListFile list;
+    if (first > 0) {
+        for (const QString &caption : rows.at(first - 1))
+            list.header << TrimmedForList(caption);
+    }
     for (qsizetype r = first; r < rows.size(); ++r) {
         const QString number = TrimmedForList(rows.at(r).value(numberColumn));
         const QString name = TrimmedForList(rows.at(r).value(nameColumn));
-        if (!number.isEmpty() || !name.isEmpty())
-            list.append({ number, name });
+        if (number.isEmpty() && name.isEmpty())
+            continue;
+        list.people.append({ number, name });
+        if (first > 0) {
+            QStringList cells;
+            for (const QString &cell : rows.at(r))
+                cells << TrimmedForList(cell);
+            list.cells << cells;
+        }
     }
     return list;
+}
+
+EntrantList EntrantListOfRows(const QList<QStringList> &rows)
+{
+    return ListFileOfRows(rows).people;
 }
 
 } // namespace tombolix::draw

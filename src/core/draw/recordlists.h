@@ -2,6 +2,7 @@
 
 #include "common/canonicaljson.h"
 #include "draw/positionset.h"
+#include "draw/recordcheck.h"
 #include "draw/recordreplay.h"
 
 #include <QByteArray>
@@ -97,6 +98,9 @@ public:
     QHash<QString, std::vector<Pair>> v1Earlier;
     // Optional: the people of the list file, to compare with every list.
     std::optional<QHash<Key, qint64>> fileKeys;
+    const ListFile *file = nullptr; // with it, the awards' ranges are checked against it
+    std::optional<Problem> rangeFileProblem; // the first award whose set the file does not give
+    qsizetype rangesChecked = 0; // awards with conditions found as the file gives them
 
     std::optional<Problem> listFileProblem; // the first commitment whose list differs from the file
     QHash<int, QString> changesAt; // by commitment: who joined or left since the one before
@@ -108,6 +112,7 @@ public:
     Key keyAt(qsizetype position) const override;
     Ranges positionsWithNumber() const override { return m_numbered; }
     std::vector<qsizetype> positionsOf(const QSet<Key> &keys) const override;
+    std::vector<qsizetype> positionsWithNumberIn(const QStringList &numbers) const override;
     const KeyIndex &people() const override { return m_people; }
     PositionSet &inDraw() override { return m_inDraw; }
 
@@ -120,6 +125,11 @@ private:
         const ListElement &element, const QString &what, std::vector<Pair> &list, QHash<Key, qint64> &delta);
     void buildPeople();
     void compareWithFile(const record::Commit &commit);
+    void checkRangesWithFile(const record::Commit &commit);
+    std::optional<Problem> rangeAgainstFile(
+        const record::Commit &commit, const record::CommittedAward &award);
+    void alignRowsWithFile();
+    std::vector<qsizetype> m_rowOf; // per position of L, its row of the list file
 
     const Texts &m_texts;
     int m_rule;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "draw/eligibility.h"
 #include "draw/positionset.h"
 
 #include <QHash>
@@ -49,6 +50,9 @@ struct CommittedAward
     qint64 perRound = 1;
     bool repeat = false;
     Ranges eligible; // rule v1: every position
+    // Rule v2, with a range: the conditions and the numbers left out that
+    // `range` words; nobody's when the range is empty.
+    AwardRange limits;
     qint64 order = 0; // rule v1 only
 };
 
@@ -114,6 +118,8 @@ public:
     virtual Ranges positionsWithNumber() const = 0;
     // Positions of L holding one of the keys, ascending.
     virtual std::vector<qsizetype> positionsOf(const QSet<Key> &keys) const = 0;
+    // Positions of L whose number is one of these, ascending.
+    virtual std::vector<qsizetype> positionsWithNumberIn(const QStringList &numbers) const = 0;
     virtual const KeyIndex &people() const = 0;
     virtual PositionSet &inDraw() = 0; // E
 };

@@ -85,6 +85,9 @@ QStringList SummaryLines(const RecordCheck &check, qsizetype listFileSize)
         summary << QStringLiteral("未抽满：%1").arg(facts.shortAwards.join(QStringLiteral("，")));
     if (listFileSize >= 0)
         summary << QStringLiteral("名单文件与每次承诺的名单一致（%1 人）").arg(listFileSize);
+    if (listFileSize >= 0 && check.facts.rangesChecked > 0)
+        summary << QStringLiteral("有范围的奖项可中奖的人与名单文件的属性列按范围算出的一致（%1 项次）")
+                       .arg(check.facts.rangesChecked);
     summary
         << QStringLiteral("记录 %1 条，哈希链完整，最后一条哈希 %2").arg(facts.entries).arg(check.lastHash);
     return summary;

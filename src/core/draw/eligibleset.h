@@ -1,0 +1,57 @@
+#pragma once
+
+#include "data/database.h"
+#include "draw/eligibility.h"
+#include "draw/entrantpool.h"
+
+#include <QHash>
+#include <QList>
+#include <optional>
+
+// Who may win each award of a draw now: the positions of its list (the pool
+// in the order the entrants were entered) that have a number, are not on the
+// award's or the draw's 不参与名单, and meet all the award's conditions.
+namespace tombolix::draw {
+
+// An attribute value a condition cannot read (a date that is no date): the
+// entrant does not meet the condition, and the operator is told.
+struct UnreadableValue
+{
+    qsizetype position = 0; // in the list, from 1
+    QString number;
+    QString name;
+    QString attribute;
+    QString value;
+};
+
+struct AwardEligibility
+{
+    qint64 awardId = 0;
+    AwardRange range; // its conditions in their one form, both lists merged
+    QString words; // RangeWords(range)
+    Ranges eligible;
+    qsizetype count = 0; // positions in eligible
+    // Conditions that could not be put in their one form stand for no one;
+    // they are named here.
+    QStringList badConditions;
+    QList<UnreadableValue> unreadable; // the first few, in list order
+    qsizetype unreadableCount = 0;
+    QStringList unknownNumbers; // exclusion numbers no entrant has
+};
+
+// What the draw's awards may draw from; nothing when the database could not
+// be read. `pool` holds the draw's entrants in ID order (LoadEntrantPool).
+// Awards without a range take the numbered positions without reading any
+// attribute.
+std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
+    qint64 drawId, const EntrantPool &pool, data::Database &db = data::Database::run());
+
+// The same with the pool loaded here, for the console's counts.
+std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
+    qint64 drawId, data::Database &db = data::Database::run());
+
+// The unreadable values in words, one line each:
+// "第12行 1234 张三：入职日期“2025/13/40”不是日期".
+QStringList UnreadableLines(const AwardEligibility &award, qsizetype atMost = 10);
+
+} // namespace tombolix::draw
