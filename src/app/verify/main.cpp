@@ -105,14 +105,14 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    std::optional<draw::EntrantList> list;
+    std::optional<draw::ListFile> list;
     if (arguments.size() == 3) {
         const std::optional<QList<QStringList>> rows = readRows(arguments.at(2));
         if (!rows) {
             say(stderr, QStringLiteral("无法读取名单文件 %1").arg(arguments.at(2)));
             return 2;
         }
-        list = draw::EntrantListOfRows(*rows);
+        list = draw::ListFileOfRows(*rows);
     }
 
     const draw::RecordCheck check = draw::CheckRecord(bytes, list);

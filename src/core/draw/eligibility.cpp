@@ -27,8 +27,9 @@ bool isAsciiDigits(QStringView text)
         && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
-// The spaces the import trims, of every kind.
-QStringView trimmed(QStringView text)
+} // namespace
+
+QStringView TrimmedForRule(QStringView text)
 {
     auto space = [](QChar c) {
         const char16_t u = c.unicode();
@@ -42,6 +43,13 @@ QStringView trimmed(QStringView text)
     while (last > first && space(text[last - 1]))
         --last;
     return text.mid(first, last - first);
+}
+
+namespace {
+
+QStringView trimmed(QStringView text)
+{
+    return TrimmedForRule(text);
 }
 
 std::optional<QDate> fromSerial(QStringView text)

@@ -22,6 +22,10 @@ using data::ConditionKind;
 using data::KindName;
 using data::KindNamed;
 
+// Removes from both ends the white space of every kind a list file may
+// carry (the characters the record's rule names), and nothing else.
+QStringView TrimmedForRule(QStringView text);
+
 // Reads a date as people and spreadsheets write it: an Excel serial number
 // (61 for 1900-03-01 up to 2958465, a fraction of a day ignored), or
 // year, month and day as 2025-1-5, 2025/01/05, 2025.1.5 or 2025年1月5日,

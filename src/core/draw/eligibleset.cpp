@@ -62,11 +62,14 @@ bool Columns::load(data::Database &db, qint64 drawId, const EntrantPool &pool, c
             return;
         const QStringList values = data::DecodeAttributes(text);
         for (auto it = columnOfPlace.constBegin(); it != columnOfPlace.constEnd(); ++it) {
-            if (it.key() >= values.size() || values.at(it.key()).isEmpty())
+            if (it.key() >= values.size())
+                continue;
+            // Judged as a list file's cell is: trimmed.
+            const QString value = TrimmedForRule(values.at(it.key())).toString();
+            if (value.isEmpty())
                 continue;
             Column &column = m_columns[size_t(it.value())];
             QHash<QString, quint32> &ids = interned[size_t(it.value())];
-            const QString &value = values.at(it.key());
             auto found = ids.constFind(value);
             if (found == ids.constEnd()) {
                 found = ids.insert(value, quint32(column.distinct.size()));

@@ -5,14 +5,20 @@
 #include "common/canonicaljson.h"
 #include "common/notary.h"
 #include "common/prompts.h"
+#include "data/attributestore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
+#include "data/rangestore.h"
 #include "data/resultstore.h"
 #include "draw/certificate.h"
+#include "draw/commitment.h"
 #include "draw/drawsession.h"
+#include "draw/eligibility.h"
 #include "draw/notaryrecord.h"
 #include "draw/recordcheck.h"
+#include "draw/recordreplay.h"
 #include "support/testsupport.h"
+#include "transfer/csvparse.h"
 #include "transfer/gb18030.h"
 
 #include <QDir>
@@ -47,6 +53,10 @@ private slots:
     void dishonestRecordsAreRefused_data();
     void dishonestRecordsAreRefused();
     void testVectors();
+    void rangesReadAsTheDocumentSays_data();
+    void rangesReadAsTheDocumentSays();
+    void aRangedDrawChecksWithItsListFile();
+    void eachAwardIsUniformOverItsOwnSet();
     void theDocumentsExampleChecksAsItSays();
 
 private:
@@ -934,6 +944,309 @@ void TestNotary::testVectors()
 // without a number, two awards, the hall's numbers, a withdrawal, a latecomer
 // between two sittings); otherwise the one in docs/ is checked against the
 // document's text.
+// The document's vectors for who may win: dates as people and spreadsheets
+// write them, numbers, and the words of a range.
+void TestNotary::rangesReadAsTheDocumentSays_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("date"); // as YYYY-MM-DD, empty for none
+    QTest::addColumn<QString>("number"); // normal form, empty for none
+    const QString none;
+    for (const char *same : { "45662", "45662.99", "2025-01-05", "2025/1/5", "2025.01.05", "2025年1月5日",
+             "2025-1-5T09:30:00", " 2025/1/5 9:30 " })
+        QTest::newRow(same) << QString::fromUtf8(same) << QStringLiteral("2025-01-05")
+                            << NormalNumber(QString::fromUtf8(same)).value_or(QString());
+    for (const char *no : { "60", "2958466", "12345678", "2025-02-29", "1899-12-31", "2025/1-5",
+             "2025-01-05 24:00", "2025-01-05 9:5", "2025年1月5", "", "5 Jan 2025" })
+        QTest::newRow(no) << QString::fromUtf8(no) << none
+                          << NormalNumber(QString::fromUtf8(no)).value_or(none);
+    QTest::newRow("leap day") << QStringLiteral("2000-02-29") << QStringLiteral("2000-02-29") << none;
+    QTest::newRow("first serial") << QStringLiteral("61") << QStringLiteral("1900-03-01")
+                                  << QStringLiteral("61");
+    QTest::newRow("+007.50") << QStringLiteral("+007.50") << none << QStringLiteral("7.5");
+    QTest::newRow("-0.0") << QStringLiteral("-0.0") << none << QStringLiteral("0");
+    for (const char *no : { "1e3", "1,000", ".5", "5." })
+        QTest::newRow(no) << QString::fromUtf8(no) << none << none;
+}
+
+void TestNotary::rangesReadAsTheDocumentSays()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, date);
+    QFETCH(QString, number);
+    const std::optional<QDate> read = ReadDate(text);
+    QCOMPARE(read ? read->toString(QStringLiteral("yyyy-MM-dd")) : QString(), date);
+    QCOMPARE(NormalNumber(text).value_or(QString()), number);
+    if (QTest::currentDataTag() == QByteArray("45662")) {
+        QVERIFY(CompareNumbers(QStringLiteral("10"), QStringLiteral("9.99")) > 0);
+        const AwardRange range {
+            { { QStringLiteral("类别"), ConditionKind::OneOf, { QStringLiteral("员工") } },
+                { QStringLiteral("入职日期"), ConditionKind::OnOrBefore, { QStringLiteral("2025-12-09") } } },
+            { QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3") }
+        };
+        QCOMPARE(RangeWords(range),
+            QStringLiteral("仅限 类别=员工，入职日期≤2025-12-09，不参与名单 3 个号码除外"));
+    }
+}
+
+namespace {
+// Sixty entrants: 1001-1040 staff, 1041-1060 guests, joined at one date a
+// week apart, written the ways HR's files write dates.
+struct RangedDraw
+{
+    qint64 draw = 0;
+    qint64 first = 0, third = 0;
+    QList<qint64> ids;
+    QByteArray csv;
+};
+
+QList<QStringList> csvRows(const QByteArray &bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    transfer::CsvLines lines(text);
+    QList<QStringList> rows;
+    while (const std::optional<QStringList> record = transfer::NextCsvRecord(lines, nullptr))
+        rows.append(*record);
+    return rows;
+}
+
+RangedDraw makeRangedDraw(test::TestDatabase &db)
+{
+    RangedDraw made;
+    made.draw = db.addDraw(QStringLiteral("年会"));
+    const QList<int> places = *data::AttributeStore().placesOf(
+        made.draw, { QStringLiteral("部门"), QStringLiteral("入职日期"), QStringLiteral("类别") });
+    Q_UNUSED(places);
+    QString csv = QStringLiteral("抽奖号码,姓名,部门,入职日期,类别\r\n");
+    const QDate start(2024, 1, 1);
+    for (int i = 1; i <= 60; ++i) {
+        const QString number = QString::number(1000 + i);
+        const QString name = QStringLiteral("人员%1").arg(i);
+        const QDate joined = start.addDays(7 * i);
+        const QString written = i % 3 == 0 ? QString::number(QDate(1899, 12, 30).daysTo(joined))
+            : i % 3 == 1                   ? joined.toString(QStringLiteral("yyyy/M/d"))
+                                           : joined.toString(QStringLiteral("yyyy年M月d日"));
+        const QString kind = i <= 40 ? QStringLiteral("员工") : QStringLiteral("来宾");
+        const QString department = i % 2 ? QStringLiteral("销售部") : QStringLiteral("市场部 ");
+        const qint64 id = db.addEntrant(made.draw, number, name);
+        made.ids << id;
+        if (!data::AttributeStore().save(id, { department, written, kind }))
+            qWarning("attributes not stored");
+        csv += QStringLiteral("%1,%2,%3,%4,%5\r\n").arg(number, name, department, written, kind);
+    }
+    made.csv = "\xEF\xBB\xBF" + csv.toUtf8();
+    made.first = db.addAward(made.draw, 1, QStringLiteral("一等奖"), 3, 1);
+    made.third = db.addAward(made.draw, 2, QStringLiteral("三等奖"), 10, 5);
+    // 一等奖 for staff who joined by the end of June 2024 (1001-1025);
+    // 三等奖 for everyone but the organisers 1001-1005, and 9999 who is not in the draw.
+    const AwardRange staff {
+        { { QStringLiteral("类别"), ConditionKind::OneOf, { QStringLiteral("员工") } },
+            { QStringLiteral("入职日期"), ConditionKind::OnOrBefore, { QStringLiteral("2024/6/30") } } },
+        {}
+    };
+    if (!data::RangeStore().saveAward(made.draw, made.first, staff)
+        || !data::RangeStore().saveAward(made.draw, made.third,
+            AwardRange { {},
+                { QStringLiteral("1003"), QStringLiteral("1004"), QStringLiteral("1005"),
+                    QStringLiteral("9999") } })
+        || !data::RangeStore().saveDrawExclusions(
+            made.draw, { QStringLiteral("1001"), QStringLiteral("1002") }))
+        qWarning("ranges not stored");
+    return made;
+}
+
+QJsonObject awardOf(const QJsonObject &commit, int i)
+{
+    return commit.value(QLatin1String("awards")).toArray().at(i).toObject();
+}
+} // namespace
+
+// A draw whose awards only some may win: every winner comes from the
+// award's set, the record states the ranges and checks, alone and with
+// HR's file; a range widened or worded otherwise, or a file that gives
+// other people the attribute, is refused.
+void TestNotary::aRangedDrawChecksWithItsListFile()
+{
+    const RangedDraw made = makeRangedDraw(*m_db);
+    {
+        DrawSession session;
+        test::startDraw(session, made.draw);
+        QCOMPARE(session.commitment()->award(made.first)->range,
+            QStringLiteral("仅限 类别=员工，入职日期≤2024-06-30，不参与名单 2 个号码除外"));
+        QVERIFY(session.beginRound());
+        QCOMPARE(session.StopAndRecord(true, false).recorded, 1);
+    }
+    // An entrant's attribute changed between sittings: the award's set
+    // changes, so the draw is committed to afresh and says why.
+    const qint64 late = made.ids.at(49);
+    QVERIFY(data::AttributeStore().save(
+        late, { QStringLiteral("销售部"), QStringLiteral("2024-01-02"), QStringLiteral("员工") }));
+    {
+        DrawSession session;
+        const StartReport report = test::startDraw(session, made.draw, Entry::Continue);
+        QVERIFY(report.committedNow);
+        QVERIFY2(session.commitment()->reason.contains(QStringLiteral("人员属性已改动")),
+            qPrintable(session.commitment()->reason));
+        test::drawToTheEnd(session);
+        QVERIFY(session.revealSeed());
+    }
+    QString csv = QString::fromUtf8(made.csv);
+    csv.replace(QStringLiteral("1050,人员50,市场部 ,2024年12月16日,来宾"),
+        QStringLiteral("1050,人员50,市场部 ,2024-01-02,员工"));
+    const QByteArray changedRecord = *ExportRecord(made.draw);
+    QVERIFY(CheckRecord(changedRecord).passed());
+    // Against any one of HR's files it fails, by design, naming the
+    // commitment and the person: the file before the change, and after it.
+    const RecordCheck before = CheckRecord(changedRecord, ListFileOfRows(csvRows(made.csv)));
+    const RecordCheck after = CheckRecord(changedRecord, ListFileOfRows(csvRows(csv.toUtf8())));
+    QCOMPARE(before.check, 10);
+    QCOMPARE(after.check, 10);
+    QVERIFY2(before.problem.contains(QStringLiteral("第2次承诺"))
+            && before.problem.contains(QStringLiteral("1050 人员50")),
+        qPrintable(before.problem));
+    QVERIFY2(after.problem.contains(QStringLiteral("第1次承诺")), qPrintable(after.problem));
+    saveRecord(
+        changedRecord, QStringLiteral("dishonest-a-guest-made-staff-after-the-list-was-given"), made.csv);
+
+    // The same draw held in one sitting.
+    const RangedDraw held = makeRangedDraw(*m_db);
+    {
+        DrawSession session;
+        test::startDraw(session, held.draw);
+        test::drawToTheEnd(session);
+        QVERIFY(session.revealSeed());
+    }
+    const QByteArray honestCsv = held.csv;
+    const QList<data::ResultRecord> results = *data::ResultStore().forDraw(held.draw);
+    QCOMPARE(results.size(), 13);
+    for (const data::ResultRecord &won : results) {
+        const int i = won.number.toInt() - 1000;
+        QVERIFY2(i > 2, qPrintable(won.number)); // the draw's own list
+        QVERIFY2(won.awardId == held.first ? i <= 25 : i > 5, qPrintable(won.number));
+    }
+    const QByteArray record = *ExportRecord(held.draw);
+    const ListFile file = ListFileOfRows(csvRows(honestCsv));
+    const RecordCheck check = CheckRecord(record, file);
+    QVERIFY2(check.passed(), qPrintable(check.problem));
+    const QString summary = check.summary.join(QLatin1Char('\n'));
+    QVERIFY2(
+        summary.contains(QStringLiteral("范围：仅限 类别=员工，入职日期≤2024-06-30，不参与名单 2 个号码除外"))
+            && summary.contains(QStringLiteral("范围：不参与名单 6 个号码除外"))
+            && summary.contains(QStringLiteral("按范围算出的一致")),
+        qPrintable(summary));
+    saveRecord(record, QStringLiteral("honest-awards-only-some-may-win"), honestCsv);
+    // A file without the column cannot tell.
+    QByteArray noColumn = honestCsv;
+    noColumn.replace("入职日期", "入职");
+    QCOMPARE(CheckRecord(record, ListFileOfRows(csvRows(noColumn))).check, 10);
+
+    QJsonObject parsed = QJsonDocument::fromJson(record).object();
+    const QJsonArray entries = parsed.value(QLatin1String("entries")).toArray();
+    const qsizetype commitAt = indexOf(entries, QStringLiteral("commit"));
+    const struct
+    {
+        const char *name;
+        int check; // without the file, with it
+        int withFile;
+        std::function<void(QJsonObject &first, QJsonObject &third)> attack;
+    } attacks[] = {
+        // The rounds drawn under it no longer follow: refused with or without the file.
+        { "a guest let into the staff award", 6, 6,
+            [](QJsonObject &first, QJsonObject &) {
+                first.insert(
+                    QStringLiteral("eligible"), QJsonArray { QJsonArray { 3, 25 }, QJsonArray { 45, 45 } });
+            } },
+        { "an organiser let into an award that leaves them out", 5, 5,
+            [](QJsonObject &, QJsonObject &third) {
+                third.insert(QStringLiteral("eligible"), QJsonArray { QJsonArray { 1, 60 } });
+            } },
+        { "a range worded otherwise", 5, 5,
+            [](QJsonObject &first, QJsonObject &) {
+                first.insert(QStringLiteral("range"), QStringLiteral("仅限 类别=员工"));
+            } },
+        { "a range whose words drop the date", 5, 5,
+            [](QJsonObject &first, QJsonObject &) {
+                QJsonArray conditions = first.value(QLatin1String("conditions")).toArray();
+                conditions.removeLast();
+                first.insert(QStringLiteral("conditions"), conditions);
+            } },
+        { "a condition not in its one form", 1, 1,
+            [](QJsonObject &first, QJsonObject &) {
+                QJsonArray conditions = first.value(QLatin1String("conditions")).toArray();
+                QJsonObject date = conditions.last().toObject();
+                date.insert(QStringLiteral("values"), QJsonArray { QStringLiteral("2024/6/30") });
+                conditions.replace(conditions.size() - 1, date);
+                first.insert(QStringLiteral("conditions"), conditions);
+            } },
+        { "the exclusion list emptied", 5, 5,
+            [](QJsonObject &, QJsonObject &third) {
+                third.insert(QStringLiteral("excludedNumbers"), QJsonArray {});
+            } },
+    };
+    for (const auto &attack : attacks) {
+        QJsonArray changed = entries;
+        QJsonObject content = contentOf(changed, commitAt);
+        QJsonArray awards = content.value(QLatin1String("awards")).toArray();
+        QJsonObject first = awardOf(content, 0), third = awardOf(content, 1);
+        attack.attack(first, third);
+        awards.replace(0, first);
+        awards.replace(1, third);
+        content.insert(QStringLiteral("awards"), awards);
+        setContent(changed, commitAt, content);
+        QJsonObject forged = parsed;
+        forged.insert(QStringLiteral("entries"), changed);
+        const QByteArray bytes = rechained(forged);
+        const RecordCheck alone = CheckRecord(bytes);
+        const RecordCheck withFile = CheckRecord(bytes, file);
+        QVERIFY2(attack.check == 0 ? alone.passed() : alone.check == attack.check,
+            qPrintable(QStringLiteral("%1: %2 %3")
+                           .arg(QString::fromUtf8(attack.name))
+                           .arg(alone.check)
+                           .arg(alone.problem)));
+        QVERIFY2(withFile.check == attack.withFile,
+            qPrintable(QStringLiteral("%1: %2 %3")
+                           .arg(QString::fromUtf8(attack.name))
+                           .arg(withFile.check)
+                           .arg(withFile.problem)));
+        saveRecord(bytes, QStringLiteral("dishonest-") + QString::fromUtf8(attack.name), honestCsv);
+    }
+}
+
+// Chi-square over many rounds: every member of an award's own set is
+// equally likely, nobody outside it ever wins.
+void TestNotary::eachAwardIsUniformOverItsOwnSet()
+{
+    const RangedDraw made = makeRangedDraw(*m_db);
+    EntrantPool pool;
+    LoadEntrantPool(pool, made.draw);
+    const std::optional<QList<record::CommittedAward>> awards = CurrentAwards(made.draw, pool);
+    QVERIFY(awards && awards->size() == 2);
+    PositionSet everyone;
+    everyone.assign(pool.size(), true);
+    for (const record::CommittedAward &award : *awards) {
+        const qsizetype members = everyone.countIn(award.eligible);
+        QCOMPARE(members, award.id == made.first ? qsizetype(23) : qsizetype(55));
+        QHash<qsizetype, int> won;
+        const int rounds = 200 * int(members);
+        for (int round = 1; round <= rounds; ++round) {
+            notary::DerivedStream stream(
+                QByteArray(32, char(round % 251)) + QByteArray::number(round), award.id, round);
+            for (qsizetype p : DrawRound(everyone, award.eligible, 1, stream, nullptr)) {
+                won[p] += 1;
+                everyone.insert(p);
+            }
+        }
+        QCOMPARE(qsizetype(won.size()), members);
+        double chi = 0;
+        for (int count : won)
+            chi += (count - 200.0) * (count - 200.0) / 200.0;
+        // The 99.9th percentile of chi-square with 22 and 54 degrees of freedom.
+        QVERIFY2(chi < (members == 23 ? 48.3 : 90.6), qPrintable(QString::number(chi)));
+    }
+}
+
 void TestNotary::theDocumentsExampleChecksAsItSays()
 {
     const QString out = qEnvironmentVariable("TOMBOLIX_EXAMPLE_OUT");
