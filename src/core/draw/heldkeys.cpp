@@ -21,8 +21,15 @@ bool KeyTogglesRoll(int key)
     case Qt::Key_ScrollLock:
         return false;
     default:
-        return true;
+        return !KeyMarksAbsent(key);
     }
+}
+
+bool KeyMarksAbsent(int key)
+{
+    // Delete only: B and . (the blank-screen button of a presenter's remote)
+    // start and stop the roll as every other key does.
+    return key == Qt::Key_Delete;
 }
 
 namespace {

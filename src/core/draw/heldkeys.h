@@ -14,6 +14,9 @@ namespace tombolix::draw {
 // its own does not: it is the first half of Alt+F4, Alt+Tab or Ctrl+C, whose
 // other half the window manager or nobody takes.
 bool KeyTogglesRoll(int key);
+// Whether a key pressed on the stage is the one for an absent winner
+// (RollControl::absentWinners); it never starts or stops a round.
+bool KeyMarksAbsent(int key);
 
 class HeldKeys
 {

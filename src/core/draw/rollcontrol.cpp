@@ -158,7 +158,43 @@ void RollControl::landingTick()
 void RollControl::finish(const StopOutcome &outcome)
 {
     m_stoppedAt.start();
+    noteLanded(outcome);
     emit landed(outcome);
+}
+
+void RollControl::noteLanded(const StopOutcome &outcome)
+{
+    m_lastRound.clear();
+    m_lastRoundSize = 0;
+    const std::optional<Commitment> &commitment = m_session.commitment();
+    if (outcome.recorded < 1 || !commitment)
+        return;
+    for (const qint64 id : outcome.resultIds) {
+        const auto it = commitment->standing.constFind(id);
+        if (it == commitment->standing.cend())
+            continue;
+        m_lastRound.push_back({ id, it->number, it->name });
+        m_lastRoundAward = it->award;
+    }
+    m_lastRoundSize = m_lastRound.size();
+}
+
+RollControl::AbsentWinners RollControl::absentWinners() const
+{
+    if (m_rolling || m_landing || m_lastRound.empty())
+        return {};
+    return { m_lastRoundSize == 1 ? AbsentAsk::TheOne : AbsentAsk::WhichOfThem, m_lastRound };
+}
+
+bool RollControl::redrawFreedPlace()
+{
+    if (m_rolling || m_landing || m_lastRoundSize != 1 || !m_lastRound.empty() || m_session.DrawFinished()
+        || m_session.WID() != QString::number(m_lastRoundAward))
+        return false;
+    m_cardPending = false; // the hall knows the award: its freed place follows
+    m_stoppedAt.invalidate(); // a question was answered, no hand pressed twice
+    press();
+    return m_rolling;
 }
 
 void RollControl::halt()
@@ -173,8 +209,14 @@ DrawSession::WithdrawOutcome RollControl::withdraw(
 {
     const DrawSession::WithdrawOutcome outcome
         = m_session.WithdrawResults(results, m_ascending, m_oneAward, reason);
-    if (!outcome.failed)
-        emit withdrawn(outcome);
+    if (outcome.failed)
+        return outcome;
+    const auto gone = [&results](const DrawSession::WithdrawnResult &standing) {
+        return std::any_of(results.begin(), results.end(),
+            [&standing](const DrawSession::WithdrawnResult &result) { return result.id == standing.id; });
+    };
+    m_lastRound.erase(std::remove_if(m_lastRound.begin(), m_lastRound.end(), gone), m_lastRound.end());
+    emit withdrawn(outcome);
     return outcome;
 }
 

@@ -52,6 +52,27 @@ public:
     DrawSession::WithdrawOutcome withdraw(
         const std::vector<DrawSession::WithdrawnResult> &results, const QString &reason);
 
+    // The absent-winner key is about the round last landed at this sitting,
+    // while its winners stand and nothing rolls or lands: its one winner is
+    // asked about, or the operator picks among its winners still standing.
+    enum class AbsentAsk
+    {
+        Nothing,
+        TheOne,
+        WhichOfThem,
+    };
+    struct AbsentWinners
+    {
+        AbsentAsk ask = AbsentAsk::Nothing;
+        std::vector<DrawSession::WithdrawnResult> winners; // as stored, in the round's order
+    };
+    AbsentWinners absentWinners() const;
+    // The place the last round's one winner left, withdrawn, is drawn at
+    // once, as a start would, with no card and no guard in between; only
+    // while that round's award is the current one again. True when a round
+    // rolls.
+    bool redrawFreedPlace();
+
     // A stop lands in this many frames, each longer than the last.
     static constexpr int LandingFrames = 8;
     static int LandingStep(int frame, int landingMs);
@@ -90,6 +111,12 @@ private:
     int m_landingFrame = 0;
     bool m_cardShown = false;
     bool m_cardPending = false; // an award was completed: the next press shows the next one's card
+    // The round last landed at this sitting: its winners still standing, how
+    // many it drew and for which award.
+    std::vector<DrawSession::WithdrawnResult> m_lastRound;
+    size_t m_lastRoundSize = 0;
+    qint64 m_lastRoundAward = 0;
+    void noteLanded(const StopOutcome &outcome);
 };
 
 } // namespace tombolix::draw

@@ -26,6 +26,7 @@
 namespace tombolix {
 
 namespace {
+constexpr int SerialColumn = 2;
 constexpr int MarkColumn = 3;
 constexpr int NumberColumn = 6;
 constexpr int NameColumn = 7;
@@ -164,6 +165,36 @@ int DelAward::DeleteMarkedResults()
     if (marked.empty())
         return 0;
     return m_screen->withdrawResults(marked, reason());
+}
+
+void DelAward::putFirst(const std::vector<qint64> &resultIds)
+{
+    std::vector<QStringList> first(resultIds.size());
+    QList<QStringList> rest;
+    for (int r = m_grid->FixedRows(); r < m_grid->Rows(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < m_grid->Cols(); ++c)
+            cells << m_grid->TextMatrix(r, c);
+        const auto at = std::find(resultIds.begin(), resultIds.end(), integerValue(cells.at(0)));
+        if (at == resultIds.end())
+            rest << cells;
+        else
+            first[size_t(at - resultIds.begin())] = cells;
+    }
+    QList<QStringList> rows;
+    for (const QStringList &cells : first) {
+        if (!cells.isEmpty())
+            rows << cells;
+    }
+    rows << rest;
+    // The serial numbers stay where they are, counting the rows as listed.
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        for (int c = 0; c < m_grid->Cols(); ++c) {
+            if (c != SerialColumn)
+                m_grid->setTextMatrix(m_grid->FixedRows() + int(i), c, rows.at(i).at(c));
+        }
+    }
+    m_grid->setTopRow(m_grid->FixedRows());
 }
 
 QString DelAward::reason() const

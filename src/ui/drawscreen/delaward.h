@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <vector>
 
 class QButtonGroup;
 class QLineEdit;
@@ -31,6 +32,9 @@ public:
     // Why the ticked wins go, as kept with them: 未到场, 不符合条件 or 其他,
     // with the note after a colon when one is written.
     QString reason() const;
+    // Lists these results first, in this order, above the rest of the draw's:
+    // the round the operator is looking at.
+    void putFirst(const std::vector<qint64> &resultIds);
 
 private:
     void FillResultGrid();

@@ -474,6 +474,10 @@ void MF::keyPressEvent(QKeyEvent *event)
         m_fader->wake();
         return;
     }
+    if (draw::KeyMarksAbsent(event->key())) {
+        markAbsent();
+        return;
+    }
     if (!draw::KeyTogglesRoll(event->key()))
         return;
     ToggleRoll();

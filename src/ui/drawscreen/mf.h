@@ -171,6 +171,11 @@ public:
         const QString &reason = QStringLiteral("取消结果"));
     // Opens the result withdrawal dialog.
     void showAwardUndo();
+    // The key for an absent winner (Delete), after a round has landed: its
+    // one winner is asked about ("1234 张三 未到场？", default 否) and, once
+    // confirmed, withdrawn as 未到场 and its place drawn at once; a round of
+    // several opens the withdrawal dialog with them listed first.
+    void markAbsent();
 
     // The part of the canvas a tick repaints: the frame and the number.
     QRect numberArea() const { return numberAreaPixels(); }

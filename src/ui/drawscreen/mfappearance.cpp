@@ -1,12 +1,14 @@
 #include "appearance/stagelayout.h"
 #include "appearance/stagenumber.h"
 #include "appearance/stagescale.h"
+#include "common/backupquestion.h"
 #include "common/conventions.h"
 #include "common/notary.h"
 #include "common/prompts.h"
 #include "common/qrcode.h"
 #include "common/settingsstore.h"
 #include "data/drawstore.h"
+#include "data/resultstore.h"
 #include "draw/awardbanner.h"
 #include "draw/certificate.h"
 #include "draw/displayrules.h"
@@ -339,6 +341,57 @@ void MF::showAwardUndo()
         return;
     }
     showOnce<DelAward>(m_delAward);
+}
+
+namespace {
+
+// "1234 张三 未到场？": the winner as stored, number then name.
+QString absentQuestion(const draw::DrawSession::WithdrawnResult &winner)
+{
+    QStringList who { winner.number, winner.name };
+    who.removeAll(QString());
+    return who.join(QLatin1Char(' ')) + QStringLiteral(" 未到场？");
+}
+
+} // namespace
+
+void MF::markAbsent()
+{
+    using Ask = draw::RollControl::AbsentAsk;
+    const draw::RollControl::AbsentWinners absent = m_control->absentWinners();
+    if (absent.ask == Ask::Nothing)
+        return;
+    // The withdrawal window open already is where the operator is choosing.
+    if (m_delAward && m_delAward->isVisible()) {
+        m_delAward->raise();
+        m_delAward->activateWindow();
+        return;
+    }
+    if (absent.ask == Ask::WhichOfThem) {
+        showOnce<DelAward>(m_delAward);
+        std::vector<qint64> ids;
+        for (const draw::DrawSession::WithdrawnResult &winner : absent.winners)
+            ids.push_back(winner.id);
+        if (auto *dialog = qobject_cast<DelAward *>(m_delAward.data()))
+            dialog->putFirst(ids);
+        return;
+    }
+    const draw::DrawSession::WithdrawnResult winner = absent.winners.front();
+    const bool confirmed = prompts().askYesNo(absentQuestion(winner), DefaultAnswer::No);
+    // The stage takes the keys again, whatever the answer.
+    activateWindow();
+    setFocus();
+    const draw::RollControl::AbsentWinners now = m_control->absentWinners();
+    if (!confirmed || now.ask != Ask::TheOne || now.winners.front().id != winner.id)
+        return;
+    // As the withdrawal window does: a backup first, the reason kept.
+    if (!BackUpBefore(data::backupreason::Withdraw))
+        return;
+    if (withdrawResults({ winner }, data::withdrawreason::Absent) < 0) {
+        prompts().message(QStringLiteral("删除失败，数据库未作改动！"));
+        return;
+    }
+    m_control->redrawFreedPlace();
 }
 
 template<typename Dialog> void MF::showOnce(QPointer<QDialog> &open)

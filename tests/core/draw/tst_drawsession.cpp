@@ -59,6 +59,8 @@ private slots:
 
     void readsTheDrawSettings();
     void theRollRunsWithoutAWindow();
+    void theAbsentKeyIsAboutTheLastRoundLanded_data();
+    void theAbsentKeyIsAboutTheLastRoundLanded();
     void fixedLengthIsCappedToAScreenLine_data();
     void fixedLengthIsCappedToAScreenLine();
     void awardsAreDrawnInOrderUntilFinished();
@@ -647,6 +649,86 @@ void TestDrawSession::theRollRunsWithoutAWindow()
     QVERIFY(roll.session().DrawFinished());
     SetStagePaceForTesting(std::nullopt);
     SetHallNumbersForTesting(QStringLiteral("7"));
+}
+
+Q_DECLARE_METATYPE(RollControl::AbsentAsk)
+
+void TestDrawSession::theAbsentKeyIsAboutTheLastRoundLanded_data()
+{
+    QTest::addColumn<int>("perRound");
+    // What the operator did at this sitting: "round" one start and stop,
+    // "start" a start only, "one" the first standing winner withdrawn, "all"
+    // every one, "again" the screen closed and opened again on the draw.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<RollControl::AbsentAsk>("ask");
+    QTest::addColumn<int>("standing");
+    QTest::addColumn<bool>("redraws"); // the freed place rolls at once
+
+    using Ask = RollControl::AbsentAsk;
+    const auto steps = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
+    QTest::newRow("before any round") << 1 << QStringList() << Ask::Nothing << 0 << false;
+    QTest::newRow("one winner landed") << 1 << steps("round") << Ask::TheOne << 1 << false;
+    QTest::newRow("while the next rolls") << 1 << steps("round start") << Ask::Nothing << 0 << false;
+    QTest::newRow("its winner withdrawn") << 1 << steps("round one") << Ask::Nothing << 0 << true;
+    QTest::newRow("the award's last place withdrawn")
+        << 1 << steps("round round round one") << Ask::Nothing << 0 << true;
+    QTest::newRow("a round of an earlier sitting") << 1 << steps("round again") << Ask::Nothing << 0 << false;
+    QTest::newRow("three winners landed") << 3 << steps("round") << Ask::WhichOfThem << 3 << false;
+    QTest::newRow("one of three withdrawn") << 3 << steps("round one") << Ask::WhichOfThem << 2 << false;
+    QTest::newRow("all three withdrawn") << 3 << steps("round all") << Ask::Nothing << 0 << false;
+}
+
+void TestDrawSession::theAbsentKeyIsAboutTheLastRoundLanded()
+{
+    QFETCH(int, perRound);
+    QFETCH(QStringList, steps);
+    QFETCH(RollControl::AbsentAsk, ask);
+    QFETCH(int, standing);
+    QFETCH(bool, redraws);
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("10"));
+    m_db->addAward(draw, 1, QStringLiteral("三等奖"), 3 * perRound, perRound);
+    m_db->addAward(draw, 2, QStringLiteral("一等奖"), 1, 1);
+    m_db->addEntrants(draw, 20);
+    SetStagePaceForTesting(StagePace { 0, 0, 0, true, 4000 });
+    auto roll = std::make_unique<RollControl>(seeded());
+    roll->start(draw, Entry::Afresh);
+    QString award; // the award of the last round
+    for (const QString &step : steps) {
+        if (step == QLatin1String("again")) {
+            roll = std::make_unique<RollControl>(seeded());
+            roll->start(draw, Entry::Continue);
+            continue;
+        }
+        if (step == QLatin1String("one") || step == QLatin1String("all")) {
+            std::vector<DrawSession::WithdrawnResult> winners = roll->absentWinners().winners;
+            winners.resize(step == QLatin1String("one") ? 1 : winners.size());
+            QVERIFY(!roll->withdraw(winners, QStringLiteral("未到场")).failed);
+            continue;
+        }
+        award = roll->session().WID();
+        roll->press();
+        QVERIFY(roll->isRolling());
+        if (step == QLatin1String("round"))
+            roll->press();
+    }
+    const RollControl::AbsentWinners absent = roll->absentWinners();
+    QCOMPARE(absent.ask, ask);
+    QCOMPARE(int(absent.winners.size()), standing);
+    for (const DrawSession::WithdrawnResult &winner : absent.winners) {
+        data::Recordset rs = data::OpenRecordset(
+            QStringLiteral("SELECT 号码, 姓名, WID FROM 结果表 WHERE ID=?"), { winner.id });
+        QVERIFY(!rs.eof());
+        QCOMPARE(winner.number, rs.field(0).toString());
+        QCOMPARE(winner.name, rs.field(1).toString());
+        QCOMPARE(rs.field(2).toString(), award);
+    }
+    QCOMPARE(roll->redrawFreedPlace(), redraws);
+    if (redraws) {
+        QVERIFY(!roll->cardShown());
+        QCOMPARE(roll->session().WID(), award);
+        QCOMPARE(roll->session().linesPerTick(), qint64(1));
+    }
+    SetStagePaceForTesting(std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(TestDrawSession)
