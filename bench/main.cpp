@@ -102,6 +102,8 @@ void benchPickDerived();
 void benchEnterDraw();
 void benchVerify();
 void benchVerifyMillion();
+// Awards only some may win.
+void benchRangedDraw();
 } // namespace tombolix::bench
 
 namespace {
@@ -144,6 +146,7 @@ const std::vector<Benchmark> &benchmarks()
         { "enter_draw_70000", benchEnterDraw },
         { "verify_1000_rounds_70000", benchVerify },
         { "verify_1m_1000_rounds_50_commitments", benchVerifyMillion },
+        { "enter_1m_20_ranged_awards", benchRangedDraw },
     };
     return all;
 }

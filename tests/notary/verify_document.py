@@ -139,13 +139,16 @@ def parse_json(text):
         return int(s)
     v = json.loads(text, object_pairs_hook=pairs, parse_float=bad("a number with a fraction or exponent"),
                    parse_constant=bad("a non-JSON constant"), parse_int=integer)
-    stack = [v]
-    while stack:                      # strings must be Unicode scalar values (section 2)
-        x = stack.pop()
+    stack = [(v, 1)]
+    while stack:                      # strings must be Unicode scalar values (section 2); at most 64 levels (3.1)
+        x, level = stack.pop()
+        if level > 64:
+            problems.append("a value deeper than 64 levels")
+            break
         if type(x) is dict:
-            stack.extend(x.keys()); stack.extend(x.values())
+            stack.extend((k, level + 1) for k in x.keys()); stack.extend((y, level + 1) for y in x.values())
         elif type(x) is list:
-            stack.extend(x)
+            stack.extend((y, level + 1) for y in x)
         elif type(x) is str and re.search("[\ud800-\udfff]", x):
             problems.append("a string that is not Unicode scalar values")
     return v, problems
@@ -159,13 +162,13 @@ def V(pred, what):
     return f
 
 
-def Obj(spec, optional=()):
+def Obj(members, optional=()):
     def f(v, path):
         need(type(v) is dict, 1, f"{path} is not an object")
-        need(set(spec) - set(optional) <= set(v) <= set(spec), 1,
-             f"{path} has members {sorted(v)}, the rule wants {sorted(spec)}")
+        need(set(members) - set(optional) <= set(v) <= set(members), 1,
+             f"{path} has members {sorted(v)}, the rule wants {sorted(members)}")
         for k in v:
-            spec[k](v[k], f"{path}.{k}")
+            members[k](v[k], f"{path}.{k}")
     return f
 
 
@@ -213,14 +216,14 @@ RANGES = V(lambda v: type(v) is list and all(type(r) is list and len(r) == 2 and
 CHANGES = V(lambda v: type(v) is list and all(type(c) is list and len(c) == 3 and is_int(c[0]) and type(c[1]) is str
                                               and type(c[2]) is str for c in v) and ascending([c[0] for c in v]), "changes")
 RESULTS = V(lambda v: type(v) is list and ascending([r.get("id") for r in v if type(r) is dict]), "in ascending id")
-RESULT = Obj({"award": INT, "id": INT1, "name": STR, "number": STR})
-WITHDRAWAL = Obj({"award": INT, "name": STR, "number": STR, "reason": STR, "result": INT1})
+RESULT = Obj({"award": INT1, "id": INT1, "name": STR, "number": STR})
+WITHDRAWAL = Obj({"award": INT1, "name": STR, "number": STR, "reason": STR, "result": INT1})
 REVEAL = Obj({"seed": HEX})
 
 
 def round_type(result):
     winner = Obj({"name": STR, "number": STR, "position": INT1, "result": result})
-    return Obj({"award": INT, "eligible": INT, "round": INT, "winners": Arr(winner, 1)})
+    return Obj({"award": INT1, "eligible": INT0, "round": INT1, "winners": Arr(winner, 1)})
 
 
 def distinct_ids(content, path):
@@ -228,23 +231,63 @@ def distinct_ids(content, path):
     need(len(set(ids)) == len(ids), 1, f"{path}: two awards with one id")
 
 
-AWARD2 = Obj({"count": INT0, "eligible": RANGES, "id": INT1, "name": STR, "perRound": INT1,
-              "prize": STR, "range": STR, "repeat": BOOL})
+AWARD_MEMBERS = {"count": INT0, "eligible": RANGES, "id": INT1, "name": STR, "perRound": INT1,
+                 "prize": STR, "range": STR, "repeat": BOOL}
+KINDS = ("oneOf", "onOrBefore", "onOrAfter", "atLeast", "atMost")
+CONDITION = Obj({"attribute": STR, "kind": V(lambda v: v in KINDS, f"one of {KINDS}"), "values": Arr(STR)})
+DAYRE = re.compile("([0-9]{4})-([0-9]{2})-([0-9]{2})")
+NUMRE = re.compile(r"-?(?:0|[1-9][0-9]*)(?:\.[0-9]*[1-9])?")
+
+
+def day_of(y, m, d):
+    try:
+        return datetime.date(int(y), int(m), int(d)) if int(y) >= 1900 else None
+    except ValueError:
+        return None
+
+
+def utf8_ascending(xs):
+    return ascending([x.encode("utf-8", "surrogatepass") for x in xs])
+
+
+def AWARD2(v, path):
+    """An award of a commit (3.2); with a range, its two more members in their one form (3.6)."""
+    ranged = type(v) is dict and type(v.get("range")) is str and v["range"] != ""
+    Obj(dict(AWARD_MEMBERS, conditions=Arr(CONDITION), excludedNumbers=Arr(STR)) if ranged else AWARD_MEMBERS)(v, path)
+    if not ranged:
+        return
+    for i, c in enumerate(v["conditions"]):
+        at, vs = f"{path}.conditions[{i}]", c["values"]
+        need(c["attribute"] != "" and c["attribute"] == trim(c["attribute"]), 1, f"{at}.attribute is not in its one form")
+        if c["kind"] == "oneOf":
+            need(vs and all(x == trim(x) for x in vs) and utf8_ascending(vs), 1,
+                 f"{at}.values are not trimmed, ascending and distinct")
+        elif c["kind"] in ("onOrBefore", "onOrAfter"):
+            need(len(vs) == 1 and DAYRE.fullmatch(vs[0]) and day_of(*DAYRE.fullmatch(vs[0]).groups()), 1,
+                 f"{at}.values is not one day YYYY-MM-DD")
+        else:
+            need(len(vs) == 1 and NUMRE.fullmatch(vs[0]) and vs[0] != "-0", 1, f"{at}.values is not one number in normal form")
+    ex = v["excludedNumbers"]
+    need(all(x != "" and x == trim(x) for x in ex) and utf8_ascending(ex), 1,
+         f"{path}.excludedNumbers are not trimmed, non-empty, ascending and distinct")
+    need(v["conditions"] or ex, 1, f"{path} has a range but neither a condition nor an excluded number")
+
+
 CONTENT2 = {
-    "commit": Obj({"awards": Arr(AWARD2), "cleared": BOOL, "commitment": HEX, "draw": INT, "entrants": INT0,
+    "commit": Obj({"awards": Arr(AWARD2), "cleared": BOOL, "commitment": HEX, "draw": INT1, "entrants": INT0,
                    "excluded": POSITIONS, "fingerprint": HEX, "name": STR, "reason": STR}),
     "hall": Obj({"numbers": STR}), "round": round_type(INT1), "withdrawal": WITHDRAWAL, "reveal": REVEAL}
 AWARD1 = Obj({"count": INT0, "id": INT1, "name": STR, "order": INT, "perRound": INT1, "prize": STR, "repeat": BOOL})
 CONTENT1 = {
     "entered": Obj({"awards": Arr(AWARD1), "awardsDigest": HEX, "code": V(lambda v: type(v) is str and
                     re.fullmatch("[0-9A-F]{16}", v) is not None, "16 upper-case hex digits"),
-                    "commitment": HEX, "draw": INT, "entrants": INT0, "excluded": POSITIONS, "fingerprint": HEX,
+                    "commitment": HEX, "draw": INT1, "entrants": INT0, "excluded": POSITIONS, "fingerprint": HEX,
                     "name": STR, "rule": STR}),
     "round": round_type(V(lambda v: v is None or is_int(v, 1), "an integer ≥ 1 or null")),
     "withdrawal": WITHDRAWAL,
     "restart": Obj({"cleared": BOOL, "reason": STR, "seed": HEX}, optional=("seed",)),
     "reveal": REVEAL}
-ENTRY = {"content": lambda v, p: None, "hash": HEX, "previous": HEX, "sequence": INT, "type": STR}
+ENTRY = {"content": lambda v, p: None, "hash": HEX, "previous": HEX, "sequence": INT1, "type": STR}
 
 
 def check_file_v2(raw, rec):
@@ -377,6 +420,60 @@ def code_groups(h):
     return " ".join(h[i:i + 4] for i in range(0, len(h), 4))
 
 
+# ---- who may win an award (3.6) ------------------------------------------
+
+SERIALRE = re.compile("([0-9]+)(?:\\.[0-9]+)?")
+DATERE = re.compile("([0-9]{4})(?:([-/.])([0-9]{1,2})\\2([0-9]{1,2})|年([0-9]{1,2})月([0-9]{1,2})日)"
+                    "(?:(?: +|T)([0-9]{1,2}):([0-9]{2})(?::([0-9]{2}))?)?")
+NUMBERRE = re.compile("[+-]?[0-9]+(?:\\.[0-9]+)?")
+SERIAL_FIRST, SERIAL_LAST = 10000, 73050     # 1927-05-18 to 2099-12-31
+
+
+def read_date(v):
+    """The day a value reads as, or None."""
+    v = trim(v)
+    m = SERIALRE.fullmatch(v)
+    if m:                                   # (a): digits are a serial day or no date at all
+        w = m.group(1)
+        if len(w) <= 7 and SERIAL_FIRST <= int(w) <= SERIAL_LAST:
+            return datetime.date(1899, 12, 30) + datetime.timedelta(days=int(w))
+        return None
+    m = DATERE.fullmatch(v)
+    if not m:
+        return None
+    y, _, m1, d1, m2, d2, h, mi, sec = m.groups()
+    if int(h or 0) > 23 or int(mi or 0) > 59 or int(sec or 0) > 59:
+        return None
+    return day_of(y, m1 or m2, d1 or d2)
+
+
+def read_number(v):
+    """The exact decimal a value reads as, or None."""
+    v = trim(v)
+    return decimal.Decimal(v) if NUMBERRE.fullmatch(v) else None
+
+
+def meets(cond, value):
+    kind, want = cond["kind"], cond["values"]
+    if kind == "oneOf":
+        return trim(value) in want
+    if kind in ("onOrBefore", "onOrAfter"):
+        d = read_date(value)
+        day = datetime.date.fromisoformat(want[0])
+        return d is not None and (d <= day if kind == "onOrBefore" else d >= day)
+    x = read_number(value)
+    return x is not None and (x >= decimal.Decimal(want[0]) if kind == "atLeast" else x <= decimal.Decimal(want[0]))
+
+
+def range_words(a):
+    sign = {"onOrBefore": "≤", "atMost": "≤", "onOrAfter": "≥", "atLeast": "≥"}
+    words = [c["attribute"] + ("=" + "/".join(c["values"]) if c["kind"] == "oneOf" else sign[c["kind"]] + c["values"][0])
+             for c in a["conditions"]]
+    pieces = (["仅限 " + "，".join(words)] if words else []) + \
+        ([f"不参与名单 {len(a['excludedNumbers'])} 个号码除外"] if a["excludedNumbers"] else [])
+    return "，".join(pieces)
+
+
 # ---- lists (3.5 and Appendix A) ------------------------------------------
 
 def v2_lists(lists):
@@ -397,6 +494,31 @@ def v2_lists(lists):
             cur = [k for j, k in enumerate(cur, 1) if j not in removed] + [tuple(p) for p in el["added"]]
         yield cur
         prev = cur
+
+
+# ---- summary (section 8) -------------------------------------------------
+
+def person(number, name):
+    """Number and name with a space between, or the one of them that is not empty."""
+    return one_line(" ".join(x for x in (number, name) if x != ""))
+
+
+def award_words(a):
+    text = f"{one_line(a['name'])} 共{a['count']}名 每次{a['perRound']}名" + ("，可重复中奖" if a["repeat"] else "")
+    if a.get("range"):
+        text += f"，范围：{one_line(a['range'])}（可中奖 {sum(l - f + 1 for f, l in a['eligible'])} 人）"
+    return text
+
+
+def list_change(old, new):
+    """名单变动: who joined (+) and who left (-) since the commit before; '' when nobody."""
+    def half(sign, c):
+        if not c:
+            return None
+        people = sorted(c, key=lambda k: (k[0], k[1]))
+        shown = "、".join(person(*k) + (f"×{c[k]}" if c[k] > 1 else "") for k in people[:5])
+        return f"{sign}{sum(c.values())} {shown}" + (" 等" if len(people) > 5 else "")
+    return "；".join(x for x in (half("+", new - old), half("-", old - new)) if x)
 
 
 # ---- replay (section 5 and Appendix A) -----------------------------------
@@ -441,7 +563,8 @@ def replay(rec, contents, v1):
     entries, out = rec["entries"], []
     draw_id = rec["draw"]["id"]
     standing, nstand, W, rounds, used = {}, Counter(), set(), Counter(), set()
-    cur, prev, seen, ncommit, lists_used, nrounds = None, None, False, 0, [], 0
+    cur, prev, seen, ncommit, lists_used, nrounds, commits = None, None, False, 0, [], 0, []
+    nwithdrawals, restart_reason, restart_cleared = 0, None, False
     commit_type = "entered" if v1 else "commit"
 
     seeds, at = {}, None                     # each commit's seed, from its reveal (or v1 restart)
@@ -511,28 +634,38 @@ def replay(rec, contents, v1):
             for p in c["excluded"]:
                 cm.leave(p)
             if not v1:
-                empties = [p for p, k in enumerate(L, 1) if k[0] == ""]
                 numbered = to_ranges(p for p, k in enumerate(L, 1) if k[0] != "")
                 for a in c["awards"]:
                     if a["range"] == "":
                         need(a["eligible"] == numbered, 5, f"{where}: award {a['id']} eligible is not everyone with a number")
-                    else:
-                        need(all(l <= len(L) and bisect.bisect_right(empties, l) == bisect.bisect_left(empties, f)
-                                 for f, l in a["eligible"]), 5,
-                             f"{where}: award {a['id']} eligible holds a position without a number or outside the list")
-            old = Counter(prev.L) if prev is not None and prev.L != L else None
-            line = f"第{ncommit}次承诺 {e['time']} 公证码 " + (code_groups(c["code"]) if v1 else code_groups(e["hash"][:32].upper()))
-            line += f" 名单 {len(L)} 人" + (f" 原因：{c['reason']}" if ncommit > 1 and not v1 else "")
-            line += "" if v1 else f"\n  二维码：TOMBOLIX-V2 {e['hash']}"
-            if old is not None:
-                new = Counter(L)
-                joined = [f"+{k[0]} {k[1]}" for k in (new - old).elements()]
-                left = [f"-{k[0]} {k[1]}" for k in (old - new).elements()]
-                line += "\n  名单变动：" + (" ".join((joined + left)[:20]) + (" …" if len(joined + left) > 20 else "") or "无")
-            if not v1 and c["cleared"]:
-                line += "\n  重新开始：此前的结果和撤销已清除"
-            out.append(line)
+                        continue
+                    need(a["range"] == range_words(a), 5,
+                         f"{where}: award {a['id']} range {a['range']!r} is not the words {range_words(a)!r}")
+                    ex = set(a["excludedNumbers"])
+                    outside = [p for p, k in enumerate(L, 1) if k[0] == "" or k[0] in ex]      # not in A of step 5
+                    if not a["conditions"]:
+                        need(a["eligible"] == to_ranges(p for p, k in enumerate(L, 1) if k[0] != "" and k[0] not in ex), 5,
+                             f"{where}: award {a['id']} eligible is not everyone with a number but the excluded ones")
+                    need(all(l <= len(L) and bisect.bisect_right(outside, l) == bisect.bisect_left(outside, f)
+                             for f, l in a["eligible"]), 5, f"{where}: award {a['id']} eligible holds a position "
+                         "without a number, with an excluded number or outside the list")
+            code = code_groups(c["code"]) if v1 else code_groups(e["hash"][:32].upper())
+            out.append(f"第{ncommit}次承诺：{e['time']}，公证码 {code}，名单 {len(L)} 人")
+            if not v1:
+                out.append(f"　承诺哈希 {e['hash']}")
+            out.append("　奖项：" + "；".join(award_words(a) for a in c["awards"]))
+            reason = (c["reason"] if not v1 else restart_reason) if ncommit > 1 else None
+            if reason is not None and (not v1 or restart_reason is not None):
+                out.append(f"　原因：{one_line(reason)}")
+            if prev is not None and prev.L != L:
+                change = list_change(Counter(prev.L), Counter(L))
+                if change:
+                    out.append(f"　名单变动：{change}")
+            if (c["cleared"] if not v1 else restart_cleared):
+                out.append("　重新开始：此前的结果和撤销已清除")
+            restart_reason, restart_cleared = None, False
             cur, prev, seen = cm, cm, True
+            commits.append((c, L))
             cur.index = i
             if v1:
                 cur.key = seed_of(i, c)
@@ -541,8 +674,8 @@ def replay(rec, contents, v1):
             n = c["numbers"]
             need(len(n) <= 200 and re.fullmatch("([0-9]+( [0-9]+)*)?", n) is not None, 1, f"{where}: numbers {n!r} malformed")
             cur.hall, cur.key = True, hall_key(seed_of(cur.index, cur.c), n)
-            out.append(f"现场随机数：{n}\n  请与现场报出的数字核对" if n else
-                       "未输入现场随机数：本次承诺下的中奖结果只取决于操作员电脑产生的种子")
+            out.append(f"　现场随机数：{n}（{e['time']}），请与现场报出的数字核对" if n else
+                       f"　未输入现场随机数（{e['time']}）：本次承诺下的中奖结果只取决于操作员电脑产生的种子")
         elif t == "round":
             need(cur is not None and (v1 or cur.hall), 3, f"{where} without a commit in force and its hall entry")
             ai = next((j for j, a in enumerate(cur.awards) if nstand[a["id"]] < a["count"] and (v1 or cur.cnt[j] > 0)), None)
@@ -581,7 +714,10 @@ def replay(rec, contents, v1):
             if cur is not None:
                 for p in cur.keypos.get(s[1:], ()):
                     cur.leave(p)
-            out.append(f"撤销 {e['time']} 结果 {c['result']} 奖项 {c['award']} {c['number']} {c['name']} 原因：{c['reason']}")
+            award_name = next((a["name"] for a in prev.awards if a["id"] == c["award"]), str(c["award"]))
+            out.append(f"撤销：{e['time']}，结果 {c['result']}（{one_line(award_name)} {person(c['number'], c['name'])}），"
+                       f"原因：{one_line(c['reason'])}")
+            nwithdrawals += 1
         elif t == "restart":
             need(seen, 3, f"{where} before the first entered")
             need(("seed" in c) == (cur is not None), 3, f"{where}: seed must be present exactly when a commit is in force")
@@ -591,7 +727,7 @@ def replay(rec, contents, v1):
                 cur = None
             if c["cleared"]:
                 standing.clear(); nstand.clear(); W.clear()
-            out.append(f"重新开始 {e['time']} 原因：{c['reason']}" + ("，此前的结果和撤销已清除" if c["cleared"] else ""))
+            restart_reason, restart_cleared = c["reason"], restart_cleared or c["cleared"]
         elif t == "reveal":
             need(cur is not None, 3, f"{where} without a commit in force")
             need(hashlib.sha256(bytes.fromhex(c["seed"])).hexdigest() == cur.c["commitment"], 4,
@@ -604,15 +740,17 @@ def replay(rec, contents, v1):
         need(next(list_iter, None) is None, 5, "an element of lists is used by no commit")
     want = [{"award": s[0], "id": r, "name": s[2], "number": s[1]} for r, s in sorted(standing.items())]
     need(rec["results"] == want, 8, "results are not exactly the standing results")
-    out.append(f"回合 {nrounds} 个已重算，结果 {len(want)} 个相符")
+    out.append(f"{nrounds} 轮抽奖的中奖者全部由种子{'' if v1 else '和现场随机数'}重新算出一致，撤销 {nwithdrawals} 次")
+    out.append(f"结果表 {len(want)} 条与记录相符")
     for a in prev.awards:
         if a["count"] > nstand[a["id"]]:
-            out.append(f"未抽满：{a['name']} 差 {a['count'] - nstand[a['id']]} 名")
-    out.append(f"最后一项的哈希：{entries[-1]['hash']}")
-    return out, lists_used
+            out.append(f"未抽满：{one_line(a['name'])} 差 {a['count'] - nstand[a['id']]} 名")
+    tail = f"记录 {len(entries)} 条，哈希链完整，最后一条哈希 {entries[-1]['hash']}"
+    name = prev.c["name"]
+    return [f"抽奖：{one_line(name)}（规则 {rec['rule']}）"] + out, lists_used, commits, tail
 
 
-def check_record(raw, listfile_keys=None):
+def check_record(raw, listfile=None):
     """Returns the summary lines; raises Fail; raises Unreadable when raw is not JSON."""
     try:
         text = raw.decode("utf-8")
@@ -638,17 +776,52 @@ def check_record(raw, listfile_keys=None):
         need(e["hash"] == entry_hash(e, v1), 2, f"entry {i + 1}: hash does not recompute")
         prevh = e["hash"]
     need(rec["entries"][0]["type"] == ("entered" if v1 else "commit"), 3, "the first entry is not a commit")
-    out, lists_used = replay(rec, contents, v1)
-    if listfile_keys is not None:
-        want = Counter(listfile_keys)
+    out, lists_used, commits, tail = replay(rec, contents, v1)
+    if listfile is not None:
+        header, people = listfile
+        want = Counter(k for k, _ in people)
         for n, L in enumerate(lists_used, 1):
-            have = Counter((num, trim(name)) for num, name in L)
-            more = [f"{k[0]} {k[1]}" for k in (have - want).elements()]
-            less = [f"{k[0]} {k[1]}" for k in (want - have).elements()]
+            have = Counter((trim(num), trim(name)) for num, name in L)
+            more = [person(*k) for k in (have - want).elements()]
+            less = [person(*k) for k in (want - have).elements()]
             need(not more and not less, 9, f"committed list {n} differs from the file: only in the record "
                  f"{more[:10]}, only in the file {less[:10]}")
         out.append(f"名单文件相符：{sum(want.values())} 人")
-    return out
+        checked = check_conditions(commits, header, people)
+        if checked:
+            out.append(f"有条件的奖项 {checked} 个已按名单文件的属性列核对")
+    return out + [tail]
+
+
+def check_conditions(commits, header, people):
+    """Check 10: each award with a condition holds exactly the positions whose row meets its conditions.
+    Every commit's list holds the file's people here (check 9 passed). Returns the awards checked."""
+    rows_of = {}
+    for key, row in people:
+        rows_of.setdefault(key, []).append(row)
+    checked = 0
+    for n, (c, L) in enumerate(commits, 1):
+        row_at, seen = [None], Counter()            # the row of each position of L
+        for num, name in L:
+            k = (trim(num), trim(name))
+            row_at.append(rows_of[k][seen[k]])
+            seen[k] += 1
+        for a in c["awards"]:
+            if not a.get("conditions"):
+                continue
+            need(header is not None, 10, f"commit {n}: award {a['id']} has conditions, the list file has no header row")
+            cols = []
+            for cond in a["conditions"]:
+                j = next((j for j, x in enumerate(header) if trim(x) == cond["attribute"]), None)
+                need(j is not None, 10, f"commit {n}: the list file has no column {cond['attribute']!r}")
+                cols.append(j)
+            ex = set(a["excludedNumbers"])
+            want = [p for p, (num, _) in enumerate(L, 1) if num != "" and num not in ex and
+                    all(meets(cond, row_at[p][j] if j < len(row_at[p]) else "") for cond, j in zip(a["conditions"], cols))]
+            need(a["eligible"] == to_ranges(want), 10, f"commit {n}: award {a['id']} eligible {a['eligible']} "
+                 f"is not the positions whose rows meet its conditions {to_ranges(want)}")
+            checked += 1
+    return checked
 
 
 # ---- section 7: the entrant list file ------------------------------------
@@ -741,8 +914,8 @@ def xml_text(el):
 def read_xlsx(path):
     z = zipfile.ZipFile(path)
 
-    def rels(part):
-        d, f = os.path.split(part)
+    def rels(xml_name):
+        d, f = os.path.split(xml_name)
         try:
             root = ET.fromstring(z.read(f"{d}/_rels/{f}.rels" if d else f"_rels/{f}.rels"))
         except KeyError:
@@ -845,15 +1018,15 @@ def read_xls(data):
         wb = chain(start, mfat, lambda s: mini[s * mssz:(s + 1) * mssz])[:size]
     else:
         wb = chain(start, fat, sec)[:size]
-    recs, o = [], 0                          # BIFF records, CONTINUEs kept apart for the SST
+    recs, o = [], 0                          # BIFF records, CONTINUEs kept separate for the SST
     while o + 4 <= len(wb):
         t, n = u16(wb, o), u16(wb, o + 2)
         recs.append((o, t, wb[o + 4:o + 4 + n]))
         o += 4 + n
 
-    def ustr(parts, pi, p, nchars=None, cch16=True):
+    def ustr(pieces, pi, p, nchars=None, cch16=True):
         """Reads an XLUnicodeString from the record pieces; returns text, piece index, offset."""
-        b = parts[pi]
+        b = pieces[pi]
         if nchars is None:
             nchars = u16(b, p) if cch16 else b[p]
             p += 2 if cch16 else 1
@@ -863,17 +1036,17 @@ def read_xls(data):
         text = []
         while True:
             wide = flags & 1
-            take = min(nchars, (len(parts[pi]) - p) // (2 if wide else 1))
-            raw = parts[pi][p:p + take * (2 if wide else 1)]
+            take = min(nchars, (len(pieces[pi]) - p) // (2 if wide else 1))
+            raw = pieces[pi][p:p + take * (2 if wide else 1)]
             text.append(raw.decode("utf-16-le") if wide else raw.decode("latin-1"))
             p += len(raw); nchars -= take
             if not nchars:
                 break
             pi, p = pi + 1, 0
-            flags = parts[pi][0]; p = 1
+            flags = pieces[pi][0]; p = 1
         p += rich * 4 + ext
-        while pi + 1 < len(parts) and p >= len(parts[pi]):
-            p -= len(parts[pi]); pi += 1
+        while pi + 1 < len(pieces) and p >= len(pieces[pi]):
+            p -= len(pieces[pi]); pi += 1
         return "".join(text), pi, p
     if not recs or recs[0][1] != 0x809 or u16(recs[0][2], 0) != 0x600:
         raise Unreadable("not a BIFF8 workbook")
@@ -882,12 +1055,12 @@ def read_xls(data):
         if t == 0x85 and sheet_at is None and b[5] == 0:
             sheet_at = u32(b, 0)
         if t == 0xFC:
-            parts, j = [b], k + 1
+            pieces, j = [b], k + 1
             while j < len(recs) and recs[j][1] == 0x3C:
-                parts.append(recs[j][2]); j += 1
+                pieces.append(recs[j][2]); j += 1
             pi, p = 0, 8
             for _ in range(u32(b, 4)):
-                s, pi, p = ustr(parts, pi, p)
+                s, pi, p = ustr(pieces, pi, p)
                 sst.append(s)
     if sheet_at is None:
         raise Unreadable("the workbook has no worksheet")
@@ -943,16 +1116,16 @@ def read_list(path):
     except Exception as x:                      # OSError, bad zip, bad XML, a broken .xls ...
         raise Unreadable(f"the list file cannot be read: {x!r}")
     heads = {"抽奖号码", "号码", "工号"}
-    ncol, mcol, body = 0, 1, rows
+    header, ncol, mcol, body = None, 0, 1, rows
     for i, row in enumerate(rows[:5]):
         hit = [j for j, x in enumerate(row) if trim(x) in heads]
         if hit:
-            ncol = hit[0]
+            header, ncol = row, hit[0]
             mcol = next((j for j, x in enumerate(row) if trim(x) == "姓名"), ncol + 1)
             body = rows[i + 1:]
             break
     cell = lambda row, j: trim(row[j]) if j < len(row) else ""
-    return [(cell(r, ncol), cell(r, mcol)) for r in body if cell(r, ncol) or cell(r, mcol)]
+    return header, [((cell(r, ncol), cell(r, mcol)), r) for r in body if cell(r, ncol) or cell(r, mcol)]
 
 
 # ---- section 9: test vectors ---------------------------------------------
@@ -983,6 +1156,30 @@ def vectors():
     reveal = {"previous": "0" * 64, "sequence": 1, "type": "reveal", "content": {"seed": seed.hex()}}
     eq("entry hash", entry_hash(dict(reveal, time="2026-12-09T19:30:02+08:00"), False),
        "b74738de6e0f54c47cedbfb8bd6bb73428abb72edef36a2bdf7ad0ac9104c2e0")
+    for v in ("45662", "45662.99", "2025-01-05", "2025/1/5", "2025.01.05", "2025年1月5日", "2025-1-5T09:30:00",
+              " 2025/1/5 9:30 ",                                   # section 9
+              "45662.5", "2025.1.5", "2025-01-05 09:30"):          # section 3.6
+        eq(f"date {v!r}", read_date(v), datetime.date(2025, 1, 5))
+    for v in ("9999", "2025", "73051", "202501", "12345678", "2025-02-29", "1899-12-31", "2025/1-5",
+              "2025-01-05 24:00", "2025-01-05 9:5", "2025年1月5",   # section 9
+              "2025-13-01", "2025/1/5 25:00", "20250105", "1/5/2025", "5 Jan 2025", "２０２５-01-05", "",
+              "9999.9", "2025.5", "\u0662\u0660\u0662\u0665-01-05"):  # section 3.6 (a) and (c)
+        eq(f"date {v!r}", read_date(v), None)
+    eq("date '2000-02-29'", read_date("2000-02-29"), datetime.date(2000, 2, 29))
+    eq("date '10000'", read_date("10000"), datetime.date(1927, 5, 18))
+    eq("date '0073050'", read_date("0073050"), datetime.date(2099, 12, 31))
+    eq("number '+007.50'", read_number("+007.50"), decimal.Decimal("7.5"))
+    eq("number '-0.0'", read_number("-0.0"), decimal.Decimal("0"))
+    for v in ("1e3", "1,000", ".5", "5."):
+        eq(f"number {v!r}", read_number(v), None)
+    eq("10 is at least 9.99", meets({"kind": "atLeast", "values": ["9.99"]}, "10"), True)
+    award = {"range": "", "conditions": [{"attribute": "类别", "kind": "oneOf", "values": ["员工"]},
+                                         {"attribute": "入职日期", "kind": "onOrBefore", "values": ["2025-12-09"]}],
+             "excludedNumbers": ["1001", "1002", "1003"]}
+    eq("range words", range_words(award), "仅限 类别=员工，入职日期≤2025-12-09，不参与名单 3 个号码除外")
+    eq("range words of the examples", [range_words(dict(award, excludedNumbers=[])), range_words(
+        {"conditions": [{"attribute": "部门", "kind": "oneOf", "values": ["市场部", "销售部"]}], "excludedNumbers": ["1", "2", "3"]})],
+       ["仅限 类别=员工，入职日期≤2025-12-09", "仅限 部门=市场部/销售部，不参与名单 3 个号码除外"])
     # Appendix A
     eq("v1 entry hash", entry_hash(dict(reveal, time="2026-12-09T19:30:02", content=canon(reveal["content"])), True),
        "7693829cde3d6f9f96d7c2dd85b61435c3c2f3fee375ec424915560e3f8d242b")
@@ -996,8 +1193,10 @@ def vectors():
        "63BEE46C45F9C92E")
     eq("v1 first number", Stream(seed, 1, 1, True).u(), 17140080388182672802)
     eq("v1 winners", draw_positions(Stream(seed, 1, 1, True), [1, 2, 3], 2, people.get, False), [2, 1])
-    example = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "verifiable-draw-example.json")
-    if os.path.exists(example):
+    here = os.path.dirname(os.path.abspath(__file__))
+    example = next((x for x in (os.path.join(here, "..", "..", "docs", "verifiable-draw-example.json"),
+                                os.path.join(here, "verifiable-draw-example.json")) if os.path.exists(x)), "")
+    if example:
         with open(example, "rb") as f:
             check_record(f.read())
         print("docs/verifiable-draw-example.json: 验证通过")
@@ -1025,25 +1224,22 @@ def main(argv):
             print(str(x).replace("check 0: ", ""))
             return 1
         return 0
-    if len(argv) not in (1, 2):
+    if len(argv) not in (1, 2) or argv[0].startswith("-"):
         print(__doc__.strip(), file=sys.stderr)
         return 2
     try:
         with open(argv[0], "rb") as f:
             raw = f.read()
-        keys = read_list(argv[1]) if len(argv) == 2 else None
-        out = check_record(raw, keys)
-    except OSError as x:
-        print(f"无法读取：{x}")
-        return 2
-    except Unreadable as x:
-        print(f"无法读取：{x}")
+        listfile = read_list(argv[1]) if len(argv) == 2 else None
+        out = check_record(raw, listfile)
+    except (OSError, Unreadable) as x:          # exit 2 prints nothing on standard output (section 8)
+        print(f"无法读取：{x}", file=sys.stderr)
         return 2
     except Fail as x:
         print(f"验证未通过：{one_line(x)}")
         return 1
     print("验证通过")
-    print("\n".join(one_line(line) for line in out))
+    print("\n".join(out))                    # record texts were passed through one_line as the lines were made
     return 0
 
 

@@ -146,16 +146,21 @@ void TestAbsentOnX::theOneWinnerAbsentIsDrawnAgain_data()
 {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("withdrawn");
-    QTest::newRow("是") << QStringLiteral("是") << true;
-    QTest::newRow("否") << QStringLiteral("否") << false;
-    QTest::newRow("Enter") << QStringLiteral("Return") << false;
-    QTest::newRow("Esc") << QStringLiteral("Escape") << false;
+    QTest::addColumn<int>("key");
+    QTest::newRow("是") << QStringLiteral("是") << true << int(Qt::Key_Delete);
+    QTest::newRow("否") << QStringLiteral("否") << false << int(Qt::Key_Delete);
+    QTest::newRow("Enter") << QStringLiteral("Return") << false << int(Qt::Key_Delete);
+    QTest::newRow("Esc") << QStringLiteral("Escape") << false << int(Qt::Key_Delete);
+    // A presenter's remote: its blank-screen button sends B or ".".
+    QTest::newRow("是 by B") << QStringLiteral("是") << true << int(Qt::Key_B);
+    QTest::newRow("是 by .") << QStringLiteral("是") << true << int(Qt::Key_Period);
 }
 
 void TestAbsentOnX::theOneWinnerAbsentIsDrawnAgain()
 {
     QFETCH(QString, answer);
     QFETCH(bool, withdrawn);
+    QFETCH(int, key);
     BoxPrompts prompts;
     prompts.answer = answer;
     prompts.shotName = QStringLiteral("x-absent-question-%1").arg(QString::fromUtf8(QTest::currentDataTag()));
@@ -182,7 +187,7 @@ void TestAbsentOnX::theOneWinnerAbsentIsDrawnAgain()
         first = won.field(0).toLongLong();
         winner = won.field(1).toString();
     } // a statement left open would keep the backup from being written
-    QTest::keyClick(focused(screen), Qt::Key_Delete);
+    QTest::keyClick(focused(screen), Qt::Key(key));
     QVERIFY2(prompts.questions().size() == 1, qPrintable(prompts.questions().join(QLatin1Char('|'))));
     QCOMPARE(prompts.lastDefaultAnswer(), DefaultAnswer::No);
     QCOMPARE(prompts.questions().constFirst(), winner + QStringLiteral(" 未到场？"));

@@ -17,6 +17,9 @@ namespace tombolix::data {
 // Trailing empty values are left out.
 QString EncodeAttributes(const QStringList &values);
 QStringList DecodeAttributes(QStringView text);
+// The value at one place of such a text (empty past its end), without
+// decoding the others.
+QString AttributeAt(QStringView text, int place);
 
 // The further columns of the draws' entrant lists (部门, 入职日期…): each
 // draw's attribute names in order (属性名表) and each entrant's values
@@ -43,8 +46,18 @@ public:
 
     // Every entrant of the draw that has values, in the order of their IDs:
     // `each` is called with the entrant's ID and its values' text (decode
-    // with DecodeAttributes). False when they could not be read.
+    // with DecodeAttributes or AttributeAt), valid during the call. False
+    // when they could not be read.
     [[nodiscard]] bool forEach(qint64 drawId, const std::function<void(qint64, QStringView)> &each);
+    // The same for the entrants whose IDs lie from `first` to `last`, of any
+    // draw: read in the order of the table, with no join.
+    [[nodiscard]] bool forEachBetween(
+        qint64 first, qint64 last, const std::function<void(qint64, QStringView)> &each);
+
+    // Every entrant of the draw in the order of their IDs, with its number:
+    // `each` is called with the ID and the number as stored (valid during
+    // the call). False when they could not be read.
+    [[nodiscard]] bool forEachNumber(qint64 drawId, const std::function<void(qint64, QStringView)> &each);
 
     // The draw's names and values, and an entrant's values when its row goes.
     [[nodiscard]] bool deleteForDraw(qint64 drawId);

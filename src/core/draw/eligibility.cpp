@@ -10,9 +10,18 @@ namespace {
 // Ascending order of the UTF-8 bytes is the order of the code points.
 bool codePointLess(const QString &a, const QString &b)
 {
-    const QList<uint> x = a.toUcs4();
-    const QList<uint> y = b.toUcs4();
-    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
+    // UTF-16 sorts as the code points do but where a surrogate meets a unit
+    // of U+E000-U+FFFF: shifted apart, no copy is needed.
+    auto key = [](char16_t u) {
+        return u >= 0xE000 ? char32_t(u) - 0x800 : (u >= 0xD800 ? char32_t(u) + 0x2000 : char32_t(u));
+    };
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a.at(i).unicode(), y = b.at(i).unicode();
+        if (x != y)
+            return key(x) < key(y);
+    }
+    return a.size() < b.size();
 }
 
 void sortDistinct(QStringList &values)
@@ -61,9 +70,10 @@ std::optional<QDate> fromSerial(QStringView text)
     if (whole.size() > 7)
         return std::nullopt;
     const qint64 serial = whole.toLongLong();
-    // Excel counts 1900-02-29, a day that never was: from serial 61 on its
-    // days are those after 1899-12-30.
-    if (serial < 61 || serial > 2958465)
+    // A spreadsheet's serial number of a day, counted from 1899-12-30; only
+    // those of 1927-05-18 to 2099-12-31, so a year alone (2025) or a month
+    // (202501) is never taken for one.
+    if (serial < 10000 || serial > 73050)
         return std::nullopt;
     return QDate(1899, 12, 30).addDays(serial);
 }

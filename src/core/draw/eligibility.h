@@ -27,7 +27,8 @@ using data::KindNamed;
 QStringView TrimmedForRule(QStringView text);
 
 // Reads a date as people and spreadsheets write it: an Excel serial number
-// (61 for 1900-03-01 up to 2958465, a fraction of a day ignored), or
+// (10000 for 1927-05-18 up to 73050 for 2099-12-31, a fraction of a day
+// ignored), or
 // year, month and day as 2025-1-5, 2025/01/05, 2025.1.5 or 2025年1月5日,
 // optionally followed by a time of day; nothing for anything else. The
 // text is trimmed first.

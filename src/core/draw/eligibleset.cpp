@@ -19,11 +19,53 @@ struct Column
     std::vector<quint32> valueAt; // by position, 0 for none
 };
 
+// The numbers of a draw's entrants in the order of their IDs, trimmed, for
+// the console's counts: what a count needs and no more.
+class NumberList
+{
+public:
+    void append(qint64 id, QStringView number)
+    {
+        const QStringView trimmed = number.trimmed();
+        m_ids.push_back(id);
+        m_starts.push_back(quint32(m_text.size()));
+        m_text.insert(m_text.end(), trimmed.utf16(), trimmed.utf16() + trimmed.size());
+    }
+    qsizetype size() const { return qsizetype(m_ids.size()); }
+    qint64 id(qsizetype i) const { return m_ids[size_t(i - 1)]; }
+    QStringView numberView(qsizetype i) const
+    {
+        const quint32 start = m_starts[size_t(i - 1)];
+        const quint32 end = size_t(i) < m_starts.size() ? m_starts[size_t(i)] : quint32(m_text.size());
+        return QStringView(m_text.data() + start, qsizetype(end - start));
+    }
+
+private:
+    std::vector<qint64> m_ids;
+    std::vector<quint32> m_starts;
+    std::vector<char16_t> m_text;
+};
+
+template<typename List> Ranges numberedOf(const List &list)
+{
+    Ranges ranges = Ranges::none();
+    for (qsizetype i = 1; i <= list.size(); ++i) {
+        if (list.numberView(i).isEmpty())
+            continue;
+        if (!ranges.spans.empty() && ranges.spans.back().second == i - 1)
+            ranges.spans.back().second = i;
+        else
+            ranges.spans.emplace_back(i, i);
+    }
+    return ranges;
+}
+
 // The attributes the conditions name, each read from the list once.
 class Columns
 {
 public:
-    bool load(data::Database &db, qint64 drawId, const EntrantPool &pool, const QStringList &wanted);
+    template<typename List>
+    bool load(data::Database &db, qint64 drawId, const List &pool, const QStringList &wanted);
     const Column *column(const QString &attribute) const
     {
         const auto found = m_byName.constFind(attribute);
@@ -35,7 +77,8 @@ private:
     std::vector<Column> m_columns;
 };
 
-bool Columns::load(data::Database &db, qint64 drawId, const EntrantPool &pool, const QStringList &wanted)
+template<typename List>
+bool Columns::load(data::Database &db, qint64 drawId, const List &pool, const QStringList &wanted)
 {
     const std::optional<QStringList> names = data::AttributeStore(db).names(drawId);
     if (!names)
@@ -50,24 +93,23 @@ bool Columns::load(data::Database &db, qint64 drawId, const EntrantPool &pool, c
         m_columns.emplace_back();
         m_columns.back().valueAt.assign(size_t(pool.size()) + 1, 0);
     }
-    if (m_columns.empty())
+    if (m_columns.empty() || pool.size() == 0)
         return true;
     std::vector<QHash<QString, quint32>> interned(m_columns.size());
     qsizetype position = 1;
     const qsizetype n = pool.size();
-    return data::AttributeStore(db).forEach(drawId, [&](qint64 id, QStringView text) {
+    return data::AttributeStore(db).forEachBetween(pool.id(1), pool.id(n), [&](qint64 id, QStringView text) {
         while (position <= n && pool.id(position) < id)
             ++position;
         if (position > n || pool.id(position) != id)
             return;
-        const QStringList values = data::DecodeAttributes(text);
         for (auto it = columnOfPlace.constBegin(); it != columnOfPlace.constEnd(); ++it) {
-            if (it.key() >= values.size())
-                continue;
             // Judged as a list file's cell is: trimmed.
-            const QString value = TrimmedForRule(values.at(it.key())).toString();
-            if (value.isEmpty())
+            const QString stored = data::AttributeAt(text, it.key());
+            const QStringView trimmedValue = TrimmedForRule(stored);
+            if (trimmedValue.isEmpty())
                 continue;
+            const QString value = trimmedValue.size() == stored.size() ? stored : trimmedValue.toString();
             Column &column = m_columns[size_t(it.value())];
             QHash<QString, quint32> &ids = interned[size_t(it.value())];
             auto found = ids.constFind(value);
@@ -123,23 +165,25 @@ AwardEligibility rangeOf(
 
 // Which positions each award's 不参与名单 names, in one pass over the list;
 // the numbers no entrant has are kept for the operator.
-std::vector<std::vector<qsizetype>> excludedPositions(
-    const EntrantPool &pool, QList<AwardEligibility> &awards)
+template<typename List>
+std::vector<std::vector<qsizetype>> excludedPositions(const List &pool, QList<AwardEligibility> &awards)
 {
     std::vector<std::vector<qsizetype>> excluded(size_t(awards.size()));
-    QHash<QString, QList<int>> listsOf;
+    // Looked up by views of the lists' own texts: no copy of a million
+    // numbers.
+    QHash<QStringView, QList<int>> listsOf;
     for (int a = 0; a < awards.size(); ++a) {
-        for (const QString &number : awards.at(a).range.excluded)
-            listsOf[number] << a;
+        for (const QString &number : std::as_const(awards[a].range.excluded))
+            listsOf[QStringView(number)] << a;
     }
     if (listsOf.isEmpty())
         return excluded;
-    QSet<QString> found;
+    QSet<QStringView> found;
     for (qsizetype i = 1; i <= pool.size(); ++i) {
         const QStringView number = pool.numberView(i);
         if (number.isEmpty())
             continue;
-        const auto lists = listsOf.constFind(number.toString());
+        const auto lists = listsOf.constFind(number);
         if (lists == listsOf.constEnd())
             continue;
         found.insert(lists.key());
@@ -163,8 +207,9 @@ void addPosition(Ranges &ranges, qsizetype position)
         ranges.spans.emplace_back(position, position);
 }
 
-void judge(AwardEligibility &award, const EntrantPool &pool, const Columns &columns,
-    const std::vector<qsizetype> &excluded)
+template<typename List>
+void judge(
+    AwardEligibility &award, const List &pool, const Columns &columns, const std::vector<qsizetype> &excluded)
 {
     std::vector<Judged> judged;
     for (const Condition &condition : award.range.conditions)
@@ -188,8 +233,8 @@ void judge(AwardEligibility &award, const EntrantPool &pool, const Columns &colu
             if (unreadable) {
                 if (++award.unreadableCount <= 10) {
                     const quint32 v = one.column->valueAt[size_t(i)];
-                    award.unreadable << UnreadableValue { i, pool.number(i), pool.name(i),
-                        one.condition->attribute, one.column->distinct.at(v) };
+                    award.unreadable << UnreadableValue { i, pool.id(i), pool.numberView(i).toString(),
+                        QString(), one.condition->attribute, one.column->distinct.at(v) };
                 }
             }
         }
@@ -200,10 +245,8 @@ void judge(AwardEligibility &award, const EntrantPool &pool, const Columns &colu
     }
 }
 
-} // namespace
-
-std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
-    qint64 drawId, const EntrantPool &pool, data::Database &db)
+template<typename List>
+std::optional<QHash<qint64, AwardEligibility>> compute(qint64 drawId, const List &pool, data::Database &db)
 {
     const std::optional<QList<data::AwardRecord>> awards = data::AwardStore(db).forDraw(drawId);
     const std::optional<QHash<qint64, data::AwardRange>> stored = data::RangeStore(db).ofDraw(drawId);
@@ -224,7 +267,7 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
         ranged << one;
     }
     if (!all.isEmpty()) {
-        const Ranges numbered = pool.numbered();
+        const Ranges numbered = numberedOf(pool);
         qsizetype count = 0;
         for (const auto &[first, last] : numbered.spans)
             count += last - first + 1;
@@ -244,11 +287,31 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     return all;
 }
 
+} // namespace
+
+std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
+    qint64 drawId, const EntrantPool &pool, data::Database &db)
+{
+    return compute(drawId, pool, db);
+}
+
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(qint64 drawId, data::Database &db)
 {
-    EntrantPool pool;
-    LoadEntrantPool(pool, drawId);
-    return ComputeEligibility(drawId, pool, db);
+    NumberList list;
+    if (!data::AttributeStore(db).forEachNumber(
+            drawId, [&](qint64 id, QStringView number) { list.append(id, number); }))
+        return std::nullopt;
+    std::optional<QHash<qint64, AwardEligibility>> found = compute(drawId, list, db);
+    // The names of the few whose values could not be read, for the operator.
+    if (found) {
+        for (AwardEligibility &award : *found) {
+            for (UnreadableValue &one : award.unreadable)
+                one.name = data::LookupValue(
+                    QStringLiteral("号码表"), one.entrantId, QStringLiteral("ID"), QStringLiteral("姓名"), db)
+                               .toString();
+        }
+    }
+    return found;
 }
 
 QStringList UnreadableLines(const AwardEligibility &award, qsizetype atMost)

@@ -18,6 +18,7 @@ namespace tombolix::draw {
 struct UnreadableValue
 {
     qsizetype position = 0; // in the list, from 1
+    qint64 entrantId = 0;
     QString number;
     QString name;
     QString attribute;

@@ -20,6 +20,8 @@ void EntrantPool::clear()
     m_rankedBuilt = false;
     m_people = KeyIndex();
     m_peopleBuilt = false;
+    m_within = PositionSet();
+    m_withinOf = nullptr;
 }
 
 void EntrantPool::reserve(qsizetype count)
@@ -51,6 +53,7 @@ void EntrantPool::append(qint64 id, const QString &number, const QString &name)
         m_where.push_back(NotEligible);
     m_rankedBuilt = false;
     m_peopleBuilt = false;
+    m_withinOf = nullptr;
     const QString trimmed = number.trimmed();
     Slot slot;
     slot.id = id;
@@ -143,6 +146,12 @@ void EntrantPool::setShow(qsizetype index, const QString &show)
         else
             m_ranked.insert(index);
     }
+    if (m_withinOf) {
+        if (slot.showLen == 0)
+            m_within.remove(index);
+        else if (m_inRanges[size_t(index)])
+            m_within.insert(index);
+    }
     if (slot.showLen == 0 && where != NotEligible) {
         // Swap the last eligible index into the freed place.
         const quint32 moved = m_eligible.back();
@@ -178,9 +187,12 @@ std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random, 
 {
     if (within.all)
         return pick(count, random);
-    if (!m_rankedBuilt)
+    const bool many = within.spans.size() > 8;
+    if (!many && !m_rankedBuilt)
         buildRanked();
-    const qsizetype available = m_ranked.countIn(within);
+    PositionSet &set = many ? this->within(within) : m_ranked;
+    const Ranges &among = many ? Ranges() : within;
+    const qsizetype available = set.countIn(among);
     const qsizetype wanted = std::clamp<qsizetype>(count, 0, available);
     // Distinct ranks among those within: drawn afresh until new while they
     // are few, shuffled from all of them when most are wanted.
@@ -204,7 +216,7 @@ std::vector<qsizetype> EntrantPool::pick(qsizetype count, RandomSource &random, 
     std::vector<qsizetype> picks;
     picks.reserve(ranks.size());
     for (qsizetype rank : ranks)
-        picks.push_back(m_ranked.selectIn(within, rank));
+        picks.push_back(set.selectIn(among, rank));
     return picks;
 }
 
@@ -259,21 +271,41 @@ Ranges EntrantPool::numbered() const
     return ranges;
 }
 
-qsizetype EntrantPool::eligibleWithin(const Ranges &within) const
+PositionSet &EntrantPool::within(const Ranges &ranges) const
 {
-    if (within.all)
+    if (m_withinOf == ranges.spans.data() && m_withinSpans == ranges.spans.size())
+        return m_within;
+    m_inRanges.assign(m_slots.size(), 0);
+    for (const auto &[first, last] : ranges.spans) {
+        for (qsizetype i = std::max<qsizetype>(first, 1); i <= std::min(last, size()); ++i)
+            m_inRanges[size_t(i)] = 1;
+    }
+    m_within.assign(
+        size(), [this](qsizetype i) { return m_inRanges[size_t(i)] && m_where[size_t(i)] != NotEligible; });
+    m_withinOf = ranges.spans.data();
+    m_withinSpans = ranges.spans.size();
+    return m_within;
+}
+
+qsizetype EntrantPool::eligibleWithin(const Ranges &ranges) const
+{
+    if (ranges.all)
         return eligibleCount();
+    if (ranges.spans.size() > 8)
+        return within(ranges).count();
     if (!m_rankedBuilt)
         buildRanked();
-    return m_ranked.countIn(within);
+    return m_ranked.countIn(ranges);
 }
 
 std::vector<qsizetype> EntrantPool::pickInOrder(
-    qsizetype count, notary::DerivedStream &stream, const Ranges &within)
+    qsizetype count, notary::DerivedStream &stream, const Ranges &ranges)
 {
+    if (!ranges.all && ranges.spans.size() > 8)
+        return DrawRound(within(ranges), Ranges(), count, stream, &people());
     if (!m_rankedBuilt)
         buildRanked();
-    return DrawRound(m_ranked, within, count, stream, &people());
+    return DrawRound(m_ranked, ranges, count, stream, &people());
 }
 
 size_t EntrantPool::memoryBytes() const

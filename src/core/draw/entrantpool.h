@@ -98,6 +98,16 @@ private:
     mutable PositionSet m_ranked;
     mutable bool m_rankedBuilt = false;
     void buildRanked() const;
+    // The eligible indexes within one award's ranges, for an award only some
+    // may win: its ranges are many spans, and a count or pick over them one
+    // by one would cost as many steps. Built for the ranges last asked about
+    // (known by their address and size: the commitment's own) and kept up to
+    // date as entrants leave.
+    PositionSet &within(const Ranges &ranges) const;
+    mutable PositionSet m_within;
+    mutable std::vector<quint8> m_inRanges;
+    mutable const void *m_withinOf = nullptr;
+    mutable size_t m_withinSpans = 0;
     KeyIndex m_people;
     bool m_peopleBuilt = false;
 };

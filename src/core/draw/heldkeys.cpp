@@ -27,9 +27,15 @@ bool KeyTogglesRoll(int key)
 
 bool KeyMarksAbsent(int key)
 {
-    // Delete only: B and . (the blank-screen button of a presenter's remote)
-    // start and stop the roll as every other key does.
     return key == Qt::Key_Delete;
+}
+
+bool KeyMarksAbsentAfterRound(int key)
+{
+    // The blank-screen button of a presenter's remote sends B or "."; it
+    // asks about the round's winner only while there is one to ask about,
+    // and starts and stops the roll as every other key does otherwise.
+    return KeyMarksAbsent(key) || key == Qt::Key_B || key == Qt::Key_Period;
 }
 
 namespace {

@@ -17,6 +17,9 @@ bool KeyTogglesRoll(int key);
 // Whether a key pressed on the stage is the one for an absent winner
 // (RollControl::absentWinners); it never starts or stops a round.
 bool KeyMarksAbsent(int key);
+// The keys that ask the same after a round landed, while its winners stand:
+// Delete, and the blank-screen button of a presenter's remote (B or ".").
+bool KeyMarksAbsentAfterRound(int key);
 
 class HeldKeys
 {

@@ -423,8 +423,14 @@ QString awardText(const QJsonObject &award)
                        .arg(award.value(QLatin1String("perRound")).toInteger());
     if (award.value(QLatin1String("repeat")).toBool())
         text += QStringLiteral(" 可重复中奖");
-    if (!award.value(QLatin1String("range")).toString().isEmpty())
-        text += QStringLiteral(" 范围：") + award.value(QLatin1String("range")).toString();
+    if (!award.value(QLatin1String("range")).toString().isEmpty()) {
+        qint64 eligible = 0;
+        for (const QJsonValue &span : award.value(QLatin1String("eligible")).toArray())
+            eligible += span.toArray().at(1).toInteger() - span.toArray().at(0).toInteger() + 1;
+        text += QStringLiteral(" 范围：%1（可中奖 %2 人）")
+                    .arg(award.value(QLatin1String("range")).toString())
+                    .arg(eligible);
+    }
     return text;
 }
 

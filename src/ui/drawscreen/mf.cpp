@@ -474,7 +474,8 @@ void MF::keyPressEvent(QKeyEvent *event)
         m_fader->wake();
         return;
     }
-    if (draw::KeyMarksAbsent(event->key())) {
+    const bool absentAsked = m_control->absentWinners().ask != draw::RollControl::AbsentAsk::Nothing;
+    if (draw::KeyMarksAbsent(event->key()) || (absentAsked && draw::KeyMarksAbsentAfterRound(event->key()))) {
         markAbsent();
         return;
     }

@@ -956,13 +956,15 @@ void TestNotary::rangesReadAsTheDocumentSays_data()
              "2025-1-5T09:30:00", " 2025/1/5 9:30 " })
         QTest::newRow(same) << QString::fromUtf8(same) << QStringLiteral("2025-01-05")
                             << NormalNumber(QString::fromUtf8(same)).value_or(QString());
-    for (const char *no : { "60", "2958466", "12345678", "2025-02-29", "1899-12-31", "2025/1-5",
-             "2025-01-05 24:00", "2025-01-05 9:5", "2025年1月5", "", "5 Jan 2025" })
+    for (const char *no : { "9999", "2025", "73051", "202501", "12345678", "2025-02-29", "1899-12-31",
+             "2025/1-5", "2025-01-05 24:00", "2025-01-05 9:5", "2025年1月5", "", "5 Jan 2025" })
         QTest::newRow(no) << QString::fromUtf8(no) << none
                           << NormalNumber(QString::fromUtf8(no)).value_or(none);
     QTest::newRow("leap day") << QStringLiteral("2000-02-29") << QStringLiteral("2000-02-29") << none;
-    QTest::newRow("first serial") << QStringLiteral("61") << QStringLiteral("1900-03-01")
-                                  << QStringLiteral("61");
+    QTest::newRow("first serial") << QStringLiteral("10000") << QStringLiteral("1927-05-18")
+                                  << QStringLiteral("10000");
+    QTest::newRow("last serial") << QStringLiteral("0073050") << QStringLiteral("2099-12-31")
+                                 << QStringLiteral("73050");
     QTest::newRow("+007.50") << QStringLiteral("+007.50") << none << QStringLiteral("7.5");
     QTest::newRow("-0.0") << QStringLiteral("-0.0") << none << QStringLiteral("0");
     for (const char *no : { "1e3", "1,000", ".5", "5." })
@@ -1131,8 +1133,8 @@ void TestNotary::aRangedDrawChecksWithItsListFile()
     const RecordCheck check = CheckRecord(record, file);
     QVERIFY2(check.passed(), qPrintable(check.problem));
     const QString summary = check.summary.join(QLatin1Char('\n'));
-    QVERIFY2(
-        summary.contains(QStringLiteral("范围：仅限 类别=员工，入职日期≤2024-06-30，不参与名单 2 个号码除外"))
+    QVERIFY2(summary.contains(QStringLiteral(
+                 "范围：仅限 类别=员工，入职日期≤2024-06-30，不参与名单 2 个号码除外（可中奖 23 人）"))
             && summary.contains(QStringLiteral("范围：不参与名单 6 个号码除外"))
             && summary.contains(QStringLiteral("按范围算出的一致")),
         qPrintable(summary));
