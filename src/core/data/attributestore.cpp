@@ -106,6 +106,57 @@ bool AttributeStore::save(qint64 entrantId, const QStringList &values)
         { entrantId, text });
 }
 
+namespace {
+
+// The values laid out at their places among the draw's names.
+QStringList placed(const QStringList &values, const QList<int> &places)
+{
+    QStringList laid;
+    for (qsizetype k = 0; k < values.size() && k < places.size(); ++k) {
+        const int place = places.at(k);
+        while (laid.size() <= place)
+            laid << QString();
+        laid[place] = values.at(k);
+    }
+    return laid;
+}
+
+bool inOrder(const QList<int> &places)
+{
+    for (qsizetype k = 0; k < places.size(); ++k) {
+        if (places.at(k) != k)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool AttributeStore::saveAll(
+    const std::vector<std::pair<qint64, const QStringList *>> &entrants, const QList<int> &places)
+{
+    if (entrants.empty())
+        return true;
+    QSqlQuery store(m_db.connection());
+    QSqlQuery remove(m_db.connection());
+    if (!store.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO %1 (人员ID, 属性) VALUES (?, ?)").arg(ValuesTable))
+        || !remove.prepare(QStringLiteral("DELETE FROM %1 WHERE 人员ID=?").arg(ValuesTable)))
+        return false;
+    const bool direct = inOrder(places);
+    for (const auto &[id, values] : entrants) {
+        const bool asGiven = direct && values->size() <= places.size();
+        const QString text = EncodeAttributes(asGiven ? *values : placed(*values, places));
+        QSqlQuery &query = text.isEmpty() ? remove : store;
+        query.bindValue(0, id);
+        if (!text.isEmpty())
+            query.bindValue(1, text);
+        if (!query.exec())
+            return false;
+    }
+    return true;
+}
+
 bool AttributeStore::forEach(qint64 drawId, const std::function<void(qint64, QStringView)> &each)
 {
     Recordset rs
@@ -132,8 +183,14 @@ bool AttributeStore::deleteForDraw(qint64 drawId)
 
 bool AttributeStore::deleteForEntrants(const QList<qint64> &ids)
 {
+    if (ids.isEmpty())
+        return true;
+    QSqlQuery remove(m_db.connection());
+    if (!remove.prepare(QStringLiteral("DELETE FROM %1 WHERE 人员ID=?").arg(ValuesTable)))
+        return false;
     for (qint64 id : ids) {
-        if (!deleteWhere(m_db, ValuesTable, QStringLiteral("人员ID"), id))
+        remove.bindValue(0, id);
+        if (!remove.exec())
             return false;
     }
     return true;

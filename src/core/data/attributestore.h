@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace tombolix::data {
 
@@ -40,6 +42,14 @@ public:
     std::optional<QStringList> valuesOf(qint64 entrantId);
     // Stores the entrant's values; all empty removes its row.
     [[nodiscard]] bool save(qint64 entrantId, const QStringList &values);
+
+    // Stores the values of many entrants at once, inside the caller's
+    // transaction when there is one: entrant k's values are given in the
+    // order of the names whose places placesOf() returned, and replace what
+    // it had; all empty removes its row. For the entrant writer, which
+    // stores thousands at a time.
+    [[nodiscard]] bool saveAll(
+        const std::vector<std::pair<qint64, const QStringList *>> &entrants, const QList<int> &places);
 
     // Every entrant of the draw that has values, in the order of their IDs:
     // `each` is called with the entrant's ID and its values' text (decode
