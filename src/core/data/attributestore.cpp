@@ -54,6 +54,25 @@ QStringList DecodeAttributes(QStringView text)
     return values;
 }
 
+QString DecodeAttribute(QStringView text, qsizetype place)
+{
+    QString value;
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < text.size() && at <= place; ++i) {
+        const QChar c = text[i];
+        if (c == Escape && i + 1 < text.size()) {
+            if (at == place)
+                value += text[i + 1];
+            ++i;
+        } else if (c == Separator) {
+            ++at;
+        } else if (at == place) {
+            value += c;
+        }
+    }
+    return value;
+}
+
 std::optional<QStringList> AttributeStore::names(qint64 drawId)
 {
     Recordset rs = m_db.select(

@@ -19,6 +19,8 @@ namespace tombolix::data {
 // Trailing empty values are left out.
 QString EncodeAttributes(const QStringList &values);
 QStringList DecodeAttributes(QStringView text);
+// The one value at `place` (from 0) of such a text; empty when it has none.
+QString DecodeAttribute(QStringView text, qsizetype place);
 
 // The further columns of the draws' entrant lists (部门, 入职日期…): each
 // draw's attribute names in order (属性名表) and each entrant's values
