@@ -209,6 +209,7 @@ QString InputMap::spec(int index) const
 void InputMap::setSpec(int index, const QString &spec)
 {
     m_mapping->setTextMatrix(1 + index, SpecColumn, spec);
+    offerAttributes();
 }
 
 // The rest of the file's columns can come along as the entrants' attributes
@@ -230,6 +231,8 @@ void InputMap::buildAttributeList(QVBoxLayout *layout)
 
 void InputMap::offerAttributes()
 {
+    if (!m_attributes)
+        return;
     const int first = int(integerValue(m_range[0]->text()));
     const QList<transfer::FurtherColumn> further
         = transfer::FurtherColumns(m_previewRows, first - 1, { spec(0), spec(1) });
@@ -319,6 +322,8 @@ void InputMap::confirm()
         return;
     }
     const QStringList specs { spec(0), spec(1) };
+    // What is offered follows the specs and the range as they stand now.
+    offerAttributes();
     int first = int(integerValue(m_range[0]->text()));
     int last = int(integerValue(m_range[1]->text()));
     grid::OrderPair(last, first);
