@@ -309,7 +309,8 @@ QList<FurtherColumn> FurtherColumns(
         FurtherColumn offered;
         offered.column = column;
         offered.name = header.value(column - 1).simplified();
-        offered.chosen = !offered.name.isEmpty();
+        // A file's own serial numbers are nothing anyone draws by.
+        offered.chosen = !offered.name.isEmpty() && offered.name != QStringLiteral("序号");
         if (offered.name.isEmpty())
             offered.name = QStringLiteral("列") + ColumnLetters(column);
         else if (taken.contains(offered.name))

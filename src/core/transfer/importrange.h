@@ -59,7 +59,7 @@ QString RowsAboveRangeQuestion(
 // A column of the file beyond those the number and the name are read from,
 // offered to be imported as an attribute of the entrants: its caption from
 // the header row, or 列C when that cell is empty, and whether it is chosen
-// at first (when it has a caption).
+// at first (when it has a caption other than 序号).
 struct FurtherColumn
 {
     int column = 0; // 1-based

@@ -936,8 +936,8 @@ void TestImport::theMessageCountsSkippedEmptyRows()
 }
 
 // The file's other columns are offered under their captions, ticked when
-// they have one; what the operator unticks, and a column without a caption,
-// stays out of the draw.
+// they have one (but for the file's own 序号); what the operator unticks,
+// and a column without a caption, stays out of the draw.
 void TestImport::furtherColumnsAreOfferedAndOnlyTheTickedStored()
 {
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
@@ -955,12 +955,10 @@ void TestImport::furtherColumnsAreOfferedAndOnlyTheTickedStored()
     for (int i = 0; i < list->count(); ++i)
         offered << list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "+" : "-");
     QCOMPARE(offered,
-        QStringList({ "序号（A列）+", "部门（D列）+", "入职 日期（E列）+", "列F（F列）-", "类别（G列）+" }));
+        QStringList({ "序号（A列）-", "部门（D列）+", "入职 日期（E列）+", "列F（F列）-", "类别（G列）+" }));
     test::saveShot(map, QStringLiteral("InputMap-attributes"));
-    for (const int unticked : { 0, 4 }) {
-        list->setCurrentRow(unticked);
-        QTest::keyClick(list, Qt::Key_Space);
-    }
+    list->setCurrentRow(4);
+    QTest::keyClick(list, Qt::Key_Space);
     click(map, QStringLiteral("Com_0"));
     QTRY_VERIFY(!map);
     QCOMPARE(storedEntrants(draw), QStringList({ "1001|张三", "1002|李四" }));
