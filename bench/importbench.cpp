@@ -100,14 +100,19 @@ struct ImportRun
     double seconds = 0;
 };
 
+// specs after the name's are attributes, named 属性1, 属性2…
 ImportRun importOnce(
     const QString &path, const QString &sheet, const QStringList &specs, int first, int last, qint64 draw)
 {
+    QStringList names;
+    for (qsizetype i = 2; i < specs.size(); ++i)
+        names << QStringLiteral("属性%1").arg(i - 1);
     grid::GridModel grid;
     setupEntrantGrid(grid);
     QElapsedTimer timer;
     timer.start();
-    const grid::ImportResult result = grid::ImportEntrants(grid, path, sheet, first, last, specs, draw);
+    const grid::ImportResult result
+        = grid::ImportEntrants(grid, path, sheet, first, last, specs, names, draw);
     return { result.stored, result.error, timer.nsecsElapsed() / 1e9 };
 }
 
@@ -182,20 +187,22 @@ void benchExport()
         QStringLiteral("s"));
 }
 
-// tombolix-bench import PATH [--sheet NAME] [--number SPEC] [--name SPEC] [--rows FIRST LAST] [--dump]
-// [--read-only]; the last times the file's reader alone, without the grid and the store.
+// tombolix-bench import PATH [--sheet NAME] [--number SPEC] [--name SPEC] [--rows FIRST LAST]
+// [--attributes "C D…"] [--dump] [--read-only]; the last times the file's reader alone, without the grid and
+// the store.
 int runImportCommand(const QStringList &args)
 {
     if (args.isEmpty()) {
         std::fprintf(stderr,
             "usage: tombolix-bench import PATH [--sheet NAME] [--number SPEC] [--name SPEC] "
-            "[--rows FIRST LAST] [--dump] [--read-only]\n");
+            "[--rows FIRST LAST] [--attributes \"C D…\"] [--dump] [--read-only]\n");
         return 2;
     }
     const QString path = QFileInfo(args.at(0)).absoluteFilePath();
     QString sheet;
     QString number = QStringLiteral("A");
     QString name = QStringLiteral("B");
+    QStringList attributes; // column specs, space-separated
     int first = 1;
     int last = 30000;
     bool dump = false;
@@ -208,6 +215,8 @@ int runImportCommand(const QStringList &args)
             number = args.at(++i);
         else if (arg == QLatin1String("--name") && i + 1 < args.size())
             name = args.at(++i);
+        else if (arg == QLatin1String("--attributes") && i + 1 < args.size())
+            attributes = args.at(++i).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         else if (arg == QLatin1String("--rows") && i + 2 < args.size()) {
             first = args.at(++i).toInt();
             last = args.at(++i).toInt();
@@ -251,8 +260,8 @@ int runImportCommand(const QStringList &args)
     const double setupSeconds = setup.nsecsElapsed() / 1e9;
     resetPeakMemory();
     const double before = residentMegabytes();
-    const ImportRun run
-        = importOnce(path, sheet, { number, name }, std::min(first, last), std::max(first, last), draw);
+    const ImportRun run = importOnce(path, sheet, QStringList { number, name } + attributes,
+        std::min(first, last), std::max(first, last), draw);
     std::printf("rows_stored: %d\n", run.stored);
     std::printf("import_seconds: %.3f\n", run.seconds);
     std::printf("import_peak_growth_mb: %.1f\n", std::max(0.0, peakResidentMegabytes() - before));

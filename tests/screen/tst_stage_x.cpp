@@ -5,6 +5,9 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "data/database.h"
+#include "data/drawstore.h"
+#include "data/entrantwriter.h"
+#include "draw/board.h"
 #include "draw/stagepace.h"
 #include "drawscreen/boardlist.h"
 #include "drawscreen/largeglyphs.h"
@@ -155,6 +158,7 @@ private slots:
     void theStopLandsOnItsWinners();
     void theCodeAndTheNextAwardStandClear();
     void boldChineseStaysBoldOnLargeScreens();
+    void theBoardNamesTheChosenAttribute();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -569,6 +573,58 @@ void TestStageOnX::boldChineseStaysBoldOnLargeScreens()
                            .arg(plain)));
     }
     screen.close();
+}
+
+// With 部门 chosen for the board, every winner's line names the winner's own
+// department after the name, and the longer lines are not cut at the
+// board's edge.
+void TestStageOnX::theBoardNamesTheChosenAttribute()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
+    const QStringList departments { "销售部", "研发中心", "财务部", "" };
+    std::vector<data::EntrantRow> rows(200);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i].number = QString::number(1001 + i);
+        rows[i].name = QStringLiteral("员工%1号").arg(i + 1);
+        rows[i].attributes = QStringList { QStringLiteral("A%1").arg(i), departments.at(int(i % 4)) };
+    }
+    QVERIFY(data::SaveEntrantRows(rows, draw, { "工号", "部门" }));
+    QVERIFY(data::DrawStore().setExtraSetting(draw, draw::BoardAttributeKey, QStringLiteral("部门")));
+    m_db->addAward(draw, 1, QStringLiteral("三等奖"), 8, 8, true, false, QStringLiteral("小米手环9"));
+    MF screen(draw);
+    QVERIFY(showStage(screen));
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, QPoint(10, size.height() / 2));
+    QTest::qWait(80);
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, QPoint(10, size.height() / 2));
+    QTRY_VERIFY_WITH_TIMEOUT(!screen.isRolling() && !screen.isLanding(), 5000);
+    const auto *list = screen.findChild<BoardList *>(QStringLiteral("LL_1"));
+    QTRY_COMPARE(winnersOnTheBoard(screen), qint64(8));
+    const QImage shot = settledScreen(&screen);
+    int named = 0;
+    for (const draw::PlacedLine &placed : list->fit().placed) {
+        const QString line = list->lineText(placed);
+        if (!line.startsWith(QLatin1Char(' ')))
+            continue;
+        const int i = line.trimmed().section(QLatin1Char(' '), 0, 0).toInt() - 1001;
+        QVERIFY2(i >= 0 && i < 200, qPrintable(line));
+        const QString department = departments.at(i % 4);
+        const QString expected = QStringLiteral("%1 员工%2号").arg(1001 + i).arg(i + 1)
+            + (department.isEmpty() ? QString() : QStringLiteral("（%1）").arg(department));
+        QCOMPARE(line.trimmed(), expected);
+        const double wide = QFontMetricsF(list->winnerFont(placed)).horizontalAdvance(line);
+        QVERIFY2(wide <= list->lineRect(placed).width() + 1, qPrintable(line + QStringLiteral(" is cut")));
+        named += department.isEmpty() ? 0 : 1;
+    }
+    QVERIFY(named > 0);
+    test::saveXShot(shot, QStringLiteral("x-%1-board-attribute").arg(sizeName()));
+    // The lines are painted: the board's ink reaches past the widest number.
+    const QRect board = list->geometry();
+    const QColor ink = list->palette().color(QPalette::WindowText);
+    QVERIFY(
+        test::inkPixels(shot,
+            QRect(board.left() + board.width() / 2, board.top(), board.width() / 2, board.height()), ink, 60)
+        > 0);
 }
 
 #include "tst_stage_x.moc"

@@ -106,6 +106,11 @@ std::optional<bool> readNatively(Database &db, const QString &sql, const QList<q
 
 } // namespace
 
+QString DecodeAttribute(QStringView text, qsizetype place)
+{
+    return AttributeAt(text, int(place));
+}
+
 std::optional<QStringList> AttributeStore::names(qint64 drawId)
 {
     Recordset rs = m_db.select(
@@ -188,6 +193,128 @@ bool AttributeStore::forEachBetween(
     return true;
 }
 
+namespace {
+
+// The values laid out at their places among the draw's names.
+QStringList placed(const QStringList &values, const QList<int> &places)
+{
+    QStringList laid;
+    for (qsizetype k = 0; k < values.size() && k < places.size(); ++k) {
+        const int place = places.at(k);
+        while (laid.size() <= place)
+            laid << QString();
+        laid[place] = values.at(k);
+    }
+    return laid;
+}
+
+bool inOrder(const QList<int> &places)
+{
+    for (qsizetype k = 0; k < places.size(); ++k) {
+        if (places.at(k) != k)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+// Stores one entrant's text, or removes its row for an empty one, through
+// SQLite's own interface on the connection's handle: for the thousands of
+// an import, binding through QtSql costs more than storing them does.
+class NativeStatements
+{
+public:
+    explicit NativeStatements(Database &db)
+    {
+        const QVariant handle = db.connection().driver()->handle();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return;
+        sqlite3 *const connection = *static_cast<sqlite3 *const *>(handle.constData());
+        const QByteArray store = QStringLiteral("INSERT OR REPLACE INTO %1 (人员ID, 属性) VALUES (?, ?)")
+                                     .arg(ValuesTable)
+                                     .toUtf8();
+        const QByteArray remove = QStringLiteral("DELETE FROM %1 WHERE 人员ID=?").arg(ValuesTable).toUtf8();
+        if (sqlite3_prepare_v2(connection, store.constData(), int(store.size()), &m_store, nullptr)
+                != SQLITE_OK
+            || sqlite3_prepare_v2(connection, remove.constData(), int(remove.size()), &m_remove, nullptr)
+                != SQLITE_OK) {
+            sqlite3_finalize(m_store);
+            sqlite3_finalize(m_remove);
+            m_store = m_remove = nullptr;
+        }
+    }
+    ~NativeStatements()
+    {
+        sqlite3_finalize(m_store);
+        sqlite3_finalize(m_remove);
+    }
+    NativeStatements(const NativeStatements &) = delete;
+    NativeStatements &operator=(const NativeStatements &) = delete;
+
+    bool isValid() const { return m_store != nullptr; }
+
+    bool run(qint64 id, const QString &text)
+    {
+        sqlite3_stmt *const statement = text.isEmpty() ? m_remove : m_store;
+        bool bound = sqlite3_bind_int64(statement, 1, id) == SQLITE_OK;
+        if (!text.isEmpty()) {
+            m_utf8 = text.toUtf8();
+            bound = bound
+                && sqlite3_bind_text(statement, 2, m_utf8.constData(), int(m_utf8.size()), SQLITE_STATIC)
+                    == SQLITE_OK;
+        }
+        const bool done = bound && sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        return done;
+    }
+
+private:
+    sqlite3_stmt *m_store = nullptr;
+    sqlite3_stmt *m_remove = nullptr;
+    QByteArray m_utf8;
+};
+
+} // namespace
+
+bool AttributeStore::saveAll(
+    const std::vector<std::pair<qint64, const QStringList *>> &entrants, const QList<int> &places)
+{
+    if (entrants.empty())
+        return true;
+    const bool direct = inOrder(places);
+    const auto textOf = [&](const QStringList &values) {
+        return EncodeAttributes(direct && values.size() <= places.size() ? values : placed(values, places));
+    };
+    NativeStatements native(m_db);
+    if (native.isValid()) {
+        for (const auto &[id, values] : entrants) {
+            if (!native.run(id, textOf(*values)))
+                return false;
+        }
+        return true;
+    }
+    QSqlQuery store(m_db.connection());
+    QSqlQuery remove(m_db.connection());
+    if (!store.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO %1 (人员ID, 属性) VALUES (?, ?)").arg(ValuesTable))
+        || !remove.prepare(QStringLiteral("DELETE FROM %1 WHERE 人员ID=?").arg(ValuesTable)))
+        return false;
+    for (const auto &[id, values] : entrants) {
+        const QString text = textOf(*values);
+        QSqlQuery &query = text.isEmpty() ? remove : store;
+        query.bindValue(0, id);
+        if (!text.isEmpty())
+            query.bindValue(1, text);
+        if (!query.exec())
+            return false;
+    }
+    return true;
+}
+
 bool AttributeStore::forEach(qint64 drawId, const std::function<void(qint64, QStringView)> &each)
 {
     const QString sql = QStringLiteral("SELECT a.人员ID, a.属性 FROM %1 a JOIN %2 e ON e.%3 = a.人员ID "
@@ -215,8 +342,14 @@ bool AttributeStore::deleteForDraw(qint64 drawId)
 
 bool AttributeStore::deleteForEntrants(const QList<qint64> &ids)
 {
+    if (ids.isEmpty())
+        return true;
+    QSqlQuery remove(m_db.connection());
+    if (!remove.prepare(QStringLiteral("DELETE FROM %1 WHERE 人员ID=?").arg(ValuesTable)))
+        return false;
     for (qint64 id : ids) {
-        if (!deleteWhere(m_db, ValuesTable, QStringLiteral("人员ID"), id))
+        remove.bindValue(0, id);
+        if (!remove.exec())
             return false;
     }
     return true;

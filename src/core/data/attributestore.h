@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace tombolix::data {
 
@@ -20,6 +22,8 @@ QStringList DecodeAttributes(QStringView text);
 // The value at one place of such a text (empty past its end), without
 // decoding the others.
 QString AttributeAt(QStringView text, int place);
+// The one value at `place` (from 0) of such a text; empty when it has none.
+QString DecodeAttribute(QStringView text, qsizetype place);
 
 // The further columns of the draws' entrant lists (部门, 入职日期…): each
 // draw's attribute names in order (属性名表) and each entrant's values
@@ -43,6 +47,14 @@ public:
     std::optional<QStringList> valuesOf(qint64 entrantId);
     // Stores the entrant's values; all empty removes its row.
     [[nodiscard]] bool save(qint64 entrantId, const QStringList &values);
+
+    // Stores the values of many entrants at once, inside the caller's
+    // transaction when there is one: entrant k's values are given in the
+    // order of the names whose places placesOf() returned, and replace what
+    // it had; all empty removes its row. For the entrant writer, which
+    // stores thousands at a time.
+    [[nodiscard]] bool saveAll(
+        const std::vector<std::pair<qint64, const QStringList *>> &entrants, const QList<int> &places);
 
     // Every entrant of the draw that has values, in the order of their IDs:
     // `each` is called with the entrant's ID and its values' text (decode

@@ -2,6 +2,7 @@
 
 #include "common/conventions.h"
 #include "common/settingsstore.h"
+#include "data/attributestore.h"
 #include "data/awardstore.h"
 #include "data/database.h"
 #include "data/entrantstore.h"
@@ -175,9 +176,10 @@ bool DrawStore::remove(const QList<qint64> &ids)
 {
     return inOneTransaction(m_db, [this, &ids] {
         for (qint64 id : ids) {
-            if (!AwardStore(m_db).deleteForDraw(id) || !EntrantStore(m_db).deleteForDraw(id)
-                || !ResultStore(m_db).deleteForDraw(id) || !PresetStore(m_db).deleteForDraw(id)
-                || !NotaryStore(m_db).deleteForDraw(id)
+            // The attributes first: their values are found through the entrants.
+            if (!AttributeStore(m_db).deleteForDraw(id) || !AwardStore(m_db).deleteForDraw(id)
+                || !EntrantStore(m_db).deleteForDraw(id) || !ResultStore(m_db).deleteForDraw(id)
+                || !PresetStore(m_db).deleteForDraw(id) || !NotaryStore(m_db).deleteForDraw(id)
                 || !deleteWhere(m_db, drawsettings::Table, drawsettings::DrawId, id)
                 || !deleteWhere(m_db, draws::Table, draws::Id, id))
                 return false;

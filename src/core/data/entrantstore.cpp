@@ -1,6 +1,7 @@
 #include "data/entrantstore.h"
 
 #include "common/conventions.h"
+#include "data/attributestore.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
 
@@ -13,10 +14,13 @@ namespace {
 // Runs the deletion once for each ID (its first parameter; the draw, when
 // given, its second), all in one transaction: the rows deleted, or nothing
 // when any of it failed and so none of it was done.
-std::optional<int> deleteEach(Database &db, const QString &sql, const QList<qint64> &ids, qint64 drawId = 0)
+std::optional<int> deleteEach(Database &db, const QString &sql, const QList<qint64> &ids, qint64 drawId = 0,
+    const std::function<bool()> &alongside = {})
 {
     int deleted = 0;
     const bool done = inOneTransaction(db, [&] {
+        if (alongside && !alongside())
+            return false;
         QSqlQuery remove(db.connection());
         if (!remove.prepare(sql))
             return false;
@@ -78,8 +82,9 @@ std::optional<qint64> EntrantStore::countForDraw(qint64 drawId)
 
 std::optional<int> EntrantStore::remove(const QList<qint64> &ids)
 {
-    return deleteEach(
-        m_db, QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(entrants::Table, entrants::Id), ids);
+    // Their attributes go with them.
+    return deleteEach(m_db, QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(entrants::Table, entrants::Id),
+        ids, 0, [this, &ids] { return AttributeStore(m_db).deleteForEntrants(ids); });
 }
 
 bool EntrantStore::deleteForDraw(qint64 drawId)

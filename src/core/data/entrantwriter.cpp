@@ -1,6 +1,7 @@
 #include "data/entrantwriter.h"
 
 #include "common/conventions.h"
+#include "data/attributestore.h"
 #include "data/database.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
@@ -264,7 +265,34 @@ bool insertPicked(NativeInsert &native, QSqlQuery &insert, const std::vector<Ent
     return done;
 }
 
-Attempt saveRows(Database &db, std::vector<EntrantRow> &rows, qint64 drawId, Ids ids)
+// The attributes of the rows stored now: a changed row's replace what the
+// entrant had, a new row's are stored when it has any. The new rows
+// counted from firstId are those left in inserted.
+bool storeAttributes(Database &db, const std::vector<EntrantRow> &rows, qint64 drawId,
+    const QStringList &names, const std::vector<StoredRow> &stored, const std::vector<size_t> &inserted,
+    qint64 firstId)
+{
+    AttributeStore store(db);
+    const std::optional<QList<int>> places = store.placesOf(drawId, names);
+    if (!places)
+        return false;
+    std::vector<std::pair<qint64, const QStringList *>> values;
+    values.reserve(stored.size() + inserted.size());
+    for (const StoredRow &row : stored) {
+        const EntrantRow &entrant = rows[row.index];
+        if (entrant.state == EntrantRow::State::Changed || !entrant.attributes.isEmpty())
+            values.emplace_back(row.id, &entrant.attributes);
+    }
+    for (size_t n = 0; n < inserted.size(); ++n) {
+        const EntrantRow &entrant = rows[inserted[n]];
+        if (!entrant.attributes.isEmpty())
+            values.emplace_back(firstId + qint64(n), &entrant.attributes);
+    }
+    return store.saveAll(values, *places);
+}
+
+Attempt saveRows(
+    Database &db, std::vector<EntrantRow> &rows, qint64 drawId, const QStringList &attributeNames, Ids ids)
 {
     Transaction transaction(db);
     if (!transaction.isActive())
@@ -295,6 +323,11 @@ Attempt saveRows(Database &db, std::vector<EntrantRow> &rows, qint64 drawId, Ids
         rolledBack(transaction, insert, update);
         return Attempt::Retry;
     }
+    if (!attributeNames.isEmpty()
+        && !storeAttributes(db, rows, drawId, attributeNames, stored, inserted, range.first)) {
+        rolledBack(transaction, insert, update);
+        return Attempt::Failed;
+    }
     insert.finish();
     update.finish();
     if (!transaction.commit())
@@ -315,6 +348,12 @@ Attempt saveRows(Database &db, std::vector<EntrantRow> &rows, qint64 drawId, Ids
 
 EntrantSave SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, Database &db)
 {
+    return SaveEntrantRows(rows, drawId, QStringList(), db);
+}
+
+EntrantSave SaveEntrantRows(
+    std::vector<EntrantRow> &rows, qint64 drawId, const QStringList &attributeNames, Database &db)
+{
     if (rows.empty())
         return { EntrantSave::Stored };
     if (drawId <= 0)
@@ -322,9 +361,9 @@ EntrantSave SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, Databa
     if (!db.open())
         return { EntrantSave::Failed };
 
-    Attempt attempt = saveRows(db, rows, drawId, Ids::Consecutive);
+    Attempt attempt = saveRows(db, rows, drawId, attributeNames, Ids::Consecutive);
     if (attempt == Attempt::Retry)
-        attempt = saveRows(db, rows, drawId, Ids::ReadBack);
+        attempt = saveRows(db, rows, drawId, attributeNames, Ids::ReadBack);
     return { attempt == Attempt::Stored ? EntrantSave::Stored : EntrantSave::Failed };
 }
 

@@ -4,6 +4,7 @@
 #include "data/entrantrow.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <vector>
 
@@ -42,5 +43,13 @@ struct [[nodiscard]] EntrantSave
 //
 // Opens its own transaction, so it must not run inside another one.
 EntrantSave SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, Database &db = Database::run());
+
+// The same, with the rows' attributes stored in the same transaction: each
+// row's attributes are the values of attributeNames in that order (a name
+// the draw has not got is added to its names). A changed row's values
+// replace what the entrant had; a new row's are stored when any is not
+// empty. Without names no entrant's attributes change.
+EntrantSave SaveEntrantRows(std::vector<EntrantRow> &rows, qint64 drawId, const QStringList &attributeNames,
+    Database &db = Database::run());
 
 } // namespace tombolix::data

@@ -13,8 +13,29 @@ namespace {
 const QString CrLf = QStringLiteral("\r\n");
 }
 
-BoardText WinnersText(
-    qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength, const QString &mask)
+namespace {
+
+QString winnerLine(
+    const data::BoardRow &row, qint64 fixLength, const QString &mask, const AttributeOf &attributeOf)
+{
+    QString line = QStringLiteral("     ") + DisplayText(row.number, fixLength, mask);
+    if (!attributeOf) {
+        if (!row.name.isEmpty())
+            line += QLatin1Char('(') + row.name + QLatin1Char(')');
+        return line;
+    }
+    if (!row.name.isEmpty())
+        line += QLatin1Char(' ') + row.name;
+    const QString attribute = attributeOf(row.number, row.name);
+    if (!attribute.isEmpty())
+        line += QStringLiteral("（") + attribute + QStringLiteral("）");
+    return line;
+}
+
+} // namespace
+
+BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength,
+    const QString &mask, const AttributeOf &attributeOf)
 {
     BoardText board;
     const std::optional<qint64> onlyAward = onlyCurrent ? std::optional<qint64>(awardId) : std::nullopt;
@@ -50,9 +71,7 @@ BoardText WinnersText(
         BoardLine &heading = board.lines[headingLine];
         heading.age = std::max(heading.age, row.id);
         if (row.shown) {
-            QString line = QStringLiteral("     ") + DisplayText(row.number, fixLength, mask);
-            if (!row.name.isEmpty())
-                line += QLatin1Char('(') + row.name + QLatin1Char(')');
+            const QString line = winnerLine(row, fixLength, mask, attributeOf);
             board.text += line + CrLf;
             board.lines.append({ line, group, row.id, false });
         }

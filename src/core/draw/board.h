@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // The announcement board: the list of winners built from the results table,
@@ -30,12 +31,21 @@ struct BoardText
     bool ok = false; // the results could be read
 };
 
+// The draw setting (抽奖设置表) naming the attribute the board shows beside
+// each winner's name; none when empty.
+inline const QString BoardAttributeKey = QStringLiteral("BoardAttribute");
+
+// A winner's value of the attribute the board shows, by number and name.
+using AttributeOf = std::function<QString(const QString &number, const QString &name)>;
+
 // The winners of the draw grouped by award in the order of 顺序 (reversed when
 // not ascending), each under a heading of the award's name and prize
 // ("三等奖 · 小米手环9"), each line indented by five blanks, the number brought
 // to the fixed length and masked. With onlyCurrent, just the given award.
-BoardText WinnersText(
-    qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength, const QString &mask);
+// With attributeOf a line names the winner's attribute after the name
+// ("1234 张三（销售部）").
+BoardText WinnersText(qint64 drawId, qint64 awardId, bool ascending, bool onlyCurrent, qint64 fixLength,
+    const QString &mask, const AttributeOf &attributeOf = {});
 
 // The lines of a text that was not built by WinnersText: each its own group,
 // later lines newer.

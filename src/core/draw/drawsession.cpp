@@ -28,6 +28,7 @@ DrawSettings ReadDrawSettings(qint64 drawId)
     // A length no screen can show (a telephone number typed into the box)
     // would build lines of billions of characters for every entrant.
     settings.P_Long = std::min(integerValue(draw.length), MaxFixedLength);
+    settings.boardAttribute = data::DrawStore().extraSetting(drawId, BoardAttributeKey);
     return settings;
 }
 
@@ -58,6 +59,9 @@ StartReport DrawSession::start(qint64 drawId, Entry entry)
     m_award = AwardState {};
     m_settings = ReadDrawSettings(drawId);
     LoadEntrantPool(m_pool, drawId);
+    // Values that cannot be read leave the board's lines without them.
+    if (!m_settings.boardAttribute.isEmpty())
+        (void)LoadPoolAttribute(m_pool, drawId, m_settings.boardAttribute);
 
     StartReport report;
     const TakenUp taken = takeUp(entry);
@@ -381,17 +385,26 @@ std::optional<BannerAward> DrawSession::bannerAward() const
     return BannerAward { m_award.name, m_award.prize, m_award.Remaining };
 }
 
+AttributeOf DrawSession::attributeOf() const
+{
+    if (m_settings.boardAttribute.isEmpty())
+        return {};
+    return [this](const QString &number, const QString &name) {
+        return m_pool.attribute(m_pool.find(number.trimmed(), name));
+    };
+}
+
 BoardText DrawSession::WinnersText(bool ascending, bool onlyCurrent) const
 {
-    return draw::WinnersText(
-        m_settings.drawId, integerValue(m_wid), ascending, onlyCurrent, m_settings.P_Long, m_settings.P_Hide);
+    return draw::WinnersText(m_settings.drawId, integerValue(m_wid), ascending, onlyCurrent,
+        m_settings.P_Long, m_settings.P_Hide, attributeOf());
 }
 
 BoardText DrawSession::lastRoundBoard(bool ascending, bool onlyCurrent) const
 {
     const qint64 award = m_lastRoundAward != 0 ? m_lastRoundAward : integerValue(m_wid);
-    return draw::WinnersText(
-        m_settings.drawId, award, ascending, onlyCurrent, m_settings.P_Long, m_settings.P_Hide);
+    return draw::WinnersText(m_settings.drawId, award, ascending, onlyCurrent, m_settings.P_Long,
+        m_settings.P_Hide, attributeOf());
 }
 
 } // namespace tombolix::draw

@@ -24,6 +24,7 @@ struct DrawSettings
     QString P_Hide; // mask
     qint64 P_Timer = 0; // 1 or more: a round stops by itself after this many seconds
     qint64 P_Long = 0; // fixed length of displayed numbers, at most MaxFixedLength
+    QString boardAttribute; // the attribute the board shows beside the names; none when empty
 };
 DrawSettings ReadDrawSettings(qint64 drawId);
 
@@ -191,6 +192,8 @@ private:
     TakenUp takeUp(Entry entry);
     const record::CommittedAward *currentAward() const;
     void leaveOut(const QString &number, const QString &name);
+    // The board's look-up of a winner's attribute; none when it shows none.
+    AttributeOf attributeOf() const;
 
     std::unique_ptr<RandomSource> m_random;
     DrawSettings m_settings;

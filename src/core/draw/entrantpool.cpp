@@ -1,5 +1,6 @@
 #include "draw/entrantpool.h"
 
+#include "data/attributestore.h"
 #include "data/entrantstore.h"
 #include "draw/displayrules.h"
 
@@ -22,6 +23,9 @@ void EntrantPool::clear()
     m_peopleBuilt = false;
     m_within = PositionSet();
     m_withinOf = nullptr;
+    m_attribute.clear();
+    m_attributeValues.clear();
+    m_attributeCodes.clear();
 }
 
 void EntrantPool::reserve(qsizetype count)
@@ -226,7 +230,7 @@ void EntrantPool::buildRanked() const
     m_rankedBuilt = true;
 }
 
-const KeyIndex &EntrantPool::people()
+const KeyIndex &EntrantPool::people() const
 {
     if (!m_peopleBuilt) {
         m_people.build(
@@ -239,7 +243,7 @@ const KeyIndex &EntrantPool::people()
     return m_people;
 }
 
-qsizetype EntrantPool::find(QStringView number, QStringView name)
+qsizetype EntrantPool::find(QStringView number, QStringView name) const
 {
     return people().find(
         KeyHash(number, name), [&](qsizetype i) { return numberView(i) == number && nameView(i) == name; });
@@ -308,11 +312,41 @@ std::vector<qsizetype> EntrantPool::pickInOrder(
     return DrawRound(m_ranked, ranges, count, stream, &people());
 }
 
+void EntrantPool::setAttribute(qsizetype index, const QString &value)
+{
+    if (!valid(index))
+        return;
+    if (m_attribute.size() < m_slots.size())
+        m_attribute.resize(m_slots.size(), 0);
+    quint32 code = 0;
+    if (!value.isEmpty()) {
+        const auto known = m_attributeCodes.constFind(value);
+        if (known != m_attributeCodes.constEnd()) {
+            code = *known;
+        } else {
+            m_attributeValues << value;
+            code = quint32(m_attributeValues.size());
+            m_attributeCodes.insert(value, code);
+        }
+    }
+    m_attribute[size_t(index)] = code;
+}
+
+QString EntrantPool::attribute(qsizetype index) const
+{
+    if (!valid(index) || size_t(index) >= m_attribute.size() || m_attribute[size_t(index)] == 0)
+        return QString();
+    return m_attributeValues.at(m_attribute[size_t(index)] - 1);
+}
+
 size_t EntrantPool::memoryBytes() const
 {
+    size_t values = 0;
+    for (const QString &value : m_attributeValues)
+        values += size_t(value.capacity()) * sizeof(QChar) * 2; // the list's and the hash's
     return m_slots.capacity() * sizeof(Slot) + m_text.capacity() * sizeof(char16_t)
         + m_eligible.capacity() * sizeof(quint32) + m_where.capacity() * sizeof(quint32)
-        + m_ranked.memoryBytes() + m_people.memoryBytes();
+        + m_ranked.memoryBytes() + m_people.memoryBytes() + m_attribute.capacity() * sizeof(quint32) + values;
 }
 
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
@@ -324,6 +358,25 @@ void LoadEntrantPool(EntrantPool &pool, qint64 drawId)
     pool.reserve(rows.count());
     for (data::EntrantRecord entrant; rows.next(entrant);)
         pool.append(entrant.id, entrant.number, entrant.name);
+}
+
+bool LoadPoolAttribute(EntrantPool &pool, qint64 drawId, const QString &name)
+{
+    data::AttributeStore store;
+    const std::optional<QStringList> names = store.names(drawId);
+    if (!names)
+        return false;
+    const qsizetype place = names->indexOf(name);
+    if (place < 0)
+        return true; // the draw has no such attribute (any more): nothing to show
+    // Both in the order of the entrants' IDs.
+    qsizetype index = 1;
+    return store.forEach(drawId, [&](qint64 id, QStringView text) {
+        while (index <= pool.size() && pool.id(index) < id)
+            ++index;
+        if (index <= pool.size() && pool.id(index) == id)
+            pool.setAttribute(index, data::DecodeAttribute(text, place));
+    });
 }
 
 qsizetype RemoveWinners(EntrantPool &pool, const QList<WinnerKey> &winners)

@@ -4,7 +4,9 @@
 #include "draw/positionset.h"
 #include "draw/randomsource.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace tombolix::draw {
@@ -41,6 +43,11 @@ public:
     QStringView numberView(qsizetype index) const;
     QStringView nameView(qsizetype index) const;
 
+    // The value of the one attribute the board shows beside the name (部门…);
+    // empty for all until values are set. Each distinct value is kept once.
+    void setAttribute(qsizetype index, const QString &value);
+    QString attribute(qsizetype index) const;
+
     bool isEligible(qsizetype index) const;
     qsizetype eligibleCount() const { return qsizetype(m_eligible.size()); }
     // Sets the display text; an empty text takes the entry out of the draw.
@@ -63,9 +70,9 @@ public:
     // The eligible entries within the ranges.
     qsizetype eligibleWithin(const Ranges &within) const;
     // The entries of the same person as each index: equal number and name.
-    const KeyIndex &people();
+    const KeyIndex &people() const;
     // Index of an entry with this number and name; 0 when there is none.
-    qsizetype find(QStringView number, QStringView name);
+    qsizetype find(QStringView number, QStringView name) const;
     // Takes the entry and every other entry of its person out of the draw.
     void makePersonIneligible(qsizetype index);
     // The indexes whose number is not empty, as spans.
@@ -108,12 +115,18 @@ private:
     mutable std::vector<quint8> m_inRanges;
     mutable const void *m_withinOf = nullptr;
     mutable size_t m_withinSpans = 0;
-    KeyIndex m_people;
-    bool m_peopleBuilt = false;
+    mutable KeyIndex m_people;
+    mutable bool m_peopleBuilt = false;
+    std::vector<quint32> m_attribute; // by index: 0 none, else 1 + its place in m_attributeValues
+    QStringList m_attributeValues;
+    QHash<QString, quint32> m_attributeCodes;
 };
 
 // Reads the entrants of the draw: number trimmed, Null as empty text.
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId);
+// Reads the values of the draw's attribute of that name into the pool
+// loaded by LoadEntrantPool; false when they could not be read.
+bool LoadPoolAttribute(EntrantPool &pool, qint64 drawId, const QString &name);
 // A winner as 结果表 holds it: the entrant's trimmed number and name.
 struct WinnerKey
 {

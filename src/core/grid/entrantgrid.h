@@ -13,8 +13,22 @@
 // The console's entrants grid as the entrant writer sees it. Column 0 holds
 // each row's key and with it its save state: empty or 0 is a new row, -n is
 // entrant n changed, a positive number is stored and unchanged. Column 1
-// receives the draw ID, columns 3 and 4 hold the number and the name.
+// receives the draw ID, columns 3 and 4 hold the number and the name, and
+// the columns after them the draw's attributes, each captioned with its name.
 namespace tombolix::grid {
+
+inline constexpr int FirstAttributeColumn = 5;
+
+// The names of the grid's attribute columns, in order.
+QStringList AttributeNamesOf(const GridModel &grid);
+// The grid's columns for the draw's attribute names, after the name and in
+// their order, captioned with the names; none when the names could not be
+// read (false). Set before the grid is filled, so its loading limit counts
+// them.
+bool SetAttributeColumns(GridModel &grid, qint64 drawId);
+// The attribute columns filled with the values of the entrants the grid
+// shows, found by their keys; false when the values could not be read.
+bool FillAttributeValues(GridModel &grid, qint64 drawId);
 
 // The entrant of a data row, its state read from the sign of its key.
 data::EntrantRow EntrantRowAt(const GridModel &grid, int row);
@@ -26,8 +40,8 @@ data::EntrantRow EntrantRowAt(const GridModel &grid, int row);
 // writer's.
 data::EntrantSave SaveEntrantGridRows(GridModel &grid, int firstRow, int lastRow, qint64 drawId);
 
-// One change of the in-grid editor: puts text into the cell (a number or
-// name column of a data row), marks a stored row as changed and stores the
+// One change of the in-grid editor: puts text into the cell (a number,
+// name or attribute column of a data row), marks a stored row as changed and stores the
 // row. A stored row edited down to nothing is still updated. NoDraw when the
 // cell is not editable; a row that could not be stored keeps the key it had
 // (the cell keeps the text).
@@ -54,5 +68,12 @@ struct ImportResult
 // name are dropped from the grid rather than stored.
 ImportResult ImportEntrants(GridModel &entrants, const QString &path, const QString &sheet, int first,
     int last, const QStringList &specs, qint64 drawId, const QFont &font = QFont());
+// The same with attributes: specs after the name's compose the values of
+// attributeNames (one spec each), which go into the grid's columns of those
+// names (added after the others when the grid has none) and are stored with
+// the rows.
+ImportResult ImportEntrants(GridModel &entrants, const QString &path, const QString &sheet, int first,
+    int last, const QStringList &specs, const QStringList &attributeNames, qint64 drawId,
+    const QFont &font = QFont());
 
 } // namespace tombolix::grid

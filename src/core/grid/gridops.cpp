@@ -188,6 +188,13 @@ qint64 FillGrid(GridModel &grid, const data::Condition &condition, const QString
     return count;
 }
 
+QString CaptionWithoutSortMark(QString caption)
+{
+    if (caption.endsWith(UpArrow) || caption.endsWith(DownArrow))
+        caption.chop(1);
+    return caption;
+}
+
 bool IsNumericAlignment(Align align)
 {
     return int(align) >= int(Align::CenterCenter);

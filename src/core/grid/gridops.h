@@ -46,6 +46,8 @@ void SortGridByColumn(GridModel &grid, int col);
 // Sorting takes a column as numbers when its alignment is one of centre-centre
 // to general (4 to 9), as text when left or centre-top (0 to 3).
 bool IsNumericAlignment(Align align);
+// A caption without the mark of the order its column is sorted in.
+QString CaptionWithoutSortMark(QString caption);
 void RenumberGrid(GridModel &grid);
 // The decimal text of a whole number, as QString::number gives it, for the
 // serials and keys written into tens of thousands of cells at a time.

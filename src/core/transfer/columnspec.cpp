@@ -163,6 +163,14 @@ QString SpecPieces::finish(const QString &value)
     return markLineBreaks(value);
 }
 
+std::vector<SpecPieces> AttributeSpecPieces(const QStringList &specs, bool trimPieces)
+{
+    std::vector<SpecPieces> pieces;
+    for (qsizetype i = 2; i < specs.size(); ++i)
+        pieces.emplace_back(specs.at(i), trimPieces);
+    return pieces;
+}
+
 QString ComposeSpecValue(const QString &spec, const std::function<QString(int)> &cell, bool trimPieces)
 {
     return SpecPieces(spec, trimPieces).compose(cell);

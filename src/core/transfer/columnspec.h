@@ -72,6 +72,27 @@ private:
     std::vector<Piece> m_pieces;
 };
 
+// The pieces of the specs after the number's and the name's: one for each
+// attribute an import reads.
+std::vector<SpecPieces> AttributeSpecPieces(const QStringList &specs, bool trimPieces);
+
+// Composes each attribute spec over one row into values; values stays empty
+// when they all come out empty, so a list without further columns costs its
+// rows nothing.
+template<typename Cell>
+void ComposeAttributes(const std::vector<SpecPieces> &specs, const Cell &cell, QStringList &values)
+{
+    values.clear();
+    bool any = false;
+    for (const SpecPieces &spec : specs) {
+        QString value = spec.compose(cell);
+        any = any || !value.isEmpty();
+        values << std::move(value);
+    }
+    if (!any)
+        values.clear();
+}
+
 // The value of one spec over one row, cell(n) giving the text of the 1-based
 // column n. With trimPieces (the workbook reader) every piece first loses CR
 // and LF and the spaces around it; the CSV reader takes pieces as typed.

@@ -88,6 +88,7 @@ int ReadCsvRows(
     const qint64 count = std::max<qint64>(0, qint64(last) - first + 1);
     const SpecPieces numberSpec(specs.value(0), false);
     const SpecPieces nameSpec(specs.value(1), false);
+    const std::vector<SpecPieces> attributeSpecs = AttributeSpecPieces(specs, false);
     rows.reserve(size_t(count));
     while (qint64(rows.size()) < count && !lines.atEnd()) {
         bool emptyLine = false;
@@ -99,6 +100,7 @@ int ReadCsvRows(
             };
             row.number = numberSpec.compose(field);
             row.name = nameSpec.compose(field);
+            ComposeAttributes(attributeSpecs, field, row.attributes);
         }
         rows.push_back(std::move(row));
     }

@@ -14,7 +14,8 @@ namespace tombolix::transfer {
 
 // Reads last - first + 1 rows from the records of the CSV file, starting at
 // physical line first (1-based): spec 0 composes each row's number, spec 1
-// its name. An empty line gives a blank row, and so does every row past the
+// its name, any further specs its attributes (a row whose values are all
+// empty gets none). An empty line gives a blank row, and so does every row past the
 // end of the file; all rows come out new. Returns 0, or CsvOpenError when
 // the name does not end in ".csv" or the file cannot be read; rows is then
 // empty.

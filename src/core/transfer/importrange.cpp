@@ -283,6 +283,44 @@ QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QS
     return QStringLiteral("第%1行像是表头（%2），是否也作为名单导入？").arg(first).arg(cells.join(u'、'));
 }
 
+QList<FurtherColumn> FurtherColumns(
+    const QList<QStringList> &preview, int headerRow, const QStringList &specs)
+{
+    std::vector<int> read;
+    for (qsizetype i = 0; i < 2 && i < specs.size(); ++i) {
+        const std::vector<int> columns = SpecPieces(specs.at(i), true).columns();
+        read.insert(read.end(), columns.begin(), columns.end());
+    }
+    qsizetype widest = 0;
+    for (const QStringList &row : preview) {
+        for (qsizetype c = row.size(); c > widest; --c) {
+            if (!row.at(c - 1).trimmed().isEmpty()) {
+                widest = c;
+                break;
+            }
+        }
+    }
+    const QStringList header = headerRow >= 1 ? preview.value(headerRow - 1) : QStringList();
+    QList<FurtherColumn> further;
+    QStringList taken;
+    for (int column = 1; column <= int(widest); ++column) {
+        if (std::find(read.begin(), read.end(), column) != read.end())
+            continue;
+        FurtherColumn offered;
+        offered.column = column;
+        offered.name = header.value(column - 1).simplified();
+        // A file's own serial numbers are nothing anyone draws by.
+        offered.chosen = !offered.name.isEmpty() && offered.name != QStringLiteral("序号");
+        if (offered.name.isEmpty())
+            offered.name = QStringLiteral("列") + ColumnLetters(column);
+        else if (taken.contains(offered.name))
+            offered.name += QStringLiteral("（%1列）").arg(ColumnLetters(column));
+        taken << offered.name;
+        further << offered;
+    }
+    return further;
+}
+
 qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored)
 {
     if (fileRows < 0)

@@ -56,6 +56,25 @@ QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QS
 QString RowsAboveRangeQuestion(
     const QList<QStringList> &preview, int first, const QStringList &specs, int &from);
 
+// A column of the file beyond those the number and the name are read from,
+// offered to be imported as an attribute of the entrants: its caption from
+// the header row, or 列C when that cell is empty, and whether it is chosen
+// at first (when it has a caption other than 序号).
+struct FurtherColumn
+{
+    int column = 0; // 1-based
+    QString name;
+    bool chosen = false;
+};
+
+// The further columns of the preview (up to the last that holds anything in
+// its rows), their captions taken from row headerRow (from 1; 0 for none).
+// A caption is trimmed, its line breaks and runs of spaces made one space,
+// and one that another column has already got is told apart by its column
+// ("部门（E列）").
+QList<FurtherColumn> FurtherColumns(
+    const QList<QStringList> &preview, int headerRow, const QStringList &specs);
+
 // The rows of the range that lie within the file but were not stored: the
 // import drops rows without number and name. 0 when the count is unknown.
 qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored);

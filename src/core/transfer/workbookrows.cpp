@@ -67,12 +67,14 @@ int ReadWorkbookRows(const QString &path, const QString &sheet, int first, int l
     OpenProgress(readingText(), rowsShown + count);
     const SpecPieces numberSpec(specs.value(0), true);
     const SpecPieces nameSpec(specs.value(1), true);
+    const std::vector<SpecPieces> attributeSpecs = AttributeSpecPieces(specs, true);
     rows.resize(size_t(count));
     for (int i = 0; i < count; ++i) {
         const int fileRow = first + i;
         const auto cell = [&](int col) { return book->cell(fileRow, col); };
         rows[size_t(i)].number = numberSpec.compose(cell);
         rows[size_t(i)].name = nameSpec.compose(cell);
+        ComposeAttributes(attributeSpecs, cell, rows[size_t(i)].attributes);
         progress.advance();
     }
     return NoError;

@@ -13,7 +13,8 @@
 namespace tombolix::transfer {
 
 // Reads rows first..last of the sheet as last - first + 1 new rows: spec 0
-// composes each row's number, spec 1 its name. The progress window counts
+// composes each row's number, spec 1 its name, any further specs its
+// attributes (a row whose values are all empty gets none). The progress window counts
 // rowsShown (the rows a list already shows above the new ones) in its total.
 // Returns 0, or the error number (WorkbookErrorMessage() says it); rows is
 // then empty.

@@ -37,6 +37,15 @@ AddMem::AddMem(grid::GridModel *entrants, std::function<qint64()> drawId, QWidge
     fields->addWidget(m_number, 0, 1);
     fields->addWidget(new QLabel(QStringLiteral("相关人名："), this), 1, 0, Qt::AlignRight);
     fields->addWidget(m_name, 1, 1);
+    const QStringList attributes = entrants ? grid::AttributeNamesOf(*entrants) : QStringList();
+    for (qsizetype k = 0; k < attributes.size(); ++k) {
+        auto *box = new QLineEdit(this);
+        box->setObjectName(QStringLiteral("TT_A%1").arg(k));
+        fields->addWidget(
+            new QLabel(attributes.at(k) + QStringLiteral("："), this), 2 + int(k), 0, Qt::AlignRight);
+        fields->addWidget(box, 2 + int(k), 1);
+        m_attributes << box;
+    }
 
     stackFields(fields, addButtons(QStringLiteral("Com_0"), QStringLiteral("Com_1")));
     adjustSize();
@@ -64,6 +73,12 @@ void AddMem::confirm()
     m_entrants->setTextMatrix(row, SerialColumn, QString::number(row - m_entrants->FixedRows() + 1));
     m_entrants->setTextMatrix(row, NumberColumn, m_number->text());
     m_entrants->setTextMatrix(row, NameColumn, m_name->text());
+    // The grid's columns are those the boxes were made for while the dialog
+    // holds the console.
+    for (qsizetype k = 0; k < m_attributes.size(); ++k) {
+        if (grid::FirstAttributeColumn + k < m_entrants->Cols())
+            m_entrants->setTextMatrix(row, grid::FirstAttributeColumn + int(k), m_attributes.at(k)->text());
+    }
     const data::EntrantSave saved = grid::SaveEntrantGridRows(*m_entrants, row, row, drawId);
     if (!saved) {
         // The dialog stays for another try.

@@ -2,6 +2,7 @@
 
 #include "console/editordialog.h"
 
+#include <QList>
 #include <QPointer>
 #include <functional>
 
@@ -14,7 +15,8 @@ class GridModel;
 }
 
 // Appends one entrant to the console's entrants grid and stores it at once
-// for the draw chosen on the entrants tab. Shown without modality; deletes
+// for the draw chosen on the entrants tab, with a box for each attribute the
+// grid shows (部门…), which may stay empty. Shown without modality; deletes
 // itself when closed.
 class AddMem : public EditorDialog
 {
@@ -38,6 +40,7 @@ private:
     std::function<qint64()> m_drawId;
     QLineEdit *m_number = nullptr;
     QLineEdit *m_name = nullptr;
+    QList<QLineEdit *> m_attributes; // one for each of the grid's attribute columns
 };
 
 } // namespace tombolix

@@ -10,6 +10,7 @@
 #include "data/drawstore.h"
 #include "data/entrantstore.h"
 #include "grid/entrantgrid.h"
+#include "grid/gridops.h"
 #include "transfer/inputmap.h"
 #include "transfer/sheets.h"
 
@@ -58,6 +59,27 @@ EntrantsTab::EntrantsTab(QWidget *console)
 {
     buildCount();
     buildCellEditor();
+}
+
+void EntrantsTab::beforeFill()
+{
+    // Another draw's attributes leave with its rows; names that cannot be
+    // read give no columns.
+    grid()->setCols(grid::FirstAttributeColumn);
+    const qint64 draw = chosenDraw();
+    if (draw > 0)
+        (void)grid::SetAttributeColumns(*grid(), draw);
+}
+
+void EntrantsTab::afterFill()
+{
+    if (grid()->Cols() <= grid::FirstAttributeColumn)
+        return;
+    // Without its values the grid must not store an edit: the entrants'
+    // attributes would be taken as emptied.
+    if (!grid::FillAttributeValues(*grid(), chosenDraw()))
+        grid()->setCols(grid::FirstAttributeColumn);
+    grid::FitGridColumns(gridFont(), *grid(), 1, true);
 }
 
 void EntrantsTab::buildCount()

@@ -20,6 +20,10 @@ public:
 
     void closeCellEditor() override;
 
+protected:
+    void beforeFill() override;
+    void afterFill() override;
+
 private:
     void buildCount();
     void buildCellEditor();

@@ -115,9 +115,11 @@ void GridTab::reload()
     if (!m_chooser)
         return;
     closeCellEditor();
-    grid::TellIfNotAllShown(*m_grid,
-        grid::FillGrid(
-            *m_grid, data::DrawStore::rowsOfDraw(chosenDraw()), m_shape.sortField, false, gridFont()));
+    beforeFill();
+    const qint64 found = grid::FillGrid(
+        *m_grid, data::DrawStore::rowsOfDraw(chosenDraw()), m_shape.sortField, false, gridFont());
+    afterFill();
+    grid::TellIfNotAllShown(*m_grid, found);
 }
 
 void GridTab::press(int n)

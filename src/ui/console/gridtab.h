@@ -98,6 +98,11 @@ protected:
     void deleteSelectedRows(
         const QString &backupReason, const std::function<bool(const QList<qint64> &)> &remove);
 
+    // Called around the filling of the grid with the chosen draw's rows: a
+    // tab with columns of its own sets them up before and fills them after.
+    virtual void beforeFill() { }
+    virtual void afterFill() { }
+
     // What the tab adds to its grid's export menu after 导出表格.
     virtual void addExportCommands(QMenu &menu);
 

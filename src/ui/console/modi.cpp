@@ -4,13 +4,16 @@
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
+#include "data/attributestore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
+#include "draw/board.h"
 #include "draw/displayrules.h"
 #include "draw/stagesound.h"
 #include "drawscreen/picture.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -57,6 +60,11 @@ Modi::Modi(QWidget *parent)
     };
     m_rollSound = sounds[0].box;
     m_stopSound = sounds[1].box;
+    m_boardAttribute = new QComboBox(this);
+    m_boardAttribute->setObjectName(draw::BoardAttributeKey);
+    m_boardAttribute->addItem(QStringLiteral("（不显示）"), QString());
+    fields->addWidget(fieldLabel(QStringLiteral("公告板显示：")), 9, 0);
+    fields->addWidget(m_boardAttribute, 9, 1, 1, 2);
 
     const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
     stackFields(fields, buttons);
@@ -237,6 +245,17 @@ void Modi::loadRow(qint64 id)
 
     m_rollSound->setText(data::DrawStore().extraSetting(id, draw::RollSoundKey));
     m_stopSound->setText(data::DrawStore().extraSetting(id, draw::StopSoundKey));
+
+    // The names the draw's entrants have, and the one chosen even when its
+    // column has gone since.
+    while (m_boardAttribute->count() > 1)
+        m_boardAttribute->removeItem(1);
+    for (const QString &name : data::AttributeStore().names(id).value_or(QStringList()))
+        m_boardAttribute->addItem(name, name);
+    const QString shown = data::DrawStore().extraSetting(id, draw::BoardAttributeKey);
+    if (!shown.isEmpty() && m_boardAttribute->findData(shown) < 0)
+        m_boardAttribute->addItem(shown, shown);
+    m_boardAttribute->setCurrentIndex(std::max(0, m_boardAttribute->findData(shown)));
 }
 
 void Modi::applyCheckRule(int index)
@@ -323,6 +342,8 @@ bool Modi::save()
     if (saved.saved()
         && !(data::DrawStore().setExtraSetting(saved.id, draw::RollSoundKey, m_rollSound->text())
             && data::DrawStore().setExtraSetting(saved.id, draw::StopSoundKey, m_stopSound->text())
+            && data::DrawStore().setExtraSetting(
+                saved.id, draw::BoardAttributeKey, m_boardAttribute->currentData().toString())
             && (!transaction.isActive() || transaction.commit())))
         saved.status = data::SaveResult::NotWritten;
     return reportSave(saved);

@@ -3,6 +3,7 @@
 #include "console/editordialog.h"
 
 class QCheckBox;
+class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -57,6 +58,8 @@ private:
     // The draw's own roll loop and fanfare; empty means the built-in sound.
     QLineEdit *m_rollSound = nullptr;
     QLineEdit *m_stopSound = nullptr;
+    // The attribute the board shows beside the winners' names; none first.
+    QComboBox *m_boardAttribute = nullptr;
 };
 
 } // namespace tombolix

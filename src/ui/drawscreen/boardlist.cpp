@@ -97,6 +97,19 @@ QFont BoardList::headingFont(const draw::PlacedLine &placed) const
     return font;
 }
 
+QFont BoardList::winnerFont(const draw::PlacedLine &placed) const
+{
+    QFont font = m_paintFont;
+    const double room = lineRect(placed).width();
+    const double wide = QFontMetricsF(font).horizontalAdvance(m_lines.value(placed.line).text);
+    const int pixels = QFontInfo(font).pixelSize();
+    if (wide > room && room > 0 && pixels > 1) {
+        const int smallest = std::max(1, pixels * 3 / 4);
+        font.setPixelSize(std::max(smallest, int(std::floor(pixels * room / wide))));
+    }
+    return font;
+}
+
 QString BoardList::lineText(const draw::PlacedLine &placed) const
 {
     return m_lines.value(placed.line).text;
@@ -264,8 +277,12 @@ void BoardList::paintEvent(QPaintEvent *)
             continue;
         }
         // Each line is cut at its column's edge rather than run into the next.
-        style()->drawItemText(&painter, rect, Qt::AlignLeft | Qt::AlignTop, palette(), isEnabled(), line.text,
-            foregroundRole());
+        const QFont font = winnerFont(placed);
+        const bool smaller = font.pixelSize() != m_paintFont.pixelSize();
+        painter.setFont(font);
+        style()->drawItemText(&painter, rect, Qt::AlignLeft | (smaller ? Qt::AlignVCenter : Qt::AlignTop),
+            palette(), isEnabled(), line.text, foregroundRole());
+        painter.setFont(m_paintFont);
     }
     if (!m_fit.note.isEmpty()) {
         style()->drawItemText(&painter, noteRect().toAlignedRect(), Qt::AlignLeft | Qt::AlignTop, palette(),

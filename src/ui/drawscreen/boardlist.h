@@ -67,6 +67,10 @@ public:
     const QFont &paintedFont() const { return m_paintFont; }
     // The font a heading is painted in, within its rect.
     QFont headingFont(const draw::PlacedLine &placed) const;
+    // The font a winner's line is painted in: the list's, or a little
+    // smaller for a line that would not fit its room (a long name, a
+    // department beside it); a line wider still is cut at the room's edge.
+    QFont winnerFont(const draw::PlacedLine &placed) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

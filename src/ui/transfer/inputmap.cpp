@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QVBoxLayout>
@@ -88,6 +89,7 @@ InputMap::InputMap(const transfer::ImportSource &source, grid::GridModel *entran
             m_mapping->setTextMatrix(m_editRow, SpecColumn, text);
     });
     connect(m_mappingView, &grid::GridView::cellPressed, this, &InputMap::editSpec);
+    buildAttributeList(layout);
 
     auto *range = new QHBoxLayout;
     range->addWidget(new QLabel(QStringLiteral("导入行数设置："), this));
@@ -120,13 +122,15 @@ InputMap::InputMap(const transfer::ImportSource &source, grid::GridModel *entran
     range->addWidget(ok);
     range->addWidget(cancel);
     layout->addLayout(range);
+    connect(m_range[0], &QLineEdit::textChanged, this, &InputMap::offerAttributes);
     connect(ok, &QPushButton::clicked, this, &InputMap::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
 
     loadPreview();
     setupMapping();
     loadSettings();
-    resize(820, 560);
+    offerAttributes();
+    resize(820, 640);
     CentreOnWorkArea(this);
 }
 
@@ -205,6 +209,56 @@ QString InputMap::spec(int index) const
 void InputMap::setSpec(int index, const QString &spec)
 {
     m_mapping->setTextMatrix(1 + index, SpecColumn, spec);
+    offerAttributes();
+}
+
+// The rest of the file's columns can come along as the entrants' attributes
+// (部门, 入职日期…), captioned from the row above the range.
+void InputMap::buildAttributeList(QVBoxLayout *layout)
+{
+    layout->addWidget(new QLabel(QStringLiteral("其他列（勾选的列作为人员属性一并导入）："), this));
+    m_attributes = new QListWidget(this);
+    m_attributes->setObjectName(QStringLiteral("Attributes"));
+    m_attributes->setFlow(QListView::LeftToRight);
+    m_attributes->setWrapping(true);
+    m_attributes->setFixedHeight(72);
+    layout->addWidget(m_attributes);
+    connect(m_attributes, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
+        m_attributeChoice.insert(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
+    });
+    connect(m_specEditor, &CellEditor::cellTextChanged, this, &InputMap::offerAttributes);
+}
+
+void InputMap::offerAttributes()
+{
+    if (!m_attributes)
+        return;
+    const int first = int(integerValue(m_range[0]->text()));
+    const QList<transfer::FurtherColumn> further
+        = transfer::FurtherColumns(m_previewRows, first - 1, { spec(0), spec(1) });
+    const QSignalBlocker quiet(m_attributes);
+    m_attributes->clear();
+    for (const transfer::FurtherColumn &column : further) {
+        auto *item = new QListWidgetItem(
+            QStringLiteral("%1（%2列）").arg(column.name, transfer::ColumnLetters(column.column)),
+            m_attributes);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setData(Qt::UserRole, column.column);
+        item->setData(Qt::UserRole + 1, column.name);
+        item->setCheckState(
+            m_attributeChoice.value(column.column, column.chosen) ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void InputMap::chosenAttributes(QStringList &specs, QStringList &names) const
+{
+    for (int i = 0; i < m_attributes->count(); ++i) {
+        const QListWidgetItem *item = m_attributes->item(i);
+        if (item->checkState() != Qt::Checked)
+            continue;
+        specs << transfer::ColumnLetters(item->data(Qt::UserRole).toInt());
+        names << item->data(Qt::UserRole + 1).toString();
+    }
 }
 
 void InputMap::loadSettings()
@@ -268,6 +322,8 @@ void InputMap::confirm()
         return;
     }
     const QStringList specs { spec(0), spec(1) };
+    // What is offered follows the specs and the range as they stand now.
+    offerAttributes();
     int first = int(integerValue(m_range[0]->text()));
     int last = int(integerValue(m_range[1]->text()));
     grid::OrderPair(last, first);
@@ -313,8 +369,11 @@ void InputMap::confirm()
             if (!BackUpBefore(data::backupreason::Import))
                 return;
             const int oldRows = m_entrants->Rows();
+            QStringList columns = specs;
+            QStringList names;
+            chosenAttributes(columns, names);
             const grid::ImportResult result
-                = grid::ImportEntrants(*m_entrants, path, sheet, first, last, specs, draw, font());
+                = grid::ImportEntrants(*m_entrants, path, sheet, first, last, columns, names, draw, font());
             if (result.error == 0) {
                 emit imported(oldRows, result.stored);
                 prompts().message(transfer::ImportedMessage(

@@ -3,10 +3,13 @@
 #include "transfer/importer.h"
 
 #include <QDialog>
+#include <QHash>
 #include <functional>
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QVBoxLayout;
 
 namespace tombolix {
 
@@ -37,6 +40,9 @@ public:
     // The column spec of the number (0) or the name (1).
     QString spec(int index) const;
     void setSpec(int index, const QString &spec);
+    // The file's further columns offered as attributes: each item is checked
+    // when it is to be imported, its data the column number.
+    QListWidget *attributeList() const { return m_attributes; }
     // The rows of the file or the chosen sheet; -1 when they are not known.
     qint64 fileRows() const { return m_fileRows; }
 
@@ -57,6 +63,10 @@ private:
     void confirm();
     void editSpec(int row, int col);
     void hideSpecEditor();
+    void buildAttributeList(QVBoxLayout *layout);
+    void offerAttributes();
+    // The chosen attributes' column specs and names, in the list's order.
+    void chosenAttributes(QStringList &specs, QStringList &names) const;
 
     transfer::ImportSource m_source;
     QString rangeFile() const; // the file (and sheet) a remembered range was chosen for
@@ -69,6 +79,8 @@ private:
     CellEditor *m_specEditor = nullptr;
     QLineEdit *m_range[2] = {};
     QLabel *m_fileRowsLabel = nullptr;
+    QListWidget *m_attributes = nullptr;
+    QHash<int, bool> m_attributeChoice; // the operator's ticks, by column
     qint64 m_fileRows = -1;
     QList<QStringList> m_previewRows; // the file's first rows, as previewed
     int m_editRow = -1;

@@ -1,5 +1,7 @@
 #include "common/prompts.h"
+#include "data/attributestore.h"
 #include "data/database.h"
+#include "data/entrantstore.h"
 #include "data/entrantwriter.h"
 #include "support/testsupport.h"
 
@@ -71,6 +73,8 @@ private slots:
     void bulkIdsAreTheOnesAssigned();
     void failureLeavesRowsAsTheyCame_data();
     void failureLeavesRowsAsTheyCame();
+    void attributesComeBackAsStored_data();
+    void attributesComeBackAsStored();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -232,6 +236,61 @@ void TestEntrantWriter::bulkIdsAreTheOnesAssigned()
         QCOMPARE(entrant.state, State::Saved);
         QCOMPARE(entrant.key, assigned.value(entrant.number));
     }
+}
+
+// Any text is a value: the separator and the escape of the stored text
+// itself, empty values between others, emoji, every kind of space, a value
+// of a hundred thousand characters. What goes in comes back; a changed row's
+// values replace the entrant's, and its deletion takes them along.
+void TestEntrantWriter::attributesComeBackAsStored_data()
+{
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("stored"); // trailing empty values are not kept
+    const QString us = QString(QChar(0x1F));
+    const QString esc = QString(QChar(0x1B));
+    QTest::newRow("plain") << QStringList { "销售部", "2020-01-05", "A" }
+                           << QStringList { "销售部", "2020-01-05", "A" };
+    const QStringList marks { us, esc, esc + us, us + esc + esc, "a" + esc };
+    QTest::newRow("separator and escape") << marks << marks;
+    QTest::newRow("empty between") << QStringList { "", "x", "", "", "z" }
+                                   << QStringList { "", "x", "", "", "z" };
+    QTest::newRow("empty at the end") << QStringList { "x", "", "" } << QStringList { "x" };
+    const QStringList odd { "😀👍🏽", " \t\u3000 a\u00A0", "\r\n\x01\u200B",
+        QString(100000, QChar(0x9F8D)) };
+    QTest::newRow("emoji, spaces, controls, long") << odd << odd;
+}
+
+void TestEntrantWriter::attributesComeBackAsStored()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QStringList, stored);
+    QCOMPARE(DecodeAttributes(EncodeAttributes(values)), stored);
+    QCOMPARE(DecodeAttribute(EncodeAttributes(values), 1), values.value(1));
+
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    QStringList names;
+    for (qsizetype k = 0; k < values.size(); ++k)
+        names << QStringLiteral("属性%1").arg(k);
+    std::vector<EntrantRow> rows { row(0, State::New, QStringLiteral("1001"), QStringLiteral("张三")),
+        row(0, State::New, QStringLiteral("1002"), QStringLiteral("李四")) };
+    rows[0].attributes = values;
+    QVERIFY(SaveEntrantRows(rows, draw, names));
+    AttributeStore store;
+    QCOMPARE(store.names(draw), std::optional<QStringList>(names));
+    QCOMPARE(store.valuesOf(rows[0].key), std::optional<QStringList>(stored));
+    QCOMPARE(store.valuesOf(rows[1].key), std::optional<QStringList>(QStringList()));
+
+    // Edited in the grid: the grid holds all of the draw's names.
+    QStringList reversed(values.crbegin(), values.crend());
+    rows[0].state = State::Changed;
+    rows[0].attributes = reversed;
+    QVERIFY(SaveEntrantRows(rows, draw, names));
+    while (!reversed.isEmpty() && reversed.constLast().isEmpty())
+        reversed.removeLast();
+    QCOMPARE(store.valuesOf(rows[0].key), std::optional<QStringList>(reversed));
+
+    QCOMPARE(EntrantStore().remove({ rows[0].key }), std::optional<int>(1));
+    QCOMPARE(CountRows(QStringLiteral("人员属性表"), QString(), QStringLiteral("*")), 0);
 }
 
 QTEST_GUILESS_MAIN(TestEntrantWriter)

@@ -1,11 +1,13 @@
 #include "common/conventions.h"
 #include "common/progress.h"
 #include "common/prompts.h"
+#include "data/attributestore.h"
 #include "data/database.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridops.h"
 #include "support/testsupport.h"
 #include "transfer/importer.h"
+#include "transfer/workbookrows.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -65,6 +67,7 @@ private slots:
     void appendedRowsFollowTheGridsRows();
     void importShowsStoresAndDropsBlankRows();
     void failedImportLeavesTheGridAlone();
+    void importStoresTheFurtherColumnsByName();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -225,6 +228,49 @@ void TestEntrantGrid::failedImportLeavesTheGridAlone()
     QCOMPARE(grid.Rows(), grid.FixedRows() + 1);
     QCOMPARE(grid.ColWidth(Number), 1234);
     QCOMPARE(storedEntrants(draw), QStringList());
+}
+
+// A CSV list's 部门, 入职日期 and 类别 go into the grid and are stored with
+// the entrants; a workbook imported next into the same draw brings 入职日期
+// again (in another place) and 手机 anew: both are placed by name, and a
+// date cell keeps the text the preview shows.
+void TestEntrantGrid::importStoresTheFurtherColumnsByName()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    GridModel grid;
+    setupEntrants(grid);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("名单.csv"));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("工号,姓名,部门,入职日期,类别\r\n1001,张三,销售部,2020-01-05,A\r\n"
+               "1002,李四,,2021/3/4,\"B,C\"\r\n1003,王五,\"研发\r\n二部\",,\r\n");
+    file.close();
+    const QStringList names { "部门", "入职日期", "类别" };
+    const ImportResult result
+        = ImportEntrants(grid, csv, QString(), 2, 4, { "A", "B", "C", "D", "E" }, names, draw);
+    QCOMPARE(result.stored, 3);
+    QCOMPARE(AttributeNamesOf(grid), names);
+    QCOMPARE(column(grid, 6), QStringList({ "2020-01-05", "2021/3/4", "" }));
+    data::AttributeStore store;
+    const auto valuesOf = [&](int row) { return store.valuesOf(grid.TextMatrix(row, Key).toLongLong()); };
+    QCOMPARE(valuesOf(2), std::optional<QStringList>({ "销售部", "2020-01-05", "A" }));
+    QCOMPARE(valuesOf(3), std::optional<QStringList>({ "", "2021/3/4", "B,C" }));
+    QCOMPARE(
+        valuesOf(4), std::optional<QStringList>(QStringList { "研发//二部" })); // line breaks as the name's
+
+    const QString xlsx = QStringLiteral(TOMBOLIX_TEST_DATA "/entrants.xlsx");
+    QList<QStringList> preview;
+    QCOMPARE(transfer::PreviewWorkbookRows(xlsx, QStringLiteral("名单"), preview), 0);
+    const ImportResult workbook = ImportEntrants(
+        grid, xlsx, QStringLiteral("名单"), 2, 3, { "A", "B", "E", "D" }, { "入职日期", "手机" }, draw);
+    QCOMPARE(workbook.stored, 2);
+    QCOMPARE(store.names(draw), std::optional<QStringList>({ "部门", "入职日期", "类别", "手机" }));
+    QCOMPARE(AttributeNamesOf(grid), store.names(draw).value());
+    QVERIFY(!preview.at(1).at(4).isEmpty());
+    QCOMPARE(valuesOf(5), std::optional<QStringList>({ "", preview.at(1).at(4), "", preview.at(1).at(3) }));
+    QCOMPARE(grid.TextMatrix(6, 6), preview.at(2).at(4));
+    QCOMPARE(grid.TextMatrix(2, 8), QString()); // the CSV's rows have no 手机
 }
 
 QTEST_MAIN(TestEntrantGrid)

@@ -5,6 +5,7 @@
 #include "console/fset.h"
 #include "console/modi.h"
 #include "console/modicon.h"
+#include "data/attributestore.h"
 #include "data/database.h"
 #include "data/entrantwriter.h"
 #include "drawscreen/delaward.h"
@@ -172,6 +173,7 @@ private slots:
     void anOpenEditorLocksTheTabs();
     void gridMenuOffersTheExport();
     void exportWritesTheGridAsItStood();
+    void attributeColumnsAreShownEditedSortedAndExported();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -992,6 +994,61 @@ void TestConsole::theEntrantsTabExportsFromItsOwnButton()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = transfer::DecodeText(file.readAll());
     QVERIFY(text.contains(QStringLiteral("1001")) && text.contains(QStringLiteral("乙")));
+}
+
+// The draw's attributes stand after the name under their own captions: a
+// value typed into one is stored, an edit of the number leaves them be, a
+// press on the caption sorts the rows by them, and the tab's export has them.
+void TestConsole::attributeColumnsAreShownEditedSortedAndExported()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    std::vector<data::EntrantRow> rows(3);
+    const QStringList numbers { "1001", "1002", "1003" };
+    const QStringList names { "甲", "乙", "丙" };
+    const QStringList departments { "销售部", "研发部", "" };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i].number = numbers.at(int(i));
+        rows[i].name = names.at(int(i));
+        rows[i].attributes = QStringList { departments.at(int(i)) };
+    }
+    QVERIFY(data::SaveEntrantRows(rows, draw, { "部门" }));
+    EntrantsTab tab;
+    GridModel *grid = tab.grid;
+    QCOMPARE(grid->TextMatrix(1, 5), QStringLiteral("部门"));
+    QCOMPARE(column(*grid, 5), departments);
+
+    tab.clickCell(2, 5);
+    QVERIFY(tab.editor->isVisible());
+    type(tab.editor, QStringLiteral("行政部"));
+    tab.moveAway();
+    tab.clickCell(0, 3);
+    QTest::keyClicks(tab.editor, QStringLiteral("9"));
+    tab.moveAway();
+    data::AttributeStore store;
+    QCOMPARE(store.valuesOf(rows[2].key), std::optional<QStringList>(QStringList { "行政部" }));
+    QCOMPARE(store.valuesOf(rows[0].key), std::optional<QStringList>(QStringList { "销售部" }));
+    QCOMPARE(storedNumber(QString::number(rows[0].key)), QStringLiteral("10019"));
+
+    QHeaderView *header = tab.view->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(5) + header->sectionSize(5) / 2, 4));
+    QStringList sorted { "销售部", "研发部", "行政部" };
+    std::sort(sorted.begin(), sorted.end());
+    const QStringList shown = column(*grid, 5);
+    QVERIFY2(shown == sorted || shown == QStringList(sorted.crbegin(), sorted.crend()),
+        qPrintable(shown.join(',')));
+    QCOMPARE(column(*grid, 4).at(int(shown.indexOf("行政部"))), QStringLiteral("丙"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("名单.csv"));
+    m_prompts->queueFileName(path);
+    click(&tab.console, QStringLiteral("Com_25"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = transfer::DecodeText(file.readAll()).split(QStringLiteral("\r\n"));
+    QVERIFY2(lines.at(0).startsWith(QStringLiteral("序号,抽奖号码,姓名,部门")), qPrintable(lines.at(0)));
+    QVERIFY2(lines.contains(QStringLiteral("%1,1003,丙,行政部").arg(shown.indexOf("行政部") + 1)),
+        qPrintable(lines.join('|')));
 }
 
 QTEST_MAIN(TestConsole)

@@ -2,10 +2,14 @@
 #include "common/prompts.h"
 #include "console/modi.h"
 #include "console/modicon.h"
+#include "data/attributestore.h"
 #include "data/database.h"
+#include "data/drawstore.h"
+#include "draw/board.h"
 #include "support/testsupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,6 +105,7 @@ private slots:
     void everyWayOfClosingIsReported();
     void failedSaveKeepsEditorsOpen();
     void soundSettingsStandOrFallWithTheDraw();
+    void theBoardsAttributeIsOneOfTheDrawsNames();
 
     void newAwardDefaultsAndStores();
     void perRoundCountIsChecked_data();
@@ -436,6 +441,29 @@ void TestEditors::soundSettingsStandOrFallWithTheDraw()
     QCOMPARE(prompts.messages(), QStringList { u"保存失败，请检查数据库！"_s });
     QVERIFY(draw->isVisible());
     QCOMPARE(row(Draws).value(u"抽奖内容"_s).toString(), u"年会"_s);
+}
+
+// The board names one of the draw's attributes, chosen among them in the
+// draw's editor, or none.
+void TestEditors::theBoardsAttributeIsOneOfTheDrawsNames()
+{
+    test::TestDatabase db;
+    ScopedScriptedPrompts prompts;
+    const qint64 drawId = db.addDraw(u"年会"_s);
+    QVERIFY(data::AttributeStore().placesOf(drawId, { u"部门"_s, u"类别"_s }));
+    for (const QString &choice : { u"部门"_s, QString() }) {
+        QScopedPointer<Modi> draw(new Modi);
+        draw->show();
+        draw->setDrawId(drawId);
+        auto *box = draw->findChild<QComboBox *>(draw::BoardAttributeKey);
+        QCOMPARE(box->count(), 3);
+        QCOMPARE(box->currentData().toString(), choice.isEmpty() ? u"部门"_s : QString());
+        box->setFocus();
+        QTest::keyClick(box, choice.isEmpty() ? Qt::Key_Home : Qt::Key_Down);
+        QCOMPARE(box->currentText(), choice.isEmpty() ? u"（不显示）"_s : choice);
+        click(draw.data(), u"Com_1"_s);
+        QCOMPARE(data::DrawStore().extraSetting(drawId, draw::BoardAttributeKey), choice);
+    }
 }
 
 void TestEditors::newAwardDefaultsAndStores()

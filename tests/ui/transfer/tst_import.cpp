@@ -2,6 +2,7 @@
 #include "common/prompts.h"
 #include "common/settingsstore.h"
 #include "console/fset.h"
+#include "data/attributestore.h"
 #include "data/database.h"
 #include "grid/entrantgrid.h"
 #include "grid/gridexport.h"
@@ -26,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -224,6 +226,7 @@ private slots:
     void nobodyAboveTheRangeIsLeftOutSilently();
     void theMessageCountsSkippedEmptyRows_data();
     void theMessageCountsSkippedEmptyRows();
+    void furtherColumnsAreOfferedAndOnlyTheTickedStored();
     void hiddenSheetsAreMarkedAndNotTickedFirst();
     void exportReadsBackCellByCell();
     void exportAsksBeforeOverwriting();
@@ -930,6 +933,40 @@ void TestImport::theMessageCountsSkippedEmptyRows()
     click(map, QStringLiteral("Com_0"));
     QTRY_VERIFY(!map);
     QCOMPARE(m_prompts->messages(), QStringList { message });
+}
+
+// The file's other columns are offered under their captions, ticked when
+// they have one (but for the file's own 序号); what the operator unticks,
+// and a column without a caption, stays out of the draw.
+void TestImport::furtherColumnsAreOfferedAndOnlyTheTickedStored()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    chosenSource.path = writeFile(m_db->folder(), QStringLiteral("staff.csv"),
+        "序号,工号,姓名,部门, 入职 \t日期 ,,类别\r\n1,1001,张三,销售部,2020-01-05,x,A\r\n"
+        "2,1002,李四,研发部,2021-03-04,y,B\r\n");
+    GridModel entrants;
+    setupEntrants(entrants);
+    QPointer<InputMap> map = openMap(entrants, draw);
+    map->setSpec(0, QStringLiteral("B"));
+    map->setSpec(1, QStringLiteral("C"));
+    setRange(map, 2, 3);
+    QListWidget *list = map->attributeList();
+    QStringList offered;
+    for (int i = 0; i < list->count(); ++i)
+        offered << list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "+" : "-");
+    QCOMPARE(offered,
+        QStringList({ "序号（A列）-", "部门（D列）+", "入职 日期（E列）+", "列F（F列）-", "类别（G列）+" }));
+    test::saveShot(map, QStringLiteral("InputMap-attributes"));
+    list->setCurrentRow(4);
+    QTest::keyClick(list, Qt::Key_Space);
+    click(map, QStringLiteral("Com_0"));
+    QTRY_VERIFY(!map);
+    QCOMPARE(storedEntrants(draw), QStringList({ "1001|张三", "1002|李四" }));
+    data::AttributeStore store;
+    QCOMPARE(store.names(draw), std::optional<QStringList>({ "部门", "入职 日期" }));
+    QCOMPARE(grid::AttributeNamesOf(entrants), store.names(draw).value());
+    QCOMPARE(store.valuesOf(entrants.TextMatrix(3, 0).toLongLong()),
+        std::optional<QStringList>({ "研发部", "2021-03-04" }));
 }
 
 // Sheets kept out of sight are marked and not ticked first; the one chosen is
