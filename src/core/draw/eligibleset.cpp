@@ -60,6 +60,70 @@ template<typename List> Ranges numberedOf(const List &list)
     return ranges;
 }
 
+// One value of an attribute text as a view into it; through `scratch` when
+// the value holds an escape.
+QStringView fieldAt(QStringView text, int place, QString &scratch)
+{
+    qsizetype start = 0;
+    for (int at = 0; at < place; ++at) {
+        qsizetype i = start;
+        while (i < text.size() && text[i] != QChar(0x1F))
+            i += text[i] == QChar(0x1B) ? 2 : 1;
+        if (i >= text.size())
+            return QStringView();
+        start = i + 1;
+    }
+    qsizetype end = start;
+    bool escaped = false;
+    while (end < text.size() && text[end] != QChar(0x1F)) {
+        escaped = escaped || text[end] == QChar(0x1B);
+        end += text[end] == QChar(0x1B) ? 2 : 1;
+    }
+    if (!escaped)
+        return text.mid(start, std::min(end, text.size()) - start);
+    scratch = data::AttributeAt(text, place);
+    return scratch;
+}
+
+// The distinct values of a column, each given a code once: looked up by a
+// view, so a million values cost no copy but for each new one.
+class Interned
+{
+public:
+    quint32 code(QStringView value, QStringList &distinct)
+    {
+        if (m_slots.empty())
+            m_slots.assign(1024, 0);
+        if ((size_t(distinct.size()) + 1) * 2 > m_slots.size())
+            grow(distinct);
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = qHash(value) & mask;; i = (i + 1) & mask) {
+            const quint32 slot = m_slots[i];
+            if (slot == 0) {
+                distinct << value.toString();
+                m_slots[i] = quint32(distinct.size() - 1);
+                return m_slots[i];
+            }
+            if (QStringView(distinct.at(slot)) == value)
+                return slot;
+        }
+    }
+
+private:
+    void grow(const QStringList &distinct)
+    {
+        m_slots.assign(m_slots.size() * 2, 0);
+        const size_t mask = m_slots.size() - 1;
+        for (qsizetype code = 1; code < distinct.size(); ++code) {
+            size_t i = qHash(QStringView(distinct.at(code))) & mask;
+            while (m_slots[i] != 0)
+                i = (i + 1) & mask;
+            m_slots[i] = quint32(code);
+        }
+    }
+    std::vector<quint32> m_slots; // codes, 0 for an empty slot (code 0 is "no value")
+};
+
 // The attributes the conditions name, each read from the list once.
 class Columns
 {
@@ -95,9 +159,10 @@ bool Columns::load(data::Database &db, qint64 drawId, const List &pool, const QS
     }
     if (m_columns.empty() || pool.size() == 0)
         return true;
-    std::vector<QHash<QString, quint32>> interned(m_columns.size());
+    std::vector<Interned> interned(m_columns.size());
     qsizetype position = 1;
     const qsizetype n = pool.size();
+    QString scratch;
     return data::AttributeStore(db).forEachBetween(pool.id(1), pool.id(n), [&](qint64 id, QStringView text) {
         while (position <= n && pool.id(position) < id)
             ++position;
@@ -105,19 +170,11 @@ bool Columns::load(data::Database &db, qint64 drawId, const List &pool, const QS
             return;
         for (auto it = columnOfPlace.constBegin(); it != columnOfPlace.constEnd(); ++it) {
             // Judged as a list file's cell is: trimmed.
-            const QString stored = data::AttributeAt(text, it.key());
-            const QStringView trimmedValue = TrimmedForRule(stored);
-            if (trimmedValue.isEmpty())
+            const QStringView value = TrimmedForRule(fieldAt(text, it.key(), scratch));
+            if (value.isEmpty())
                 continue;
-            const QString value = trimmedValue.size() == stored.size() ? stored : trimmedValue.toString();
             Column &column = m_columns[size_t(it.value())];
-            QHash<QString, quint32> &ids = interned[size_t(it.value())];
-            auto found = ids.constFind(value);
-            if (found == ids.constEnd()) {
-                found = ids.insert(value, quint32(column.distinct.size()));
-                column.distinct << value;
-            }
-            column.valueAt[size_t(position)] = *found;
+            column.valueAt[size_t(position)] = interned[size_t(it.value())].code(value, column.distinct);
         }
     });
 }
