@@ -7,6 +7,7 @@
 #include "data/entrantstore.h"
 #include "data/notarystore.h"
 #include "data/presetstore.h"
+#include "data/rangestore.h"
 #include "data/resultstore.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
@@ -175,9 +176,10 @@ bool DrawStore::remove(const QList<qint64> &ids)
 {
     return inOneTransaction(m_db, [this, &ids] {
         for (qint64 id : ids) {
-            if (!AwardStore(m_db).deleteForDraw(id) || !EntrantStore(m_db).deleteForDraw(id)
-                || !ResultStore(m_db).deleteForDraw(id) || !PresetStore(m_db).deleteForDraw(id)
-                || !NotaryStore(m_db).deleteForDraw(id)
+            // The ranges first: their conditions are found through the awards.
+            if (!RangeStore(m_db).deleteForDraw(id) || !AwardStore(m_db).deleteForDraw(id)
+                || !EntrantStore(m_db).deleteForDraw(id) || !ResultStore(m_db).deleteForDraw(id)
+                || !PresetStore(m_db).deleteForDraw(id) || !NotaryStore(m_db).deleteForDraw(id)
                 || !deleteWhere(m_db, drawsettings::Table, drawsettings::DrawId, id)
                 || !deleteWhere(m_db, draws::Table, draws::Id, id))
                 return false;
