@@ -199,21 +199,31 @@ void judge(AwardEligibility &award, const EntrantPool &pool, const Columns &colu
 
 } // namespace
 
-std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
-    qint64 drawId, const EntrantPool &pool, data::Database &db)
+std::optional<QList<AwardEligibility>> AwardRanges(qint64 drawId, data::Database &db)
 {
     const std::optional<QList<data::AwardRecord>> awards = data::AwardStore(db).forDraw(drawId);
     const std::optional<QHash<qint64, data::AwardRange>> stored = data::RangeStore(db).ofDraw(drawId);
     const std::optional<QStringList> drawList = data::RangeStore(db).drawExclusions(drawId);
     if (!awards || !stored || !drawList)
         return std::nullopt;
+    QList<AwardEligibility> ranges;
+    for (const data::AwardRecord &award : *awards)
+        ranges << rangeOf(award, stored->value(award.id), *drawList);
+    return ranges;
+}
+
+std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
+    qint64 drawId, const EntrantPool &pool, data::Database &db)
+{
+    const std::optional<QList<AwardEligibility>> ranges = AwardRanges(drawId, db);
+    if (!ranges)
+        return std::nullopt;
     QList<AwardEligibility> ranged;
     QHash<qint64, AwardEligibility> all;
     QStringList wanted;
-    for (const data::AwardRecord &award : *awards) {
-        AwardEligibility one = rangeOf(award, stored->value(award.id), *drawList);
+    for (const AwardEligibility &one : *ranges) {
         if (one.range.everyone() && one.badConditions.isEmpty()) {
-            all.insert(award.id, one);
+            all.insert(one.awardId, one);
             continue;
         }
         for (const Condition &condition : one.range.conditions)
@@ -246,6 +256,23 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(qint64 drawId,
     EntrantPool pool;
     LoadEntrantPool(pool, drawId);
     return ComputeEligibility(drawId, pool, db);
+}
+
+QStringList NumbersNotInDraw(qint64 drawId, const QStringList &numbers)
+{
+    if (numbers.isEmpty())
+        return {};
+    EntrantPool pool;
+    LoadEntrantPool(pool, drawId);
+    QSet<QString> wanted(numbers.begin(), numbers.end());
+    for (qsizetype i = 1; i <= pool.size() && !wanted.isEmpty(); ++i)
+        wanted.remove(pool.numberView(i).toString());
+    QStringList unknown;
+    for (const QString &number : numbers) {
+        if (wanted.contains(number))
+            unknown << number;
+    }
+    return unknown;
 }
 
 QStringList UnreadableLines(const AwardEligibility &award, qsizetype atMost)

@@ -56,6 +56,10 @@ QString HeaderRowQuestion(const QList<QStringList> &preview, int first, const QS
 QString RowsAboveRangeQuestion(
     const QList<QStringList> &preview, int first, const QStringList &specs, int &from);
 
+// Whether a cell reads as the caption of a number or name column (号码, 工号,
+// 姓名, No.…), a colon after it allowed.
+bool IsColumnCaption(const QString &cell);
+
 // The rows of the range that lie within the file but were not stored: the
 // import drops rows without number and name. 0 when the count is unknown.
 qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored);
