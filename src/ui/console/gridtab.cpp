@@ -118,6 +118,7 @@ void GridTab::reload()
     grid::TellIfNotAllShown(*m_grid,
         grid::FillGrid(
             *m_grid, data::DrawStore::rowsOfDraw(chosenDraw()), m_shape.sortField, false, gridFont()));
+    fillComputedColumns();
 }
 
 void GridTab::press(int n)

@@ -98,6 +98,8 @@ protected:
     void deleteSelectedRows(
         const QString &backupReason, const std::function<bool(const QList<qint64> &)> &remove);
 
+    // Fills the columns no table field fills, after the rows are read.
+    virtual void fillComputedColumns() { }
     // What the tab adds to its grid's export menu after 导出表格.
     virtual void addExportCommands(QMenu &menu);
 

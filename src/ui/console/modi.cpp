@@ -4,9 +4,12 @@
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
+#include "console/exclusionlist.h"
 #include "data/database.h"
 #include "data/drawstore.h"
+#include "data/rangestore.h"
 #include "draw/displayrules.h"
+#include "draw/eligibleset.h"
 #include "draw/stagesound.h"
 #include "drawscreen/picture.h"
 
@@ -16,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
@@ -57,6 +61,8 @@ Modi::Modi(QWidget *parent)
     };
     m_rollSound = sounds[0].box;
     m_stopSound = sounds[1].box;
+    m_excluded = new ExclusionList(QStringLiteral("不参与名单（这些号码不能抽中此抽奖的任何奖项）："), this);
+    fields->addWidget(m_excluded, 9, 0, 1, 3);
 
     const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
     stackFields(fields, buttons);
@@ -189,7 +195,8 @@ void Modi::setFocusOrder(QPushButton *browse, const SoundRow (&sounds)[2], const
     setTabOrder(sounds[0].box, sounds[0].browse);
     setTabOrder(sounds[0].browse, sounds[1].box);
     setTabOrder(sounds[1].box, sounds[1].browse);
-    setTabOrder(sounds[1].browse, buttons.ok);
+    setTabOrder(sounds[1].browse, m_excluded->box());
+    setTabOrder(m_excluded->box(), buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
 }
 
@@ -237,6 +244,7 @@ void Modi::loadRow(qint64 id)
 
     m_rollSound->setText(data::DrawStore().extraSetting(id, draw::RollSoundKey));
     m_stopSound->setText(data::DrawStore().extraSetting(id, draw::StopSoundKey));
+    m_excluded->setNumbers(data::RangeStore().drawExclusions(id).value_or(QStringList()));
 }
 
 void Modi::applyCheckRule(int index)
@@ -325,7 +333,22 @@ bool Modi::save()
             && data::DrawStore().setExtraSetting(saved.id, draw::StopSoundKey, m_stopSound->text())
             && (!transaction.isActive() || transaction.commit())))
         saved.status = data::SaveResult::NotWritten;
-    return reportSave(saved);
+    return reportSave(saved) && saveExclusions(saved.id);
+}
+
+bool Modi::saveExclusions(qint64 drawId)
+{
+    // A transaction of its own: a new draw's ID is only known once its row
+    // is committed.
+    const QStringList numbers = m_excluded->numbers();
+    if (!data::RangeStore().saveDrawExclusions(drawId, numbers)) {
+        prompts().message(QStringLiteral("不参与名单保存失败，请检查数据库！"));
+        return false;
+    }
+    const QString unknown = NumbersNotInDrawText(draw::NumbersNotInDraw(drawId, numbers));
+    if (!unknown.isEmpty())
+        prompts().message(unknown + QStringLiteral("。这些号码也已保存，不影响抽奖。"));
+    return true;
 }
 
 } // namespace tombolix

@@ -11,6 +11,8 @@ class QScrollBar;
 
 namespace tombolix {
 
+class ExclusionList;
+
 // The draw editor: creates a row of 奖次表 or changes one. Shown without
 // modality; the console learns that it is gone through closedEditor().
 class Modi : public EditorDialog
@@ -48,6 +50,7 @@ private:
     void showThumbnail();
     void chooseSound(QLineEdit *box);
     bool save();
+    bool saveExclusions(qint64 drawId);
 
     QLineEdit *m_text[5] = {};
     QCheckBox *m_check[2] = {};
@@ -57,6 +60,8 @@ private:
     // The draw's own roll loop and fanfare; empty means the built-in sound.
     QLineEdit *m_rollSound = nullptr;
     QLineEdit *m_stopSound = nullptr;
+    // The numbers that may win none of the draw's awards.
+    ExclusionList *m_excluded = nullptr;
 };
 
 } // namespace tombolix
