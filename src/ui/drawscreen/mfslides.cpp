@@ -225,6 +225,8 @@ void MF::placeAwardCard(const QSize &area, int pad)
     QStringList lines { QStringLiteral("下一个奖项") };
     if (next) {
         lines << next->name.trimmed();
+        if (!next->forWhom.isEmpty())
+            lines << next->forWhom;
         if (!next->prize.trimmed().isEmpty())
             lines << next->prize.trimmed();
         lines << QStringLiteral("共 %1 名").arg(next->remaining);
