@@ -185,6 +185,7 @@ private slots:
     void gridMenuOffersTheExport();
     void exportWritesTheGridAsItStood();
     void anAwardsRangeIsEditedStoredAndShown();
+    void anAwardNobodyMayWinKeepsTheStageClosed();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -1089,6 +1090,66 @@ void TestConsole::anAwardsRangeIsEditedStoredAndShown()
     QTRY_VERIFY(!openWindow(ModiCon::caption()));
     QCOMPARE(column(*awards, awards->Cols() - 1),
         QStringList { QStringLiteral("仅限 类别=员工，不参与名单 2 个号码除外") });
+}
+
+// The draw's own list is typed into the draw editor; entering the draw says
+// how many may win each award with a range, and an award nobody may win
+// keeps the stage closed until its range is put right.
+void TestConsole::anAwardNobodyMayWinKeepsTheStageClosed()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    addWithAttributes(*m_db, draw, { QStringLiteral("类别") },
+        { { "801", "甲", "员工" }, { "802", "乙", "员工" }, { "803", "丙", "来宾" } });
+    const qint64 first = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
+    const qint64 second = m_db->addAward(draw, 2, QStringLiteral("二等奖"), 1, 1);
+    const auto only = [](const char *category) {
+        return data::AwardRange {
+            { { QStringLiteral("类别"), draw::ConditionKind::OneOf, { QString::fromUtf8(category) } } }, {}
+        };
+    };
+    QVERIFY(data::RangeStore().saveAward(draw, first, only("员工")));
+    QVERIFY(data::RangeStore().saveAward(draw, second, only("顾问")));
+    FSet console;
+    console.show();
+
+    selectRows(console, 0, 2, 2);
+    console.pressButton(1);
+    QWidget *modi = openWindow(Modi::caption());
+    QVERIFY(modi);
+    auto *list = modi->findChild<QPlainTextEdit *>(QStringLiteral("ExcludedNumbers"));
+    list->setFocus();
+    list->insertPlainText(QStringLiteral("802 9999"));
+    click(modi, QStringLiteral("Com_1"));
+    QTRY_VERIFY(!openWindow(Modi::caption()));
+    QCOMPARE(data::RangeStore().drawExclusions(draw), std::optional(QStringList { "802", "9999" }));
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral(
+            "不参与名单中有 1 个号码不在此抽奖的名单中：9999。这些号码也已保存，不影响抽奖。") });
+
+    const auto enter = [&] {
+        m_prompts->clear();
+        test::whenWindowOpens(&console, QStringLiteral("选择抽奖设置"), [](QWidget *chooser) {
+            QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+        });
+        click(&console, QStringLiteral("Entr"));
+        return qobject_cast<MF *>(openWindow(MF::caption()));
+    };
+    const QString firstLine = QStringLiteral("一等奖：可抽 1 人（仅限 类别=员工，不参与名单 2 个号码除外）");
+    QVERIFY(!enter());
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("二等奖 的抽奖范围内没有可抽的人，请修改抽奖范围。\n\n") + firstLine
+            + QStringLiteral("\n二等奖：可抽 0 人（仅限 类别=顾问，不参与名单 2 个号码除外）") });
+    QCOMPARE(count(QStringLiteral("公证记录表")), qint64(0));
+
+    QVERIFY(data::RangeStore().saveAward(draw, second, only("来宾")));
+    MF *screen = enter();
+    QVERIFY(screen);
+    QCOMPARE(m_prompts->messages().value(0),
+        QStringLiteral("各奖项的抽奖范围：\n") + firstLine
+            + QStringLiteral("\n二等奖：可抽 1 人（仅限 类别=来宾，不参与名单 2 个号码除外）"));
+    QCOMPARE(screen->session().bannerAward()->forWhom, QStringLiteral("仅限员工"));
+    screen->close();
+    QTRY_VERIFY(console.isVisible());
 }
 
 QTEST_MAIN(TestConsole)
