@@ -283,6 +283,7 @@ private:
     ClickLabel *m_end = nullptr;
     ClickLabel *m_undo = nullptr;
     ClickLabel *m_banner = nullptr;
+    QString m_bannerText; // on one line; the label may hold it broken into lines
     SlideText *m_notary = nullptr; // the 公证码 and what it is, on the slide
     QFrame *m_slide = nullptr;
     CardText *m_card = nullptr; // the next award's card, on the slide
