@@ -5,6 +5,7 @@
 #include "data/rangestore.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace tombolix::draw {
 
@@ -18,6 +19,40 @@ struct Column
     QStringList distinct { QString() };
     std::vector<quint32> valueAt; // by position, 0 for none
 };
+
+// Calls `keep` with the column and the value of each place of the text (as
+// EncodeAttributes writes it) that has a column and a value; a value is
+// read in place unless it holds an escape.
+template<typename Keep>
+void forEachValue(QStringView text, const std::vector<int> &columnOfPlace, const Keep &keep)
+{
+    constexpr QChar Separator(0x1F);
+    constexpr QChar Escape(0x1B);
+    size_t place = 0;
+    qsizetype start = 0;
+    bool escaped = false;
+    for (qsizetype i = 0; i <= text.size() && place < columnOfPlace.size(); ++i) {
+        if (i < text.size()) {
+            if (text[i] == Escape && i + 1 < text.size()) {
+                escaped = true;
+                ++i;
+                continue;
+            }
+            if (text[i] != Separator)
+                continue;
+        }
+        const QStringView value = text.mid(start, i - start);
+        if (columnOfPlace[place] >= 0 && !value.isEmpty()) {
+            if (escaped)
+                keep(columnOfPlace[place], data::DecodeAttributes(value).value(0));
+            else
+                keep(columnOfPlace[place], value);
+        }
+        ++place;
+        start = i + 1;
+        escaped = false;
+    }
+}
 
 // The attributes the conditions name, each read from the list once.
 class Columns
@@ -40,40 +75,40 @@ bool Columns::load(data::Database &db, qint64 drawId, const EntrantPool &pool, c
     const std::optional<QStringList> names = data::AttributeStore(db).names(drawId);
     if (!names)
         return false;
-    QHash<int, int> columnOfPlace; // place among the draw's names → column
+    std::vector<int> columnOfPlace; // place among the draw's names → column, -1 for none
     for (const QString &attribute : wanted) {
         const qsizetype place = names->indexOf(attribute);
         if (place < 0 || m_byName.contains(attribute))
             continue;
         m_byName.insert(attribute, int(m_columns.size()));
-        columnOfPlace.insert(int(place), int(m_columns.size()));
+        columnOfPlace.resize(std::max(columnOfPlace.size(), size_t(place) + 1), -1);
+        columnOfPlace[size_t(place)] = int(m_columns.size());
         m_columns.emplace_back();
         m_columns.back().valueAt.assign(size_t(pool.size()) + 1, 0);
     }
     if (m_columns.empty())
         return true;
-    std::vector<QHash<QString, quint32>> interned(m_columns.size());
+    // Keyed by views into the distinct values themselves: a million values
+    // are looked up without a copy of any of them.
+    std::vector<QHash<QStringView, quint32>> interned(m_columns.size());
     qsizetype position = 1;
+    const auto keep = [&](int c, QStringView value) {
+        Column &column = m_columns[size_t(c)];
+        QHash<QStringView, quint32> &ids = interned[size_t(c)];
+        auto found = ids.constFind(value);
+        if (found == ids.constEnd()) {
+            column.distinct << value.toString();
+            found = ids.insert(QStringView(column.distinct.constLast()), quint32(column.distinct.size() - 1));
+        }
+        column.valueAt[size_t(position)] = *found;
+    };
     const qsizetype n = pool.size();
     return data::AttributeStore(db).forEach(drawId, [&](qint64 id, QStringView text) {
         while (position <= n && pool.id(position) < id)
             ++position;
         if (position > n || pool.id(position) != id)
             return;
-        const QStringList values = data::DecodeAttributes(text);
-        for (auto it = columnOfPlace.constBegin(); it != columnOfPlace.constEnd(); ++it) {
-            if (it.key() >= values.size() || values.at(it.key()).isEmpty())
-                continue;
-            Column &column = m_columns[size_t(it.value())];
-            QHash<QString, quint32> &ids = interned[size_t(it.value())];
-            const QString &value = values.at(it.key());
-            auto found = ids.constFind(value);
-            if (found == ids.constEnd()) {
-                found = ids.insert(value, quint32(column.distinct.size()));
-                column.distinct << value;
-            }
-            column.valueAt[size_t(position)] = *found;
-        }
+        forEachValue(text, columnOfPlace, keep);
     });
 }
 

@@ -50,6 +50,9 @@ std::optional<QList<AwardReach>> readReach(qint64 drawId)
 QString reachText(const QList<AwardReach> &reach)
 {
     QStringList lines;
+    // Awards with conditions on the same column find the same unreadable
+    // values: each is named once, after the awards.
+    QStringList unreadable;
     for (const AwardReach &award : reach) {
         QString line = QStringLiteral("%1：可抽 %2 人").arg(award.name).arg(award.count);
         if (!award.words.isEmpty())
@@ -57,12 +60,13 @@ QString reachText(const QList<AwardReach> &reach)
         lines << line;
         for (const QString &bad : award.badConditions)
             lines << QStringLiteral("    条件“%1”无法读取，没有人符合").arg(bad);
-        if (!award.unreadable.isEmpty()) {
-            lines << QStringLiteral("    以下值无法读取，这些人不符合条件：");
-            for (const QString &value : award.unreadable)
-                lines << QStringLiteral("    ") + value;
+        for (const QString &value : award.unreadable) {
+            if (!unreadable.contains(value))
+                unreadable << value;
         }
     }
+    if (!unreadable.isEmpty())
+        lines << QStringLiteral("以下值无法读取，这些人不符合有关条件：") << unreadable;
     return lines.join(QLatin1Char('\n'));
 }
 
