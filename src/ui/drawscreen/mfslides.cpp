@@ -98,7 +98,7 @@ bool MF::chooseBannerFont()
 
 void MF::refreshAwardBanner()
 {
-    m_bannerText = draw::AwardBannerText(m_session);
+    m_banner->setText(draw::AwardBannerText(m_session));
     placeBanner();
     placeNotaryCode();
 }
@@ -280,8 +280,8 @@ void MF::placeBanner()
             applyBannerFont();
         }
     }
-    const QString &text = m_bannerText;
-    m_banner->setText(text);
+    const QString text = m_banner->text();
+    m_banner->setShownLines(QString());
     m_banner->setVisible(m_showBanner && !text.isEmpty());
     if (!m_banner->isVisibleTo(this))
         return;
@@ -294,8 +294,11 @@ void MF::placeBanner()
         QPoint(width() - int(std::lround(layout.stage.left())) - 1, height() - 1));
     QRect place = draw::PlaceAwardBanner(size(), toPixels(m_frame.rect()), natural, across);
     if (place.width() < natural.width()) {
-        m_banner->setText(bannerLines(text, metrics, place.width() - 2 * pad));
-        place.setHeight(std::max(natural.height(), m_banner->heightForWidth(place.width())));
+        const QString lines = bannerLines(text, metrics, place.width() - 2 * pad);
+        m_banner->setShownLines(lines);
+        const int lineCount = int(lines.count(QLatin1Char('\n'))) + 1;
+        place.setHeight(std::max(
+            { natural.height(), lineCount * metrics.height(), m_banner->heightForWidth(place.width()) }));
     }
     m_banner->setGeometry(place);
     m_banner->raise();
