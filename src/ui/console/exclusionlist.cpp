@@ -14,13 +14,15 @@
 
 namespace tombolix {
 
-ExclusionList::ExclusionList(const QString &caption, QWidget *parent)
+ExclusionList::ExclusionList(const QString &who, QWidget *parent)
     : QWidget(parent)
 {
     m_box = new QPlainTextEdit(this);
     m_box->setObjectName(QStringLiteral("ExcludedNumbers"));
     m_box->setTabChangesFocus(true);
-    m_box->setPlaceholderText(QStringLiteral("粘贴号码：每行一个，或以逗号、空格、顿号分隔"));
+    m_box->setPlaceholderText(
+        QStringLiteral("不能抽中%1的号码：每行一个，或以逗号、空格、顿号分隔").arg(who));
+    m_box->setToolTip(QStringLiteral("这些号码不能抽中%1。").arg(who));
     m_box->setMinimumHeight(60);
     m_box->setMaximumHeight(110);
     m_count = new QLabel(this);
@@ -31,7 +33,7 @@ ExclusionList::ExclusionList(const QString &caption, QWidget *parent)
     m_import->setToolTip(QStringLiteral("读取CSV或Excel文件第一列的号码，加入名单。"));
 
     auto *head = new QHBoxLayout;
-    head->addWidget(new QLabel(caption, this));
+    head->addWidget(new QLabel(QStringLiteral("不参与名单："), this));
     head->addWidget(m_count, 1);
     head->addWidget(m_import);
     auto *layout = new QVBoxLayout(this);

@@ -17,7 +17,8 @@ class ExclusionList : public QWidget
     Q_OBJECT
 
 public:
-    ExclusionList(const QString &caption, QWidget *parent = nullptr);
+    // `who` says whom the numbers may not win ("此奖项").
+    ExclusionList(const QString &who, QWidget *parent = nullptr);
 
     // The numbers in the box, trimmed, deduplicated and sorted.
     QStringList numbers() const;

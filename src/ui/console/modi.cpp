@@ -61,7 +61,7 @@ Modi::Modi(QWidget *parent)
     };
     m_rollSound = sounds[0].box;
     m_stopSound = sounds[1].box;
-    m_excluded = new ExclusionList(QStringLiteral("不参与名单（这些号码不能抽中此抽奖的任何奖项）："), this);
+    m_excluded = new ExclusionList(QStringLiteral("此抽奖的任何奖项"), this);
     fields->addWidget(m_excluded, 9, 0, 1, 3);
 
     const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));

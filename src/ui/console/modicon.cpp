@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tombolix {
 
@@ -74,7 +75,8 @@ ModiCon::ModiCon(QWidget *parent)
     fields->addLayout(checks, 3, 1, 1, 4);
 
     m_range = new RangeEditor(this);
-    connect(m_range, &RangeEditor::grew, this, [this] { resize(width(), sizeHint().height()); });
+    connect(m_range, &RangeEditor::grew, this,
+        [this] { resize(width(), std::max(height(), minimumSizeHint().height())); });
 
     const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
 

@@ -53,7 +53,7 @@ RangeEditor::RangeEditor(QWidget *parent)
     m_add = new QPushButton(QStringLiteral("添加条件"), this);
     m_add->setObjectName(QStringLiteral("RangeAdd"));
     m_add->setAutoDefault(false);
-    m_exclusions = new ExclusionList(QStringLiteral("不参与名单（这些号码不能抽中此奖项）："), this);
+    m_exclusions = new ExclusionList(QStringLiteral("此奖项"), this);
     m_grid = new QGridLayout;
     m_grid->setColumnStretch(3, 1);
 
@@ -124,8 +124,10 @@ void RangeEditor::removeCondition(int index)
         return;
     const Row row = m_rows.takeAt(index);
     for (QWidget *widget :
-        std::initializer_list<QWidget *> { row.joiner, row.attribute, row.kind, row.values, row.remove })
+        std::initializer_list<QWidget *> { row.joiner, row.attribute, row.kind, row.values, row.remove }) {
+        widget->hide();
         widget->deleteLater();
+    }
     placeRows();
 }
 
@@ -139,6 +141,11 @@ void RangeEditor::placeRows()
         m_grid->addWidget(row.kind, i, 2);
         m_grid->addWidget(row.values, i, 3);
         m_grid->addWidget(row.remove, i, 4);
+        // Made while the editor is on show: shown now, so the editor can
+        // grow to hold them at once.
+        for (QWidget *widget :
+            std::initializer_list<QWidget *> { row.joiner, row.attribute, row.kind, row.values, row.remove })
+            widget->show();
     }
     m_everyone->setVisible(m_rows.isEmpty());
 }

@@ -1038,6 +1038,7 @@ void TestConsole::anAwardsRangeIsEditedStoredAndShown()
         combos.at(row)->setCurrentIndex(combos.at(row)->findText(attribute));
         editor->findChildren<QComboBox *>(QStringLiteral("RangeKind")).at(row)->setCurrentIndex(kind);
         auto *box = editor->findChildren<QLineEdit *>(QStringLiteral("RangeValues")).at(row);
+        QVERIFY(box->isVisible());
         box->clear();
         type(box, values);
     };
@@ -1058,6 +1059,7 @@ void TestConsole::anAwardsRangeIsEditedStoredAndShown()
     list->insertPlainText(QStringLiteral("801、9001\n 801 "));
     QCOMPARE(
         editor->findChild<QLabel *>(QStringLiteral("ExcludedCount"))->text(), QStringLiteral("共 2 个号码"));
+    test::saveShot(editor, QStringLiteral("ModiCon-range"));
     m_prompts->clear();
     click(editor, QStringLiteral("Com_1"));
     QTRY_VERIFY(!openWindow(ModiCon::caption()));
