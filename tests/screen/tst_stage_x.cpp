@@ -4,10 +4,12 @@
 #include "common/conventions.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
+#include "data/attributestore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "data/entrantwriter.h"
 #include "draw/board.h"
+#include "data/rangestore.h"
 #include "draw/stagepace.h"
 #include "drawscreen/boardlist.h"
 #include "drawscreen/largeglyphs.h"
@@ -120,12 +122,16 @@ qint64 winnersOnTheBoard(MF &screen)
     return winners;
 }
 
-// Staff numbered from 1001, named 员工N号, stored in one transaction.
-void addStaff(test::TestDatabase &db, qint64 draw, int count)
+// Staff numbered from 1001, named 员工N号, stored in one transaction; with
+// a category, each has it as 类别.
+void addStaff(test::TestDatabase &db, qint64 draw, int count, const QString &category = QString())
 {
     data::Transaction transaction;
-    for (int i = 1; i <= count; ++i)
-        db.addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+    QVERIFY(category.isEmpty() || data::AttributeStore().placesOf(draw, { QStringLiteral("类别") }));
+    for (int i = 1; i <= count; ++i) {
+        const qint64 id = db.addEntrant(draw, QString::number(1000 + i), QStringLiteral("员工%1号").arg(i));
+        QVERIFY(category.isEmpty() || data::AttributeStore().save(id, { category }));
+    }
     QVERIFY(transaction.commit());
 }
 
@@ -489,10 +495,14 @@ void TestStageOnX::theCodeAndTheNextAwardStandClear()
 {
     draw::SetStagePaceForTesting(draw::StagePace { 0, 0, 0, true });
     const qint64 draw = m_db->addDraw(QStringLiteral("年会"), QStringLiteral("20"));
-    addStaff(*m_db, draw, 300);
+    addStaff(*m_db, draw, 300, QStringLiteral("员工"));
     m_db->addAward(draw, 1, QStringLiteral("特等奖"), 120, 5, true, false, QStringLiteral("旅游基金"));
     m_db->addAward(draw, 2, QStringLiteral("三等奖"), 10, 5, true, false, QStringLiteral("小米手环9"));
-    m_db->addAward(draw, 3, QStringLiteral("一等奖"), 1, 1, true, false, QStringLiteral("华为 Mate 70 Pro"));
+    const qint64 first = m_db->addAward(
+        draw, 3, QStringLiteral("一等奖"), 1, 1, true, false, QStringLiteral("华为 Mate 70 Pro"));
+    // 一等奖 is for staff only: the card and the banner say so.
+    QVERIFY(data::RangeStore().saveAward(draw, first,
+        { { { QStringLiteral("类别"), draw::ConditionKind::OneOf, { QStringLiteral("员工") } } }, {} }));
     test::holdRounds(draw, 24);
     m_db->addEntrant(draw, QStringLiteral("2001"), QStringLiteral("迟到者"));
     WriteViewOption(QStringLiteral("ResultColumns"), QStringLiteral("Columns"), true);
@@ -535,7 +545,28 @@ void TestStageOnX::theCodeAndTheNextAwardStandClear()
     }
     QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
     QVERIFY(!screen.isRolling());
+    // The card names whom it is for on a line of its own, and every line fits.
+    const auto *card = screen.findChild<QLabel *>(QStringLiteral("awardCard"));
+    QVERIFY(card->text().contains(QStringLiteral("\n仅限员工\n")));
+    QVERIFY(QFontMetrics(card->font()).lineSpacing() * (card->text().count(QLatin1Char('\n')) + 1)
+        <= card->height());
     standsClear(QStringLiteral("next-award-card"));
+
+    // 一等奖 drawn: its banner names whom it was for, above the number and
+    // clear of the board, inked.
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
+    QTest::qWait(300);
+    QTest::mouseClick(screen.canvas(), Qt::LeftButton, {}, picture);
+    QVERIFY(!screen.isRolling());
+    auto *banner = screen.findChild<QLabel *>(QStringLiteral("awardBanner"));
+    QCOMPARE(banner->text(), QStringLiteral("一等奖（仅限员工） · 华为 Mate 70 Pro · 已抽完"));
+    const QImage shot = settledScreen(&screen);
+    test::saveXShot(shot, QStringLiteral("x-%1-banner-for-whom").arg(sizeName()));
+    QVERIFY(banner->isVisible() && QRect(QPoint(0, 0), size).contains(banner->geometry()));
+    QVERIFY(banner->geometry().bottom() < pixelsOf(screen.frameLayout().rect()).top());
+    QVERIFY(!banner->geometry().intersects(screen.findChild<QLabel *>(QStringLiteral("LL_0"))->geometry()));
+    QVERIFY2(test::inkPixels(shot, banner->geometry(), colourOf(screen.bannerFont())) > banner->height() * 4,
+        qPrintable(banner->text()));
 }
 
 // The board's title and the banner are bold at every screen size: their

@@ -3,6 +3,7 @@
 #include "common/conventions.h"
 #include "data/database.h"
 #include "data/presetstore.h"
+#include "data/rangestore.h"
 #include "data/resultstore.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
@@ -96,7 +97,7 @@ bool AwardStore::remove(const QList<qint64> &ids)
     return inOneTransaction(m_db, [this, &ids] {
         for (qint64 id : ids) {
             if (!ResultStore(m_db).deleteForAward(id) || !PresetStore(m_db).deleteForAward(id)
-                || !deleteWhere(m_db, awards::Table, awards::Id, id))
+                || !RangeStore(m_db).deleteForAward(id) || !deleteWhere(m_db, awards::Table, awards::Id, id))
                 return false;
         }
         return true;

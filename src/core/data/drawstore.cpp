@@ -8,6 +8,7 @@
 #include "data/entrantstore.h"
 #include "data/notarystore.h"
 #include "data/presetstore.h"
+#include "data/rangestore.h"
 #include "data/resultstore.h"
 #include "data/storesupport.h"
 #include "data/tables.h"
@@ -176,10 +177,12 @@ bool DrawStore::remove(const QList<qint64> &ids)
 {
     return inOneTransaction(m_db, [this, &ids] {
         for (qint64 id : ids) {
-            // The attributes first: their values are found through the entrants.
-            if (!AttributeStore(m_db).deleteForDraw(id) || !AwardStore(m_db).deleteForDraw(id)
-                || !EntrantStore(m_db).deleteForDraw(id) || !ResultStore(m_db).deleteForDraw(id)
-                || !PresetStore(m_db).deleteForDraw(id) || !NotaryStore(m_db).deleteForDraw(id)
+            // The attributes and ranges first: they are found through the
+            // entrants and the awards.
+            if (!AttributeStore(m_db).deleteForDraw(id) || !RangeStore(m_db).deleteForDraw(id)
+                || !AwardStore(m_db).deleteForDraw(id) || !EntrantStore(m_db).deleteForDraw(id)
+                || !ResultStore(m_db).deleteForDraw(id) || !PresetStore(m_db).deleteForDraw(id)
+                || !NotaryStore(m_db).deleteForDraw(id)
                 || !deleteWhere(m_db, drawsettings::Table, drawsettings::DrawId, id)
                 || !deleteWhere(m_db, draws::Table, draws::Id, id))
                 return false;

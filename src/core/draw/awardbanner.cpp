@@ -7,10 +7,13 @@
 
 namespace tombolix::draw {
 
-QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining)
+QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining, const QString &forWhom)
 {
     QStringList parts;
-    for (const QString &part : { name.trimmed(), prize.trimmed() }) {
+    QString title = name.trimmed();
+    if (!forWhom.isEmpty())
+        title += QStringLiteral("（%1）").arg(forWhom);
+    for (const QString &part : { title, prize.trimmed() }) {
         if (!part.isEmpty())
             parts << part;
     }
@@ -21,7 +24,7 @@ QString AwardBannerText(const QString &name, const QString &prize, qint64 remain
 QString AwardBannerText(const DrawSession &session)
 {
     if (const std::optional<BannerAward> award = session.bannerAward())
-        return AwardBannerText(award->name, award->prize, award->remaining);
+        return AwardBannerText(award->name, award->prize, award->remaining, award->forWhom);
     if (!session.DrawFinished())
         return QString();
     const QStringList unfilled = session.shortAwards();

@@ -9,9 +9,11 @@ namespace tombolix::draw {
 
 class DrawSession;
 
-// "一等奖 · iPhone 16 Pro · 剩余 1 名": the award's name, its prize when it has
-// one, and how many winners it still draws, "已抽完" when none.
-QString AwardBannerText(const QString &name, const QString &prize, qint64 remaining);
+// "一等奖（仅限员工） · iPhone 16 Pro · 剩余 1 名": the award's name, who may
+// win it when not everyone may, its prize when it has one, and how many
+// winners it still draws, "已抽完" when none.
+QString AwardBannerText(
+    const QString &name, const QString &prize, qint64 remaining, const QString &forWhom = QString());
 // The session's banner. After a stop it names the award whose winners are on
 // show, complete or not, until the next round starts or results are
 // withdrawn; then the current award. "抽奖结束" once the draw is finished

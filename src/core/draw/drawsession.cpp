@@ -7,6 +7,7 @@
 #include "data/notarystore.h"
 #include "data/resultstore.h"
 #include "draw/displayrules.h"
+#include "draw/eligibility.h"
 #include "draw/notaryrecord.h"
 
 #include <QJsonArray>
@@ -127,6 +128,7 @@ bool DrawSession::SelectNextAward()
     m_award.RepeatAllowed = award->repeat;
     m_award.name = award->name;
     m_award.prize = award->prize;
+    m_award.forWhom = StageWords(award->limits);
     return true;
 }
 
@@ -288,7 +290,7 @@ StopOutcome DrawSession::StopAndRecord(bool ascending, bool onlyCurrent)
     // round starts, also when it is complete now.
     // Places a withdrawal freed meanwhile count as left.
     m_onShow = BannerAward { m_award.name, m_award.prize,
-        std::max<qint64>(0, award->count - m_commitment->standingOf(awardId)) };
+        std::max<qint64>(0, award->count - m_commitment->standingOf(awardId)), m_award.forWhom };
     outcome.numberText = shown.join(QStringLiteral("\r\n"));
     outcome.board = WinnersText(ascending, onlyCurrent);
     if (m_award.Remaining < 1 || m_reselectAfterRound || m_pool.eligibleWithin(award->eligible) == 0) {
@@ -382,7 +384,7 @@ std::optional<BannerAward> DrawSession::bannerAward() const
         return m_onShow;
     if (m_finished || m_award.Remaining < 1)
         return std::nullopt;
-    return BannerAward { m_award.name, m_award.prize, m_award.Remaining };
+    return BannerAward { m_award.name, m_award.prize, m_award.Remaining, m_award.forWhom };
 }
 
 AttributeOf DrawSession::attributeOf() const

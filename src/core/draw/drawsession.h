@@ -41,6 +41,7 @@ struct AwardState
     bool RepeatAllowed = true;
     QString name; // 名称, for the room to read
     QString prize; // 奖品
+    QString forWhom; // StageWords of its range; empty for everyone
 };
 
 // What a stop hands to the screen.
@@ -62,6 +63,7 @@ struct BannerAward
     QString name;
     QString prize;
     qint64 remaining = 0; // 0: every winner of it is drawn
+    QString forWhom; // who may win it, for the hall ("仅限员工"); empty for everyone
 };
 
 // What entering told, for the window to say.

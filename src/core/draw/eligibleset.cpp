@@ -346,6 +346,37 @@ std::optional<QHash<qint64, AwardEligibility>> compute(qint64 drawId, const List
 
 } // namespace
 
+std::optional<QList<AwardEligibility>> AwardRanges(qint64 drawId, data::Database &db)
+{
+    const std::optional<QList<data::AwardRecord>> awards = data::AwardStore(db).forDraw(drawId);
+    const std::optional<QHash<qint64, data::AwardRange>> stored = data::RangeStore(db).ofDraw(drawId);
+    const std::optional<QStringList> drawList = data::RangeStore(db).drawExclusions(drawId);
+    if (!awards || !stored || !drawList)
+        return std::nullopt;
+    QList<AwardEligibility> ranges;
+    for (const data::AwardRecord &award : *awards)
+        ranges << rangeOf(award, stored->value(award.id), *drawList);
+    return ranges;
+}
+
+QStringList NumbersNotInDraw(qint64 drawId, const QStringList &numbers)
+{
+    if (numbers.isEmpty())
+        return {};
+    QSet<QString> wanted(numbers.begin(), numbers.end());
+    if (!data::AttributeStore().forEachNumber(drawId, [&](qint64, QStringView number) {
+            if (!wanted.isEmpty())
+                wanted.remove(number.trimmed().toString());
+        }))
+        return {};
+    QStringList unknown;
+    for (const QString &number : numbers) {
+        if (wanted.contains(number))
+            unknown << number;
+    }
+    return unknown;
+}
+
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     qint64 drawId, const EntrantPool &pool, data::Database &db)
 {

@@ -40,6 +40,12 @@ struct AwardEligibility
     QStringList unknownNumbers; // exclusion numbers no entrant has
 };
 
+// Each award's range as ComputeEligibility takes it (its conditions in their
+// one form, both lists merged, its words, the conditions that could not be
+// put in it), in drawing order, read without the list: nobody is counted.
+// Nothing when the database could not be read.
+std::optional<QList<AwardEligibility>> AwardRanges(qint64 drawId, data::Database &db = data::Database::run());
+
 // What the draw's awards may draw from; nothing when the database could not
 // be read. `pool` holds the draw's entrants in ID order (LoadEntrantPool).
 // Awards without a range take the numbered positions without reading any
@@ -50,6 +56,9 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
 // The same with the pool loaded here, for the console's counts.
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     qint64 drawId, data::Database &db = data::Database::run());
+
+// The numbers no entrant of the draw has, in the order given.
+QStringList NumbersNotInDraw(qint64 drawId, const QStringList &numbers);
 
 // The unreadable values in words, one line each:
 // "第12行 1234 张三：入职日期“2025/13/40”不是日期".

@@ -32,6 +32,11 @@ struct ImportSource
 // number (ImportErrorMessage() says it); rows is then empty.
 [[nodiscard]] int ReadImportRows(const QString &path, const QString &sheet, int first, int last,
     const QStringList &specs, std::vector<data::EntrantRow> &rows, qint64 rowsShown = 0);
+// The numbers of a list (a 不参与名单) in the file, or in the sheet of a
+// workbook: its first column, a caption in the first row (号码, 工号…) left
+// out, empty cells dropped. Returns 0, or the reader's error number
+// (ImportErrorMessage() says it; -1 when the rows could not be counted).
+[[nodiscard]] int ReadNumberList(const QString &path, const QString &sheet, QStringList &numbers);
 // What the operator is told of a reader's error number for the file:
 // "文件打开错误！" for a CSV file, WorkbookErrorMessage() for a workbook.
 QString ImportErrorMessage(const QString &path, int error);

@@ -336,4 +336,9 @@ QString ImportedMessage(qint64 stored, qint64 skipped)
     return QStringLiteral("已导入%1条记录，跳过%2个空行。").arg(stored).arg(skipped);
 }
 
+bool IsColumnCaption(const QString &cell)
+{
+    return isCaption(cell);
+}
+
 } // namespace tombolix::transfer

@@ -75,6 +75,10 @@ struct FurtherColumn
 QList<FurtherColumn> FurtherColumns(
     const QList<QStringList> &preview, int headerRow, const QStringList &specs);
 
+// Whether a cell reads as the caption of a number or name column (号码, 工号,
+// 姓名, No.…), a colon after it allowed.
+bool IsColumnCaption(const QString &cell);
+
 // The rows of the range that lie within the file but were not stored: the
 // import drops rows without number and name. 0 when the count is unknown.
 qint64 SkippedEmptyRows(qint64 fileRows, int first, int last, qint64 stored);

@@ -6,6 +6,8 @@
 #include "console/modicon.h"
 #include "data/awardstore.h"
 #include "data/backup.h"
+#include "draw/eligibleset.h"
+#include "grid/gridops.h"
 
 namespace tombolix {
 
@@ -18,9 +20,10 @@ GridTab::Shape awardsShape()
 {
     GridTab::Shape shape;
     shape.place = 1;
-    shape.fields = { "ID", "顺序", "名称", "数量", "同时", "显示", "重复", "奖品" };
-    shape.captions
-        = { "", "抽奖顺序", "奖项名称", "奖项数量", "每次抽出人数", "公告显示", "可重复获奖", "奖品说明" };
+    // 抽奖范围 is no field of 奖项表: it is worded from the award's range.
+    shape.fields = { "ID", "顺序", "名称", "数量", "同时", "显示", "重复", "奖品", "" };
+    shape.captions = { "", "抽奖顺序", "奖项名称", "奖项数量", "每次抽出人数", "公告显示", "可重复获奖",
+        "奖品说明", "抽奖范围" };
     shape.table = QStringLiteral("奖项表");
     shape.fixedCols = 2;
     shape.sortField = QStringLiteral("顺序");
@@ -53,6 +56,28 @@ AwardsTab::AwardsTab(QWidget *console)
         console)
 {
     connect(view(), &grid::GridView::cellDoubleClicked, this, [this] { press(1); });
+}
+
+void AwardsTab::afterFill()
+{
+    GridModel &grid = *this->grid();
+    const int column = grid.Cols() - 1;
+    if (grid.Rows() <= grid.FixedRows())
+        return;
+    const std::optional<QList<draw::AwardEligibility>> ranges = draw::AwardRanges(chosenDraw());
+    QHash<qint64, QString> words;
+    for (const draw::AwardEligibility &award : ranges.value_or(QList<draw::AwardEligibility>())) {
+        QString text = award.words.isEmpty() ? QStringLiteral("所有人") : award.words;
+        if (!award.badConditions.isEmpty())
+            text += QStringLiteral("（无法读取的条件：%1）")
+                        .arg(award.badConditions.join(QStringLiteral("，")));
+        words.insert(award.awardId, text);
+    }
+    grid.beginBulkChange();
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+        grid.setTextMatrix(r, column, words.value(integerValue(grid.TextMatrix(r, 0))));
+    grid::FitGridColumns(gridFont(), grid, 1, false);
+    grid.endBulkChange();
 }
 
 void AwardsTab::editAward(bool existing)

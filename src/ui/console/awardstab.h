@@ -13,6 +13,9 @@ class AwardsTab : public GridTab
 public:
     explicit AwardsTab(QWidget *console);
 
+protected:
+    void afterFill() override;
+
 private:
     void editAward(bool existing);
     void deleteAwards();

@@ -4,11 +4,14 @@
 #include "common/helpers.h"
 #include "common/prompts.h"
 #include "common/settingsstore.h"
+#include "console/exclusionlist.h"
 #include "data/attributestore.h"
 #include "data/database.h"
 #include "data/drawstore.h"
+#include "data/rangestore.h"
 #include "draw/board.h"
 #include "draw/displayrules.h"
+#include "draw/eligibleset.h"
 #include "draw/stagesound.h"
 #include "drawscreen/picture.h"
 
@@ -19,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
@@ -65,6 +69,8 @@ Modi::Modi(QWidget *parent)
     m_boardAttribute->addItem(QStringLiteral("（不显示）"), QString());
     fields->addWidget(fieldLabel(QStringLiteral("公告板显示：")), 9, 0);
     fields->addWidget(m_boardAttribute, 9, 1, 1, 2);
+    m_excluded = new ExclusionList(QStringLiteral("此抽奖的任何奖项"), this);
+    fields->addWidget(m_excluded, 10, 0, 1, 3);
 
     const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
     stackFields(fields, buttons);
@@ -197,7 +203,8 @@ void Modi::setFocusOrder(QPushButton *browse, const SoundRow (&sounds)[2], const
     setTabOrder(sounds[0].box, sounds[0].browse);
     setTabOrder(sounds[0].browse, sounds[1].box);
     setTabOrder(sounds[1].box, sounds[1].browse);
-    setTabOrder(sounds[1].browse, buttons.ok);
+    setTabOrder(sounds[1].browse, m_excluded->box());
+    setTabOrder(m_excluded->box(), buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
 }
 
@@ -256,6 +263,7 @@ void Modi::loadRow(qint64 id)
     if (!shown.isEmpty() && m_boardAttribute->findData(shown) < 0)
         m_boardAttribute->addItem(shown, shown);
     m_boardAttribute->setCurrentIndex(std::max(0, m_boardAttribute->findData(shown)));
+    m_excluded->setNumbers(data::RangeStore().drawExclusions(id).value_or(QStringList()));
 }
 
 void Modi::applyCheckRule(int index)
@@ -346,7 +354,22 @@ bool Modi::save()
                 saved.id, draw::BoardAttributeKey, m_boardAttribute->currentData().toString())
             && (!transaction.isActive() || transaction.commit())))
         saved.status = data::SaveResult::NotWritten;
-    return reportSave(saved);
+    return reportSave(saved) && saveExclusions(saved.id);
+}
+
+bool Modi::saveExclusions(qint64 drawId)
+{
+    // A transaction of its own: a new draw's ID is only known once its row
+    // is committed.
+    const QStringList numbers = m_excluded->numbers();
+    if (!data::RangeStore().saveDrawExclusions(drawId, numbers)) {
+        prompts().message(QStringLiteral("不参与名单保存失败，请检查数据库！"));
+        return false;
+    }
+    const QString unknown = NumbersNotInDrawText(draw::NumbersNotInDraw(drawId, numbers));
+    if (!unknown.isEmpty())
+        prompts().message(unknown + QStringLiteral("。这些号码也已保存，不影响抽奖。"));
+    return true;
 }
 
 } // namespace tombolix

@@ -12,6 +12,8 @@ class QScrollBar;
 
 namespace tombolix {
 
+class ExclusionList;
+
 // The draw editor: creates a row of 奖次表 or changes one. Shown without
 // modality; the console learns that it is gone through closedEditor().
 class Modi : public EditorDialog
@@ -49,6 +51,7 @@ private:
     void showThumbnail();
     void chooseSound(QLineEdit *box);
     bool save();
+    bool saveExclusions(qint64 drawId);
 
     QLineEdit *m_text[5] = {};
     QCheckBox *m_check[2] = {};
@@ -60,6 +63,8 @@ private:
     QLineEdit *m_stopSound = nullptr;
     // The attribute the board shows beside the winners' names; none first.
     QComboBox *m_boardAttribute = nullptr;
+    // The numbers that may win none of the draw's awards.
+    ExclusionList *m_excluded = nullptr;
 };
 
 } // namespace tombolix

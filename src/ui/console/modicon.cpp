@@ -2,7 +2,12 @@
 
 #include "common/conventions.h"
 #include "common/prompts.h"
+#include "console/exclusionlist.h"
+#include "console/rangeeditor.h"
+#include "data/attributestore.h"
 #include "data/awardstore.h"
+#include "data/rangestore.h"
+#include "draw/eligibleset.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tombolix {
 
@@ -68,12 +74,17 @@ ModiCon::ModiCon(QWidget *parent)
     checks->addStretch(1);
     fields->addLayout(checks, 3, 1, 1, 4);
 
+    m_range = new RangeEditor(this);
+    connect(m_range, &RangeEditor::grew, this,
+        [this] { resize(width(), std::max(height(), minimumSizeHint().height())); });
+
     const ButtonRow buttons = addButtons(QStringLiteral("Com_1"), QStringLiteral("Com_2"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 14);
     layout->setSpacing(12);
     layout->addWidget(group);
+    layout->addWidget(m_range);
     layout->addLayout(buttons.layout);
 
     setTabOrder(m_name, m_count);
@@ -81,7 +92,8 @@ ModiCon::ModiCon(QWidget *parent)
     setTabOrder(m_perRound, m_prize);
     setTabOrder(m_prize, m_show);
     setTabOrder(m_show, m_repeat);
-    setTabOrder(m_repeat, buttons.ok);
+    setTabOrder(m_repeat, m_range);
+    setTabOrder(m_range, buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
 
     // The prize box would otherwise ask for far more height than a few lines need.
@@ -96,6 +108,12 @@ void ModiCon::setAwardId(qint64 id)
 void ModiCon::setDrawId(qint64 id)
 {
     m_drawId->setText(QString::number(id));
+    offerAttributes(id);
+}
+
+void ModiCon::offerAttributes(qint64 drawId)
+{
+    m_range->setAttributes(data::AttributeStore().names(drawId).value_or(QStringList()));
 }
 
 void ModiCon::setOrder(const QString &order)
@@ -116,6 +134,8 @@ void ModiCon::loadRow(qint64 id)
     m_perRound->setText(award->perRound);
     m_show->setChecked(award->shown);
     m_repeat->setChecked(award->repeat);
+    offerAttributes(award->drawId);
+    m_range->setRange(data::RangeStore().ofAward(id).value_or(data::AwardRange()));
 }
 
 void ModiCon::confirm()
@@ -126,6 +146,11 @@ void ModiCon::confirm()
     const double total = numericValue(m_count->text());
     if (!(typed == double(perRound) && perRound > 0 && total >= perRound)) {
         prompts().message(QStringLiteral("一次抽出获奖人数不能少于一人或大于总获奖人数！"));
+        return;
+    }
+    QString problem;
+    if (!m_range->range(problem)) {
+        prompts().message(problem + QStringLiteral("请修改抽奖范围后再保存。"));
         return;
     }
     if (!save())
@@ -146,7 +171,39 @@ bool ModiCon::save()
     award.perRound = m_perRound->text();
     award.shown = m_show->isChecked();
     award.repeat = m_repeat->isChecked();
-    return reportSave(data::AwardStore().save(award));
+    QString problem;
+    const data::AwardRange range = m_range->range(problem).value_or(data::AwardRange());
+    data::SaveResult saved = data::AwardStore().save(award);
+    // The range has a transaction of its own, after the award's: a new
+    // award's ID is only known now.
+    if (saved.saved() && !data::RangeStore().saveAward(award.drawId, saved.id, range))
+        saved.status = data::SaveResult::NotWritten;
+    if (!reportSave(saved))
+        return false;
+    tellReach(award.drawId, saved.id, range.excluded);
+    return true;
+}
+
+void ModiCon::tellReach(qint64 drawId, qint64 awardId, const QStringList &ownList)
+{
+    const std::optional<QHash<qint64, draw::AwardEligibility>> all = draw::ComputeEligibility(drawId);
+    if (!all || !all->contains(awardId))
+        return;
+    const draw::AwardEligibility &award = all->value(awardId);
+    if (award.range.everyone() && award.badConditions.isEmpty())
+        return; // everyone, as always: nothing to tell
+    QStringList lines { QStringLiteral("此奖项可抽 %1 人（%2）。").arg(award.count).arg(award.words) };
+    const QStringList unreadable = draw::UnreadableLines(award);
+    if (!unreadable.isEmpty())
+        lines << QStringLiteral("以下值无法读取，这些人不符合条件：") << unreadable;
+    QStringList unknown;
+    for (const QString &number : award.unknownNumbers) {
+        if (ownList.contains(number))
+            unknown << number;
+    }
+    if (!unknown.isEmpty())
+        lines << NumbersNotInDrawText(unknown);
+    prompts().message(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace tombolix

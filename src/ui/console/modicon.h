@@ -8,6 +8,8 @@ class QPlainTextEdit;
 
 namespace tombolix {
 
+class RangeEditor;
+
 // The award editor: creates a row of 奖项表 or changes one. Shown without
 // modality; the console reloads its awards grid on saved().
 class ModiCon : public EditorDialog
@@ -36,6 +38,9 @@ protected:
 
 private:
     bool save();
+    // Who may win the award now, after it was stored with a range.
+    void tellReach(qint64 drawId, qint64 awardId, const QStringList &ownList);
+    void offerAttributes(qint64 drawId);
 
     QLineEdit *m_drawId = nullptr;
     QLineEdit *m_order = nullptr;
@@ -45,6 +50,7 @@ private:
     QLineEdit *m_perRound = nullptr;
     QCheckBox *m_show = nullptr;
     QCheckBox *m_repeat = nullptr;
+    RangeEditor *m_range = nullptr;
 };
 
 } // namespace tombolix

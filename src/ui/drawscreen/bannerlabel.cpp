@@ -55,12 +55,21 @@ QImage softShadow(const QImage &image, int radius)
 
 } // namespace
 
+void BannerLabel::setShownLines(const QString &lines)
+{
+    if (lines == m_lines)
+        return;
+    m_lines = lines;
+    update();
+}
+
 void BannerLabel::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event);
     const QColor colour = palette().color(QPalette::WindowText);
     const qreal ratio = devicePixelRatioF();
-    if (m_rendered.isNull() || m_rendered.size() != size() * ratio || m_renderedText != text()
+    const QString &shown = m_lines.isEmpty() ? text() : m_lines;
+    if (m_rendered.isNull() || m_rendered.size() != size() * ratio || m_renderedText != shown
         || m_renderedFont != font() || m_renderedColour != colour)
         render();
     QPainter painter(this);
@@ -71,7 +80,7 @@ void BannerLabel::render()
 {
     const QColor colour = palette().color(QPalette::WindowText);
     const qreal ratio = devicePixelRatioF();
-    m_renderedText = text();
+    m_renderedText = m_lines.isEmpty() ? text() : m_lines;
     m_renderedFont = font();
     m_renderedColour = colour;
     QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);

@@ -16,6 +16,10 @@ class BannerLabel : public ClickLabel
 public:
     using ClickLabel::ClickLabel;
 
+    // The text as painted, when it is broken into lines of its own; empty
+    // paints text() as it is.
+    void setShownLines(const QString &lines);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -23,6 +27,7 @@ private:
     void render();
 
     QPixmap m_rendered;
+    QString m_lines;
     QString m_renderedText;
     QFont m_renderedFont;
     QColor m_renderedColour;

@@ -127,10 +127,22 @@ qint64 chooseDraw(QWidget *console)
 // nothing when the operator turned back.
 std::optional<draw::Entry> askEntry(qint64 drawId, const draw::EntryPlan &plan)
 {
+    // Who may win the awards with a range comes first; an award nobody may
+    // win keeps the stage closed.
+    if (!plan.refusal.isEmpty()) {
+        prompts().message(plan.refusal + QStringLiteral("\n\n") + plan.reach);
+        return std::nullopt;
+    }
+    if (!plan.reach.isEmpty())
+        prompts().message(QStringLiteral("各奖项的抽奖范围：\n") + plan.reach);
     if (plan.tooFewEntrants
         && !prompts().askYesNo(QStringLiteral("获奖人数多于参与抽奖人数，是否继续抽奖？")))
         return std::nullopt;
     auto restartAsked = [&plan] {
+        if (!plan.restartRefusal.isEmpty()) {
+            prompts().message(QStringLiteral("不能重新开始：\n") + plan.restartRefusal);
+            return false;
+        }
         return prompts().askYesNo(plan.restartQuestion, DefaultAnswer::No)
             && BackUpBefore(data::backupreason::Restart);
     };

@@ -26,6 +26,7 @@ namespace draw {
 class RollControl;
 class StageSound;
 } // namespace draw
+class BannerLabel;
 class HallNumbersPanel;
 class SlideText;
 class CardText;
@@ -287,7 +288,7 @@ private:
     ClickLabel *m_start = nullptr;
     ClickLabel *m_end = nullptr;
     ClickLabel *m_undo = nullptr;
-    ClickLabel *m_banner = nullptr;
+    BannerLabel *m_banner = nullptr;
     SlideText *m_notary = nullptr; // the 公证码 and what it is, on the slide
     QFrame *m_slide = nullptr;
     CardText *m_card = nullptr; // the next award's card, on the slide

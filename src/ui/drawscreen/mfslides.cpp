@@ -44,6 +44,26 @@ using appearance::FontSpec;
 using appearance::FrameLayout;
 using namespace stage;
 
+namespace {
+
+// The banner's text in lines no wider than `room`, broken where its parts
+// meet (" · "), so a name or a prize is not split while the whole fits in
+// lines; a part wider than the room alone is left to the label's wrapping.
+QString bannerLines(const QString &text, const QFontMetrics &metrics, int room)
+{
+    const QString separator = QStringLiteral(" · ");
+    QStringList lines;
+    for (const QString &part : text.split(separator)) {
+        if (!lines.isEmpty() && metrics.horizontalAdvance(lines.back() + separator + part) <= room)
+            lines.back() += separator + part;
+        else
+            lines << part;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
 void MF::setUpBanner()
 {
     m_bannerFont = { pixelFont(font(), int(BannerPixels), true), storedFromColor(BannerColour) };
@@ -225,6 +245,8 @@ void MF::placeAwardCard(const QSize &area, int pad)
     QStringList lines { QStringLiteral("下一个奖项") };
     if (next) {
         lines << next->name.trimmed();
+        if (!next->forWhom.isEmpty())
+            lines << next->forWhom;
         if (!next->prize.trimmed().isEmpty())
             lines << next->prize.trimmed();
         lines << QStringLiteral("共 %1 名").arg(next->remaining);
@@ -238,7 +260,9 @@ void MF::placeAwardCard(const QSize &area, int pad)
         int widest = 0;
         for (const QString &line : std::as_const(lines))
             widest = std::max(widest, metrics.horizontalAdvance(line));
-        if (widest <= area.width() - 2 * pad)
+        // A card that names whom the award is for has a line more.
+        if (widest <= area.width() - 2 * pad
+            && metrics.lineSpacing() * lines.size() <= area.height() - 2 * pad)
             break;
     }
     m_card->setFont(font);
@@ -257,6 +281,7 @@ void MF::placeBanner()
         }
     }
     const QString text = m_banner->text();
+    m_banner->setShownLines(QString());
     m_banner->setVisible(m_showBanner && !text.isEmpty());
     if (!m_banner->isVisibleTo(this))
         return;
@@ -268,8 +293,13 @@ void MF::placeBanner()
     const QRect across(QPoint(int(std::lround(layout.stage.left())), 0),
         QPoint(width() - int(std::lround(layout.stage.left())) - 1, height() - 1));
     QRect place = draw::PlaceAwardBanner(size(), toPixels(m_frame.rect()), natural, across);
-    if (place.width() < natural.width())
-        place.setHeight(std::max(natural.height(), m_banner->heightForWidth(place.width())));
+    if (place.width() < natural.width()) {
+        const QString lines = bannerLines(text, metrics, place.width() - 2 * pad);
+        m_banner->setShownLines(lines);
+        const int lineCount = int(lines.count(QLatin1Char('\n'))) + 1;
+        place.setHeight(std::max(
+            { natural.height(), lineCount * metrics.height(), m_banner->heightForWidth(place.width()) }));
+    }
     m_banner->setGeometry(place);
     m_banner->raise();
 }

@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/drawstore.h"
 #include "data/entrantstore.h"
+#include "data/rangestore.h"
 #include "data/resultstore.h"
 #include "support/testsupport.h"
 
@@ -69,7 +70,11 @@ struct TwoDraws
                     = ResultStore().record({ { 0, draws[d], awards[d][a], u"001"_s, u"甲"_s } });
                 results[d][a] = stored.ids.size() == 1 ? stored.ids.front() : 0;
                 addPreset(draws[d], awards[d][a]);
+                const AwardRange range { { { u"类别"_s, ConditionKind::OneOf, { u"员工"_s } } },
+                    { u"002"_s } };
+                QVERIFY(RangeStore().saveAward(draws[d], awards[d][a], range));
             }
+            QVERIFY(RangeStore().saveDrawExclusions(draws[d], { u"003"_s }));
         }
     }
 };
@@ -443,6 +448,10 @@ void TestStores::deletionsTakeWhatHangsOnThem()
     QCOMPARE(rows(u"预设表"_s, u"AID=%1"_s.arg(f.awards[0][1])), qint64(0));
     QCOMPARE(rows(u"结果表"_s), qint64(3));
     QCOMPARE(rows(u"预设表"_s), qint64(3));
+    QCOMPARE(rows(u"抽奖范围表"_s, u"WID=%1"_s.arg(f.awards[0][1])), qint64(0));
+    QCOMPARE(rows(u"不参与名单表"_s, u"WID=%1"_s.arg(f.awards[0][1])), qint64(0));
+    QCOMPARE(rows(u"抽奖范围表"_s), qint64(3));
+    QCOMPARE(rows(u"不参与名单表"_s), qint64(5));
 
     QVERIFY(DrawStore().setExtraSetting(f.draws[0], u"L3"_s, u"kept"_s));
     QVERIFY(DrawStore().setExtraSetting(f.draws[1], u"L3"_s, u"gone"_s));
@@ -459,6 +468,10 @@ void TestStores::deletionsTakeWhatHangsOnThem()
     QCOMPARE(rows(u"号码表"_s), qint64(3));
     QCOMPARE(rows(u"结果表"_s), qint64(1));
     QCOMPARE(rows(u"预设表"_s), qint64(1));
+    // Its ranges and lists, the draw's own one too, went with it.
+    QCOMPARE(rows(u"抽奖范围表"_s), qint64(1));
+    QCOMPARE(rows(u"不参与名单表"_s, u"CID=%1"_s.arg(f.draws[1])), qint64(0));
+    QCOMPARE(rows(u"不参与名单表"_s), qint64(2));
 
     // The last statement refused: the ones before it are undone too.
     QVERIFY(ExecuteSql(

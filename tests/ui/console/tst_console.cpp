@@ -8,6 +8,7 @@
 #include "data/attributestore.h"
 #include "data/database.h"
 #include "data/entrantwriter.h"
+#include "data/rangestore.h"
 #include "drawscreen/delaward.h"
 #include "drawscreen/mf.h"
 #include "grid/gridmodel.h"
@@ -70,6 +71,16 @@ void click(QWidget *window, const QString &name)
     auto *button = window->findChild<QPushButton *>(name);
     QVERIFY2(button, qPrintable(name));
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Entrants with their attributes: each row the number, the name, then the
+// values of the names given, stored as the import stores them.
+void addWithAttributes(
+    test::TestDatabase &db, qint64 draw, const QStringList &names, const QList<QStringList> &rows)
+{
+    QVERIFY(data::AttributeStore().placesOf(draw, names));
+    for (const QStringList &row : rows)
+        QVERIFY(data::AttributeStore().save(db.addEntrant(draw, row.at(0), row.at(1)), row.mid(2)));
 }
 
 // The stored numbers of all entrants, in ID order, and of one.
@@ -174,6 +185,8 @@ private slots:
     void gridMenuOffersTheExport();
     void exportWritesTheGridAsItStood();
     void attributeColumnsAreShownEditedSortedAndExported();
+    void anAwardsRangeIsEditedStoredAndShown();
+    void anAwardNobodyMayWinKeepsTheStageClosed();
 
 private:
     test::TestDatabase *m_db = nullptr;
@@ -1049,6 +1062,152 @@ void TestConsole::attributeColumnsAreShownEditedSortedAndExported()
     QVERIFY2(lines.at(0).startsWith(QStringLiteral("序号,抽奖号码,姓名,部门")), qPrintable(lines.at(0)));
     QVERIFY2(lines.contains(QStringLiteral("%1,1003,丙,行政部").arg(shown.indexOf("行政部") + 1)),
         qPrintable(lines.join('|')));
+}
+
+// The operator limits an award to staff who joined by a day, through the
+// award editor: the day is written any way people write one, a day that is
+// no day is refused and named, the list of numbers left out is pasted; the
+// operator is told who may win it, and the awards tab says it in words.
+void TestConsole::anAwardsRangeIsEditedStoredAndShown()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    addWithAttributes(*m_db, draw, { QStringLiteral("类别"), QStringLiteral("入职日期") },
+        {
+            { "801", "甲", "员工", "2024-03-01" }, { "802", "乙", "员工", "2026-01-05" }, // joined too late
+            { "803", "丙", "来宾", "2020-01-01" },
+            { "804", "丁", "员工", "2025/13/40" }, // no day: told, never guessed
+            { "805", "戊", "员工", "2025-12-09" }, // on the day itself
+        });
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
+    FSet console;
+    console.show();
+    console.tabs()->setCurrentIndex(1);
+    selectRows(console, 1, 2, 2);
+    console.pressButton(11);
+    QWidget *editor = openWindow(ModiCon::caption());
+    QVERIFY(editor);
+    QVERIFY(editor->findChild<QLabel *>(QStringLiteral("RangeEveryone"))->isVisible());
+
+    const auto fill = [&](int row, const QString &attribute, int kind, const QString &values) {
+        const auto combos = editor->findChildren<QComboBox *>(QStringLiteral("RangeAttribute"));
+        QCOMPARE(combos.at(row)->findText(attribute) >= 0, true); // the draw's names are offered
+        combos.at(row)->setCurrentIndex(combos.at(row)->findText(attribute));
+        editor->findChildren<QComboBox *>(QStringLiteral("RangeKind")).at(row)->setCurrentIndex(kind);
+        auto *box = editor->findChildren<QLineEdit *>(QStringLiteral("RangeValues")).at(row);
+        QVERIFY(box->isVisible());
+        box->clear();
+        type(box, values);
+    };
+    click(editor, QStringLiteral("RangeAdd"));
+    fill(0, QStringLiteral("类别"), 0, QStringLiteral("员工"));
+    click(editor, QStringLiteral("RangeAdd"));
+    fill(1, QStringLiteral("入职日期"), 1, QStringLiteral("2025/13/40"));
+    click(editor, QStringLiteral("Com_1"));
+    QCOMPARE(m_prompts->messages().value(0),
+        QStringLiteral(
+            "第2个条件“入职日期 日期不晚于 2025/13/40”中的“2025/13/40”不是日期。请修改抽奖范围后再保存。"));
+    QVERIFY(editor->isVisible());
+    QCOMPARE(data::RangeStore().ofAward(award), data::AwardRange());
+
+    fill(1, QStringLiteral("入职日期"), 1, QStringLiteral("2025年12月9日"));
+    auto *list = editor->findChild<QPlainTextEdit *>(QStringLiteral("ExcludedNumbers"));
+    list->setFocus();
+    list->insertPlainText(QStringLiteral("801、9001\n 801 "));
+    QCOMPARE(
+        editor->findChild<QLabel *>(QStringLiteral("ExcludedCount"))->text(), QStringLiteral("共 2 个号码"));
+    test::saveShot(editor, QStringLiteral("ModiCon-range"));
+    m_prompts->clear();
+    click(editor, QStringLiteral("Com_1"));
+    QTRY_VERIFY(!openWindow(ModiCon::caption()));
+    const data::AwardRange stored {
+        { { QStringLiteral("类别"), draw::ConditionKind::OneOf, { "员工" } },
+            { QStringLiteral("入职日期"), draw::ConditionKind::OnOrBefore, { "2025-12-09" } } },
+        { "801", "9001" }
+    };
+    QCOMPARE(data::RangeStore().ofAward(award), std::optional(stored));
+    const QString words = QStringLiteral("仅限 类别=员工，入职日期≤2025-12-09，不参与名单 2 个号码除外");
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("此奖项可抽 1 人（%1）。\n以下值无法读取，这些人不符合条件：\n"
+                                     "第4行 804 丁：入职日期“2025/13/40”不是日期\n"
+                                     "不参与名单中有 1 个号码不在此抽奖的名单中：9001")
+                          .arg(words) });
+    GridModel *awards = console.grid(1);
+    QCOMPARE(awards->TextMatrix(1, awards->Cols() - 1), QStringLiteral("抽奖范围"));
+    QCOMPARE(column(*awards, awards->Cols() - 1), QStringList { words });
+
+    // Opened again, it shows the range; a condition removed is gone.
+    selectRows(console, 1, 2, 2);
+    console.pressButton(11);
+    editor = openWindow(ModiCon::caption());
+    QVERIFY(editor);
+    QCOMPARE(editor->findChildren<QLineEdit *>(QStringLiteral("RangeValues")).at(1)->text(),
+        QStringLiteral("2025-12-09"));
+    QTest::mouseClick(
+        editor->findChildren<QPushButton *>(QStringLiteral("RangeRemove")).at(1), Qt::LeftButton);
+    click(editor, QStringLiteral("Com_1"));
+    QTRY_VERIFY(!openWindow(ModiCon::caption()));
+    QCOMPARE(column(*awards, awards->Cols() - 1),
+        QStringList { QStringLiteral("仅限 类别=员工，不参与名单 2 个号码除外") });
+}
+
+// The draw's own list is typed into the draw editor; entering the draw says
+// how many may win each award with a range, and an award nobody may win
+// keeps the stage closed until its range is put right.
+void TestConsole::anAwardNobodyMayWinKeepsTheStageClosed()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    addWithAttributes(*m_db, draw, { QStringLiteral("类别") },
+        { { "801", "甲", "员工" }, { "802", "乙", "员工" }, { "803", "丙", "来宾" } });
+    const qint64 first = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 1, 1);
+    const qint64 second = m_db->addAward(draw, 2, QStringLiteral("二等奖"), 1, 1);
+    const auto only = [](const char *category) {
+        return data::AwardRange {
+            { { QStringLiteral("类别"), draw::ConditionKind::OneOf, { QString::fromUtf8(category) } } }, {}
+        };
+    };
+    QVERIFY(data::RangeStore().saveAward(draw, first, only("员工")));
+    QVERIFY(data::RangeStore().saveAward(draw, second, only("顾问")));
+    FSet console;
+    console.show();
+
+    selectRows(console, 0, 2, 2);
+    console.pressButton(1);
+    QWidget *modi = openWindow(Modi::caption());
+    QVERIFY(modi);
+    auto *list = modi->findChild<QPlainTextEdit *>(QStringLiteral("ExcludedNumbers"));
+    list->setFocus();
+    list->insertPlainText(QStringLiteral("802 9999"));
+    click(modi, QStringLiteral("Com_1"));
+    QTRY_VERIFY(!openWindow(Modi::caption()));
+    QCOMPARE(data::RangeStore().drawExclusions(draw), std::optional(QStringList { "802", "9999" }));
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral(
+            "不参与名单中有 1 个号码不在此抽奖的名单中：9999。这些号码也已保存，不影响抽奖。") });
+
+    const auto enter = [&] {
+        m_prompts->clear();
+        test::whenWindowOpens(&console, QStringLiteral("选择抽奖设置"), [](QWidget *chooser) {
+            QTest::mouseClick(chooser->findChild<QPushButton *>(QStringLiteral("Com_1")), Qt::LeftButton);
+        });
+        click(&console, QStringLiteral("Entr"));
+        return qobject_cast<MF *>(openWindow(MF::caption()));
+    };
+    const QString firstLine = QStringLiteral("一等奖：可抽 1 人（仅限 类别=员工，不参与名单 2 个号码除外）");
+    QVERIFY(!enter());
+    QCOMPARE(m_prompts->messages(),
+        QStringList { QStringLiteral("二等奖 的抽奖范围内没有可抽的人，请修改抽奖范围。\n\n") + firstLine
+            + QStringLiteral("\n二等奖：可抽 0 人（仅限 类别=顾问，不参与名单 2 个号码除外）") });
+    QCOMPARE(count(QStringLiteral("公证记录表")), qint64(0));
+
+    QVERIFY(data::RangeStore().saveAward(draw, second, only("来宾")));
+    MF *screen = enter();
+    QVERIFY(screen);
+    QCOMPARE(m_prompts->messages().value(0),
+        QStringLiteral("各奖项的抽奖范围：\n") + firstLine
+            + QStringLiteral("\n二等奖：可抽 1 人（仅限 类别=来宾，不参与名单 2 个号码除外）"));
+    QCOMPARE(screen->session().bannerAward()->forWhom, QStringLiteral("仅限员工"));
+    screen->close();
+    QTRY_VERIFY(console.isVisible());
 }
 
 QTEST_MAIN(TestConsole)
