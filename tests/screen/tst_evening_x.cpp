@@ -291,6 +291,13 @@ void TestEveningOnX::aRangedEveningChecks()
     QVERIFY2(!test::waitForXWindow(QStringLiteral("^选择抽奖设置$")).isEmpty(), "no chooser");
     QTest::qWait(300);
     key(QStringLiteral("Return"));
+    // Before the stage the console says how many each ranged award may draw from.
+    const QString counts = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件$"));
+    QVERIFY2(!counts.isEmpty(), "no counts before the stage");
+    QTest::qWait(800);
+    shot(QStringLiteral("counts"));
+    test::xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), counts });
+    key(QStringLiteral("Return"));
     const QString stage = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件操作界面$"));
     QVERIFY2(!stage.isEmpty(), "no draw screen");
     QTest::qWait(1500);

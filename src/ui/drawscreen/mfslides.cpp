@@ -145,6 +145,16 @@ QRect MF::slideArea() const
     area.moveCenter(frame.center());
     area.moveLeft(std::clamp(area.left(), Margin, std::max(Margin, right - area.width())));
     area.moveTop(std::clamp(area.top(), Margin, std::max(Margin, height() - area.height() - Margin)));
+    // Below the banner, which may take two lines for an award only some may
+    // win: the hall reads both.
+    if (m_banner && m_banner->isVisibleTo(this)) {
+        const QRect banner = m_banner->geometry();
+        if (banner.intersects(area) && banner.bottom() + Margin < height() - Margin) {
+            const int top = banner.bottom() + Margin;
+            area.setHeight(std::min(area.height(), height() - Margin - top));
+            area.moveTop(std::max(area.top(), top));
+        }
+    }
     return area;
 }
 
