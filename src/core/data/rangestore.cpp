@@ -12,37 +12,6 @@ const QString ConditionsTable = QStringLiteral("抽奖范围表");
 const QString ExclusionsTable = QStringLiteral("不参与名单表");
 constexpr QChar Separator = QChar(0x1F);
 
-} // namespace
-
-QString KindName(ConditionKind kind)
-{
-    switch (kind) {
-    case ConditionKind::OneOf:
-        return QStringLiteral("oneOf");
-    case ConditionKind::OnOrBefore:
-        return QStringLiteral("onOrBefore");
-    case ConditionKind::OnOrAfter:
-        return QStringLiteral("onOrAfter");
-    case ConditionKind::AtLeast:
-        return QStringLiteral("atLeast");
-    case ConditionKind::AtMost:
-        return QStringLiteral("atMost");
-    }
-    return QString();
-}
-
-std::optional<ConditionKind> KindNamed(QStringView text)
-{
-    for (ConditionKind kind : { ConditionKind::OneOf, ConditionKind::OnOrBefore, ConditionKind::OnOrAfter,
-             ConditionKind::AtLeast, ConditionKind::AtMost }) {
-        if (KindName(kind) == text)
-            return kind;
-    }
-    return std::nullopt;
-}
-
-namespace {
-
 // The conditions of the awards, each award's in its order; a row of a kind
 // this program does not know is kept out (and so never widens a range
 // unseen: the award then has a condition no one meets).
