@@ -46,20 +46,6 @@ private:
     std::vector<char16_t> m_text;
 };
 
-template<typename List> Ranges numberedOf(const List &list)
-{
-    Ranges ranges = Ranges::none();
-    for (qsizetype i = 1; i <= list.size(); ++i) {
-        if (list.numberView(i).isEmpty())
-            continue;
-        if (!ranges.spans.empty() && ranges.spans.back().second == i - 1)
-            ranges.spans.back().second = i;
-        else
-            ranges.spans.emplace_back(i, i);
-    }
-    return ranges;
-}
-
 // One value of an attribute text as a view into it; through `scratch` when
 // the value holds an escape.
 QStringView fieldAt(QStringView text, int place, QString &scratch)
@@ -256,14 +242,6 @@ std::vector<std::vector<qsizetype>> excludedPositions(const List &pool, QList<Aw
     return excluded;
 }
 
-void addPosition(Ranges &ranges, qsizetype position)
-{
-    if (!ranges.spans.empty() && ranges.spans.back().second == position - 1)
-        ranges.spans.back().second = position;
-    else
-        ranges.spans.emplace_back(position, position);
-}
-
 template<typename List>
 void judge(
     AwardEligibility &award, const List &pool, const Columns &columns, const std::vector<qsizetype> &excluded)
@@ -296,7 +274,7 @@ void judge(
             }
         }
         if (all) {
-            addPosition(award.eligible, i);
+            award.eligible.append(i);
             ++award.count;
         }
     }
@@ -324,7 +302,7 @@ std::optional<QHash<qint64, AwardEligibility>> compute(qint64 drawId, const List
         ranged << one;
     }
     if (!all.isEmpty()) {
-        const Ranges numbered = numberedOf(pool);
+        const Ranges numbered = NumberedPositions(pool);
         qsizetype count = 0;
         for (const auto &[first, last] : numbered.spans)
             count += last - first + 1;

@@ -263,16 +263,7 @@ void EntrantPool::makePersonIneligible(qsizetype index)
 
 Ranges EntrantPool::numbered() const
 {
-    Ranges ranges = Ranges::none();
-    for (qsizetype i = 1; i <= size(); ++i) {
-        if (m_slots[size_t(i)].numberLen == 0)
-            continue;
-        if (!ranges.spans.empty() && ranges.spans.back().second == i - 1)
-            ranges.spans.back().second = i;
-        else
-            ranges.spans.emplace_back(i, i);
-    }
-    return ranges;
+    return NumberedPositions(*this);
 }
 
 PositionSet &EntrantPool::within(const Ranges &ranges) const

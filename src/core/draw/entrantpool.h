@@ -122,6 +122,18 @@ private:
     QHash<QString, quint32> m_attributeCodes;
 };
 
+// The positions 1..size() of a list (the pool, or any with numberView())
+// whose number is not empty, as spans.
+template<typename List> Ranges NumberedPositions(const List &list)
+{
+    Ranges ranges = Ranges::none();
+    for (qsizetype i = 1; i <= list.size(); ++i) {
+        if (!list.numberView(i).isEmpty())
+            ranges.append(i);
+    }
+    return ranges;
+}
+
 // Reads the entrants of the draw: number trimmed, Null as empty text.
 void LoadEntrantPool(EntrantPool &pool, qint64 drawId);
 // Reads the values of the draw's attribute of that name into the pool

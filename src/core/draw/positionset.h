@@ -20,6 +20,15 @@ struct Ranges
     std::vector<std::pair<qsizetype, qsizetype>> spans;
 
     static Ranges none() { return Ranges { false, {} }; }
+    // Adds a position above every one held so far, joining the last span
+    // when it follows it.
+    void append(qsizetype position)
+    {
+        if (!spans.empty() && spans.back().second == position - 1)
+            spans.back().second = position;
+        else
+            spans.emplace_back(position, position);
+    }
     bool operator==(const Ranges &other) const { return all == other.all && spans == other.spans; }
     bool operator!=(const Ranges &other) const { return !(*this == other); }
 };

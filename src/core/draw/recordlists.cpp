@@ -343,10 +343,7 @@ void FileLists::buildPeople()
     for (qsizetype p = 1; p <= qsizetype(m_list.size()); ++p) {
         if (m_list[size_t(p - 1)].number.length == 0)
             continue;
-        if (!m_numbered.spans.empty() && m_numbered.spans.back().second == p - 1)
-            m_numbered.spans.back().second = p;
-        else
-            m_numbered.spans.emplace_back(p, p);
+        m_numbered.append(p);
     }
 }
 
