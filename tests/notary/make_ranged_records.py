@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Writes records whose awards carry ranges, following docs/verifiable-draw.md (sections 3.6, 4, 5).
+"""Writes records whose awards carry ranges, following docs/verifiable-draw.md (sections 3.3, 3.6, 4, 5).
 
 The draw is simulated here on its own, without verify_document.py: its lists, hashes, streams and
 eligible positions are computed from the text. Each record is written as NAME.json, and, when it has
 one, its list file as NAME.list.csv.  Run: python3 make_ranged_records.py; it writes the *-ranged-* records of tests/data/records.
 """
-import datetime, decimal, hashlib, hmac, json, os, re
+import base64, datetime, decimal, hashlib, hmac, json, os, re
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "records")
 T = "2026-12-09T19:30:00+08:00"
@@ -77,6 +77,17 @@ def ranges(ps):
     return out
 
 
+def bitmap(ps, n, nbytes=None):
+    """The bitmap of positions ps among n entrants (3.3): bit (p - 1) mod 8 of byte (p - 1) div 8, base64."""
+    b = bytearray((n + 7) // 8 if nbytes is None else nbytes)
+    for p in ps:
+        b[(p - 1) // 8] |= 1 << (p - 1) % 8
+    return base64.b64encode(bytes(b)).decode("ascii")
+
+
+B64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
+
+
 def fingerprint(L):
     return hashlib.sha256(enc("tombolix-list-v2") + b"".join(enc(n) + enc(m) for n, m in L)).hexdigest()
 
@@ -109,9 +120,11 @@ class Draw:
         h = hashlib.sha256(b"".join(enc(x) for x in ("tombolix-entry-v2", prev, seq, typ, T, canon(content)))).hexdigest()
         self.entries.append({"content": content, "hash": h, "previous": prev, "sequence": seq, "time": T, "type": typ})
 
-    def commit(self, awards, seed, name="年会", reason="", cleared=False, people=None):
+    def commit(self, awards, seed, name="年会", reason="", cleared=False, people=None, alter=None):
         """awards: dicts with id, name, prize, count, perRound, repeat, and for a range: conditions, excluded;
-        optional written_conditions / written_excluded / range / eligible / extra to write something else."""
+        optional written_conditions / written_excluded / range / eligible / extra to write something else;
+        bitmap: True to write eligible as a bitmap, or a function of the bitmap giving the text to write.
+        alter: a function that changes the commit's content before it is hashed."""
         if people is not None:
             self.people = people
         L = [(n, m) for n, m, _ in self.people]
@@ -138,6 +151,10 @@ class Draw:
             self.S[a["id"]] = set(elig)
             w = {k: a[k] for k in ("count", "id", "name", "perRound", "prize", "repeat")}
             w["eligible"] = ranges(elig)
+            if a.get("bitmap"):
+                w["eligible"] = bitmap(elig, len(L))
+                if callable(a["bitmap"]):
+                    w["eligible"] = a["bitmap"](w["eligible"])
             wc, wx = a.get("written_conditions", conds), a.get("written_excluded", ex)
             w["range"] = a["range"] if "range" in a else words(wc, wx) if ranged else ""
             if ranged:
@@ -147,9 +164,12 @@ class Draw:
                 del w[k]
             written.append(w)
         self.seed = seed
-        self.add("commit", {"awards": written, "cleared": cleared, "commitment": hashlib.sha256(seed).hexdigest(),
-                            "draw": self.draw_id, "entrants": len(L), "excluded": excluded, "fingerprint": fp,
-                            "name": name, "reason": reason})
+        content = {"awards": written, "cleared": cleared, "commitment": hashlib.sha256(seed).hexdigest(),
+                   "draw": self.draw_id, "entrants": len(L), "excluded": excluded, "fingerprint": fp,
+                   "name": name, "reason": reason}
+        if alter:
+            alter(content)
+        self.add("commit", content)
         self.commit_in_force = True
 
     number_column, name_column = "号码", "姓名"
@@ -282,7 +302,7 @@ def team_awards(b_conditions, **change):
     return awards
 
 
-def team(name, listfile=TEAM_CSV, first=None, second=None):
+def team(name, listfile=TEAM_CSV, first=None, second=None, alter=None):
     d = Draw(TEAM)
     d.commit(team_awards([{"attribute": "工龄", "kind": "atMost", "values": ["9.99"]}], **(first or {})), SEED1)
     d.hall("2 7")
@@ -290,7 +310,7 @@ def team(name, listfile=TEAM_CSV, first=None, second=None):
     d.withdraw(w[0]["result"], "未到场")
     d.reveal()
     d.commit(team_awards([{"attribute": "工龄", "kind": "atMost", "values": ["10"]}], **(second or {})), SEED2,
-             reason="奖项已改动")
+             reason="奖项已改动", alter=alter)
     d.hall("")
     d.draw_all()
     d.reveal()
@@ -413,3 +433,32 @@ if __name__ == "__main__":
     dates("dishonest-ranged-invalid-date-read", [{"attribute": "入职", "kind": "onOrAfter", "values": ["2025-01-05"]},
                                                  {"attribute": "入职", "kind": "onOrBefore", "values": ["2025-01-05"]}],
           eligible=[1, 2, 3, 4, 5, 6])
+
+    # An award's eligible as a bitmap (3.3): the same sets as ranges, the same verdicts.
+    ALL = dict(bitmap=True)
+    staff("honest-ranged-bitmap-staff", a1=ALL, a2=ALL, a3=ALL)                          # KQ==, Ow==, Pw==: 7 entrants
+    team("honest-ranged-bitmap-two-sittings", second=dict(a1=ALL, a2=ALL, a3=ALL))       # ranges, then bitmaps
+    dates("honest-ranged-bitmap-only-excluded-numbers", [], excluded=["3001", "3010", "9999"], bitmap=True)  # /gE=
+    d = Draw([])                                                    # no entrants: the bitmap is the empty string
+    d.commit([dict(id=1, name="一等奖", prize="电视", count=1, perRound=1, repeat=False, bitmap=True)], SEED1)
+    d.hall("1")
+    d.reveal()
+    d.write("honest-ranged-bitmap-of-no-entrants")
+    staff("honest-ranged-bitmap-guest-in-eligible-without-list-file", listfile=None, a1=dict(eligible=[1, 3, 4, 6], bitmap=True))
+    staff("dishonest-ranged-bitmap-guest-in-eligible", a1=dict(eligible=[1, 3, 4, 6], bitmap=True))
+    staff("dishonest-ranged-bitmap-excluded-number-in-eligible", a2=dict(eligible=[1, 2, 3, 4, 5, 6], bitmap=True))
+    staff("dishonest-ranged-bitmap-excluded-number-in-eligible-without-list-file", listfile=None,
+          a1=dict(excluded=["1004"], eligible=[1, 4, 6], bitmap=True))
+    # The one form of a bitmap: each of these stands, to a lenient decoder, for the honest set (or one more
+    # position no one holds), and each is refused (check 1).
+    staff("dishonest-ranged-bitmap-bit-beyond-entrants", listfile=None, a3=dict(eligible=[1, 2, 3, 4, 5, 6, 8], bitmap=True))
+    staff("dishonest-ranged-bitmap-unused-bits-not-zero", a1=dict(bitmap=lambda t: t[0] + B64[B64.index(t[1]) | 1] + t[2:]))
+    staff("dishonest-ranged-bitmap-one-byte-too-many", a1=dict(bitmap=lambda t: bitmap([1, 4, 6], 7, nbytes=2)))
+    staff("dishonest-ranged-bitmap-without-padding", a1=dict(bitmap=lambda t: t.rstrip("=")))
+    staff("dishonest-ranged-bitmap-text-after-padding", a1=dict(bitmap=lambda t: t + t))
+    staff("dishonest-ranged-bitmap-line-break-inside", a1=dict(bitmap=lambda t: t[:2] + "\n" + t[2:]))
+    staff("dishonest-ranged-bitmap-space-inside", a1=dict(bitmap=lambda t: t[:2] + " " + t[2:]))
+    dates("dishonest-ranged-bitmap-url-safe-alphabet", [], excluded=["3001", "3010", "9999"],
+          bitmap=lambda t: t.replace("+", "-").replace("/", "_"))                        # _gE=
+    # A bitmap only stands for an award's eligible: the commit's excluded stays positions.
+    team("dishonest-ranged-bitmap-as-excluded", alter=lambda c: c.update(excluded=bitmap(c["excluded"], c["entrants"])))

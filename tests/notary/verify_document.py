@@ -9,7 +9,7 @@ Written from docs/verifiable-draw.md alone, with Python's standard library.
 Exit 0: 验证通过; 1: 验证未通过 (the reason names the check of section 6);
 2: a file cannot be read, or the record is not JSON.
 """
-import bisect, datetime, decimal, hashlib, hmac, json, os, re, struct, sys, zipfile
+import base64, bisect, datetime, decimal, hashlib, hmac, json, os, re, struct, sys, zipfile
 import xml.etree.ElementTree as ET
 from collections import Counter
 
@@ -231,7 +231,29 @@ def distinct_ids(content, path):
     need(len(set(ids)) == len(ids), 1, f"{path}: two awards with one id")
 
 
-AWARD_MEMBERS = {"count": INT0, "eligible": RANGES, "id": INT1, "name": STR, "perRound": INT1,
+def ELIGIBLE(v, path):
+    """An award's eligible (3.2): an array is ranges; a string is a bitmap, read against its commit's
+    entrants by bitmap_ranges (check_file_v2); anything else is neither."""
+    if type(v) is not str:
+        RANGES(v, path)
+
+
+def bitmap_ranges(text, entrants, path="a bitmap"):
+    """The ranges a bitmap stands for (3.3); Fail(1) for a string of any other form: characters outside
+    RFC 4648's alphabet, missing or misplaced padding, unused bits not 0, a length other than
+    ceil(entrants / 8) bytes, or a bit beyond position entrants."""
+    try:
+        data = base64.b64decode(text, validate=True)
+    except ValueError:
+        data = None
+    need(data is not None and base64.b64encode(data).decode("ascii") == text, 1,
+         f"{path} is not the one base64 text of any bytes")
+    need(len(data) == (entrants + 7) // 8, 1, f"{path} has {len(data)} bytes, {entrants} entrants want {(entrants + 7) // 8}")
+    need(entrants % 8 == 0 or data[-1] >> entrants % 8 == 0, 1, f"{path} holds a position beyond {entrants}")
+    return to_ranges(8 * i + b + 1 for i, x in enumerate(data) if x for b in range(8) if x >> b & 1)
+
+
+AWARD_MEMBERS = {"count": INT0, "eligible": ELIGIBLE, "id": INT1, "name": STR, "perRound": INT1,
                  "prize": STR, "range": STR, "repeat": BOOL}
 KINDS = ("oneOf", "onOrBefore", "onOrAfter", "atLeast", "atMost")
 CONDITION = Obj({"attribute": STR, "kind": V(lambda v: v in KINDS, f"one of {KINDS}"), "values": Arr(STR)})
@@ -306,9 +328,14 @@ def check_file_v2(raw, rec):
     for i, e in enumerate(rec["entries"]):
         need(e["type"] in CONTENT2, 1, f"entries[{i}].type {e['type']!r} unknown")
         CONTENT2[e["type"]](e["content"], f"entries[{i}].content")
+        c = e["content"]
         if e["type"] == "commit":
-            distinct_ids(e["content"], f"entries[{i}]")
-        contents.append(e["content"])
+            distinct_ids(c, f"entries[{i}]")
+            # The replay compares sets (3.3): it is given every eligible as ranges; the hash keeps the written form.
+            c = dict(c, awards=[dict(a, eligible=bitmap_ranges(a["eligible"], c["entrants"],
+                                                               f"entries[{i}].content.awards[{j}].eligible"))
+                                if type(a["eligible"]) is str else a for j, a in enumerate(c["awards"])])
+        contents.append(c)
     return contents
 
 
@@ -1173,6 +1200,23 @@ def vectors():
     for v in ("1e3", "1,000", ".5", "5."):
         eq(f"number {v!r}", read_number(v), None)
     eq("10 is at least 9.99", meets({"kind": "atLeast", "values": ["9.99"]}, "10"), True)
+    bits = bytearray(2)                                   # a bitmap (section 3.3 and 9)
+    for p in (1, 3, 4, 5, 9):
+        bits[(p - 1) // 8] |= 1 << (p - 1) % 8
+    eq("bitmap bytes", bits.hex(" "), "1d 01")
+    eq("bitmap text", base64.b64encode(bits).decode(), "HQE=")
+
+    def bitmap(text, n):
+        try:
+            return bitmap_ranges(text, n)
+        except Fail:
+            return "refused"
+    for n in (10, 9, 16):
+        eq(f"bitmap 'HQE=' of {n}", bitmap("HQE=", n), [[1, 1], [3, 5], [9, 9]])
+    for text, n in (("HQM=", 9), ("HQF=", 9), ("HQE", 9), ("HQE=HQE=", 9), ("HQ E=", 9), ("HQEA", 9), ("HQEA", 16),
+                    ("AA==", 0), ("", 1), ("HQE=\n", 10), ("HQE-", 10)):  # the last four: section 3.3's text
+        eq(f"bitmap {text!r} of {n}", bitmap(text, n), "refused")
+    eq("bitmap '' of 0", bitmap("", 0), [])
     award = {"range": "", "conditions": [{"attribute": "类别", "kind": "oneOf", "values": ["员工"]},
                                          {"attribute": "入职日期", "kind": "onOrBefore", "values": ["2025-12-09"]}],
              "excludedNumbers": ["1001", "1002", "1003"]}

@@ -203,7 +203,7 @@ QJsonArray awardsValue(const QList<record::CommittedAward> &awards, qsizetype en
     QJsonArray awardList;
     for (const record::CommittedAward &award : awards) {
         QJsonObject one { { QStringLiteral("count"), award.count },
-            { QStringLiteral("eligible"), record::RangesValue(award.eligible, entrants) },
+            { QStringLiteral("eligible"), record::EligibleValue(award.eligible, entrants) },
             { QStringLiteral("id"), award.id }, { QStringLiteral("name"), award.name },
             { QStringLiteral("perRound"), award.perRound }, { QStringLiteral("prize"), award.prize },
             { QStringLiteral("range"), award.range }, { QStringLiteral("repeat"), award.repeat } };

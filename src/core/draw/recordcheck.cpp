@@ -415,7 +415,7 @@ std::optional<Problem> resultsProblem(const std::vector<StoredResult> &results, 
 }
 
 // An award of a commitment as a person reads it.
-QString awardText(const QJsonObject &award)
+QString awardText(const QJsonObject &award, qsizetype entrants)
 {
     QString text = QStringLiteral("%1 共%2名 每次%3名")
                        .arg(award.value(QLatin1String("name")).toString())
@@ -425,8 +425,10 @@ QString awardText(const QJsonObject &award)
         text += QStringLiteral(" 可重复中奖");
     if (!award.value(QLatin1String("range")).toString().isEmpty()) {
         qint64 eligible = 0;
-        for (const QJsonValue &span : award.value(QLatin1String("eligible")).toArray())
-            eligible += span.toArray().at(1).toInteger() - span.toArray().at(0).toInteger() + 1;
+        const std::optional<Ranges> positions
+            = record::EligibleOf(award.value(QLatin1String("eligible")), entrants);
+        for (qsizetype k = 0; positions && k < qsizetype(positions->spans.size()); ++k)
+            eligible += positions->spans[size_t(k)].second - positions->spans[size_t(k)].first + 1;
         text += QStringLiteral(" 范围：%1（可中奖 %2 人）")
                     .arg(award.value(QLatin1String("range")).toString())
                     .arg(eligible);
@@ -457,7 +459,7 @@ RecordFacts::Commit commitFacts(const record::Replay::Event &event, const QList<
             commit.cleared = true;
     }
     for (const QJsonValue &each : entry.content.value(QLatin1String("awards")).toArray())
-        commit.awards << awardText(each.toObject());
+        commit.awards << awardText(each.toObject(), commit.entrants);
     return commit;
 }
 

@@ -53,11 +53,11 @@ std::optional<Problem> readAwards(qsizetype index, const Entry &entry, Commit &c
                         : hasExactly(award,
                             { "count", "eligible", "id", "name", "perRound", "prize", "range", "repeat" }))
             || !typed(award,
-                { { "count", 'n' }, { "eligible", 'a' }, { "id", 'p' }, { "name", 's' }, { "perRound", 'p' },
-                    { "prize", 's' }, { "range", 's' }, { "repeat", 'b' } }))
+                { { "count", 'n' }, { "id", 'p' }, { "name", 's' }, { "perRound", 'p' }, { "prize", 's' },
+                    { "range", 's' }, { "repeat", 'b' } }))
             return problem(1, form(index, entry.type));
         const std::optional<Ranges> eligible
-            = RangesOf(award.value(QLatin1String("eligible")), commit.entrants);
+            = EligibleOf(award.value(QLatin1String("eligible")), commit.entrants);
         if (!eligible)
             return problem(1, form(index, entry.type));
         CommittedAward one;

@@ -233,5 +233,9 @@ QString EntryName(qsizetype index, const QString &type);
 std::optional<Ranges> RangesOf(const QJsonValue &value, qsizetype size);
 std::optional<std::vector<qsizetype>> PositionsOf(const QJsonValue &value, qsizetype size);
 QJsonValue RangesValue(const Ranges &ranges, qsizetype size);
+// An award's eligible positions: ranges, or a bitmap in base64 when that is
+// shorter (each byte eight positions, the first in the lowest bit).
+std::optional<Ranges> EligibleOf(const QJsonValue &value, qsizetype size);
+QJsonValue EligibleValue(const Ranges &ranges, qsizetype size);
 
 } // namespace tombolix::draw::record

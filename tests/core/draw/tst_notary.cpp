@@ -57,6 +57,9 @@ private slots:
     void rangesReadAsTheDocumentSays();
     void aRangedDrawChecksWithItsListFile();
     void eachAwardIsUniformOverItsOwnSet();
+    void bitmapsReadAsTheDocumentSays_data();
+    void bitmapsReadAsTheDocumentSays();
+    void aSetInManyPiecesIsWrittenAsBits();
     void theDocumentsExampleChecksAsItSays();
 
 private:
@@ -1247,6 +1250,103 @@ void TestNotary::eachAwardIsUniformOverItsOwnSet()
         // The 99.9th percentile of chi-square with 22 and 54 degrees of freedom.
         QVERIFY2(chi < (members == 23 ? 48.3 : 90.6), qPrintable(QString::number(chi)));
     }
+}
+
+// The document's vectors for an award's set written as bits: one form of a
+// set only, nothing beyond the list.
+void TestNotary::bitmapsReadAsTheDocumentSays_data()
+{
+    QTest::addColumn<int>("entrants");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("spans"); // "refused" when the form is not one
+    const QString set = QStringLiteral("1-1,3-5,9-9");
+    const QString refused = QStringLiteral("refused");
+    QTest::newRow("ten") << 10 << QStringLiteral("HQE=") << set;
+    QTest::newRow("nine") << 9 << QStringLiteral("HQE=") << set;
+    QTest::newRow("sixteen") << 16 << QStringLiteral("HQE=") << set;
+    QTest::newRow("none of none") << 0 << QString() << QString();
+    QTest::newRow("beyond the list") << 9 << QStringLiteral("HQM=") << refused;
+    QTest::newRow("unused bits") << 9 << QStringLiteral("HQF=") << refused;
+    QTest::newRow("no padding") << 9 << QStringLiteral("HQE") << refused;
+    QTest::newRow("twice") << 9 << QStringLiteral("HQE=HQE=") << refused;
+    QTest::newRow("a space") << 9 << QStringLiteral("HQ E=") << refused;
+    QTest::newRow("three bytes") << 9 << QStringLiteral("HQEA") << refused;
+    QTest::newRow("three bytes of sixteen") << 16 << QStringLiteral("HQEA") << refused;
+    QTest::newRow("url alphabet") << 12 << QStringLiteral("_w8=") << refused;
+}
+
+void TestNotary::bitmapsReadAsTheDocumentSays()
+{
+    QFETCH(int, entrants);
+    QFETCH(QString, text);
+    QFETCH(QString, spans);
+    const std::optional<Ranges> read = record::EligibleOf(QJsonValue(text), entrants);
+    QStringList shown;
+    for (const auto &[first, last] : read ? read->spans : std::vector<std::pair<qsizetype, qsizetype>>())
+        shown << QStringLiteral("%1-%2").arg(first).arg(last);
+    QCOMPARE(read ? shown.join(QLatin1Char(',')) : QStringLiteral("refused"), spans);
+    if (read)
+        QCOMPARE(record::EligibleOf(record::EligibleValue(*read, entrants), entrants), read);
+}
+
+// Staff and guests alternate over 3,000 people: the staff award's set is in
+// 1,500 pieces and goes into the record as bits; it checks alone and with
+// HR's file, and a guest's bit set afterwards is refused.
+void TestNotary::aSetInManyPiecesIsWrittenAsBits()
+{
+    const qint64 draw = m_db->addDraw(QStringLiteral("年会"));
+    QVERIFY(data::AttributeStore().placesOf(draw, { QStringLiteral("类别") }));
+    QString csv = QStringLiteral("抽奖号码,姓名,类别\r\n");
+    {
+        data::Transaction transaction;
+        for (int i = 1; i <= 3000; ++i) {
+            const QString kind = i % 2 ? QStringLiteral("员工") : QStringLiteral("来宾");
+            const qint64 id
+                = m_db->addEntrant(draw, QString::number(10000 + i), QStringLiteral("人员%1").arg(i));
+            QVERIFY(data::AttributeStore().save(id, { kind }));
+            csv += QStringLiteral("%1,人员%2,%3\r\n").arg(10000 + i).arg(i).arg(kind);
+        }
+        QVERIFY(transaction.commit());
+    }
+    const qint64 award = m_db->addAward(draw, 1, QStringLiteral("一等奖"), 20, 5);
+    QVERIFY(data::RangeStore().saveAward(draw, award,
+        AwardRange { { { QStringLiteral("类别"), ConditionKind::OneOf, { QStringLiteral("员工") } } }, {} }));
+    {
+        DrawSession session;
+        test::startDraw(session, draw);
+        test::drawToTheEnd(session);
+        QVERIFY(session.revealSeed());
+    }
+    const QByteArray record = *ExportRecord(draw);
+    const QJsonObject parsed = QJsonDocument::fromJson(record).object();
+    QJsonArray entries = parsed.value(QLatin1String("entries")).toArray();
+    QJsonObject commit = contentOf(entries, 0);
+    const QJsonValue bits = awardOf(commit, 0).value(QLatin1String("eligible"));
+    QVERIFY(bits.isString());
+    QCOMPARE(bits.toString().size(), 500);
+    const ListFile list = ListFileOfRows(csvRows(csv.toUtf8()));
+    QVERIFY(CheckRecord(record).passed());
+    const RecordCheck withFile = CheckRecord(record, list);
+    QVERIFY2(withFile.passed(), qPrintable(withFile.problem));
+    QVERIFY2(withFile.summary.join(QLatin1Char(10)).contains(QStringLiteral("可中奖 1500 人")),
+        qPrintable(withFile.summary.join(QLatin1Char(10))));
+    saveRecord(record, QStringLiteral("honest-a-set-in-many-pieces"), csv.toUtf8());
+
+    QByteArray widened = QByteArray::fromBase64(bits.toString().toLatin1());
+    widened[0] = char(quint8(widened[0]) | 0x02); // position 2, a guest
+    QJsonArray awards = commit.value(QLatin1String("awards")).toArray();
+    QJsonObject first = awards.at(0).toObject();
+    first.insert(QStringLiteral("eligible"), QString::fromLatin1(widened.toBase64()));
+    awards.replace(0, first);
+    commit.insert(QStringLiteral("awards"), awards);
+    setContent(entries, 0, commit);
+    QJsonObject forged = parsed;
+    forged.insert(QStringLiteral("entries"), entries);
+    const QByteArray guest = rechained(forged);
+    // The rounds drawn under the set no longer follow.
+    QCOMPARE(CheckRecord(guest).check, 6);
+    QCOMPARE(CheckRecord(guest, list).check, 6);
+    saveRecord(guest, QStringLiteral("dishonest-a-guest-among-the-bits"), csv.toUtf8());
 }
 
 void TestNotary::theDocumentsExampleChecksAsItSays()
