@@ -177,6 +177,21 @@ bool AttributeStore::forEachNumber(qint64 drawId, const std::function<void(qint6
     return true;
 }
 
+bool AttributeStore::forEachWithinDraw(qint64 drawId, const std::function<void(qint64, QStringView)> &each)
+{
+    Recordset rs = m_db.select(QStringLiteral("SELECT MIN(%1), MAX(%1) FROM %2 WHERE %3=?")
+                                   .arg(entrants::Id, entrants::Table, entrants::DrawId),
+        { drawId });
+    if (!rs.isOpen())
+        return false;
+    if (rs.eof() || rs.field(0).isNull())
+        return true;
+    const qint64 first = rs.field(0).toLongLong();
+    const qint64 last = rs.field(1).toLongLong();
+    rs.close();
+    return forEachBetween(first, last, each);
+}
+
 bool AttributeStore::forEachBetween(
     qint64 first, qint64 last, const std::function<void(qint64, QStringView)> &each)
 {

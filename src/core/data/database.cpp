@@ -9,12 +9,18 @@
 #include <QSqlRecord>
 #include <QUrl>
 #include <atomic>
+#include <sqlite3.h>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
 
 namespace tombolix::data {
+
+// Set as the program loads, before SQLite starts: its count of the memory
+// it holds takes one lock for every allocation, shared by the connections
+// of every thread.
+const bool g_memoryUncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
 
 namespace {
 

@@ -381,9 +381,11 @@ bool ClearRecordForRestart(qint64 drawId, const QString &keepAs)
     return data::inOneTransaction(db, [&db, drawId] { return data::NotaryStore(db).deleteForDraw(drawId); });
 }
 
-std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const EntrantPool &pool)
+std::optional<QList<record::CommittedAward>> CurrentAwards(
+    qint64 drawId, const EntrantPool &pool, std::optional<RangesRead> ranges)
 {
-    const std::optional<QHash<qint64, AwardEligibility>> eligibility = ComputeEligibility(drawId, pool);
+    const std::optional<QHash<qint64, AwardEligibility>> eligibility
+        = ranges ? std::move(*ranges).judge(pool) : ComputeEligibility(drawId, pool);
     if (!eligibility)
         return std::nullopt;
     std::optional<QList<data::AwardRecord>> awards = data::AwardStore().forDraw(drawId);
@@ -416,7 +418,7 @@ std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const 
     return committed;
 }
 
-TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
+TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool, std::optional<RangesRead> ranges)
 {
     TakenUp taken;
     ReadBack back = readBack(drawId);
@@ -427,7 +429,8 @@ TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool)
 
     const QString listPrint = fingerprintOf(pool);
     const Ranges numbered = pool.numbered();
-    const std::optional<QList<record::CommittedAward>> awardsNow = CurrentAwards(drawId, pool);
+    const std::optional<QList<record::CommittedAward>> awardsNow
+        = CurrentAwards(drawId, pool, std::move(ranges));
     const std::optional<QList<data::ResultRecord>> results = data::ResultStore().forDraw(drawId);
     const std::optional<QList<data::WithdrawalRecord>> withdrawals
         = data::ResultStore().withdrawalsOf(drawId);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "draw/eligibleset.h"
 #include "draw/entrantpool.h"
 #include "draw/recordreplay.h"
 
@@ -87,8 +88,10 @@ struct TakenUp
 };
 
 // Takes up the draw's commitment, or makes one. `pool` is the draw's list as
-// loaded now (its numbers trimmed), in the draw's order.
-[[nodiscard]] TakenUp TakeUpCommitment(qint64 drawId, Entry entry, EntrantPool &pool);
+// loaded now (its numbers trimmed), in the draw's order; `ranges`, when
+// given, the awards' ranges read beside its loading.
+[[nodiscard]] TakenUp TakeUpCommitment(
+    qint64 drawId, Entry entry, EntrantPool &pool, std::optional<RangesRead> ranges = std::nullopt);
 
 // Stores the hall's numbers for the commitment in force (empty: the operator
 // went on without them, after confirming); false when the database refused.
@@ -96,6 +99,7 @@ struct TakenUp
 
 // The committed form of the draw's awards now, as a new commitment would fix
 // them; nothing when they could not be read.
-std::optional<QList<record::CommittedAward>> CurrentAwards(qint64 drawId, const EntrantPool &pool);
+std::optional<QList<record::CommittedAward>> CurrentAwards(
+    qint64 drawId, const EntrantPool &pool, std::optional<RangesRead> ranges = std::nullopt);
 
 } // namespace tombolix::draw

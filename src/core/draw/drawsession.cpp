@@ -12,6 +12,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <thread>
 #include <utility>
 
 namespace tombolix::draw {
@@ -59,13 +60,21 @@ StartReport DrawSession::start(qint64 drawId, Entry entry)
     m_toldShort.clear();
     m_award = AwardState {};
     m_settings = ReadDrawSettings(drawId);
+    // Who may win each award is found on a second thread while the pool
+    // loads: a million people's attributes cost about as much as the pool.
+    std::optional<RangesRead> ranges;
+    std::thread reader([&ranges, drawId, path = data::Database::run().path()] {
+        data::Database own(path);
+        ranges = RangesRead::read(drawId, own);
+    });
     LoadEntrantPool(m_pool, drawId);
+    reader.join();
     // Values that cannot be read leave the board's lines without them.
     if (!m_settings.boardAttribute.isEmpty())
         (void)LoadPoolAttribute(m_pool, drawId, m_settings.boardAttribute);
 
     StartReport report;
-    const TakenUp taken = takeUp(entry);
+    const TakenUp taken = takeUp(entry, std::move(ranges));
     report.problem = taken.problem;
     report.differences = taken.differences;
     report.committedNow = taken.committedNow;
@@ -77,9 +86,9 @@ StartReport DrawSession::start(qint64 drawId, Entry entry)
     return report;
 }
 
-TakenUp DrawSession::takeUp(Entry entry)
+TakenUp DrawSession::takeUp(Entry entry, std::optional<RangesRead> ranges)
 {
-    TakenUp taken = TakeUpCommitment(m_settings.drawId, entry, m_pool);
+    TakenUp taken = TakeUpCommitment(m_settings.drawId, entry, m_pool, std::move(ranges));
     m_commitment = taken.commitment;
     if (m_commitment) {
         // Out of the draw: the withdrawn, and the winners of the awards that
@@ -333,7 +342,7 @@ DrawSession::WithdrawOutcome DrawSession::WithdrawResults(
     // A draw that had ended draws the freed places under a commitment of
     // its own: its last one was revealed when it ended.
     if (!m_commitment)
-        takeUp(Entry::Continue);
+        takeUp(Entry::Continue, std::nullopt);
     if (m_roundUnderway)
         m_reselectAfterRound = true;
     else

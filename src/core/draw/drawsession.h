@@ -191,7 +191,7 @@ public:
 private:
     // Takes up the draw's commitment or makes one, and leaves out of the
     // pool whoever is out of the draw.
-    TakenUp takeUp(Entry entry);
+    TakenUp takeUp(Entry entry, std::optional<RangesRead> ranges);
     const record::CommittedAward *currentAward() const;
     void leaveOut(const QString &number, const QString &name);
     // The board's look-up of a winner's attribute; none when it shows none.

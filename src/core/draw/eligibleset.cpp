@@ -5,6 +5,7 @@
 #include "data/rangestore.h"
 
 #include <QSet>
+#include <thread>
 
 namespace tombolix::draw {
 
@@ -110,12 +111,14 @@ private:
     std::vector<quint32> m_slots; // codes, 0 for an empty slot (code 0 is "no value")
 };
 
-// The attributes the conditions name, each read from the list once.
+// The attributes the conditions name, each read once: by entrant ID (on any
+// thread, through a connection of its own), then laid out by the list's
+// positions.
 class Columns
 {
 public:
-    template<typename List>
-    bool load(data::Database &db, qint64 drawId, const List &pool, const QStringList &wanted);
+    bool read(data::Database &db, qint64 drawId, const QStringList &wanted);
+    template<typename List> void place(const List &list);
     const Column *column(const QString &attribute) const
     {
         const auto found = m_byName.constFind(attribute);
@@ -125,71 +128,98 @@ public:
 private:
     QHash<QString, int> m_byName;
     std::vector<Column> m_columns;
+    std::vector<qint64> m_ids; // the rows read, ascending
+    std::vector<std::vector<quint32>> m_codes; // per column, per row read
 };
 
-template<typename List>
-bool Columns::load(data::Database &db, qint64 drawId, const List &pool, const QStringList &wanted)
+bool Columns::read(data::Database &db, qint64 drawId, const QStringList &wanted)
 {
     const std::optional<QStringList> names = data::AttributeStore(db).names(drawId);
     if (!names)
         return false;
-    QHash<int, int> columnOfPlace; // place among the draw's names → column
+    std::vector<std::pair<int, int>> columnOfPlace; // place among the draw's names, column
     for (const QString &attribute : wanted) {
         const qsizetype place = names->indexOf(attribute);
         if (place < 0 || m_byName.contains(attribute))
             continue;
         m_byName.insert(attribute, int(m_columns.size()));
-        columnOfPlace.insert(int(place), int(m_columns.size()));
+        columnOfPlace.emplace_back(int(place), int(m_columns.size()));
         m_columns.emplace_back();
-        m_columns.back().valueAt.assign(size_t(pool.size()) + 1, 0);
     }
-    if (m_columns.empty() || pool.size() == 0)
+    if (m_columns.empty())
         return true;
+    m_codes.resize(m_columns.size());
     std::vector<Interned> interned(m_columns.size());
-    qsizetype position = 1;
-    const qsizetype n = pool.size();
     QString scratch;
-    return data::AttributeStore(db).forEachBetween(pool.id(1), pool.id(n), [&](qint64 id, QStringView text) {
-        while (position <= n && pool.id(position) < id)
-            ++position;
-        if (position > n || pool.id(position) != id)
-            return;
-        for (auto it = columnOfPlace.constBegin(); it != columnOfPlace.constEnd(); ++it) {
+    return data::AttributeStore(db).forEachWithinDraw(drawId, [&](qint64 id, QStringView text) {
+        m_ids.push_back(id);
+        for (const auto &[place, c] : columnOfPlace) {
             // Judged as a list file's cell is: trimmed.
-            const QStringView value = TrimmedForRule(fieldAt(text, it.key(), scratch));
-            if (value.isEmpty())
-                continue;
-            Column &column = m_columns[size_t(it.value())];
-            column.valueAt[size_t(position)] = interned[size_t(it.value())].code(value, column.distinct);
+            const QStringView value = TrimmedForRule(fieldAt(text, place, scratch));
+            m_codes[size_t(c)].push_back(
+                value.isEmpty() ? 0 : interned[size_t(c)].code(value, m_columns[size_t(c)].distinct));
         }
     });
 }
 
-// A condition judged on one column, each distinct value once.
+template<typename List> void Columns::place(const List &list)
+{
+    const qsizetype n = list.size();
+    for (Column &column : m_columns)
+        column.valueAt.assign(size_t(n) + 1, 0);
+    qsizetype position = 1;
+    for (size_t row = 0; row < m_ids.size(); ++row) {
+        while (position <= n && list.id(position) < m_ids[row])
+            ++position;
+        if (position > n)
+            break;
+        if (list.id(position) != m_ids[row])
+            continue; // another draw's entrant
+        for (size_t c = 0; c < m_columns.size(); ++c)
+            m_columns[c].valueAt[size_t(position)] = m_codes[c][row];
+    }
+    m_ids = {};
+    m_codes = {};
+}
+
+// A condition judged on one column, each distinct value once: bit 0 it
+// meets the condition, bit 1 it cannot be read.
 struct Judged
 {
     const Condition *condition = nullptr;
     const Column *column = nullptr; // none: no entrant has the attribute
-    mutable std::vector<qint8> meets; // per distinct value: -1 not judged yet
-    mutable std::vector<qint8> readable;
+    std::vector<quint8> of; // per distinct value
 
-    bool at(qsizetype position, bool &unreadable) const
+    Judged(const Condition &judged, const Column *values)
+        : condition(&judged)
+        , column(values)
     {
-        const quint32 value = column ? column->valueAt[size_t(position)] : 0;
-        if (meets.empty()) {
-            meets.assign(column ? size_t(column->distinct.size()) : 1, -1);
-            readable.assign(meets.size(), 1);
+        const qsizetype distinct = column ? column->distinct.size() : 1;
+        of.resize(size_t(distinct));
+        for (qsizetype v = 0; v < distinct; ++v) {
+            const QString &text = column ? column->distinct.at(v) : QString();
+            of[size_t(v)]
+                = quint8((Meets(judged, text) ? 1 : 0) | (text.isEmpty() || Readable(judged, text) ? 0 : 2));
         }
-        if (meets[value] < 0) {
-            const QString &text = column ? column->distinct.at(value) : QString();
-            meets[value] = Meets(*condition, text) ? 1 : 0;
-            readable[value] = text.isEmpty() || Readable(*condition, text) ? 1 : 0;
-        }
-        unreadable = !readable[value];
-        return meets[value] == 1;
     }
+    quint8 at(qsizetype position) const { return of[column ? column->valueAt[size_t(position)] : 0]; }
 };
 
+template<typename List>
+void noteUnreadable(AwardEligibility &award, const List &pool, const std::vector<Judged> &judged, qsizetype i)
+{
+    for (const Judged &one : judged) {
+        if (!(one.at(i) & 2))
+            continue;
+        if (++award.unreadableCount <= 10) {
+            const quint32 v = one.column->valueAt[size_t(i)];
+            award.unreadable << UnreadableValue { i, pool.id(i), pool.numberView(i).toString(), QString(),
+                one.condition->attribute, one.column->distinct.at(v) };
+        }
+    }
+}
+
+// `drawList` is the draw's 不参与名单 in its one form already.
 AwardEligibility rangeOf(
     const data::AwardRecord &award, const data::AwardRange &stored, const QStringList &drawList)
 {
@@ -201,7 +231,7 @@ AwardEligibility rangeOf(
         else
             one.badConditions << ConditionWords(condition);
     }
-    one.range.excluded = NormalNumbers(stored.excluded + drawList);
+    one.range.excluded = stored.excluded.isEmpty() ? drawList : NormalNumbers(stored.excluded + drawList);
     one.words = RangeWords(one.range);
     return one;
 }
@@ -243,36 +273,30 @@ std::vector<std::vector<qsizetype>> excludedPositions(const List &pool, QList<Aw
 }
 
 template<typename List>
-void judge(
-    AwardEligibility &award, const List &pool, const Columns &columns, const std::vector<qsizetype> &excluded)
+void judge(AwardEligibility &award, const List &pool, const std::vector<quint8> &numbered,
+    const std::vector<Judged> &judged, const std::vector<qsizetype> &excluded)
 {
-    std::vector<Judged> judged;
-    for (const Condition &condition : award.range.conditions)
-        judged.push_back(Judged { &condition, columns.column(condition.attribute), {}, {} });
     award.eligible = Ranges::none();
     if (!award.badConditions.isEmpty())
         return;
     size_t next = 0;
-    for (qsizetype i = 1; i <= pool.size(); ++i) {
-        if (pool.numberView(i).isEmpty())
+    const qsizetype n = pool.size();
+    for (qsizetype i = 1; i <= n; ++i) {
+        if (!numbered[size_t(i)])
             continue;
         if (next < excluded.size() && excluded[next] == i) {
             ++next;
             continue;
         }
-        bool all = true;
+        quint8 all = 1;
+        quint8 unreadable = 0;
         for (const Judged &one : judged) {
-            bool unreadable = false;
-            if (!one.at(i, unreadable))
-                all = false;
-            if (unreadable) {
-                if (++award.unreadableCount <= 10) {
-                    const quint32 v = one.column->valueAt[size_t(i)];
-                    award.unreadable << UnreadableValue { i, pool.id(i), pool.numberView(i).toString(),
-                        QString(), one.condition->attribute, one.column->distinct.at(v) };
-                }
-            }
+            const quint8 value = one.at(i);
+            all &= value;
+            unreadable |= value;
         }
+        if (unreadable & 2)
+            noteUnreadable(award, pool, judged, i);
         if (all) {
             award.eligible.append(i);
             ++award.count;
@@ -280,46 +304,76 @@ void judge(
     }
 }
 
-template<typename List>
-std::optional<QHash<qint64, AwardEligibility>> compute(qint64 drawId, const List &pool, data::Database &db)
+// What the draw's awards and ranges say, read before the list: the awards
+// everyone may win apart from those with a range.
+struct Plan
+{
+    QList<AwardEligibility> ranged;
+    QHash<qint64, AwardEligibility> all;
+    QStringList wanted; // the attributes the conditions name
+};
+
+std::optional<Plan> planOf(qint64 drawId, data::Database &db)
 {
     const std::optional<QList<data::AwardRecord>> awards = data::AwardStore(db).forDraw(drawId);
     const std::optional<QHash<qint64, data::AwardRange>> stored = data::RangeStore(db).ofDraw(drawId);
     const std::optional<QStringList> drawList = data::RangeStore(db).drawExclusions(drawId);
     if (!awards || !stored || !drawList)
         return std::nullopt;
-    QList<AwardEligibility> ranged;
-    QHash<qint64, AwardEligibility> all;
-    QStringList wanted;
+    const QStringList normalDrawList = NormalNumbers(*drawList);
+    Plan plan;
     for (const data::AwardRecord &award : *awards) {
-        AwardEligibility one = rangeOf(award, stored->value(award.id), *drawList);
+        AwardEligibility one = rangeOf(award, stored->value(award.id), normalDrawList);
         if (one.range.everyone() && one.badConditions.isEmpty()) {
-            all.insert(award.id, one);
+            plan.all.insert(award.id, one);
             continue;
         }
         for (const Condition &condition : one.range.conditions)
-            wanted << condition.attribute;
-        ranged << one;
+            plan.wanted << condition.attribute;
+        plan.ranged << one;
     }
-    if (!all.isEmpty()) {
-        const Ranges numbered = NumberedPositions(pool);
-        qsizetype count = 0;
-        for (const auto &[first, last] : numbered.spans)
-            count += last - first + 1;
-        for (AwardEligibility &one : all) {
-            one.eligible = numbered;
+    return plan;
+}
+
+template<typename List> QHash<qint64, AwardEligibility> finish(Plan plan, const List &pool, Columns &columns)
+{
+    std::vector<quint8> numbered(size_t(pool.size()) + 1, 0);
+    qsizetype count = 0;
+    for (qsizetype i = 1; i <= pool.size(); ++i) {
+        numbered[size_t(i)] = pool.numberView(i).isEmpty() ? 0 : 1;
+        count += numbered[size_t(i)];
+    }
+    if (!plan.all.isEmpty()) {
+        const Ranges positions = NumberedPositions(pool);
+        for (AwardEligibility &one : plan.all) {
+            one.eligible = positions;
             one.count = count;
         }
     }
-    Columns columns;
-    if (!columns.load(db, drawId, pool, wanted))
-        return std::nullopt;
-    const std::vector<std::vector<qsizetype>> excluded = excludedPositions(pool, ranged);
-    for (qsizetype a = 0; a < ranged.size(); ++a) {
-        judge(ranged[a], pool, columns, excluded[size_t(a)]);
-        all.insert(ranged[a].awardId, ranged[a]);
+    if (plan.ranged.isEmpty())
+        return plan.all;
+    // The lists' positions are found beside the attributes' laying out.
+    std::vector<std::vector<qsizetype>> excluded;
+    std::thread lists([&] { excluded = excludedPositions(pool, plan.ranged); });
+    columns.place(pool);
+    lists.join();
+    // Each condition's values judged here, the list's positions then on two
+    // threads, an award at a time.
+    std::vector<std::vector<Judged>> judged(size_t(plan.ranged.size()));
+    for (qsizetype a = 0; a < plan.ranged.size(); ++a) {
+        for (const Condition &condition : plan.ranged[a].range.conditions)
+            judged[size_t(a)].emplace_back(condition, columns.column(condition.attribute));
     }
-    return all;
+    const auto judgeEvery = [&](qsizetype from) {
+        for (qsizetype a = from; a < plan.ranged.size(); a += 2)
+            judge(plan.ranged[a], pool, numbered, judged[size_t(a)], excluded[size_t(a)]);
+    };
+    std::thread second(judgeEvery, 1);
+    judgeEvery(0);
+    second.join();
+    for (const AwardEligibility &one : std::as_const(plan.ranged))
+        plan.all.insert(one.awardId, one);
+    return plan.all;
 }
 
 } // namespace
@@ -331,9 +385,10 @@ std::optional<QList<AwardEligibility>> AwardRanges(qint64 drawId, data::Database
     const std::optional<QStringList> drawList = data::RangeStore(db).drawExclusions(drawId);
     if (!awards || !stored || !drawList)
         return std::nullopt;
+    const QStringList normalDrawList = NormalNumbers(*drawList);
     QList<AwardEligibility> ranges;
     for (const data::AwardRecord &award : *awards)
-        ranges << rangeOf(award, stored->value(award.id), *drawList);
+        ranges << rangeOf(award, stored->value(award.id), normalDrawList);
     return ranges;
 }
 
@@ -358,24 +413,78 @@ QStringList NumbersNotInDraw(qint64 drawId, const QStringList &numbers)
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     qint64 drawId, const EntrantPool &pool, data::Database &db)
 {
-    return compute(drawId, pool, db);
+    std::optional<Plan> plan = planOf(drawId, db);
+    Columns columns;
+    if (!plan || (!plan->ranged.isEmpty() && !columns.read(db, drawId, plan->wanted)))
+        return std::nullopt;
+    return finish(std::move(*plan), pool, columns);
+}
+
+struct RangesRead::Read
+{
+    Plan plan;
+    Columns columns;
+};
+
+RangesRead::RangesRead() = default;
+RangesRead::~RangesRead() = default;
+RangesRead::RangesRead(RangesRead &&) noexcept = default;
+RangesRead &RangesRead::operator=(RangesRead &&) noexcept = default;
+
+std::optional<RangesRead> RangesRead::read(qint64 drawId, data::Database &db)
+{
+    std::optional<Plan> plan = planOf(drawId, db);
+    if (!plan)
+        return std::nullopt;
+    RangesRead read;
+    read.m_read = std::make_unique<Read>();
+    read.m_read->plan = std::move(*plan);
+    if (!read.m_read->plan.ranged.isEmpty()
+        && !read.m_read->columns.read(db, drawId, read.m_read->plan.wanted))
+        return std::nullopt;
+    return read;
+}
+
+bool RangesRead::anyRange() const
+{
+    return m_read && !m_read->plan.ranged.isEmpty();
+}
+
+QHash<qint64, AwardEligibility> RangesRead::judge(const EntrantPool &pool) &&
+{
+    return finish(std::move(m_read->plan), pool, m_read->columns);
 }
 
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(qint64 drawId, data::Database &db)
 {
-    NumberList list;
-    if (!data::AttributeStore(db).forEachNumber(
-            drawId, [&](qint64 id, QStringView number) { list.append(id, number); }))
+    std::optional<Plan> plan = planOf(drawId, db);
+    if (!plan)
         return std::nullopt;
-    std::optional<QHash<qint64, AwardEligibility>> found = compute(drawId, list, db);
+    // The attributes are read beside the numbers, each through a connection
+    // of its own.
+    Columns columns;
+    bool read = true;
+    std::thread reader;
+    if (!plan->ranged.isEmpty()) {
+        reader = std::thread([&, path = db.path()] {
+            data::Database own(path);
+            read = columns.read(own, drawId, plan->wanted);
+        });
+    }
+    NumberList list;
+    const bool numbers = data::AttributeStore(db).forEachNumber(
+        drawId, [&](qint64 id, QStringView number) { list.append(id, number); });
+    if (reader.joinable())
+        reader.join();
+    if (!numbers || !read)
+        return std::nullopt;
+    QHash<qint64, AwardEligibility> found = finish(std::move(*plan), list, columns);
     // The names of the few whose values could not be read, for the operator.
-    if (found) {
-        for (AwardEligibility &award : *found) {
-            for (UnreadableValue &one : award.unreadable)
-                one.name = data::LookupValue(
-                    QStringLiteral("号码表"), one.entrantId, QStringLiteral("ID"), QStringLiteral("姓名"), db)
-                               .toString();
-        }
+    for (AwardEligibility &award : found) {
+        for (UnreadableValue &one : award.unreadable)
+            one.name = data::LookupValue(
+                QStringLiteral("号码表"), one.entrantId, QStringLiteral("ID"), QStringLiteral("姓名"), db)
+                           .toString();
     }
     return found;
 }

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <memory>
 #include <optional>
 
 // Who may win each award of a draw now: the positions of its list (the pool
@@ -53,7 +54,27 @@ std::optional<QList<AwardEligibility>> AwardRanges(qint64 drawId, data::Database
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     qint64 drawId, const EntrantPool &pool, data::Database &db = data::Database::run());
 
-// The same with the pool loaded here, for the console's counts.
+// The awards' ranges and the attributes they name, read without the list
+// (on any thread, through a connection of its own, while the pool loads),
+// then judged over the pool: the sets ComputeEligibility finds.
+class RangesRead
+{
+public:
+    RangesRead();
+    ~RangesRead();
+    RangesRead(RangesRead &&) noexcept;
+    RangesRead &operator=(RangesRead &&) noexcept;
+    static std::optional<RangesRead> read(qint64 drawId, data::Database &db);
+    bool anyRange() const;
+    QHash<qint64, AwardEligibility> judge(const EntrantPool &pool) &&;
+
+private:
+    struct Read;
+    std::unique_ptr<Read> m_read;
+};
+
+// The same with the list read here, for the console's counts; the few whose
+// values cannot be read are named.
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     qint64 drawId, data::Database &db = data::Database::run());
 
