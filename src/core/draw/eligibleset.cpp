@@ -364,9 +364,11 @@ template<typename List> QHash<qint64, AwardEligibility> finish(Plan plan, const 
         for (const Condition &condition : plan.ranged[a].range.conditions)
             judged[size_t(a)].emplace_back(condition, columns.column(condition.attribute));
     }
+    AwardEligibility *const awards = plan.ranged.data(); // unshared before the threads start
+    const qsizetype rangedCount = plan.ranged.size();
     const auto judgeEvery = [&](qsizetype from) {
-        for (qsizetype a = from; a < plan.ranged.size(); a += 2)
-            judge(plan.ranged[a], pool, numbered, judged[size_t(a)], excluded[size_t(a)]);
+        for (qsizetype a = from; a < rangedCount; a += 2)
+            judge(awards[a], pool, numbered, judged[size_t(a)], excluded[size_t(a)]);
     };
     std::thread second(judgeEvery, 1);
     judgeEvery(0);
