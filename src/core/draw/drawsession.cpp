@@ -12,7 +12,6 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <thread>
 #include <utility>
 
 namespace tombolix::draw {
@@ -60,15 +59,8 @@ StartReport DrawSession::start(qint64 drawId, Entry entry)
     m_toldShort.clear();
     m_award = AwardState {};
     m_settings = ReadDrawSettings(drawId);
-    // Who may win each award is found on a second thread while the pool
-    // loads: a million people's attributes cost about as much as the pool.
-    std::optional<RangesRead> ranges;
-    std::thread reader([&ranges, drawId, path = data::Database::run().path()] {
-        data::Database own(path);
-        ranges = RangesRead::read(drawId, own);
-    });
     LoadEntrantPool(m_pool, drawId);
-    reader.join();
+    std::optional<RangesRead> ranges = RangesRead::read(drawId, data::Database::run());
     // Values that cannot be read leave the board's lines without them.
     if (!m_settings.boardAttribute.isEmpty())
         (void)LoadPoolAttribute(m_pool, drawId, m_settings.boardAttribute);

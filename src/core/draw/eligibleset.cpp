@@ -462,22 +462,14 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(qint64 drawId,
     std::optional<Plan> plan = planOf(drawId, db);
     if (!plan)
         return std::nullopt;
-    // The attributes are read beside the numbers, each through a connection
-    // of its own.
-    Columns columns;
-    bool read = true;
-    std::thread reader;
-    if (!plan->ranged.isEmpty()) {
-        reader = std::thread([&, path = db.path()] {
-            data::Database own(path);
-            read = columns.read(own, drawId, plan->wanted);
-        });
-    }
+    // Read one after the other on this connection: a second connection on
+    // another thread, reading while this one does, brought the Windows build
+    // down.
     NumberList list;
     const bool numbers = data::AttributeStore(db).forEachNumber(
         drawId, [&](qint64 id, QStringView number) { list.append(id, number); });
-    if (reader.joinable())
-        reader.join();
+    Columns columns;
+    const bool read = plan->ranged.isEmpty() || columns.read(db, drawId, plan->wanted);
     if (!numbers || !read)
         return std::nullopt;
     QHash<qint64, AwardEligibility> found = finish(std::move(*plan), list, columns);

@@ -55,7 +55,7 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     qint64 drawId, const EntrantPool &pool, data::Database &db = data::Database::run());
 
 // The awards' ranges and the attributes they name, read without the list
-// (on any thread, through a connection of its own, while the pool loads),
+// (on the connection the pool is loaded through, after it),
 // then judged over the pool: the sets ComputeEligibility finds.
 class RangesRead
 {
