@@ -66,7 +66,13 @@ RangeEditor::RangeEditor(QWidget *parent)
     layout->addLayout(m_grid);
     layout->addLayout(addRow);
     layout->addWidget(m_exclusions);
-    connect(m_add, &QPushButton::clicked, this, [this] { m_rows.at(addCondition()).attribute->setFocus(); });
+    // The new row's attribute takes the keys, its suggested name chosen so
+    // that what is typed replaces it.
+    connect(m_add, &QPushButton::clicked, this, [this] {
+        QComboBox *const attribute = m_rows.at(addCondition()).attribute;
+        attribute->setFocus();
+        attribute->lineEdit()->selectAll();
+    });
     placeRows();
 }
 
@@ -112,6 +118,12 @@ int RangeEditor::addCondition()
                 removeCondition(i);
         }
     });
+    // Tab goes along the new row, then on to 添加条件, as the rows stand
+    // above it.
+    setTabOrder(row.attribute, row.kind);
+    setTabOrder(row.kind, row.values);
+    setTabOrder(row.values, row.remove);
+    setTabOrder(row.remove, m_add);
     m_rows << row;
     placeRows();
     emit grew();

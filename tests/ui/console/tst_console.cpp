@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -1101,6 +1102,13 @@ void TestConsole::anAwardsRangeIsEditedStoredAndShown()
     click(editor, QStringLiteral("RangeAdd"));
     fill(0, QStringLiteral("类别"), 0, QStringLiteral("员工"));
     click(editor, QStringLiteral("RangeAdd"));
+    // The new row takes the keys, what is typed replacing the name it offers.
+    QInputMethodEvent typed;
+    typed.setCommitString(QStringLiteral("入职日期"));
+    QVERIFY(editor->focusWidget());
+    QApplication::sendEvent(editor->focusWidget(), &typed);
+    QCOMPARE(editor->findChildren<QComboBox *>(QStringLiteral("RangeAttribute")).at(1)->currentText(),
+        QStringLiteral("入职日期"));
     fill(1, QStringLiteral("入职日期"), 1, QStringLiteral("2025/13/40"));
     click(editor, QStringLiteral("Com_1"));
     QCOMPARE(m_prompts->messages().value(0),
