@@ -3,6 +3,7 @@
 #include "data/storesupport.h"
 #include "data/tables.h"
 
+#include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <sqlite3.h>
@@ -80,15 +81,11 @@ namespace {
 // Rows read through SQLite's own interface on the connection's handle: a
 // million rows cost a fraction of what QtSql's values would. Nothing when
 // the connection is not SQLite's.
-std::optional<bool> readNatively(Database &db, const QString &sql, const QList<qint64> &binds,
+// Rows of (integer, text) read on an SQLite connection; nothing when the
+// statement could not be prepared.
+std::optional<bool> readRows(sqlite3 *native, const QString &sql, const QList<qint64> &binds,
     const std::function<void(qint64, QStringView)> &each)
 {
-    if (!db.open())
-        return false;
-    const QVariant handle = db.connection().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return std::nullopt;
-    sqlite3 *const native = *static_cast<sqlite3 *const *>(handle.constData());
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare16_v2(native, sql.utf16(), -1, &statement, nullptr) != SQLITE_OK)
         return std::nullopt;
@@ -102,6 +99,23 @@ std::optional<bool> readNatively(Database &db, const QString &sql, const QList<q
     }
     sqlite3_finalize(statement);
     return step == SQLITE_DONE;
+}
+
+std::optional<bool> readNatively(Database &db, const QString &sql, const QList<qint64> &binds,
+    const std::function<void(qint64, QStringView)> &each)
+{
+    if (!db.open())
+        return false;
+    const QVariant handle = db.connection().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return std::nullopt;
+    return readRows(*static_cast<sqlite3 *const *>(handle.constData()), sql, binds, each);
+}
+
+QString valuesBetween()
+{
+    return QStringLiteral("SELECT 人员ID, 属性 FROM %1 WHERE 人员ID BETWEEN ? AND ? ORDER BY 人员ID")
+        .arg(ValuesTable);
 }
 
 } // namespace
@@ -192,12 +206,35 @@ bool AttributeStore::forEachWithinDraw(qint64 drawId, const std::function<void(q
     return forEachBetween(first, last, each);
 }
 
+bool ForEachValueWithinDraw(
+    const QString &path, qint64 drawId, const std::function<void(qint64, QStringView)> &each)
+{
+    sqlite3 *native = nullptr;
+    const QByteArray file = QFileInfo(path).absoluteFilePath().toUtf8();
+    if (sqlite3_open_v2(file.constData(), &native, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(native);
+        return false;
+    }
+    sqlite3_busy_timeout(native, 5000);
+    qint64 first = 0, last = -1;
+    const QString span = QStringLiteral("SELECT MIN(%1), MAX(%1) FROM %2 WHERE %3=?")
+                             .arg(entrants::Id, entrants::Table, entrants::DrawId);
+    // The last ID comes as the text of the second column; none for a draw
+    // without entrants.
+    bool done = readRows(native, span, { drawId }, [&](qint64 id, QStringView text) {
+        first = id;
+        last = text.isEmpty() ? -1 : text.toLongLong();
+    }).value_or(false);
+    if (done && last >= first)
+        done = readRows(native, valuesBetween(), { first, last }, each).value_or(false);
+    sqlite3_close(native);
+    return done;
+}
+
 bool AttributeStore::forEachBetween(
     qint64 first, qint64 last, const std::function<void(qint64, QStringView)> &each)
 {
-    const QString sql
-        = QStringLiteral("SELECT 人员ID, 属性 FROM %1 WHERE 人员ID BETWEEN ? AND ? ORDER BY 人员ID")
-              .arg(ValuesTable);
+    const QString sql = valuesBetween();
     if (const std::optional<bool> done = readNatively(m_db, sql, { first, last }, each))
         return *done;
     Recordset rs = m_db.select(sql, { first, last });

@@ -83,4 +83,11 @@ private:
     Database &m_db;
 };
 
+// AttributeStore::forEachWithinDraw through a connection of SQLite's own,
+// opened here on the file at `path` for reading and closed again: no Qt
+// object, so it may run on a thread Qt did not start (one ending with a
+// connection of Qt's takes the Windows build down).
+[[nodiscard]] bool ForEachValueWithinDraw(
+    const QString &path, qint64 drawId, const std::function<void(qint64, QStringView)> &each);
+
 } // namespace tombolix::data

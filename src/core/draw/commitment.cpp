@@ -385,7 +385,7 @@ std::optional<QList<record::CommittedAward>> CurrentAwards(
     qint64 drawId, const EntrantPool &pool, std::optional<RangesRead> ranges)
 {
     const std::optional<QHash<qint64, AwardEligibility>> eligibility
-        = ranges ? std::move(*ranges).judge(pool) : ComputeEligibility(drawId, pool);
+        = ranges && ranges->ready() ? std::move(*ranges).judge(pool) : ComputeEligibility(drawId, pool);
     if (!eligibility)
         return std::nullopt;
     std::optional<QList<data::AwardRecord>> awards = data::AwardStore().forDraw(drawId);

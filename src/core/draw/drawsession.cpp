@@ -12,6 +12,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <thread>
 #include <utility>
 
 namespace tombolix::draw {
@@ -59,8 +60,16 @@ StartReport DrawSession::start(qint64 drawId, Entry entry)
     m_toldShort.clear();
     m_award = AwardState {};
     m_settings = ReadDrawSettings(drawId);
+    // Who may win each award is read on a second thread while the pool
+    // loads: a million people's attributes cost about as much as the pool.
+    // Values that could not be read there are read with the pool's, after it.
+    std::optional<RangesRead> ranges = RangesRead::plan(drawId, data::Database::run());
+    std::thread reader([&ranges, path = data::Database::run().path()] {
+        if (ranges)
+            (void)ranges->readValues(path);
+    });
     LoadEntrantPool(m_pool, drawId);
-    std::optional<RangesRead> ranges = RangesRead::read(drawId, data::Database::run());
+    reader.join();
     // Values that cannot be read leave the board's lines without them.
     if (!m_settings.boardAttribute.isEmpty())
         (void)LoadPoolAttribute(m_pool, drawId, m_settings.boardAttribute);

@@ -117,7 +117,11 @@ private:
 class Columns
 {
 public:
-    bool read(data::Database &db, qint64 drawId, const QStringList &wanted);
+    // The columns wanted, among the draw's attribute names.
+    bool choose(data::Database &db, qint64 drawId, const QStringList &wanted);
+    // Their values, from rows of (entrant ID, attribute text) in ID order.
+    using Rows = std::function<bool(const std::function<void(qint64, QStringView)> &)>;
+    bool read(const Rows &rows);
     template<typename List> void place(const List &list);
     const Column *column(const QString &attribute) const
     {
@@ -128,32 +132,37 @@ public:
 private:
     QHash<QString, int> m_byName;
     std::vector<Column> m_columns;
+    std::vector<std::pair<int, int>> m_columnOfPlace; // place among the draw's names, column
     std::vector<qint64> m_ids; // the rows read, ascending
     std::vector<std::vector<quint32>> m_codes; // per column, per row read
 };
 
-bool Columns::read(data::Database &db, qint64 drawId, const QStringList &wanted)
+bool Columns::choose(data::Database &db, qint64 drawId, const QStringList &wanted)
 {
     const std::optional<QStringList> names = data::AttributeStore(db).names(drawId);
     if (!names)
         return false;
-    std::vector<std::pair<int, int>> columnOfPlace; // place among the draw's names, column
     for (const QString &attribute : wanted) {
         const qsizetype place = names->indexOf(attribute);
         if (place < 0 || m_byName.contains(attribute))
             continue;
         m_byName.insert(attribute, int(m_columns.size()));
-        columnOfPlace.emplace_back(int(place), int(m_columns.size()));
+        m_columnOfPlace.emplace_back(int(place), int(m_columns.size()));
         m_columns.emplace_back();
     }
+    return true;
+}
+
+bool Columns::read(const Rows &rows)
+{
     if (m_columns.empty())
         return true;
     m_codes.resize(m_columns.size());
     std::vector<Interned> interned(m_columns.size());
     QString scratch;
-    return data::AttributeStore(db).forEachWithinDraw(drawId, [&](qint64 id, QStringView text) {
+    return rows([&](qint64 id, QStringView text) {
         m_ids.push_back(id);
-        for (const auto &[place, c] : columnOfPlace) {
+        for (const auto &[place, c] : m_columnOfPlace) {
             // Judged as a list file's cell is: trimmed.
             const QStringView value = TrimmedForRule(fieldAt(text, place, scratch));
             m_codes[size_t(c)].push_back(
@@ -417,7 +426,9 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
 {
     std::optional<Plan> plan = planOf(drawId, db);
     Columns columns;
-    if (!plan || (!plan->ranged.isEmpty() && !columns.read(db, drawId, plan->wanted)))
+    if (!plan || !columns.choose(db, drawId, plan->wanted) || !columns.read([&](const auto &each) {
+            return data::AttributeStore(db).forEachWithinDraw(drawId, each);
+        }))
         return std::nullopt;
     return finish(std::move(*plan), pool, columns);
 }
@@ -426,6 +437,7 @@ struct RangesRead::Read
 {
     Plan plan;
     Columns columns;
+    bool valuesRead = false;
 };
 
 RangesRead::RangesRead() = default;
@@ -433,7 +445,7 @@ RangesRead::~RangesRead() = default;
 RangesRead::RangesRead(RangesRead &&) noexcept = default;
 RangesRead &RangesRead::operator=(RangesRead &&) noexcept = default;
 
-std::optional<RangesRead> RangesRead::read(qint64 drawId, data::Database &db)
+std::optional<RangesRead> RangesRead::plan(qint64 drawId, data::Database &db)
 {
     std::optional<Plan> plan = planOf(drawId, db);
     if (!plan)
@@ -441,15 +453,22 @@ std::optional<RangesRead> RangesRead::read(qint64 drawId, data::Database &db)
     RangesRead read;
     read.m_read = std::make_unique<Read>();
     read.m_read->plan = std::move(*plan);
-    if (!read.m_read->plan.ranged.isEmpty()
-        && !read.m_read->columns.read(db, drawId, read.m_read->plan.wanted))
+    read.m_drawId = drawId;
+    if (!read.m_read->columns.choose(db, drawId, read.m_read->plan.wanted))
         return std::nullopt;
     return read;
 }
 
-bool RangesRead::anyRange() const
+bool RangesRead::readValues(const QString &path)
 {
-    return m_read && !m_read->plan.ranged.isEmpty();
+    m_read->valuesRead = m_read->columns.read(
+        [&](const auto &each) { return data::ForEachValueWithinDraw(path, m_drawId, each); });
+    return m_read->valuesRead;
+}
+
+bool RangesRead::ready() const
+{
+    return m_read && m_read->valuesRead;
 }
 
 QHash<qint64, AwardEligibility> RangesRead::judge(const EntrantPool &pool) &&
@@ -462,14 +481,13 @@ std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(qint64 drawId,
     std::optional<Plan> plan = planOf(drawId, db);
     if (!plan)
         return std::nullopt;
-    // Read one after the other on this connection: a second connection on
-    // another thread, reading while this one does, brought the Windows build
-    // down.
     NumberList list;
     const bool numbers = data::AttributeStore(db).forEachNumber(
         drawId, [&](qint64 id, QStringView number) { list.append(id, number); });
     Columns columns;
-    const bool read = plan->ranged.isEmpty() || columns.read(db, drawId, plan->wanted);
+    const bool read = columns.choose(db, drawId, plan->wanted) && columns.read([&](const auto &each) {
+        return data::AttributeStore(db).forEachWithinDraw(drawId, each);
+    });
     if (!numbers || !read)
         return std::nullopt;
     QHash<qint64, AwardEligibility> found = finish(std::move(*plan), list, columns);

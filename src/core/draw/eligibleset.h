@@ -54,9 +54,10 @@ std::optional<QList<AwardEligibility>> AwardRanges(qint64 drawId, data::Database
 std::optional<QHash<qint64, AwardEligibility>> ComputeEligibility(
     qint64 drawId, const EntrantPool &pool, data::Database &db = data::Database::run());
 
-// The awards' ranges and the attributes they name, read without the list
-// (on the connection the pool is loaded through, after it),
-// then judged over the pool: the sets ComputeEligibility finds.
+// The awards' ranges and the attributes they name, read without the list,
+// then judged over the pool: the sets ComputeEligibility finds. The plan is
+// read on the connection given; the values may be read on another thread
+// (through a connection of SQLite's own on the file) while the pool loads.
 class RangesRead
 {
 public:
@@ -64,13 +65,15 @@ public:
     ~RangesRead();
     RangesRead(RangesRead &&) noexcept;
     RangesRead &operator=(RangesRead &&) noexcept;
-    static std::optional<RangesRead> read(qint64 drawId, data::Database &db);
-    bool anyRange() const;
+    static std::optional<RangesRead> plan(qint64 drawId, data::Database &db);
+    [[nodiscard]] bool readValues(const QString &path);
+    bool ready() const; // the values were read
     QHash<qint64, AwardEligibility> judge(const EntrantPool &pool) &&;
 
 private:
     struct Read;
     std::unique_ptr<Read> m_read;
+    qint64 m_drawId = 0;
 };
 
 // The same with the list read here, for the console's counts; the few whose

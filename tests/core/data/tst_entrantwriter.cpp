@@ -279,6 +279,14 @@ void TestEntrantWriter::attributesComeBackAsStored()
     QCOMPARE(store.names(draw), std::optional<QStringList>(names));
     QCOMPARE(store.valuesOf(rows[0].key), std::optional<QStringList>(stored));
     QCOMPARE(store.valuesOf(rows[1].key), std::optional<QStringList>(QStringList()));
+    // The same through a connection of SQLite's own, as the stage reads them
+    // beside the pool on a thread of its own.
+    QStringList seen { QStringLiteral("none") };
+    QVERIFY(ForEachValueWithinDraw(m_db->path(), draw, [&](qint64 id, QStringView text) {
+        if (id == rows[0].key)
+            seen = DecodeAttributes(text.toString());
+    }));
+    QCOMPARE(seen, stored);
 
     // Edited in the grid: the grid holds all of the draw's names.
     QStringList reversed(values.crbegin(), values.crend());
