@@ -285,7 +285,9 @@ void TestEveningOnX::aRangedEveningChecks()
     test::xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), counts });
     key(QStringLiteral("Return"));
     const QString stage = test::waitForXWindow(QStringLiteral("^澄曜抽奖软件操作界面$"));
-    QVERIFY2(!stage.isEmpty(), "no draw screen");
+    QVERIFY2(!stage.isEmpty(),
+        tombolix.state() == QProcess::NotRunning ? "the program ended before the draw screen"
+                                                 : "no draw screen");
     QTest::qWait(1500);
     shot(QStringLiteral("stage"));
     key(QStringLiteral("space"));
